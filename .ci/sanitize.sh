@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The suite again under AddressSanitizer + UndefinedBehaviorSanitizer, and the tests that
+# involve threads under ThreadSanitizer. Halts on the first error.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+BUILD_TYPE=Debug scripts/build.sh build-asan -DVANTREL_SANITIZE=address,undefined -DVANTREL_BUILD_BENCH=OFF
+ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+
+# Thread tests are named *Threads* (suite or test name).
+BUILD_TYPE=Debug scripts/build.sh build-tsan -DVANTREL_SANITIZE=thread -DVANTREL_BUILD_BENCH=OFF -DVANTREL_BUILD_GUI=OFF
+ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -R 'Threads'

@@ -1,0 +1,100 @@
+#include "app/ctl/context.h"
+
+#include <ostream>
+
+#include "app/ctl/registry.h"
+#include "platform/user_paths.h"
+#include "sim/fault_plan.h"
+#include "sim/sim_state.h"
+
+namespace vantrel::ctl {
+
+Context::Context(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+Context::~Context() { Close(); }
+
+std::filesystem::path Context::SimStatePath() const {
+  return options_.simStatePath.empty() ? platform::DefaultSimStatePath()
+                                       : std::filesystem::path(options_.simStatePath);
+}
+
+bool Context::Open() {
+  if (opened_) return link_ != nullptr;
+  opened_ = true;
+  if (options_.simulate) {
+    std::string error;
+    sim::SimOptions simOptions;
+    if (!options_.simFault.empty()) {
+      auto plan = sim::FaultPlan::Parse(options_.simFault, &error);
+      if (!plan) {
+        err_ << "--sim-fault: " << error << '\n';
+        exitCode_ = kExitUsage;
+        return false;
+      }
+      simOptions.faults = std::move(*plan);
+    }
+    if (!sim::LoadSimState(SimStatePath(), keyboard_, &error)) {
+      err_ << "virtual keyboard state refused: " << error << '\n';
+      exitCode_ = kExitFailed;
+      return false;
+    }
+    simulate_ = true;
+    simService_ = std::make_unique<sim::SimulatedHidService>(keyboard_, std::move(simOptions));
+    backend_ = simService_.get();
+  } else {
+    err_ << "no keyboard backend is available in this build; use --simulate for the virtual keyboard\n";
+    exitCode_ = kExitFailed;
+    return false;
+  }
+
+  device::HidService* top = backend_;
+  if (!options_.tracePath.empty()) {
+    auto sink = device::FileTraceSink(options_.tracePath);
+    if (!sink) {
+      err_ << "--trace: cannot open " << options_.tracePath << " for writing\n";
+      exitCode_ = kExitUsage;
+      return false;
+    }
+    tracer_ = std::make_unique<device::TracingHidService>(*backend_, std::move(sink));
+    top = tracer_.get();
+  }
+  if (top->Init(0) <= 0) {
+    err_ << "the HID service could not be initialised\n";
+    exitCode_ = kExitFailed;
+    return false;
+  }
+  link_ = std::make_unique<device::DeviceLink>(*top);
+  link_->RegisterConfigRead();
+  commands_ = std::make_unique<device::CommandSet>(*link_);
+  return true;
+}
+
+bool Context::OpenWithKeyboard() {
+  if (!Open()) return false;
+  if (link_->DeviceCount() == 0) {
+    err_ << "no keyboard present\n";
+    exitCode_ = kExitNoKeyboard;
+    return false;
+  }
+  return true;
+}
+
+void Context::DeviceFailure(std::string_view operation, device::DeviceResult result) {
+  err_ << operation << " failed: " << device::DescribeResult(result) << " (" << result << ")\n";
+  exitCode_ = kExitFailed;
+}
+
+void Context::Close() {
+  commands_.reset();
+  link_.reset();
+  tracer_.reset();
+  if (simService_) {
+    simService_->Drain();
+    simService_.reset();
+    std::string error;
+    if (!sim::SaveSimState(SimStatePath(), keyboard_, &error)) err_ << "virtual keyboard state: " << error << '\n';
+  }
+  backend_ = nullptr;
+}
+
+}  // namespace vantrel::ctl

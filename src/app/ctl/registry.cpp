@@ -1,0 +1,58 @@
+#include "app/ctl/registry.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "app/ctl/context.h"
+
+namespace vantrel::ctl {
+namespace {
+
+std::vector<std::pair<int, AddCommands>>& Groups() {
+  static std::vector<std::pair<int, AddCommands>> groups;
+  return groups;
+}
+
+}  // namespace
+
+CommandGroup::CommandGroup(int order, AddCommands add) {
+  auto& groups = Groups();
+  groups.emplace_back(order, std::move(add));
+  std::stable_sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+const std::vector<std::pair<int, AddCommands>>& CommandGroups() { return Groups(); }
+
+int RunCtl(int argc, char** argv) {
+  Context context(std::cout, std::cerr);
+  CLI::App app{"vantrelctl: configure the keyboard from a shell", "vantrelctl"};
+  app.require_subcommand(1);
+  auto& o = context.Options();
+  std::string simulate;
+  auto* sim = app.add_option("--simulate", simulate,
+                             "Use the virtual keyboard; optional state file (default: in the user's data folder)")
+                  ->expected(0, 1)
+                  ->default_str("");
+  app.add_option("--sim-fault", o.simFault,
+                 "Faults of the virtual keyboard: KIND@N[,KIND@N...], KIND = drop|echo|ff|fe|unplug|slow, "
+                 "N = 1-based configuration request");
+  app.add_option("--trace", o.tracePath, "Write every report that crosses the HID boundary to FILE");
+  app.fallthrough();
+  app.parse_complete_callback([&] {
+    o.simulate = sim->count() > 0;
+    o.simStatePath = simulate;
+  });
+  for (const auto& [order, add] : CommandGroups()) add(app, context);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return e.get_exit_code() == 0 ? kExitOk : (code == 0 ? kExitOk : kExitUsage);
+  }
+  const int code = context.ExitCode();
+  context.Close();
+  return code;
+}
+
+}  // namespace vantrel::ctl

@@ -1,0 +1,53 @@
+#include "sim/fault_plan.h"
+
+#include <charconv>
+
+namespace vantrel::sim {
+namespace {
+
+std::optional<Fault> FaultOfName(std::string_view name) {
+  if (name == "drop") return Fault::kDrop;
+  if (name == "echo") return Fault::kEcho;
+  if (name == "ff") return Fault::kStatusFF;
+  if (name == "fe") return Fault::kStatusFE;
+  if (name == "unplug") return Fault::kUnplug;
+  if (name == "slow") return Fault::kSlow;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<FaultPlan> FaultPlan::Parse(std::string_view spec, std::string* error) {
+  FaultPlan plan;
+  while (!spec.empty()) {
+    const auto comma = spec.find(',');
+    const auto item = spec.substr(0, comma);
+    spec = comma == std::string_view::npos ? std::string_view{} : spec.substr(comma + 1);
+    const auto at = item.find('@');
+    const auto fault = FaultOfName(item.substr(0, at));
+    std::uint64_t number = 0;
+    bool numberOk = false;
+    if (at != std::string_view::npos) {
+      const auto digits = item.substr(at + 1);
+      const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+      numberOk = ec == std::errc{} && end == digits.data() + digits.size() && number >= 1;
+    }
+    if (!fault || !numberOk) {
+      if (error != nullptr) {
+        *error = "bad fault '" + std::string(item) +
+                 "': expected KIND@N with KIND one of drop, echo, ff, fe, unplug, slow and N >= 1";
+      }
+      return std::nullopt;
+    }
+    plan.Add(number, *fault);
+  }
+  return plan;
+}
+
+std::optional<Fault> FaultPlan::At(std::uint64_t request) const {
+  auto it = faults_.find(request);
+  if (it == faults_.end()) return std::nullopt;
+  return it->second;
+}
+
+}  // namespace vantrel::sim

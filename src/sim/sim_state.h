@@ -1,0 +1,22 @@
+// The virtual keyboard's state as a JSON file, so that it remembers what it was sent
+// across runs, like the real keyboard.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "sim/virtual_keyboard.h"
+
+namespace vantrel::sim {
+
+// Loads the state file into the keyboard. A missing file is created with factory
+// defaults. A file that cannot be parsed or holds a bad value is refused with a message
+// naming the key; the keyboard and the file are left as they were.
+bool LoadSimState(const std::filesystem::path& path, VirtualKeyboard& keyboard, std::string* error);
+
+// Writes the state atomically (temporary file, then rename).
+bool SaveSimState(const std::filesystem::path& path, const VirtualKeyboard& keyboard, std::string* error);
+
+std::string SimStateJson(const VirtualKeyboard& keyboard);
+
+}  // namespace vantrel::sim
