@@ -37,6 +37,9 @@ int RunCtl(int argc, char** argv) {
                  "Faults of the virtual keyboard: KIND@N[,KIND@N...], KIND = drop|echo|ff|fe|unplug|slow, "
                  "N = 1-based configuration request");
   app.add_option("--trace", o.tracePath, "Write every report that crosses the HID boundary to FILE");
+  app.add_option("--language", o.languageId,
+                 "Language of the texts for this run only: 1033, 2052, 1028, 1036 or 3076 (not stored)")
+      ->check(CLI::IsMember({1033u, 2052u, 1028u, 1036u, 3076u}));
   app.fallthrough();
   app.parse_complete_callback([&] {
     o.simulate = sim->count() > 0;

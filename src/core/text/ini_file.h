@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,26 @@ class CIniFile {
 
  private:
   std::filesystem::path path_;
+};
+
+// One parse of an INI file kept in memory, for callers that read many keys of a file
+// that seldom changes (the language files). Same parser and rules as ReadIniString.
+class IniSnapshot {
+ public:
+  IniSnapshot();
+  ~IniSnapshot();
+  IniSnapshot(IniSnapshot&&) noexcept;
+  IniSnapshot& operator=(IniSnapshot&&) noexcept;
+
+  // Parses the file; false (and an empty snapshot) when it is missing or unreadable.
+  bool Load(const std::filesystem::path& path);
+  bool Loaded() const;
+  // The value, or nothing when the section or key is missing.
+  std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+
+ private:
+  struct Data;
+  std::unique_ptr<Data> data_;
 };
 
 // Cuts a UTF-8 text to at most maxChars characters (code points), never inside one.

@@ -1,0 +1,12 @@
+// The running program's own file, for building the program paths.
+#pragma once
+
+#include <filesystem>
+
+namespace vantrel::platform {
+
+// The executable's full path (Linux: /proc/self/exe); argv0 made absolute when the
+// system cannot tell.
+std::filesystem::path ExecutableFilePath(const char* argv0 = nullptr);
+
+}  // namespace vantrel::platform
