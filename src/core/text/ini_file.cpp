@@ -21,6 +21,15 @@ bool Load(const std::filesystem::path& path, CSimpleIniA& ini) {
   return ini.LoadData(data.data(), data.size()) >= 0;
 }
 
+// Like the private-profile read: a value enclosed in a pair of double or single quotes is
+// given without them, so a text can keep leading or trailing spaces.
+std::string_view StripQuotes(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
 }  // namespace
 
 std::string CutUtf8(std::string_view text, std::size_t maxChars) {
@@ -42,7 +51,7 @@ std::string ReadIniString(const std::filesystem::path& path, std::string_view se
   const std::string s(section), k(key);
   const char* value = ini.GetValue(s.c_str(), k.c_str(), nullptr);
   if (value == nullptr) return CutUtf8(defaultValue, maxChars);
-  return CutUtf8(value, maxChars);
+  return CutUtf8(StripQuotes(value), maxChars);
 }
 
 int ReadIniInt(const std::filesystem::path& path, std::string_view section, std::string_view key, int defaultValue) {
@@ -118,7 +127,7 @@ std::optional<std::string> IniSnapshot::Value(std::string_view section, std::str
   const std::string s(section), k(key);
   const char* value = data_->ini.GetValue(s.c_str(), k.c_str(), nullptr);
   if (value == nullptr) return std::nullopt;
-  return std::string(value);
+  return std::string(StripQuotes(value));
 }
 
 std::optional<std::string> CIniFile::ReadString(std::string_view section, std::string_view key,

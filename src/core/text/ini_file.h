@@ -1,7 +1,8 @@
 // INI access with the semantics of the platform's private-profile functions: section
 // and key names compare without regard to case, a missing file, section or key gives the
 // caller's default, and writing one key keeps the rest of the file (creating the file
-// when it is missing). Files are UTF-8; a UTF-8 byte-order mark is accepted.
+// when it is missing). Files are UTF-8; a UTF-8 byte-order mark is accepted. A value in a
+// pair of double or single quotes is read without them.
 #pragma once
 
 #include <cstddef>
