@@ -33,8 +33,13 @@ std::optional<std::uint32_t> QSettingsStore::ReadDword(std::string_view name) co
   // Anything that is not a whole number from 0 to 2^32-1 counts as "not a 32-bit value".
   switch (value.typeId()) {
     case QMetaType::Int:
+#ifdef Q_OS_WIN
       // A REG_DWORD read back as a signed int: its bits are the value.
       return static_cast<std::uint32_t>(value.toInt());
+#else
+      if (value.toInt() < 0) return std::nullopt;
+      return static_cast<std::uint32_t>(value.toInt());
+#endif
     case QMetaType::LongLong: {
       const qlonglong v = value.toLongLong();
       if (v < 0 || v > static_cast<qlonglong>(std::numeric_limits<std::uint32_t>::max())) return std::nullopt;
@@ -51,7 +56,7 @@ std::optional<std::uint32_t> QSettingsStore::ReadDword(std::string_view name) co
       const QString text = value.toString().trimmed();
       bool ok = false;
       const qulonglong v = text.toULongLong(&ok, 10);
-      if (!ok || text.isEmpty() || text.startsWith(u'+') || v > std::numeric_limits<std::uint32_t>::max()) {
+      if (!ok || text.isEmpty() || text.startsWith(u'+') || text.startsWith(u'-') || v > std::numeric_limits<std::uint32_t>::max()) {
         return std::nullopt;
       }
       return static_cast<std::uint32_t>(v);
