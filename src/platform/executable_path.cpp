@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "platform/user_paths.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -21,6 +23,10 @@ std::filesystem::path ExecutableFilePath(const char* argv0) {
   if (argv0 == nullptr || *argv0 == '\0') return {};
   auto path = std::filesystem::absolute(argv0, ec);
   return ec ? std::filesystem::path(argv0) : path;
+}
+
+text::AppPaths CurrentAppPaths(const char* argv0) {
+  return text::BuildAppPaths(ExecutableFilePath(argv0), LocalAppDataFolder());
 }
 
 }  // namespace vantrel::platform
