@@ -2,7 +2,9 @@
 
 #include <ostream>
 
+#include "app/ctl/ctl_texts.h"
 #include "app/ctl/registry.h"
+#include "platform/executable_path.h"
 #include "platform/user_paths.h"
 #include "sim/fault_plan.h"
 #include "sim/sim_state.h"
@@ -12,6 +14,11 @@ namespace vantrel::ctl {
 Context::Context(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
 Context::~Context() { Close(); }
+
+const text::TextSource& Context::Texts() {
+  if (!texts_) texts_ = std::make_unique<CtlTexts>(platform::ExecutableFilePath().parent_path(), options_.languageId);
+  return texts_->Texts();
+}
 
 std::filesystem::path Context::SimStatePath() const {
   return options_.simStatePath.empty() ? platform::DefaultSimStatePath()
@@ -72,7 +79,7 @@ bool Context::Open() {
 bool Context::OpenWithKeyboard() {
   if (!Open()) return false;
   if (link_->DeviceCount() == 0) {
-    err_ << "no keyboard present\n";
+    err_ << Texts().Text("MAIN_NO_DEVICE_PROMPT") << '\n';
     exitCode_ = kExitNoKeyboard;
     return false;
   }

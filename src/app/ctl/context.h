@@ -12,6 +12,7 @@
 #include "core/device/commands.h"
 #include "core/device/device_link.h"
 #include "core/device/tracing_service.h"
+#include "core/text/text_source.h"
 #include "sim/simulated_hid_service.h"
 #include "sim/virtual_keyboard.h"
 
@@ -22,7 +23,10 @@ struct GlobalOptions {
   std::string simStatePath;  // empty: the default file
   std::string simFault;
   std::string tracePath;
+  std::optional<std::uint32_t> languageId;  // --language: this run only, not stored
 };
+
+class CtlTexts;
 
 class Context {
  public:
@@ -32,6 +36,8 @@ class Context {
   GlobalOptions& Options() { return options_; }
   std::ostream& Out() { return out_; }
   std::ostream& Err() { return err_; }
+  // The language texts (files beside the executable), set up on first use.
+  const text::TextSource& Texts();
 
   // Sets up the service stack; false (with a message on stderr and the exit code set)
   // when no backend can be had.
@@ -69,6 +75,7 @@ class Context {
   std::unique_ptr<device::TracingHidService> tracer_;
   std::unique_ptr<device::DeviceLink> link_;
   std::unique_ptr<device::CommandSet> commands_;
+  std::unique_ptr<CtlTexts> texts_;
 };
 
 }  // namespace vantrel::ctl

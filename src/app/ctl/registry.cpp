@@ -37,10 +37,15 @@ int RunCtl(int argc, char** argv) {
                  "Faults of the virtual keyboard: KIND@N[,KIND@N...], KIND = drop|echo|ff|fe|unplug|slow, "
                  "N = 1-based configuration request");
   app.add_option("--trace", o.tracePath, "Write every report that crosses the HID boundary to FILE");
+  std::string language;
+  app.add_option("--language", language,
+                 "Language of the texts for this run only: 1033, 2052, 1028, 1036 or 3076 (not stored)")
+      ->check(CLI::IsMember({"1033", "2052", "1028", "1036", "3076"}));
   app.fallthrough();
   app.parse_complete_callback([&] {
     o.simulate = sim->count() > 0;
     o.simStatePath = simulate;
+    if (!language.empty()) o.languageId = static_cast<std::uint32_t>(std::stoul(language));
   });
   for (const auto& [order, add] : CommandGroups()) add(app, context);
 

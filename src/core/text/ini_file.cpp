@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <system_error>
 
@@ -18,6 +19,15 @@ bool Load(const std::filesystem::path& path, CSimpleIniA& ini) {
   buffer << in.rdbuf();
   const std::string data = buffer.str();
   return ini.LoadData(data.data(), data.size()) >= 0;
+}
+
+// Like the private-profile read: a value enclosed in a pair of double or single quotes is
+// given without them, so a text can keep leading or trailing spaces.
+std::string_view StripQuotes(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
 }
 
 }  // namespace
@@ -41,7 +51,7 @@ std::string ReadIniString(const std::filesystem::path& path, std::string_view se
   const std::string s(section), k(key);
   const char* value = ini.GetValue(s.c_str(), k.c_str(), nullptr);
   if (value == nullptr) return CutUtf8(defaultValue, maxChars);
-  return CutUtf8(value, maxChars);
+  return CutUtf8(StripQuotes(value), maxChars);
 }
 
 int ReadIniInt(const std::filesystem::path& path, std::string_view section, std::string_view key, int defaultValue) {
@@ -61,16 +71,19 @@ int ReadIniInt(const std::filesystem::path& path, std::string_view section, std:
 bool WriteIniString(const std::filesystem::path& path, std::string_view section, std::string_view key,
                     std::string_view value) {
   CSimpleIniA ini(true, false, false);
-  Load(path, ini);
+  std::error_code ec;
+  // A file that exists but cannot be read is left alone: writing would replace all its
+  // other keys with this one.
+  if (!Load(path, ini) && std::filesystem::exists(path, ec)) return false;
   const std::string s(section), k(key), v(value);
   if (ini.SetValue(s.c_str(), k.c_str(), v.c_str()) < 0) return false;
   std::string out;
   if (ini.Save(out, false) < 0) return false;
 
-  std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  // A name of its own per write, so two writers never share one temporary file.
   auto tmp = path;
-  tmp += ".tmp";
+  tmp += ".tmp" + std::to_string(std::random_device{}());
   {
     std::ofstream file(tmp, std::ios::binary | std::ios::trunc);
     file << out;
@@ -86,6 +99,35 @@ bool WriteIniString(const std::filesystem::path& path, std::string_view section,
     return false;
   }
   return true;
+}
+
+struct IniSnapshot::Data {
+  CSimpleIniA ini{true, false, false};
+};
+
+IniSnapshot::IniSnapshot() = default;
+IniSnapshot::~IniSnapshot() = default;
+IniSnapshot::IniSnapshot(IniSnapshot&&) noexcept = default;
+IniSnapshot& IniSnapshot::operator=(IniSnapshot&&) noexcept = default;
+
+bool IniSnapshot::Load(const std::filesystem::path& path) {
+  auto data = std::make_unique<Data>();
+  if (!vantrel::text::Load(path, data->ini)) {
+    data_.reset();
+    return false;
+  }
+  data_ = std::move(data);
+  return true;
+}
+
+bool IniSnapshot::Loaded() const { return data_ != nullptr; }
+
+std::optional<std::string> IniSnapshot::Value(std::string_view section, std::string_view key) const {
+  if (!data_) return std::nullopt;
+  const std::string s(section), k(key);
+  const char* value = data_->ini.GetValue(s.c_str(), k.c_str(), nullptr);
+  if (value == nullptr) return std::nullopt;
+  return std::string(StripQuotes(value));
 }
 
 std::optional<std::string> CIniFile::ReadString(std::string_view section, std::string_view key,

@@ -1,11 +1,13 @@
 // INI access with the semantics of the platform's private-profile functions: section
 // and key names compare without regard to case, a missing file, section or key gives the
 // caller's default, and writing one key keeps the rest of the file (creating the file
-// when it is missing). Files are UTF-8; a UTF-8 byte-order mark is accepted.
+// when it is missing). Files are UTF-8; a UTF-8 byte-order mark is accepted. A value in a
+// pair of double or single quotes is read without them.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +39,26 @@ class CIniFile {
 
  private:
   std::filesystem::path path_;
+};
+
+// One parse of an INI file kept in memory, for callers that read many keys of a file
+// that seldom changes (the language files). Same parser and rules as ReadIniString.
+class IniSnapshot {
+ public:
+  IniSnapshot();
+  ~IniSnapshot();
+  IniSnapshot(IniSnapshot&&) noexcept;
+  IniSnapshot& operator=(IniSnapshot&&) noexcept;
+
+  // Parses the file; false (and an empty snapshot) when it is missing or unreadable.
+  bool Load(const std::filesystem::path& path);
+  bool Loaded() const;
+  // The value, or nothing when the section or key is missing.
+  std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+
+ private:
+  struct Data;
+  std::unique_ptr<Data> data_;
 };
 
 // Cuts a UTF-8 text to at most maxChars characters (code points), never inside one.

@@ -1,5 +1,7 @@
 #include "core/text/safe_format.h"
 
+#include "core/text/ini_file.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -67,7 +69,11 @@ bool IsStringConversion(const Conversion& c) {
 
 std::string FormatInteger(const Conversion& c, std::int64_t value) {
   // The format handed to snprintf is built here from checked parts only.
-  std::string fmt = "%" + c.flags;
+  std::string fmt = "%";
+  // '#' has no meaning for signed conversions (undefined behaviour in snprintf): dropped.
+  for (char flag : c.flags) {
+    if (flag != '#' || (c.type != 'd' && c.type != 'i')) fmt.push_back(flag);
+  }
   if (c.width >= 0) fmt += std::to_string(c.width);
   if (c.precision >= 0) fmt += "." + std::to_string(c.precision);
   char buffer[160];
@@ -87,8 +93,8 @@ std::string FormatInteger(const Conversion& c, std::int64_t value) {
 }
 
 std::string FormatString(const Conversion& c, std::string_view text) {
-  std::string s(text);
-  if (c.precision >= 0 && static_cast<std::size_t>(c.precision) < s.size()) s.resize(c.precision);
+  // The precision counts characters and never cuts one of several UTF-8 bytes in two.
+  std::string s = c.precision >= 0 ? CutUtf8(text, static_cast<std::size_t>(c.precision)) : std::string(text);
   if (c.width > 0 && s.size() < static_cast<std::size_t>(c.width)) {
     const std::string pad(c.width - s.size(), ' ');
     s = c.flags.find('-') != std::string::npos ? s + pad : pad + s;

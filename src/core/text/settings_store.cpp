@@ -1,0 +1,34 @@
+#include "core/text/settings_store.h"
+
+namespace vantrel::text {
+
+std::optional<std::uint32_t> MemorySettingsStore::ReadDword(std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  const auto it = values_.find(name);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+bool MemorySettingsStore::WriteDword(std::string_view name, std::uint32_t value) {
+  std::lock_guard lock(mutex_);
+  values_.insert_or_assign(std::string(name), value);
+  return true;
+}
+
+void MemorySettingsStore::Remove(std::string_view name) {
+  std::lock_guard lock(mutex_);
+  const auto it = values_.find(name);
+  if (it != values_.end()) values_.erase(it);
+}
+
+std::optional<std::uint32_t> OverlaySettingsStore::ReadDword(std::string_view name) const {
+  if (auto value = overrides_.ReadDword(name)) return value;
+  return base_.ReadDword(name);
+}
+
+bool OverlaySettingsStore::WriteDword(std::string_view name, std::uint32_t value) {
+  if (overrides_.ReadDword(name)) return overrides_.WriteDword(name, value);
+  return base_.WriteDword(name, value);
+}
+
+}  // namespace vantrel::text

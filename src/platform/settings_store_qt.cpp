@@ -1,0 +1,84 @@
+#include "platform/settings_store_qt.h"
+
+#include <QByteArray>
+#include <QLocale>
+#include <QSettings>
+#include <QVariant>
+#include <limits>
+
+#include "core/text/locale_language.h"
+
+namespace vantrel::platform {
+namespace {
+
+QString Key(std::string_view name) { return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())); }
+
+}  // namespace
+
+QSettingsStore::QSettingsStore()
+    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                            QString::fromLatin1(kSettingsKeyName))) {}
+
+QSettingsStore::QSettingsStore(const QString& iniFile)
+    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+
+QSettingsStore::~QSettingsStore() = default;
+
+std::optional<std::uint32_t> QSettingsStore::ReadDword(std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  settings_->sync();
+  const QVariant value = settings_->value(Key(name));
+  if (!value.isValid()) return std::nullopt;
+  // The registry gives a number for a REG_DWORD value; a settings file gives its text.
+  // Anything that is not a whole number from 0 to 2^32-1 counts as "not a 32-bit value".
+  switch (value.typeId()) {
+    case QMetaType::Int:
+#ifdef Q_OS_WIN
+      // A REG_DWORD read back as a signed int: its bits are the value.
+      return static_cast<std::uint32_t>(value.toInt());
+#else
+      if (value.toInt() < 0) return std::nullopt;
+      return static_cast<std::uint32_t>(value.toInt());
+#endif
+    case QMetaType::LongLong: {
+      const qlonglong v = value.toLongLong();
+      if (v < 0 || v > static_cast<qlonglong>(std::numeric_limits<std::uint32_t>::max())) return std::nullopt;
+      return static_cast<std::uint32_t>(v);
+    }
+    case QMetaType::UInt:
+      return value.toUInt();
+    case QMetaType::ULongLong: {
+      const qulonglong v = value.toULongLong();
+      if (v > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+      return static_cast<std::uint32_t>(v);
+    }
+    case QMetaType::QString: {
+      const QString text = value.toString().trimmed();
+      bool ok = false;
+      const qulonglong v = text.toULongLong(&ok, 10);
+      if (!ok || text.isEmpty() || text.startsWith(u'+') || text.startsWith(u'-') || v > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+      }
+      return static_cast<std::uint32_t>(v);
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+bool QSettingsStore::WriteDword(std::string_view name, std::uint32_t value) {
+  std::lock_guard lock(mutex_);
+  settings_->setValue(Key(name), QVariant::fromValue(static_cast<uint>(value)));
+  settings_->sync();
+  return settings_->status() == QSettings::NoError;
+}
+
+std::uint32_t LocaleSystemLanguage::DefaultLanguageId() const {
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const QByteArray value = qgetenv(variable);
+    if (!value.isEmpty()) return text::WindowsLanguageIdFromLocale(value.toStdString());
+  }
+  return text::WindowsLanguageIdFromLocale(QLocale::system().name().toStdString());
+}
+
+}  // namespace vantrel::platform

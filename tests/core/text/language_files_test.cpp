@@ -1,0 +1,212 @@
+// The shipped language files: every file carries every key of the English file and every
+// key the program looks up, with a non-empty text; texts used as formats carry exactly
+// their one conversion, and no other text carries any.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/text/language.h"
+
+namespace vantrel::text {
+namespace {
+
+const std::filesystem::path kBinDir = VANTREL_BIN_DIR;
+
+// Section "TEXT" keys looked up by the program (besides the function and key names).
+const std::vector<std::string> kTextKeys = {
+    "APPLY_PROMPT", "A_BOTTOM", "A_CLEAR", "A_DELETE", "A_DOWN", "A_RECORD", "A_TOP", "A_UP",
+    "COMPOSITE_PROMPT_CLEAR", "COMPOSITE_PROMPT_OSK", "DEFAULT_PROFILE_NAME", "EXTRA_MACRO_TOO_LONG",
+    "EXTRA_PROFILE_SPACE_TIGHT", "FUNCTION_KEY", "FUNCTION_TISHI", "GUANYU_BANQUAN", "GUANYU_JIESHAO",
+    "IDS_MACRO_KB_KEY", "IDS_MACRO_MOU_KEY", "IDS_TrayTip_Keyboard", "KEYBOARD_TRAY_DESC",
+    "KEY_PROMPT_FUNCTION", "KEY_PROMPT_MACRO", "KEY_PROMPT_MEDIA", "KEY_PROMPT_SET", "KEY_PROMPT_SINGLE",
+    "KEY_SETTING_TISHI", "LANG_ABOUT_OK", "LANG_ABOUT_TITLE", "MACRO_ACTION_CLEAR_CONFIRM",
+    "MACRO_ACTION_ERR_DELAY_MAX", "MACRO_ACTION_ERR_KEYS_PROMPT", "MACRO_ACTION_ERR_KEYS_PROMPT2",
+    "MACRO_ACTION_ERR_MODIFY", "MACRO_ACTION_RECORD", "MACRO_ACTION_RECORD_DELAY", "MACRO_ACTION_STOP_RECORD",
+    "MACRO_ACTION_TISHI", "MACRO_CANCLE", "MACRO_CYCLES", "MACRO_DEFAULT_NAME", "MACRO_DELAY_MS",
+    "MACRO_DELETE_CONFIRM_OF_KEYS", "MACRO_EDIT_TISHI", "MACRO_ERR_MAX", "MACRO_ERR_NAME_SYSTEM",
+    "MACRO_ERR_RECORD", "MACRO_ERR_SAME", "MACRO_KEYS_TISHI", "MACRO_NAME_SETTING", "MACRO_NEW_PREFIX",
+    "MACRO_OK", "MACRO_SETTING", "MAIN_CAPTION", "MAIN_CLOSE_PROMPT", "MAIN_DEFAULT_MATRIX_PROMPT",
+    "MAIN_HELP_PROMPT", "MAIN_LINK_PROMPT", "MAIN_MENU_PROMPT", "MAIN_MINIMIZE_PROMPT",
+    "MAIN_NO_DEVICE_PROMPT", "MAIN_PROMPT_DEFAULT", "MAIN_PROMPT_INPORT", "MAIN_SWITCH_COLOR_TEXT",
+    "MAIN_SWITCH_FUNCTION_TEXT", "MEDIA_EDIT_TISHI", "MENU_1", "MENU_2", "MENU_3", "MENU_4", "MENU_11",
+    "MENU_22", "MENU_33", "MULTI_MEDIA", "PROFILE_1", "PROFILE_2", "PROFILE_3", "PROFILE_APPLY",
+    "PROFILE_CANCLE", "PROFILE_DEFAULT", "PROFILE_FORMAT_ERROR", "PROFILE_MACRO", "PROFILE_NEW", "PROFILE_OK",
+    "PROFILE_SEELCT_PROMPT2", "PROFILE_SELECT_PROMPT", "PROFILE_TIP", "RECORD_DELAY", "SINGLE_KEY",
+    "SINGLE_STATIC", "UNKNOWN_KEY",
+};
+
+// Language keys of the key-name table (keys and mouse functions, media keys).
+const std::vector<std::string> kKeyNameKeys = {
+    "IDS_KEYBOARD_ESC", "IDS_KEYBOARD_1", "IDS_KEYBOARD_2", "IDS_KEYBOARD_3", "IDS_KEYBOARD_4",
+    "IDS_KEYBOARD_5", "IDS_KEYBOARD_6", "IDS_KEYBOARD_7", "IDS_KEYBOARD_8", "IDS_KEYBOARD_9",
+    "IDS_KEYBOARD_0", "IDS_KEYBOARD_MINUS", "IDS_KEYBOARD_EQUAL", "IDS_KEYBOARD_BACKSPACE",
+    "IDS_KEYBOARD_TAB", "IDS_KEYBOARD_Q", "IDS_KEYBOARD_W", "IDS_KEYBOARD_E", "IDS_KEYBOARD_R",
+    "IDS_KEYBOARD_T", "IDS_KEYBOARD_Y", "IDS_KEYBOARD_U", "IDS_KEYBOARD_I", "IDS_KEYBOARD_O",
+    "IDS_KEYBOARD_P", "IDS_KEYBOARD_LBRACKET", "IDS_KEYBOARD_RBRACKET", "IDS_KEYBOARD_ENTER",
+    "IDS_KEYBOARD_LCTRL", "IDS_KEYBOARD_A", "IDS_KEYBOARD_S", "IDS_KEYBOARD_D", "IDS_KEYBOARD_F",
+    "IDS_KEYBOARD_G", "IDS_KEYBOARD_H", "IDS_KEYBOARD_J", "IDS_KEYBOARD_K", "IDS_KEYBOARD_L",
+    "IDS_KEYBOARD_SEMICOLON", "IDS_KEYBOARD_QUOTE", "IDS_KEYBOARD_GRAVE", "IDS_KEYBOARD_LSHIFT",
+    "IDS_KEYBOARD_BACKSLASH", "IDS_KEYBOARD_Z", "IDS_KEYBOARD_X", "IDS_KEYBOARD_C", "IDS_KEYBOARD_V",
+    "IDS_KEYBOARD_B", "IDS_KEYBOARD_N", "IDS_KEYBOARD_M", "IDS_KEYBOARD_COMMA", "IDS_KEYBOARD_PERIOD",
+    "IDS_KEYBOARD_SLASH", "IDS_KEYBOARD_RSHIFT", "IDS_KEYBOARD_NUM_MULTIPLY", "IDS_KEYBOARD_LALT",
+    "IDS_KEYBOARD_SPACE", "IDS_KEYBOARD_CAPSLOCK", "IDS_KEYBOARD_F1", "IDS_KEYBOARD_F2", "IDS_KEYBOARD_F3",
+    "IDS_KEYBOARD_F4", "IDS_KEYBOARD_F5", "IDS_KEYBOARD_F6", "IDS_KEYBOARD_F7", "IDS_KEYBOARD_F8",
+    "IDS_KEYBOARD_F9", "IDS_KEYBOARD_F10", "IDS_KEYBOARD_PAUSE", "IDS_KEYBOARD_SCROLLLOCK",
+    "IDS_KEYBOARD_NUM_7", "IDS_KEYBOARD_NUM_8", "IDS_KEYBOARD_NUM_9", "IDS_KEYBOARD_NUM_MINUS",
+    "IDS_KEYBOARD_NUM_4", "IDS_KEYBOARD_NUM_5", "IDS_KEYBOARD_NUM_6", "IDS_KEYBOARD_NUM_PLUS",
+    "IDS_KEYBOARD_NUM_1", "IDS_KEYBOARD_NUM_2", "IDS_KEYBOARD_NUM_3", "IDS_KEYBOARD_NUM_0",
+    "IDS_KEYBOARD_NUM_DECIMAL", "IDS_KEYBOARD_SYSREQ", "IDS_KEYBOARD_OEM102", "IDS_KEYBOARD_F11",
+    "IDS_KEYBOARD_F12", "IDS_KEYBOARD_ROMA", "IDS_KEYBOARD_KL", "IDS_KEYBOARD_KR", "IDS_KEYBOARD_K56",
+    "IDS_KEYBOARD_CHG", "IDS_KEYBOARD_N_CHG", "IDS_KEYBOARD_K14", "IDS_KEYBOARD_K107",
+    "IDS_KEYBOARD_NUM_ENTER", "IDS_KEYBOARD_RCTRL", "IDS_KEYBOARD_NUM_DIVIDE", "IDS_KEYBOARD_PRINTSCREEN",
+    "IDS_KEYBOARD_RALT", "IDS_KEYBOARD_NUMLOCK", "IDS_KEYBOARD_BREAK", "IDS_KEYBOARD_HOME", "IDS_KEYBOARD_UP",
+    "IDS_KEYBOARD_PAGEUP", "IDS_KEYBOARD_LEFT", "IDS_KEYBOARD_RIGHT", "IDS_KEYBOARD_END", "IDS_KEYBOARD_DOWN",
+    "IDS_KEYBOARD_PAGEDOWN", "IDS_KEYBOARD_INSERT", "IDS_KEYBOARD_DELETE", "IDS_KEYBOARD_LWIN",
+    "IDS_KEYBOARD_RWIN", "IDS_KEYBOARD_APP", "IDS_KEYBOARD_POWER", "IDS_KEYBOARD_SLEEP", "IDS_KEYBOARD_WAKE",
+    "IDS_KEYBOARD_ROLL_UP", "IDS_KEYBOARD_ROLL_DOWN", "IDS_KEYBOARD_PAN_LEFT", "IDS_KEYBOARD_PAN_RIGHT",
+    "IDS_KEYBOARD_DOUBLE_CLICK", "IDS_KEYBOARD_MOU_LEFT", "IDS_KEYBOARD_MOU_RIGHT", "IDS_KEYBOARD_MOU_MIDDLE",
+    "IDS_KEYBOARD_ZOOM_OUT", "IDS_KEYBOARD_ZOOM_IN", "IDS_KEYBOARD_COPY", "IDS_KEYBOARD_CUT",
+    "IDS_KEYBOARD_PASTE", "IDS_KEYBOARD_MINIMIZE", "IDS_KEYBOARD_MAXIMIZE", "IDS_KEYBOARD_WORD",
+    "IDS_KEYBOARD_EXCEL", "IDS_KEYBOARD_POWERPOINT", "IDS_KEYBOARD_CALENDAR", "MEDIA_PALYER_1",
+    "MEDIA_PALY_PAUSE_2", "MEDIA_STOP_PALY_3", "MEDIA_PREV_TRACK_4", "MEDIA_Next_TRACK_5", "MEDIA_V_LOW_6",
+    "MEDIA_V_ADD_7", "MEDIA_MUTE_8", "MEDIA_WWW_HOME_9", "MEDIA_WWW_REFRESH_10", "MEDIA_WWW_STOP_11",
+    "MEDIA_WWW_BACK_12", "MEDIA_WWW_FORWARD_13", "MEDIA_WWW_FAVORITE_14", "MEDIA_WWW_SEARCH_15",
+    "MEDIA_MY_PC_16", "MEDIA_CALC_17", "MEDIA_MAIL_18",
+};
+
+const std::vector<std::string> kLightKeys = {"Usb", "Deng", "Light", "FX", "Speed", "Color", "JColor", "DC", "RGB", "Tool"};
+
+// Keys whose text is used as a format, and the one conversion each must carry.
+enum class Conversion { kNumber, kString };
+const std::map<std::string, Conversion> kFormatKeys = {
+    {"UNKNOWN_KEY", Conversion::kNumber},
+    {"MACRO_ERR_MAX", Conversion::kNumber},
+    {"MACRO_ACTION_ERR_DELAY_MAX", Conversion::kNumber},
+    {"PROFILE_FORMAT_ERROR", Conversion::kString},
+};
+
+using Sections = std::map<std::string, std::map<std::string, std::string>>;
+
+// A plain reading of the file's lines, to enumerate its keys (the lookup itself cannot).
+Sections ReadSections(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  Sections sections;
+  std::string line, section;
+  bool first = true;
+  while (std::getline(in, line)) {
+    if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    first = false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      section = line.substr(1, line.find(']') - 1);
+      continue;
+    }
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    sections[section][line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return sections;
+}
+
+// The '%' sequences of a text other than "%%", each up to and including its type letter.
+std::vector<std::string> Conversions(const std::string& text) {
+  std::vector<std::string> found;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') continue;
+    if (i + 1 < text.size() && text[i + 1] == '%') {
+      ++i;
+      continue;
+    }
+    std::size_t j = i + 1;
+    while (j < text.size() && std::string_view("-+ #0123456789.hlLzjt").find(text[j]) != std::string_view::npos) ++j;
+    found.push_back(text.substr(i, j + 1 - i));
+    i = j;
+  }
+  return found;
+}
+
+bool IsNumberConversion(const std::string& c) {
+  return c.size() >= 2 && std::string_view("diuxX").find(c.back()) != std::string_view::npos;
+}
+
+class LanguageFiles : public ::testing::TestWithParam<int> {
+ protected:
+  MemorySettingsStore settings;
+  FixedSystemLanguage system{0x0409};
+  LanguageTexts texts{kBinDir, settings, system};
+};
+
+TEST_P(LanguageFiles, CarryEveryKeyOfTheEnglishFile) {
+  const Sections english = ReadSections(texts.LanguageFilePath(0));
+  const Sections file = ReadSections(texts.LanguageFilePath(GetParam()));
+  ASSERT_FALSE(english.empty());
+  ASSERT_FALSE(file.empty()) << texts.LanguageFilePath(GetParam());
+  for (const auto& [section, keys] : english) {
+    for (const auto& [key, value] : keys) {
+      EXPECT_TRUE(file.count(section) && file.at(section).count(key))
+          << texts.LanguageFilePath(GetParam()).filename() << " lacks [" << section << "] " << key;
+    }
+  }
+  // And nothing the English file does not have.
+  for (const auto& [section, keys] : file) {
+    for (const auto& [key, value] : keys) {
+      EXPECT_TRUE(english.count(section) && english.at(section).count(key)) << "extra [" << section << "] " << key;
+    }
+  }
+}
+
+TEST_P(LanguageFiles, EveryLookedUpKeyHasAText) {
+  const int index = GetParam();
+  auto expectText = [&](const std::string& text, const std::string& what) {
+    EXPECT_NE(text, kMissingText) << what;
+    EXPECT_FALSE(text.empty()) << what;
+  };
+  for (const auto& key : kTextKeys) expectText(texts.LookupText(key, index), key);
+  for (int i = 1; i <= 11; ++i) {
+    expectText(texts.LookupText("FUNC_KEY_DESC" + std::to_string(i), index), "FUNC_KEY_DESC" + std::to_string(i));
+  }
+  for (const auto& key : kKeyNameKeys) expectText(texts.LookupText(key, index), key);
+  for (const auto& key : kLightKeys) expectText(texts.LookupLightText(key, index), "LIGHT " + key);
+  for (int code = 1; code <= 20; ++code) expectText(texts.LookupModeText(code, index), "MODE " + std::to_string(code));
+}
+
+TEST_P(LanguageFiles, FormatTextsCarryExactlyTheirOneConversion) {
+  const Sections file = ReadSections(texts.LanguageFilePath(GetParam()));
+  for (const auto& [section, keys] : file) {
+    for (const auto& [key, value] : keys) {
+      const auto conversions = Conversions(value);
+      const auto format = section == "TEXT" ? kFormatKeys.find(key) : kFormatKeys.end();
+      if (format == kFormatKeys.end()) {
+        EXPECT_TRUE(conversions.empty()) << key << " = " << value;
+        continue;
+      }
+      ASSERT_EQ(conversions.size(), 1u) << key << " = " << value;
+      if (format->second == Conversion::kNumber) {
+        EXPECT_TRUE(IsNumberConversion(conversions[0])) << key << " = " << value;
+      } else {
+        EXPECT_EQ(conversions[0], "%s") << key << " = " << value;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLanguages, LanguageFiles, ::testing::Range(0, 5));
+
+TEST(LanguageFileTexts, AreDistinctPerLanguageWhereTheyShouldBe) {
+  // A file copied from another language by mistake would pass the key checks.
+  MemorySettingsStore settings;
+  const FixedSystemLanguage system(0x0409);
+  const LanguageTexts texts(kBinDir, settings, system);
+  std::set<std::string> prompts;
+  for (int index = 0; index < 4; ++index) prompts.insert(texts.LookupText("MAIN_NO_DEVICE_PROMPT", index));
+  EXPECT_EQ(prompts.size(), 4u);
+}
+
+}  // namespace
+}  // namespace vantrel::text
