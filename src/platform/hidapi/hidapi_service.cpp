@@ -93,6 +93,8 @@ HidapiService::~HidapiService() {
       b.reset();
     }
   }
+  // All readers are told first, so their last reads time out together.
+  for (const auto& iface : open) iface->stop.store(true);
   for (const auto& iface : open) CloseInterface(iface);
   // Readers may wake the watcher until they have ended, so it closes last.
   if (monitorOpened_) fns_.monitorClose();
@@ -237,9 +239,9 @@ void HidapiService::Rescan(bool notify) {
       }
     }
   }
-  for (const auto& iface : dropped) {
-    if (std::find(bound_.begin(), bound_.end(), iface) == bound_.end()) CloseInterface(iface);
-  }
+  std::erase_if(dropped, [&](const auto& iface) { return std::find(bound_.begin(), bound_.end(), iface) != bound_.end(); });
+  for (const auto& iface : dropped) iface->stop.store(true);
+  for (const auto& iface : dropped) CloseInterface(iface);
 
   std::vector<AccessProblem> problems;
   for (std::size_t i = 0; i < kSelectorCount; ++i) {
@@ -321,29 +323,37 @@ void HidapiService::RequestRescan() {
 }
 
 void HidapiService::HotplugLoop() {
+  // Rescans asked for by a failed read or write are spaced at least this far apart, so
+  // an interface that fails again at once is not reopened in a busy loop.
+  constexpr auto kRequestGap = std::chrono::milliseconds(20);
+  auto lastRequested = std::chrono::steady_clock::time_point{};
   for (;;) {
-    bool rescan = false;
+    bool due = false;  // a node changed, the watcher broke, or a poll round is up
     if (watching_.load()) {
       const int ready = fns_.monitorWait(static_cast<int>(options_.monitorTimeout.count()));
-      if (ready > 0 && fns_.monitorReceive() > 0) rescan = true;
+      if (ready > 0 && fns_.monitorReceive() > 0) due = true;
       if (ready < 0) {
         // The watcher broke: fall back to reading the enumeration once a second. The
         // watcher stays open until the end, since readers may still wake it.
         watching_.store(false);
-        rescan = true;
+        due = true;
       }
     } else {
       std::unique_lock lock(mutex_);
-      hotplugWake_.wait_for(lock, options_.pollInterval, [this] { return stop_ || rescanRequested_; });
-      rescan = true;
+      due = !hotplugWake_.wait_for(lock, options_.pollInterval, [this] { return stop_ || rescanRequested_; });
     }
+    bool requested;
     {
       std::lock_guard lock(mutex_);
       if (stop_) return;
-      if (rescanRequested_) rescan = true;
-      rescanRequested_ = false;
+      requested = std::exchange(rescanRequested_, false);
     }
-    if (rescan) Rescan(true);
+    if (!due && requested) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastRequested < kRequestGap) std::this_thread::sleep_until(lastRequested + kRequestGap);
+      lastRequested = std::chrono::steady_clock::now();
+    }
+    if (due || requested) Rescan(true);
   }
 }
 
