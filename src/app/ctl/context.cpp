@@ -5,6 +5,7 @@
 #include "app/ctl/ctl_texts.h"
 #include "app/ctl/registry.h"
 #include "platform/executable_path.h"
+#include "platform/hidapi/hidapi_service.h"
 #include "platform/user_paths.h"
 #include "sim/fault_plan.h"
 #include "sim/sim_state.h"
@@ -49,9 +50,14 @@ bool Context::Open() {
     simService_ = std::make_unique<sim::SimulatedHidService>(keyboard_, std::move(simOptions));
     backend_ = simService_.get();
   } else {
-    err_ << "no keyboard backend is available in this build; use --simulate for the virtual keyboard\n";
-    exitCode_ = kExitFailed;
-    return false;
+    auto hardware = std::make_unique<platform::HidapiService>();
+    if (hardware->Init(0) > 0 && !hardware->AccessProblems().empty()) {
+      err_ << platform::DescribeAccessProblem(hardware->AccessProblems().front()) << '\n';
+      exitCode_ = kExitFailed;
+      return false;
+    }
+    hardware_ = std::move(hardware);
+    backend_ = hardware_.get();
   }
 
   device::HidService* top = backend_;
@@ -95,6 +101,7 @@ void Context::Close() {
   commands_.reset();
   link_.reset();
   tracer_.reset();
+  hardware_.reset();
   if (simService_) {
     simService_->Drain();
     simService_.reset();

@@ -71,6 +71,7 @@ class Context {
 
   sim::VirtualKeyboard keyboard_;
   std::unique_ptr<sim::SimulatedHidService> simService_;
+  std::unique_ptr<device::HidService> hardware_;  // the hidapi service for real keyboards
   device::HidService* backend_ = nullptr;
   std::unique_ptr<device::TracingHidService> tracer_;
   std::unique_ptr<device::DeviceLink> link_;
