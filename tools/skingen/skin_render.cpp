@@ -230,7 +230,8 @@ void Glyph(QPainter& p, const QRectF& r, const QString& name, const QColor& c) {
     p.setPen(c);
     p.drawText(r, Qt::AlignCenter, "?");
   } else if (name == "up" || name == "down" || name == "top" || name == "bottom") {
-    const double dir = (name == "up" || name == "top") ? -1 : 1;
+    // dir 1 points the chevron up.
+    const double dir = (name == "up" || name == "top") ? 1 : -1;
     QPainterPath a;
     a.moveTo(m + QPointF(-6, 3 * dir));
     a.lineTo(m + QPointF(0, -3 * dir));
