@@ -233,7 +233,7 @@ DialogLayout CompositeLayout() {
   e.push_back({"FUNC_MACRO_LIST2", R(292, 134, 232, 176), Kind::Field, {}});
   const char* moves[] = {"FUNC_MACRO_UP_TOP", "FUNC_MACRO_UP", "FUNC_MACRO_DOWN", "FUNC_MACRO_DOWN_BOTTOM",
                          "FUNC_MACRO_DELETE2"};
-  const char* moveGlyphs[] = {"top", "up", "down", "bottom", "close"};
+  const char* moveGlyphs[] = {"top", "up", "down", "bottom", "remove"};
   for (int i = 0; i < 5; ++i) e.push_back({moves[i], R(532, 134 + i * 36, 32, 30), Kind::IconButton, moveGlyphs[i]});
   e.push_back({"FUNC_MACRO_RECORD", R(292, 318, 110, 30), Kind::Button, {}});
   e.push_back({"FUNC_MACRO_RECORD_DELAY", R(414, 323, 20, 20), Kind::Led, {}});

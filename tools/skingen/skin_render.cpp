@@ -217,7 +217,7 @@ void Glyph(QPainter& p, const QRectF& r, const QString& name, const QColor& c) {
   p.setPen(QPen(c, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   p.setBrush(Qt::NoBrush);
   const QPointF m = r.center();
-  if (name == "close") {
+  if (name == "close" || name == "remove") {
     p.drawLine(m + QPointF(-5, -5), m + QPointF(5, 5));
     p.drawLine(m + QPointF(-5, 5), m + QPointF(5, -5));
   } else if (name == "min") {
@@ -246,7 +246,7 @@ void IconButton(QPainter& p, const QRect& r, const QString& glyph, State s) {
   QColor c = kTextDim;
   p.setPen(Qt::NoPen);
   if (s == State::Hover) {
-    p.setBrush(glyph == "close" ? QColor(0xE5, 0x48, 0x4D) : QColor(255, 255, 255, 26));
+    p.setBrush(glyph == "close" || glyph == "remove" ? QColor(0xE5, 0x48, 0x4D) : QColor(255, 255, 255, 26));
     p.drawPath(Rounded(f, 6));
     c = QColor(255, 255, 255);
   } else if (s == State::Down) {

@@ -29,6 +29,7 @@ int CReportCtrl::InsertColumn(int column, const QString& header, Qt::Alignment f
   setColumnCount(count + 1);
   setHeaderLabels(labels);
   headerItem()->setTextAlignment(column, format | Qt::AlignVCenter);
+  columnFormats_.insert(columnFormats_.begin() + column, format);
   setColumnWidth(column, width);
   return column;
 }
@@ -62,6 +63,8 @@ bool CReportCtrl::SetItemText(int row, int column, const QString& text) {
   if (!item || column < 0 || column >= std::max(1, columnCount())) return false;
   internalChange_ = true;
   item->setText(column, text);
+  if (static_cast<std::size_t>(column) < columnFormats_.size())
+    item->setTextAlignment(column, columnFormats_[static_cast<std::size_t>(column)] | Qt::AlignVCenter);
   internalChange_ = false;
   return true;
 }

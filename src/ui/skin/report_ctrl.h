@@ -4,6 +4,7 @@
 
 #include <QTreeWidget>
 #include <functional>
+#include <vector>
 
 namespace vantrel::ui {
 
@@ -62,6 +63,7 @@ class CReportCtrl : public QTreeWidget {
   void OnEditorClosed();
   void ApplyCheckStyle(QTreeWidgetItem* item);
 
+  std::vector<Qt::Alignment> columnFormats_;
   int controlId_;
   int checkStyle_ = kCheckNone;
   CheckHandler checkHandler_;

@@ -30,7 +30,8 @@ ControlKind KindOfKey(const QString& key) {
       key == "FUNC_MACRO_CYCLES")
     return ControlKind::Edit;
   if (key.endsWith("Slider")) return ControlKind::Slider;
-  if (key.endsWith("ysButton") || key.endsWith("jsButton") || key.startsWith("CONTROL_Color"))
+  if (key.endsWith("ysButton", Qt::CaseInsensitive) || key.endsWith("jsButton", Qt::CaseInsensitive) ||
+      key.startsWith("CONTROL_Color"))
     return ControlKind::Swatch;
   if (key.contains("StaPic") || key.endsWith("PIC") || key == "CONTROL_JDTStatic") return ControlKind::Picture;
   if (key.contains("Static", Qt::CaseInsensitive) || key.endsWith("Statc") || key.contains("TISHI") ||
@@ -112,9 +113,12 @@ struct FacePictures {
 FacePictures PicturesFor(text::SkinFile file, const QString& key, const QString& folder) {
   const auto load = [&](const char* name) { return RequiredSkinPicture(folder, name); };
   switch (file) {
-    case text::SkinFile::Main:
+    case text::SkinFile::Main: {
+      // Key buttons show a selected key as in the colour view; other buttons as pressed.
+      const bool keyButton = key.startsWith("KEY_") || key.startsWith("FUNC_G");
       return {load("main_normal.jpg"), load("main_over.jpg"), load("main_down.jpg"), load("main_disable.jpg"),
-              load("main_color1.jpg")};
+              load(keyButton ? "main_color1.jpg" : "main_down.jpg")};
+    }
     case text::SkinFile::Profile: {
       const QPixmap down = load("Profile_down.jpg");
       return {load("Profile_normal.jpg"), load("Profile_over.jpg"), down, down, down};
@@ -157,9 +161,6 @@ QString SkinStyleSheet() {
       " border-radius: 5px; padding: 2px 8px; font-family: 'DejaVu Sans'; font-size: 12px;"
       " selection-background-color: #168FD0; }"
       "QComboBox:hover, QLineEdit:hover, QLineEdit:focus { border-color: #2EC5FF; }"
-      "QComboBox::drop-down { border: none; width: 20px; }"
-      "QComboBox::down-arrow { width: 0; height: 0; border-left: 4px solid transparent;"
-      " border-right: 4px solid transparent; border-top: 5px solid #8A93A3; margin-right: 6px; }"
       "QComboBox QAbstractItemView { background: #14171D; color: #E7EAF0; border: 1px solid #2E3540;"
       " selection-background-color: #168FD0; }"
       "QTreeWidget { background: #0E1116; color: #E7EAF0; border: 1px solid #2E3540; border-radius: 5px;"
