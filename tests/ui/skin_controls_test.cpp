@@ -12,6 +12,7 @@
 
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/bitmap_slider.h"
+#include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/report_ctrl.h"
 #include "ui/skin/skin_color_btn.h"
@@ -448,6 +449,44 @@ TEST_F(SkinTest, ColourSwatchTakesThePickersChoice) {
   swatch.resize(48, 26);
   // The swatch shows the colour in its middle.
   EXPECT_EQ(swatch.grab().toImage().pixelColor(24, 13), QColor(Qt::blue));
+}
+
+}  // namespace
+}  // namespace vantrel::ui
+
+namespace vantrel::ui {
+namespace {
+
+TEST_F(SkinTest, ColourLabelKeepsColourAndFontHeight) {
+  QWidget parent;
+  parent.resize(100, 40);
+  auto* label = new ColorStatic(&parent);
+  EXPECT_EQ(label->textColor(), QColor(0xFF, 0xFF, 0xFF));
+  label->setGeometry(0, 0, 100, 40);
+  label->setText("MMMM");
+  label->SetTextColor(QColor(0, 200, 0));
+  label->SetFontHeight(30);
+  EXPECT_EQ(label->font().pixelSize(), 30);
+  const QImage img = label->grab().toImage();
+  int green = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) green += qGreen(img.pixel(x, y)) > 150 && qRed(img.pixel(x, y)) < 60;
+  EXPECT_GT(green, 20);
+}
+
+TEST_F(SkinTest, DialogReleasesItsPicturesOnCloseAndLoadsThemAgainWhenShown) {
+  QImage bg(80, 60, QImage::Format_RGB32);
+  bg.fill(Qt::darkGreen);
+  ASSERT_TRUE(bg.save(dir_.filePath("bg.bmp")));
+  CBaseDialog dialog(2000, nullptr, WriteIni("[SCREEN]\nMain=bg.bmp\n"), dir_.path());
+  dialog.show();
+  EXPECT_TRUE(dialog.hasSkin());
+  EXPECT_EQ(dialog.grab().toImage().pixelColor(40, 30), QColor(Qt::darkGreen));
+  dialog.accept();
+  EXPECT_FALSE(dialog.hasSkin());
+  dialog.show();
+  EXPECT_TRUE(dialog.hasSkin());
+  dialog.reject();
 }
 
 }  // namespace
