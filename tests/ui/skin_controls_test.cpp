@@ -41,10 +41,9 @@ bool SameArea(const QRegion& a, const QRegion& b) { return a.xored(b).isEmpty();
 
 class SkinTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    test::App();
-    ASSERT_TRUE(dir_.isValid());
-  }
+  // Before any member widget of a derived fixture is built.
+  SkinTest() { test::App(); }
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
   QString WriteIni(const QString& text) {
     const QString path = dir_.filePath("skin.ini");
     QFile f(path);

@@ -14,6 +14,11 @@
 #include "skin_layout.h"
 #include "skin_render.h"
 
+// Under LeakSanitizer: the font configuration library keeps its configuration for the
+// life of the process (Qt never releases it); that is not a leak of this program.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace {
 
 constexpr int kJpegQuality = 95;
