@@ -490,3 +490,43 @@ TEST_F(SkinTest, DialogReleasesItsPicturesOnCloseAndLoadsThemAgainWhenShown) {
 
 }  // namespace
 }  // namespace vantrel::ui
+
+namespace vantrel::ui {
+namespace {
+
+TEST_F(SkinTest, FrameModeDrawsATwoPixelFrameInsteadOfThePicture) {
+  CPngButton b;
+  b.resize(20, 16);
+  b.SetFaceOrigin(1, 1);
+  const QPixmap pic = Solid(Qt::red);
+  b.SetStatePictures(pic, pic, pic, pic, pic);
+  b.SetFrameMode(true, QColor(0, 0, 255));
+  const QImage img = b.grab().toImage();
+  EXPECT_EQ(img.pixelColor(0, 0), QColor(0, 0, 255));
+  EXPECT_EQ(img.pixelColor(1, 8), QColor(0, 0, 255));
+  EXPECT_EQ(img.pixelColor(19, 15), QColor(0, 0, 255));
+  // Inside the frame nothing of the picture is drawn.
+  EXPECT_NE(img.pixelColor(10, 8), QColor(Qt::red));
+  EXPECT_NE(img.pixelColor(2, 8), QColor(0, 0, 255));
+  b.SetFrameMode(false);
+  EXPECT_EQ(b.grab().toImage().pixelColor(10, 8), QColor(Qt::red));
+}
+
+TEST_F(SkinTest, ToggleModeUsesTheTogglePicturesOverPressedAndHover) {
+  CPngButton b;
+  b.resize(8, 8);
+  b.SetFaceOrigin(1, 1);
+  const QPixmap pic = Solid(Qt::red);
+  b.SetStatePictures(pic, pic, pic, pic, pic);
+  b.SetTogglePictures(Solid(Qt::green), Solid(Qt::blue));
+  b.SetToggleMode(true);
+  b.setDown(true);
+  EXPECT_EQ(b.grab().toImage().pixelColor(4, 4), QColor(Qt::green));
+  b.SetToggled(true);
+  EXPECT_EQ(b.grab().toImage().pixelColor(4, 4), QColor(Qt::blue));
+  b.SetToggleMode(false);
+  EXPECT_EQ(b.grab().toImage().pixelColor(4, 4), QColor(Qt::red));
+}
+
+}  // namespace
+}  // namespace vantrel::ui
