@@ -1,0 +1,149 @@
+#include "core/text/skin_keys.h"
+
+#include <cstdio>
+
+namespace vantrel::text {
+namespace {
+
+constexpr std::array<KeyButtonInfo, kOrdinaryKeyCount> kKeys = {{
+    {0x1E, "A"}, {0x30, "B"}, {0x2E, "C"}, {0x20, "D"}, {0x12, "E"}, {0x21, "F"}, {0x22, "G"},
+    {0x23, "H"}, {0x17, "I"}, {0x24, "J"}, {0x25, "K"}, {0x26, "L"}, {0x32, "M"}, {0x31, "N"},
+    {0x18, "O"}, {0x19, "P"}, {0x10, "Q"}, {0x13, "R"}, {0x1F, "S"}, {0x14, "T"}, {0x16, "U"},
+    {0x2F, "V"}, {0x11, "W"}, {0x2D, "X"}, {0x15, "Y"}, {0x2C, "Z"},
+    {0x02, "1"}, {0x03, "2"}, {0x04, "3"}, {0x05, "4"}, {0x06, "5"}, {0x07, "6"}, {0x08, "7"},
+    {0x09, "8"}, {0x0A, "9"}, {0x0B, "0"},
+    {0x1C, "Enter"}, {0x01, "Esc"}, {0x0E, "Backspace"}, {0x0F, "Tab"}, {0x39, "Space"},
+    {0x0C, "-"}, {0x0D, "="}, {0x1A, "["}, {0x1B, "]"}, {0x2B, "\\"}, {0x27, ";"}, {0x28, "'"},
+    {0x29, "`"}, {0x33, ","}, {0x34, "."}, {0x35, "/"},
+    {0x3B, "F1"}, {0x3C, "F2"}, {0x3D, "F3"}, {0x3E, "F4"}, {0x3F, "F5"}, {0x40, "F6"},
+    {0x41, "F7"}, {0x42, "F8"}, {0x43, "F9"}, {0x44, "F10"}, {0x57, "F11"}, {0x58, "F12"},
+    {0x137, "PrtSc"}, {0x45, "Pause"}, {0x152, "Ins"}, {0x153, "Del"}, {0x147, "Home"},
+    {0x14F, "End"}, {0x149, "PgUp"}, {0x151, "PgDn"},
+    {0x148, "\u2191"}, {0x150, "\u2193"}, {0x14B, "\u2190"}, {0x14D, "\u2192"},
+    {0x46, "ScrLk"}, {0x3A, "Caps"}, {0x15D, "Menu"},
+    {0x1D, "Ctrl"}, {0x11D, "Ctrl"}, {0x2A, "Shift"}, {0x36, "Shift"}, {0x38, "Alt"},
+    {0x138, "Alt"}, {0x15B, "Win"}, {0x15C, "Win"},
+    {0x4F, "1"}, {0x50, "2"}, {0x51, "3"}, {0x4B, "4"}, {0x4C, "5"}, {0x4D, "6"},
+    {0x47, "7"}, {0x48, "8"}, {0x49, "9"}, {0x52, "0"},
+    {0x145, "Num"}, {0x11C, "Enter"}, {0x53, "."}, {0x135, "/"}, {0x37, "*"}, {0x4A, "-"}, {0x4E, "+"},
+    {0x130, "Vol+"}, {0x12E, "Vol-"}, {0x120, "Mute"}, {0x121, "Calc"},
+}};
+
+std::vector<std::string> Strings(std::initializer_list<std::string_view> names) {
+  return {names.begin(), names.end()};
+}
+
+std::string Numbered(std::string_view prefix, int n, std::string_view suffix = {}) {
+  return std::string(prefix) + std::to_string(n) + std::string(suffix);
+}
+
+}  // namespace
+
+std::span<const KeyButtonInfo, kOrdinaryKeyCount> OrdinaryKeyButtons() { return kKeys; }
+
+std::string KeyButtonSkinKey(std::uint16_t code) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "KEY_%03X", static_cast<unsigned>(KeyIndexOfCode(code)) & 0xFFFu);
+  return buf;
+}
+
+std::string GKeySkinKey(int n) { return Numbered("FUNC_G", n); }
+
+std::vector<std::string> ArrowFaceKeys() {
+  std::vector<std::string> keys;
+  for (const char* base : {"UP_ARROW_LEFT", "DOWN_ARROW_LEFT", "UP_ARROW_RIGHT", "DOWN_ARROW_RIGHT"})
+    for (int n = 1; n <= 2; ++n) keys.push_back(Numbered(base, n));
+  return keys;
+}
+
+std::string_view SkinFileName(SkinFile file) {
+  switch (file) {
+    case SkinFile::Main: return "Main.ini";
+    case SkinFile::Composite: return "Composite.ini";
+    case SkinFile::Profile: return "Profile.ini";
+    case SkinFile::UpdateDlg: return "UpdateDlg.ini";
+  }
+  return {};
+}
+
+std::vector<std::string> SkinButtonKeys(SkinFile file) {
+  switch (file) {
+    case SkinFile::Profile:
+      return Strings({"CONTROL_OK", "CONTROL_CANCEL", "FUNC_ADD", "FUNC_LOAD", "FUNC_DELETE", "CONTROL2_APPLY",
+                      "PROGRAM_LIST"});
+    case SkinFile::UpdateDlg:
+      return Strings({"CONTROL_UPStatic", "CONTROL_UPCombox", "CONTROL_CUPButton", "CONTROL_UPButton",
+                      "CONTROL_OPENButton", "CONTROL_BACKUPButton"});
+    case SkinFile::Composite:
+      return Strings({"CONTROL_OK", "CONTROL_CANCEL", "CONTROL_CLEAR", "CONTROL_TITLE", "CONTROL_MASK",
+                      "CONTROL_OSK", "CONTROL_KEY", "CONTROL_MACRO", "CONTROL_MEDIA", "CONTROL_FUNCTION",
+                      "KEY_SETTING", "MEDIA_SETTING_TISHI", "FUNCTION_KEY_SETTING_TISHI", "MARCO_NAME_SETTING",
+                      "TISHI_SINGLE_STATIC", "FUNC_FUNCTION_SELECT", "FUNC_MEDIA_SELECT", "FUNC_KEY_RADIO_KB",
+                      "FUNC_KEY_RADIO_KB_STATIC", "FUNC_KEY_RADIO_MOU", "FUNC_KEY_RADIO_MOU_STATIC",
+                      "FUNC_KEY_COMBO_MOU", "FUNC_KEY_INPUT", "FUNC_MACRO_ADD", "FUNC_MACRO_DELETE",
+                      "FUNC_MACRO_DELETE2", "FUNC_MACRO_CLEAR", "FUNC_MACRO_UP_TOP", "FUNC_MACRO_UP",
+                      "FUNC_MACRO_DOWN", "FUNC_MACRO_DOWN_BOTTOM", "FUNC_MACRO_LIST", "FUNC_MACRO_LIST2",
+                      "FUNC_MACRO_RECORD", "FUNC_MACRO_RECORD_DELAY", "FUNC_MACRO_RECORD_DELAY2",
+                      "FUNC_MACRO_CYCLES", "FUNC_MACRO_CYCLES_PROMPT"});
+    case SkinFile::Main: {
+      auto keys = Strings(
+          {"CONTROL_OK", "CONTROL_CANCEL", "CONTROL2_APPLY", "CONTROL_CLOSE", "CONTROL_MINIMIZE", "CONTROL_HELP",
+           "CONTROL_MENU", "CONTROL_LINK", "CONTROL_Facebook", "CONTROL_twitter", "CONTROL_Network", "TOLVEN_LINK",
+           "TOLVEN_VER", "FUNC_DEFAULT", "FUNC_MACRO", "FUNC_SWITCH", "FUNC_PROFILES", "FUNC_PROFILE1",
+           "FUNC_PROFILE2", "FUNC_PROFILE3", "FUNC_REPORT1", "FUNC_REPORT2", "FUNC_REPORT3", "FUNC_REPORT4",
+           "KEY_FN", "LEFT_ARROW", "RIGHT_ARROW", "LOCK_AB", "LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "FLIP_0",
+           "FLIP_1", "FLIP_2", "COLOR_R", "COLOR_G", "COLOR_B", "CONTROL_UsbStatic", "CONTROL_DengStatic",
+           "CONTROL_DengStaPic", "CONTROL_LightStatic", "CONTROL_LightSlider", "CONTROL_SpeedStatic",
+           "CONTROL_SpeedSlider", "CONTROL_RGBStatic", "CONTROL_JDTStatic", "CONTROL_umCombo", "CONTROL_XGcombox",
+           "CONTROL_HONGPIC", "CONTROL_HUANGPIC", "CONTROL_LANPIC", "CONTROL_LVPIC", "CONTROL_BLFXStatic",
+           "CONTROL_BLFXStatic2", "CONTROL_BLFXStatic3", "CONTROL_BLFXLStaPic", "CONTROL_BLFXLStaPic2",
+           "CONTROL_BLFXLStaPic3", "CONTROL_BLFXRStaPic", "CONTROL_BLFXRStaPic2", "CONTROL_BLFXRStaPic3",
+           "CONTROL_CDysButton", "CONTROL_CDysStatic", "CONTROL_CDsjsStatic", "CONTROL_CDsjsStaPic",
+           "CONTROL_FYYSButton", "CONTROL_FYYSStatic", "CONTROL_FYSJSStatic", "CONTROL_FYSJSStaPic",
+           "CONTROL_FYCFStatic", "CONTROL_FYdjcfStatic", "CONTROL_FYdjcfStaPic", "CONTROL_FYggcfStatc",
+           "CONTROL_FYggcfStaPic", "CONTROL_HXysButton", "CONTROL_HXysStatic", "CONTROL_HXsjsStatic",
+           "CONTROL_HXsjsStaPic", "CONTROL_JTysButton", "CONTROL_JTysStatic", "CONTROL_TSysButton",
+           "CONTROL_TSysStatic", "CONTROL_TSsjsStatic", "CONTROL_TSsjsStaPic", "CONTROL_USERysButton",
+           "CONTROL_USERysStatic", "CONTROL_USERjsButton", "CONTROL_USERjsStatic", "CONTROL_USERgjStatic",
+           "CONTROL_USERgjStaPic1", "CONTROL_USERgjStaPic2"});
+      for (int n = 1; n <= 8; ++n) keys.push_back(Numbered("CONTROL_Color", n));
+      for (int n = 1; n <= kGKeyCount; ++n) keys.push_back(GKeySkinKey(n));
+      for (const auto& k : kKeys) keys.push_back(KeyButtonSkinKey(k.code));
+      return keys;
+    }
+  }
+  return {};
+}
+
+std::vector<std::string> SkinStatePictures(SkinFile file) {
+  switch (file) {
+    case SkinFile::Main:
+      return Strings({"main_normal.jpg", "main_over.jpg", "main_down.jpg", "main_disable.jpg", "Arrow.jpg",
+                      "main_color0.jpg", "main_color1.jpg"});
+    case SkinFile::Composite:
+      return Strings({"key_normal.jpg", "key_over.jpg", "key_down.jpg", "macro_normal.jpg", "macro_over.jpg",
+                      "macro_down.jpg", "macro_disable.jpg", "macro2_normal.jpg", "macro2_over.jpg",
+                      "macro2_down.jpg", "macro2_disable.jpg", "media_normal.jpg", "media_over.jpg",
+                      "media_down.jpg", "function_normal.jpg", "function_over.jpg", "function_down.jpg"});
+    case SkinFile::Profile: return Strings({"Profile_normal.jpg", "Profile_over.jpg", "Profile_down.jpg"});
+    case SkinFile::UpdateDlg: return Strings({"update_normal.jpg", "update_over.jpg"});
+  }
+  return {};
+}
+
+std::vector<std::string> LightingPanelPictures() {
+  auto names = Strings({"dengup.bmp", "dengdown.bmp", "leftup.bmp", "leftdown.bmp", "rightup.bmp", "rightdown.bmp",
+                        "upup.bmp", "updown.bmp", "downup.bmp", "downdown.bmp", "kuosan.bmp", "kuosandown.bmp",
+                        "julong.bmp", "julongdown.bmp", "hong.bmp", "hongok.bmp", "huang.bmp", "huangok.bmp",
+                        "lv.bmp", "lvok.bmp", "lan.bmp", "lanok.bmp", "sjsup.bmp", "sjsdown.bmp", "user1up.bmp",
+                        "user1down.bmp", "user2up.bmp", "user2down.bmp"});
+  for (int n = 1; n <= 10; ++n) names.push_back(Numbered("jdt", n, ".bmp"));
+  for (int n = 0; n <= 25; ++n) names.push_back(Numbered("", n, ".bmp"));
+  return names;
+}
+
+std::vector<std::string> IconPictures() {
+  return Strings({"tray_128.png", "tray_141.png", "tray_142.png", "vantrel.png"});
+}
+
+}  // namespace vantrel::text

@@ -1,0 +1,54 @@
+// Base of every skinned dialog: frameless, drawn from its background picture, shaped by
+// its mask and moved by dragging its own surface.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QPoint>
+
+#include "core/text/ini_file.h"
+#include "ui/skin/skin_placement.h"
+
+namespace vantrel::ui {
+
+class CBaseDialog : public QDialog {
+  Q_OBJECT
+ public:
+  CBaseDialog(int resourceId, QWidget* parent, const QString& iniPath, const QString& skinFolder);
+  ~CBaseDialog() override;
+
+  int resourceId() const { return resourceId_; }
+  const QString& iniPath() const { return iniPath_; }
+  const QString& skinFolder() const { return skinFolder_; }
+  const text::CIniFile& ini() const { return ini_; }
+  const QPixmap& background() const { return skin_.background; }
+  bool hasSkin() const { return skin_.ok(); }
+
+  // Runs the dialog's own initialisation (OnInitDialog), then applies the skin.
+  void InitDialog();
+
+  void done(int result) override;
+
+ protected:
+  // Dialogs place their controls here; the skin (background, size, shape) is already set.
+  virtual void OnInitDialog() {}
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void ReleasePictures();
+
+  int resourceId_;
+  QString iniPath_;
+  QString skinFolder_;
+  text::CIniFile ini_;
+  DialogSkin skin_;
+  bool initialised_ = false;
+  bool dragging_ = false;
+  QPoint dragOffset_;
+};
+
+}  // namespace vantrel::ui

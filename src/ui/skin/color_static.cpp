@@ -1,0 +1,38 @@
+#include "ui/skin/color_static.h"
+
+#include <QPainter>
+
+namespace vantrel::ui {
+
+ColorStatic::ColorStatic(QWidget* parent, int controlId) : QLabel(parent), controlId_(controlId) {
+  setAttribute(Qt::WA_TranslucentBackground, true);
+  setAutoFillBackground(false);
+}
+
+void ColorStatic::SetTextColor(const QColor& colour) {
+  colour_ = colour;
+  // The parent's background shows through, so the area under the text is drawn again too.
+  if (parentWidget()) parentWidget()->update(geometry());
+  repaint();
+}
+
+void ColorStatic::SetFontHeight(int pixels) {
+  fontHeight_ = pixels;
+  if (pixels > 0) {
+    QFont f = font();
+    f.setPixelSize(pixels);
+    setFont(f);
+  }
+  if (parentWidget()) parentWidget()->update(geometry());
+  repaint();
+}
+
+void ColorStatic::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setPen(colour_);
+  painter.setFont(font());
+  const int flags = static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0);
+  painter.drawText(contentsRect(), flags, text());
+}
+
+}  // namespace vantrel::ui

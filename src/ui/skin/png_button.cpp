@@ -1,0 +1,228 @@
+#include "ui/skin/png_button.h"
+
+#include <QEnterEvent>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <cmath>
+#include <numbers>
+
+#include "core/text/skin_values.h"
+
+namespace vantrel::ui {
+
+int TextFormatToQtFlags(unsigned format) {
+  int flags = 0;
+  if (format & kTextCenter) flags |= Qt::AlignHCenter;
+  else if (format & kTextRight) flags |= Qt::AlignRight;
+  else flags |= Qt::AlignLeft;
+  // Vertical placement applies to single-line text only, as with the platform's flags.
+  if ((format & kTextSingleLine) && (format & kTextVCenter)) flags |= Qt::AlignVCenter;
+  else if ((format & kTextSingleLine) && (format & kTextBottom)) flags |= Qt::AlignBottom;
+  else flags |= Qt::AlignTop;
+  if ((format & kTextWordBreak) && !(format & kTextSingleLine)) flags |= Qt::TextWordWrap;
+  else flags |= Qt::TextSingleLine;
+  return flags;
+}
+
+ButtonFace ChooseButtonFace(bool enabled, bool toggleMode, bool toggled, bool pressed, bool hovering, bool selected) {
+  if (!enabled) return ButtonFace::Disabled;
+  if (toggleMode) return toggled ? ButtonFace::Toggle2 : ButtonFace::Toggle1;
+  if (pressed) return ButtonFace::Pressed;
+  if (hovering) return ButtonFace::Hover;
+  if (selected) return ButtonFace::Selected;
+  return ButtonFace::Normal;
+}
+
+QRect RecentredRotatedTextRect(const QRect& client, int textWidth, int textHeight, int tenthsOfDegree) {
+  const double angle = tenthsOfDegree / 10.0 * std::numbers::pi / 180.0;
+  const double c = std::cos(angle), s = std::sin(angle);
+  // Text is drawn from its top-left corner, turned counter-clockwise about it. The centre
+  // of the turned text lies at (w/2 * cos + h/2 * sin, -w/2 * sin + h/2 * cos) from there.
+  const double cx = textWidth / 2.0 * c + textHeight / 2.0 * s;
+  const double cy = -textWidth / 2.0 * s + textHeight / 2.0 * c;
+  const QPoint centre = client.center();
+  const int left = static_cast<int>(std::lround(centre.x() - cx));
+  const int top = static_cast<int>(std::lround(centre.y() - cy));
+  return QRect(left, top, client.width(), client.height());
+}
+
+CPngButton::CPngButton(QWidget* parent, int controlId) : QAbstractButton(parent), controlId_(controlId) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_Hover, true);
+  setFocusPolicy(Qt::NoFocus);
+  tooltipTimer_.setSingleShot(true);
+  tooltipTimer_.setInterval(kTooltipDelayMs);
+  connect(&tooltipTimer_, &QTimer::timeout, this, &CPngButton::ShowTooltip);
+}
+
+void CPngButton::SetStatePictures(const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed,
+                                  const QPixmap& disabled, const QPixmap& selected) {
+  pictures_[0] = normal;
+  pictures_[1] = hover;
+  pictures_[2] = pressed;
+  pictures_[3] = disabled;
+  pictures_[4] = selected;
+  update();
+}
+
+void CPngButton::SetFaceOrigin(int x, int y) {
+  faceOrigin_ = QPoint(x, y);
+  update();
+}
+
+void CPngButton::SetTogglePictures(const QPixmap& first, const QPixmap& second) {
+  pictures_[5] = first;
+  pictures_[6] = second;
+  update();
+}
+
+void CPngButton::SetToggleMode(bool on) {
+  toggleMode_ = on;
+  update();
+}
+
+void CPngButton::SetToggled(bool toggled) {
+  toggled_ = toggled;
+  update();
+}
+
+void CPngButton::SetSelected(bool selected) {
+  selected_ = selected;
+  update();
+}
+
+void CPngButton::SetFrameMode(bool on, const QColor& colour) {
+  frameMode_ = on;
+  frameColour_ = colour;
+  update();
+}
+
+void CPngButton::SetTextAttributes(int pointSize, const QString& face, const std::array<QColor, 5>& colours,
+                                   unsigned format) {
+  hasFont_ = true;
+  pointSize_ = pointSize;
+  face_ = face;
+  textColours_ = colours;
+  format_ = format;
+  update();
+}
+
+void CPngButton::SetTextInsets(int left, int right, int top, int bottom) {
+  insetLeft_ = left;
+  insetRight_ = right;
+  insetTop_ = top;
+  insetBottom_ = bottom;
+  update();
+}
+
+void CPngButton::SetRotation(int tenthsOfDegree, bool bold) {
+  rotation_ = tenthsOfDegree;
+  bold_ = bold;
+  update();
+}
+
+void CPngButton::SetTooltipText(const QString& text) { tooltip_ = text; }
+
+ButtonFace CPngButton::currentFace() const {
+  return ChooseButtonFace(isEnabled(), toggleMode_, toggled_, isDown(), hovering_, selected_);
+}
+
+QFont CPngButton::captionFont() const {
+  QFont font(face_);
+  // Font height in pixels from points: size x vertical dots per inch / 72.
+  font.setPixelSize(std::max(1, pointSize_ * logicalDpiY() / 72));
+  font.setWeight(bold_ ? QFont::Black : QFont::Normal);
+  return font;
+}
+
+void CPngButton::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const ButtonFace face = currentFace();
+  const int colourIndex = static_cast<int>(face) <= 4 ? static_cast<int>(face) : 0;
+
+  if (frameMode_) {
+    QPen pen(frameColour_, 2);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+  } else {
+    const QPixmap& picture = pictures_[static_cast<std::size_t>(face)];
+    if (!picture.isNull()) {
+      const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
+      painter.drawPixmap(QPoint(0, 0), picture, QRect(origin.x, origin.y, width(), height()));
+    }
+  }
+
+  if (hasFont_ && !text().isEmpty()) {
+    const QFont font = captionFont();
+    painter.setFont(font);
+    painter.setPen(textColours_[static_cast<std::size_t>(colourIndex)]);
+    QRect client = rect();
+    client.adjust(insetLeft_, insetTop_, insetRight_, insetBottom_);
+    const int flags = TextFormatToQtFlags(format_);
+    if (rotation_ == 0) {
+      painter.drawText(client, flags, text());
+    } else {
+      QRect target = client;
+      if (bold_) {
+        const QFontMetrics metrics(font);
+        target = RecentredRotatedTextRect(client, metrics.horizontalAdvance(text()), metrics.height(), rotation_);
+        painter.translate(target.topLeft());
+        painter.rotate(-rotation_ / 10.0);
+        painter.drawText(QPoint(0, metrics.ascent()), text());
+      } else {
+        painter.translate(client.center());
+        painter.rotate(-rotation_ / 10.0);
+        painter.drawText(client.translated(-client.center()), flags, text());
+      }
+    }
+  }
+
+  if (drawCallback_) drawCallback_(this, face == ButtonFace::Normal);
+}
+
+void CPngButton::StartHover() {
+  if (hovering_) return;
+  hovering_ = true;
+  update();
+  if (!tooltip_.isEmpty()) tooltipTimer_.start();
+}
+
+void CPngButton::ShowTooltip() {
+  if (hovering_ && !tooltip_.isEmpty()) QToolTip::showText(mapToGlobal(rect().bottomLeft()), tooltip_, this);
+}
+
+void CPngButton::enterEvent(QEnterEvent* event) {
+  StartHover();
+  QAbstractButton::enterEvent(event);
+}
+
+void CPngButton::leaveEvent(QEvent* event) {
+  hovering_ = false;
+  tooltipTimer_.stop();
+  QToolTip::hideText();
+  update();
+  QAbstractButton::leaveEvent(event);
+}
+
+void CPngButton::mouseMoveEvent(QMouseEvent* event) {
+  // Some platforms send no enter event before the first move (a window shown under the
+  // pointer); the first move starts hover tracking then.
+  if (rect().contains(event->position().toPoint())) StartHover();
+  QAbstractButton::mouseMoveEvent(event);
+}
+
+void CPngButton::mouseDoubleClickEvent(QMouseEvent* event) {
+  // A double-click is a second single press.
+  mousePressEvent(event);
+}
+
+void CPngButton::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::EnabledChange) update();
+  QAbstractButton::changeEvent(event);
+}
+
+}  // namespace vantrel::ui

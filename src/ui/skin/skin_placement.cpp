@@ -1,0 +1,140 @@
+#include "ui/skin/skin_placement.h"
+
+#include <QDir>
+#include <QHash>
+#include <QMutex>
+#include <QRect>
+#include <QWidget>
+#include <cstdlib>
+
+#include "core/text/ini_file.h"
+#include "ui/skin/png_button.h"
+
+namespace vantrel::ui {
+namespace {
+
+std::filesystem::path ToPath(const QString& s) { return std::filesystem::path(s.toStdString()); }
+
+ProcessEndAction& EndAction() {
+  static ProcessEndAction action;
+  return action;
+}
+
+struct PictureCache {
+  QMutex mutex;
+  QHash<QString, QPixmap> pictures;
+};
+
+PictureCache& Cache() {
+  static PictureCache cache;
+  return cache;
+}
+
+}  // namespace
+
+text::SkinRect ReadSkinRect(const QString& iniPath, const QString& section, const QString& key) {
+  return text::ReadSkinRect(ToPath(iniPath), section.toStdString(), key.toStdString());
+}
+
+void PlaceSkinnedButton(CPngButton& button, const QString& iniPath, const QString& section, const QString& key,
+                        const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed, const QPixmap& disabled,
+                        const QPixmap& selected) {
+  const auto r = ReadSkinRect(iniPath, section, key);
+  // Placed without repainting: the button draws once its pictures are set.
+  const bool updates = button.updatesEnabled();
+  button.setUpdatesEnabled(false);
+  button.setGeometry(r.x, r.y, r.width, r.height);
+  button.SetStatePictures(normal, hover, pressed, disabled, selected);
+  button.SetFaceOrigin(r.x, r.y);
+  button.setUpdatesEnabled(updates);
+  if (text::IsDisabledPlacement(r)) button.setEnabled(false);
+}
+
+void PlaceControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key) {
+  const auto r = ReadSkinRect(iniPath, section, key);
+  control.setGeometry(r.x, r.y, r.width, r.height);
+}
+
+void PlaceWithFaceKey(CPngButton& button, const QString& iniPath, const QString& rectSection,
+                      const QString& rectKey, const QString& faceSection, const QString& faceKey,
+                      const QPixmap& picture) {
+  const auto r = ReadSkinRect(iniPath, rectSection, rectKey);
+  const auto face = ReadSkinRect(iniPath, faceSection, faceKey);
+  button.setGeometry(r.x, r.y, r.width, r.height);
+  button.SetStatePictures(picture, picture, picture, picture, picture);
+  button.SetFaceOrigin(face.x, face.y);
+}
+
+void MoveControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key) {
+  const auto r = ReadSkinRect(iniPath, section, key);
+  control.move(r.x, r.y);
+  control.update();
+}
+
+QRegion MaskToRegion(const QImage& mask) {
+  if (mask.isNull()) return {};
+  const QImage img = mask.convertToFormat(QImage::Format_RGB32);
+  const auto* bits = reinterpret_cast<const std::uint32_t*>(img.constBits());
+  const int stride = static_cast<int>(img.bytesPerLine() / 4);
+  const std::span<const std::uint32_t> pixels(bits, static_cast<std::size_t>(stride) * img.height());
+  QRegion shape;
+  std::vector<QRect> rects;
+  rects.reserve(text::kShapeBatchSize);
+  text::MaskToRuns(pixels, img.width(), img.height(), stride, [&](std::span<const text::ShapeRun> batch) {
+    rects.clear();
+    for (const auto& run : batch) rects.emplace_back(run.x, run.y, run.width, 1);
+    QRegion part;
+    part.setRects(rects.data(), static_cast<int>(rects.size()));
+    shape = shape.united(part);
+  });
+  return shape;
+}
+
+DialogSkin ApplyDialogSkin(QWidget& dialog, const QString& iniPath, const QString& skinFolder) {
+  const text::CIniFile ini(ToPath(iniPath));
+  DialogSkin skin;
+  const auto main = ini.ReadString("SCREEN", "Main");
+  if (!main) return skin;
+  const auto maskName = ini.ReadString("SCREEN", "Mask", *main);
+  const QDir folder(skinFolder);
+  skin.background.load(folder.filePath(QString::fromStdString(*main)));
+  skin.mask.load(folder.filePath(QString::fromStdString(maskName.value_or(*main))));
+  if (skin.background.isNull()) return skin;
+  dialog.resize(skin.background.size());
+  if (!skin.mask.isNull()) dialog.setMask(MaskToRegion(skin.mask));
+  return skin;
+}
+
+void SetProcessEndAction(ProcessEndAction action) { EndAction() = std::move(action); }
+
+void EndProcess(int exitCode) {
+  if (EndAction()) {
+    EndAction()(exitCode);
+    return;
+  }
+  std::exit(exitCode);
+}
+
+QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name) {
+  const QString path = QDir(skinFolder).filePath(name);
+  {
+    QMutexLocker lock(&Cache().mutex);
+    const auto it = Cache().pictures.constFind(path);
+    if (it != Cache().pictures.constEnd()) return *it;
+  }
+  QPixmap picture(path);
+  if (picture.isNull()) {
+    EndProcess(0);
+    return {};
+  }
+  QMutexLocker lock(&Cache().mutex);
+  Cache().pictures.insert(path, picture);
+  return picture;
+}
+
+void ClearSkinPictureCache() {
+  QMutexLocker lock(&Cache().mutex);
+  Cache().pictures.clear();
+}
+
+}  // namespace vantrel::ui

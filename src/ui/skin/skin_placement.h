@@ -1,0 +1,63 @@
+// Placement of controls and dialogs from a skin INI file, and the shared state pictures.
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QRegion>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "core/text/skin_values.h"
+
+class QWidget;
+
+namespace vantrel::ui {
+
+class CPngButton;
+
+// Reads one rectangle of the skin file (missing file or key: 1,1,1,1).
+text::SkinRect ReadSkinRect(const QString& iniPath, const QString& section, const QString& key);
+
+// Rectangle, the five state pictures, the face origin (x, y) and the enabled state: a
+// button at x = 1 and y = 1 (where a missing key puts it) is disabled.
+void PlaceSkinnedButton(CPngButton& button, const QString& iniPath, const QString& section, const QString& key,
+                        const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed, const QPixmap& disabled,
+                        const QPixmap& selected);
+// Rectangle only.
+void PlaceControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key);
+// Rectangle from the first key, face origin from the second, one picture for every state.
+void PlaceWithFaceKey(CPngButton& button, const QString& iniPath, const QString& rectSection,
+                      const QString& rectKey, const QString& faceSection, const QString& faceKey,
+                      const QPixmap& picture);
+// Position only: the control keeps its size.
+void MoveControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key);
+
+// Window shape from a mask: every run of pixels that is not exactly white, joined in
+// batches of 2000 one-pixel-high rectangles.
+QRegion MaskToRegion(const QImage& mask);
+
+struct DialogSkin {
+  QPixmap background;
+  QImage mask;
+  bool ok() const { return !background.isNull(); }
+};
+// Background and mask named under "SCREEN" ("Mask" defaults to "Main"): resizes the dialog
+// to the background, keeping its top-left corner, and sets the shape. A missing file or
+// picture leaves the dialog as it is and returns empty pictures.
+DialogSkin ApplyDialogSkin(QWidget& dialog, const QString& iniPath, const QString& skinFolder);
+
+// What ends the process when a required picture cannot be loaded: by default std::exit
+// with the given code (0). Tests install their own.
+using ProcessEndAction = std::function<void(int exitCode)>;
+void SetProcessEndAction(ProcessEndAction action);
+void EndProcess(int exitCode);
+
+// A picture a dialog needs by name, loaded once per process and kept until it ends. A
+// picture that cannot be loaded ends the process with exit code 0; should the end action
+// return (tests), an empty picture is returned.
+QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name);
+// Forgets the pictures loaded so far (tests that load other skin folders).
+void ClearSkinPictureCache();
+
+}  // namespace vantrel::ui
