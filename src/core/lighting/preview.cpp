@@ -233,7 +233,7 @@ int PreviewEngine::Position(EffectCode code) const {
   return code >= 0 && code <= kLastEffect ? position_[static_cast<std::size_t>(code)] : 0;
 }
 
-void PreviewEngine::Reset() {
+void PreviewEngine::Reset(EffectCode code) {
   level_.fill(0);
   hue_.fill(0);
   for (auto& plane : planes_) plane.fill(0);
@@ -244,7 +244,9 @@ void PreviewEngine::Reset() {
   scriptTick_ = 0;
   scriptHue_ = 0;
   seedColumn_ = 0;
-  for (const auto& cell : kEffect16Seeds) SeedCell(cell[0], cell[1]);
+  if (code == 16) {
+    for (const auto& cell : kEffect16Seeds) SeedCell(cell[0], cell[1]);
+  }
 }
 
 int PreviewEngine::Advance(int code, int step, int modulo, bool forward) {
@@ -408,7 +410,7 @@ bool PreviewEngine::Step(const PreviewInput& in, PreviewFrame& frame) {
   frame.showCaptions = false;
   frame.count = 0;
   if (!started_) {
-    Reset();
+    Reset(in.effect);
     started_ = true;
   }
   const EffectCode code = in.effect;

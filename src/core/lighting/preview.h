@@ -105,7 +105,7 @@ class PreviewEngine {
   int Position(EffectCode code) const;
 
  private:
-  void Reset();
+  void Reset(EffectCode code);
   void Paint(PreviewFrame& frame) const;
   void PaintLevels(const PreviewInput& in);
   void SetGridColumns(const std::function<Rgb(int column)>& colourOf);
