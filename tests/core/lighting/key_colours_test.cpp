@@ -187,6 +187,7 @@ TEST(DefaultColourFile, TenNamedModesOverEverySlot) {
     const auto name = text::ReadIniString(kDefaultFile, "MODENAME", std::to_string(m), "");
     EXPECT_FALSE(name.empty());
     EXPECT_NE(name, "0");
+    EXPECT_EQ(name.find_first_of("\r\n"), std::string::npos) << "line ends are not part of a value";
     names.insert(name);
     const auto section = "Mode" + std::to_string(m);
     const Rgb base = ParseColourValue(text::ReadIniString(kDefaultFile, section, "jcolor", ""));
