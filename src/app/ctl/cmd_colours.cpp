@@ -1,0 +1,216 @@
+// colours: the per-key colours of effect 20. User colour modes, painting keys, the base
+// and brush colours, with the same file and keyboard effects as the lighting panel. The
+// ".userd" files live in the per-user folder and are made from the program's default
+// file when missing.
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/ctl/context.h"
+#include "app/ctl/lighting_common.h"
+#include "app/ctl/registry.h"
+#include "core/lighting/colour.h"
+#include "core/lighting/key_buttons.h"
+#include "core/lighting/key_colours.h"
+#include "platform/console.h"
+#include "platform/user_paths.h"
+
+namespace vantrel::ctl {
+namespace {
+
+using namespace vantrel::lighting;
+
+std::filesystem::path DefaultColourFile() {
+  return platform::ExecutableFolder() / "Skins" / "UserDengColor_3.userd";
+}
+
+// Everything a colours command starts from: the keyboard, the profile, its lighting
+// and its colour file read into the editor.
+struct Session {
+  int profile = 0;
+  LightingState lighting;
+  std::unique_ptr<KeyColourEditor> editor;
+};
+
+std::optional<Session> OpenSession(Context& ctx, int profileOption) {
+  if (!ctx.OpenWithKeyboard()) return std::nullopt;
+  const auto profile = ResolveProfile(ctx, profileOption);
+  if (!profile) return std::nullopt;
+  Session s;
+  s.profile = *profile;
+  if (!LoadProfileLighting(ctx, s.lighting, s.profile)) return std::nullopt;
+  if (!EffectListHolds(s.lighting.supportedEffects, kEffectUserColours)) {
+    ctx.Err() << "the keyboard does not offer per-key colours (effect 20)\n";
+    ctx.SetExitCode(kExitFailed);
+    return std::nullopt;
+  }
+  s.editor = std::make_unique<KeyColourEditor>(platform::UserDataFolder(), DefaultColourFile());
+  if (!s.editor->EnsureUserFiles()) {
+    ctx.Err() << "cannot create the colour files in " << platform::UserDataFolder().string() << " from "
+              << DefaultColourFile().string() << '\n';
+    ctx.SetExitCode(kExitFailed);
+    return std::nullopt;
+  }
+  s.editor->ReadUserMode(s.profile);
+  // The G keys' flags are not kept in the file: they follow the base colour when their
+  // shared slot shows it.
+  const auto buttons = AllKeyButtons();
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (buttons[i].kind != ButtonKind::GKey) continue;
+    s.editor->Flags().Set(static_cast<int>(i), s.profile,
+                          s.editor->Table().Get(s.profile, kGKeySlot) == s.editor->BaseColour());
+  }
+  return s;
+}
+
+void PrintModes(Context& ctx, const Session& s) {
+  const auto names = s.editor->ModeNames(s.profile);
+  auto& out = ctx.Out();
+  out << "profile " << s.profile << " user colour modes (" << s.editor->UserFile(s.profile).string() << "):\n";
+  for (int m = 0; m < kUserModeCount; ++m) {
+    out << (m == s.editor->SelectedMode() ? " * " : "   ") << m << "  " << names[static_cast<std::size_t>(m)] << '\n';
+  }
+  out << "tool:  " << (s.editor->Tool() == 1 ? "1 (base colour)" : "0 (brush colour)") << '\n'
+      << "base:  " << HexColour(s.editor->BaseColour()) << '\n'
+      << "brush: " << HexColour(s.editor->BrushColour()) << '\n';
+}
+
+std::optional<Rgb> ColourArgument(Context& ctx, const std::string& text) {
+  const auto rgb = ParseHexColour(text);
+  if (!rgb) {
+    ctx.Err() << "colour wanted as RRGGBB in hex, not \"" << text << "\"\n";
+    ctx.SetExitCode(kExitUsage);
+  }
+  return rgb;
+}
+
+void RunMode(Context& ctx, int profileOption, int mode, const std::optional<std::string>& name) {
+  auto s = OpenSession(ctx, profileOption);
+  if (!s) return;
+  if (mode >= 0) s->editor->ChooseUserMode(ctx.Commands(), s->profile, mode);
+  if (name) s->editor->RenameUserMode(s->profile, *name);
+  PrintModes(ctx, *s);
+}
+
+void RunPaint(Context& ctx, int profileOption, const std::vector<std::string>& keys,
+              const std::optional<std::string>& colourText) {
+  std::optional<Rgb> colour;
+  if (colourText && !(colour = ColourArgument(ctx, *colourText))) return;
+  std::vector<KeyButton> buttons;
+  for (const auto& k : keys) {
+    const auto b = FindKeyButton(k);
+    if (!b) {
+      ctx.Err() << "colours paint: no key \"" << k << "\" (names such as Esc, F1, A, 1, LCtrl, Num0, VolUp, G1, Fn, "
+                << "or a control id); nothing was painted\n";
+      ctx.SetExitCode(kExitUsage);
+      return;
+    }
+    buttons.push_back(*b);
+  }
+  auto s = OpenSession(ctx, profileOption);
+  if (!s) return;
+  if (s->lighting.effect != kEffectUserColours) {
+    ctx.Err() << "colours paint: profile " << s->profile << " shows effect " << s->lighting.effect
+              << "; keys are painted only in effect 20 (lighting set --effect 20)\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  if (colour) {
+    // As in the panel: the colour becomes the brush, and the brush tool paints with it.
+    s->editor->ChangeBrushColour(s->profile, *colour);
+    s->editor->ChooseTool(s->profile, 0);
+  }
+  for (const auto& b : buttons) {
+    s->editor->PaintKey(ctx.Commands(), s->profile, b.controlId, s->lighting.effect);
+    ctx.Out() << b.name << " (slot " << b.slot << "): " << HexColour(s->editor->Table().Get(s->profile, b.slot))
+              << '\n';
+  }
+}
+
+void RunBase(Context& ctx, int profileOption, const std::string& text) {
+  const auto colour = ColourArgument(ctx, text);
+  if (!colour) return;
+  auto s = OpenSession(ctx, profileOption);
+  if (!s) return;
+  if (!s->editor->ChangeBaseColour(ctx.Commands(), s->profile, *colour)) {
+    ctx.Out() << "base colour is " << HexColour(*colour) << " already\n";
+    return;
+  }
+  ctx.Out() << "base colour: " << HexColour(*colour) << '\n';
+}
+
+void RunBrush(Context& ctx, int profileOption, const std::string& text) {
+  const auto colour = ColourArgument(ctx, text);
+  if (!colour) return;
+  auto s = OpenSession(ctx, profileOption);
+  if (!s) return;
+  s->editor->ChangeBrushColour(s->profile, *colour);
+  ctx.Out() << "brush colour: " << HexColour(*colour) << '\n';
+}
+
+void RunTool(Context& ctx, int profileOption, int tool) {
+  auto s = OpenSession(ctx, profileOption);
+  if (!s) return;
+  s->editor->ChooseTool(s->profile, tool);
+  ctx.Out() << "tool: " << tool << '\n';
+}
+
+void RunRestore(Context& ctx, int profileOption) {
+  auto s = OpenSession(ctx, profileOption);
+  if (!s) return;
+  if (!s->editor->RestoreDefault(ctx.Commands(), s->profile)) {
+    ctx.Err() << "cannot copy " << DefaultColourFile().string() << '\n';
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  PrintModes(ctx, *s);
+}
+
+const CommandGroup kColourCommands(31, [](CLI::App& app, Context& ctx) {
+  auto* colours = app.add_subcommand("colours", "Per-key colours (effect 20): user colour modes and painting");
+  colours->require_subcommand(1);
+  auto profile = std::make_shared<int>(-1);
+  colours->add_option("--profile", *profile, "On-board profile 0-2 (default: the active one)")
+      ->check(CLI::Range(0, 2));
+
+  auto* mode = colours->add_subcommand("mode", "List the user colour modes, or choose mode N and send its colours");
+  auto modeN = std::make_shared<int>(-1);
+  auto name = std::make_shared<std::string>();
+  mode->add_option("N", *modeN, "User mode 0-9")->check(CLI::Range(0, 9));
+  auto* nameOpt = mode->add_option("--name", *name, "New name of the (chosen) user mode");
+  mode->callback([&ctx, profile, modeN, name, nameOpt] {
+    RunMode(ctx, *profile, *modeN, nameOpt->count() ? std::optional<std::string>(*name) : std::nullopt);
+  });
+
+  auto* paint = colours->add_subcommand("paint", "Paint keys with the brush (or --colour) and send them");
+  auto keys = std::make_shared<std::vector<std::string>>();
+  auto colour = std::make_shared<std::string>();
+  paint->add_option("KEY", *keys, "Key names or control ids")->required();
+  auto* colourOpt = paint->add_option("--colour", *colour, "Colour RRGGBB; becomes the brush colour");
+  paint->callback([&ctx, profile, keys, colour, colourOpt] {
+    RunPaint(ctx, *profile, *keys, colourOpt->count() ? std::optional<std::string>(*colour) : std::nullopt);
+  });
+
+  auto* base = colours->add_subcommand("base", "Change the base colour: keys that follow it take it");
+  auto baseText = std::make_shared<std::string>();
+  base->add_option("RRGGBB", *baseText, "Colour")->required();
+  base->callback([&ctx, profile, baseText] { RunBase(ctx, *profile, *baseText); });
+
+  auto* brush = colours->add_subcommand("brush", "Change the brush colour (nothing is sent)");
+  auto brushText = std::make_shared<std::string>();
+  brush->add_option("RRGGBB", *brushText, "Colour")->required();
+  brush->callback([&ctx, profile, brushText] { RunBrush(ctx, *profile, *brushText); });
+
+  auto* tool = colours->add_subcommand("tool", "Choose the tool: 0 paints the brush colour, 1 the base colour");
+  auto toolN = std::make_shared<int>(0);
+  tool->add_option("N", *toolN, "0 or 1")->required()->check(CLI::Range(0, 1));
+  tool->callback([&ctx, profile, toolN] { RunTool(ctx, *profile, *toolN); });
+
+  auto* restore = colours->add_subcommand("default", "Copy the default colour file over the profile's and send it");
+  restore->callback([&ctx, profile] { RunRestore(ctx, *profile); });
+});
+
+}  // namespace
+}  // namespace vantrel::ctl

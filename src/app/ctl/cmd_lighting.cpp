@@ -1,0 +1,224 @@
+// lighting: show a profile's lighting; lighting set: change it, one write per option in
+// the order given; lighting default: the default lighting record.
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/ctl/context.h"
+#include "app/ctl/lighting_common.h"
+#include "app/ctl/registry.h"
+#include "core/lighting/colour.h"
+#include "core/lighting/lighting.h"
+
+namespace vantrel::ctl {
+namespace {
+
+using namespace vantrel::lighting;
+
+constexpr const char* kChoiceNames[] = {"red", "yellow", "green", "blue"};
+
+std::string ChoiceName(int n) { return n >= 0 && n < 4 ? kChoiceNames[n] : std::to_string(n); }
+
+void RunShow(Context& ctx, int profileOption, bool asJson) {
+  if (!ctx.OpenWithKeyboard()) return;
+  const auto profile = ResolveProfile(ctx, profileOption);
+  if (!profile) return;
+  LightingState s;
+  if (!LoadProfileLighting(ctx, s, *profile)) return;
+  const auto* texts = TextsOf(ctx);
+  const auto params = ParamsOf(s.effect);
+  if (asJson) {
+    nlohmann::json j;
+    j["profile"] = *profile;
+    j["effect"] = s.effect;
+    j["effect_name"] = EffectName(texts, s.effect);
+    j["brightness"] = s.brightness;
+    j["speed"] = s.speedPosition;
+    j["speed_byte"] = s.speed;
+    j["direction"] = DirectionWord(s.effect, s.direction);
+    j["direction_byte"] = s.direction;
+    j["colour"] = HexColour(s.colour);
+    j["multicolour"] = s.multicolour;
+    j["colour_choice"] = ChoiceName(s.colourChoice);
+    j["report_rate"] = s.reportRate;
+    std::vector<int> offered;
+    for (auto c : s.supportedEffects) {
+      if (c != 0) offered.push_back(c);
+    }
+    j["effects_offered"] = offered;
+    j["uses"] = {{"brightness", params.brightness},
+                 {"speed", params.speed},
+                 {"direction", params.direction != DirectionPictures::None},
+                 {"colour", params.colourGroup != ColourGroup::None},
+                 {"colour_choice", params.colourChoice},
+                 {"user_colours", params.userColours}};
+    ctx.Out() << j.dump(2) << '\n';
+    return;
+  }
+  auto& out = ctx.Out();
+  out << "profile:         " << *profile << '\n'
+      << "effect:          " << EffectLabel(texts, s.effect) << '\n'
+      << "brightness:      " << s.brightness << '\n'
+      << "speed:           " << s.speedPosition << " (record byte " << s.speed << ")\n"
+      << "direction:       " << DirectionWord(s.effect, s.direction) << '\n'
+      << "colour:          " << HexColour(s.colour) << '\n'
+      << "multicolour:     " << (s.multicolour ? "on" : "off") << '\n'
+      << "colour choice:   " << ChoiceName(s.colourChoice) << '\n'
+      << "report rate:     " << s.reportRate << '\n'
+      << "effects offered: " << EffectListText(s.supportedEffects) << '\n';
+}
+
+struct SetOptions {
+  CLI::Option* effect = nullptr;
+  CLI::Option* brightness = nullptr;
+  CLI::Option* speed = nullptr;
+  CLI::Option* direction = nullptr;
+  CLI::Option* colour = nullptr;
+  CLI::Option* multicolour = nullptr;
+  CLI::Option* choice = nullptr;
+  CLI::Option* reportRate = nullptr;
+};
+
+// One change, checked against the effect in force when it comes, then sent.
+using Change = std::function<void(Context&, LightingState&, int profile)>;
+
+bool Refuse(Context& ctx, const std::string& message) {
+  ctx.Err() << "lighting set: " << message << "; nothing was sent\n";
+  ctx.SetExitCode(kExitUsage);
+  return false;
+}
+
+void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption) {
+  if (sub->parse_order().empty()) {
+    ctx.Err() << "lighting set: give at least one change (see --help)\n";
+    ctx.SetExitCode(kExitUsage);
+    return;
+  }
+  if (!ctx.OpenWithKeyboard()) return;
+  const auto profile = ResolveProfile(ctx, profileOption);
+  if (!profile) return;
+  LightingState s;
+  if (!LoadProfileLighting(ctx, s, *profile)) return;
+
+  // Check every option first, following the effect through the list, so that a refused
+  // option sends nothing at all.
+  std::map<const CLI::Option*, std::size_t> seen;
+  std::vector<Change> changes;
+  EffectCode effect = s.effect;
+  const auto* texts = TextsOf(ctx);
+  auto uses = [&](bool used, const char* what) {
+    if (used) return true;
+    return Refuse(ctx, "effect " + EffectLabel(texts, effect) + " has no " + what);
+  };
+  for (const CLI::Option* opt : sub->parse_order()) {
+    const std::string value = opt->results().at(seen[opt]++);
+    const auto params = ParamsOf(effect);
+    if (opt == o.effect) {
+      const int code = std::stoi(value);
+      if (!EffectListHolds(s.supportedEffects, code)) {
+        Refuse(ctx, "the keyboard does not offer effect " + value + " (offered: " +
+                        EffectListText(s.supportedEffects) + ")");
+        return;
+      }
+      effect = code;
+      changes.push_back([code](Context& c, LightingState& st, int p) {
+        if (!SendEffect(c.Commands(), st, p, code)) c.Out() << "effect 19: nothing is sent\n";
+      });
+    } else if (opt == o.brightness) {
+      if (!uses(params.brightness, "brightness")) return;
+      const int n = std::stoi(value);
+      changes.push_back([n](Context& c, LightingState& st, int p) {
+        if (!SendBrightness(c.Commands(), st, p, n)) c.Out() << "brightness is " << n << " already\n";
+      });
+    } else if (opt == o.speed) {
+      if (!uses(params.speed, "speed")) return;
+      const int n = std::stoi(value);
+      changes.push_back([n](Context& c, LightingState& st, int p) {
+        if (!SendSpeed(c.Commands(), st, p, n)) c.Out() << "speed is " << n << " already\n";
+      });
+    } else if (opt == o.direction) {
+      if (!uses(params.direction != DirectionPictures::None, "direction")) return;
+      const auto d = DirectionValue(effect, value);
+      if (!d) {
+        Refuse(ctx, "effect " + EffectLabel(texts, effect) + " takes the direction " + DirectionWords(effect));
+        return;
+      }
+      changes.push_back([v = *d](Context& c, LightingState& st, int p) { SendDirection(c.Commands(), st, p, v); });
+    } else if (opt == o.colour) {
+      if (!uses(params.colourGroup != ColourGroup::None, "colour")) return;
+      const auto rgb = ParseHexColour(value);
+      if (!rgb) {
+        Refuse(ctx, "--colour wants RRGGBB in hex, not \"" + value + "\"");
+        return;
+      }
+      changes.push_back([c = *rgb](Context& cx, LightingState& st, int p) { SendColour(cx.Commands(), st, p, c); });
+    } else if (opt == o.multicolour) {
+      if (!uses(params.colourGroup != ColourGroup::None, "multicolour")) return;
+      const bool on = value == "on";
+      const auto group = params.colourGroup;
+      changes.push_back([on, group](Context& c, LightingState& st, int p) {
+        if (group == ColourGroup::FY && on != st.multicolour) st.variantFlag = !st.variantFlag;
+        SendMulticolour(c.Commands(), st, p, on);
+      });
+    } else if (opt == o.choice) {
+      if (!uses(params.colourChoice, "colour choice")) return;
+      int n = 0;
+      while (n < 4 && value != kChoiceNames[n]) ++n;
+      changes.push_back([n](Context& c, LightingState& st, int p) { SendColourChoice(c.Commands(), st, p, n); });
+    } else if (opt == o.reportRate) {
+      const int n = std::stoi(value);
+      changes.push_back([n](Context& c, LightingState& st, int p) { SendReportRate(c.Commands(), st, p, n); });
+    }
+  }
+  for (const auto& change : changes) change(ctx, s, *profile);
+}
+
+void RunDefault(Context& ctx, int profileOption) {
+  if (!ctx.OpenWithKeyboard()) return;
+  const auto profile = ResolveProfile(ctx, profileOption);
+  if (!profile) return;
+  LightingState s;
+  if (!LoadProfileLighting(ctx, s, *profile)) return;
+  SendDefaultLighting(ctx.Commands(), s, *profile);
+  ctx.Out() << "profile " << *profile << ": default lighting written\n";
+}
+
+const CommandGroup kLightingCommands(30, [](CLI::App& app, Context& ctx) {
+  auto* lighting = app.add_subcommand("lighting", "Show or change the lighting of an on-board profile");
+  auto profile = std::make_shared<int>(-1);
+  lighting->add_option("--profile", *profile, "On-board profile 0-2 (default: the active one)")
+      ->check(CLI::Range(0, 2));
+  auto* json = lighting->add_flag("--json")->description("Print a JSON object");
+  lighting->callback([&ctx, lighting, profile, json] {
+    if (lighting->get_subcommands().empty()) RunShow(ctx, *profile, json->count() > 0);
+  });
+
+  auto* set = lighting->add_subcommand("set", "Change lighting parameters; each option is one write, in order");
+  set->add_option("--profile", *profile, "On-board profile 0-2 (default: the active one)")->check(CLI::Range(0, 2));
+  auto o = std::make_shared<SetOptions>();
+  o->effect = set->add_option("--effect", "Effect code (one the keyboard offers)")->check(CLI::Range(1, 255));
+  o->brightness = set->add_option("--brightness", "Brightness 0-4")->check(CLI::Range(0, 4));
+  o->speed = set->add_option("--speed", "Speed slider position 0-4 (4 = right end)")->check(CLI::Range(0, 4));
+  o->direction = set->add_option("--direction", "left|right (effects 1-3), up|down (12), out|in (18)")
+                     ->check(CLI::IsMember({"left", "right", "up", "down", "out", "in"}));
+  o->colour = set->add_option("--colour", "Single colour RRGGBB (turns multicolour off)");
+  o->multicolour = set->add_option("--multicolour", "on|off")->check(CLI::IsMember({"on", "off"}));
+  o->choice = set->add_option("--choice", "Colour choice of effect 17: red|yellow|green|blue")
+                  ->check(CLI::IsMember({"red", "yellow", "green", "blue"}));
+  o->reportRate = set->add_option("--report-rate", "USB report rate button 0-3")->check(CLI::Range(0, 3));
+  for (auto* opt : {o->effect, o->brightness, o->speed, o->direction, o->colour, o->multicolour, o->choice,
+                    o->reportRate}) {
+    opt->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  }
+  set->callback([&ctx, set, o, profile] { RunSet(ctx, set, *o, *profile); });
+
+  auto* def = lighting->add_subcommand("default", "Write the default lighting record");
+  def->add_option("--profile", *profile, "On-board profile 0-2 (default: the active one)")->check(CLI::Range(0, 2));
+  def->callback([&ctx, profile] { RunDefault(ctx, *profile); });
+});
+
+}  // namespace
+}  // namespace vantrel::ctl

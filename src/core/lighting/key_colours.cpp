@@ -1,0 +1,293 @@
+#include "core/lighting/key_colours.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "core/text/ini_file.h"
+
+namespace vantrel::lighting {
+namespace {
+
+constexpr const char* kPresentSection = "PRESENTMODE";
+constexpr const char* kNameSection = "MODENAME";
+
+int ClampProfile(int profile) { return std::clamp(profile, 0, 2); }
+int ClampSlot(int slot) { return std::clamp(slot, 0, kLedSlots - 1); }
+
+std::string ModeSection(int mode) { return "Mode" + std::to_string(mode); }
+
+// Up to `count` decimal fields separated by commas, each with optional blanks around it.
+// Fields that are missing or unreadable are 0.
+template <std::size_t N>
+std::array<long, N> ParseFields(std::string_view text) {
+  std::array<long, N> out{};
+  std::size_t i = 0;
+  while (i < N) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    long v = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc{}) break;
+    out[i++] = v;
+    text.remove_prefix(static_cast<std::size_t>(ptr - text.data()));
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    if (text.empty() || text.front() != ',') break;
+    text.remove_prefix(1);
+  }
+  return out;
+}
+
+unsigned Channel(long v) { return static_cast<unsigned>(std::clamp(v, 0L, 255L)); }
+
+// Writes the bytes to path through a temporary file and a rename.
+bool WriteFileAtomically(const std::filesystem::path& path, const std::vector<char>& bytes) {
+  std::error_code ec;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  auto temp = path;
+  temp += ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::filesystem::remove(temp, ec);
+      return false;
+    }
+  }
+  std::filesystem::rename(temp, path, ec);
+  if (ec) {
+    std::filesystem::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
+
+bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return false;
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return false;
+  return WriteFileAtomically(to, bytes);
+}
+
+}  // namespace
+
+Rgb KeyColourTable::Get(int profile, int slot) const {
+  const auto at = kKeyColourProfileBytes * static_cast<std::size_t>(ClampProfile(profile)) +
+                  3 * static_cast<std::size_t>(ClampSlot(slot));
+  return MakeRgb(bytes_[at], bytes_[at + 1], bytes_[at + 2]);
+}
+
+void KeyColourTable::Set(int profile, int slot, Rgb colour) {
+  const auto at = kKeyColourProfileBytes * static_cast<std::size_t>(ClampProfile(profile)) +
+                  3 * static_cast<std::size_t>(ClampSlot(slot));
+  bytes_[at] = RedOf(colour);
+  bytes_[at + 1] = GreenOf(colour);
+  bytes_[at + 2] = BlueOf(colour);
+}
+
+std::span<const std::uint8_t> KeyColourTable::ProfileBytes(int profile) const {
+  return std::span<const std::uint8_t>(bytes_).subspan(
+      kKeyColourProfileBytes * static_cast<std::size_t>(ClampProfile(profile)), kKeyColourProfileBytes);
+}
+
+bool KeyFollowsBase::Get(int buttonIndex, int profile) const {
+  if (buttonIndex < 0 || static_cast<std::size_t>(buttonIndex) >= flags_.size()) return false;
+  return flags_[static_cast<std::size_t>(buttonIndex)][static_cast<std::size_t>(ClampProfile(profile))];
+}
+
+void KeyFollowsBase::Set(int buttonIndex, int profile, bool follows) {
+  if (buttonIndex < 0 || static_cast<std::size_t>(buttonIndex) >= flags_.size()) return;
+  flags_[static_cast<std::size_t>(buttonIndex)][static_cast<std::size_t>(ClampProfile(profile))] = follows;
+}
+
+SlotValue ParseSlotValue(std::string_view text) {
+  const auto f = ParseFields<4>(text);
+  return SlotValue{MakeRgb(Channel(f[0]), Channel(f[1]), Channel(f[2])), f[3] != 0};
+}
+
+std::string FormatColourValue(Rgb c) {
+  return std::to_string(RedOf(c)) + "," + std::to_string(GreenOf(c)) + "," + std::to_string(BlueOf(c));
+}
+
+Rgb ParseColourValue(std::string_view text) {
+  const auto f = ParseFields<3>(text);
+  return MakeRgb(Channel(f[0]), Channel(f[1]), Channel(f[2]));
+}
+
+void SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, int profile) {
+  const auto bytes = table.ProfileBytes(profile);
+  constexpr std::size_t kChunk = 3 * kKeyColourChunkSlots;  // 54
+  (void)commands.CmdBegin();
+  for (std::size_t k = 0; k < kKeyColourChunks; ++k) {
+    std::array<std::uint8_t, kChunk> chunk{};
+    const std::size_t from = kChunk * k;
+    if (from < bytes.size()) {
+      std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(from), std::min(kChunk, bytes.size() - from),
+                  chunk.begin());
+    }
+    (void)commands.CmdWriteKeyColours(chunk, static_cast<int>(kChunk),
+                                      static_cast<unsigned>(kKeyColourChunkSlots * k),
+                                      static_cast<unsigned>(ClampProfile(profile)));
+  }
+  (void)commands.CmdEnd();
+}
+
+void SendKeyColour(device::CommandSet& commands, int profile, int slot, Rgb colour) {
+  const std::uint8_t rgb[3] = {RedOf(colour), GreenOf(colour), BlueOf(colour)};
+  (void)commands.CmdBegin();
+  (void)commands.CmdWriteKeyColours(rgb, 3, static_cast<unsigned>(ClampSlot(slot)),
+                                    static_cast<unsigned>(ClampProfile(profile)));
+  (void)commands.CmdEnd();
+}
+
+KeyColourEditor::KeyColourEditor(std::filesystem::path userFolder, std::filesystem::path defaultFile)
+    : userFolder_(std::move(userFolder)), defaultFile_(std::move(defaultFile)) {}
+
+std::filesystem::path KeyColourEditor::UserFile(int profile) const {
+  return userFolder_ / ("UserDengColor_" + std::to_string(ClampProfile(profile)) + ".userd");
+}
+
+bool KeyColourEditor::EnsureUserFiles() const {
+  bool ok = true;
+  for (int p = 0; p < 3; ++p) {
+    std::error_code ec;
+    if (!std::filesystem::exists(UserFile(p), ec)) ok = CopyFileAtomically(defaultFile_, UserFile(p)) && ok;
+  }
+  return ok;
+}
+
+void KeyColourEditor::ReadUserMode(int profile) {
+  const auto file = UserFile(profile);
+  selectedMode_ = ReadPresentMode(profile);
+  const auto section = ModeSection(selectedMode_);
+  tool_ = text::ReadIniString(file, section, "tool", "0") == "1" ? 1 : 0;
+  baseColour_ = ParseColourValue(text::ReadIniString(file, section, "jcolor", "0,0,0"));
+  brushColour_ = ParseColourValue(text::ReadIniString(file, section, "color", "0,0,0"));
+  const auto buttons = AllKeyButtons();
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (buttons[i].kind == ButtonKind::GKey) continue;
+    const int slot = buttons[i].slot;
+    const auto value = ParseSlotValue(text::ReadIniString(file, section, std::to_string(slot), "255,0,0,1"));
+    table_.Set(profile, slot, value.colour);
+    flags_.Set(static_cast<int>(i), profile, value.followsBase);
+  }
+}
+
+void KeyColourEditor::LoadUserMode(device::CommandSet& commands, int profile) {
+  ReadUserMode(profile);
+  SendKeyColours(commands, table_, profile);
+}
+
+void KeyColourEditor::SaveModeSettings(int profile, int mode) const {
+  const auto file = UserFile(profile);
+  const auto section = ModeSection(mode);
+  text::WriteIniString(file, section, "tool", std::to_string(tool_));
+  text::WriteIniString(file, section, "jcolor", FormatColourValue(baseColour_));
+  text::WriteIniString(file, section, "color", FormatColourValue(brushColour_));
+}
+
+void KeyColourEditor::SaveKeyColour(int profile, int mode, int slot, Rgb colour, bool followsBase) const {
+  text::WriteIniString(UserFile(profile), ModeSection(mode), std::to_string(slot),
+                       FormatColourValue(colour) + (followsBase ? ",1" : ",0"));
+}
+
+void KeyColourEditor::SaveModeName(int profile, int mode, std::string_view name) const {
+  text::WriteIniString(UserFile(profile), kNameSection, std::to_string(mode), name);
+}
+
+std::string KeyColourEditor::ReadModeName(int profile, int mode) const {
+  return text::ReadIniString(UserFile(profile), kNameSection, std::to_string(mode), "0");
+}
+
+void KeyColourEditor::SavePresentMode(int profile, int mode) const {
+  text::WriteIniString(UserFile(profile), kPresentSection, "mode", std::to_string(mode));
+}
+
+int KeyColourEditor::ReadPresentMode(int profile) const {
+  const int mode = text::ReadIniInt(UserFile(profile), kPresentSection, "mode", 0);
+  return mode >= 0 && mode < kUserModeCount ? mode : 0;
+}
+
+std::array<std::string, kUserModeCount> KeyColourEditor::ModeNames(int profile) const {
+  std::array<std::string, kUserModeCount> names;
+  for (int m = 0; m < kUserModeCount; ++m) names[static_cast<std::size_t>(m)] = ReadModeName(profile, m);
+  return names;
+}
+
+bool KeyColourEditor::PaintKey(device::CommandSet& commands, int profile, int controlId, int currentEffect) {
+  if (currentEffect != 20) return false;
+  const int index = ButtonIndex(controlId);
+  if (index < 0) return false;
+  const int slot = LedSlot(controlId);
+  const bool follows = tool_ == 1;
+  const Rgb colour = follows ? baseColour_ : brushColour_;
+  flags_.Set(index, profile, follows);
+  SendKeyColour(commands, profile, slot, colour);
+  table_.Set(profile, slot, colour);
+  SaveKeyColour(profile, selectedMode_, slot, colour, follows);
+  return true;
+}
+
+bool KeyColourEditor::ChangeBaseColour(device::CommandSet& commands, int profile, Rgb colour) {
+  if (colour == baseColour_) return false;
+  baseColour_ = colour;
+  SaveModeSettings(profile, selectedMode_);
+  const auto buttons = AllKeyButtons();
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (!flags_.Get(static_cast<int>(i), profile)) continue;
+    table_.Set(profile, buttons[i].slot, colour);
+    SaveKeyColour(profile, selectedMode_, buttons[i].slot, colour, true);
+  }
+  SendKeyColours(commands, table_, profile);
+  return true;
+}
+
+void KeyColourEditor::ChangeBrushColour(int profile, Rgb colour) {
+  brushColour_ = colour;
+  SaveModeSettings(profile, selectedMode_);
+}
+
+void KeyColourEditor::ChooseTool(int profile, int tool) {
+  tool_ = tool == 1 ? 1 : 0;
+  SaveModeSettings(profile, selectedMode_);
+}
+
+void KeyColourEditor::ChooseUserMode(device::CommandSet& commands, int profile, int mode) {
+  selectedMode_ = std::clamp(mode, 0, kUserModeCount - 1);
+  SavePresentMode(profile, selectedMode_);
+  LoadUserMode(commands, profile);
+}
+
+void KeyColourEditor::RenameUserMode(int profile, std::string_view name) {
+  SaveModeName(profile, selectedMode_, name);
+}
+
+bool KeyColourEditor::RestoreDefault(device::CommandSet& commands, int profile) {
+  if (!CopyFileAtomically(defaultFile_, UserFile(profile))) return false;
+  LoadUserMode(commands, profile);
+  return true;
+}
+
+void KeyColourEditor::RecomputeFlags() {
+  const auto buttons = AllKeyButtons();
+  for (int p = 0; p < 3; ++p) {
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+      flags_.Set(static_cast<int>(i), p, table_.Get(p, buttons[i].slot) == baseColour_);
+    }
+  }
+}
+
+std::array<ButtonColour, kKeyButtonCount> KeyColourEditor::ButtonColours(int profile) const {
+  std::array<ButtonColour, kKeyButtonCount> out{};
+  const auto buttons = AllKeyButtons();
+  for (std::size_t i = 0; i < buttons.size(); ++i) out[i] = {buttons[i].controlId, table_.Get(profile, buttons[i].slot)};
+  return out;
+}
+
+}  // namespace vantrel::lighting

@@ -1,0 +1,140 @@
+// Per-key colours (effect 20): the host's colour table, the per-button "follows the base
+// colour" flags, the ten user colour modes per profile kept in the ".userd" INI files,
+// and the writes to the keyboard's key-colour area (command 0x11; profile p at
+// 512 x p, slot s at + 3 x s as red, green, blue).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "core/device/commands.h"
+#include "core/lighting/colour.h"
+#include "core/lighting/key_buttons.h"
+
+namespace vantrel::lighting {
+
+inline constexpr int kUserModeCount = 10;
+inline constexpr std::size_t kKeyColourProfileBytes = 3 * kLedSlots;  // 378
+inline constexpr std::size_t kKeyColourChunkSlots = 18;
+inline constexpr std::size_t kKeyColourChunks = 8;  // slots 0..143
+inline constexpr Rgb kMissingKeyColour = MakeRgb(255, 0, 0);
+
+// 3 profiles x 126 slots x (red, green, blue); entry (p, s) at 378 p + 3 s.
+class KeyColourTable {
+ public:
+  Rgb Get(int profile, int slot) const;
+  void Set(int profile, int slot, Rgb colour);
+  // The profile's 378 bytes.
+  std::span<const std::uint8_t> ProfileBytes(int profile) const;
+
+ private:
+  std::array<std::uint8_t, 3 * kKeyColourProfileBytes> bytes_{};
+};
+
+// One flag per key button and profile: the key shows the mode's base colour.
+class KeyFollowsBase {
+ public:
+  bool Get(int buttonIndex, int profile) const;
+  void Set(int buttonIndex, int profile, bool follows);
+
+ private:
+  std::array<std::array<bool, 3>, kKeyButtonCount> flags_{};
+};
+
+// A slot's value in a ".userd" file: "r,g,b,flag".
+struct SlotValue {
+  Rgb colour = kMissingKeyColour;
+  bool followsBase = true;
+};
+// Parses "%d,%d,%d[,%d]": channels clamped to 0..255, any non-zero flag reads as 1,
+// fields that are not there read as 0.
+SlotValue ParseSlotValue(std::string_view text);
+// "r,g,b" in decimal.
+std::string FormatColourValue(Rgb colour);
+// "r,g,b" parsed like a slot value without the flag.
+Rgb ParseColourValue(std::string_view text);
+
+// The command 0x11 writes of one profile: begin, eight chunks of 54 bytes at
+// 512 p + 54 k (slots 18k .. 18k + 17), end. The last chunk's slots 126..143 have no
+// host data and carry zeros.
+void SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, int profile);
+// Begin, 3 bytes R, G, B at 512 p + 3 slot, end.
+void SendKeyColour(device::CommandSet& commands, int profile, int slot, Rgb colour);
+
+// A key button and the colour it shows.
+struct ButtonColour {
+  int controlId;
+  Rgb colour;
+};
+
+// The per-key colour editor: owns the table, the flags and the user-mode state, and
+// keeps the ".userd" files and the keyboard in line with them.
+class KeyColourEditor {
+ public:
+  // userFolder holds "UserDengColor_<p>.userd"; defaultFile is the program's copy.
+  KeyColourEditor(std::filesystem::path userFolder, std::filesystem::path defaultFile);
+
+  std::filesystem::path UserFile(int profile) const;
+  const std::filesystem::path& DefaultFile() const { return defaultFile_; }
+  // Copies the default file to every profile whose file is missing; false when a copy fails.
+  bool EnsureUserFiles() const;
+
+  // Reads the selected mode's tool, colours and every ordinary key's and Fn's slot into
+  // the table and the flags; G keys are not read.
+  void ReadUserMode(int profile);
+  // ReadUserMode, then SendKeyColours.
+  void LoadUserMode(device::CommandSet& commands, int profile);
+
+  void SaveModeSettings(int profile, int mode) const;
+  void SaveKeyColour(int profile, int mode, int slot, Rgb colour, bool followsBase) const;
+  void SaveModeName(int profile, int mode, std::string_view name) const;
+  std::string ReadModeName(int profile, int mode) const;
+  void SavePresentMode(int profile, int mode) const;
+  int ReadPresentMode(int profile) const;
+  std::array<std::string, kUserModeCount> ModeNames(int profile) const;
+
+  // A key button clicked while the panel shows effect 20: paints it with the brush
+  // (tool 0, flag 0) or the base colour (tool 1, flag 1), sends and saves it. False when
+  // the effect is not 20 or the control is no key button.
+  bool PaintKey(device::CommandSet& commands, int profile, int controlId, int currentEffect);
+  // Nothing when the colour is the base colour already; else every following key takes
+  // it, is saved, and the whole profile is sent. Returns true when it changed.
+  bool ChangeBaseColour(device::CommandSet& commands, int profile, Rgb colour);
+  void ChangeBrushColour(int profile, Rgb colour);
+  void ChooseTool(int profile, int tool);
+  void ChooseUserMode(device::CommandSet& commands, int profile, int mode);
+  void RenameUserMode(int profile, std::string_view name);
+  // Copies the default file over the profile's file and loads it; false when the copy fails.
+  bool RestoreDefault(device::CommandSet& commands, int profile);
+  // After a connection: every button's flag, for each profile, becomes
+  // (table colour == base colour).
+  void RecomputeFlags();
+
+  // Every key button in its table colour (G keys from slot 125, Fn from 110).
+  std::array<ButtonColour, kKeyButtonCount> ButtonColours(int profile) const;
+
+  KeyColourTable& Table() { return table_; }
+  const KeyColourTable& Table() const { return table_; }
+  KeyFollowsBase& Flags() { return flags_; }
+  const KeyFollowsBase& Flags() const { return flags_; }
+  int SelectedMode() const { return selectedMode_; }
+  int Tool() const { return tool_; }
+  Rgb BaseColour() const { return baseColour_; }
+  Rgb BrushColour() const { return brushColour_; }
+
+ private:
+  std::filesystem::path userFolder_;
+  std::filesystem::path defaultFile_;
+  KeyColourTable table_;
+  KeyFollowsBase flags_;
+  int selectedMode_ = 0;
+  int tool_ = 0;
+  Rgb baseColour_ = 0;
+  Rgb brushColour_ = 0;
+};
+
+}  // namespace vantrel::lighting

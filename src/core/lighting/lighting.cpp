@@ -1,0 +1,186 @@
+#include "core/lighting/lighting.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <span>
+
+#include "core/text/ini_file.h"
+
+namespace vantrel::lighting {
+namespace {
+
+using device::CommandSet;
+
+struct Write {
+  std::uint16_t offset;
+  std::span<const std::uint8_t> bytes;
+};
+
+void Bracket(CommandSet& commands, std::initializer_list<Write> writes) {
+  (void)commands.CmdBegin();
+  for (const auto& w : writes) {
+    (void)commands.CmdWriteParams(w.bytes, static_cast<int>(w.bytes.size()), w.offset);
+  }
+  (void)commands.CmdEnd();
+}
+
+int ClampProfile(int profile) { return std::clamp(profile, 0, static_cast<int>(kProfileCount) - 1); }
+
+}  // namespace
+
+std::uint16_t RecordOffset(int profile, std::size_t field) {
+  return static_cast<std::uint16_t>(kRecordSize * static_cast<std::size_t>(ClampProfile(profile)) + field);
+}
+
+void DecodeIntoState(LightingState& s, int profile) {
+  const auto f = DecodeLightingRecord(s.records[static_cast<std::size_t>(ClampProfile(profile))]);
+  s.effect = f.effect;
+  s.brightness = f.brightness;
+  s.speed = f.speed;
+  s.speedPosition = 4 - f.speed;
+  s.direction = f.direction;
+  s.colourChoice = f.colourChoice;
+  s.reportRate = std::min<int>(f.reportRate, 3);
+  s.multicolour = f.multicolour != 0;
+  if (f.effect == 7 && f.effect7Flag <= 1) s.variantFlag = f.effect7Flag == 1;
+  if (f.trigger == 0) {
+    s.triggerSingle = true;
+    s.triggerGrid = false;
+  } else if (f.trigger == 1) {
+    s.triggerSingle = false;
+    s.triggerGrid = true;
+  }
+  s.secondCycling = f.secondCycling != 0;
+  s.thirdCycling = f.thirdCycling != 0;
+  s.colour = f.colour;
+  s.secondColour = f.secondColour;
+  s.thirdColour = f.thirdColour;
+}
+
+int LoadLighting(CommandSet& commands, LightingState& state, int profile, LoadOccasion occasion,
+                 const std::filesystem::path& wskbIni, const std::function<void()>& loadKeyColours) {
+  state.supportedEffects.fill(0);
+  std::array<std::uint8_t, device::kDeviceStateSize> deviceState{};
+  if (commands.CmdReadDeviceState(deviceState) != device::kDeviceOk) return kLoadNoDeviceState;
+  std::copy_n(deviceState.begin() + device::kStateEffectList, device::kEffectSlots, state.supportedEffects.begin());
+
+  (void)commands.CmdBegin();
+  if (occasion == LoadOccasion::Connection && loadKeyColours &&
+      EffectListHolds(state.supportedEffects, kEffectUserColours)) {
+    loadKeyColours();
+  }
+  for (std::size_t i = 0; i < kProfileCount; ++i) {
+    // A fresh buffer per record: a failed read keeps the record's last known bytes
+    // rather than taking over the bytes of the record read before it.
+    std::array<std::uint8_t, device::kPayloadSize> buffer{};
+    const auto offset = static_cast<std::uint16_t>(kRecordSize * i);
+    if (commands.CmdReadParams(buffer, static_cast<int>(device::kPayloadSize), offset) == device::kDeviceOk) {
+      std::copy_n(buffer.begin(), kRecordSize, state.records[i].begin());
+    }
+  }
+  (void)commands.CmdEnd();
+
+  DecodeIntoState(state, profile);
+  const bool open = ReadDengCheck(wskbIni);
+  if (occasion == LoadOccasion::Connection) {
+    state.panelOpen = open;
+  } else if (open) {
+    state.panelOpen = true;
+  }
+  return kLoadOk;
+}
+
+bool ReadDengCheck(const std::filesystem::path& wskbIni) {
+  return text::ReadIniString(wskbIni, "KEYCOLOR", "DengCheck", "0") == "1";
+}
+
+bool WriteDengCheck(const std::filesystem::path& wskbIni, bool open) {
+  return text::WriteIniString(wskbIni, "KEYCOLOR", "DengCheck", open ? "1" : "0");
+}
+
+bool SendEffect(CommandSet& commands, LightingState& state, int profile, EffectCode code) {
+  state.effect = code;
+  if (code == kEffectNone) return false;
+  const std::uint8_t effectByte[1] = {static_cast<std::uint8_t>(code)};
+  if (ParamsOf(code).writesMulticolour) {
+    const std::uint8_t multi[1] = {static_cast<std::uint8_t>(state.multicolour ? 1 : 0)};
+    Bracket(commands, {{RecordOffset(profile, kRecEffect), effectByte}, {RecordOffset(profile, kRecMulticolour), multi}});
+  } else {
+    Bracket(commands, {{RecordOffset(profile, kRecEffect), effectByte}});
+  }
+  return true;
+}
+
+bool SendEffectAtPosition(CommandSet& commands, LightingState& state, int profile, const EffectIndexTable& table,
+                          int position) {
+  return SendEffect(commands, state, profile, table.EffectAtPosition(position));
+}
+
+bool SendBrightness(CommandSet& commands, LightingState& state, int profile, int position) {
+  if (position == state.brightness) return false;
+  state.brightness = position;
+  const std::uint8_t b[1] = {static_cast<std::uint8_t>(position)};
+  Bracket(commands, {{RecordOffset(profile, kRecBrightness), b}});
+  return true;
+}
+
+bool SendSpeed(CommandSet& commands, LightingState& state, int profile, int position) {
+  if (position == state.speedPosition) return false;
+  state.speedPosition = position;
+  state.speed = 4 - position;
+  const std::uint8_t b[1] = {static_cast<std::uint8_t>(4 - position)};
+  Bracket(commands, {{RecordOffset(profile, kRecSpeed), b}});
+  return true;
+}
+
+void SendDirection(CommandSet& commands, LightingState& state, int profile, int value) {
+  state.direction = value != 0 ? 255 : 0;
+  const std::uint8_t b[1] = {static_cast<std::uint8_t>(state.direction)};
+  Bracket(commands, {{RecordOffset(profile, kRecDirection), b}});
+}
+
+void SendColour(CommandSet& commands, LightingState& state, int profile, Rgb colour) {
+  state.multicolour = false;
+  state.colour = colour;
+  const std::uint8_t off[1] = {0};
+  const std::uint8_t rgb[3] = {RedOf(colour), GreenOf(colour), BlueOf(colour)};
+  Bracket(commands, {{RecordOffset(profile, kRecMulticolour), off}, {RecordOffset(profile, kRecRed), rgb}});
+}
+
+void SendMulticolour(CommandSet& commands, LightingState& state, int profile, bool on) {
+  state.multicolour = on;
+  const std::uint8_t b[1] = {static_cast<std::uint8_t>(on ? 1 : 0)};
+  Bracket(commands, {{RecordOffset(profile, kRecMulticolour), b}});
+}
+
+void ToggleMulticolour(CommandSet& commands, LightingState& state, int profile, ColourGroup group) {
+  if (group == ColourGroup::FY) state.variantFlag = !state.variantFlag;
+  SendMulticolour(commands, state, profile, !state.multicolour);
+}
+
+void SendColourChoice(CommandSet& commands, LightingState& state, int profile, int choice) {
+  state.colourChoice = choice;
+  const std::uint8_t b[1] = {static_cast<std::uint8_t>(choice)};
+  Bracket(commands, {{RecordOffset(profile, kRecColourChoice), b}});
+}
+
+void SendReportRate(CommandSet& commands, LightingState& state, int profile, int rate) {
+  state.reportRate = rate;
+  const std::uint8_t b[1] = {static_cast<std::uint8_t>(rate)};
+  Bracket(commands, {{RecordOffset(profile, kRecReportRate), b}});
+}
+
+void SendDefaultLighting(CommandSet& commands, LightingState& state, int profile) {
+  SendEffect(commands, state, profile, 1);
+  state.brightness = 4;
+  state.speedPosition = 2;
+  state.speed = 2;
+  state.direction = 0;
+  state.colour = kWhite;
+  state.multicolour = true;
+  state.reportRate = 0;
+  const auto bytes = DefaultLightingBytes();
+  Bracket(commands, {{RecordOffset(profile, kRecEffect), bytes}});
+}
+
+}  // namespace vantrel::lighting

@@ -1,0 +1,92 @@
+// The host's lighting state for the current profile, how it is loaded from the
+// keyboard, and the write that each parameter change sends. Every write goes out at
+// once in a bracket of its own: begin (0x01), one or more parameter writes (0x06) at
+// area offset 42 x profile + field offset, end (0x02). Results of begin, write and end
+// are ignored: the host state changes whatever the keyboard answers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "core/device/commands.h"
+#include "core/lighting/colour.h"
+#include "core/lighting/effects.h"
+#include "core/lighting/lighting_record.h"
+
+namespace vantrel::lighting {
+
+struct LightingState {
+  std::array<LightingRecord, kProfileCount> records{};  // last copy read from the keyboard
+  EffectCode effect = 0;
+  int brightness = 0;     // also the last brightness slider position sent
+  int speed = 0;          // device value; the slider shows 4 - speed
+  int speedPosition = 4;  // last speed slider position
+  int direction = 0;      // 0 or 255
+  int colourChoice = 0;
+  int reportRate = 0;     // 0..3
+  bool multicolour = false;
+  bool variantFlag = false;
+  bool triggerSingle = true;
+  bool triggerGrid = false;
+  bool secondCycling = false;
+  bool thirdCycling = false;
+  Rgb colour = 0;
+  Rgb secondColour = 0;
+  Rgb thirdColour = 0;
+  bool panelOpen = false;
+  EffectList supportedEffects{};
+};
+
+enum class LoadOccasion { Connection, Other };
+
+inline constexpr int kLoadOk = 0;
+inline constexpr int kLoadNoDeviceState = -1;
+
+// Decodes record `profile` of state.records into the state's fields.
+void DecodeIntoState(LightingState& state, int profile);
+
+// Reads the device state record (effect list) and the three lighting records, decodes
+// the current profile's record and reads "DengCheck" from wskbIni. On connection,
+// loadKeyColours (when given) runs inside the read bracket when the keyboard offers
+// effect 20. A failed area read keeps that record's last known bytes. Returns kLoadOk,
+// or kLoadNoDeviceState (state unchanged except the cleared effect list).
+int LoadLighting(device::CommandSet& commands, LightingState& state, int profile, LoadOccasion occasion,
+                 const std::filesystem::path& wskbIni, const std::function<void()>& loadKeyColours = {});
+
+// "DengCheck" of section "KEYCOLOR" in "wskb.ini": true for "1"; missing reads as "0".
+bool ReadDengCheck(const std::filesystem::path& wskbIni);
+bool WriteDengCheck(const std::filesystem::path& wskbIni, bool open);
+
+// Area offset of a field of a profile's record.
+std::uint16_t RecordOffset(int profile, std::size_t field);
+
+// effect = code; one byte code at 42p, then for the codes that carry it the multicolour
+// byte at 42p + 4. Code 19 sends nothing. Returns true when a bracket was sent.
+bool SendEffect(device::CommandSet& commands, LightingState& state, int profile, EffectCode code);
+// The effect at drop-down position k (EffectAtPosition), sent as above.
+bool SendEffectAtPosition(device::CommandSet& commands, LightingState& state, int profile,
+                          const EffectIndexTable& table, int position);
+// Position n (0..4): nothing when n equals the brightness; else one byte n at 42p + 1.
+bool SendBrightness(device::CommandSet& commands, LightingState& state, int profile, int position);
+// Position n (0..4): nothing when n is the last speed position; else 4 - n at 42p + 2.
+bool SendSpeed(device::CommandSet& commands, LightingState& state, int profile, int position);
+// value 0xFF or 0x00 at 42p + 3.
+void SendDirection(device::CommandSet& commands, LightingState& state, int profile, int value);
+// Multicolour off: 0 at 42p + 4, then R, G, B at 42p + 5.
+void SendColour(device::CommandSet& commands, LightingState& state, int profile, Rgb colour);
+// The multicolour byte (on ? 1 : 0) at 42p + 4.
+void SendMulticolour(device::CommandSet& commands, LightingState& state, int profile, bool on);
+// The multicolour picture of a colour group: toggles multicolour (and, in group "FY",
+// the variant flag) and sends it.
+void ToggleMulticolour(device::CommandSet& commands, LightingState& state, int profile, ColourGroup group);
+// n (0 red, 1 yellow, 2 green, 3 blue) at 42p + 17.
+void SendColourChoice(device::CommandSet& commands, LightingState& state, int profile, int choice);
+// n (0..3) at 42p + 15.
+void SendReportRate(device::CommandSet& commands, LightingState& state, int profile, int rate);
+// Effect 1 as a normal effect change, the state set to the defaults, then 35 bytes of
+// the default record at 42p in a bracket of their own.
+void SendDefaultLighting(device::CommandSet& commands, LightingState& state, int profile);
+
+}  // namespace vantrel::lighting

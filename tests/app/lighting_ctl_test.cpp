@@ -1,0 +1,133 @@
+// vantrelctl lighting, colours and preview against the virtual keyboard, run as the
+// user runs them; checked on exit codes, output, the trace and the colour files.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CtlRun {
+  int exitCode;
+  std::string out;
+};
+
+class LightingCtl : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("vantrel_lightctl_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  CtlRun Ctl(const std::string& args, bool trace = false) {
+    const auto tracePath = dir_ / "trace.txt";
+    fs::remove(tracePath);
+    const std::string cmd = "XDG_DATA_HOME='" + (dir_ / "data").string() + "' '" + VANTREL_BIN_DIR +
+                            "/vantrelctl' --simulate='" + (dir_ / "sim.json").string() + "' " +
+                            (trace ? "--trace '" + tracePath.string() + "' " : "") + args + " 2>&1";
+    CtlRun r{-1, {}};
+    FILE* p = popen(cmd.c_str(), "r");
+    if (p == nullptr) return r;
+    std::array<char, 4096> buf{};
+    std::size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+  }
+
+  // The host's reports of the last traced run: command, offset and payload in hex.
+  std::vector<std::string> Writes() const {
+    std::ifstream in(dir_ / "trace.txt");
+    std::vector<std::string> out;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind("> CTRL ", 0) != 0) continue;
+      std::istringstream s(line.substr(7));
+      std::vector<std::string> b;
+      std::string h;
+      while (s >> h) b.push_back(h);
+      if (b.size() < 8 || (b[3] != "06" && b[3] != "11")) continue;
+      const int length = std::stoi(b[4], nullptr, 16);
+      std::string w = b[3] + " @" + std::to_string(std::stoi(b[5], nullptr, 16) | (std::stoi(b[6], nullptr, 16) << 8)) + ":";
+      for (int i = 0; i < length && 8 + i < static_cast<int>(b.size()); ++i) w += " " + b[8 + static_cast<std::size_t>(i)];
+      out.push_back(w);
+    }
+    return out;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(LightingCtl, SetSendsOneWritePerOptionInOrder) {
+  ASSERT_EQ(Ctl("lighting set --profile 1 --effect 5 --multicolour on").exitCode, 0);
+  auto r = Ctl("lighting set --profile 1 --speed 0 --effect 13 --colour 102030 --report-rate 2", true);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"06 @44: 04", "06 @42: 0d", "06 @46: 01", "06 @46: 00",
+                                                "06 @47: 10 20 30", "06 @57: 02"}));
+  r = Ctl("lighting --profile 1 --json");
+  EXPECT_NE(r.out.find("\"effect\": 13"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"colour\": \"102030\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"report_rate\": 2"), std::string::npos) << r.out;
+}
+
+TEST_F(LightingCtl, RefusedOptionsSendNothing) {
+  // Effect 4 has no direction; the effect change before it must not go out either.
+  auto r = Ctl("lighting set --effect 4 --direction left", true);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.out.find("has no direction"), std::string::npos) << r.out;
+  EXPECT_TRUE(Writes().empty());
+  r = Ctl("lighting set --effect 19", true);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.out.find("does not offer effect 19"), std::string::npos) << r.out;
+  EXPECT_TRUE(Writes().empty());
+  r = Ctl("lighting set --effect 12 --direction left", true);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.out.find("up or down"), std::string::npos) << r.out;
+  r = Ctl("lighting set --effect 12 --direction up --effect 17 --choice blue", true);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"06 @0: 0c", "06 @3: ff", "06 @0: 11", "06 @17: 03"}));
+}
+
+TEST_F(LightingCtl, PaintingNeedsEffect20ThenWritesKeyboardAndFile) {
+  auto r = Ctl("colours --profile 1 paint Esc --colour 00ff00", true);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Writes().empty() || Writes().front().rfind("11", 0) != 0);
+  ASSERT_EQ(Ctl("lighting set --profile 1 --effect 20").exitCode, 0);
+  r = Ctl("colours --profile 1 paint Esc Fn --colour 00ff00", true);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"11 @512: 00 ff 00", "11 @842: 00 ff 00"}));
+  std::ifstream file(dir_ / "data" / "PX204-1127" / "UserDengColor_1.userd");
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_NE(text.str().find("110 = 0,255,0,0"), std::string::npos);
+  r = Ctl("colours --profile 1 paint NoSuchKey");
+  EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST_F(LightingCtl, PreviewPrintsHexRowsWhenNotATerminal) {
+  const auto r = Ctl("preview --effect 4 --frames 2");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  std::istringstream in(r.out);
+  std::string line;
+  std::vector<std::string> lines;
+  while (std::getline(in, line)) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 14u);
+  EXPECT_EQ(lines[0], "frame 1");
+  EXPECT_EQ(lines[1].substr(0, 20), "------ ------ FF0500");  // wheel[2] on Esc
+  EXPECT_EQ(lines[8].substr(14, 6), "FF0A00");
+  EXPECT_EQ(Ctl("preview --effect 9").out, "effect 9 has no preview: the keys show their captions\n");
+}
+
+}  // namespace

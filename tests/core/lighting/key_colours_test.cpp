@@ -1,0 +1,209 @@
+#include "core/lighting/key_colours.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "core/lighting/fake_keyboard.h"
+#include "core/text/ini_file.h"
+
+namespace vantrel::lighting {
+namespace {
+
+using testing::Begin;
+using testing::Colours;
+using testing::End;
+using testing::FakeDevice;
+using testing::Op;
+
+const std::filesystem::path kDefaultFile = std::filesystem::path(VANTREL_SOURCE_DIR) / "data" / "Skins" /
+                                           "UserDengColor_3.userd";
+
+class KeyColours : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("vantrel_keycolours_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    editor_ = KeyColourEditor(dir_, kDefaultFile);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::vector<Op> ColourOps() const {
+    return dev_.keyboard.OpsOf({device::kCmdBegin, device::kCmdWriteKeyColours, device::kCmdEnd});
+  }
+  std::string FileValue(int profile, std::string_view section, std::string_view key) const {
+    return text::ReadIniString(editor_.UserFile(profile), section, key, "<missing>");
+  }
+
+  std::filesystem::path dir_;
+  FakeDevice dev_;
+  KeyColourEditor editor_{{}, {}};
+};
+
+TEST(SlotValues, ParseAndFormat) {
+  const auto v = ParseSlotValue("10,20,30,7");
+  EXPECT_EQ(v.colour, MakeRgb(10, 20, 30));
+  EXPECT_TRUE(v.followsBase);
+  EXPECT_FALSE(ParseSlotValue("1,2,3,0").followsBase);
+  const auto clamped = ParseSlotValue("300, -5 ,x");
+  EXPECT_EQ(clamped.colour, MakeRgb(255, 0, 0));
+  EXPECT_FALSE(clamped.followsBase);
+  EXPECT_EQ(ParseSlotValue("").colour, 0u);
+  EXPECT_EQ(FormatColourValue(MakeRgb(1, 22, 255)), "1,22,255");
+  EXPECT_EQ(ParseColourValue("7,8,9"), MakeRgb(7, 8, 9));
+}
+
+TEST_F(KeyColours, MissingFileGivesTheDefaults) {
+  editor_ = KeyColourEditor(dir_, dir_ / "absent.userd");
+  editor_.LoadUserMode(dev_.commands, 1);
+  EXPECT_EQ(editor_.SelectedMode(), 0);
+  EXPECT_EQ(editor_.Tool(), 0);
+  EXPECT_EQ(editor_.BaseColour(), 0u);
+  EXPECT_EQ(editor_.BrushColour(), 0u);
+  for (const auto& name : editor_.ModeNames(1)) EXPECT_EQ(name, "0");
+  for (const auto& k : OrdinaryKeys()) EXPECT_EQ(editor_.Table().Get(1, k.slot), kMissingKeyColour);
+  EXPECT_EQ(editor_.Table().Get(1, kFnSlot), kMissingKeyColour);
+  EXPECT_TRUE(editor_.Flags().Get(ButtonIndex(1022), 1));
+  // G keys are not read: their slot keeps what it had.
+  EXPECT_EQ(editor_.Table().Get(1, kGKeySlot), 0u);
+}
+
+TEST_F(KeyColours, SendKeyColoursWritesEightChunksAndZerosPastTheTable) {
+  for (int s = 0; s < kLedSlots; ++s) editor_.Table().Set(1, s, MakeRgb(s, 1, 2));
+  SendKeyColours(dev_.commands, editor_.Table(), 1);
+  const auto ops = ColourOps();
+  ASSERT_EQ(ops.size(), 10u);
+  EXPECT_EQ(ops.front(), Begin());
+  EXPECT_EQ(ops.back(), End());
+  for (std::size_t k = 0; k < 8; ++k) {
+    const auto& op = ops[k + 1];
+    EXPECT_EQ(op.command, device::kCmdWriteKeyColours);
+    EXPECT_EQ(op.length, 54);
+    EXPECT_EQ(op.offset, 512 + 54 * k);
+    if (k < 7) {
+      EXPECT_EQ(op.bytes[0], 18 * k) << "red of slot 18k";
+      EXPECT_EQ(op.bytes[52], 1);
+    } else {
+      EXPECT_EQ(op.bytes, std::vector<std::uint8_t>(54, 0)) << "slots 126..143 have no host data";
+    }
+  }
+}
+
+TEST_F(KeyColours, PaintingSendsOneKeyAndSavesIt) {
+  ASSERT_TRUE(editor_.EnsureUserFiles());
+  editor_.ReadUserMode(1);
+  editor_.ChangeBrushColour(1, MakeRgb(9, 8, 7));
+  ASSERT_TRUE(editor_.PaintKey(dev_.commands, 1, kFnControl, 20));
+  EXPECT_EQ(ColourOps(), (std::vector<Op>{Begin(), Colours(512 + 330, {9, 8, 7}), End()}));
+  EXPECT_EQ(editor_.Table().Get(1, kFnSlot), MakeRgb(9, 8, 7));
+  EXPECT_EQ(FileValue(1, "Mode0", "110"), "9,8,7,0");
+  EXPECT_FALSE(editor_.Flags().Get(ButtonIndex(kFnControl), 1));
+
+  // Esc in profile 2 with the base-colour tool: slot 0, flag 1, in the selected mode's section.
+  dev_.keyboard.ops.clear();
+  text::WriteIniString(editor_.UserFile(2), "PRESENTMODE", "mode", "4");
+  editor_.ReadUserMode(2);
+  editor_.ChooseTool(2, 1);
+  ASSERT_TRUE(editor_.PaintKey(dev_.commands, 2, 1022, 20));
+  const Rgb base = editor_.BaseColour();
+  EXPECT_EQ(ColourOps(), (std::vector<Op>{Begin(), Colours(1024, {RedOf(base), GreenOf(base), BlueOf(base)}), End()}));
+  EXPECT_EQ(FileValue(2, "Mode4", "0"), FormatColourValue(base) + ",1");
+  EXPECT_EQ(FileValue(2, "Mode4", "tool"), "1");
+
+  // Not in another effect, nor for a control that is no key.
+  dev_.keyboard.ops.clear();
+  EXPECT_FALSE(editor_.PaintKey(dev_.commands, 2, 1022, 4));
+  EXPECT_FALSE(editor_.PaintKey(dev_.commands, 2, 1006, 20));
+  EXPECT_TRUE(dev_.keyboard.ops.empty());
+}
+
+TEST_F(KeyColours, BaseColourRecoloursOnlyFollowingKeys) {
+  ASSERT_TRUE(editor_.EnsureUserFiles());
+  editor_.ReadUserMode(0);
+  const int esc = ButtonIndex(1022), a = ButtonIndex(1058);
+  editor_.Flags().Set(esc, 0, true);
+  editor_.Flags().Set(a, 0, false);
+  const Rgb aBefore = editor_.Table().Get(0, LedSlot(1058));
+  const Rgb base = MakeRgb(1, 2, 3);
+  ASSERT_TRUE(editor_.ChangeBaseColour(dev_.commands, 0, base));
+  EXPECT_EQ(editor_.Table().Get(0, 0), base);
+  EXPECT_EQ(editor_.Table().Get(0, LedSlot(1058)), aBefore);
+  EXPECT_EQ(FileValue(0, "Mode0", "0"), "1,2,3,1");
+  EXPECT_EQ(FileValue(0, "Mode0", "jcolor"), "1,2,3");
+  const auto ops = ColourOps();
+  ASSERT_EQ(ops.size(), 10u);
+  EXPECT_EQ(ops[1].bytes[0], 1);  // Esc's red in the first chunk
+
+  dev_.keyboard.ops.clear();
+  EXPECT_FALSE(editor_.ChangeBaseColour(dev_.commands, 0, base));
+  EXPECT_TRUE(dev_.keyboard.ops.empty());
+}
+
+TEST_F(KeyColours, UserModesNamesAndRestore) {
+  ASSERT_TRUE(editor_.EnsureUserFiles());
+  editor_.ChooseUserMode(dev_.commands, 0, 3);
+  EXPECT_EQ(editor_.ReadPresentMode(0), 3);
+  EXPECT_EQ(ColourOps().size(), 10u);
+  const Rgb base = ParseColourValue(text::ReadIniString(kDefaultFile, "Mode3", "jcolor", ""));
+  EXPECT_EQ(editor_.BaseColour(), base);
+
+  editor_.RenameUserMode(0, "Mine");
+  EXPECT_EQ(editor_.ReadModeName(0, 3), "Mine");
+  EXPECT_NE(editor_.ReadModeName(1, 3), "Mine");
+
+  EXPECT_TRUE(editor_.RestoreDefault(dev_.commands, 0));
+  EXPECT_EQ(editor_.ReadModeName(0, 3), text::ReadIniString(kDefaultFile, "MODENAME", "3", ""));
+  EXPECT_EQ(editor_.SelectedMode(), 0);
+  std::ifstream a(editor_.UserFile(0), std::ios::binary), b(kDefaultFile, std::ios::binary);
+  std::stringstream sa, sb;
+  sa << a.rdbuf();
+  sb << b.rdbuf();
+  EXPECT_EQ(sa.str(), sb.str()) << "restore copies the default file byte by byte";
+
+  KeyColourEditor broken(dir_, dir_ / "no-such-default.userd");
+  EXPECT_FALSE(broken.RestoreDefault(dev_.commands, 0));
+}
+
+TEST_F(KeyColours, RecomputedFlagsCompareWithTheBaseColour) {
+  editor_.ReadUserMode(0);  // no file: every key red, base black
+  editor_.Table().Set(2, LedSlot(1058), 0);
+  editor_.RecomputeFlags();
+  EXPECT_FALSE(editor_.Flags().Get(ButtonIndex(1022), 0));
+  EXPECT_TRUE(editor_.Flags().Get(ButtonIndex(1058), 2));
+  EXPECT_TRUE(editor_.Flags().Get(ButtonIndex(1000), 1)) << "G keys' slot 125 is still black";
+  const auto colours = editor_.ButtonColours(0);
+  EXPECT_EQ(colours[0].controlId, 1058);
+  EXPECT_EQ(colours[0].colour, kMissingKeyColour);
+}
+
+TEST(DefaultColourFile, TenNamedModesOverEverySlot) {
+  std::set<std::string> names;
+  for (int m = 0; m < 10; ++m) {
+    const auto name = text::ReadIniString(kDefaultFile, "MODENAME", std::to_string(m), "");
+    EXPECT_FALSE(name.empty());
+    EXPECT_NE(name, "0");
+    EXPECT_EQ(name.find_first_of("\r\n"), std::string::npos) << "line ends are not part of a value";
+    names.insert(name);
+    const auto section = "Mode" + std::to_string(m);
+    const Rgb base = ParseColourValue(text::ReadIniString(kDefaultFile, section, "jcolor", ""));
+    std::set<Rgb> distinct;
+    for (int s = 0; s < kLedSlots; ++s) {
+      const auto value = text::ReadIniString(kDefaultFile, section, std::to_string(s), "");
+      ASSERT_FALSE(value.empty()) << section << " slot " << s;
+      const auto v = ParseSlotValue(value);
+      EXPECT_EQ(v.followsBase, v.colour == base) << section << " slot " << s;
+      distinct.insert(v.colour);
+    }
+    EXPECT_GE(distinct.size(), 2u) << section << " is a design, not one colour";
+  }
+  EXPECT_EQ(names.size(), 10u);
+  EXPECT_EQ(text::ReadIniString(kDefaultFile, "PRESENTMODE", "mode", ""), "0");
+}
+
+}  // namespace
+}  // namespace vantrel::lighting

@@ -1,0 +1,179 @@
+// The lighting and key-colour operations against the virtual keyboard, checked on the
+// trace of the reports that cross the service boundary and on the keyboard's memory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/device/commands.h"
+#include "core/device/device_link.h"
+#include "core/device/tracing_service.h"
+#include "core/lighting/key_colours.h"
+#include "core/lighting/lighting.h"
+#include "sim/simulated_hid_service.h"
+#include "sim/virtual_keyboard.h"
+
+namespace vantrel::lighting {
+namespace {
+
+struct Sent {
+  int command;
+  int length;
+  int offset;
+  std::vector<int> payload;  // bytes 8.. up to the length
+};
+
+class LightingOnVirtualKeyboard : public ::testing::Test {
+ protected:
+  LightingOnVirtualKeyboard()
+      : service_(keyboard_, sim::SimOptions{std::chrono::microseconds(0), {}, std::chrono::microseconds(0)}),
+        tracer_(service_, [this](std::string_view line) {
+          std::lock_guard lock(mutex_);
+          lines_.emplace_back(line);
+        }),
+        link_(tracer_, device::LinkTiming{std::chrono::milliseconds(1000), std::chrono::milliseconds(0),
+                                          std::chrono::milliseconds(0)}),
+        commands_(link_) {
+    link_.RegisterConfigRead();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("vantrel_lightsim_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  ~LightingOnVirtualKeyboard() override { std::filesystem::remove_all(dir_); }
+
+  // Host-to-keyboard reports of the trace, decoded.
+  std::vector<Sent> SentReports() {
+    service_.Drain();
+    std::lock_guard lock(mutex_);
+    std::vector<Sent> out;
+    for (const auto& line : lines_) {
+      if (line.rfind("> CTRL ", 0) != 0) continue;
+      std::istringstream in(line.substr(7));
+      std::vector<int> b;
+      std::string hex;
+      while (in >> hex) b.push_back(std::stoi(hex, nullptr, 16));
+      if (b.size() != 64) continue;
+      Sent s{b[3], b[4], b[5] | (b[6] << 8), {}};
+      if (s.command == device::kCmdWriteParams || s.command == device::kCmdWriteKeyColours) {
+        s.payload.assign(b.begin() + 8, b.begin() + 8 + s.length);
+      }
+      out.push_back(s);
+    }
+    return out;
+  }
+  void ClearTrace() {
+    service_.Drain();
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+  }
+  static std::vector<int> Commands(const std::vector<Sent>& s) {
+    std::vector<int> c;
+    for (const auto& x : s) c.push_back(x.command);
+    return c;
+  }
+
+  sim::VirtualKeyboard keyboard_;
+  sim::SimulatedHidService service_;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+  device::TracingHidService tracer_;
+  device::DeviceLink link_;
+  device::CommandSet commands_;
+  std::filesystem::path dir_;
+  LightingState state_;
+};
+
+TEST_F(LightingOnVirtualKeyboard, LoadsTheFactoryRecordsInOneBracket) {
+  ASSERT_EQ(LoadLighting(commands_, state_, 2, LoadOccasion::Connection, dir_ / "wskb.ini"), kLoadOk);
+  const auto sent = SentReports();
+  EXPECT_EQ(Commands(sent), (std::vector<int>{0x03, 0x01, 0x05, 0x05, 0x05, 0x02}));
+  EXPECT_EQ(sent[2].offset, 0);
+  EXPECT_EQ(sent[3].offset, 42);
+  EXPECT_EQ(sent[4].offset, 84);
+  EXPECT_EQ(sent[4].length, 56);
+  for (int code = 1; code <= 18; ++code) EXPECT_TRUE(EffectListHolds(state_.supportedEffects, code)) << code;
+  EXPECT_FALSE(EffectListHolds(state_.supportedEffects, 19));
+  EXPECT_TRUE(EffectListHolds(state_.supportedEffects, 20));
+  EXPECT_EQ(state_.effect, keyboard_.Lighting()[84]);
+  EXPECT_EQ(state_.records[1][0], keyboard_.Lighting()[42]);
+}
+
+TEST_F(LightingOnVirtualKeyboard, ParameterWritesReachTheRecordOfTheProfile) {
+  LoadLighting(commands_, state_, 2, LoadOccasion::Other, dir_ / "wskb.ini");
+  ClearTrace();
+  state_.multicolour = true;
+  SendColour(commands_, state_, 2, MakeRgb(0x12, 0x34, 0x56));
+  SendEffect(commands_, state_, 2, 13);
+  const auto sent = SentReports();
+  EXPECT_EQ(Commands(sent), (std::vector<int>{1, 6, 6, 2, 1, 6, 6, 2}));
+  EXPECT_EQ(sent[1].offset, 88);
+  EXPECT_EQ(sent[1].payload, std::vector<int>{0});
+  EXPECT_EQ(sent[2].offset, 89);
+  EXPECT_EQ(sent[2].payload, (std::vector<int>{0x12, 0x34, 0x56}));
+  EXPECT_EQ(sent[5].offset, 84);
+  EXPECT_EQ(sent[6].offset, 88);
+  const auto& area = keyboard_.Lighting();
+  EXPECT_EQ(area[84], 13);
+  EXPECT_EQ(area[88], 0);
+  EXPECT_EQ(area[89], 0x12);
+  EXPECT_EQ(area[91], 0x56);
+  EXPECT_EQ(keyboard_.UnbracketedWrites(), 0u);
+}
+
+TEST_F(LightingOnVirtualKeyboard, DefaultRecordWritesBytesZeroTo34) {
+  auto& area = keyboard_.Lighting();
+  for (std::size_t i = 0; i < 42; ++i) area[i] = 0x5A;
+  SendDefaultLighting(commands_, state_, 0);
+  const auto sent = SentReports();
+  ASSERT_EQ(sent.size(), 7u);
+  EXPECT_EQ(sent[5].length, 35);
+  EXPECT_EQ(area[0], 1);
+  EXPECT_EQ(area[1], 4);
+  EXPECT_EQ(area[2], 2);
+  EXPECT_EQ(area[4], 0xFF);
+  EXPECT_EQ(area[7], 0xFF);
+  EXPECT_EQ(area[34], 0);
+  EXPECT_EQ(area[35], 0x5A) << "bytes 35..41 are not written";
+  EXPECT_EQ(area[41], 0x5A);
+}
+
+TEST_F(LightingOnVirtualKeyboard, KeyColoursFromTheDefaultFile) {
+  const auto defaultFile =
+      std::filesystem::path(VANTREL_SOURCE_DIR) / "data" / "Skins" / "UserDengColor_3.userd";
+  KeyColourEditor editor(dir_, defaultFile);
+  ASSERT_TRUE(editor.EnsureUserFiles());
+  auto& colours = keyboard_.KeyColours();
+  for (std::size_t i = 512 + 378; i < 1024; ++i) colours[i] = 0xAA;
+  editor.LoadUserMode(commands_, 1);
+  const auto sent = SentReports();
+  ASSERT_EQ(sent.size(), 10u);
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_EQ(sent[static_cast<std::size_t>(k + 1)].command, 0x11);
+    EXPECT_EQ(sent[static_cast<std::size_t>(k + 1)].offset, 512 + 54 * k);
+  }
+  const auto table = editor.Table().ProfileBytes(1);
+  for (int slot : {0, 20, 110}) {
+    EXPECT_EQ(colours[512 + 3 * slot], table[3 * static_cast<std::size_t>(slot)]) << slot;
+    EXPECT_EQ(colours[512 + 3 * slot + 2], table[3 * static_cast<std::size_t>(slot) + 2]) << slot;
+  }
+  EXPECT_EQ(colours[512 + 378], 0) << "slots 126..143 are sent as zeros";
+  EXPECT_EQ(colours[512 + 431], 0);
+  EXPECT_EQ(colours[512 + 432], 0xAA) << "nothing past slot 143";
+
+  ClearTrace();
+  editor.ChangeBrushColour(1, MakeRgb(1, 2, 3));
+  ASSERT_TRUE(editor.PaintKey(commands_, 1, kFnControl, 20));
+  const auto paint = SentReports();
+  ASSERT_EQ(paint.size(), 3u);
+  EXPECT_EQ(paint[1].offset, 512 + 330);
+  EXPECT_EQ(paint[1].payload, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(colours[512 + 330], 1);
+  EXPECT_EQ(colours[512 + 332], 3);
+}
+
+}  // namespace
+}  // namespace vantrel::lighting
