@@ -4,26 +4,112 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 namespace vantrel::sim {
 namespace {
 
 using nlohmann::json;
 
-json ToJson(const VirtualKeyboard& keyboard) {
-  json j;
-  j["present"] = keyboard.Present();
-  j["boot_mode"] = keyboard.BootMode();
-  return j;
+std::string ToHex(std::span<const std::uint8_t> bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (auto b : bytes) {
+    out.push_back(kDigits[b >> 4]);
+    out.push_back(kDigits[b & 0xF]);
+  }
+  return out;
 }
 
-bool ReadBool(const json& j, const char* key, bool& out, std::string* error) {
-  if (!j.contains(key)) return true;  // keys added later keep their factory value
-  if (!j[key].is_boolean()) {
-    if (error) *error = std::string("\"") + key + "\" must be true or false";
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads key as a hex string of exactly `size` bytes (any size when size is 0).
+bool ReadHex(const json& j, const char* key, std::size_t size, std::vector<std::uint8_t>& out, std::string& why) {
+  if (!j.contains(key) || !j[key].is_string()) {
+    why = std::string("\"") + key + "\" is missing or not a string";
+    return false;
+  }
+  const auto& text = j[key].get_ref<const std::string&>();
+  if (text.size() % 2 != 0 || (size != 0 && text.size() != 2 * size)) {
+    why = std::string("\"") + key + "\" must hold " + (size ? std::to_string(size) : std::string("whole")) +
+          " bytes as hex, found " + std::to_string(text.size()) + " hex digits";
+    return false;
+  }
+  out.resize(text.size() / 2);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const int hi = HexDigit(text[2 * i]), lo = HexDigit(text[2 * i + 1]);
+    if (hi < 0 || lo < 0) {
+      why = std::string("\"") + key + "\" holds a character that is not a hex digit at " + std::to_string(2 * i);
+      return false;
+    }
+    out[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+  }
+  return true;
+}
+
+bool ReadBool(const json& j, const char* key, bool& out, std::string& why) {
+  if (!j.contains(key) || !j[key].is_boolean()) {
+    why = std::string("\"") + key + "\" is missing or not true/false";
     return false;
   }
   out = j[key].get<bool>();
+  return true;
+}
+
+template <std::size_t N>
+void CopyInto(std::array<std::uint8_t, N>& to, const std::vector<std::uint8_t>& from) {
+  std::copy(from.begin(), from.end(), to.begin());
+}
+
+json ToJson(const VirtualKeyboard& k) {
+  json j;
+  j["present"] = k.Present();
+  j["boot_mode"] = k.BootMode();
+  j["device_state"] = ToHex(k.DeviceState());
+  j["lighting"] = ToHex(k.Lighting());
+  j["key_tables"] = ToHex(k.KeyTables());
+  j["factory_key_table"] = ToHex(k.FactoryTable());
+  j["macro_area"] = ToHex(k.MacroArea());
+  j["key_colours"] = ToHex(k.KeyColours());
+  j["led_status"] = ToHex(k.LedStatus());
+  return j;
+}
+
+bool FromJson(const json& j, VirtualKeyboard& k, std::string& why) {
+  bool present = false, boot = false;
+  std::vector<std::uint8_t> state, lighting, tables, factory, macro, colours, led;
+  if (!ReadBool(j, "present", present, why) || !ReadBool(j, "boot_mode", boot, why) ||
+      !ReadHex(j, "device_state", device::kDeviceStateSize, state, why) ||
+      !ReadHex(j, "lighting", device::kLightingAreaSize, lighting, why) ||
+      !ReadHex(j, "key_tables", kKeyTablesSize, tables, why) ||
+      !ReadHex(j, "factory_key_table", device::kKeyTableSize, factory, why) ||
+      !ReadHex(j, "macro_area", state[device::kStateMacroCapacity] * 128u, macro, why) ||
+      !ReadHex(j, "key_colours", kKeyColoursSize, colours, why) || !ReadHex(j, "led_status", 2, led, why)) {
+    return false;
+  }
+  if (state[device::kStateActiveProfile] > 2) {
+    why = "\"device_state\" byte 10 (active profile) must be 0, 1 or 2";
+    return false;
+  }
+  if (macro.empty()) {
+    why = "\"device_state\" byte 11 (macro capacity) must not be 0";
+    return false;
+  }
+  k.SetPresent(present);
+  k.SetBootMode(boot);
+  CopyInto(k.DeviceState(), state);
+  CopyInto(k.Lighting(), lighting);
+  CopyInto(k.KeyTables(), tables);
+  CopyInto(k.FactoryTable(), factory);
+  k.MacroArea() = macro;
+  CopyInto(k.KeyColours(), colours);
+  k.StoreLedStatus(led);
   return true;
 }
 
@@ -69,15 +155,12 @@ bool LoadSimState(const std::filesystem::path& path, VirtualKeyboard& keyboard, 
     if (error) *error = path.string() + ": not a JSON object";
     return false;
   }
-  VirtualKeyboard loaded = keyboard;
-  bool present = loaded.Present(), boot = loaded.BootMode();
+  VirtualKeyboard loaded;
   std::string why;
-  if (!ReadBool(j, "present", present, &why) || !ReadBool(j, "boot_mode", boot, &why)) {
+  if (!FromJson(j, loaded, why)) {
     if (error) *error = path.string() + ": " + why;
     return false;
   }
-  loaded.SetPresent(present);
-  loaded.SetBootMode(boot);
   keyboard = loaded;
   return true;
 }

@@ -1,16 +1,34 @@
 // The device side of the protocol: a model of the keyboard that answers configuration
-// reports the way the real one does. Pure logic without threads; SimulatedHidService
-// puts it behind the HID service interface.
+// reports the way the real one does. It keeps the keyboard's memory areas, refuses
+// out-of-range requests with status 0xFF, checks checksums (status 0xFE), tracks the
+// begin/end bracket and goes into boot mode on the boot request. Pure logic without
+// threads; SimulatedHidService puts it behind the HID service interface.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
+#include "core/device/commands.h"
 #include "core/device/config_report.h"
 
 namespace vantrel::sim {
+
+inline constexpr std::size_t kKeyTablesSize = device::kKeyTableCount * device::kKeyTableSize;  // 1134
+inline constexpr std::size_t kKeyColoursSize = 3 * device::kKeyColourPageSize;                 // 1536
+// Factory macro capacity: 128 units of 128 bytes (16 KiB).
+inline constexpr std::uint8_t kDefaultMacroCapacityUnits = 128;
+
+// Effect codes the keyboard offers: 1..18 and 20.
+std::array<std::uint8_t, device::kDeviceStateSize> FactoryDeviceState();
+// The factory key table: an entry for every key of the keyboard (108 keys, nine G keys,
+// Fn and the device's own function keys) at its matrix position.
+std::array<std::uint8_t, device::kKeyTableSize> FactoryKeyTable();
+std::array<std::uint8_t, device::kLightingAreaSize> FactoryLighting();
+// An empty macro block (magic, size 16, no macros) followed by zeros.
+std::vector<std::uint8_t> EmptyMacroArea(std::size_t capacity);
 
 class VirtualKeyboard {
  public:
@@ -32,15 +50,48 @@ class VirtualKeyboard {
   void StoreLedStatus(std::span<const std::uint8_t> bytes);
   std::array<std::uint8_t, 2> LedStatus() const { return ledStatus_; }
 
+  // Memory areas.
+  std::array<std::uint8_t, device::kDeviceStateSize>& DeviceState() { return deviceState_; }
+  const std::array<std::uint8_t, device::kDeviceStateSize>& DeviceState() const { return deviceState_; }
+  std::array<std::uint8_t, device::kLightingAreaSize>& Lighting() { return lighting_; }
+  const std::array<std::uint8_t, device::kLightingAreaSize>& Lighting() const { return lighting_; }
+  std::array<std::uint8_t, kKeyTablesSize>& KeyTables() { return keyTables_; }
+  const std::array<std::uint8_t, kKeyTablesSize>& KeyTables() const { return keyTables_; }
+  std::array<std::uint8_t, device::kKeyTableSize>& FactoryTable() { return factoryTable_; }
+  const std::array<std::uint8_t, device::kKeyTableSize>& FactoryTable() const { return factoryTable_; }
+  std::vector<std::uint8_t>& MacroArea() { return macroArea_; }
+  const std::vector<std::uint8_t>& MacroArea() const { return macroArea_; }
+  std::array<std::uint8_t, kKeyColoursSize>& KeyColours() { return keyColours_; }
+  const std::array<std::uint8_t, kKeyColoursSize>& KeyColours() const { return keyColours_; }
+
+  // Macro capacity in bytes (device state byte 11 x 128).
+  std::size_t MacroCapacity() const { return deviceState_[device::kStateMacroCapacity] * 128u; }
+
+  // Bracket tracking: writes that the host is expected to bracket (lighting, key colours,
+  // macro area, key tables) made while no begin is open.
+  bool InBracket() const { return inBracket_; }
+  std::uint64_t UnbracketedWrites() const { return unbracketedWrites_; }
   // Requests answered so far (every configuration report, the boot request included).
   std::uint64_t RequestCount() const { return requests_; }
 
   void ResetToFactory();
 
  private:
+  std::uint8_t Handle(std::uint8_t command, std::size_t length, std::size_t offset,
+                      std::span<const std::uint8_t> payload, std::span<std::uint8_t, device::kPayloadSize> out);
+
   bool present_ = true;
   bool bootMode_ = false;
   std::array<std::uint8_t, 2> ledStatus_{0x05, 0x02};
+  std::array<std::uint8_t, device::kDeviceStateSize> deviceState_{};
+  std::array<std::uint8_t, device::kLightingAreaSize> lighting_{};
+  std::array<std::uint8_t, kKeyTablesSize> keyTables_{};
+  std::array<std::uint8_t, device::kKeyTableSize> factoryTable_{};
+  std::vector<std::uint8_t> macroArea_;
+  std::array<std::uint8_t, kKeyColoursSize> keyColours_{};
+
+  bool inBracket_ = false;
+  std::uint64_t unbracketedWrites_ = 0;
   std::uint64_t requests_ = 0;
 };
 
