@@ -1,5 +1,7 @@
 #include "core/text/ini_file.h"
 
+// The library keeps its template definitions behind this switch; this is its only user.
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include <charconv>
