@@ -29,6 +29,13 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std:
   auto allowed = [&hook](WriteStep step) { return !hook || hook(step); };
   const std::filesystem::path tmp = TemporaryName(path);
   std::error_code ec;
+  // A file nobody may write is not replaced (opening it for writing would fail too); an
+  // existing file keeps its permissions.
+  const std::filesystem::file_status old = std::filesystem::status(path, ec);
+  const bool replacing = !ec && std::filesystem::exists(old);
+  constexpr auto kWriteBits = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                              std::filesystem::perms::others_write;
+  if (replacing && (old.permissions() & kWriteBits) == std::filesystem::perms::none) return false;
 
   std::FILE* f = allowed(WriteStep::kCreate) ? std::fopen(tmp.c_str(), "wb") : nullptr;
   if (f == nullptr) return false;
@@ -44,6 +51,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std:
   // The file is closed in every case; a failed close counts as a failed write.
   const bool closeAllowed = allowed(WriteStep::kClose);
   if (std::fclose(f) != 0 || !closeAllowed) ok = false;
+  if (ok && replacing) std::filesystem::permissions(tmp, old.permissions(), ec);
   if (ok && allowed(WriteStep::kRename)) {
     std::filesystem::rename(tmp, path, ec);
     if (!ec) return true;

@@ -254,6 +254,16 @@ TEST_F(ProfileFileTest, FailedSaveAtEveryStepLeavesTheOldFileIntact) {
   EXPECT_FALSE(CreateDefaultProfile(dir / "fresh.vnp", failRename));
   EXPECT_FALSE(std::filesystem::exists(dir / "fresh.vnp"));
   EXPECT_FALSE(SaveProfileImage(dir / "no-such-folder" / "x.vnp", newImage));
+
+  // A read-only file is not replaced; a writable one keeps its permissions.
+  namespace fs = std::filesystem;
+  fs::permissions(path, fs::perms::owner_read);
+  const std::vector<std::uint8_t> readOnly = ReadAll(path);
+  EXPECT_FALSE(SaveProfileImage(path, oldImage));
+  EXPECT_EQ(ReadAll(path), readOnly);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_TRUE(SaveProfileImage(path, oldImage));
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(ProfileFileTest, WorkingFolderAndWorkingFile) {
