@@ -56,6 +56,8 @@ class ProfileService {
   ProfileService(device::CommandSet& commands, keys::EditingStore& editing, keys::AppliedStore& applied,
                  std::atomic<int>& activeProfileCache, ProfilePaths paths, const text::TextSource& texts,
                  text::MessageSink& sink, ProfileView& view);
+  ProfileService(const ProfileService&) = delete;
+  ProfileService& operator=(const ProfileService&) = delete;
 
   // The facts are asked for each time they are needed (the presence logic updates them).
   void SetDeviceFacts(std::function<DeviceFacts()> facts) { facts_ = std::move(facts); }
