@@ -11,6 +11,6 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 BUILD_TYPE=Debug scripts/build.sh build-asan -DVANTREL_SANITIZE=address,undefined -DVANTREL_BUILD_BENCH=OFF
 ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 
-# Thread tests are named *Threads* (suite or test name).
+# The tests that involve threads: transaction slot, notification thread, presence worker.
 BUILD_TYPE=Debug scripts/build.sh build-tsan -DVANTREL_SANITIZE=thread -DVANTREL_BUILD_BENCH=OFF -DVANTREL_BUILD_GUI=OFF
-ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -R 'Threads'
+ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -R 'Threads|Presence|Transaction'

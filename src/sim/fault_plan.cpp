@@ -22,7 +22,8 @@ std::optional<FaultPlan> FaultPlan::Parse(std::string_view spec, std::string* er
   while (!spec.empty()) {
     const auto comma = spec.find(',');
     const auto item = spec.substr(0, comma);
-    spec = comma == std::string_view::npos ? std::string_view{} : spec.substr(comma + 1);
+    const bool more = comma != std::string_view::npos;
+    spec = more ? spec.substr(comma + 1) : std::string_view{};
     const auto at = item.find('@');
     const auto fault = FaultOfName(item.substr(0, at));
     std::uint64_t number = 0;
@@ -40,6 +41,10 @@ std::optional<FaultPlan> FaultPlan::Parse(std::string_view spec, std::string* er
       return std::nullopt;
     }
     plan.Add(number, *fault);
+    if (more && spec.empty()) {
+      if (error != nullptr) *error = "a fault list must not end with a comma";
+      return std::nullopt;
+    }
   }
   return plan;
 }

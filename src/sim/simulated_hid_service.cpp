@@ -64,12 +64,18 @@ int SimulatedHidService::RequestWriteOne(const DeviceSelector& selector, std::ui
   }
   std::array<std::uint8_t, kReportSize> request{};
   std::copy_n(data, kReportSize, request.begin());
-  auto reply = keyboard_.HandleConfigReport(request);
+  std::optional<ConfigReport> reply;
+  if (fault == Fault::kStatusFF || fault == Fault::kStatusFE) {
+    // The keyboard refuses the request: nothing is stored, the reply carries the status.
+    reply.emplace();
+    std::copy_n(request.begin(), kStatusByte, reply->begin());
+    (*reply)[kStatusByte] = fault == Fault::kStatusFF ? kStatusFailed : kStatusRejected;
+  } else {
+    reply = keyboard_.HandleConfigReport(request);
+  }
   if (keyboard_.DeviceCount() == 0) CountChanged();  // the boot request
   if (!reply || fault == Fault::kDrop) return 1;
   if (fault == Fault::kEcho) (*reply)[kCommandByte] ^= 0x80;
-  if (fault == Fault::kStatusFF) (*reply)[kStatusByte] = kStatusFailed;
-  if (fault == Fault::kStatusFE) (*reply)[kStatusByte] = kStatusRejected;
   if (fault) SetReportChecksum(*reply);
   const auto due = Clock::now() + (fault == Fault::kSlow ? options_.slowReply : options_.latency);
   Enqueue({due, kNotifyInputReport, ConfigInterfaceSelector, {reply->begin(), reply->end()}, 0});
