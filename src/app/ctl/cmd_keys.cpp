@@ -44,7 +44,11 @@ std::string ValueText(const KeyAssignment& r, const StoreImage& image, const tex
         return std::to_string(r.code) + " " + KeyName(MediaKeyTable()[static_cast<std::size_t>(r.code)].code, texts);
       }
       return std::to_string(r.code);
-    case kKindFunction: return std::to_string(r.code) + " " + texts.Text(FunctionKeyLanguageKey(r.code));
+    case kKindFunction: {
+      // The function's description once the language file carries it.
+      const std::string description = texts.Text(FunctionKeyLanguageKey(r.code));
+      return std::to_string(r.code) + (description == "#Error" ? "" : " " + description);
+    }
     default: return "";
   }
 }
