@@ -1,8 +1,5 @@
 #include "core/text/ini_file.h"
 
-#ifndef SI_IMPLEMENTATION
-#define SI_IMPLEMENTATION  // the parser's member definitions are compiled only where this is set
-#endif
 #include <SimpleIni.h>
 
 #include <charconv>

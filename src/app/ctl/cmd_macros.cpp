@@ -1,0 +1,221 @@
+// macros: list, show, add, remove and rename the macros stored on the keyboard. Every
+// change reads the keyboard's configuration, edits it with the macro editor's rules and
+// writes the macro area and all three key tables back.
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "app/ctl/context.h"
+#include "app/ctl/keys_common.h"
+#include "app/ctl/registry.h"
+#include "core/keys/key_codes.h"
+#include "core/text/safe_format.h"
+#include "core/text/utf16.h"
+
+namespace vantrel::ctl {
+namespace {
+
+using namespace vantrel::keys;
+
+inline constexpr std::int32_t kDefaultStepDelay = 50;
+
+std::string MacroName(const MacroRecord& m) { return text::Utf16ToUtf8(m.Name()); }
+
+std::string StepText(const MacroAction& a, const text::TextSource& texts) {
+  return KeyName(a.code, texts) + (a.direction == kPress ? "+" : "-") + "/" + std::to_string(a.delay);
+}
+
+// The position of the macro with the id, or nullopt with a message.
+std::optional<std::size_t> FindMacro(Context& ctx, const StoreImage& image, int id) {
+  for (std::size_t i = 0; i < image.macros.size(); ++i) {
+    if (image.macros[i].Id() == id) return i;
+  }
+  ctx.Err() << "there is no macro " << id << " (see 'macros'); nothing was written\n";
+  ctx.SetExitCode(kExitUsage);
+  return std::nullopt;
+}
+
+// STEP: KEY+ (press) or KEY- (release), optionally /DELAY in ms (0..40000, steps of 10).
+std::optional<MacroAction> ParseStep(Context& ctx, std::string_view step, const text::TextSource& texts) {
+  MacroAction a;
+  a.delay = kDefaultStepDelay;
+  std::string_view keyPart = step;
+  if (const auto slash = step.rfind('/'); slash != std::string_view::npos && slash > 0 && slash + 1 < step.size()) {
+    const std::string delay(step.substr(slash + 1));
+    try {
+      std::size_t used = 0;
+      const int v = std::stoi(delay, &used, 10);
+      if (used != delay.size() || v < 0 || v > kMaxDelayMs || v % 10 != 0) throw std::invalid_argument(delay);
+      a.delay = v;
+    } catch (const std::exception&) {
+      ctx.Err() << "step '" << step << "': the delay must be 0 to 40000 ms in steps of 10; nothing was written\n";
+      ctx.SetExitCode(kExitUsage);
+      return std::nullopt;
+    }
+    keyPart = step.substr(0, slash);
+  }
+  if (keyPart.size() < 2 || (keyPart.back() != '+' && keyPart.back() != '-')) {
+    ctx.Err() << "step '" << step << "': expected KEY+ (press) or KEY- (release), optionally /DELAY; "
+              << "nothing was written\n";
+    ctx.SetExitCode(kExitUsage);
+    return std::nullopt;
+  }
+  a.direction = keyPart.back() == '+' ? kPress : kRelease;
+  keyPart.remove_suffix(1);
+  const auto index = ParseKeyIndex(keyPart, texts);
+  if (!index || *index >= kKeyNameCount || KeyNameTable()[*index].label.empty()) {
+    UnknownKey(ctx, keyPart, texts);
+    return std::nullopt;
+  }
+  a.code = CodeOfIndex(*index);
+  return a;
+}
+
+void RunList(Context& ctx, bool asJson) {
+  KeyboardSession s;
+  if (!LoadKeyboard(ctx, s)) return;
+  EditingStore::Lock lock(s.editing);
+  nlohmann::json list = nlohmann::json::array();
+  for (const MacroRecord& m : lock->macros) {
+    if (asJson) {
+      list.push_back({{"id", m.Id()}, {"name", MacroName(m)}, {"cycles", m.Cycles()}, {"steps", m.ActionCount()}});
+    } else {
+      ctx.Out() << m.Id() << '\t' << MacroName(m) << "\tcycles " << static_cast<int>(m.Cycles()) << '\t'
+                << m.ActionCount() << " steps\n";
+    }
+  }
+  const MacroBlockSizes sizes = ComputeMacroBlockSizes(lock->macros);
+  if (asJson) {
+    ctx.Out() << nlohmann::json{{"macros", list}, {"capacity", s.config.macroCapacity},
+                                {"block_size", sizes.full}, {"block_size_without_names", sizes.bare}}
+                     .dump(2)
+              << '\n';
+  } else {
+    if (lock->macros.empty()) ctx.Out() << "no macros\n";
+    ctx.Out() << "macro area: " << sizes.full << " of " << s.config.macroCapacity << " bytes used\n";
+  }
+}
+
+void RunShow(Context& ctx, int id, bool asJson) {
+  KeyboardSession s;
+  if (!LoadKeyboard(ctx, s)) return;
+  EditingStore::Lock lock(s.editing);
+  const auto pos = FindMacro(ctx, lock.Image(), id);
+  if (!pos) return;
+  const MacroRecord& m = lock->macros[*pos];
+  if (asJson) {
+    nlohmann::json steps = nlohmann::json::array();
+    for (const MacroAction& a : m.Actions()) {
+      steps.push_back({{"key", KeyName(a.code, s.texts)}, {"code", a.code},
+                       {"direction", a.direction == kPress ? "press" : "release"}, {"delay", a.delay}});
+    }
+    ctx.Out() << nlohmann::json{{"id", m.Id()}, {"name", MacroName(m)}, {"cycles", m.Cycles()}, {"steps", steps}}
+                     .dump(2)
+              << '\n';
+    return;
+  }
+  ctx.Out() << "macro " << m.Id() << ": " << MacroName(m) << ", cycles " << static_cast<int>(m.Cycles()) << '\n';
+  std::size_t n = 0;
+  for (const MacroAction& a : m.Actions()) ctx.Out() << "  " << ++n << '\t' << StepText(a, s.texts) << '\n';
+}
+
+// Saves the macros with the editor's rules and writes everything back.
+bool Commit(Context& ctx, KeyboardSession& s, EditingStore::Lock& lock, bool yes = false) {
+  SaveMacros(lock.Image());
+  return WriteKeyboard(ctx, s, lock, true, 0, yes);
+}
+
+void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector<std::string>& stepTexts) {
+  CtlTextSource texts;
+  std::vector<MacroAction> steps;
+  for (const std::string& t : stepTexts) {
+    auto a = ParseStep(ctx, t, texts);
+    if (!a) return;
+    steps.push_back(*a);
+  }
+  if (steps.size() > kMaxActions) {
+    ctx.Err() << "a macro holds at most " << kMaxActions << " steps; nothing was written\n";
+    return ctx.SetExitCode(kExitUsage);
+  }
+  KeyboardSession s;
+  if (!LoadKeyboard(ctx, s)) return;
+  EditingStore::Lock lock(s.editing);
+  if (lock->macros.size() >= kMaxMacros) {
+    CtlMessageSink sink(ctx.Err(), false);
+    sink.ShowMessage(text::FormatWithNumber(s.texts.Text("MACRO_ERR_MAX"), static_cast<std::int64_t>(kMaxMacros)));
+    return ctx.SetExitCode(kExitFailed);
+  }
+  MacroRecord m = NewMacro(text::Utf8ToUtf16(name), SmallestFreeMacroId(lock.Image()));
+  m.SetCycles(static_cast<std::uint8_t>(cycles));
+  m.SetActions(steps);
+  const std::uint16_t id = m.Id();
+  lock->macros.push_back(std::move(m));
+  if (!Commit(ctx, s, lock)) return;
+  ctx.Out() << "macro " << id << " added: " << MacroName(lock->macros.back()) << ", " << steps.size() << " steps\n";
+}
+
+void RunRemove(Context& ctx, int id, bool yes) {
+  KeyboardSession s;
+  if (!LoadKeyboard(ctx, s)) return;
+  EditingStore::Lock lock(s.editing);
+  const auto pos = FindMacro(ctx, lock.Image(), id);
+  if (!pos) return;
+  CtlMessageSink sink(ctx.Err(), yes);
+  if (!DeleteMacro(lock.Image(), *pos, s.texts, sink)) {
+    ctx.Err() << "macro " << id << " is used by keys and was kept; nothing was written\n";
+    return ctx.SetExitCode(kExitFailed);
+  }
+  if (!Commit(ctx, s, lock, yes)) return;
+  ctx.Out() << "macro " << id << " removed\n";
+}
+
+void RunRename(Context& ctx, int id, const std::string& name) {
+  KeyboardSession s;
+  if (!LoadKeyboard(ctx, s)) return;
+  EditingStore::Lock lock(s.editing);
+  const auto pos = FindMacro(ctx, lock.Image(), id);
+  if (!pos) return;
+  RenameMacro(lock.Image(), *pos, text::Utf8ToUtf16(name));
+  if (!Commit(ctx, s, lock)) return;
+  ctx.Out() << "macro " << id << " renamed: " << MacroName(lock->macros[*pos]) << '\n';
+}
+
+const CommandGroup kMacroCommands(31, [](CLI::App& app, Context& ctx) {
+  auto* macros = app.add_subcommand("macros", "List the macros stored on the keyboard");
+  auto* json = macros->add_flag("--json")->description("Print JSON");
+  macros->callback([&ctx, macros, json] {
+    if (macros->get_subcommands().empty()) RunList(ctx, json->count() > 0);
+  });
+
+  auto* show = macros->add_subcommand("show", "Show the steps of a macro");
+  auto showId = std::make_shared<int>(0);
+  show->add_option("ID", *showId, "Macro id")->required()->check(CLI::Range(1, 100));
+  show->callback([&ctx, showId, json] { RunShow(ctx, *showId, json->count() > 0); });
+
+  auto* add = macros->add_subcommand("add", "Add a macro and write it to the keyboard");
+  auto name = std::make_shared<std::string>();
+  auto cycles = std::make_shared<int>(1);
+  auto steps = std::make_shared<std::vector<std::string>>();
+  add->add_option("NAME", *name, "Name (at most 249 characters are kept)")->required();
+  add->add_option("--cycles", *cycles, "How many times the keyboard plays it (1..255, default 1)")
+      ->check(CLI::Range(1, 255));
+  add->add_option("STEP", *steps, "KEY+ (press) or KEY- (release), optionally /DELAY in ms (default 50), "
+                                  "e.g. A+/50 A-/10")
+      ->required();
+  add->callback([&ctx, name, cycles, steps] { RunAdd(ctx, *name, *cycles, *steps); });
+
+  auto* rm = macros->add_subcommand("rm", "Remove a macro (keys that play it return to their factory function)");
+  auto rmId = std::make_shared<int>(0);
+  rm->add_option("ID", *rmId, "Macro id")->required()->check(CLI::Range(1, 100));
+  auto* yes = rm->add_flag("--yes")->description("Remove it even when keys play it");
+  rm->callback([&ctx, rmId, yes] { RunRemove(ctx, *rmId, yes->count() > 0); });
+
+  auto* rename = macros->add_subcommand("rename", "Rename a macro");
+  auto renameId = std::make_shared<int>(0);
+  auto newName = std::make_shared<std::string>();
+  rename->add_option("ID", *renameId, "Macro id")->required()->check(CLI::Range(1, 100));
+  rename->add_option("NAME", *newName, "New name (at most 249 characters are kept)")->required();
+  rename->callback([&ctx, renameId, newName] { RunRename(ctx, *renameId, *newName); });
+});
+
+}  // namespace
+}  // namespace vantrel::ctl

@@ -1,0 +1,218 @@
+// backup, restore, validate, export, import and update: the keyboard's whole
+// configuration moved between the keyboard, the working file, the editing store and
+// profile files, and the hand-over to the firmware updater.
+#include <atomic>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+
+#include "app/ctl/context.h"
+#include "app/ctl/keys_common.h"
+#include "app/ctl/profile_json.h"
+#include "app/ctl/registry.h"
+#include "core/profiles/profile_file.h"
+#include "core/profiles/profile_service.h"
+#include "platform/program_launcher.h"
+#include "platform/user_paths.h"
+
+namespace vantrel::ctl {
+namespace {
+
+using namespace vantrel::profiles;
+
+// No windows on the command line: nothing is open and nothing is unsaved.
+class CtlProfileView final : public ProfileView {
+ public:
+  bool KeyPageOpen() const override { return false; }
+  bool HasUnsavedChanges() const override { return false; }
+  void ClearUnsavedChanges() override {}
+  bool ProfileManagerOpen() const override { return false; }
+  bool ProfileManagerUnsaved() const override { return false; }
+  void CheckProfileManagerRow(int) override {}
+  void RunApply() override {}
+  void ShowKeyButtons(const keys::StoreImage&) override {}
+  void RebuildProfileMenu() override {}
+};
+
+ProfilePaths Paths() { return ProfilePaths{platform::UserDataFolder(), platform::ProgramFolder()}; }
+
+// Everything one command needs; the context must be open.
+struct ProfileSession {
+  explicit ProfileSession(Context& ctx)
+      : sink(ctx.Err(), false), service(ctx.Commands(), editing, applied, cache, Paths(), texts, sink, view) {}
+  keys::EditingStore editing;
+  keys::AppliedStore applied;
+  std::atomic<int> cache{-1};
+  CtlTextSource texts;
+  CtlMessageSink sink;
+  CtlProfileView view;
+  ProfileService service;
+};
+
+// The keyboard's configuration into the editing store through the working file, as the
+// main window does on arrival; with no keyboard the store keeps the default profile.
+bool ReadConfiguration(Context& ctx, ProfileSession& s) {
+  if (ctx.Link().DeviceCount() == 0) {
+    ctx.Err() << "no keyboard present: the default profile is used\n";
+    return true;
+  }
+  EnsureWorkingFolder(s.service.Paths());
+  const auto working = WorkingFilePath(s.service.Paths());
+  if (!s.service.DumpDeviceToFile(working)) {
+    ctx.Err() << "the keyboard's configuration could not be read\n";
+    ctx.SetExitCode(kExitFailed);
+    return false;
+  }
+  keys::EditingStore::Lock lock(s.editing);
+  EmptyEditingStore(lock);
+  if (!LoadProfileFile(working, lock)) {
+    ctx.Err() << "the working file " << working.string() << " could not be read back\n";
+    ctx.SetExitCode(kExitFailed);
+    return false;
+  }
+  return true;
+}
+
+void RunBackup(Context& ctx, const std::string& file) {
+  if (!ctx.Open()) return;
+  ProfileSession s(ctx);
+  if (!ReadConfiguration(ctx, s)) return;
+  if (!s.service.BackupToFile(file)) {
+    ctx.Err() << "cannot write " << file << "\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  std::error_code ec;
+  ctx.Out() << "backed up to " << file << " (" << std::filesystem::file_size(file, ec) << " bytes)\n";
+}
+
+void RunRestore(Context& ctx, const std::string& file) {
+  CtlTextSource texts;
+  CtlMessageSink sink(ctx.Err(), false);
+  // Nothing reaches the keyboard, the store or the working file unless the file is valid.
+  if (ValidateProfileFile(file, texts, sink) != kProfileValid) {
+    sink.ShowMessage(texts.Text("MAIN_PROMPT_INPORT"));
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  if (!ctx.OpenWithKeyboard()) return;
+  ProfileSession s(ctx);
+  const RestoreOutcome outcome = s.service.RestoreFromFile(file);
+  if (outcome.validation != kProfileValid) {
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  if (!outcome.applied) {
+    ctx.Err() << "the keyboard's configuration was not written\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  ctx.Out() << "restored " << file << " to all three profiles\n";
+}
+
+void RunValidate(Context& ctx, const std::string& file) {
+  CtlTextSource texts;
+  CtlMessageSink sink(ctx.Err(), false);
+  const int result = ValidateProfileFile(file, texts, sink);
+  const char* meaning = "";
+  switch (result) {
+    case kProfileValid: meaning = "valid profile file"; break;
+    case kProfileRejected: meaning = "refused: missing, too small, 4 GiB or larger, or header rejected"; break;
+    case kProfileCannotOpen: meaning = "refused: cannot be opened"; break;
+    case kProfileNoMemory: meaning = "refused: out of memory"; break;
+    default: meaning = "refused"; break;
+  }
+  ctx.Out() << result << ": " << meaning << '\n';
+  if (result != kProfileValid) ctx.SetExitCode(kExitFailed);
+}
+
+void RunExport(Context& ctx, const std::string& file) {
+  if (!ctx.Open()) return;
+  ProfileSession s(ctx);
+  if (!ReadConfiguration(ctx, s)) return;
+  std::string document;
+  {
+    keys::EditingStore::Lock lock(s.editing);
+    document = ExportProfileJson(lock.Image(), s.texts);
+  }
+  const std::span<const std::uint8_t> parts[] = {
+      std::span(reinterpret_cast<const std::uint8_t*>(document.data()), document.size())};
+  if (!WriteFileAtomically(file, parts)) {
+    ctx.Err() << "cannot write " << file << "\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  ctx.Out() << "exported to " << file << '\n';
+}
+
+void RunImport(Context& ctx, const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    ctx.Err() << "cannot read " << file << "\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  CtlTextSource texts;
+  keys::StoreImage image;
+  std::string error;
+  if (!ImportProfileJson(buffer.str(), texts, image, error)) {
+    ctx.Err() << file << ": " << error << "\nnothing was written\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  if (!ctx.OpenWithKeyboard()) return;
+  ProfileSession s(ctx);
+  if (!s.service.InstallAndApply(std::move(image))) {
+    ctx.Err() << "the keyboard's configuration was not written\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  ctx.Out() << "imported " << file << " to all three profiles\n";
+}
+
+void RunUpdate(Context& ctx, const std::string& program) {
+  if (!ctx.Open()) return;
+  CtlMessageSink sink(ctx.Err(), false);
+  platform::DetachedLauncher launcher;
+  std::string path = program;
+  if (!StartUpdate(path, ctx.Commands(), launcher, sink)) {
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  ctx.Out() << "keyboard in boot mode; started " << program << '\n';
+}
+
+const CommandGroup kProfileFileCommands(25, [](CLI::App& app, Context& ctx) {
+  struct Args {
+    std::string backup, restore, validate, exportFile, importFile, update;
+  };
+  static Args args;
+  auto* backup = app.add_subcommand("backup", "Write the keyboard's whole configuration to a profile file");
+  backup->add_option("FILE", args.backup, "Profile file to write (.vnp)")->required();
+  backup->callback([&ctx] { RunBackup(ctx, args.backup); });
+
+  auto* restore = app.add_subcommand("restore", "Validate a profile file and write it to all three profiles");
+  restore->add_option("FILE", args.restore, "Profile file to read (.vnp)")->required();
+  restore->callback([&ctx] { RunRestore(ctx, args.restore); });
+
+  auto* validate = app.add_subcommand("validate", "Check a profile file's header; exit 0 only when it is valid");
+  validate->add_option("FILE", args.validate, "Profile file to check")->required();
+  validate->callback([&ctx] { RunValidate(ctx, args.validate); });
+
+  auto* exp = app.add_subcommand("export", "Write the keyboard's whole configuration as a JSON document");
+  exp->add_option("FILE", args.exportFile, "JSON file to write")->required();
+  exp->callback([&ctx] { RunExport(ctx, args.exportFile); });
+
+  auto* imp = app.add_subcommand("import", "Check a JSON document and write it to all three profiles");
+  imp->add_option("FILE", args.importFile, "JSON file to read")->required();
+  imp->callback([&ctx] { RunImport(ctx, args.importFile); });
+
+  auto* update = app.add_subcommand("update", "Switch the keyboard to boot mode and start a firmware updater");
+  update->add_option("PROGRAM", args.update, "Updater program to start")->required();
+  update->callback([&ctx] { RunUpdate(ctx, args.update); });
+});
+
+}  // namespace
+}  // namespace vantrel::ctl

@@ -1,0 +1,293 @@
+#include "app/ctl/profile_json.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "app/ctl/keys_common.h"
+#include "core/keys/key_codes.h"
+#include "core/text/utf16.h"
+#include "core/util/bytes.h"
+
+namespace vantrel::ctl {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::array<const char*, 9> kKindNames = {"factory", "disabled", "key",   "launch",  "macro",
+                                                  "stop-macro", "text", "media", "function"};
+
+// A name that reads back as the same key index: the plain label or "G<n>", else the
+// index in decimal.
+std::string IndexName(std::uint16_t index, const text::TextSource& texts) {
+  std::string name;
+  if (index >= keys::kFirstGKeyIndex && index < keys::kFirstGKeyIndex + keys::kGKeyCount) {
+    name = "G" + std::to_string(index - keys::kFirstGKeyIndex + 1);
+  } else if (index < keys::kKeyNameCount) {
+    name = std::string(keys::KeyNameTable()[index].label);
+  }
+  if (name.empty() || ParseKeyIndex(name, texts) != index) name = std::to_string(index);
+  return name;
+}
+
+// Key codes are written by name when the name gives back the same code.
+void PutCode(json& j, const char* nameField, std::uint16_t code, const text::TextSource& texts) {
+  const std::uint16_t index = keys::KeyIndexOfCode(code);
+  if (code != 0 && index < keys::kKeyIndexCount && CodeOfKeyIndex(index) == code) {
+    j[nameField] = IndexName(index, texts);
+  } else {
+    j["code"] = code;
+  }
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string& error) : error_(error) {}
+  bool Fail(const std::string& where, const std::string& what) {
+    error_ = where + ": " + what;
+    return false;
+  }
+  // An integer field in [lo, hi]; missing gives the default.
+  bool Int(const json& obj, const std::string& where, const char* field, std::int64_t lo, std::int64_t hi,
+           std::int64_t& out, std::optional<std::int64_t> def = std::nullopt) {
+    const std::string at = where + "." + field;
+    if (!obj.contains(field)) {
+      if (def) {
+        out = *def;
+        return true;
+      }
+      return Fail(at, "missing");
+    }
+    const json& v = obj[field];
+    if (!v.is_number_integer()) return Fail(at, "not an integer");
+    out = v.is_number_unsigned() ? static_cast<std::int64_t>(std::min<std::uint64_t>(v.get<std::uint64_t>(), INT64_MAX))
+                                 : v.get<std::int64_t>();
+    if (out < lo || out > hi) return Fail(at, "out of range " + std::to_string(lo) + ".." + std::to_string(hi));
+    return true;
+  }
+  bool String(const json& obj, const std::string& where, const char* field, std::string& out) {
+    if (!obj.contains(field)) return Fail(where + "." + field, "missing");
+    if (!obj[field].is_string()) return Fail(where + "." + field, "not a string");
+    out = obj[field].get<std::string>();
+    return true;
+  }
+  // A key code given by name ("key"/"target") or number ("code"); 0 when neither is given.
+  bool Code(const json& obj, const std::string& where, const char* nameField, const text::TextSource& texts,
+            std::int64_t& out, std::int64_t lo = 0, std::int64_t hi = 0xFFFF) {
+    if (obj.contains(nameField)) {
+      std::string name;
+      if (!String(obj, where, nameField, name)) return false;
+      const auto index = ParseKeyIndex(name, texts);
+      if (!index) return Fail(where + "." + nameField, "unknown key '" + name + "'");
+      out = CodeOfKeyIndex(*index);
+      return true;
+    }
+    return Int(obj, where, "code", lo, hi, out, 0);
+  }
+
+ private:
+  std::string& error_;
+};
+
+bool ReadKeys(const json& keysArray, const std::string& where, std::size_t slot, const text::TextSource& texts,
+              keys::StoreImage& image, Reader& r) {
+  if (!keysArray.is_array()) return r.Fail(where, "not an array");
+  std::set<std::uint16_t> seen;
+  for (std::size_t i = 0; i < keysArray.size(); ++i) {
+    const json& k = keysArray[i];
+    const std::string at = where + "[" + std::to_string(i) + "]";
+    if (!k.is_object()) return r.Fail(at, "not an object");
+    std::string keyName, kindName;
+    if (!r.String(k, at, "key", keyName)) return false;
+    const auto index = ParseKeyIndex(keyName, texts);
+    if (!index) return r.Fail(at + ".key", "unknown key '" + keyName + "'");
+    if (!seen.insert(*index).second) return r.Fail(at + ".key", "key '" + keyName + "' given twice");
+    if (!r.String(k, at, "kind", kindName)) return false;
+    keys::KeyAssignment rec;
+    const auto kind = std::find(kKindNames.begin(), kKindNames.end(), kindName);
+    if (kind != kKindNames.end()) {
+      rec.kind = static_cast<std::uint16_t>(kind - kKindNames.begin());
+    } else if (!kindName.empty() && kindName.size() <= 5 &&
+               std::all_of(kindName.begin(), kindName.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+               std::stoul(kindName) <= 0xFFFF) {
+      // Kinds this program has no name for are carried by number.
+      rec.kind = static_cast<std::uint16_t>(std::stoul(kindName));
+    } else {
+      return r.Fail(at + ".kind", "unknown kind '" + kindName + "'");
+    }
+    std::int64_t aux = 0, code = 0, selected = 0, reserved = 0;
+    if (!r.Int(k, at, "aux", 0, 0xFFFF, aux, 0)) return false;
+    if (rec.kind == keys::kKindKey) {
+      if (!r.Code(k, at, "target", texts, code, INT32_MIN, INT32_MAX)) return false;
+    } else if (!r.Int(k, at, "code", INT32_MIN, INT32_MAX, code, 0)) {
+      return false;
+    }
+    if (!r.Int(k, at, "selected", INT32_MIN, INT32_MAX, selected, 0)) return false;
+    if (!r.Int(k, at, "reserved", INT32_MIN, INT32_MAX, reserved, 0)) return false;
+    rec.aux = static_cast<std::uint16_t>(aux);
+    rec.code = static_cast<std::int32_t>(code);
+    rec.selected = static_cast<std::int32_t>(selected);
+    rec.reserved = static_cast<std::int32_t>(reserved);
+    const std::size_t s = slot * keys::kRecordsPerSlot + *index;
+    if (k.contains("text")) {
+      if (rec.kind != keys::kKindLaunch && rec.kind != keys::kKindText) {
+        return r.Fail(at + ".text", "only kinds launch and text carry a text");
+      }
+      std::string t;
+      if (!r.String(k, at, "text", t)) return false;
+      image.strings.Set(s, text::Utf8ToUtf16(t));
+    }
+    image.table.SetRecordAt(s, rec);
+  }
+  return true;
+}
+
+bool ReadMacro(const json& m, const std::string& at, const text::TextSource& texts, keys::MacroRecord& out,
+               Reader& r) {
+  if (!m.is_object()) return r.Fail(at, "not an object");
+  std::int64_t id = 0, cycles = 0, repeat = 0, isNew = 0;
+  std::string name;
+  if (!r.Int(m, at, "id", 0, 0xFFFF, id)) return false;
+  if (!r.String(m, at, "name", name)) return false;
+  const std::u16string name16 = text::Utf8ToUtf16(name);
+  if (name16.size() > keys::kMaxNameChars) {
+    return r.Fail(at + ".name", "longer than " + std::to_string(keys::kMaxNameChars) + " characters");
+  }
+  if (!r.Int(m, at, "cycles", 0, 255, cycles, 1)) return false;
+  if (!r.Int(m, at, "repeat", 0, 0xFFFF, repeat, 0)) return false;
+  if (!r.Int(m, at, "new", 0, 0xFFFF, isNew, 0)) return false;
+  if (!m.contains("steps") || !m["steps"].is_array()) return r.Fail(at + ".steps", "missing or not an array");
+  const json& steps = m["steps"];
+  if (steps.size() > keys::kMaxActions) {
+    return r.Fail(at + ".steps", "more than " + std::to_string(keys::kMaxActions) + " steps");
+  }
+  std::vector<keys::MacroAction> actions;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const json& st = steps[i];
+    const std::string sat = at + ".steps[" + std::to_string(i) + "]";
+    if (!st.is_object()) return r.Fail(sat, "not an object");
+    std::int64_t code = 0, delay = 0;
+    std::string action;
+    if (!r.Code(st, sat, "key", texts, code)) return false;
+    if (!r.String(st, sat, "action", action)) return false;
+    if (action != "press" && action != "release") return r.Fail(sat + ".action", "must be press or release");
+    if (!r.Int(st, sat, "delay", 0, keys::kMaxDelayMs, delay, 0)) return false;
+    actions.push_back({static_cast<std::int32_t>(delay), static_cast<std::uint16_t>(code),
+                       action == "press" ? keys::kPress : keys::kRelease});
+  }
+  std::vector<std::uint8_t> bytes(keys::MacroRecord::kSize, 0);
+  StoreU16(bytes, keys::MacroRecord::kNewFlagOffset, static_cast<std::uint16_t>(isNew));
+  StoreU16(bytes, keys::MacroRecord::kRepeatOffset, static_cast<std::uint16_t>(repeat));
+  out = keys::MacroRecord::FromBytes(bytes);
+  out.SetName(name16);
+  out.SetCycles(static_cast<std::uint8_t>(cycles));
+  out.SetId(static_cast<std::uint16_t>(id));
+  out.SetActions(actions);
+  return true;
+}
+
+}  // namespace
+
+std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSource& texts) {
+  const keys::AssignmentTable fresh;
+  json doc;
+  doc["format"] = "vantrel-profile";
+  doc["version"] = kProfileJsonVersion;
+  json profiles = json::array();
+  for (std::size_t slot = 0; slot < keys::kProfileSlots; ++slot) {
+    json keysArray = json::array();
+    for (std::size_t i = 0; i < keys::kRecordsPerSlot; ++i) {
+      const keys::KeyAssignment rec = image.table.Record(slot, i);
+      const std::size_t s = slot * keys::kRecordsPerSlot + i;
+      const bool ownsText = rec.kind == keys::kKindLaunch || rec.kind == keys::kKindText;
+      const std::u16string* textValue = ownsText ? image.strings.Slot(s) : nullptr;
+      if (rec == fresh.Record(slot, i) && textValue == nullptr) continue;
+      json k;
+      k["key"] = IndexName(static_cast<std::uint16_t>(i), texts);
+      k["kind"] = rec.kind < kKindNames.size() ? std::string(kKindNames[rec.kind]) : std::to_string(rec.kind);
+      if (rec.aux != 0) k["aux"] = rec.aux;
+      if (rec.kind == keys::kKindKey && rec.code >= 0 && rec.code <= 0xFFFF) {
+        PutCode(k, "target", static_cast<std::uint16_t>(rec.code), texts);
+        if (rec.code == 0) k.erase("code");
+      } else if (rec.code != 0 && !ownsText) {
+        // Kinds 3 and 6 hold a string offset that only means something inside a file.
+        k["code"] = rec.code;
+      } else if (rec.code != 0 && textValue == nullptr) {
+        k["code"] = rec.code;
+      }
+      if (rec.selected != 0) k["selected"] = rec.selected;
+      if (rec.reserved != 0) k["reserved"] = rec.reserved;
+      if (textValue != nullptr) k["text"] = text::Utf16ToUtf8(*textValue);
+      keysArray.push_back(std::move(k));
+    }
+    profiles.push_back({{"slot", slot}, {"keys", std::move(keysArray)}});
+  }
+  doc["profiles"] = std::move(profiles);
+  json macros = json::array();
+  for (const keys::MacroRecord& m : image.macros) {
+    json jm;
+    jm["id"] = m.Id();
+    jm["name"] = text::Utf16ToUtf8(m.Name());
+    jm["cycles"] = m.Cycles();
+    if (m.RepeatMode() != 0) jm["repeat"] = m.RepeatMode();
+    if (m.NewFlag() != 0) jm["new"] = m.NewFlag();
+    json steps = json::array();
+    for (const keys::MacroAction& a : m.Actions()) {
+      json st;
+      PutCode(st, "key", a.code, texts);
+      st["action"] = a.direction == keys::kRelease ? "release" : "press";
+      st["delay"] = a.delay;
+      steps.push_back(std::move(st));
+    }
+    jm["steps"] = std::move(steps);
+    macros.push_back(std::move(jm));
+  }
+  doc["macros"] = std::move(macros);
+  return doc.dump(2) + "\n";
+}
+
+bool ImportProfileJson(const std::string& document, const text::TextSource& texts, keys::StoreImage& image,
+                       std::string& error) {
+  Reader r(error);
+  const json doc = json::parse(document, nullptr, false);
+  if (doc.is_discarded()) return r.Fail("document", "not valid JSON");
+  if (!doc.is_object()) return r.Fail("document", "not an object");
+  std::string format;
+  if (!r.String(doc, "document", "format", format)) return false;
+  if (format != "vantrel-profile") return r.Fail("document.format", "must be \"vantrel-profile\"");
+  std::int64_t version = 0;
+  if (!r.Int(doc, "document", "version", kProfileJsonVersion, kProfileJsonVersion, version)) return false;
+
+  image = keys::StoreImage{};
+  if (!doc.contains("profiles") || !doc["profiles"].is_array()) return r.Fail("profiles", "missing or not an array");
+  const json& profiles = doc["profiles"];
+  std::set<std::int64_t> slots;
+  for (std::size_t p = 0; p < profiles.size(); ++p) {
+    const std::string at = "profiles[" + std::to_string(p) + "]";
+    if (!profiles[p].is_object()) return r.Fail(at, "not an object");
+    std::int64_t slot = 0;
+    if (!r.Int(profiles[p], at, "slot", 0, keys::kProfileSlots - 1, slot)) return false;
+    if (!slots.insert(slot).second) return r.Fail(at + ".slot", "slot " + std::to_string(slot) + " given twice");
+    if (!profiles[p].contains("keys")) return r.Fail(at + ".keys", "missing");
+    if (!ReadKeys(profiles[p]["keys"], at + ".keys", static_cast<std::size_t>(slot), texts, image, r)) return false;
+  }
+  if (doc.contains("macros")) {
+    const json& macros = doc["macros"];
+    if (!macros.is_array()) return r.Fail("macros", "not an array");
+    if (macros.size() > keys::kMaxMacros) return r.Fail("macros", "more than " + std::to_string(keys::kMaxMacros));
+    std::set<std::uint16_t> ids;
+    for (std::size_t i = 0; i < macros.size(); ++i) {
+      const std::string at = "macros[" + std::to_string(i) + "]";
+      keys::MacroRecord m;
+      if (!ReadMacro(macros[i], at, texts, m, r)) return false;
+      if (!ids.insert(m.Id()).second) return r.Fail(at + ".id", "id " + std::to_string(m.Id()) + " given twice");
+      image.macros.push_back(std::move(m));
+    }
+  }
+  return true;
+}
+
+}  // namespace vantrel::ctl

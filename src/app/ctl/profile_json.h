@@ -1,0 +1,27 @@
+// The keyboard's whole configuration as a readable, diffable JSON document: every
+// profile slot's assignments that differ from a new table, by key name, and the macros
+// with their steps.
+//
+// {"format": "vantrel-profile", "version": 1,
+//  "profiles": [{"slot": 0, "keys": [{"key": "Caps Lock", "kind": "disabled"}, ...]}, ...],
+//  "macros": [{"id": 1, "name": "...", "cycles": 1, "repeat": 0,
+//              "steps": [{"key": "A", "action": "press", "delay": 10}, ...]}]}
+#pragma once
+
+#include <string>
+
+#include "core/keys/stores.h"
+#include "core/text/text_source.h"
+
+namespace vantrel::ctl {
+
+inline constexpr int kProfileJsonVersion = 1;
+
+std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSource& texts);
+
+// Builds a new image from a document. False with a message naming the offending field
+// ("profiles[0].keys[2].kind: ...") when anything is missing, unknown or out of range.
+bool ImportProfileJson(const std::string& document, const text::TextSource& texts, keys::StoreImage& image,
+                       std::string& error);
+
+}  // namespace vantrel::ctl

@@ -1,0 +1,92 @@
+#include "core/keys/apply.h"
+
+#include <algorithm>
+
+namespace vantrel::keys {
+namespace {
+
+// Packs the kind 3 and 6 strings one after the other (UTF-16LE with terminator, slot
+// order, slot s with record s of the whole table) and points each record's code at its
+// string's offset.
+void PackStrings(const StoreImage& from, StoreImage& to) {
+  const auto total = static_cast<std::size_t>(std::max(from.strings.Total(), 0));
+  to.packedStrings.assign(total, 0);
+  to.stringTotal = static_cast<std::int32_t>(total);
+  std::size_t pos = 0;
+  for (std::size_t s = 0; s < kRecordCount; ++s) {
+    const std::uint32_t size = from.strings.SlotSize(s);
+    if (size == 0) continue;
+    KeyAssignment r = to.table.RecordAt(s);
+    if (r.kind != kKindLaunch && r.kind != kKindText) continue;
+    if (size > total - pos) continue;
+    const std::u16string* text = from.strings.Slot(s);
+    for (std::size_t i = 0; i < text->size(); ++i) {
+      to.packedStrings[pos + 2 * i] = static_cast<std::uint8_t>((*text)[i]);
+      to.packedStrings[pos + 2 * i + 1] = static_cast<std::uint8_t>((*text)[i] >> 8);
+    }
+    r.code = static_cast<std::int32_t>(pos);
+    to.table.SetRecordAt(s, r);
+    pos += size;
+  }
+}
+
+}  // namespace
+
+ApplyPlan PrepareApply(EditingStore::Lock& editing, AppliedStore& applied, const ApplyRequest& request) {
+  ApplyPlan plan;
+  AppliedStore::Lock lock(applied, editing);
+  StoreImage& a = lock.Image();
+  const StoreImage& e = editing.Image();
+  a = StoreImage{};
+  a.table = e.table;
+  a.macros = e.macros;
+  PackStrings(e, a);
+  a.table.FillFileHeader(static_cast<std::uint16_t>(a.macros.size()), static_cast<std::uint32_t>(a.stringTotal));
+
+  const MacroBlockSizes sizes = ComputeMacroBlockSizes(a.macros);
+  // The block's size field has 16 bits: a larger block cannot be sent at all.
+  const std::size_t capacity = std::min(request.macroCapacity, kMaxMacroBlock);
+  if (sizes.bare > capacity) return plan;
+  plan.fits = true;
+  plan.withNames = sizes.full <= capacity;
+  plan.macroBlock = BuildMacroBlock(a.macros, plan.withNames);
+  if (plan.macroBlock.empty()) {
+    plan.fits = false;
+    return plan;
+  }
+
+  std::vector<std::uint16_t> ids;
+  ids.reserve(a.macros.size());
+  for (const MacroRecord& m : a.macros) ids.push_back(m.Id());
+  if (request.allProfiles) {
+    plan.profiles = {0, 1, 2};
+  } else if (request.currentProfile < kDeviceProfiles) {
+    plan.profiles = {request.currentProfile};
+  }
+  for (std::size_t p : plan.profiles) plan.tables.push_back(EncodeKeyTable(a.table, p, request.factory, ids));
+  return plan;
+}
+
+bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const ApplyRequest& request,
+                   device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink) {
+  const ApplyPlan plan = PrepareApply(editing, applied, request);
+  if (!plan.fits) {
+    sink.ShowMessage(texts.Text("EXTRA_MACRO_TOO_LONG"));
+    return false;
+  }
+  if (plan.profiles.empty()) return false;
+
+  // The results of begin, the macro write and end do not decide the outcome: the last
+  // key-table write does.
+  (void)commands.CmdBegin();
+  (void)commands.CmdWriteMacroArea(plan.macroBlock);
+  device::DeviceResult last = device::kDeviceAbsent;
+  for (std::size_t i = 0; i < plan.profiles.size(); ++i) {
+    last = commands.CmdWriteKeyTable(plan.tables[i], static_cast<unsigned>(plan.profiles[i]));
+  }
+  (void)commands.CmdEnd();
+  if (!plan.withNames) sink.ShowMessage(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"));
+  return last == device::kDeviceOk;
+}
+
+}  // namespace vantrel::keys

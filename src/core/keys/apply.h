@@ -1,0 +1,46 @@
+// Writing the edited configuration to the keyboard: the editing store is copied into the
+// applied store, the macro block and the key tables are built from that copy, and then
+// sent in one bracket: CmdBegin, CmdWriteMacroArea, CmdWriteKeyTable for each profile in
+// ascending order, CmdEnd.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "core/device/commands.h"
+#include "core/keys/key_table.h"
+#include "core/keys/stores.h"
+#include "core/text/text_source.h"
+
+namespace vantrel::keys {
+
+struct ApplyRequest {
+  bool allProfiles = false;       // profiles 0, 1, 2; else only currentProfile
+  std::size_t currentProfile = 0;
+  KeyTableView factory = InitialFactoryKeyTable();
+  std::size_t macroCapacity = 0;  // bytes: device state byte 11 x 128; 0 until read
+};
+
+// What the applied store was turned into, before anything is sent.
+struct ApplyPlan {
+  bool fits = false;       // the block fits the capacity at least without names
+  bool withNames = false;
+  std::vector<std::uint8_t> macroBlock;
+  std::vector<std::size_t> profiles;
+  std::vector<DeviceKeyTable> tables;  // one per entry of profiles
+};
+
+// Step 1 of the apply under both locks: copies the editing image into the applied one
+// (table header filled with the macro count and string total, kind 3/6 strings packed
+// and their records' codes set to the offsets) and encodes the block and the tables.
+ApplyPlan PrepareApply(EditingStore::Lock& editing, AppliedStore& applied, const ApplyRequest& request);
+
+// The whole apply. Called with the editing store's lock held; takes the applied store's
+// lock itself and releases it before the commands travel. Shows "EXTRA_MACRO_TOO_LONG"
+// and sends nothing when the block does not fit even without names (a capacity of 0
+// never fits); shows "EXTRA_PROFILE_SPACE_TIGHT" after the writes when the names were
+// left out. Success is the result of the last key-table write.
+bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const ApplyRequest& request,
+                   device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink);
+
+}  // namespace vantrel::keys

@@ -1,0 +1,63 @@
+#include "core/profiles/atomic_file.h"
+
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <system_error>
+
+namespace vantrel::profiles {
+namespace {
+
+// A name no other writer in this or another process picks: the target's name, a random
+// 64-bit value and a per-process counter.
+std::filesystem::path TemporaryName(const std::filesystem::path& target) {
+  static std::atomic<unsigned> counter{0};
+  static const std::uint64_t salt = [] {
+    std::random_device rd;
+    return (static_cast<std::uint64_t>(rd()) << 32) ^ rd();
+  }();
+  std::filesystem::path tmp = target;
+  tmp += "." + std::to_string(salt) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+  return tmp;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::span<const std::uint8_t>> parts,
+                         const WriteFaultHook& hook) {
+  auto allowed = [&hook](WriteStep step) { return !hook || hook(step); };
+  const std::filesystem::path tmp = TemporaryName(path);
+  std::error_code ec;
+  // A file nobody may write is not replaced (opening it for writing would fail too); an
+  // existing file keeps its permissions.
+  const std::filesystem::file_status old = std::filesystem::status(path, ec);
+  const bool replacing = !ec && std::filesystem::exists(old);
+  constexpr auto kWriteBits = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                              std::filesystem::perms::others_write;
+  if (replacing && (old.permissions() & kWriteBits) == std::filesystem::perms::none) return false;
+
+  std::FILE* f = allowed(WriteStep::kCreate) ? std::fopen(tmp.c_str(), "wb") : nullptr;
+  if (f == nullptr) return false;
+  bool ok = true;
+  for (const auto& part : parts) {
+    if (part.empty()) continue;
+    if (!allowed(WriteStep::kWrite) || std::fwrite(part.data(), 1, part.size(), f) != part.size()) {
+      ok = false;
+      break;
+    }
+  }
+  if (ok && (!allowed(WriteStep::kFlush) || std::fflush(f) != 0)) ok = false;
+  // The file is closed in every case; a failed close counts as a failed write.
+  const bool closeAllowed = allowed(WriteStep::kClose);
+  if (std::fclose(f) != 0 || !closeAllowed) ok = false;
+  if (ok && replacing) std::filesystem::permissions(tmp, old.permissions(), ec);
+  if (ok && allowed(WriteStep::kRename)) {
+    std::filesystem::rename(tmp, path, ec);
+    if (!ec) return true;
+  }
+  std::filesystem::remove(tmp, ec);
+  return false;
+}
+
+}  // namespace vantrel::profiles

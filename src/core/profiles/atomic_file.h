@@ -1,0 +1,25 @@
+// Writing a file so that readers only ever see the old or the new content: the bytes go
+// to a temporary file in the same folder, which is flushed, closed and then renamed over
+// the target. A failure at any step removes the temporary file and leaves the target as
+// it was (or absent when it did not exist).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+
+namespace vantrel::profiles {
+
+enum class WriteStep { kCreate, kWrite, kFlush, kClose, kRename };
+
+// Called before each step; returning false makes that step fail. Tests use it to fail a
+// save at every step in turn.
+using WriteFaultHook = std::function<bool(WriteStep)>;
+
+// Writes the parts one after the other as the file's whole content. One kWrite step per
+// non-empty part.
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::span<const std::uint8_t>> parts,
+                         const WriteFaultHook& hook = {});
+
+}  // namespace vantrel::profiles

@@ -1,0 +1,88 @@
+// Profile files: the keyboard's whole configuration in one file, byte for byte the
+// editing store's image. Little-endian, no padding:
+//   0      32-byte file header (magic 0x4446, size 32, version 3.1, total size,
+//          2048 key records, macro count N, string-area size S, flag, checksum)
+//   32     32-byte key section header (carried, never checked)
+//   64     4 key tables x 512 records x 16 bytes
+//   32832  N macro records of 16512 bytes
+//   32832 + N x 16512   S bytes of UTF-16LE strings, each with a 16-bit terminator, at
+//                       even offsets; records of kind 3 and 6 hold their string's offset
+//                       in the u32 at record offset 4.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+#include "core/keys/stores.h"
+#include "core/profiles/atomic_file.h"
+#include "core/text/text_source.h"
+
+namespace vantrel::profiles {
+
+inline constexpr std::uint16_t kFileMagic = 0x4446;
+inline constexpr std::uint16_t kFileVersion = 3;
+inline constexpr std::uint16_t kFileSubVersion = 1;
+inline constexpr std::size_t kFileFixedSize = keys::kAssignmentTableSize;  // 32832
+inline constexpr std::size_t kMaxFileMacros = 100;
+
+// Header offsets.
+inline constexpr std::size_t kHdrMagic = 0;
+inline constexpr std::size_t kHdrSize = 2;
+inline constexpr std::size_t kHdrVersion = 4;
+inline constexpr std::size_t kHdrSubVersion = 6;
+inline constexpr std::size_t kHdrTotal = 8;
+inline constexpr std::size_t kHdrRecords = 12;
+inline constexpr std::size_t kHdrMacroCount = 14;
+inline constexpr std::size_t kHdrStringSize = 16;
+inline constexpr std::size_t kHdrFlag = 30;
+inline constexpr std::size_t kHdrChecksum = 31;
+
+// Results of ValidateProfileFile.
+inline constexpr int kProfileValid = 1;
+inline constexpr int kProfileRejected = 0;  // missing, too small, 4 GiB or more, bad header
+inline constexpr int kProfileCannotOpen = -2;
+inline constexpr int kProfileNoMemory = -3;
+
+// The header checks in their fixed order; true when all pass. Fewer than 32 bytes fail.
+bool HeaderAcceptable(std::span<const std::uint8_t> header);
+
+// Reads only the header. Shows "PROFILE_FORMAT_ERROR" formatted with the path when the
+// header is rejected; the other refusals are silent. The file is opened for reading only,
+// so a read-only file validates.
+int ValidateProfileFile(const std::filesystem::path& path, const text::TextSource& texts, text::MessageSink& sink);
+
+// Fills the image from a file (the caller has emptied it). The assignment table, the
+// macros and the string area are taken as the header's counts say; a string whose offset
+// or terminator lies outside the string area gives its slot an empty text. False when
+// the file cannot be read or is shorter than its fixed part and macros; what was read
+// before the failure stays.
+bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image);
+// The same from bytes already in memory.
+bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& image);
+bool LoadProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock& held);
+
+// The file image of a store: the header rebuilt from the macro count and the string
+// total (flag 0), the strings packed in slot order and their offsets written into the
+// image's own records, then table, macros and string area.
+std::vector<std::uint8_t> SerializeProfileImage(keys::StoreImage& image);
+
+// Writes the image to any path, atomically. Lock taken here or already held.
+bool SaveProfileImage(const std::filesystem::path& path, keys::StoreImage& image, const WriteFaultHook& hook = {});
+bool SaveProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock& held,
+                     const WriteFaultHook& hook = {});
+bool SaveProfileFile(const std::filesystem::path& path, keys::EditingStore& store, const WriteFaultHook& hook = {});
+
+// Frees every slot string, the macros and the assignment table (all zero bytes).
+void EmptyEditingStore(keys::EditingStore::Lock& held);
+
+// The default configuration: header for no macros and no strings, the key section
+// header, all records zero but for the G-key aux values of table 0.
+keys::AssignmentTable DefaultAssignmentTable();
+bool CreateDefaultProfile(const std::filesystem::path& path, const WriteFaultHook& hook = {});
+// Installs the default table into the (emptied) editing store.
+void CreateDefaultProfile(keys::EditingStore::Lock& held);
+
+}  // namespace vantrel::profiles

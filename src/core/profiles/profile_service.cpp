@@ -1,0 +1,199 @@
+#include "core/profiles/profile_service.h"
+
+#include <array>
+#include <system_error>
+#include <vector>
+
+#include "core/keys/device_config.h"
+#include "core/profiles/profile_file.h"
+
+namespace vantrel::profiles {
+namespace {
+
+// Without facts from the presence logic the keyboard itself is asked: the factory key
+// table and the macro capacity (device state byte 11 x 128 bytes).
+DeviceFacts ReadFacts(device::CommandSet& commands) {
+  DeviceFacts facts;
+  keys::DeviceKeyTable factory{};
+  if (commands.CmdReadFactoryKeyTable(factory) == device::kDeviceOk) facts.factory = factory;
+  std::array<std::uint8_t, device::kDeviceStateSize> state{};
+  if (commands.CmdReadDeviceState(state) == device::kDeviceOk) {
+    facts.macroCapacity = static_cast<std::size_t>(state[device::kStateMacroCapacity]) * 128;
+  }
+  return facts;
+}
+
+}  // namespace
+
+ProfileService::ProfileService(device::CommandSet& commands, keys::EditingStore& editing, keys::AppliedStore& applied,
+                               std::atomic<int>& activeProfileCache, ProfilePaths paths,
+                               const text::TextSource& texts, text::MessageSink& sink, ProfileView& view)
+    : commands_(commands),
+      editing_(editing),
+      applied_(applied),
+      cache_(activeProfileCache),
+      paths_(std::move(paths)),
+      texts_(texts),
+      sink_(sink),
+      view_(view),
+      facts_([this] { return ReadFacts(commands_); }) {}
+
+int ProfileService::ActiveProfile() {
+  const int cached = cache_.load();
+  if (cached != -1) return cached;
+  std::array<std::uint8_t, device::kDeviceStateSize> state{};
+  if (commands_.CmdReadDeviceState(state) != device::kDeviceOk) return -1;
+  const int profile = state[device::kStateActiveProfile];
+  cache_.store(profile);
+  return profile;
+}
+
+void ProfileService::SetActiveProfile(int profile) {
+  if (profile < 0) return;
+  std::array<std::uint8_t, device::kDeviceStateSize> state{};
+  if (commands_.CmdReadDeviceState(state) != device::kDeviceOk) return;
+  state[device::kStateActiveProfile] = static_cast<std::uint8_t>(profile);
+  cache_.store(commands_.CmdWriteDeviceState(state) == device::kDeviceOk ? profile : -1);
+}
+
+bool ProfileService::DumpDeviceToFile(const std::filesystem::path& path) {
+  const int active = ActiveProfile();
+  if (active < 0 || active > 3) return false;
+  keys::DeviceConfiguration config;
+  config.factory = facts_().factory;
+  for (unsigned p = 0; p < keys::kDeviceProfiles; ++p) {
+    if (commands_.CmdReadKeyTable(config.tables[p], p) != device::kDeviceOk) return false;
+  }
+  if (keys::ReadMacroArea(commands_, config.macroBlock) != device::kDeviceOk) return false;
+  keys::StoreImage image;
+  keys::DecodeIntoImage(config, texts_, image);
+  return SaveProfileImage(path, image, hook_);
+}
+
+void ProfileService::ReloadFromDevice(bool keepUnsavedState) {
+  EnsureWorkingFolder(paths_);
+  const std::filesystem::path working = WorkingFilePath(paths_);
+  const bool read = ActiveProfile() >= 0 && DumpDeviceToFile(working);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    EmptyEditingStore(lock);
+    if (!read || !LoadProfileFile(working, lock)) {
+      EmptyEditingStore(lock);
+      CreateDefaultProfile(lock);
+    }
+    ShowActiveProfile(lock);
+  }
+  if (!keepUnsavedState) view_.ClearUnsavedChanges();
+}
+
+bool ProfileService::SwitchProfile(int profile) {
+  if (profile >= 3) profile = 0;
+  if (view_.KeyPageOpen()) {
+    sink_.ShowMessage(texts_.Text("PROFILE_SEELCT_PROMPT2"));
+    return false;
+  }
+  const bool unsaved = view_.HasUnsavedChanges() || (view_.ProfileManagerOpen() && view_.ProfileManagerUnsaved());
+  if (unsaved) {
+    // Applying can run the window's own work, which may ask for a switch again: the
+    // question is never put twice.
+    if (!questionOnScreen_) {
+      questionOnScreen_ = true;
+      const bool yes = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
+      questionOnScreen_ = false;
+      if (yes) {
+        view_.RunApply();
+      } else {
+        view_.ClearUnsavedChanges();
+        if (ActiveProfile() >= 0) {
+          keys::EditingStore::Lock lock(editing_);
+          EmptyEditingStore(lock);
+          // Without a working file the store gets the default profile, never an empty table.
+          if (!LoadProfileFile(WorkingFilePath(paths_), lock)) {
+            EmptyEditingStore(lock);
+            CreateDefaultProfile(lock);
+          }
+        }
+      }
+    }
+    SetActiveProfile(profile);
+  } else {
+    SetActiveProfile(profile);
+    if (view_.ProfileManagerOpen()) view_.CheckProfileManagerRow(profile);
+  }
+  {
+    keys::EditingStore::Lock lock(editing_);
+    ShowActiveProfile(lock);
+  }
+  view_.RebuildProfileMenu();
+  return true;
+}
+
+void ProfileService::ShowActiveProfile(keys::EditingStore::Lock& held) { view_.ShowKeyButtons(held.Image()); }
+
+bool ProfileService::ApplyAll(keys::EditingStore::Lock& held) {
+  const DeviceFacts facts = facts_();
+  keys::ApplyRequest request;
+  request.allProfiles = true;
+  request.factory = facts.factory;
+  request.macroCapacity = facts.macroCapacity;
+  return keys::ApplyToDevice(held, applied_, request, commands_, texts_, sink_);
+}
+
+RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path) {
+  RestoreOutcome outcome;
+  outcome.validation = ValidateProfileFile(path, texts_, sink_);
+  if (outcome.validation != kProfileValid) {
+    sink_.ShowMessage(texts_.Text("MAIN_PROMPT_INPORT"));
+    return outcome;
+  }
+  {
+    keys::EditingStore::Lock lock(editing_);
+    EmptyEditingStore(lock);
+    (void)LoadProfileFile(path, lock);
+    (void)SaveWorkingFile(paths_, lock, hook_);
+    outcome.applied = ApplyAll(lock);
+  }
+  view_.ClearUnsavedChanges();
+  return outcome;
+}
+
+bool ProfileService::InstallAndApply(keys::StoreImage image) {
+  bool applied = false;
+  {
+    keys::EditingStore::Lock lock(editing_);
+    EmptyEditingStore(lock);
+    lock.Image() = std::move(image);
+    (void)SaveWorkingFile(paths_, lock, hook_);
+    applied = ApplyAll(lock);
+  }
+  view_.ClearUnsavedChanges();
+  return applied;
+}
+
+bool ProfileService::BackupToFile(const std::filesystem::path& path) { return SaveProfileFile(path, editing_, hook_); }
+
+bool ProfileService::BackupFromDialog(const std::filesystem::path& path) {
+  const bool ok = BackupToFile(path);
+  sink_.ShowMessage(ok ? kBackupSucceeded : kBackupFailed);
+  return ok;
+}
+
+bool StartUpdate(std::string& updaterPath, device::CommandSet& commands, ProgramLauncher& launcher,
+                 text::MessageSink& sink) {
+  std::error_code ec;
+  const std::filesystem::path program(updaterPath);
+  if (updaterPath.empty() || !std::filesystem::exists(program, ec) || std::filesystem::is_directory(program, ec)) {
+    sink.ShowMessage(kUpdateFileMissing);
+    return false;
+  }
+  if (commands.CmdEnterBoot() != 1) {
+    sink.ShowMessage(kUpdateNoBootMode);
+    return false;
+  }
+  const bool started = launcher.Launch(program);
+  updaterPath.clear();
+  if (!started) sink.ShowMessage(kUpdateCannotRun);
+  return started;
+}
+
+}  // namespace vantrel::profiles

@@ -1,0 +1,136 @@
+// The profile operations that involve the keyboard, the stores and the user: reading the
+// keyboard into the working file and the editing store, the active on-board profile,
+// switching, restoring a profile file onto the keyboard and backing the editing store up.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "core/device/commands.h"
+#include "core/keys/apply.h"
+#include "core/keys/key_table.h"
+#include "core/keys/stores.h"
+#include "core/profiles/atomic_file.h"
+#include "core/profiles/working_file.h"
+#include "core/text/text_source.h"
+
+namespace vantrel::profiles {
+
+// What the profile operations need from the windows. The GUI implements it; tests use a
+// recording version.
+class ProfileView {
+ public:
+  virtual ~ProfileView() = default;
+  virtual bool KeyPageOpen() const = 0;
+  // The main window's unsaved-changes state.
+  virtual bool HasUnsavedChanges() const = 0;
+  virtual void ClearUnsavedChanges() = 0;
+  virtual bool ProfileManagerOpen() const = 0;
+  virtual bool ProfileManagerUnsaved() const = 0;
+  // Checks the manager's row and clears the manager's unsaved state.
+  virtual void CheckProfileManagerRow(int row) = 0;
+  // The main window's Apply (control 1006); returns when it has finished.
+  virtual void RunApply() = 0;
+  // Refreshes the key buttons from the editing store (its lock is held).
+  virtual void ShowKeyButtons(const keys::StoreImage& image) = 0;
+  virtual void RebuildProfileMenu() = 0;
+};
+
+// What is known about the keyboard from its arrival: the factory key table (for the key
+// table codec) and the size of its macro area in bytes.
+struct DeviceFacts {
+  keys::DeviceKeyTable factory = keys::InitialFactoryKeyTable();
+  std::size_t macroCapacity = 0;
+};
+
+struct RestoreOutcome {
+  int validation = 0;    // ValidateProfileFile's result
+  bool applied = false;  // the keyboard took the configuration
+};
+
+class ProfileService {
+ public:
+  ProfileService(device::CommandSet& commands, keys::EditingStore& editing, keys::AppliedStore& applied,
+                 std::atomic<int>& activeProfileCache, ProfilePaths paths, const text::TextSource& texts,
+                 text::MessageSink& sink, ProfileView& view);
+  ProfileService(const ProfileService&) = delete;
+  ProfileService& operator=(const ProfileService&) = delete;
+
+  // The facts are asked for each time they are needed (the presence logic updates them).
+  void SetDeviceFacts(std::function<DeviceFacts()> facts) { facts_ = std::move(facts); }
+  // Fault hook for every file this service writes (tests).
+  void SetWriteFaultHook(WriteFaultHook hook) { hook_ = std::move(hook); }
+  const ProfilePaths& Paths() const { return paths_; }
+
+  // The cache, or byte 10 of the device state read now (cached on success); -1 unknown.
+  int ActiveProfile();
+  // Writes byte 10 of the device state; the cache follows the write's outcome. i < 0:
+  // nothing.
+  void SetActiveProfile(int profile);
+
+  // Reads the three key tables and the macro area and writes them as a profile file
+  // (no strings, table 3 zero). False with no device traffic when the active profile is
+  // unknown, and on any failed read or write.
+  bool DumpDeviceToFile(const std::filesystem::path& path);
+
+  // Device to working file to editing store; the default profile when the keyboard
+  // cannot be read.
+  void ReloadFromDevice(bool keepUnsavedState);
+
+  // The user-level switch (index 3 and above mean 0). False when the key page is open.
+  bool SwitchProfile(int profile);
+  void ShowActiveProfile(keys::EditingStore::Lock& held);
+
+  // Validates; on 1 loads the file into the editing store, saves the working file (when
+  // it exists) and writes all three profiles and the macros to the keyboard. Otherwise
+  // shows "MAIN_PROMPT_INPORT" and touches nothing.
+  RestoreOutcome RestoreFromFile(const std::filesystem::path& path);
+  // Installs an image built elsewhere (an import) the way a restore does.
+  bool InstallAndApply(keys::StoreImage image);
+
+  // The editing store written to a file; silent.
+  bool BackupToFile(const std::filesystem::path& path);
+  // The same with the update dialog's message of the outcome.
+  bool BackupFromDialog(const std::filesystem::path& path);
+
+ private:
+  bool ApplyAll(keys::EditingStore::Lock& held);
+
+  device::CommandSet& commands_;
+  keys::EditingStore& editing_;
+  keys::AppliedStore& applied_;
+  std::atomic<int>& cache_;
+  ProfilePaths paths_;
+  const text::TextSource& texts_;
+  text::MessageSink& sink_;
+  ProfileView& view_;
+  std::function<DeviceFacts()> facts_;
+  WriteFaultHook hook_;
+  bool questionOnScreen_ = false;
+};
+
+// Fixed texts of the update dialog (not language texts).
+inline constexpr std::string_view kUpdateFileMissing = "请选择正确的更新文件! ";
+inline constexpr std::string_view kUpdateNoBootMode = "无法进入Boot模式! ";
+inline constexpr std::string_view kUpdateCannotRun = "无法执行更新文件! ";
+inline constexpr std::string_view kBackupSucceeded = "备份成功!";
+inline constexpr std::string_view kBackupFailed = "备份失败,请重新备份!";
+
+// Starts a program detached from this one; the GUI and vantrelctl implement it.
+class ProgramLauncher {
+ public:
+  virtual ~ProgramLauncher() = default;
+  virtual bool Launch(const std::filesystem::path& program) = 0;
+};
+
+// The hand-over to the firmware updater: the file must exist, the keyboard is asked to
+// enter boot mode (the write must give exactly 1), then the program is started and the
+// path cleared. True when the updater started (the dialog closes); every failure shows
+// its fixed text. After a failed start the keyboard stays in boot mode.
+bool StartUpdate(std::string& updaterPath, device::CommandSet& commands, ProgramLauncher& launcher,
+                 text::MessageSink& sink);
+
+}  // namespace vantrel::profiles

@@ -1,0 +1,20 @@
+// Starting another program detached from this one (the firmware updater), and the
+// folder this program was started from.
+#pragma once
+
+#include <filesystem>
+
+#include "core/profiles/profile_service.h"
+
+namespace vantrel::platform {
+
+class DetachedLauncher final : public profiles::ProgramLauncher {
+ public:
+  // No arguments and no working folder of its own; true when the program started.
+  bool Launch(const std::filesystem::path& program) override;
+};
+
+// The folder holding the running executable; the current folder when it cannot be told.
+std::filesystem::path ProgramFolder();
+
+}  // namespace vantrel::platform

@@ -1,0 +1,133 @@
+// vantrelctl keys and macros end to end against the virtual keyboard: every command reads
+// the keyboard's configuration, changes it and writes it back; the state file carries the
+// keyboard's memory from one run to the next.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CtlRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class CtlKeys : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("vantrel_ctl_keys_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static std::string Slurp(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  CtlRun Ctl(const std::string& args) {
+    const fs::path out = dir_ / "out.txt", err = dir_ / "err.txt";
+    const std::string cmd = std::string("'") + VANTREL_BIN_DIR + "/vantrelctl' --simulate='" +
+                            (dir_ / "kb.json").string() + "' " + args + " >'" + out.string() + "' 2>'" +
+                            err.string() + "'";
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+  }
+
+  nlohmann::json State() { return nlohmann::json::parse(Slurp(dir_ / "kb.json")); }
+  void SetState(const nlohmann::json& j) { std::ofstream(dir_ / "kb.json") << j.dump(); }
+
+  fs::path dir_;
+};
+
+TEST_F(CtlKeys, SetShowAndResetAKey) {
+  CtlRun r = Ctl("keys set --profile 1 Esc key:A");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Esc -> key A"), std::string::npos) << r.out;
+  r = Ctl("keys set --profile 1 \"Caps Lock\" mouse:wheel-down");
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Ctl("keys --profile 1 --json");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j["assignments"].size(), 2u);
+  EXPECT_EQ(j["assignments"][0]["key"], "Esc");
+  EXPECT_EQ(j["assignments"][0]["value"], 0x1E);
+  EXPECT_EQ(j["assignments"][1]["value"], 0x162);
+  // The other profiles were not touched.
+  r = Ctl("keys --profile 0");
+  EXPECT_NE(r.out.find("every key has its factory function"), std::string::npos) << r.out;
+  EXPECT_EQ(Ctl("keys set --profile 1 0x001 default").code, 0);
+  EXPECT_EQ(nlohmann::json::parse(Ctl("keys --profile 1 --json").out)["assignments"].size(), 1u);
+}
+
+TEST_F(CtlKeys, UnknownNamesWriteNothing) {
+  ASSERT_EQ(Ctl("keys set Esc disabled").code, 0);
+  const std::string before = Slurp(dir_ / "kb.json");
+  CtlRun r = Ctl("keys set \"Caps Lok\" disabled");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("\"Caps Lock\""), std::string::npos) << r.err;
+  r = Ctl("keys set Esc key:Spcae");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("\"Space\""), std::string::npos) << r.err;
+  EXPECT_EQ(Ctl("keys set Esc macro:5").code, 2);
+  EXPECT_EQ(Ctl("macros add M A+/15").code, 2);  // delays in steps of 10
+  EXPECT_EQ(Slurp(dir_ / "kb.json"), before);
+}
+
+TEST_F(CtlKeys, MacrosLifecycle) {
+  CtlRun r = Ctl("macros add First --cycles 3 A+/50 A-/10 \"Left Shift+\" B+ B- \"Left Shift-/0\"");
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(Ctl("macros add Second G+ G-").code, 0);
+  r = Ctl("macros show 1 --json");
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["name"], "First");
+  EXPECT_EQ(j["cycles"], 3);
+  ASSERT_EQ(j["steps"].size(), 6u);
+  EXPECT_EQ(j["steps"][1]["delay"], 10);
+  EXPECT_EQ(j["steps"][2]["key"], "Left Shift");
+  EXPECT_EQ(j["steps"][3]["delay"], 50);
+
+  ASSERT_EQ(Ctl("keys set --profile 0 G3 macro:2").code, 0);
+  // Removing a macro that a key plays needs --yes; the key then returns to its factory
+  // function and the ids are reused.
+  r = Ctl("macros rm 2");
+  EXPECT_EQ(r.code, 1);
+  ASSERT_EQ(Ctl("macros rm 2 --yes").code, 0);
+  EXPECT_EQ(nlohmann::json::parse(Ctl("keys --profile 0 --json").out)["assignments"].size(), 0u);
+  ASSERT_EQ(Ctl("macros add Third C+ C-").code, 0);
+  ASSERT_EQ(Ctl("macros rename 2 Renamed").code, 0);
+  j = nlohmann::json::parse(Ctl("macros --json").out);
+  ASSERT_EQ(j["macros"].size(), 2u);
+  EXPECT_EQ(j["macros"][1]["id"], 2);
+  EXPECT_EQ(j["macros"][1]["name"], "Renamed");
+}
+
+TEST_F(CtlKeys, NoCapacityRefusesAndSendsNothing) {
+  ASSERT_EQ(Ctl("keys set Esc disabled").code, 0);
+  auto state = State();
+  std::string ds = state["device_state"];
+  ds.replace(22, 2, "00");  // byte 11: macro capacity in units of 128 bytes
+  state["device_state"] = ds;
+  SetState(state);
+  const std::string tables = state["key_tables"];
+  const CtlRun r = Ctl("keys set Esc key:B");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("not written"), std::string::npos) << r.err;
+  EXPECT_EQ(State()["key_tables"], tables);
+}
+
+}  // namespace

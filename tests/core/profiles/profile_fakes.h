@@ -1,0 +1,70 @@
+// In-memory texts and message boxes, and a scratch folder, for the profile tests.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/text/text_source.h"
+
+namespace vantrel::test {
+
+class MapTexts : public text::TextSource {
+ public:
+  MapTexts() {
+    texts["PROFILE_FORMAT_ERROR"] = "Bad profile file: %s";
+    texts["MAIN_PROMPT_INPORT"] = "Import failed";
+    texts["PROFILE_SELECT_PROMPT"] = "Apply changes first?";
+    texts["PROFILE_SEELCT_PROMPT2"] = "Close the key page first";
+    texts["MACRO_NEW_PREFIX"] = "Macro";
+  }
+  std::string Text(std::string_view key) const override {
+    auto it = texts.find(std::string(key));
+    return it == texts.end() ? "#Error" : it->second;
+  }
+  std::string LightText(std::string_view) const override { return "#Error"; }
+  std::string ModeText(std::string_view) const override { return "#Error"; }
+  std::map<std::string, std::string> texts;
+};
+
+class RecordingSink : public text::MessageSink {
+ public:
+  void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
+  bool AskYesNo(std::string_view text, bool defaultYes) override {
+    asked.emplace_back(text);
+    lastDefaultYes = defaultYes;
+    return answer;
+  }
+  std::vector<std::string> shown;
+  std::vector<std::string> asked;
+  bool answer = false;
+  bool lastDefaultYes = true;
+};
+
+inline std::filesystem::path ScratchFolder(const std::string& name) {
+  auto dir = std::filesystem::temp_directory_path() / ("vantrel-profiles-" + name);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+inline std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+  std::vector<std::uint8_t> out;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    std::uint8_t buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    std::fclose(f);
+  }
+  return out;
+}
+
+inline void WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+}  // namespace vantrel::test

@@ -1,0 +1,301 @@
+// Profile operations against the virtual keyboard: reading it into the working file,
+// switching, restoring and backing up, and the updater hand-over.
+#include "core/profiles/profile_service.h"
+
+#include <gtest/gtest.h>
+
+#include "core/keys/key_table.h"
+#include "core/profiles/profile_fakes.h"
+#include "core/profiles/profile_file.h"
+#include "core/util/bytes.h"
+#include "sim_harness.h"
+
+namespace vantrel::test {
+namespace {
+
+using namespace vantrel::profiles;
+using keys::KeyAssignment;
+
+class RecordingView final : public ProfileView {
+ public:
+  bool KeyPageOpen() const override { return keyPageOpen; }
+  bool HasUnsavedChanges() const override { return unsaved; }
+  void ClearUnsavedChanges() override {
+    unsaved = false;
+    calls.push_back("clear");
+  }
+  bool ProfileManagerOpen() const override { return managerOpen; }
+  bool ProfileManagerUnsaved() const override { return managerUnsaved; }
+  void CheckProfileManagerRow(int row) override { calls.push_back("row " + std::to_string(row)); }
+  void RunApply() override { calls.push_back("apply"); }
+  void ShowKeyButtons(const keys::StoreImage& image) override {
+    calls.push_back("show");
+    shownMacros = image.macros.size();
+  }
+  void RebuildProfileMenu() override { calls.push_back("menu"); }
+
+  bool keyPageOpen = false, unsaved = false, managerOpen = false, managerUnsaved = false;
+  std::vector<std::string> calls;
+  std::size_t shownMacros = 0;
+};
+
+class ProfileServiceTest : public ::testing::Test {
+ protected:
+  ProfileServiceTest()
+      : dir(ScratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name())),
+        service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts, sink,
+                view) {}
+
+  // Command bytes of the configuration requests sent so far.
+  std::vector<std::uint8_t> SentCommands() {
+    std::vector<std::uint8_t> out;
+    for (const auto& l : sim.Lines("> CTRL")) out.push_back(SimHarness::Bytes(l)[3]);
+    return out;
+  }
+  std::filesystem::path Working() { return WorkingFilePath(service.Paths()); }
+
+  std::filesystem::path dir;
+  SimHarness sim;
+  keys::EditingStore editing;
+  keys::AppliedStore applied;
+  std::atomic<int> cache{-1};
+  MapTexts texts;
+  RecordingSink sink;
+  RecordingView view;
+  ProfileService service;
+};
+
+TEST_F(ProfileServiceTest, ReloadReadsTheKeyboardIntoTheWorkingFileAndTheStore) {
+  // Profile 1 disables the key at entry 17; the macro area holds one macro.
+  const keys::KeyTableView factory(sim.keyboard.FactoryTable());
+  sim.keyboard.KeyTables()[1 * 378 + 17 * 3 + 0] = 0;
+  sim.keyboard.KeyTables()[1 * 378 + 17 * 3 + 1] = 0;
+  sim.keyboard.KeyTables()[1 * 378 + 17 * 3 + 2] = 0;
+  keys::MacroRecord m = keys::NewMacro(u"m", 1);
+  const keys::MacroAction steps[] = {{10, 0x1E, keys::kPress}, {10, 0x1E, keys::kRelease}};
+  m.SetActions(steps);
+  const auto block = keys::BuildMacroBlock(std::vector{m}, true);
+  std::copy(block.begin(), block.end(), sim.keyboard.MacroArea().begin());
+
+  service.ReloadFromDevice(false);
+  const std::vector<std::uint8_t> f = ReadAll(Working());
+  ASSERT_EQ(f.size(), 32832u + 16512u);
+  EXPECT_EQ(LoadU16(f, 14), 1);
+  EXPECT_EQ(LoadU32(f, 16), 0u);
+  EXPECT_EQ(cache.load(), 0);
+  EXPECT_EQ(ValidateProfileFile(Working(), texts, sink), kProfileValid);
+
+  keys::EditingStore::Lock lock(editing);
+  std::size_t changed = 0;
+  for (std::size_t t = 0; t < 4; ++t) {
+    for (std::size_t r = 0; r < 512; ++r) {
+      const KeyAssignment rec = lock->table.Record(t, r);
+      const std::uint16_t aux = t < 3 ? keys::DefaultAux(0, r) : 0;
+      if (rec == KeyAssignment{0, aux, 0, 0, 0}) continue;
+      ++changed;
+      EXPECT_EQ(t, 1u);
+      EXPECT_EQ(rec.kind, keys::kKindDisabled);
+    }
+  }
+  EXPECT_EQ(changed, 1u);
+  ASSERT_EQ(lock->macros.size(), 1u);
+  EXPECT_EQ(lock->macros[0].ActionCount(), 2u);
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"show", "clear"}));
+  EXPECT_EQ(view.shownMacros, 1u);
+  (void)factory;
+}
+
+TEST_F(ProfileServiceTest, UnknownActiveProfileSendsNothingMoreAndGivesTheDefault) {
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->macros.push_back(keys::NewMacro(u"stale", 1));
+  }
+  std::filesystem::create_directories(dir / "user");
+  WriteAll(Working(), {9, 9, 9});
+  sim.keyboard.SetPresent(false);
+  sim.ClearTrace();
+  view.unsaved = true;
+  service.ReloadFromDevice(true);
+  for (std::uint8_t c : SentCommands()) EXPECT_EQ(c, device::kCmdReadDeviceState);
+  EXPECT_EQ(ReadAll(Working()), (std::vector<std::uint8_t>{9, 9, 9}));
+  keys::EditingStore::Lock lock(editing);
+  EXPECT_EQ(lock->table, DefaultAssignmentTable());
+  EXPECT_TRUE(lock->macros.empty());
+  EXPECT_TRUE(view.unsaved);  // kept as asked
+  EXPECT_FALSE(service.DumpDeviceToFile(dir / "x.vnp"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.vnp"));
+}
+
+TEST_F(ProfileServiceTest, ActiveProfileIsCachedAndSetThroughTheDeviceState) {
+  sim.keyboard.DeviceState()[10] = 2;
+  EXPECT_EQ(service.ActiveProfile(), 2);
+  sim.keyboard.DeviceState()[10] = 1;
+  EXPECT_EQ(service.ActiveProfile(), 2);  // cached
+  service.SetActiveProfile(1);
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
+  EXPECT_EQ(cache.load(), 1);
+  sim.ClearTrace();
+  service.SetActiveProfile(-1);
+  EXPECT_TRUE(SentCommands().empty());
+  sim.keyboard.SetPresent(false);
+  service.SetActiveProfile(2);
+  EXPECT_EQ(cache.load(), 1);  // the state read failed: nothing changed
+}
+
+TEST_F(ProfileServiceTest, SwitchingChecksTheKeyPageAndUnsavedChanges) {
+  view.keyPageOpen = true;
+  sim.ClearTrace();
+  EXPECT_FALSE(service.SwitchProfile(1));
+  EXPECT_EQ(sink.shown, (std::vector<std::string>{"Close the key page first"}));
+  EXPECT_TRUE(SentCommands().empty());
+  view.keyPageOpen = false;
+
+  // Index 3 and above switch to profile 0; the open manager gets its row checked.
+  sim.keyboard.DeviceState()[10] = 2;
+  view.managerOpen = true;
+  EXPECT_TRUE(service.SwitchProfile(7));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 0);
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"row 0", "show", "menu"}));
+  EXPECT_TRUE(sink.asked.empty());
+
+  // Unsaved changes, answer No: the working file's configuration comes back.
+  service.ReloadFromDevice(false);
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->macros.push_back(keys::NewMacro(u"unsaved", 1));
+  }
+  view.calls.clear();
+  view.unsaved = true;
+  sink.answer = false;
+  EXPECT_TRUE(service.SwitchProfile(2));
+  ASSERT_EQ(sink.asked.size(), 1u);
+  EXPECT_FALSE(sink.lastDefaultYes);
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
+  EXPECT_FALSE(view.unsaved);
+  EXPECT_TRUE(keys::EditingStore::Lock(editing)->macros.empty());
+
+  // Answer Yes: the main window applies first; the manager's own unsaved state counts too.
+  view.calls.clear();
+  view.managerUnsaved = true;
+  sink.answer = true;
+  EXPECT_TRUE(service.SwitchProfile(1));
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"apply", "show", "menu"}));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
+
+  // The default-profile menu item (-1) keeps the active profile.
+  view.managerUnsaved = false;
+  EXPECT_TRUE(service.SwitchProfile(-1));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
+}
+
+TEST_F(ProfileServiceTest, RestoreSendsEveryProfileAndMirrorsTheWorkingFile) {
+  keys::StoreImage image;
+  image.macros.push_back(keys::NewMacro(u"restored", 1));
+  image.table.SetRecord(2, 0x1E, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  image.table.SetRecord(0, 0x20, KeyAssignment{keys::kKindLaunch, 0, 0, 0, 0});
+  image.strings.Set(0x20, u"prog");
+  const auto file = dir / "in.vnp";
+  ASSERT_TRUE(SaveProfileImage(file, image));
+  const auto tablesBefore = sim.keyboard.KeyTables();
+
+  // No working file yet: it is not created.
+  view.unsaved = true;
+  RestoreOutcome r = service.RestoreFromFile(file);
+  EXPECT_EQ(r.validation, kProfileValid);
+  EXPECT_TRUE(r.applied) << (sink.shown.empty() ? "" : sink.shown[0]);
+  EXPECT_FALSE(std::filesystem::exists(Working()));
+  EXPECT_FALSE(view.unsaved);
+  EXPECT_NE(sim.keyboard.KeyTables(), tablesBefore);
+  EXPECT_EQ(LoadU16(sim.keyboard.MacroArea(), 4), 1);  // one macro on the keyboard
+  int tableWrites = 0;
+  for (std::uint8_t c : SentCommands()) tableWrites += c == device::kCmdWriteKeyTable;
+  EXPECT_GE(tableWrites, 3);
+
+  // With a working file: it holds the restored configuration as the store writes it.
+  std::filesystem::create_directories(dir / "user");
+  WriteAll(Working(), {1});
+  r = service.RestoreFromFile(file);
+  EXPECT_TRUE(r.applied);
+  EXPECT_EQ(ReadAll(Working()), ReadAll(file));
+}
+
+TEST_F(ProfileServiceTest, RefusedRestoreShowsItsMessagesAndTouchesNothing) {
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->macros.push_back(keys::NewMacro(u"keep", 1));
+  }
+  std::vector<std::uint8_t> bad(32832, 0);
+  WriteAll(dir / "bad.vnp", bad);
+  WriteAll(dir / "short.vnp", {1, 2, 3});
+  sim.ClearTrace();
+  EXPECT_EQ(service.RestoreFromFile(dir / "missing.vnp").validation, kProfileRejected);
+  EXPECT_EQ(service.RestoreFromFile(dir / "short.vnp").validation, kProfileRejected);
+  EXPECT_EQ(sink.shown, (std::vector<std::string>{"Import failed", "Import failed"}));
+  sink.shown.clear();
+  EXPECT_EQ(service.RestoreFromFile(dir / "bad.vnp").validation, kProfileRejected);
+  EXPECT_EQ(sink.shown,
+            (std::vector<std::string>{"Bad profile file: " + (dir / "bad.vnp").string(), "Import failed"}));
+  EXPECT_TRUE(SentCommands().empty());
+  EXPECT_EQ(keys::EditingStore::Lock(editing)->macros.size(), 1u);
+}
+
+TEST_F(ProfileServiceTest, BackupsWriteTheStoreAndTheDialogReportsTheOutcome) {
+  // Right after start-up (default store, no keyboard read) a backup is the default profile.
+  {
+    keys::EditingStore::Lock lock(editing);
+    CreateDefaultProfile(lock);
+  }
+  EXPECT_TRUE(service.BackupToFile(dir / "b.vnp"));
+  EXPECT_EQ(ReadAll(dir / "b.vnp").size(), 32832u);
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_TRUE(service.BackupFromDialog(dir / "c.vnp"));
+  EXPECT_FALSE(service.BackupFromDialog(dir / "none" / "c.vnp"));
+  EXPECT_EQ(sink.shown, (std::vector<std::string>{"备份成功!", "备份失败,请重新备份!"}));
+}
+
+class FakeLauncher final : public ProgramLauncher {
+ public:
+  bool Launch(const std::filesystem::path& program) override {
+    launched.push_back(program);
+    return result;
+  }
+  std::vector<std::filesystem::path> launched;
+  bool result = true;
+};
+
+TEST_F(ProfileServiceTest, UpdateHandOverChecksTheFileThenBootModeThenStarts) {
+  FakeLauncher launcher;
+  std::string path;
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
+  path = (dir / "nothing.exe").string();
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
+  EXPECT_EQ(sink.shown, (std::vector<std::string>(2, "请选择正确的更新文件! ")));
+  EXPECT_FALSE(sim.keyboard.BootMode());
+
+  WriteAll(dir / "up.exe", {0});
+  path = (dir / "up.exe").string();
+  sim.keyboard.SetPresent(false);
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
+  EXPECT_EQ(sink.shown.back(), "无法进入Boot模式! ");
+  EXPECT_FALSE(path.empty());
+  EXPECT_TRUE(launcher.launched.empty());
+  sim.keyboard.SetPresent(true);
+
+  launcher.result = false;
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
+  EXPECT_EQ(sink.shown.back(), "无法执行更新文件! ");
+  EXPECT_TRUE(path.empty());
+  sim.service.Drain();
+  EXPECT_TRUE(sim.keyboard.BootMode());
+
+  sim.keyboard.SetBootMode(false);
+  path = (dir / "up.exe").string();
+  launcher.result = true;
+  sink.shown.clear();
+  EXPECT_TRUE(StartUpdate(path, sim.commands, launcher, sink));
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_EQ(launcher.launched.back(), dir / "up.exe");
+}
+
+}  // namespace
+}  // namespace vantrel::test
