@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Vantrel against the virtual keyboard
-# (or a real keyboard when one is attached and no --simulate is wanted: run the built
-# programs in build/bin directly).
+# Installs what is missing, builds, and starts Vantrel against the virtual keyboard.
+# Until the main window exists this shows the keyboard's status through vantrelctl and
+# opens the skin gallery (vantrel --skin-gallery) when a display is available.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build
-if [ -x build/bin/vantrel ]; then
-  exec build/bin/vantrel --simulate "$@"
+build/bin/vantrelctl --simulate status "$@"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec build/bin/vantrel --skin-gallery
 fi
-exec build/bin/vantrelctl --simulate status "$@"
