@@ -1,5 +1,7 @@
 #include "core/text/skin_keys.h"
 
+#include "core/keys/key_codes.h"
+
 #include <cstdio>
 
 namespace vantrel::text {
@@ -43,7 +45,7 @@ std::span<const KeyButtonInfo, kOrdinaryKeyCount> OrdinaryKeyButtons() { return 
 
 std::string KeyButtonSkinKey(std::uint16_t code) {
   char buf[16];
-  std::snprintf(buf, sizeof buf, "KEY_%03X", static_cast<unsigned>(KeyIndexOfCode(code)) & 0xFFFu);
+  std::snprintf(buf, sizeof buf, "KEY_%03X", static_cast<unsigned>(keys::KeyIndexOfCode(code)) & 0xFFFu);
   return buf;
 }
 

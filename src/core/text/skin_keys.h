@@ -21,15 +21,7 @@ struct KeyButtonInfo {
 inline constexpr std::size_t kOrdinaryKeyCount = 108;
 std::span<const KeyButtonInfo, kOrdinaryKeyCount> OrdinaryKeyButtons();
 
-// Key index of a key code: the code below 0x100, (code - 0x80) & 0xFF up to 0x1FF,
-// code - 0x100 from 0x200 on.
-constexpr int KeyIndexOfCode(std::uint16_t code) {
-  if (code < 0x100) return code;
-  if (code < 0x200) return (code - 0x80) & 0xFF;
-  return code - 0x100;
-}
-
-// "KEY_%03X" of the key index, e.g. right Ctrl 0x11D -> "KEY_09D".
+// "KEY_%03X" of the key index (keys::KeyIndexOfCode), e.g. right Ctrl 0x11D -> "KEY_09D".
 std::string KeyButtonSkinKey(std::uint16_t code);
 // "FUNC_G1" .. "FUNC_G9".
 std::string GKeySkinKey(int n);

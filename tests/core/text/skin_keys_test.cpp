@@ -1,5 +1,7 @@
 #include "core/text/skin_keys.h"
 
+#include "core/keys/key_codes.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -7,13 +9,9 @@
 namespace vantrel::text {
 namespace {
 
-TEST(SkinKeys, KeyIndexOfCodeCoversTheThreeRanges) {
-  EXPECT_EQ(KeyIndexOfCode(0x1E), 0x1E);
-  EXPECT_EQ(KeyIndexOfCode(0x11D), 0x9D);
-  EXPECT_EQ(KeyIndexOfCode(0x100), 0x80);
-  EXPECT_EQ(KeyIndexOfCode(0x17F), 0xFF);
-  EXPECT_EQ(KeyIndexOfCode(0x145), 0xC5);  // Num Lock
-  EXPECT_EQ(KeyIndexOfCode(0x200), 0x100);  // G1
+TEST(SkinKeys, ButtonKeysUseTheKeyIndex) {
+  EXPECT_EQ(KeyButtonSkinKey(0x11D), "KEY_09D");
+  EXPECT_EQ(KeyButtonSkinKey(0x145), "KEY_0C5");  // Num Lock
   EXPECT_EQ(KeyButtonSkinKey(0x121), "KEY_0A1");
   EXPECT_EQ(KeyButtonSkinKey(0x01), "KEY_001");
   EXPECT_EQ(GKeySkinKey(9), "FUNC_G9");
@@ -23,10 +21,10 @@ TEST(SkinKeys, KeyTableHasDistinctButtonsIncludingTheMediaKeys) {
   std::set<int> indexes;
   for (const auto& k : OrdinaryKeyButtons()) {
     EXPECT_FALSE(k.legend.empty()) << k.code;
-    indexes.insert(KeyIndexOfCode(k.code));
+    indexes.insert(keys::KeyIndexOfCode(k.code));
   }
   EXPECT_EQ(indexes.size(), kOrdinaryKeyCount);
-  for (int code : {0x130, 0x12E, 0x120, 0x121}) EXPECT_TRUE(indexes.count(KeyIndexOfCode(code))) << code;
+  for (int code : {0x130, 0x12E, 0x120, 0x121}) EXPECT_TRUE(indexes.count(keys::KeyIndexOfCode(code))) << code;
   // The table ends with VOL+, VOL-, mute and Calc, in that order.
   const auto keys = OrdinaryKeyButtons();
   EXPECT_EQ(keys[104].code, 0x130);
