@@ -17,13 +17,13 @@ std::optional<Fault> FaultOfName(std::string_view name) {
 
 }  // namespace
 
-std::optional<FaultPlan> FaultPlan::Parse(std::string_view spec, std::string* error) {
+std::optional<FaultPlan> FaultPlan::Parse(std::string_view list, std::string* error) {
   FaultPlan plan;
-  while (!spec.empty()) {
-    const auto comma = spec.find(',');
-    const auto item = spec.substr(0, comma);
+  while (!list.empty()) {
+    const auto comma = list.find(',');
+    const auto item = list.substr(0, comma);
     const bool more = comma != std::string_view::npos;
-    spec = more ? spec.substr(comma + 1) : std::string_view{};
+    list = more ? list.substr(comma + 1) : std::string_view{};
     const auto at = item.find('@');
     const auto fault = FaultOfName(item.substr(0, at));
     std::uint64_t number = 0;
@@ -41,7 +41,7 @@ std::optional<FaultPlan> FaultPlan::Parse(std::string_view spec, std::string* er
       return std::nullopt;
     }
     plan.Add(number, *fault);
-    if (more && spec.empty()) {
+    if (more && list.empty()) {
       if (error != nullptr) *error = "a fault list must not end with a comma";
       return std::nullopt;
     }

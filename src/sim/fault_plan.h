@@ -21,8 +21,8 @@ enum class Fault {
 
 class FaultPlan {
  public:
-  // Parses "drop@3,ff@4". On a bad spec returns nullopt and sets error.
-  static std::optional<FaultPlan> Parse(std::string_view spec, std::string* error);
+  // Parses "drop@3,ff@4". On a bad list returns nullopt and sets error.
+  static std::optional<FaultPlan> Parse(std::string_view list, std::string* error);
 
   void Add(std::uint64_t request, Fault fault) { faults_[request] = fault; }
   std::optional<Fault> At(std::uint64_t request) const;
