@@ -1,0 +1,46 @@
+#include "ui/windows/ui_services.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vantrel::ui {
+
+namespace {
+
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::optional<QString> RunFileDialog(QWidget* parent, const FileChoice& choice, QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(parent, choice.title, choice.folder, choice.filter);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  if (!choice.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(choice.defaultSuffix);
+  if (!choice.fileName.isEmpty()) dialog.selectFile(choice.fileName);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(files.front());
+}
+
+}  // namespace
+
+void QtMessageSink::ShowMessage(std::string_view text) {
+  QMessageBox box(QMessageBox::NoIcon, QString(), FromUtf8(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool QtMessageSink::AskYesNo(std::string_view text, bool defaultYes) {
+  QMessageBox box(QMessageBox::Question, QString(), FromUtf8(text), QMessageBox::Yes | QMessageBox::No, parent_);
+  box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtFileChooser::ChooseOpen(QWidget* parent, const FileChoice& choice) {
+  return RunFileDialog(parent, choice, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> QtFileChooser::ChooseSave(QWidget* parent, const FileChoice& choice) {
+  return RunFileDialog(parent, choice, QFileDialog::AcceptSave);
+}
+
+}  // namespace vantrel::ui

@@ -1,0 +1,52 @@
+// The questions and choices a window puts to the user go through these interfaces, so
+// the program shows real boxes and dialogs while tests answer them without a modal loop.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+#include <string_view>
+
+#include "core/text/text_source.h"
+
+namespace vantrel::ui {
+
+struct FileChoice {
+  QString title;
+  QString folder;          // initial folder; empty for the dialog's own choice
+  QString fileName;        // initial text of the file-name field, e.g. "*.vnp"
+  QString filter;          // Qt filter, e.g. "(*.vnp) (*.vnp);;(*.*) (*)"
+  QString defaultSuffix;   // added to a typed name without one, e.g. "vnp"
+};
+
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  // The chosen existing file, or nothing when cancelled.
+  virtual std::optional<QString> ChooseOpen(QWidget* parent, const FileChoice& choice) = 0;
+  // The chosen target (an existing one confirmed for overwriting), or nothing.
+  virtual std::optional<QString> ChooseSave(QWidget* parent, const FileChoice& choice) = 0;
+};
+
+// Message boxes parented to a window; the caption is empty, as the texts carry it all.
+class QtMessageSink final : public text::MessageSink {
+ public:
+  explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  void ShowMessage(std::string_view text) override;
+  bool AskYesNo(std::string_view text, bool defaultYes) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// QFileDialog: the desktop's own dialog where the platform theme offers one, Qt's
+// otherwise.
+class QtFileChooser final : public FileChooser {
+ public:
+  std::optional<QString> ChooseOpen(QWidget* parent, const FileChoice& choice) override;
+  std::optional<QString> ChooseSave(QWidget* parent, const FileChoice& choice) override;
+};
+
+}  // namespace vantrel::ui

@@ -1,0 +1,46 @@
+// Answers for the windows' questions and file dialogs in tests: records every text shown
+// and gives the answers queued beforehand (No and Cancel when none is left).
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/windows/ui_services.h"
+
+namespace vantrel::ui::test {
+
+class FakeMessageSink final : public text::MessageSink {
+ public:
+  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+  bool AskYesNo(std::string_view text, bool) override {
+    questions.emplace_back(text);
+    if (answers.empty()) return false;
+    bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::deque<bool> answers;
+};
+
+class FakeFileChooser final : public FileChooser {
+ public:
+  std::optional<QString> ChooseOpen(QWidget*, const FileChoice& choice) override { return Next(choice); }
+  std::optional<QString> ChooseSave(QWidget*, const FileChoice& choice) override { return Next(choice); }
+  std::vector<FileChoice> asked;
+  std::deque<std::optional<QString>> answers;
+
+ private:
+  std::optional<QString> Next(const FileChoice& choice) {
+    asked.push_back(choice);
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+}  // namespace vantrel::ui::test
