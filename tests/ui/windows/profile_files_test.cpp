@@ -3,9 +3,12 @@
 // the hand-over to the firmware updater.
 #include <QAction>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <set>
 
@@ -149,7 +152,7 @@ TEST_F(ProfileFilesTest, RestoreSendsAllThreeTablesAndTheMacrosAndClearsTheUnsav
 
   // One bracket with the macro area and the key tables of profiles 0, 1 and 2.
   const auto sent = SentCommands();
-  EXPECT_EQ(sent.front(), device::kCmdBegin);
+  EXPECT_EQ(std::count(sent.begin(), sent.end(), device::kCmdBegin), 1);
   EXPECT_EQ(sent.back(), device::kCmdEnd);
   EXPECT_GT(std::count(sent.begin(), sent.end(), device::kCmdWriteMacroArea), 0);
   std::set<int> profilesWritten;
@@ -296,6 +299,45 @@ TEST_F(ProfileFilesTest, BackupFromTheUpdateDialogReportsItsOutcome) {
                                                         std::string(profiles::kBackupFailed)}));
   EXPECT_EQ(vantrel::test::ReadAll(dir / "ok.vnp").size(), 32832u);
   EXPECT_TRUE(update.isVisible());
+}
+
+}  // namespace
+}  // namespace vantrel::ui::test
+
+namespace vantrel::ui::test {
+namespace {
+
+// The program's own chooser: the file-name field starts with the given text, and a full
+// path typed there and confirmed with Return is the choice.
+TEST(ProfileFileDialog, TypedFullPathAndReturnChoosesIt) {
+  App();
+  const auto dir = vantrel::test::ScratchFolder("ui-file-dialog");
+  const QString target = QString::fromStdString((dir / "typed.vnp").string());
+  QString initialText;
+  bool typed = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog || typed) return;
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!edit) return;
+    typed = true;
+    initialText = edit->text();
+    edit->setText(target);
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  poll.start(10);
+  QtFileChooser chooser;
+  FileChoice choice;
+  choice.folder = QString::fromStdString(dir.string());
+  choice.fileName = QStringLiteral("*.vnp");
+  choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+  choice.defaultSuffix = QStringLiteral("vnp");
+  const auto chosen = chooser.ChooseSave(nullptr, choice);
+  poll.stop();
+  EXPECT_EQ(initialText, "*.vnp");
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(*chosen, QDir::toNativeSeparators(target));
 }
 
 }  // namespace

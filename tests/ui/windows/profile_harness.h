@@ -80,14 +80,18 @@ class FakeHost final : public ProfileWindowsHost {
   std::vector<std::string> calls;
 };
 
-class ProfileWindowsTest : public ::testing::Test {
+// Makes the application before any widget member of a fixture.
+struct WithApp {
+  WithApp() { App(); }
+};
+
+class ProfileWindowsTest : public ::testing::Test, private WithApp {
  protected:
   ProfileWindowsTest()
       : dir(vantrel::test::ScratchFolder(std::string("ui-") +
                                          ::testing::UnitTest::GetInstance()->current_test_info()->name())),
         service(sim.commands, editing, applied, cache, profiles::ProfilePaths{dir / "user", dir / "program"}, texts,
                 serviceSink, view) {
-    App();
     SetProcessEndAction([](int) { ADD_FAILURE() << "a skin picture is missing"; });
     texts.texts["PROFILE_NEW"] = "/New profile.vnp";
     texts.texts["MENU_1"] = "Restore...";

@@ -108,9 +108,9 @@ TEST_F(ProfileManagerTest, CheckingAnotherRowThenCancelLeavesTheKeyboardAndSetti
 TEST_F(ProfileManagerTest, ApplySwitchesTheKeyboardRecordsTheRowsAndReadsTheKeyboardAgain) {
   sim.keyboard.DeviceState()[10] = 0;
   // Profile 2 on the keyboard disables a key: after the reload the store has it.
-  sim.keyboard.KeyTables()[2 * 378 + 5 * 3 + 0] = 0;
-  sim.keyboard.KeyTables()[2 * 378 + 5 * 3 + 1] = 0;
-  sim.keyboard.KeyTables()[2 * 378 + 5 * 3 + 2] = 0;
+  sim.keyboard.KeyTables()[2 * 378 + 17 * 3 + 0] = 0;
+  sim.keyboard.KeyTables()[2 * 378 + 17 * 3 + 1] = 0;
+  sim.keyboard.KeyTables()[2 * 378 + 17 * 3 + 2] = 0;
   OpenSettled();
   ClickCheckBox(2);
   QTest::mouseClick(Button(kIdProfileApply), Qt::LeftButton);
