@@ -107,7 +107,7 @@ void CVantrel_DlgUpdate::PlaceControls() {
 void CVantrel_DlgUpdate::Open() {
   InitDialog();
   PlaceControls();
-  label_->clear();
+  ShowPath(QString());
   SetBusy(false);
   open();
 }
@@ -130,8 +130,15 @@ void CVantrel_DlgUpdate::ChooseUpdater() {
   s_.updaterPath = chosen ? chosen->toStdString() : std::string();
   // The updater is started without a working folder of its own: it inherits this one.
   if (QDir(choice.folder).exists()) QDir::setCurrent(choice.folder);
-  label_->setText(QString::fromStdString(s_.updaterPath));
+  ShowPath(QString::fromStdString(s_.updaterPath));
   repaint();
+}
+
+void CVantrel_DlgUpdate::ShowPath(const QString& path) {
+  // A long path is shortened in the middle so that the program's own name stays in view;
+  // the whole path is the tooltip.
+  label_->setText(label_->fontMetrics().elidedText(path, Qt::ElideMiddle, label_->contentsRect().width()));
+  label_->setToolTip(path);
 }
 
 void CVantrel_DlgUpdate::StartUpdate() {

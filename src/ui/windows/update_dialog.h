@@ -55,6 +55,7 @@ class CVantrel_DlgUpdate final : public CBaseDialog {
   void CancelUpdate();
   void BackupFromDialog();
 
+  // Control 1179: the chosen path (shortened to fit; the whole path is its tooltip).
   ColorStatic* pathLabel() const { return label_; }
   CPngButton* button(int controlId) const;
   // True while the boot request or a backup runs on the worker.
@@ -67,6 +68,7 @@ class CVantrel_DlgUpdate final : public CBaseDialog {
   void PlaceControls();
   void SetBusy(bool busy);
   void ShowFixed(std::string_view text);
+  void ShowPath(const QString& path);
 
   Services s_;
   ColorStatic* label_ = nullptr;
