@@ -142,6 +142,11 @@ void CVantrel_DlgProfile::PlaceControls() {
 }
 
 void CVantrel_DlgProfile::Open() {
+  if (openCount_.load() > 0) {  // already open: brought to the front only
+    raise();
+    activateWindow();
+    return;
+  }
   InitDialog();
   ++generation_;
   openCount_.fetch_add(1);

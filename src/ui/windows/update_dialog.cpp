@@ -105,6 +105,11 @@ void CVantrel_DlgUpdate::PlaceControls() {
 }
 
 void CVantrel_DlgUpdate::Open() {
+  if (isVisible()) {
+    raise();
+    activateWindow();
+    return;
+  }
   InitDialog();
   PlaceControls();
   ShowPath(QString());
@@ -167,6 +172,10 @@ void CVantrel_DlgUpdate::StartUpdate() {
         for (const auto& m : outcome.messages) ShowFixed(m);
         if (outcome.started) CancelUpdate();
       });
+}
+
+void CVantrel_DlgUpdate::CloseUpdateDialog() {
+  if (isVisible()) reject();
 }
 
 void CVantrel_DlgUpdate::CancelUpdate() {

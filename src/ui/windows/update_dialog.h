@@ -49,6 +49,9 @@ class CVantrel_DlgUpdate final : public CBaseDialog {
   // Command 32780 of the main window: places the controls anew and shows the dialog
   // modally without a nested event loop. The path label starts empty.
   void Open();
+  // Closes an open dialog as its close box does, keeping the chosen updater (the main
+  // window hides because the keyboard went, or closes).
+  void CloseUpdateDialog();
 
   void ChooseUpdater();
   void StartUpdate();

@@ -265,7 +265,8 @@ TEST_F(ProfileFilesTest, RefusedBootRequestKeepsThePathAndAFailedStartKeepsBootM
 
   // Closed with the close box: the path is kept; opened again the label is empty, but
   // Update uses the kept path.
-  update.reject();
+  update.close();
+  EXPECT_FALSE(update.isVisible());
   EXPECT_EQ(updaterPath, updater.string());
   update.Open();
   EXPECT_TRUE(update.pathLabel()->text().isEmpty());
@@ -279,6 +280,10 @@ TEST_F(ProfileFilesTest, RefusedBootRequestKeepsThePathAndAFailedStartKeepsBootM
   EXPECT_TRUE(updaterPath.empty());
   EXPECT_TRUE(sim.keyboard.BootMode());
   EXPECT_TRUE(update.isVisible());
+  // The keyboard in boot mode counts as gone: the main window closes the dialog.
+  update.CloseUpdateDialog();
+  EXPECT_FALSE(update.isVisible());
+  update.Open();
 
   // Cancel update forgets any choice and closes.
   updaterPath = "x";

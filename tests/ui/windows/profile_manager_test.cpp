@@ -2,6 +2,7 @@
 // lists and deletes, and what Apply, OK and Cancel do to the settings and the keyboard.
 #include "ui/windows/profile_manager.h"
 
+#include <QSettings>
 #include <QTest>
 
 #include <thread>
@@ -56,6 +57,7 @@ class ProfileManagerTest : public ProfileWindowsTest {
 TEST_F(ProfileManagerTest, OpensWithThreeWorkingFileRowsAndTheActiveProfileChecked) {
   sim.keyboard.DeviceState()[10] = 2;
   OpenSettled();
+  dialog.Open();  // a second opening only raises it
   ASSERT_TRUE(dialog.isVisible());
   EXPECT_TRUE(dialog.isModal());
   EXPECT_EQ(dialog.openCount(), 1);
@@ -230,6 +232,18 @@ TEST(ProfileManagerNames, SettingsKeysAndRowCells) {
   EXPECT_EQ(ProfileRowName("/a/b/$Profile0"), "$Profile0");
   EXPECT_EQ(ProfileRowName("/a/b/x.y.vnp"), "x.y");
   EXPECT_EQ(ProfileRowFolder("/a/b/x.vnp"), QDir::toNativeSeparators("/a/b/"));
+
+  // The list goes to section "PROFILES" of the application settings.
+  const auto dir = vantrel::test::ScratchFolder("ui-profile-settings");
+  const QString ini = QString::fromStdString((dir / "app.ini").string());
+  {
+    QtProfileListSettings settings(ini);
+    EXPECT_TRUE(settings.WriteValue("PROFILE00", "2"));
+    EXPECT_TRUE(settings.WriteValue("PROFILE01", "/x/y.vnp"));
+  }
+  QSettings read(ini, QSettings::IniFormat);
+  EXPECT_EQ(read.value("PROFILES/PROFILE00").toString(), "2");
+  EXPECT_EQ(read.value("PROFILES/PROFILE01").toString(), "/x/y.vnp");
 }
 
 // A switch made on the worker (profile buttons, profile menu) while the manager is open.
