@@ -319,32 +319,35 @@ namespace {
 TEST(ProfileFileDialog, TypedFullPathAndReturnChoosesIt) {
   App();
   const auto dir = vantrel::test::ScratchFolder("ui-file-dialog");
-  const QString target = QString::fromStdString((dir / "typed.vnp").string());
-  QString initialText;
-  bool typed = false;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (!dialog || typed) return;
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (!edit) return;
-    typed = true;
-    initialText = edit->text();
-    edit->setText(target);
-    QTest::keyClick(edit, Qt::Key_Return);
-  });
-  poll.start(10);
-  QtFileChooser chooser;
-  FileChoice choice;
-  choice.folder = QString::fromStdString(dir.string());
-  choice.fileName = QStringLiteral("*.vnp");
-  choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
-  choice.defaultSuffix = QStringLiteral("vnp");
-  const auto chosen = chooser.ChooseSave(nullptr, choice);
-  poll.stop();
-  EXPECT_EQ(initialText, "*.vnp");
-  ASSERT_TRUE(chosen.has_value());
-  EXPECT_EQ(*chosen, QDir::toNativeSeparators(target));
+  vantrel::test::WriteAll(dir / "existing.vnp", {1});
+  for (const bool save : {true, false}) {
+    SCOPED_TRACE(save ? "save" : "open");
+    const QString target = QString::fromStdString((dir / (save ? "typed.vnp" : "existing.vnp")).string());
+    QString initialText;
+    bool typed = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || typed) return;
+      auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (!edit) return;
+      typed = true;
+      initialText = edit->text();
+      edit->setText(target);
+      QTest::keyClick(edit, Qt::Key_Return);
+    });
+    poll.start(10);
+    QtFileChooser chooser;
+    FileChoice choice;
+    choice.fileName = QStringLiteral("*.vnp");
+    choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+    choice.defaultSuffix = QStringLiteral("vnp");
+    const auto chosen = save ? chooser.ChooseSave(nullptr, choice) : chooser.ChooseOpen(nullptr, choice);
+    poll.stop();
+    EXPECT_EQ(initialText, "*.vnp");
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, QDir::toNativeSeparators(target));
+  }
 }
 
 }  // namespace
