@@ -1,0 +1,104 @@
+#include "ui/windows/file_menu.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include "core/profiles/profile_file.h"
+#include "ui/windows/device_worker.h"
+#include "ui/windows/profile_windows_host.h"
+#include "ui/windows/ui_services.h"
+#include "ui/windows/update_dialog.h"
+
+namespace vantrel::ui {
+namespace {
+
+FileChoice ProfileFileChoice() {
+  FileChoice choice;
+  choice.fileName = QStringLiteral("*.vnp");
+  choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+  choice.defaultSuffix = QStringLiteral("vnp");
+  return choice;
+}
+
+std::filesystem::path ToPath(const QString& s) { return std::filesystem::path(s.toStdString()); }
+
+}  // namespace
+
+FileMenu::FileMenu(const Services& services, QObject* parent) : QObject(parent), s_(services) {}
+
+FileMenu::~FileMenu() { delete menu_; }
+
+QString FileMenu::Text(std::string_view key) const {
+  const std::string t = s_.texts.Text(key);
+  return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+}
+
+QMenu* FileMenu::Menu() {
+  if (!menu_) {
+    menu_ = new QMenu();
+    menu_->setObjectName(QStringLiteral("menu144"));
+    for (int command : {kCmdRestore, kCmdBackup, kCmdUpdateDialog}) {
+      QAction* action = menu_->addAction(QString());
+      action->setData(command);
+      connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    }
+  }
+  UpdateTexts();
+  return menu_;
+}
+
+void FileMenu::UpdateTexts() {
+  const auto actions = menu_->actions();
+  actions[0]->setText(Text("MENU_1"));
+  actions[1]->setText(Text("MENU_2"));
+  actions[2]->setText(Text("MENU_4"));
+}
+
+void FileMenu::ShowBackupMenu(const QPoint& globalPos) { Menu()->popup(globalPos); }
+
+bool FileMenu::OnCommand(int commandId) {
+  switch (commandId) {
+    case kCmdRestore: RestoreFromFile(); return true;
+    case kCmdBackup: BackupToFile(); return true;
+    case kCmdUpdateDialog: s_.updateDialog.Open(); return true;
+    default: return false;
+  }
+}
+
+void FileMenu::RestoreFromFile() {
+  if (restoring_) return;
+  const auto chosen = s_.files.ChooseOpen(s_.host.HostWindow(), ProfileFileChoice());
+  if (!chosen) return;
+  const std::filesystem::path path = ToPath(*chosen);
+  // Checked here first, so that the messages of a refused file come on this thread and
+  // nothing at all is sent for it.
+  const int validation = profiles::ValidateProfileFile(path, s_.texts, s_.sink);
+  if (validation != profiles::kProfileValid) {
+    s_.sink.ShowMessage(s_.texts.Text("MAIN_PROMPT_INPORT"));
+    emit restoreFinished(validation, false);
+    return;
+  }
+  restoring_ = true;
+  s_.host.ShowProgress(true);
+  auto& profiles = s_.profiles;
+  s_.worker.Run([&profiles, path] { return profiles.RestoreFromFile(path); }, this,
+                [this](profiles::RestoreOutcome outcome) {
+                  restoring_ = false;
+                  s_.host.ShowProgress(false);
+                  if (outcome.validation == profiles::kProfileValid) {
+                    s_.host.RefreshKeyButtons();
+                    s_.host.ClearUnsavedChanges();
+                  }
+                  emit restoreFinished(outcome.validation, outcome.applied);
+                });
+}
+
+void FileMenu::BackupToFile() {
+  const auto chosen = s_.files.ChooseSave(s_.host.HostWindow(), ProfileFileChoice());
+  if (!chosen) return;
+  auto& profiles = s_.profiles;
+  s_.worker.Run([&profiles, path = ToPath(*chosen)] { return profiles.BackupToFile(path); }, this,
+                [this](bool ok) { emit backupFinished(ok); });
+}
+
+}  // namespace vantrel::ui

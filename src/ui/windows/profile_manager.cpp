@@ -1,0 +1,292 @@
+#include "ui/windows/profile_manager.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QSettings>
+#include <QThread>
+
+#include <array>
+
+#include "core/profiles/profile_file.h"
+#include "core/profiles/working_file.h"
+#include "ui/skin/png_button.h"
+#include "ui/skin/report_ctrl.h"
+#include "ui/skin/skin_gallery.h"
+#include "ui/skin/skin_placement.h"
+#include "ui/windows/device_worker.h"
+#include "ui/windows/profile_windows_host.h"
+#include "ui/windows/ui_services.h"
+
+namespace vantrel::ui {
+namespace {
+
+constexpr const char* kSection = "PROFILES";
+// "(*.vnp)|*.vnp|(*.*)|*.*||" in Qt's filter syntax.
+const QString kProfileFilter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+
+const std::array<QColor, 5> kCaptionColours = {QColor(0xE7, 0xEA, 0xF0), QColor(0xFF, 0xFF, 0xFF),
+                                               QColor(0x06, 0x12, 0x1C), QColor(0x4B, 0x51, 0x5C),
+                                               QColor(0x06, 0x12, 0x1C)};
+
+QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QString ToQString(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+}  // namespace
+
+QtProfileListSettings::QtProfileListSettings()
+    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                            QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"))) {}
+
+QtProfileListSettings::QtProfileListSettings(const QString& iniFile)
+    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+
+QtProfileListSettings::~QtProfileListSettings() = default;
+
+bool QtProfileListSettings::WriteValue(std::string_view key, const QString& value) {
+  settings_->setValue(QString::fromLatin1(kSection) + '/' +
+                          QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())),
+                      value);
+  settings_->sync();
+  return settings_->status() == QSettings::NoError;
+}
+
+QString ProfileSettingsKey(int number) { return QStringLiteral("PROFILE%1").arg(number, 2, 10, QLatin1Char('0')); }
+
+QString ProfileRowName(const QString& path) { return QFileInfo(path).completeBaseName(); }
+
+QString ProfileRowFolder(const QString& path) {
+  QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+  return folder;
+}
+
+CVantrel_DlgProfile::CVantrel_DlgProfile(const Services& services, const QString& iniPath,
+                                         const QString& skinFolder, QWidget* parent)
+    : CBaseDialog(kProfileDialogResource, parent, iniPath, skinFolder), s_(services) {
+  setModal(true);
+  setStyleSheet(SkinStyleSheet() +
+                // Grid lines between the cells.
+                QStringLiteral("QTreeWidget::item { border-right: 1px solid #2E3540; border-bottom: 1px solid "
+                               "#2E3540; }"));
+}
+
+CVantrel_DlgProfile::~CVantrel_DlgProfile() = default;
+
+QString CVantrel_DlgProfile::Text(std::string_view key) const { return FromUtf8(s_.texts.Text(key)); }
+
+CPngButton* CVantrel_DlgProfile::button(int controlId) const {
+  for (CPngButton* b : {ok_, cancel_, add_, load_, delete_, apply_})
+    if (b && b->controlId() == controlId) return b;
+  return nullptr;
+}
+
+void CVantrel_DlgProfile::OnInitDialog() {
+  list_ = new CReportCtrl(this, kIdProfileList);
+  list_->setObjectName(QStringLiteral("PROGRAM_LIST"));
+  list_->InsertColumn(0, QStringLiteral("激活"), Qt::AlignLeft, 60);
+  list_->InsertColumn(1, QStringLiteral("名称"), Qt::AlignLeft, 120);
+  list_->InsertColumn(2, QStringLiteral("路径"), Qt::AlignLeft, 230);
+  list_->SetCheckboxStyle(kCheckSingle);
+  list_->SetCheckHandler([this](int, bool) {
+    if (quiet_) return;
+    SetUnsaved(true);
+  });
+
+  // Captions: the language texts where the language file has them, the dialog's own
+  // texts otherwise.
+  const auto caption = [this](const char* key, const QString& fallback) {
+    const QString text = key ? Text(key) : QString();
+    return text.isEmpty() || text == QLatin1String("#Error") ? fallback : text;
+  };
+  struct Def {
+    CPngButton** slot;
+    int id;
+    const char* name;
+    const char* textKey;
+    QString fallback;
+  };
+  const Def defs[] = {
+      {&ok_, kIdProfileOk, "CONTROL_OK", "PROFILE_OK", QStringLiteral("确定")},
+      {&cancel_, kIdProfileCancel, "CONTROL_CANCEL", "PROFILE_CANCLE", QStringLiteral("取消")},
+      {&add_, kIdProfileAdd, "FUNC_ADD", nullptr, QStringLiteral("添加")},
+      {&load_, kIdProfileLoad, "FUNC_LOAD", nullptr, QStringLiteral("载入")},
+      {&delete_, kIdProfileDelete, "FUNC_DELETE", nullptr, QStringLiteral("删除")},
+      {&apply_, kIdProfileApply, "CONTROL2_APPLY", "PROFILE_APPLY", QStringLiteral("应用")},
+  };
+  for (const Def& d : defs) {
+    auto* b = new CPngButton(this, d.id);
+    b->setObjectName(QString::fromLatin1(d.name));
+    b->setText(caption(d.textKey, d.fallback));
+    b->SetTextAttributes(9, QStringLiteral("DejaVu Sans"), kCaptionColours);
+    *d.slot = b;
+  }
+  connect(ok_, &QAbstractButton::clicked, this, [this] { OnOK(); });
+  connect(cancel_, &QAbstractButton::clicked, this, [this] { OnCancel(); });
+  connect(add_, &QAbstractButton::clicked, this, [this] { AddProfileFile(); });
+  connect(load_, &QAbstractButton::clicked, this, [this] { LoadProfileRow(); });
+  connect(delete_, &QAbstractButton::clicked, this, [this] { DeleteProfileRow(); });
+  connect(apply_, &QAbstractButton::clicked, this, [this] { ApplyProfiles(); });
+}
+
+void CVantrel_DlgProfile::PlaceControls() {
+  // The four faces are loaded once per process; disabled uses the pressed picture.
+  const QString folder = skinFolder();
+  const QPixmap normal = RequiredSkinPicture(folder, QStringLiteral("Profile_normal.jpg"));
+  const QPixmap over = RequiredSkinPicture(folder, QStringLiteral("Profile_over.jpg"));
+  const QPixmap down = RequiredSkinPicture(folder, QStringLiteral("Profile_down.jpg"));
+  for (CPngButton* b : {ok_, cancel_, add_, load_, delete_, apply_})
+    PlaceSkinnedButton(*b, iniPath(), QStringLiteral("BUTTONINFO"), b->objectName(), normal, over, down, down, down);
+  PlaceControl(*list_, iniPath(), QStringLiteral("BUTTONINFO"), QStringLiteral("PROGRAM_LIST"));
+}
+
+void CVantrel_DlgProfile::Open() {
+  if (openCount_.load() > 0) {  // already open: brought to the front only
+    raise();
+    activateWindow();
+    return;
+  }
+  InitDialog();
+  ++generation_;
+  openCount_.fetch_add(1);
+  applying_ = false;
+  PlaceControls();
+  FillProfileList(true);
+  open();
+}
+
+void CVantrel_DlgProfile::SetUnsaved(bool unsaved) {
+  unsaved_.store(unsaved);
+  if (apply_) apply_->setEnabled(unsaved);
+}
+
+void CVantrel_DlgProfile::CheckRowQuietly(int row) {
+  quiet_ = true;
+  list_->SetItemState(row, kRowChecked, kRowChecked);
+  quiet_ = false;
+}
+
+void CVantrel_DlgProfile::FillProfileList(bool clear) {
+  if (clear) list_->DeleteAllItems();
+  const QString working = ToQString(profiles::WorkingFilePath(s_.profiles.Paths()));
+  for (int slot = 0; slot < 3; ++slot) {
+    const int row = list_->InsertItem(slot, QString());
+    list_->SetItemText(row, 1, ProfileRowName(working));
+    list_->SetItemText(row, 2, ProfileRowFolder(working));
+  }
+  SetUnsaved(false);
+  // The active profile may need a read of the keyboard's state: it is asked on the
+  // worker and its row checked when the answer comes, unless the user has changed the
+  // list in the meantime or the dialog was closed.
+  const int generation = generation_;
+  auto& profiles = s_.profiles;
+  s_.worker.Run([&profiles] { return profiles.ActiveProfile(); }, this, [this, generation](int active) {
+    if (generation != generation_ || openCount_.load() == 0 || unsaved_.load()) return;
+    if (active >= 0 && active < list_->GetItemCount()) CheckRowQuietly(active);
+  });
+}
+
+void CVantrel_DlgProfile::AppendRow(const QString& path) {
+  const int row = list_->InsertItem(list_->GetItemCount(), QString());
+  list_->SetItemText(row, 1, ProfileRowName(path));
+  list_->SetItemText(row, 2, ProfileRowFolder(path));
+  SetUnsaved(true);
+}
+
+void CVantrel_DlgProfile::AddProfileFile() {
+  const auto& paths = s_.profiles.Paths();
+  profiles::EnsureWorkingFolder(paths);
+  FileChoice choice;
+  // The language text follows the folder without a separator; it brings its own.
+  choice.fileName = QDir::toNativeSeparators(ToQString(paths.userFolder) + Text("PROFILE_NEW"));
+  choice.filter = kProfileFilter;
+  choice.defaultSuffix = QStringLiteral("vnp");
+  const auto chosen = s_.files.ChooseSave(this, choice);
+  if (!chosen) return;
+  // The row is listed even when the file cannot be written.
+  (void)profiles::CreateDefaultProfile(std::filesystem::path(chosen->toStdString()));
+  AppendRow(*chosen);
+}
+
+void CVantrel_DlgProfile::LoadProfileRow() {
+  const auto& paths = s_.profiles.Paths();
+  profiles::EnsureWorkingFolder(paths);
+  FileChoice choice;
+  choice.folder = ToQString(paths.userFolder);
+  choice.fileName = QStringLiteral("*.vnp");
+  choice.filter = kProfileFilter;
+  choice.defaultSuffix = QStringLiteral("vnp");
+  const auto chosen = s_.files.ChooseOpen(this, choice);
+  if (!chosen) return;
+  // Listed only: the file is neither read nor checked here.
+  AppendRow(*chosen);
+}
+
+void CVantrel_DlgProfile::DeleteProfileRow() {
+  const int row = list_->GetNextItem(-1, kRowSelected);
+  if (row < 0) return;
+  list_->DeleteItem(row, true);
+  SetUnsaved(true);
+}
+
+void CVantrel_DlgProfile::ApplyProfiles() {
+  const int rows = list_->GetItemCount();
+  for (int n = 0; n < rows; ++n) {
+    const QString path = list_->GetItemText(n, 2) + list_->GetItemText(n, 1) + QStringLiteral(".vnp");
+    s_.settings.WriteValue(ProfileSettingsKey(n + 1).toStdString(), path);
+  }
+  s_.settings.WriteValue(ProfileSettingsKey(0).toStdString(), QString::number(rows));
+  const int checked = list_->GetNextItem(-1, kRowChecked);
+
+  SetUnsaved(false);
+  applying_ = true;
+  s_.host.ShowProgress(true);
+  auto& profiles = s_.profiles;
+  // The keyboard is switched (nothing when no row is checked) and read again into the
+  // working file and the editing store.
+  s_.worker.Run(
+      [&profiles, checked] {
+        profiles.SetActiveProfile(checked);
+        profiles.ReloadFromDevice(false);
+      },
+      this, [this] {
+        applying_ = false;
+        s_.host.ShowProgress(false);
+        s_.host.RebuildProfileMenu();
+        s_.host.ClearUnsavedChanges();
+      });
+}
+
+void CVantrel_DlgProfile::CheckProfileRow(int row) {
+  unsaved_.store(false);
+  if (QThread::currentThread() != thread()) {
+    QMetaObject::invokeMethod(this, [this, row] { CheckProfileRow(row); }, Qt::QueuedConnection);
+    return;
+  }
+  if (openCount_.load() == 0 || !list_) return;
+  if (row >= 0 && row < list_->GetItemCount()) CheckRowQuietly(row);
+  SetUnsaved(false);
+}
+
+void CVantrel_DlgProfile::CloseDialog(int result) {
+  if (openCount_.load() > 0) openCount_.fetch_sub(1);
+  ++generation_;
+  SetUnsaved(false);
+  done(result);
+}
+
+void CVantrel_DlgProfile::OnOK() {
+  ApplyProfiles();
+  CloseDialog(QDialog::Accepted);
+}
+
+void CVantrel_DlgProfile::OnCancel() { CloseDialog(QDialog::Rejected); }
+
+void CVantrel_DlgProfile::reject() { OnCancel(); }
+
+void CVantrel_DlgProfile::CloseProfileManager() {
+  if (openCount_.load() > 0 || isVisible()) OnCancel();
+}
+
+}  // namespace vantrel::ui

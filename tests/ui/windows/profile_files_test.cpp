@@ -1,0 +1,354 @@
+// The menu button's restore and backup over the virtual keyboard, and the update dialog:
+// which messages a refused file gives, what a restore sends, what a backup writes, and
+// the hand-over to the firmware updater.
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <set>
+
+#include "core/keys/key_table.h"
+#include "core/util/bytes.h"
+#include "ui/skin/color_static.h"
+#include "ui/skin/png_button.h"
+#include "ui/windows/file_menu.h"
+#include "ui/windows/profile_harness.h"
+#include "ui/windows/update_dialog.h"
+
+namespace vantrel::ui::test {
+namespace {
+
+class FakeLauncher final : public profiles::ProgramLauncher {
+ public:
+  bool Launch(const std::filesystem::path& program) override {
+    std::lock_guard lock(mutex);
+    launched.push_back(program);
+    return result;
+  }
+  std::mutex mutex;
+  std::vector<std::filesystem::path> launched;
+  bool result = true;
+};
+
+class ProfileFilesTest : public ProfileWindowsTest {
+ protected:
+  ProfileFilesTest()
+      : update(CVantrel_DlgUpdate::Services{service, sim.commands, launcher, uiSink, files, worker, updaterPath,
+                                            dir / "program" / "Package"},
+               SkinIni("UpdateDlg.ini"), Skins(), &host.window),
+        menu(FileMenu::Services{service, texts, uiSink, files, worker, host, update}) {
+    std::filesystem::create_directories(dir / "program" / "Package");
+  }
+  ~ProfileFilesTest() override { QDir::setCurrent(cwd); }
+
+  QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+  std::filesystem::path WriteUpdater(const char* name, bool executable) {
+    const auto path = dir / "program" / "Package" / name;
+    vantrel::test::WriteAll(path, {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'});
+    QFile::setPermissions(Q(path), executable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                              : QFile::ReadOwner | QFile::WriteOwner);
+    return path;
+  }
+  CPngButton* UpdateButton(int id) { return update.button(id); }
+
+  QString cwd = QDir::currentPath();
+  FakeLauncher launcher;
+  std::string updaterPath;
+  CVantrel_DlgUpdate update;
+  FileMenu menu;
+};
+
+TEST_F(ProfileFilesTest, MenuHasRestoreBackupAndUpdateInThatOrder) {
+  QMenu* m = menu.Menu();
+  const auto actions = m->actions();
+  ASSERT_EQ(actions.size(), 3);
+  EXPECT_EQ(actions[0]->text(), "Restore...");
+  EXPECT_EQ(actions[1]->text(), "Back up...");
+  EXPECT_EQ(actions[2]->text(), "Firmware update");
+  EXPECT_EQ(actions[0]->data().toInt(), kCmdRestore);
+  EXPECT_EQ(actions[1]->data().toInt(), kCmdBackup);
+  EXPECT_EQ(actions[2]->data().toInt(), kCmdUpdateDialog);
+  // Texts are taken again each time the menu is shown.
+  texts.texts["MENU_1"] = "Import...";
+  EXPECT_EQ(menu.Menu()->actions()[0]->text(), "Import...");
+  EXPECT_FALSE(menu.OnCommand(32778));
+
+  actions[2]->trigger();
+  EXPECT_TRUE(update.isVisible());
+  EXPECT_TRUE(update.isModal());
+}
+
+TEST_F(ProfileFilesTest, RefusedRestoresShowOnlyTheirMessagesAndSendNothing) {
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->macros.push_back(keys::NewMacro(u"keep", 1));
+  }
+  std::filesystem::create_directories(dir / "user");
+  vantrel::test::WriteAll(Working(), {7, 7});
+  vantrel::test::WriteAll(dir / "short.vnp", std::vector<std::uint8_t>(32831, 0));
+  // A good header with one byte changed fails its checksum.
+  {
+    keys::StoreImage image;
+    image.table = profiles::DefaultAssignmentTable();
+    ASSERT_TRUE(profiles::SaveProfileImage(dir / "bad.vnp", image));
+    auto bytes = vantrel::test::ReadAll(dir / "bad.vnp");
+    bytes[20] ^= 1;
+    vantrel::test::WriteAll(dir / "bad.vnp", bytes);
+  }
+  sim.ClearTrace();
+  files.answers = {std::nullopt, Q(dir / "missing.vnp"), Q(dir / "short.vnp"), Q(dir / "bad.vnp")};
+
+  menu.OnCommand(kCmdRestore);  // cancelled: nothing at all
+  EXPECT_TRUE(uiSink.messages.empty());
+  ASSERT_EQ(files.asked.size(), 1u);
+  EXPECT_EQ(files.asked[0].fileName, "*.vnp");
+  EXPECT_EQ(files.asked[0].defaultSuffix, "vnp");
+
+  menu.RestoreFromFile();
+  menu.RestoreFromFile();
+  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{"Import failed", "Import failed"}));
+  uiSink.messages.clear();
+  menu.RestoreFromFile();
+  EXPECT_EQ(uiSink.messages,
+            (std::vector<std::string>{"Bad profile file: " + (dir / "bad.vnp").string(), "Import failed"}));
+  Settle();
+  EXPECT_TRUE(SentCommands().empty());
+  EXPECT_TRUE(host.calls.empty());
+  EXPECT_TRUE(serviceSink.Shown().empty());
+  EXPECT_EQ(keys::EditingStore::Lock(editing)->macros.size(), 1u);
+  EXPECT_EQ(vantrel::test::ReadAll(Working()), (std::vector<std::uint8_t>{7, 7}));
+}
+
+TEST_F(ProfileFilesTest, RestoreSendsAllThreeTablesAndTheMacrosAndClearsTheUnsavedState) {
+  keys::StoreImage image;
+  image.table = profiles::DefaultAssignmentTable();
+  image.macros.push_back(keys::NewMacro(u"restored", 1));
+  image.table.SetRecord(1, 0x1E, keys::KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  const auto file = dir / "in.vnp";
+  ASSERT_TRUE(profiles::SaveProfileImage(file, image));
+  std::filesystem::create_directories(dir / "user");
+  vantrel::test::WriteAll(Working(), {1});
+  const auto tablesBefore = sim.keyboard.KeyTables();
+  view.unsaved = true;
+  sim.ClearTrace();
+  files.answers = {Q(file)};
+  QSignalSpy finished(&menu, &FileMenu::restoreFinished);
+
+  menu.OnCommand(kCmdRestore);
+  EXPECT_TRUE(menu.restoring());
+  Settle();
+  EXPECT_FALSE(menu.restoring());
+  ASSERT_EQ(finished.size(), 1);
+  EXPECT_EQ(finished[0][0].toInt(), profiles::kProfileValid);
+  EXPECT_TRUE(finished[0][1].toBool());
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"progress on", "progress off", "keys", "clear"}));
+  EXPECT_FALSE(view.unsaved.load());
+  EXPECT_TRUE(uiSink.messages.empty());
+
+  // One bracket with the macro area and the key tables of profiles 0, 1 and 2.
+  const auto sent = SentCommands();
+  EXPECT_EQ(std::count(sent.begin(), sent.end(), device::kCmdBegin), 1);
+  EXPECT_EQ(sent.back(), device::kCmdEnd);
+  EXPECT_GT(std::count(sent.begin(), sent.end(), device::kCmdWriteMacroArea), 0);
+  std::set<int> profilesWritten;
+  for (const auto& l : sim.Lines("> CTRL")) {
+    const auto b = vantrel::test::SimHarness::Bytes(l);
+    if (b[3] == device::kCmdWriteKeyTable) profilesWritten.insert((b[5] | b[6] << 8) / 378);
+  }
+  EXPECT_EQ(profilesWritten, (std::set<int>{0, 1, 2}));
+  EXPECT_NE(sim.keyboard.KeyTables(), tablesBefore);
+  EXPECT_EQ(LoadU16(sim.keyboard.MacroArea(), 0), 0x55AA);
+  EXPECT_EQ(LoadU16(sim.keyboard.MacroArea(), 4), 1);
+  EXPECT_FALSE(sim.keyboard.InBracket());
+  // The working file mirrors the restored configuration.
+  EXPECT_EQ(vantrel::test::ReadAll(Working()), vantrel::test::ReadAll(file));
+  keys::EditingStore::Lock lock(editing);
+  EXPECT_EQ(lock->table, image.table);
+}
+
+TEST_F(ProfileFilesTest, BackupWithoutAKeyboardWritesTheDefaultProfile) {
+  sim.keyboard.SetPresent(false);
+  sim.ClearTrace();
+  files.answers = {std::nullopt, Q(dir / "backup.vnp")};
+  QSignalSpy finished(&menu, &FileMenu::backupFinished);
+  menu.OnCommand(kCmdBackup);
+  Settle();
+  EXPECT_FALSE(std::filesystem::exists(dir / "backup.vnp"));
+  EXPECT_EQ(finished.size(), 0);
+
+  menu.OnCommand(kCmdBackup);
+  Settle();
+  ASSERT_EQ(finished.size(), 1);
+  EXPECT_TRUE(finished[0][0].toBool());
+  const auto bytes = vantrel::test::ReadAll(dir / "backup.vnp");
+  const auto expected = profiles::DefaultAssignmentTable();
+  ASSERT_EQ(bytes.size(), 32832u);
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), expected.Bytes().begin()));
+  EXPECT_EQ(profiles::ValidateProfileFile(dir / "backup.vnp", texts, uiSink), profiles::kProfileValid);
+  EXPECT_TRUE(uiSink.messages.empty());  // silent, whatever the outcome
+  EXPECT_TRUE(SentCommands().empty());
+
+  files.answers = {Q(dir / "no-folder" / "b.vnp")};
+  menu.BackupToFile();
+  Settle();
+  ASSERT_EQ(finished.size(), 2);
+  EXPECT_FALSE(finished[1][0].toBool());
+  EXPECT_TRUE(uiSink.messages.empty());
+}
+
+TEST_F(ProfileFilesTest, UpdateNeedsAStartableUpdaterBeforeAnyBootRequest) {
+  update.Open();
+  ASSERT_TRUE(update.isVisible());
+  sim.ClearTrace();
+
+  // No updater chosen (the chooser cancelled).
+  QTest::mouseClick(UpdateButton(kIdUpdateOpen), Qt::LeftButton);
+  ASSERT_EQ(files.asked.size(), 1u);
+  EXPECT_EQ(files.asked[0].folder, Q(dir / "program" / "Package"));
+  EXPECT_EQ(QDir::currentPath(), Q(dir / "program" / "Package"));
+  EXPECT_TRUE(updaterPath.empty());
+  QTest::mouseClick(UpdateButton(kIdUpdateStart), Qt::LeftButton);
+  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{std::string(profiles::kUpdateFileMissing)}));
+  EXPECT_TRUE(update.isVisible());
+
+  // A file that cannot be started is refused the same way, and the keyboard stays put.
+  files.answers = {Q(WriteUpdater("readme.txt", false))};
+  update.ChooseUpdater();
+  EXPECT_EQ(update.pathLabel()->toolTip(), Q(dir / "program" / "Package" / "readme.txt"));
+  EXPECT_TRUE(update.pathLabel()->text().endsWith("readme.txt"));
+  update.StartUpdate();
+  Settle();
+  EXPECT_EQ(uiSink.messages.size(), 2u);
+  EXPECT_EQ(uiSink.messages.back(), profiles::kUpdateFileMissing);
+  EXPECT_TRUE(SentCommands().empty());
+  EXPECT_FALSE(sim.keyboard.BootMode());
+  EXPECT_TRUE(launcher.launched.empty());
+}
+
+TEST_F(ProfileFilesTest, UpdateSendsTheBootRequestStartsTheUpdaterAndCloses) {
+  const auto updater = WriteUpdater("flash", true);
+  files.answers = {Q(updater)};
+  update.Open();
+  update.ChooseUpdater();
+  SaveScreenshot(update, "update_dialog.png");
+  sim.ClearTrace();
+  QTest::mouseClick(UpdateButton(kIdUpdateStart), Qt::LeftButton);
+  Settle();
+
+  EXPECT_TRUE(uiSink.messages.empty());
+  EXPECT_EQ(launcher.launched, (std::vector<std::filesystem::path>{updater}));
+  EXPECT_TRUE(updaterPath.empty());
+  EXPECT_FALSE(update.isVisible());
+  EXPECT_EQ(SentCommands(), (std::vector<std::uint8_t>{device::kCmdEnterBoot}));
+  // The keyboard went to boot mode: the service now counts no keyboard.
+  EXPECT_TRUE(sim.keyboard.BootMode());
+  EXPECT_EQ(sim.keyboard.DeviceCount(), 0);
+}
+
+TEST_F(ProfileFilesTest, RefusedBootRequestKeepsThePathAndAFailedStartKeepsBootMode) {
+  const auto updater = WriteUpdater("flash", true);
+  files.answers = {Q(updater)};
+  update.Open();
+  update.ChooseUpdater();
+  sim.keyboard.SetPresent(false);
+  update.StartUpdate();
+  Settle();
+  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{std::string(profiles::kUpdateNoBootMode)}));
+  EXPECT_EQ(updaterPath, updater.string());
+  EXPECT_TRUE(launcher.launched.empty());
+  EXPECT_TRUE(update.isVisible());
+
+  // Closed with the close box: the path is kept; opened again the label is empty, but
+  // Update uses the kept path.
+  update.close();
+  EXPECT_FALSE(update.isVisible());
+  EXPECT_EQ(updaterPath, updater.string());
+  update.Open();
+  EXPECT_TRUE(update.pathLabel()->text().isEmpty());
+  EXPECT_TRUE(update.pathLabel()->toolTip().isEmpty());
+  sim.keyboard.SetPresent(true);
+  launcher.result = false;
+  update.StartUpdate();
+  Settle();
+  EXPECT_EQ(uiSink.messages.back(), profiles::kUpdateCannotRun);
+  EXPECT_EQ(launcher.launched.size(), 1u);
+  EXPECT_TRUE(updaterPath.empty());
+  EXPECT_TRUE(sim.keyboard.BootMode());
+  EXPECT_TRUE(update.isVisible());
+  // The keyboard in boot mode counts as gone: the main window closes the dialog.
+  update.CloseUpdateDialog();
+  EXPECT_FALSE(update.isVisible());
+  update.Open();
+
+  // Cancel update forgets any choice and closes.
+  updaterPath = "x";
+  QTest::mouseClick(UpdateButton(kIdUpdateCancel), Qt::LeftButton);
+  EXPECT_TRUE(updaterPath.empty());
+  EXPECT_FALSE(update.isVisible());
+}
+
+TEST_F(ProfileFilesTest, BackupFromTheUpdateDialogReportsItsOutcome) {
+  update.Open();
+  files.answers = {std::nullopt, Q(dir / "ok.vnp"), Q(dir / "no-folder" / "b.vnp")};
+  update.BackupFromDialog();
+  Settle();
+  EXPECT_TRUE(uiSink.messages.empty());
+  QTest::mouseClick(UpdateButton(kIdUpdateBackup), Qt::LeftButton);
+  Settle();
+  update.BackupFromDialog();
+  Settle();
+  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{std::string(profiles::kBackupSucceeded),
+                                                        std::string(profiles::kBackupFailed)}));
+  EXPECT_EQ(vantrel::test::ReadAll(dir / "ok.vnp").size(), 32832u);
+  EXPECT_TRUE(update.isVisible());
+}
+
+}  // namespace
+}  // namespace vantrel::ui::test
+
+namespace vantrel::ui::test {
+namespace {
+
+// The program's own chooser: the file-name field starts with the given text, and a full
+// path typed there and confirmed with Return is the choice.
+TEST(ProfileFileDialog, TypedFullPathAndReturnChoosesIt) {
+  App();
+  const auto dir = vantrel::test::ScratchFolder("ui-file-dialog");
+  vantrel::test::WriteAll(dir / "existing.vnp", {1});
+  for (const bool save : {true, false}) {
+    SCOPED_TRACE(save ? "save" : "open");
+    const QString target = QString::fromStdString((dir / (save ? "typed.vnp" : "existing.vnp")).string());
+    QString initialText;
+    bool typed = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || typed) return;
+      auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (!edit) return;
+      typed = true;
+      initialText = edit->text();
+      edit->setText(target);
+      QTest::keyClick(edit, Qt::Key_Return);
+    });
+    poll.start(10);
+    QtFileChooser chooser;
+    FileChoice choice;
+    choice.fileName = QStringLiteral("*.vnp");
+    choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+    choice.defaultSuffix = QStringLiteral("vnp");
+    const auto chosen = save ? chooser.ChooseSave(nullptr, choice) : chooser.ChooseOpen(nullptr, choice);
+    poll.stop();
+    EXPECT_EQ(initialText, "*.vnp");
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, QDir::toNativeSeparators(target));
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::ui::test
