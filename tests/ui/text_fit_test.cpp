@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QFontInfo>
+#include <QImage>
+#include <QPainter>
 #include <QFontMetricsF>
 #include <QStyleOptionComboBox>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -214,6 +219,67 @@ Room RoomFor(const FixedControl& control, const text::SkinRect& rect) {
   return {PixelFont(12), width};
 }
 
+// A picture of every measured text in its room, for review by eye:
+// build/screenshots/text_fit/LangXXXX.png. A text that does not fit is framed in red.
+class ReviewSheet {
+ public:
+  void Add(const std::string& control, const QFont& font, int room, const QString& text, bool fits) {
+    rows_.push_back({QString::fromStdString(control), font, room, text, fits});
+  }
+
+  void Save(const std::string& language) const {
+    constexpr int kRowHeight = 22, kKeyWidth = 200, kMargin = 8, kRowsPerColumn = 70;
+    const int count = static_cast<int>(rows_.size());
+    // Column c holds rows c * kRowsPerColumn on; each column is as wide as its widest row.
+    std::vector<int> left = {0}, widest;
+    for (int first = 0; first < count; first += kRowsPerColumn) {
+      int w = 0;
+      for (int i = first; i < std::min(count, first + kRowsPerColumn); ++i) {
+        const auto& row = rows_[static_cast<std::size_t>(i)];
+        w = std::max({w, row.room, TextWidth(row.font, row.text)});
+      }
+      widest.push_back(w);
+      left.push_back(left.back() + kKeyWidth + w + 3 * kMargin);
+    }
+    QImage image(left.back(), kRowsPerColumn * kRowHeight + 2 * kMargin, QImage::Format_RGB32);
+    image.fill(QColor(0x14, 0x17, 0x1D));
+    QPainter painter(&image);
+    for (int i = 0; i < count; ++i) {
+      const auto& row = rows_[static_cast<std::size_t>(i)];
+      const auto column = static_cast<std::size_t>(i / kRowsPerColumn);
+      const int x = left[column] + kMargin;
+      const int y = (i % kRowsPerColumn) * kRowHeight + kMargin;
+      painter.setFont(PixelFont(11));
+      painter.setPen(QColor(0x8A, 0x93, 0xA3));
+      painter.drawText(QRect(x, y, kKeyWidth, kRowHeight), Qt::AlignVCenter | Qt::AlignLeft, row.control);
+      const QRect room(x + kMargin + kKeyWidth, y + 2, row.room, kRowHeight - 4);
+      painter.fillRect(room, QColor(0x24, 0x29, 0x31));
+      painter.setFont(row.font);
+      painter.setPen(QColor(0xE7, 0xEA, 0xF0));
+      painter.drawText(QRect(room.x(), room.y(), widest[column], room.height()), Qt::AlignVCenter | Qt::AlignLeft,
+                       row.text);
+      if (!row.fits) {
+        painter.setPen(QColor(0xFF, 0x3B, 0x3B));
+        painter.drawRect(room.adjusted(0, 0, -1, -1));
+      }
+    }
+    painter.end();
+    const QDir dir(QStringLiteral(VANTREL_BIN_DIR "/../screenshots/text_fit"));
+    dir.mkpath(".");
+    image.save(dir.filePath(QString::fromStdString(language).replace(".ini", ".png")));
+  }
+
+ private:
+  struct Row {
+    QString control;
+    QFont font;
+    int room;
+    QString text;
+    bool fits;
+  };
+  std::vector<Row> rows_;
+};
+
 class TextFit : public ::testing::TestWithParam<int> {
  protected:
   static void SetUpTestSuite() { test::App(); }
@@ -234,6 +300,7 @@ class TextFit : public ::testing::TestWithParam<int> {
 
 TEST_P(TextFit, EveryTextShownInAFixedSizeControlFitsIt) {
   const auto language = texts.LanguageFilePath(GetParam()).filename().string();
+  ReviewSheet sheet;
   for (const auto& control : FixedControls()) {
     const auto ini = kBinDir / "Skins" / std::string(text::SkinFileName(control.file));
     const text::SkinRect rect = text::ReadSkinRect(ini, "BUTTONINFO", control.skinKey);
@@ -242,11 +309,14 @@ TEST_P(TextFit, EveryTextShownInAFixedSizeControlFitsIt) {
     for (const auto& ref : control.texts) {
       const std::string value = Lookup(ref);
       ASSERT_NE(value, text::kMissingText) << language << " " << ref.key;
-      const int width = TextWidth(room.font, QString::fromStdString(value));
+      const QString shown = QString::fromStdString(value);
+      const int width = TextWidth(room.font, shown);
+      sheet.Add(control.skinKey, room.font, room.width, shown, width <= room.width);
       EXPECT_LE(width, room.width) << language << ": \"" << value << "\" (" << ref.key << ") is " << width
                                    << " px wide; " << control.skinKey << " has room for " << room.width << " px";
     }
   }
+  sheet.Save(language);
 }
 
 // The unknown-key name is a format; its widest result must fit the step list too.
@@ -267,6 +337,8 @@ TEST(TextFitMeasure, CountsWideCharactersAsOneEmAndLatinByTheFont) {
   EXPECT_GT(TextWidth(font, "Mmmm"), TextWidth(font, "iiii"));
   EXPECT_EQ(TextWidth(font, QString::fromUtf8("G \u952E")), TextWidth(font, "G ") + 12);
   EXPECT_EQ(ButtonFont().pixelSize(), 12);
+  // Measuring with a substitute font would prove nothing about the skin's captions.
+  EXPECT_EQ(QFontInfo(font).family(), "DejaVu Sans");
 }
 
 }  // namespace
