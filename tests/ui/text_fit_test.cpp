@@ -7,9 +7,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
-#include <QFontMetricsF>
 #include <QStyleOptionComboBox>
 #include <algorithm>
 #include <cmath>
