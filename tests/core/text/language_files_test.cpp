@@ -1,10 +1,13 @@
 // The shipped language files: every file carries every key of the English file and every
 // key the program looks up, with a non-empty text; texts used as formats carry exactly
-// their one conversion, and no other text carries any.
+// their one conversion, and no other text carries any. The setting name among the texts is
+// the same everywhere, and each language keeps its typography and its terms.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -206,6 +209,126 @@ TEST(LanguageFileTexts, AreDistinctPerLanguageWhereTheyShouldBe) {
   std::set<std::string> prompts;
   for (int index = 0; index < 4; ++index) prompts.insert(texts.LookupText("MAIN_NO_DEVICE_PROMPT", index));
   EXPECT_EQ(prompts.size(), 4u);
+}
+
+// "MACRO_ACTION_RECORD_DELAY" names the stored record-delays setting. A translated name
+// would lose the setting on every change of language, and a name with a separator or a
+// non-ASCII character would not be one plain settings key.
+TEST(LanguageFileTexts, TheRecordDelaySettingNameIsOnePlainAsciiWordInEveryLanguage) {
+  MemorySettingsStore settings;
+  const FixedSystemLanguage system(0x0409);
+  const LanguageTexts texts(kBinDir, settings, system);
+  const std::string name = texts.LookupText("MACRO_ACTION_RECORD_DELAY", 0);
+  ASSERT_FALSE(name.empty());
+  for (const char c : name) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << name;
+  for (int index = 1; index < 5; ++index) EXPECT_EQ(texts.LookupText("MACRO_ACTION_RECORD_DELAY", index), name);
+}
+
+// The record button switches between these captions; its idle caption is one text.
+TEST_P(LanguageFiles, TheRecordButtonHasOneIdleCaption) {
+  EXPECT_EQ(texts.LookupText("MACRO_ACTION_RECORD", GetParam()), texts.LookupText("A_RECORD", GetParam()));
+  EXPECT_NE(texts.LookupText("MACRO_ACTION_STOP_RECORD", GetParam()), texts.LookupText("A_RECORD", GetParam()));
+}
+
+// Each value of a file, with its section and key, for the typography checks.
+struct Value {
+  std::string where;
+  std::u32string text;
+};
+
+std::u32string Utf32(const std::string& utf8) {
+  std::u32string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    char32_t c = n == 1 ? b : b & (0x3F >> (n - 1));
+    for (int k = 1; k < n && i + k < utf8.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    out.push_back(c);
+    i += n;
+  }
+  return out;
+}
+
+std::vector<Value> ValuesOf(int index) {
+  MemorySettingsStore settings;
+  const FixedSystemLanguage system(0x0409);
+  const LanguageTexts texts(kBinDir, settings, system);
+  std::vector<Value> values;
+  for (const auto& [section, keys] : ReadSections(texts.LanguageFilePath(index)))
+    for (const auto& [key, value] : keys) values.push_back({"[" + section + "] " + key + " = " + value, Utf32(value)});
+  return values;
+}
+
+// A lookup keeps at most 259 characters; a longer message would be cut off mid-sentence.
+TEST_P(LanguageFiles, NoTextIsLongerThanALookupKeeps) {
+  for (const auto& [where, text] : ValuesOf(GetParam())) EXPECT_LE(text.size(), kMaxTextChars) << where;
+}
+
+constexpr int kFrench = 3;
+
+TEST(LanguageFileTexts, FrenchUsesNoBreakSpacesBeforeHighPunctuationAndInsideGuillemets) {
+  for (const auto& [where, text] : ValuesOf(kFrench)) {
+    EXPECT_EQ(text.find(U"..."), std::u32string::npos) << where;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char32_t c = text[i];
+      const char32_t before = i > 0 ? text[i - 1] : 0;
+      const char32_t after = i + 1 < text.size() ? text[i + 1] : 0;
+      if (c == U':' || c == U'\u00BB') {
+        EXPECT_EQ(before, U'\u00A0') << where;
+      }
+      if (c == U'\u00AB') {
+        EXPECT_EQ(after, U'\u00A0') << where;
+      }
+      // "?" and "!" take a narrow no-break space; none of the texts has them glued to a word.
+      if (c == U'?' || c == U'!') {
+        EXPECT_EQ(before, U'\u202F') << where;
+      }
+    }
+  }
+}
+
+bool IsIdeograph(char32_t c) { return (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF); }
+
+// Chinese text takes full-width brackets. The key-button prompts are the exception: the
+// program closes them with an ASCII ")" after the name it appends.
+TEST(LanguageFileTexts, ChineseTextsUseFullWidthBrackets) {
+  for (const int index : {1, 2, 4}) {
+    for (const auto& [where, text] : ValuesOf(index)) {
+      if (where.find("] KEY_PROMPT_") != std::string::npos) continue;
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != U'(' && text[i] != U')') continue;
+        const bool nextToIdeograph = (i > 0 && IsIdeograph(text[i - 1])) ||
+                                     (i + 1 < text.size() && IsIdeograph(text[i + 1]));
+        EXPECT_FALSE(nextToIdeograph) << where;
+      }
+    }
+  }
+}
+
+// Terms that were once mixed in and must not come back: another region's word, a second
+// spelling, the keyboard maker's position codes instead of key names.
+TEST(LanguageFileTexts, EachLanguageKeepsItsOwnTerms) {
+  const std::vector<std::pair<int, std::vector<std::string>>> avoided = {
+      {0, {"Colour", "colour", "Minimise", "WWW", "Zoom-", "Zoom+"}},
+      {1, {"\u8BBE\u5B9A", "\u56DE\u8F66", "\u529F\u80FD\u952E"}},           // settings (TW), Enter, F-keys
+      {2, {"\u529F\u80FD\u9375", "\u6578\u5B57\u9375 "}},                      // F-keys, number row
+      {3, {"Taux de rapport", "Lumi\u00E8re d'\u00E9toiles"}},
+      {4, {"\u56FA\u4EF6", "\u9000\u51FA", "\u529F\u80FD\u9375", "\u6578\u5B57\u9375 "}},  // mainland terms
+  };
+  const std::vector<std::string> everywhere = {"ROMA", "CHG", "K107", "K14", "K56", "KL", "KR"};
+  for (const auto& [index, terms] : avoided) {
+    MemorySettingsStore settings;
+    const FixedSystemLanguage system(0x0409);
+    const LanguageTexts texts(kBinDir, settings, system);
+    const Sections file = ReadSections(texts.LanguageFilePath(index));
+    ASSERT_FALSE(file.empty());
+    for (const auto& [section, keys] : file) {
+      for (const auto& [key, value] : keys) {
+        for (const auto& term : terms) EXPECT_EQ(value.find(term), std::string::npos) << key << " = " << value;
+        for (const auto& term : everywhere) EXPECT_NE(value.rfind(term, 0), 0u) << key << " = " << value;
+      }
+    }
+  }
 }
 
 }  // namespace
