@@ -11,6 +11,10 @@ scripts/install-deps.sh --packaging
 desktop-file-validate packaging/org.vantrel.Vantrel.desktop
 appstreamcli validate --no-net packaging/org.vantrel.Vantrel.metainfo.xml
 
+# Nothing to do when the tree is up to date; brings generated files (manual pages,
+# completion, changelog) up to date when their sources changed since.
+cmake --build "$build" -j2 >/dev/null
+
 out="$build/package"
 rm -rf "$out"
 mkdir -p "$out"

@@ -6,14 +6,15 @@ set(CPACK_PACKAGE_VENDOR "Vantrel")
 set(CPACK_PACKAGE_CONTACT "Vantrel developers <maintainers@vantrel.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configuration tool for the Vantrel gaming keyboard")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Vantrel configures one USB gaming keyboard (vendor 0x0C45, product 0x7666): key and\n"
-    "G-key assignments of its three on-board profiles, macros stored on the keyboard,\n"
-    "lighting effects and per-key colours, the active profile and the USB report rate,\n"
-    "and backup and restore of the whole configuration as profile files.\n"
+    "Vantrel configures one USB gaming keyboard (vendor 0x0C45, product\n"
+    "0x7666): key and G-key assignments of its three on-board profiles,\n"
+    "macros stored on the keyboard, lighting effects and per-key colours,\n"
+    "the active profile and the USB report rate, and backup and restore of\n"
+    "the whole configuration as profile files.\n"
     "\n"
-    "It is a tray program with skinned windows, plus vantrelctl, which does the same\n"
-    "work from a shell. The package installs a udev rule that gives the logged-in user\n"
-    "access to the keyboard.")
+    "It is a tray program with skinned windows, plus vantrelctl, which does\n"
+    "the same work from a shell. The package installs a udev rule that gives\n"
+    "the logged-in user access to the keyboard.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES TRUE)
