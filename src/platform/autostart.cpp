@@ -23,16 +23,19 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(first, last - first + 1));
 }
 
-// Reads the boolean keys of the [Desktop Entry] group that switch an autostart entry off.
+// Whether the file is a desktop entry (it has the [Desktop Entry] group) that none of the
+// keys that switch an autostart entry off switches off.
 bool EntrySwitchedOn(std::istream& in) {
   std::string line;
   bool inEntryGroup = false;
+  bool sawEntryGroup = false;
   bool on = true;
   while (std::getline(in, line)) {
     const std::string t = Trim(line);
     if (t.empty() || t.front() == '#') continue;
     if (t.front() == '[') {
       inEntryGroup = t == "[Desktop Entry]";
+      sawEntryGroup = sawEntryGroup || inEntryGroup;
       continue;
     }
     if (!inEntryGroup) continue;
@@ -43,7 +46,7 @@ bool EntrySwitchedOn(std::istream& in) {
     if (key == "Hidden" && value == "true") on = false;
     if (key == "X-GNOME-Autostart-enabled" && value == "false") on = false;
   }
-  return on;
+  return sawEntryGroup && on;
 }
 
 }  // namespace

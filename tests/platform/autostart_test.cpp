@@ -93,6 +93,9 @@ TEST(Autostart, AnEntrySwitchedOffInsideReadsAsOffAndTurningOnReplacesIt) {
     std::ofstream(autostart.entryPath()) << "[Desktop Entry]\nType=Application\nExec=vantrel /Start\n" << body;
     EXPECT_FALSE(autostart.enabled()) << body;
   }
+  // An empty or foreign file is no entry the session would start.
+  std::ofstream(autostart.entryPath()) << "";
+  EXPECT_FALSE(autostart.enabled());
   // The same keys in another group do not count.
   std::ofstream(autostart.entryPath()) << "[Desktop Entry]\nExec=vantrel /Start\n[Desktop Action x]\nHidden=true\n";
   EXPECT_TRUE(autostart.enabled());
