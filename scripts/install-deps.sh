@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package Vantrel needs to build, test and run. Does nothing
-# when all of them are present.
+# when all of them are present. With --packaging, also the tools that build and check
+# the Debian package (desktop-file-validate, appstreamcli, lintian).
 set -euo pipefail
 
 packages=(
@@ -8,8 +9,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   libhidapi-dev libudev-dev libsimpleini-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-wqy-microhei
+  xvfb xauth fonts-dejavu-core fonts-wqy-microhei bash-completion
 )
+if [ "${1:-}" = "--packaging" ]; then
+  packages+=(dpkg-dev file desktop-file-utils appstream lintian)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -21,7 +21,11 @@ std::filesystem::path ExecutableFilePath(const char* argv0) {
   if (!ec && !self.empty()) return self;
 #endif
   if (argv0 == nullptr || *argv0 == '\0') return {};
-  auto path = std::filesystem::absolute(argv0, ec);
+  // Started through a link (an installed bin/ entry): the program's files lie beside the
+  // file the link leads to, not beside the link.
+  auto path = std::filesystem::weakly_canonical(argv0, ec);
+  if (!ec) return path;
+  path = std::filesystem::absolute(argv0, ec);
   return ec ? std::filesystem::path(argv0) : path;
 }
 

@@ -7,8 +7,8 @@
 
 namespace vantrel::platform {
 
-// The executable's full path (Linux: /proc/self/exe); argv0 made absolute when the
-// system cannot tell.
+// The executable's full path with links resolved (Linux: /proc/self/exe); argv0 made
+// absolute and resolved when the system cannot tell.
 std::filesystem::path ExecutableFilePath(const char* argv0 = nullptr);
 
 // The program's paths: beside ExecutableFilePath(argv0), per-user files under

@@ -1,10 +1,12 @@
 // Renders the skin: for each dialog its background, mask and state pictures and its INI
 // file, all from the layout description; then the lighting panel bitmaps and the icons.
 // Usage: skingen OUTPUT_FOLDER [PREVIEW_FOLDER]
+//        skingen --icon SIZE FILE   (only the program icon, SIZE pixels square, as PNG)
 // With a preview folder, each dialog's background and state pictures are also written
 // there as PNG files, for looking at the skin.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QTextStream>
@@ -60,8 +62,18 @@ bool WriteIni(const skingen::DialogLayout& d, const QDir& dir) {
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: skingen OUTPUT_FOLDER\n");
+    std::fprintf(stderr, "usage: skingen OUTPUT_FOLDER [PREVIEW_FOLDER] | skingen --icon SIZE FILE\n");
     return 2;
+  }
+  if (QString::fromLocal8Bit(argv[1]) == "--icon") {
+    // The program icon at one size, for the desktop's icon theme.
+    const int size = argc == 4 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
+    if (size < 16 || size > 1024) {
+      std::fprintf(stderr, "usage: skingen --icon SIZE FILE (SIZE 16..1024)\n");
+      return 2;
+    }
+    const QFileInfo file(QString::fromLocal8Bit(argv[3]));
+    return Save(skingen::RenderIcon(0, size), file.dir(), file.fileName()) ? 0 : 1;
   }
   if (!QImageWriter::supportedImageFormats().contains("jpeg")) {
     std::fprintf(stderr, "skingen: no JPEG writer in this Qt\n");

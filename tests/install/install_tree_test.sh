@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs the built tree into an empty folder and runs both programs from there, started
+# through their bin/ links from an unrelated working folder: they must find their
+# language files, skins and help in the program folder.
+# Usage: install_tree_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+prefix="$tmp/prefix"
+cmake --install "$build" --prefix "$prefix" >"$tmp/install.log"
+
+fail=0
+check() { if ! "$@"; then echo "FAILED: $*"; fail=1; fi; }
+
+for program in vantrelctl vantrel; do
+  check test -L "$prefix/bin/$program"
+  check test "$(readlink "$prefix/bin/$program")" = "../lib/vantrel/$program"
+  check test -x "$prefix/lib/vantrel/$program"
+done
+for f in Lang0409.ini Lang0804.ini Lang0404.ini Lang040C.ini Lang0C04.ini Help/index.html \
+         Skins/Main.ini Skins/UserDengColor_3.userd; do
+  check test -f "$prefix/lib/vantrel/$f"
+done
+check test -f "$prefix/lib/udev/rules.d/70-vantrel.rules"
+check test -f "$prefix/share/applications/org.vantrel.Vantrel.desktop"
+check test -f "$prefix/share/bash-completion/completions/vantrelctl"
+check test -f "$prefix/share/man/man1/vantrelctl.1.gz"
+# Nothing but the two programs and their data: no test or benchmark program.
+check test "$(find "$prefix/lib/vantrel" -maxdepth 1 -type f -perm -u+x | wc -l)" = 2
+
+mkdir "$tmp/elsewhere"
+cd "$tmp/elsewhere"
+export HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/home/.config" QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME"
+status=$("$prefix/bin/vantrelctl" --simulate="$tmp/state.json" status) || { echo "FAILED: vantrelctl status"; fail=1; }
+grep -q . <<<"$status" || { echo "FAILED: vantrelctl status printed nothing"; fail=1; }
+# Without a keyboard the French text of the language file beside the program is printed.
+"$prefix/bin/vantrelctl" --simulate="$tmp/state.json" sim unplug >/dev/null
+absent=$("$prefix/bin/vantrelctl" --simulate="$tmp/state.json" --language 1036 profile 2>&1) && code=0 || code=$?
+check test "$code" = 3
+grep -q "Aucun clavier" <<<"$absent" || { echo "FAILED: no French text: $absent"; fail=1; }
+"$prefix/bin/vantrel" --help >"$tmp/help.txt" || { echo "FAILED: vantrel --help"; fail=1; }
+grep -q -- '--help' "$tmp/help.txt" || { echo "FAILED: vantrel --help printed no usage"; fail=1; }
+exit $fail
