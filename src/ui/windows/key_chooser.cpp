@@ -1,6 +1,7 @@
 #include "ui/windows/key_chooser.h"
 
 #include <QGridLayout>
+#include <QLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -34,16 +35,24 @@ KeyChooser::KeyChooser(const text::TextSource& texts, QWidget* parent)
   setStyleSheet(
       "#KeyChooser { background: #14171D; border: 1px solid #2E3540; }"
       "QPushButton { background: #1E232B; color: #E7EAF0; border: 1px solid #2E3540; border-radius: 4px;"
-      " padding: 3px 6px; font-family: 'DejaVu Sans'; font-size: 11px; min-width: 44px; }"
+      " padding: 3px 4px; font-family: 'DejaVu Sans'; font-size: 10px; min-width: 40px; }"
       "QPushButton:hover { border-color: #2EC5FF; }"
       "QPushButton:pressed { background: #168FD0; }");
   auto* grid = new QGridLayout(this);
   grid->setSpacing(4);
   grid->setContentsMargins(8, 8, 8, 8);
-  constexpr int kColumns = 12;
+  constexpr int kColumns = 10;
   int i = 0;
   for (std::uint16_t code : codes_) {
-    auto* b = new QPushButton(QString::fromStdString(keys::KeyDisplayName(code, texts)), this);
+    // Keys without a text of their own show their plain label rather than a number.
+    const auto& entry = keys::KeyEntryOfCode(code);
+    const QString name = entry.languageKey.empty()
+                             ? QString::fromUtf8(entry.label.data(), static_cast<qsizetype>(entry.label.size()))
+                             : QString::fromStdString(keys::KeyDisplayName(code, texts));
+    auto* b = new QPushButton(name, this);
+    b->setToolTip(name);
+    b->ensurePolished();  // the style sheet's font, for the width below
+    b->setMinimumWidth(b->fontMetrics().horizontalAdvance(name) + 16);
     b->setFocusPolicy(Qt::NoFocus);
     connect(b, &QPushButton::clicked, this, [this, code] {
       hide();
@@ -62,6 +71,10 @@ QPushButton* KeyChooser::buttonFor(std::uint16_t code) const {
 }
 
 void KeyChooser::ShowNear(const QRect& anchor) {
+  // The style sheet's font decides the buttons' sizes: apply it before measuring.
+  ensurePolished();
+  for (QPushButton* b : buttons_) b->ensurePolished();
+  layout()->invalidate();
   adjustSize();
   QPoint at(anchor.left(), anchor.bottom() + 4);
   if (QScreen* screen = QGuiApplication::screenAt(anchor.center())) {

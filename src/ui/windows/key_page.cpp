@@ -44,15 +44,6 @@ bool IsGKeyButton(int id, int& position) {
   return false;
 }
 
-const char* SetOfKind(int kind) {
-  switch (kind) {
-    case keys::kKindMacro: return "macro";
-    case keys::kKindMedia: return "media";
-    case keys::kKindFunction: return "function";
-    default: return "key";
-  }
-}
-
 bool IsSingleKeyTab(int kind) {
   return kind != keys::kKindMacro && kind != keys::kKindMedia && kind != keys::kKindFunction;
 }
@@ -120,13 +111,6 @@ void Vantrel_DlgComposite::BuildControls() {
     return l;
   };
 
-  // The tab's decoration, drawn from the current tab's picture set (under every control).
-  mask_ = new CPngButton(this, kIdMask);
-  PlaceControl(*mask_, ini, "BUTTONINFO", "CONTROL_MASK");
-  mask_->setAttribute(Qt::WA_TransparentForMouseEvents);
-  mask_->setFocusPolicy(Qt::NoFocus);
-  mask_->setObjectName("CONTROL_MASK");
-
   title_ = label("KEY_SETTING");
   QFont titleFont("DejaVu Sans");
   titleFont.setPixelSize(15);
@@ -167,12 +151,12 @@ void Vantrel_DlgComposite::BuildControls() {
     auto* b = new CPngButton(this, kIdApply);
     const text::SkinRect osk = ReadSkinRect(ini, "BUTTONINFO", "CONTROL_OSK");
     const text::SkinRect ok = ReadSkinRect(ini, "BUTTONINFO", "CONTROL_OK");
-    const int left = osk.x + osk.width + 8;
-    const int width = std::max(40, ok.x - 8 - left);
-    b->setGeometry(left, ok.y, width, ok.height);
+    // Centred in the gap, as wide as OK, and drawn with OK's face.
+    const int left = (osk.x + osk.width + ok.x - ok.width) / 2;
+    b->setGeometry(left, ok.y, ok.width, ok.height);
     b->SetStatePictures(pic("key_normal.jpg"), pic("key_over.jpg"), pic("key_down.jpg"), pic("macro_disable.jpg"),
                         pic("key_down.jpg"));
-    b->SetFaceOrigin(left, ok.y);
+    b->SetFaceOrigin(ok.x, ok.y);
     b->SetTextAttributes(9, "DejaVu Sans", kCaptionColours);
     b->SetRotation(0, false);
     b->setObjectName("CONTROL_APPLY");
@@ -356,13 +340,6 @@ void Vantrel_DlgComposite::ShowTab(int kind, bool initial) {
   button(kIdTabMacro)->SetSelected(kind == keys::kKindMacro);
   button(kIdTabMedia)->SetSelected(kind == keys::kKindMedia);
   button(kIdTabFunction)->SetSelected(kind == keys::kKindFunction);
-  const QString set = SetOfKind(kind);
-  const QPixmap face = RequiredSkinPicture(skinFolder(), set + "_normal.jpg");
-  mask_->SetStatePictures(face, face, face, face, face);
-  const text::SkinRect r = ReadSkinRect(iniPath(), "BUTTONINFO", "CONTROL_MASK");
-  mask_->SetFaceOrigin(r.x, r.y);
-  mask_->lower();
-  mask_->update();
   UpdateCapture();
 }
 

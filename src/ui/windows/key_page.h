@@ -58,7 +58,6 @@ inline constexpr int kIdTabMacro = 1029;
 inline constexpr int kIdTabMedia = 1030;
 inline constexpr int kIdTabFunction = 1031;
 inline constexpr int kIdClear = 1032;
-inline constexpr int kIdMask = 1033;
 inline constexpr int kIdOsk = 1132;
 inline constexpr int kIdKb = 1185;
 inline constexpr int kIdMou = 1186;
@@ -169,7 +168,6 @@ class Vantrel_DlgComposite : public CBaseDialog {
   QComboBox* mouseList_ = nullptr;
   QListWidget* mediaList_ = nullptr;
   QListWidget* functionList_ = nullptr;
-  CPngButton* mask_ = nullptr;
   bool grabbing_ = false;
 };
 

@@ -108,7 +108,7 @@ TEST_F(KeyPageTest, MouseRollDownStores0x162AndMouseKeepsKeysFromCapturing) {
 TEST_F(KeyPageTest, GKeysByLayerAndTheMacroOnlyPage) {
   host_.layer = 1;
   ASSERT_TRUE(page_->Begin(1141));  // G7
-  EXPECT_EQ(page_->keyIndex(), keys::KeyIndexOfCode(0x100 + 15));
+  EXPECT_EQ(page_->keyIndex(), 0x100 + 15);  // G7 of the second layer
   EXPECT_FALSE(page_->macroOnly());
   Click(kIdTabMedia);
   page_->mediaList()->setCurrentRow(2);
@@ -126,7 +126,8 @@ TEST_F(KeyPageTest, GKeysByLayerAndTheMacroOnlyPage) {
       EXPECT_FALSE(page_->button(disabled)->isEnabled());
     EXPECT_TRUE(page_->macroEditor().nameBox()->isVisible());
     const QRect area = page_->screen()->availableGeometry();
-    EXPECT_EQ(page_->geometry().center(), area.center()) << "centred on the screen";
+    const QPoint offCentre = page_->geometry().center() - area.center();
+    EXPECT_LE(offCentre.manhattanLength(), 2) << "centred on the screen";
     // Without a macro the kind falls back to the factory function.
     Click(kIdOk);
     EXPECT_EQ(Record(0, 264).kind, keys::kKindFactory);

@@ -56,8 +56,7 @@ class FakeKeyPageHost final : public KeyPageHost {
 class KeyPageTest : public ::testing::Test {
  protected:
   KeyPageTest()
-      : settings_(), system_(0x409), texts_(VANTREL_BIN_DIR, settings_, system_) {
-    App();
+      : system_(0x409), texts_(VANTREL_BIN_DIR, settings_, system_) {
     settings_.WriteDword("dwLanguageId", 0x409);
     ClearSkinPictureCache();
     mainWindow_.resize(800, 500);
@@ -115,6 +114,7 @@ class KeyPageTest : public ::testing::Test {
     return image;
   }
 
+  QApplication& app_ = App();  // before any widget
   vantrel::test::SimHarness sim_;
   keys::EditingStore editing_;
   keys::AppliedStore applied_;
