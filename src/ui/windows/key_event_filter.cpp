@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWidget>
 
 #include "core/keys/key_codes.h"
 #include "platform/native_key_codes.h"
@@ -57,7 +58,7 @@ bool KeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
       if (mouse->button() == Qt::LeftButton) code = keys::kCodeMouseLeft;
       else if (mouse->button() == Qt::RightButton) code = keys::kCodeMouseRight;
       else if (mouse->button() == Qt::MiddleButton) code = keys::kCodeMouseMiddle;
-      if (code != 0) mouseHandler_(code, event->type() == QEvent::MouseButtonRelease, pos);
+      if (code != 0) mouseHandler_(code, event->type() == QEvent::MouseButtonRelease, pos, static_cast<QWidget*>(watched));
       return false;
     }
     default: return false;

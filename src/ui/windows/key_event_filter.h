@@ -10,6 +10,7 @@
 #include <functional>
 
 class QEvent;
+class QWidget;
 
 namespace vantrel::ui {
 
@@ -19,8 +20,9 @@ class KeyEventFilter final : public QObject {
   // Returns true to swallow the event (nobody else sees it).
   using KeyHandler = std::function<bool(std::uint16_t code, bool release, bool autoRepeat)>;
   // Button presses and releases of the left, right and middle button (0x171-0x173). The
-  // event is always delivered on.
-  using MouseHandler = std::function<void(std::uint16_t code, bool release, const QPoint& globalPos)>;
+  // event is always delivered on. target: the widget the event is delivered to.
+  using MouseHandler =
+      std::function<void(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target)>;
 
   explicit KeyEventFilter(QObject* parent = nullptr) : QObject(parent) {}
   ~KeyEventFilter() override { Remove(); }

@@ -188,6 +188,8 @@ void Vantrel_DlgComposite::BuildControls() {
 
   chooser_ = new KeyChooser(texts_, this);
   connect(chooser_, &KeyChooser::keyChosen, this, &Vantrel_DlgComposite::ChooseKey);
+  // The chooser and its button stand for a keyboard: their clicks are not mouse steps.
+  editor_->SetMouseIgnored([this](QWidget* w) { return w == button(kIdOsk) || (w && w->window() == chooser_); });
 
   connect(button(kIdTabSingle), &QAbstractButton::clicked, this, [this] { SwitchTab(keys::kKindKey); });
   connect(button(kIdTabMacro), &QAbstractButton::clicked, this, [this] { SwitchTab(keys::kKindMacro); });
@@ -415,6 +417,9 @@ bool Vantrel_DlgComposite::OnCaptureKey(std::uint16_t code, bool release, bool a
 }
 
 void Vantrel_DlgComposite::Capture(std::uint16_t code) {
+  // The Windows and App keys are captured even while MOU is chosen; KB is chosen with
+  // them, so that what the page shows is what Apply stores.
+  if (!keyboardChosen_) ShowKeyboardChoice(true);
   keyField_->setText(Q(keys::KeyDisplayName(code, texts_)));
   captured_ = code;
   kind_ = keys::kKindKey;

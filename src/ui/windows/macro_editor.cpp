@@ -61,8 +61,8 @@ MacroEditor::MacroEditor(QWidget* page, const QString& iniPath, const QString& s
   filter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat) {
     return OnRecordKey(code, release, repeat);
   });
-  filter_->SetMouseHandler([this](std::uint16_t code, bool release, const QPoint& pos) {
-    OnRecordMouse(code, release, pos);
+  filter_->SetMouseHandler([this](std::uint16_t code, bool release, const QPoint& pos, QWidget* target) {
+    OnRecordMouse(code, release, pos, target);
   });
   UpdateButtons();
 }
@@ -537,7 +537,8 @@ bool MacroEditor::OnRecordKey(std::uint16_t code, bool release, bool autoRepeat)
   return result == keys::HookResult::kSwallow;
 }
 
-void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos) {
+void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target) {
+  if (mouseIgnored_ && mouseIgnored_(target)) return;
   auto* record = button(kIdRecord);
   const QRect recordRect(record->mapToGlobal(QPoint(0, 0)), record->size());
   SyncSelectionFromView();

@@ -90,6 +90,9 @@ class MacroEditor : public QObject {
   void StopRecordingIfActive();
   // A key chosen on the on-screen key chooser while recording: a press and a release.
   void RecordChosenKey(std::uint16_t code);
+  // Clicks on widgets for which this answers true are not recorded (the key chooser, which
+  // stands for a keyboard of its own).
+  void SetMouseIgnored(std::function<bool(QWidget*)> ignored) { mouseIgnored_ = std::move(ignored); }
   // Milliseconds for the recorded delays; the steady clock by default.
   void SetClock(std::function<std::uint32_t()> clock) { clock_ = std::move(clock); }
 
@@ -140,7 +143,7 @@ class MacroEditor : public QObject {
 
   // Recording input from the event filter.
   bool OnRecordKey(std::uint16_t code, bool release, bool autoRepeat);
-  void OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos);
+  void OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target);
   void AfterRecordedStep(std::size_t before);
 
   const text::TextSource& texts_;
@@ -153,6 +156,7 @@ class MacroEditor : public QObject {
   keys::RecordList rows_;  // the selected macro's steps as shown
   keys::RecorderState recorder_;
   std::function<std::uint32_t()> clock_;
+  std::function<bool(QWidget*)> mouseIgnored_;
   KeyEventFilter* filter_;
   bool loading_ = false;
 

@@ -97,12 +97,18 @@ TEST_F(KeyPageTest, MouseRollDownStores0x162AndMouseKeepsKeysFromCapturing) {
   Tap(0x01E);  // swallowed, not captured
   EXPECT_EQ(page_->capturedKey(), 0);
   Click(kIdOk);
+  EXPECT_FALSE(page_->isVisible());
   EXPECT_EQ(Record(0, 0x030), (KeyAssignment{keys::kKindKey, 0, keys::kCodeWheelDown}));
 
   // Reopened, the mouse function is shown again.
   ASSERT_TRUE(page_->Begin(kButtonB));
   EXPECT_FALSE(page_->keyboardChosen());
   EXPECT_EQ(page_->mouseFunctions()->currentIndex(), 4);
+  // The Windows keys are captured even now; the page then stores what it shows.
+  Key(keys::kCodeRightWin, false);
+  EXPECT_TRUE(page_->keyboardChosen());
+  Click(kIdOk);
+  EXPECT_EQ(Record(0, 0x030), (KeyAssignment{keys::kKindKey, 0, keys::kCodeRightWin}));
 }
 
 TEST_F(KeyPageTest, GKeysByLayerAndTheMacroOnlyPage) {

@@ -1,6 +1,7 @@
 // Recording and the macro editor on the key page's macro tab.
 #include <QComboBox>
 #include <QListWidget>
+#include <QPushButton>
 
 #include "core/text/safe_format.h"
 #include "core/text/utf16.h"
@@ -282,7 +283,9 @@ TEST_F(MacroTabTest, NamingRenameCancelAndDelete) {
 TEST_F(MacroTabTest, KeyChooserKeysAreRecordedAsAPressAndARelease) {
   OpenWithNewMacro();
   StartRecording();
-  page_->ChooseKey(keys::kCodeLeftWin);
+  Click(kIdOsk);
+  ASSERT_TRUE(page_->keyChooser()->isVisible());
+  QTest::mouseClick(page_->keyChooser()->buttonFor(keys::kCodeLeftWin), Qt::LeftButton);
   EXPECT_EQ(Editor().actions(), (std::vector<MacroAction>{{50, keys::kCodeLeftWin, keys::kPress},
                                                           {0, keys::kCodeLeftWin, keys::kRelease}}));
 }
