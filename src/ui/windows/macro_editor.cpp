@@ -441,7 +441,8 @@ bool MacroEditor::OnEditStart(int row, int column) {
     edit->setValidator(new QIntValidator(0, 999999, edit));
     edit->setText(QString::number(a.delay));
     edit->selectAll();
-    connect(edit, &QLineEdit::returnPressed, this, [this] { CommitCellEdit(); });
+    // Enter or leaving the field ends the edit.
+    connect(edit, &QLineEdit::editingFinished, this, [this] { CommitCellEdit(); });
     editor = edit;
   }
   editor->setGeometry(cell);
