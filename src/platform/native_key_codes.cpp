@@ -72,9 +72,9 @@ constexpr EvdevKey kExtraKeys[] = {
     {226, 0x16D},   // KEY_MEDIA (media select, E0 6D)
 };
 
-constexpr std::uint32_t kX11KeycodeOffset = 8;
+[[maybe_unused]] constexpr std::uint32_t kX11KeycodeOffset = 8;
 
-std::uint16_t Convert(std::uint16_t code) {
+[[maybe_unused]] std::uint16_t Convert(std::uint16_t code) {
   if (code == 0) return 0;
   // The same conversions as for a key message: scan code and extended flag given, so the
   // virtual-key table is never consulted.
@@ -90,15 +90,18 @@ std::uint16_t KeyCodeOfEvdev(std::uint32_t evdev) {
   return 0;
 }
 
-std::uint16_t KeyCodeOfNativeScanCode(std::uint32_t nativeScanCode) {
+std::uint16_t KeyCodeOfNativeScanCode(std::uint32_t nativeScanCode, std::uint32_t nativeVirtualKey) {
 #if defined(Q_OS_WIN)
   // Bits 16-24 of the key message: scan code | 0x100 x extended.
-  return Convert(static_cast<std::uint16_t>(nativeScanCode & 0x1FF));
+  const auto vk = static_cast<std::uint8_t>(nativeVirtualKey > 0xFF ? 0xFF : nativeVirtualKey);
+  return keys::KeyCodeOfKeyMessage(vk, static_cast<std::uint8_t>(nativeScanCode & 0xFF), (nativeScanCode & 0x100) != 0);
 #elif defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+  (void)nativeVirtualKey;  // the keysym: layout-dependent, never used
   if (nativeScanCode <= kX11KeycodeOffset) return 0;
   return Convert(KeyCodeOfEvdev(nativeScanCode - kX11KeycodeOffset));
 #else
   (void)nativeScanCode;
+  (void)nativeVirtualKey;
   return 0;
 #endif
 }

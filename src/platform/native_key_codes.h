@@ -15,8 +15,10 @@ std::uint16_t KeyCodeOfEvdev(std::uint32_t evdev);
 // QKeyEvent::nativeScanCode() as this platform delivers it -> key code, after the
 // conversions every capture applies (0x054 -> 0x137, 0x136 -> 0x036, 0x146 -> 0x045).
 // X11 and Wayland deliver the evdev code + 8; Windows the scan code with the extended-key
-// flag as 0x100. 0 for an event without a known key (synthetic events, other platforms).
-std::uint16_t KeyCodeOfNativeScanCode(std::uint32_t nativeScanCode);
+// flag as 0x100, and a key without a scan code is looked up by its virtual key
+// (QKeyEvent::nativeVirtualKey()). 0 for an event without a known key (synthetic events,
+// other platforms).
+std::uint16_t KeyCodeOfNativeScanCode(std::uint32_t nativeScanCode, std::uint32_t nativeVirtualKey = 0xFF);
 
 // The native scan code this platform delivers for a key code (the inverse of the above,
 // first match); 0 when there is none. For tools and tests that need to make key events.

@@ -30,7 +30,7 @@ bool KeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::ShortcutOverride: {
       // A key we take must not trigger a shortcut on its way.
       auto* key = static_cast<QKeyEvent*>(event);
-      const std::uint16_t code = platform::KeyCodeOfNativeScanCode(key->nativeScanCode());
+      const std::uint16_t code = platform::KeyCodeOfNativeScanCode(key->nativeScanCode(), key->nativeVirtualKey());
       if (code == 0 || keys::IsMediaKey(code)) return false;
       event->accept();
       return true;
@@ -39,7 +39,7 @@ bool KeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyRelease: {
       if (!keyHandler_) return false;
       auto* key = static_cast<QKeyEvent*>(event);
-      const std::uint16_t code = platform::KeyCodeOfNativeScanCode(key->nativeScanCode());
+      const std::uint16_t code = platform::KeyCodeOfNativeScanCode(key->nativeScanCode(), key->nativeVirtualKey());
       return keyHandler_(code, event->type() == QEvent::KeyRelease, key->isAutoRepeat());
     }
     case QEvent::MouseButtonPress:

@@ -25,6 +25,7 @@ TEST_F(KeyPageTest, AssignBToAThenApplyWritesTheKeyTable) {
   EXPECT_TRUE(page_->capturing());
   EXPECT_EQ(page_->keyIndex(), 0x01E);
   EXPECT_EQ(host_.pressedLog.back(), std::make_pair(kButtonA, true));
+  EXPECT_EQ(page_->pos(), KeyPagePosition(host_.rect, page_->size(), page_->screen()->availableGeometry()));
   Tap(0x030);
   EXPECT_EQ(page_->capturedKeyField()->text(), QString::fromStdString(Text("IDS_KEYBOARD_B")));
   EXPECT_TRUE(page_->button(kIdApply)->isEnabled());
