@@ -394,10 +394,10 @@ void Vantrel_DlgComposite::UpdateCapture() {
     // On X11 this keeps Super and the desktop's shortcuts away from the desktop while
     // the page waits for a key; on Wayland the compositor may keep Super to itself (the
     // key chooser offers it then).
-    if (!grabbing_) {
-      grabKeyboard();
-      grabbing_ = true;
-    }
+    // Grabbed again on each call: a grab asked for before the window is mapped (right
+    // after show) may not take, so activation asks again.
+    grabKeyboard();
+    grabbing_ = true;
   } else {
     captureFilter_->Remove();
     if (grabbing_) {
@@ -510,6 +510,11 @@ void Vantrel_DlgComposite::showEvent(QShowEvent* event) {
 void Vantrel_DlgComposite::hideEvent(QHideEvent* event) {
   CBaseDialog::hideEvent(event);
   UpdateCapture();
+}
+
+void Vantrel_DlgComposite::changeEvent(QEvent* event) {
+  CBaseDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) UpdateCapture();
 }
 
 void Vantrel_DlgComposite::MarkChanged() {

@@ -123,6 +123,7 @@ class Vantrel_DlgComposite : public CBaseDialog {
   void done(int result) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildControls();
