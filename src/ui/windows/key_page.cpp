@@ -72,7 +72,7 @@ Vantrel_DlgComposite::Vantrel_DlgComposite(keys::EditingStore& editing, const te
   setStyleSheet(SkinStyleSheet() +
                 "QListWidget { background: #0E1116; color: #E7EAF0; border: 1px solid #2E3540; border-radius: 5px;"
                 " font-family: 'DejaVu Sans'; font-size: 12px; outline: 0; padding: 2px; }"
-                "QListWidget::item { height: 22px; padding-left: 6px; }"
+                "QListWidget::item { height: 22px; }"
                 "QListWidget::item:selected { background: #1A4E6B; color: #FFFFFF; }"
                 "QListWidget:disabled, QLineEdit:disabled { color: #5A616C; }");
   setModal(true);
