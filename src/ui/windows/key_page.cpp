@@ -123,17 +123,17 @@ void Vantrel_DlgComposite::BuildControls() {
   kbCaption_ = label("FUNC_KEY_RADIO_KB_STATIC");
   mouCaption_ = label("FUNC_KEY_RADIO_MOU_STATIC");
 
-  struct Spec {
+  struct ButtonDef {
     int id;
     const char* key;
     const char* set;
   };
-  const Spec specs[] = {{kIdTabSingle, "CONTROL_KEY", "key"},        {kIdTabMacro, "CONTROL_MACRO", "macro"},
+  const ButtonDef buttonDefs[] = {{kIdTabSingle, "CONTROL_KEY", "key"},        {kIdTabMacro, "CONTROL_MACRO", "macro"},
                         {kIdTabMedia, "CONTROL_MEDIA", "media"},     {kIdTabFunction, "CONTROL_FUNCTION", "function"},
                         {kIdClear, "CONTROL_CLEAR", "key"},          {kIdOsk, "CONTROL_OSK", "key"},
                         {kIdOk, "CONTROL_OK", "key"},                {kIdCancel, "CONTROL_CANCEL", "key"},
                         {kIdKb, "FUNC_KEY_RADIO_KB", "key"},         {kIdMou, "FUNC_KEY_RADIO_MOU", "key"}};
-  for (const auto& s : specs) {
+  for (const auto& s : buttonDefs) {
     auto* b = new CPngButton(this, s.id);
     const QString set = s.set;
     const QPixmap down = pic(set + "_down.jpg");

@@ -119,24 +119,22 @@ void MacroEditor::BuildControls(QWidget* page, const QString& ini, const QString
   list_->SetEditCallbacks([this](int row, int column) { return OnEditStart(row, column); },
                           [](int, int, QString&) { return false; });
 
-  struct ButtonSpec {
+  struct ButtonDef {
     int id;
     const char* key;
     bool small;  // the step buttons use the second picture set
   };
-  const ButtonSpec specs[] = {{kIdMacroAdd, "FUNC_MACRO_ADD", false},   {kIdMacroDelete, "FUNC_MACRO_DELETE", false},
+  const ButtonDef buttonDefs[] = {{kIdMacroAdd, "FUNC_MACRO_ADD", false},   {kIdMacroDelete, "FUNC_MACRO_DELETE", false},
                               {kIdStepClear, "FUNC_MACRO_CLEAR", false}, {kIdRecord, "FUNC_MACRO_RECORD", false},
                               {kIdStepTop, "FUNC_MACRO_UP_TOP", true},   {kIdStepUp, "FUNC_MACRO_UP", true},
                               {kIdStepDown, "FUNC_MACRO_DOWN", true},    {kIdStepBottom, "FUNC_MACRO_DOWN_BOTTOM", true},
                               {kIdStepDelete, "FUNC_MACRO_DELETE2", true}, {kIdRecordDelays, "FUNC_MACRO_RECORD_DELAY", false}};
-  for (const auto& s : specs) {
+  for (const auto& s : buttonDefs) {
     auto* b = new CPngButton(page, s.id);
-    const char* set = s.small ? "macro2" : "macro";
     const QPixmap normal = pic(s.small ? "macro2_normal.jpg" : "macro_normal.jpg");
     const QPixmap over = pic(s.small ? "macro2_over.jpg" : "macro_over.jpg");
     const QPixmap down = pic(s.small ? "macro2_down.jpg" : "macro_down.jpg");
     const QPixmap disabled = pic(s.small ? "macro2_disable.jpg" : "macro_disable.jpg");
-    (void)set;
     PlaceSkinnedButton(*b, ini, "BUTTONINFO", s.key, normal, over, down, disabled, down);
     b->SetTextAttributes(9, "DejaVu Sans", kCaptionColours);
     b->SetRotation(0, false);
