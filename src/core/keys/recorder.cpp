@@ -87,11 +87,13 @@ void StartRecording(RecorderState& state, std::uint32_t now) {
   state.recording = true;
   state.lastEventTime = now;
   state.rememberedWinKey = 0;
+  state.pressDelivered.reset();
 }
 
 void StopRecording(RecorderState& state) {
   state.recording = false;
   state.rememberedWinKey = 0;
+  state.pressDelivered.reset();
 }
 
 HookResult OnKeyMessage(RecorderState& state, RecordList& list, const KeyMessage& m, std::uint32_t now) {
@@ -102,6 +104,22 @@ HookResult OnKeyMessage(RecorderState& state, RecordList& list, const KeyMessage
   // Windows delivers only one message of the pair for these keys: a press is added first.
   if (c == 0x071 || c == 0x072 || c == kCodePrintScreen) AddRecordedStep(list, 2, c, kPress);
   AddRealStep(state, list, c, d, now);
+  return HookResult::kSwallow;
+}
+
+HookResult OnKeyEvent(RecorderState& state, RecordList& list, const KeyEvent& e, std::uint32_t now) {
+  const std::uint16_t c = e.code;
+  if (c == 0 || IsMediaKey(c)) return HookResult::kPassOn;
+  if (!e.release && e.autoRepeat) return HookResult::kSwallow;
+  const std::size_t index = KeyIndexOfCode(c) % state.pressDelivered.size();
+  if (!e.release) {
+    state.pressDelivered.set(index);
+  } else {
+    const bool onlyReleaseKey = c == 0x071 || c == 0x072 || c == kCodePrintScreen;
+    if (onlyReleaseKey && !state.pressDelivered.test(index)) AddRecordedStep(list, 2, c, kPress);
+    state.pressDelivered.reset(index);
+  }
+  AddRealStep(state, list, c, e.release ? kRelease : kPress, now);
   return HookResult::kSwallow;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,6 +20,9 @@ struct RecorderState {
   bool recording = false;
   std::uint32_t lastEventTime = 0;  // tick count (ms) of the last recorded real event
   std::uint8_t rememberedWinKey = 0;  // virtual key of the last Windows-key down message
+  // Key indexes whose press was delivered since recording started (key events that name
+  // the key directly, see OnKeyEvent).
+  std::bitset<512> pressDelivered;
 };
 
 // Key code of a key message: scan | 0x100 x extended; a message without a scan code
@@ -72,6 +76,18 @@ enum class HookResult { kPassOn, kSwallow };
 // swallowed without a step, 0x071/0x072/0x137 get a synthetic press (delay value 2)
 // first; the step's delay value is now - last event time.
 HookResult OnKeyMessage(RecorderState& state, RecordList& list, const KeyMessage& message, std::uint32_t now);
+// A key event of a platform that names the key itself (code already converted), with
+// its own auto-repeat flag. Unknown and media keys pass on, auto-repeats are swallowed
+// without a step. Keys whose press some platforms never deliver (0x071, 0x072, 0x137) get
+// the synthetic press (delay value 2) only when their release comes without a delivered
+// press, so a platform that delivers both records one press.
+struct KeyEvent {
+  std::uint16_t code = 0;
+  bool release = false;
+  bool autoRepeat = false;
+};
+HookResult OnKeyEvent(RecorderState& state, RecordList& list, const KeyEvent& event, std::uint32_t now);
+
 // The low-level hook, for the two Windows keys (virtual keys 0x5B/0x5C) only.
 HookResult OnLowLevelKey(RecorderState& state, RecordList& list, std::uint8_t virtualKey, bool down,
                          std::uint32_t now);

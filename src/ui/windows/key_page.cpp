@@ -1,0 +1,563 @@
+#include "ui/windows/key_page.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScreen>
+
+#include "core/keys/key_codes.h"
+#include "core/keys/key_page_rules.h"
+#include "ui/skin/color_static.h"
+#include "ui/skin/png_button.h"
+#include "ui/skin/skin_gallery.h"
+#include "ui/skin/skin_placement.h"
+#include "ui/windows/key_chooser.h"
+#include "ui/windows/key_event_filter.h"
+#include "ui/windows/macro_editor.h"
+
+namespace vantrel::ui {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+const std::array<QColor, 5> kCaptionColours = {QColor(0xE7, 0xEA, 0xF0), QColor(0xFF, 0xFF, 0xFF),
+                                               QColor(0x06, 0x12, 0x1C), QColor(0x4B, 0x51, 0x5C),
+                                               QColor(0x06, 0x12, 0x1C)};
+
+// The seventeen button pictures; any that cannot be loaded ends the program.
+const char* const kPictures[] = {
+    "key_normal.jpg",     "key_over.jpg",     "key_down.jpg",     "macro_normal.jpg",  "macro_over.jpg",
+    "macro_down.jpg",     "macro_disable.jpg", "macro2_normal.jpg", "macro2_over.jpg",   "macro2_down.jpg",
+    "macro2_disable.jpg", "media_normal.jpg", "media_over.jpg",   "media_down.jpg",    "function_normal.jpg",
+    "function_over.jpg",  "function_down.jpg"};
+
+bool IsGKeyButton(int id, int& position) {
+  if (id == kIdMacroButton) id = kIdG9;
+  for (int i = 0; i < 9; ++i)
+    if (kGKeyButtonIds[i] == id) {
+      position = i;
+      return true;
+    }
+  return false;
+}
+
+bool IsSingleKeyTab(int kind) {
+  return kind != keys::kKindMacro && kind != keys::kKindMedia && kind != keys::kKindFunction;
+}
+
+}  // namespace
+
+QPoint KeyPagePosition(const QRect& button, const QSize& page, const QRect& screen) {
+  const int right = button.x() + button.width();
+  const int bottom = button.y() + button.height();
+  const bool fitsRight = right + page.width() <= screen.x() + screen.width();
+  const bool fitsLeft = button.x() - page.width() >= screen.x();
+  const bool fitsBelow = bottom + page.height() <= screen.y() + screen.height();
+  const bool fitsAbove = button.y() - page.height() >= screen.y();
+  if (fitsRight && fitsBelow) return {right, bottom};
+  if (fitsRight && fitsAbove) return {right, button.y() - page.height()};
+  if (fitsLeft && fitsBelow) return {button.x() - page.width(), bottom};
+  if (fitsLeft && fitsAbove) return {button.x() - page.width(), button.y() - page.height()};
+  return {right, bottom};
+}
+
+Vantrel_DlgComposite::Vantrel_DlgComposite(keys::EditingStore& editing, const text::TextSource& texts,
+                                           text::MessageSink& sink, text::ProfileStrings& profileStrings,
+                                           KeyPageHost& host, const QString& skinFolder, QWidget* parent)
+    : CBaseDialog(kKeyPageResource, parent, QDir(skinFolder).filePath("Composite.ini"), skinFolder),
+      editing_(editing), texts_(texts), sink_(sink), profileStrings_(profileStrings), host_(host) {
+  setStyleSheet(SkinStyleSheet() +
+                "QListWidget { background: #0E1116; color: #E7EAF0; border: 1px solid #2E3540; border-radius: 5px;"
+                " font-family: 'DejaVu Sans'; font-size: 12px; outline: 0; padding: 2px; }"
+                "QListWidget::item { height: 22px; }"
+                "QListWidget::item:selected { background: #1A4E6B; color: #FFFFFF; }"
+                "QListWidget:disabled, QLineEdit:disabled { color: #5A616C; }");
+  setModal(true);
+  captureFilter_ = new KeyEventFilter(this);
+  captureFilter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat) {
+    return OnCaptureKey(code, release, repeat);
+  });
+  InitDialog();
+}
+
+Vantrel_DlgComposite::~Vantrel_DlgComposite() { captureFilter_->Remove(); }
+
+void Vantrel_DlgComposite::OnInitDialog() { BuildControls(); }
+
+CPngButton* Vantrel_DlgComposite::button(int id) const {
+  for (const auto& [i, b] : buttons_)
+    if (i == id) return b;
+  return nullptr;
+}
+
+void Vantrel_DlgComposite::BuildControls() {
+  const QString ini = iniPath();
+  const QString folder = skinFolder();
+  for (const char* name : kPictures) RequiredSkinPicture(folder, name);
+  const auto pic = [&](const QString& name) { return RequiredSkinPicture(folder, name); };
+
+  QFont labelFont("DejaVu Sans");
+  labelFont.setPixelSize(12);
+  const auto label = [&](const char* key) {
+    auto* l = new ColorStatic(this);
+    PlaceControl(*l, ini, "BUTTONINFO", key);
+    l->setFont(labelFont);
+    l->SetTextColor(QColor(0xC4, 0xCA, 0xD4));
+    l->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    l->setObjectName(key);
+    return l;
+  };
+
+  title_ = label("KEY_SETTING");
+  QFont titleFont("DejaVu Sans");
+  titleFont.setPixelSize(15);
+  titleFont.setWeight(QFont::DemiBold);
+  title_->setFont(titleFont);
+  title_->SetTextColor(QColor(0xE7, 0xEA, 0xF0));
+  singleCaption_ = label("TISHI_SINGLE_STATIC");
+  mediaCaption_ = label("MEDIA_SETTING_TISHI");
+  functionCaption_ = label("FUNCTION_KEY_SETTING_TISHI");
+  kbCaption_ = label("FUNC_KEY_RADIO_KB_STATIC");
+  mouCaption_ = label("FUNC_KEY_RADIO_MOU_STATIC");
+
+  struct ButtonDef {
+    int id;
+    const char* key;
+    const char* set;
+  };
+  const ButtonDef buttonDefs[] = {{kIdTabSingle, "CONTROL_KEY", "key"},        {kIdTabMacro, "CONTROL_MACRO", "macro"},
+                        {kIdTabMedia, "CONTROL_MEDIA", "media"},     {kIdTabFunction, "CONTROL_FUNCTION", "function"},
+                        {kIdClear, "CONTROL_CLEAR", "key"},          {kIdOsk, "CONTROL_OSK", "key"},
+                        {kIdOk, "CONTROL_OK", "key"},                {kIdCancel, "CONTROL_CANCEL", "key"},
+                        {kIdKb, "FUNC_KEY_RADIO_KB", "key"},         {kIdMou, "FUNC_KEY_RADIO_MOU", "key"}};
+  for (const auto& s : buttonDefs) {
+    auto* b = new CPngButton(this, s.id);
+    const QString set = s.set;
+    const QPixmap down = pic(set + "_down.jpg");
+    // Only the macro sets have a disabled picture; the others borrow it.
+    const QPixmap disabled = pic("macro_disable.jpg");
+    PlaceSkinnedButton(*b, ini, "BUTTONINFO", s.key, pic(set + "_normal.jpg"), pic(set + "_over.jpg"), down,
+                       disabled, down);
+    b->SetTextAttributes(9, "DejaVu Sans", kCaptionColours);
+    b->SetRotation(0, false);
+    b->setObjectName(s.key);
+    buttons_.emplace_back(s.id, b);
+  }
+  // Apply has no skin key: it sits in the bottom row between the on-screen keyboard and OK.
+  {
+    auto* b = new CPngButton(this, kIdApply);
+    const text::SkinRect osk = ReadSkinRect(ini, "BUTTONINFO", "CONTROL_OSK");
+    const text::SkinRect ok = ReadSkinRect(ini, "BUTTONINFO", "CONTROL_OK");
+    // Centred in the gap, as wide as OK, and drawn with OK's face.
+    const int left = (osk.x + osk.width + ok.x - ok.width) / 2;
+    b->setGeometry(left, ok.y, ok.width, ok.height);
+    b->SetStatePictures(pic("key_normal.jpg"), pic("key_over.jpg"), pic("key_down.jpg"), pic("macro_disable.jpg"),
+                        pic("key_down.jpg"));
+    b->SetFaceOrigin(ok.x, ok.y);
+    b->SetTextAttributes(9, "DejaVu Sans", kCaptionColours);
+    b->SetRotation(0, false);
+    b->setObjectName("CONTROL_APPLY");
+    buttons_.emplace_back(kIdApply, b);
+  }
+  for (int id : {kIdKb, kIdMou}) {
+    auto* b = button(id);
+    b->SetTogglePictures(pic("key_normal.jpg"), pic("key_down.jpg"));
+    b->SetToggleMode(true);
+  }
+
+  keyField_ = new QLineEdit(this);
+  PlaceControl(*keyField_, ini, "BUTTONINFO", "FUNC_KEY_INPUT");
+  keyField_->setReadOnly(true);
+  keyField_->setFocusPolicy(Qt::NoFocus);
+  keyField_->setObjectName("FUNC_KEY_INPUT");
+  mouseList_ = new QComboBox(this);
+  PlaceControl(*mouseList_, ini, "BUTTONINFO", "FUNC_KEY_COMBO_MOU");
+  mouseList_->setObjectName("FUNC_KEY_COMBO_MOU");
+  mediaList_ = new QListWidget(this);
+  PlaceControl(*mediaList_, ini, "BUTTONINFO", "FUNC_MEDIA_SELECT");
+  mediaList_->setObjectName("FUNC_MEDIA_SELECT");
+  functionList_ = new QListWidget(this);
+  PlaceControl(*functionList_, ini, "BUTTONINFO", "FUNC_FUNCTION_SELECT");
+  functionList_->setObjectName("FUNC_FUNCTION_SELECT");
+
+  editor_ = new MacroEditor(this, ini, folder, texts_, sink_, profileStrings_);
+  connect(editor_, &MacroEditor::changed, this, &Vantrel_DlgComposite::MarkChanged);
+
+  chooser_ = new KeyChooser(texts_, this);
+  connect(chooser_, &KeyChooser::keyChosen, this, &Vantrel_DlgComposite::ChooseKey);
+  // The chooser and its button stand for a keyboard: their clicks are not mouse steps.
+  editor_->SetMouseIgnored([this](QWidget* w) { return w == button(kIdOsk) || (w && w->window() == chooser_); });
+
+  connect(button(kIdTabSingle), &QAbstractButton::clicked, this, [this] { SwitchTab(keys::kKindKey); });
+  connect(button(kIdTabMacro), &QAbstractButton::clicked, this, [this] { SwitchTab(keys::kKindMacro); });
+  connect(button(kIdTabMedia), &QAbstractButton::clicked, this, [this] { SwitchTab(keys::kKindMedia); });
+  connect(button(kIdTabFunction), &QAbstractButton::clicked, this, [this] { SwitchTab(keys::kKindFunction); });
+  connect(button(kIdKb), &QAbstractButton::clicked, this, [this] { ChooseKeyboard(true); });
+  connect(button(kIdMou), &QAbstractButton::clicked, this, [this] { ChooseKeyboard(false); });
+  connect(button(kIdClear), &QAbstractButton::clicked, this, &Vantrel_DlgComposite::ClearPage);
+  connect(button(kIdApply), &QAbstractButton::clicked, this, &Vantrel_DlgComposite::ApplyPage);
+  connect(button(kIdOk), &QAbstractButton::clicked, this, [this] {
+    ApplyPage();
+    done(QDialog::Accepted);
+  });
+  connect(button(kIdCancel), &QAbstractButton::clicked, this, [this] { done(QDialog::Rejected); });
+  connect(button(kIdOsk), &QAbstractButton::clicked, this, [this] {
+    auto* osk = button(kIdOsk);
+    chooser_->ShowNear(QRect(osk->mapToGlobal(QPoint(0, 0)), osk->size()));
+  });
+  connect(mouseList_, &QComboBox::activated, this, [this] { MarkChanged(); });
+  connect(mediaList_, &QListWidget::itemClicked, this, [this] { MarkChanged(); });
+  connect(functionList_, &QListWidget::itemClicked, this, [this] { MarkChanged(); });
+}
+
+// ---- Opening ----
+
+int Vantrel_DlgComposite::Open(int controlId) {
+  if (!Begin(controlId)) return -1;
+  return exec();
+}
+
+bool Vantrel_DlgComposite::Begin(int controlId) {
+  int g = 0;
+  std::uint16_t index = 0;
+  const bool macroOnly = controlId == kIdG9 || controlId == kIdMacroButton;
+  if (IsGKeyButton(controlId, g)) {
+    index = static_cast<std::uint16_t>((host_.GKeyLayer() & 1 ? keys::kFirstGKeyIndexLayer2 : keys::kFirstGKeyIndex) + g);
+  } else {
+    const std::uint16_t code = host_.KeyCodeOfButton(controlId);
+    if (code == 0) return false;
+    index = keys::KeyIndexOfCode(code);
+  }
+  keyIndex_ = index;
+  buttonId_ = controlId;
+  macroOnly_ = macroOnly;
+  open_ = true;
+  ++openCount_;
+  host_.SetButtonPressed(controlId, true);
+
+  // 1. Lists, cycles.
+  mediaList_->clear();
+  for (const auto& media : keys::MediaKeyTable()) mediaList_->addItem(Q(keys::KeyDisplayName(media.code, texts_)));
+  functionList_->clear();
+  for (int i = 0; i < keys::kFunctionKeyCount; ++i) functionList_->addItem(Q(texts_.Text(keys::FunctionKeyLanguageKey(i))));
+  mouseList_->clear();
+  for (const auto& f : keys::MouseFunctionList()) mouseList_->addItem(Q(texts_.Text(f.languageKey)));
+  mediaList_->setCurrentRow(0);
+  functionList_->setCurrentRow(0);
+  mouseList_->setCurrentIndex(0);
+  editor_->cyclesEdit()->setText("1");
+
+  // 2, 3. The record, the macro list.
+  keys::KeyAssignment record;
+  {
+    keys::EditingStore::Lock lock(editing_);
+    const int profile = host_.CurrentProfile();
+    if (profile >= 0) record = lock->table.Record(static_cast<std::size_t>(profile), index);
+    editor_->Load(lock.Image(), record.kind == keys::kKindMacro ? static_cast<std::uint16_t>(record.code) : 0);
+  }
+  kind_ = macroOnly_ ? static_cast<int>(keys::kKindMacro) : static_cast<int>(record.kind);
+  initialCode_ = record.code;
+  initialAux_ = record.aux >= 1 && record.aux <= 255 ? record.aux : (record.aux > 255 ? 255 : 1);
+  for (int id : {kIdTabSingle, kIdTabMedia, kIdTabFunction, kIdClear}) button(id)->setEnabled(!macroOnly_);
+  button(kIdTabMacro)->setEnabled(true);
+  singleCaption_->setVisible(!macroOnly_);
+  mediaCaption_->setVisible(!macroOnly_);
+  functionCaption_->setVisible(!macroOnly_);
+
+  // 4. The tab of the kind.
+  ShowTab(kind_, true);
+  if (kind_ == keys::kKindMacro && record.kind == keys::kKindMacro)
+    editor_->cyclesEdit()->setText(QString::number(initialAux_));
+  changed_ = false;
+  button(kIdApply)->setEnabled(false);
+
+  // 5, 6.
+  ApplyTexts();
+  Place();
+  show();
+  raise();
+  activateWindow();
+  UpdateCapture();
+  return true;
+}
+
+void Vantrel_DlgComposite::Place() {
+  const bool wayland = QGuiApplication::platformName().startsWith("wayland");
+  if (wayland) return;  // the compositor places a dialog parented to the main window
+  QScreen* screen = nullptr;
+  const QRect buttonRect = host_.ButtonGlobalRect(buttonId_);
+  if (!buttonRect.isEmpty()) screen = QGuiApplication::screenAt(buttonRect.center());
+  if (!screen && parentWidget()) screen = parentWidget()->screen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  if (macroOnly_ || buttonRect.isEmpty()) {
+    move(area.center() - QPoint(width() / 2, height() / 2));
+    return;
+  }
+  move(KeyPagePosition(buttonRect, size(), area));
+}
+
+// ---- Tabs ----
+
+void Vantrel_DlgComposite::ShowTab(int kind, bool initial) {
+  const bool single = IsSingleKeyTab(kind);
+  // The macro tab keeps recording; the editor selected the record's macro when it loaded.
+  if (kind != keys::kKindMacro) editor_->StopRecordingIfActive();
+  if (single && initial) {
+    captured_ = kind == keys::kKindKey ? static_cast<std::uint16_t>(initialCode_) : 0;
+    int mouse = -1;
+    for (std::size_t i = 0; i < keys::MouseFunctionList().size(); ++i)
+      if (kind == keys::kKindKey && keys::MouseFunctionList()[i].code == captured_) mouse = static_cast<int>(i);
+    if (mouse >= 0) {
+      mouseList_->setCurrentIndex(mouse);
+      keyboardChosen_ = false;
+      captured_ = 0;
+      keyField_->clear();
+    } else {
+      keyboardChosen_ = true;
+      keyField_->setText(captured_ != 0 ? Q(keys::KeyDisplayName(captured_, texts_)) : QString());
+    }
+  }
+  if (initial && kind == keys::kKindMedia && initialCode_ >= 0 && initialCode_ < mediaList_->count())
+    mediaList_->setCurrentRow(initialCode_);
+  if (initial && kind == keys::kKindFunction && initialCode_ >= 0 && initialCode_ < functionList_->count())
+    functionList_->setCurrentRow(initialCode_);
+
+  editor_->SetVisible(kind == keys::kKindMacro);
+  for (QWidget* w : std::initializer_list<QWidget*>{button(kIdKb), button(kIdMou), kbCaption_, mouCaption_,
+                                                      keyField_, mouseList_})
+    w->setVisible(single);
+  singleCaption_->setVisible(single && !macroOnly_);
+  mediaList_->setVisible(kind == keys::kKindMedia);
+  mediaCaption_->setVisible(kind == keys::kKindMedia && !macroOnly_);
+  functionList_->setVisible(kind == keys::kKindFunction);
+  functionCaption_->setVisible(kind == keys::kKindFunction && !macroOnly_);
+  ShowKeyboardChoice(keyboardChosen_);
+
+  button(kIdTabSingle)->SetSelected(single);
+  button(kIdTabMacro)->SetSelected(kind == keys::kKindMacro);
+  button(kIdTabMedia)->SetSelected(kind == keys::kKindMedia);
+  button(kIdTabFunction)->SetSelected(kind == keys::kKindFunction);
+  UpdateCapture();
+}
+
+void Vantrel_DlgComposite::SwitchTab(int kind) {
+  if (kind == kind_) return;
+  if (kind == keys::kKindKey && IsSingleKeyTab(kind_) && kind_ == keys::kKindFactory) return;
+  if (macroOnly_ && kind != keys::kKindMacro) return;
+  kind_ = kind;
+  ShowTab(kind, false);
+  MarkChanged();
+}
+
+void Vantrel_DlgComposite::ChooseKeyboard(bool keyboard) {
+  if (!IsSingleKeyTab(kind_)) return;
+  kind_ = keys::kKindKey;
+  ShowKeyboardChoice(keyboard);
+  MarkChanged();
+}
+
+void Vantrel_DlgComposite::ShowKeyboardChoice(bool keyboard) {
+  keyboardChosen_ = keyboard;
+  button(kIdKb)->SetToggled(keyboard);
+  button(kIdMou)->SetToggled(!keyboard);
+  keyField_->setEnabled(keyboard);
+  mouseList_->setEnabled(!keyboard);
+  UpdateCapture();
+}
+
+void Vantrel_DlgComposite::ClearPage() {
+  if (macroOnly_) return;
+  if (!IsSingleKeyTab(kind_)) {
+    kind_ = keys::kKindKey;
+    ShowTab(kind_, false);
+  }
+  keyField_->clear();
+  captured_ = 0;
+  kind_ = keys::kKindFactory;
+  ShowKeyboardChoice(true);
+  MarkChanged();
+}
+
+// ---- Capturing ----
+
+bool Vantrel_DlgComposite::capturing() const { return captureFilter_->installed(); }
+
+void Vantrel_DlgComposite::UpdateCapture() {
+  const bool want = open_ && isVisible() && IsSingleKeyTab(kind_);
+  if (want) {
+    captureFilter_->Install();
+    // On X11 this keeps Super and the desktop's shortcuts away from the desktop while
+    // the page waits for a key; on Wayland the compositor may keep Super to itself (the
+    // key chooser offers it then).
+    // Grabbed again on each call: a grab asked for before the window is mapped (right
+    // after show) may not take, so activation asks again.
+    grabKeyboard();
+    grabbing_ = true;
+  } else {
+    captureFilter_->Remove();
+    if (grabbing_) {
+      releaseKeyboard();
+      grabbing_ = false;
+    }
+  }
+}
+
+bool Vantrel_DlgComposite::OnCaptureKey(std::uint16_t code, bool release, bool autoRepeat) {
+  switch (keys::DecideCapture(code, release, autoRepeat, keyboardChosen_)) {
+    case keys::CaptureAction::kPassOn: return false;
+    case keys::CaptureAction::kSwallow: return true;
+    case keys::CaptureAction::kCapture: Capture(code); return true;
+  }
+  return true;
+}
+
+void Vantrel_DlgComposite::Capture(std::uint16_t code) {
+  // The Windows and App keys are captured even while MOU is chosen; KB is chosen with
+  // them, so that what the page shows is what Apply stores.
+  if (!keyboardChosen_) ShowKeyboardChoice(true);
+  keyField_->setText(Q(keys::KeyDisplayName(code, texts_)));
+  captured_ = code;
+  kind_ = keys::kKindKey;
+  MarkChanged();
+}
+
+void Vantrel_DlgComposite::ChooseKey(std::uint16_t code) {
+  if (editor_->recording()) {
+    editor_->RecordChosenKey(code);
+    return;
+  }
+  if (!capturing()) return;
+  OnCaptureKey(code, false, false);
+}
+
+// ---- Apply, OK, Cancel ----
+
+void Vantrel_DlgComposite::ApplyPage() {
+  editor_->FinishCellEdit();
+  editor_->StopRecordingIfActive();
+  keys::KeyAssignment record;
+  record.kind = static_cast<std::uint16_t>(kind_);
+  record.aux = keys::DefaultAux(0, keyIndex_);
+  switch (kind_) {
+    case keys::kKindKey:
+      record.code = keyboardChosen_ ? captured_ : keys::MouseFunctionList()[static_cast<std::size_t>(
+                                                      std::max(0, mouseList_->currentIndex()))].code;
+      break;
+    case keys::kKindMacro:
+      record.code = editor_->selectedMacroId();
+      record.aux = static_cast<std::uint16_t>(editor_->cycles());
+      break;
+    case keys::kKindMedia: record.code = std::max(0, mediaList_->currentRow()); break;
+    case keys::kKindFunction: record.code = std::max(0, functionList_->currentRow()); break;
+    default: record.code = 0; break;  // 0, and 1, 3, 5, 6 kept as they came
+  }
+  {
+    keys::EditingStore::Lock lock(editing_);
+    editor_->SaveInto(lock.Image());
+    const int profile = host_.CurrentProfile();
+    if (profile >= 0 && profile < static_cast<int>(keys::kDeviceProfiles)) {
+      keys::StoreKeyAssignment(lock.Image(), static_cast<std::size_t>(profile), keyIndex_, record);
+      editor_->SyncTable(lock->table);
+    }
+  }
+  changed_ = false;
+  button(kIdApply)->setEnabled(false);
+  host_.KeysEdited();
+}
+
+void Vantrel_DlgComposite::reject() { done(QDialog::Rejected); }
+
+void Vantrel_DlgComposite::done(int result) {
+  Finish();
+  CBaseDialog::done(result);
+}
+
+void Vantrel_DlgComposite::Finish() {
+  if (!open_) return;
+  open_ = false;
+  UpdateCapture();
+  editor_->StopRecordingIfActive();
+  editor_->Clear();
+  chooser_->hide();
+  --openCount_;
+  host_.SetButtonPressed(buttonId_, false);
+}
+
+void Vantrel_DlgComposite::ClosePage() {
+  if (open_) done(QDialog::Rejected);
+}
+
+void Vantrel_DlgComposite::keyPressEvent(QKeyEvent* event) {
+  // Enter and Escape neither confirm nor close the page.
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape: event->accept(); return;
+    default: CBaseDialog::keyPressEvent(event);
+  }
+}
+
+void Vantrel_DlgComposite::showEvent(QShowEvent* event) {
+  CBaseDialog::showEvent(event);
+  UpdateCapture();
+}
+
+void Vantrel_DlgComposite::hideEvent(QHideEvent* event) {
+  CBaseDialog::hideEvent(event);
+  UpdateCapture();
+}
+
+void Vantrel_DlgComposite::changeEvent(QEvent* event) {
+  CBaseDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) UpdateCapture();
+}
+
+void Vantrel_DlgComposite::MarkChanged() {
+  changed_ = true;
+  button(kIdApply)->setEnabled(true);
+}
+
+// ---- Texts ----
+
+void Vantrel_DlgComposite::OnLanguageChanged(int) { ApplyTexts(); }
+
+void Vantrel_DlgComposite::ApplyTexts() {
+  const auto t = [this](const char* key) { return Q(texts_.Text(key)); };
+  editor_->ApplyTexts();
+  singleCaption_->setText(t("SINGLE_STATIC"));
+  mediaCaption_->setText(t("MEDIA_EDIT_TISHI"));
+  functionCaption_->setText(t("FUNCTION_TISHI"));
+  kbCaption_->setText(t("IDS_MACRO_KB_KEY"));
+  mouCaption_->setText(t("IDS_MACRO_MOU_KEY"));
+  title_->setText(macroOnly_ ? t("MACRO_EDIT_TISHI") : t("KEY_SETTING_TISHI"));
+  button(kIdTabSingle)->setText(macroOnly_ ? QString() : t("SINGLE_KEY"));
+  button(kIdTabMedia)->setText(macroOnly_ ? QString() : t("MULTI_MEDIA"));
+  button(kIdTabFunction)->setText(macroOnly_ ? QString() : t("FUNCTION_KEY"));
+  button(kIdTabMacro)->setText(t("MACRO_SETTING"));
+  button(kIdOk)->setText(t("MACRO_OK"));
+  button(kIdCancel)->setText(t("MACRO_CANCLE"));
+  button(kIdApply)->setText(t("PROFILE_APPLY"));
+  button(kIdClear)->setText(QStringLiteral("\u2715"));
+  button(kIdOsk)->setText(QStringLiteral("\u2328"));
+  button(kIdClear)->SetTooltipText(t("COMPOSITE_PROMPT_CLEAR"));
+  button(kIdOsk)->SetTooltipText(t("COMPOSITE_PROMPT_OSK"));
+  // Lists in the current language, keeping their choices.
+  const int media = mediaList_->currentRow(), function = functionList_->currentRow(), mouse = mouseList_->currentIndex();
+  for (int i = 0; i < mediaList_->count() && i < static_cast<int>(keys::kMediaKeyCount); ++i)
+    mediaList_->item(i)->setText(Q(keys::KeyDisplayName(keys::MediaKeyTable()[static_cast<std::size_t>(i)].code, texts_)));
+  for (int i = 0; i < functionList_->count(); ++i)
+    functionList_->item(i)->setText(Q(texts_.Text(keys::FunctionKeyLanguageKey(i))));
+  for (int i = 0; i < mouseList_->count() && i < static_cast<int>(keys::kMouseFunctionCount); ++i)
+    mouseList_->setItemText(i, Q(texts_.Text(keys::MouseFunctionList()[static_cast<std::size_t>(i)].languageKey)));
+  mediaList_->setCurrentRow(media);
+  functionList_->setCurrentRow(function);
+  mouseList_->setCurrentIndex(mouse);
+  if (captured_ != 0 && keyboardChosen_) keyField_->setText(Q(keys::KeyDisplayName(captured_, texts_)));
+}
+
+}  // namespace vantrel::ui

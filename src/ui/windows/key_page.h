@@ -1,0 +1,175 @@
+// The key page: the one editor through which the user changes what a key does. Opened
+// modally by the main window for a clicked key button, it has four tabs (single key,
+// macro, multimedia, device function) and a clear button; OK or Apply store one key
+// assignment record for the key in the current profile of the editing store and save the
+// macro list. Nothing is sent to the keyboard from here.
+#pragma once
+
+#include <QPointer>
+#include <QRect>
+
+#include <cstdint>
+#include <functional>
+
+#include "core/keys/stores.h"
+#include "core/text/profile_strings.h"
+#include "core/text/text_source.h"
+#include "ui/skin/base_dialog.h"
+
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+
+namespace vantrel::ui {
+
+class CPngButton;
+class ColorStatic;
+class KeyChooser;
+class KeyEventFilter;
+class MacroEditor;
+
+// What the page needs from the main window. Every call comes on the UI thread.
+class KeyPageHost {
+ public:
+  virtual ~KeyPageHost() = default;
+  // The key code of one of the 108 key buttons of the keyboard picture; 0 for any other id.
+  virtual std::uint16_t KeyCodeOfButton(int controlId) const = 0;
+  // The button's rectangle in global (screen) coordinates; empty when unknown.
+  virtual QRect ButtonGlobalRect(int controlId) const = 0;
+  // Bit 0 of the current G-key layer byte: 1 while the second layer is active.
+  virtual int GKeyLayer() const = 0;
+  // The current profile 0..2, or -1 while it is not known.
+  virtual int CurrentProfile() const = 0;
+  // Shows the button pressed while its page is open; false gives it back its normal (or
+  // assigned) look.
+  virtual void SetButtonPressed(int controlId, bool pressed) = 0;
+  // Records were stored in the editing store: rebuild the tooltips of all keys (see
+  // keys::KeyTooltip) and enable the main window's Apply.
+  virtual void KeysEdited() = 0;
+};
+
+// Control ids of the page (dialog 134).
+inline constexpr int kKeyPageResource = 134;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdApply = 1015;
+inline constexpr int kIdTabSingle = 1028;
+inline constexpr int kIdTabMacro = 1029;
+inline constexpr int kIdTabMedia = 1030;
+inline constexpr int kIdTabFunction = 1031;
+inline constexpr int kIdClear = 1032;
+inline constexpr int kIdOsk = 1132;
+inline constexpr int kIdKb = 1185;
+inline constexpr int kIdMou = 1186;
+// The G-key buttons of the main window in G1..G9 order; 1007 ("FUNC_MACRO") acts as G9.
+inline constexpr int kGKeyButtonIds[9] = {1000, 1001, 1002, 1003, 1004, 1140, 1141, 1142, 1143};
+inline constexpr int kIdG9 = 1143;
+inline constexpr int kIdMacroButton = 1007;
+
+// Top-left corner of the page next to a button: right of and below its bottom-right
+// corner if it fits there, else above it on the right, else on the left below or above;
+// if nothing fits, at the bottom-right corner.
+QPoint KeyPagePosition(const QRect& button, const QSize& page, const QRect& screen);
+
+class Vantrel_DlgComposite : public CBaseDialog {
+  Q_OBJECT
+ public:
+  Vantrel_DlgComposite(keys::EditingStore& editing, const text::TextSource& texts, text::MessageSink& sink,
+                       text::ProfileStrings& profileStrings, KeyPageHost& host, const QString& skinFolder,
+                       QWidget* parent);
+  ~Vantrel_DlgComposite() override;
+
+  // The main window's entry point for a click on a key button (G keys, "FUNC_MACRO", the
+  // 108 picture keys): runs the page modally. Returns -1 for any other id (nothing
+  // happens), else the dialog's result.
+  int Open(int controlId);
+  // Prepares the page for the button and shows it without waiting (Open does this and then
+  // runs the modal loop). False for an id that is not a key.
+  bool Begin(int controlId);
+  // Closes the page as Cancel does, if it is open (the keyboard went away, the program ends).
+  void ClosePage();
+  // The language changed: texts and tooltips again.
+  void OnLanguageChanged(int languageIndex);
+  int openCount() const { return openCount_; }
+
+  // State, for the main window and tests.
+  std::uint16_t keyIndex() const { return keyIndex_; }
+  int kind() const { return kind_; }
+  std::uint16_t capturedKey() const { return captured_; }
+  bool macroOnly() const { return macroOnly_; }
+  bool changed() const { return changed_; }
+  bool capturing() const;
+  MacroEditor& macroEditor() const { return *editor_; }
+  KeyChooser* keyChooser() const { return chooser_; }
+  CPngButton* button(int id) const;
+  QLineEdit* capturedKeyField() const { return keyField_; }
+  QComboBox* mouseFunctions() const { return mouseList_; }
+  QListWidget* mediaList() const { return mediaList_; }
+  QListWidget* functionList() const { return functionList_; }
+  bool keyboardChosen() const { return keyboardChosen_; }
+
+  // The button actions, as the buttons run them.
+  void ApplyPage();
+  void ClearPage();
+  void SwitchTab(int kind);
+  void ChooseKeyboard(bool keyboard);
+  // A key chosen on the key chooser: captured as if pressed (recorded while recording).
+  void ChooseKey(std::uint16_t code);
+
+ protected:
+  void OnInitDialog() override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void reject() override;
+  void done(int result) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void ApplyTexts();
+  void ShowTab(int kind, bool initial);
+  void UpdateCapture();
+  void ShowKeyboardChoice(bool keyboard);
+  bool OnCaptureKey(std::uint16_t code, bool release, bool autoRepeat);
+  void Capture(std::uint16_t code);
+  void MarkChanged();
+  void Place();
+  void Finish();
+
+  keys::EditingStore& editing_;
+  const text::TextSource& texts_;
+  text::MessageSink& sink_;
+  text::ProfileStrings& profileStrings_;
+  KeyPageHost& host_;
+
+  std::uint16_t keyIndex_ = 0;
+  int buttonId_ = 0;
+  bool macroOnly_ = false;
+  int kind_ = 0;
+  std::uint16_t captured_ = 0;
+  std::int32_t initialCode_ = 0;
+  int initialAux_ = 1;
+  bool changed_ = false;
+  bool keyboardChosen_ = true;
+  bool open_ = false;
+  int openCount_ = 0;
+
+  MacroEditor* editor_ = nullptr;
+  KeyEventFilter* captureFilter_ = nullptr;
+  KeyChooser* chooser_ = nullptr;
+  std::vector<std::pair<int, CPngButton*>> buttons_;
+  ColorStatic* title_ = nullptr;
+  ColorStatic* singleCaption_ = nullptr;
+  ColorStatic* mediaCaption_ = nullptr;
+  ColorStatic* functionCaption_ = nullptr;
+  ColorStatic* kbCaption_ = nullptr;
+  ColorStatic* mouCaption_ = nullptr;
+  QLineEdit* keyField_ = nullptr;
+  QComboBox* mouseList_ = nullptr;
+  QListWidget* mediaList_ = nullptr;
+  QListWidget* functionList_ = nullptr;
+  bool grabbing_ = false;
+};
+
+}  // namespace vantrel::ui

@@ -1,0 +1,581 @@
+#include "ui/windows/macro_editor.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QResizeEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+
+#include "core/keys/key_codes.h"
+#include "core/keys/key_page_rules.h"
+#include "core/text/safe_format.h"
+#include "core/text/utf16.h"
+#include "ui/skin/color_static.h"
+#include "ui/skin/png_button.h"
+#include "ui/skin/report_ctrl.h"
+#include "ui/skin/skin_placement.h"
+#include "ui/windows/key_event_filter.h"
+
+namespace vantrel::ui {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+const QString kPress = QStringLiteral("\u2193");
+const QString kRelease = QStringLiteral("  \u2191");
+
+QString DirectionText(std::uint16_t direction) { return direction == keys::kRelease ? kRelease : kPress; }
+
+const std::array<QColor, 5> kCaptionColours = {QColor(0xE7, 0xEA, 0xF0), QColor(0xFF, 0xFF, 0xFF),
+                                               QColor(0x06, 0x12, 0x1C), QColor(0x4B, 0x51, 0x5C),
+                                               QColor(0x06, 0x12, 0x1C)};
+
+std::uint32_t SteadyMs() {
+  static QElapsedTimer timer;
+  if (!timer.isValid()) timer.start();
+  return static_cast<std::uint32_t>(timer.elapsed());
+}
+
+}  // namespace
+
+MacroNameBox::MacroNameBox(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(this)), list_(new QListWidget(this)) {
+  edit_->setMaxLength(static_cast<int>(keys::kMaxNameChars));
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void MacroNameBox::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  constexpr int kEditHeight = 28, kGap = 4;
+  edit_->setGeometry(0, 0, width(), kEditHeight);
+  list_->setGeometry(0, kEditHeight + kGap, width(), std::max(0, height() - kEditHeight - kGap));
+}
+
+MacroEditor::MacroEditor(QWidget* page, const QString& iniPath, const QString& skinFolder,
+                         const text::TextSource& texts, text::MessageSink& sink, text::ProfileStrings& profileStrings)
+    : QObject(page), texts_(texts), sink_(sink), profileStrings_(profileStrings), clock_(SteadyMs),
+      filter_(new KeyEventFilter(this)) {
+  BuildControls(page, iniPath, skinFolder);
+  filter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat) {
+    return OnRecordKey(code, release, repeat);
+  });
+  filter_->SetMouseHandler([this](std::uint16_t code, bool release, const QPoint& pos, QWidget* target) {
+    OnRecordMouse(code, release, pos, target);
+  });
+  UpdateButtons();
+}
+
+MacroEditor::~MacroEditor() { filter_->Remove(); }
+
+void MacroEditor::BuildControls(QWidget* page, const QString& ini, const QString& folder) {
+  const auto pic = [&](const char* name) { return RequiredSkinPicture(folder, name); };
+  QFont labelFont("DejaVu Sans");
+  labelFont.setPixelSize(12);
+  const auto label = [&](const char* key) {
+    auto* l = new ColorStatic(page);
+    PlaceControl(*l, ini, "BUTTONINFO", key);
+    l->setFont(labelFont);
+    l->SetTextColor(QColor(0xC4, 0xCA, 0xD4));
+    l->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    l->setObjectName(key);
+    widgets_.push_back(l);
+    return l;
+  };
+  nameCaption_ = label("MARCO_NAME_SETTING");
+  cyclesCaption_ = label("FUNC_MACRO_CYCLES_PROMPT");
+  delaysCaption_ = label("FUNC_MACRO_RECORD_DELAY2");
+
+  nameBox_ = new MacroNameBox(page);
+  PlaceControl(*nameBox_, ini, "BUTTONINFO", "FUNC_MACRO_LIST");
+  nameBox_->setObjectName("FUNC_MACRO_LIST");
+  widgets_.push_back(nameBox_);
+  connect(nameBox_->edit(), &QLineEdit::textEdited, this, &MacroEditor::OnNameEdited);
+  connect(nameBox_->list(), &QListWidget::currentRowChanged, this, [this](int row) {
+    if (!loading_ && row >= 0 && row != selected_) Select(row, true);
+  });
+
+  cycles_ = new QLineEdit(page);
+  PlaceControl(*cycles_, ini, "BUTTONINFO", "FUNC_MACRO_CYCLES");
+  cycles_->setObjectName("FUNC_MACRO_CYCLES");
+  cycles_->setText("1");
+  widgets_.push_back(cycles_);
+  connect(cycles_, &QLineEdit::textEdited, this, &MacroEditor::OnCyclesEdited);
+
+  list_ = new CReportCtrl(page, kIdActionList);
+  PlaceControl(*list_, ini, "BUTTONINFO", "FUNC_MACRO_LIST2");
+  list_->setObjectName("FUNC_MACRO_LIST2");
+  // Three left-aligned columns sharing the list's width (key, direction, delay).
+  const int w = std::max(120, list_->width() - 4);
+  list_->InsertColumn(0, {}, Qt::AlignLeft, w * 45 / 100);
+  list_->InsertColumn(1, {}, Qt::AlignLeft, w * 22 / 100);
+  list_->InsertColumn(2, {}, Qt::AlignLeft, w - w * 45 / 100 - w * 22 / 100);
+  list_->header()->setSectionsMovable(false);
+  QPalette pal = list_->palette();
+  pal.setColor(QPalette::Text, QColor(0xA0, 0xA6, 0xB0));  // the system's grey text
+  list_->setPalette(pal);
+  widgets_.push_back(list_);
+  list_->SetEditCallbacks([this](int row, int column) { return OnEditStart(row, column); },
+                          [](int, int, QString&) { return false; });
+
+  struct ButtonDef {
+    int id;
+    const char* key;
+    bool small;  // the step buttons use the second picture set
+  };
+  const ButtonDef buttonDefs[] = {{kIdMacroAdd, "FUNC_MACRO_ADD", false},   {kIdMacroDelete, "FUNC_MACRO_DELETE", false},
+                              {kIdStepClear, "FUNC_MACRO_CLEAR", false}, {kIdRecord, "FUNC_MACRO_RECORD", false},
+                              {kIdStepTop, "FUNC_MACRO_UP_TOP", true},   {kIdStepUp, "FUNC_MACRO_UP", true},
+                              {kIdStepDown, "FUNC_MACRO_DOWN", true},    {kIdStepBottom, "FUNC_MACRO_DOWN_BOTTOM", true},
+                              {kIdStepDelete, "FUNC_MACRO_DELETE2", true}, {kIdRecordDelays, "FUNC_MACRO_RECORD_DELAY", false}};
+  for (const auto& s : buttonDefs) {
+    auto* b = new CPngButton(page, s.id);
+    const QPixmap normal = pic(s.small ? "macro2_normal.jpg" : "macro_normal.jpg");
+    const QPixmap over = pic(s.small ? "macro2_over.jpg" : "macro_over.jpg");
+    const QPixmap down = pic(s.small ? "macro2_down.jpg" : "macro_down.jpg");
+    const QPixmap disabled = pic(s.small ? "macro2_disable.jpg" : "macro_disable.jpg");
+    PlaceSkinnedButton(*b, ini, "BUTTONINFO", s.key, normal, over, down, disabled, down);
+    b->SetTextAttributes(9, "DejaVu Sans", kCaptionColours);
+    b->SetRotation(0, false);
+    b->setObjectName(s.key);
+    buttons_.emplace_back(s.id, b);
+    widgets_.push_back(b);
+  }
+  button(kIdMacroAdd)->setText("+");
+  button(kIdMacroDelete)->setText(QStringLiteral("\u2212"));
+  auto* delays = button(kIdRecordDelays);
+  delays->SetTogglePictures(pic("macro_normal.jpg"), pic("macro_down.jpg"));
+  delays->SetToggleMode(true);
+
+  connect(button(kIdMacroAdd), &QAbstractButton::clicked, this, &MacroEditor::OnAddMacro);
+  connect(button(kIdMacroDelete), &QAbstractButton::clicked, this, &MacroEditor::OnDeleteMacro);
+  connect(button(kIdRecord), &QAbstractButton::clicked, this, &MacroEditor::ToggleRecording);
+  connect(button(kIdStepDelete), &QAbstractButton::clicked, this, &MacroEditor::OnDeleteStep);
+  connect(button(kIdStepClear), &QAbstractButton::clicked, this, &MacroEditor::OnClearSteps);
+  for (int id : {kIdStepTop, kIdStepUp, kIdStepDown, kIdStepBottom})
+    connect(button(id), &QAbstractButton::clicked, this, [this, id] { OnMove(id); });
+  connect(delays, &QAbstractButton::clicked, this, &MacroEditor::OnRecordDelaysToggled);
+}
+
+CPngButton* MacroEditor::button(int id) const {
+  for (const auto& [i, b] : buttons_)
+    if (i == id) return b;
+  return nullptr;
+}
+
+void MacroEditor::ApplyTexts() {
+  nameCaption_->setText(Q(texts_.Text("MACRO_NAME_SETTING")));
+  cyclesCaption_->setText(Q(texts_.Text("MACRO_CYCLES")));
+  delaysCaption_->setText(Q(texts_.Text("RECORD_DELAY")));
+  button(kIdRecord)->setText(Q(texts_.Text(recorder_.recording ? "MACRO_ACTION_STOP_RECORD" : "A_RECORD")));
+  button(kIdStepTop)->SetTooltipText(Q(texts_.Text("A_TOP")));
+  button(kIdStepUp)->SetTooltipText(Q(texts_.Text("A_UP")));
+  button(kIdStepDown)->SetTooltipText(Q(texts_.Text("A_DOWN")));
+  button(kIdStepBottom)->SetTooltipText(Q(texts_.Text("A_BOTTOM")));
+  button(kIdStepDelete)->SetTooltipText(Q(texts_.Text("A_DELETE")));
+  button(kIdStepClear)->SetTooltipText(Q(texts_.Text("A_CLEAR")));
+  button(kIdStepClear)->setText(QStringLiteral("\u2715"));
+  list_->headerItem()->setText(0, Q(texts_.Text("MACRO_KEYS_TISHI")));
+  list_->headerItem()->setText(1, Q(texts_.Text("MACRO_ACTION_TISHI")));
+  list_->headerItem()->setText(2, Q(texts_.Text("MACRO_DELAY_MS")));
+  // Row texts are display names in the current language.
+  for (int row = 0; row < list_->GetItemCount(); ++row) ShowRow(row);
+}
+
+void MacroEditor::SetVisible(bool visible) {
+  if (!visible) CloseCellEditor();
+  for (QWidget* w : widgets_) w->setVisible(visible);
+}
+
+// ---- Macro list ----
+
+void MacroEditor::Load(const keys::StoreImage& image, std::uint16_t selectId) {
+  StopRecordingIfActive();
+  work_.table = image.table;
+  work_.macros = image.macros;
+  for (auto& m : work_.macros) m.SetNewFlag(0);
+  naming_ = keys::MacroNaming{};
+  rows_.delayMode = keys::ReadRecordDelayMode(profileStrings_, texts_);
+  button(kIdRecordDelays)->SetToggled(rows_.delayMode == 1);
+  RefillNames();
+  int position = 0;
+  for (std::size_t i = 0; i < work_.macros.size(); ++i)
+    if (selectId != 0 && work_.macros[i].Id() == selectId) position = static_cast<int>(i);
+  Select(work_.macros.empty() ? -1 : position, false);
+}
+
+void MacroEditor::Clear() {
+  StopRecordingIfActive();
+  CloseCellEditor();
+  work_ = keys::StoreImage{};
+  rows_.actions.clear();
+  rows_.selected.reset();
+  selected_ = -1;
+  RefillNames();
+  ShowRows();
+}
+
+void MacroEditor::RefillNames() {
+  loading_ = true;
+  auto* l = nameBox_->list();
+  l->clear();
+  for (const auto& m : work_.macros) l->addItem(QString::fromStdU16String(m.Name()));
+  loading_ = false;
+}
+
+void MacroEditor::Select(int position, bool saveCurrent) {
+  if (saveCurrent) SaveEditorInto(selected_);
+  CloseCellEditor();
+  selected_ = position;
+  loading_ = true;
+  nameBox_->list()->setCurrentRow(position);
+  nameBox_->edit()->setText(position >= 0 ? nameBox_->list()->item(position)->text() : QString());
+  loading_ = false;
+  LoadSelected();
+}
+
+void MacroEditor::LoadSelected() {
+  rows_.actions.clear();
+  rows_.selected.reset();
+  if (selected_ >= 0 && selected_ < static_cast<int>(work_.macros.size())) {
+    const auto& m = work_.macros[static_cast<std::size_t>(selected_)];
+    cycles_->setText(QString::number(m.Cycles()));
+    rows_.actions = m.Actions();
+  } else {
+    cycles_->setText("1");
+  }
+  ShowRows();
+  UpdateButtons();
+}
+
+void MacroEditor::SaveEditorInto(int position) {
+  if (position < 0 || position >= static_cast<int>(work_.macros.size())) return;
+  auto& m = work_.macros[static_cast<std::size_t>(position)];
+  long long cycles = 0;
+  // Read with "%d", low 8 bits kept.
+  if (keys::ScanDecimal(cycles_->text().toStdString(), cycles)) m.SetCycles(static_cast<std::uint8_t>(cycles & 0xFF));
+  m.SetActions(rows_.actions);
+}
+
+std::uint16_t MacroEditor::selectedMacroId() const {
+  if (selected_ < 0 || selected_ >= static_cast<int>(work_.macros.size())) return 0;
+  return work_.macros[static_cast<std::size_t>(selected_)].Id();
+}
+
+int MacroEditor::cycles() const { return keys::CorrectCycles(cycles_->text().toStdString()); }
+
+std::vector<std::size_t> MacroEditor::SaveInto(keys::StoreImage& image) {
+  FinishCellEdit();
+  StopRecordingIfActive();
+  SaveEditorInto(selected_);
+  image.macros = work_.macros;
+  auto changedRecords = keys::SaveMacros(image);
+  work_.macros = image.macros;  // the flags are cleared now
+  work_.table = image.table;
+  return changedRecords;
+}
+
+void MacroEditor::OnNameEdited(const QString& text) {
+  if (recorder_.recording) return;
+  const std::u16string name = text.toStdU16String();
+  if (work_.macros.empty()) {
+    if (!keys::RenameMacro(work_, 0, name)) return;
+    RefillNames();
+    Select(0, false);
+    nameBox_->edit()->setText(text);
+  } else if (selected_ >= 0) {
+    keys::RenameMacro(work_, static_cast<std::size_t>(selected_), name);
+    nameBox_->list()->item(selected_)->setText(QString::fromStdU16String(work_.macros[static_cast<std::size_t>(selected_)].Name()));
+  }
+  MarkChanged();
+}
+
+void MacroEditor::OnAddMacro() {
+  if (recorder_.recording) return;
+  SaveEditorInto(selected_);
+  const auto position = keys::AddMacro(work_, naming_, texts_, sink_);
+  if (!position) return;
+  RefillNames();
+  Select(static_cast<int>(*position), false);
+  MarkChanged();
+}
+
+void MacroEditor::OnDeleteMacro() {
+  if (recorder_.recording || selected_ < 0) return;
+  SaveEditorInto(selected_);
+  if (!keys::DeleteMacro(work_, static_cast<std::size_t>(selected_), texts_, sink_)) return;
+  const int next = work_.macros.empty() ? -1 : std::max(0, selected_ - 1);
+  RefillNames();
+  Select(next, false);
+  MarkChanged();
+}
+
+void MacroEditor::OnCyclesEdited() {
+  const int corrected = keys::CorrectCycles(cycles_->text().toStdString());
+  const QString text = QString::number(corrected);
+  if (cycles_->text() != text) cycles_->setText(text);
+  MarkChanged();
+}
+
+// ---- Action list ----
+
+void MacroEditor::ShowRows() {
+  list_->setUpdatesEnabled(false);
+  list_->DeleteAllItems();
+  for (std::size_t i = 0; i < rows_.actions.size(); ++i) {
+    list_->InsertItem(static_cast<int>(i), {});
+    ShowRow(static_cast<int>(i));
+  }
+  list_->setUpdatesEnabled(true);
+}
+
+void MacroEditor::ShowRow(int row) {
+  if (row < 0 || row >= static_cast<int>(rows_.actions.size())) return;
+  const auto& a = rows_.actions[static_cast<std::size_t>(row)];
+  list_->SetItemText(row, 0, Q(keys::KeyDisplayName(a.code, texts_)));
+  list_->SetItemText(row, 1, DirectionText(a.direction));
+  list_->SetItemText(row, 2, QString::number(a.delay));
+}
+
+void MacroEditor::SyncSelectionFromView() {
+  const int row = list_->GetNextItem(-1, kRowSelected);
+  if (row >= 0 && row < static_cast<int>(rows_.actions.size())) rows_.selected = static_cast<std::size_t>(row);
+  else rows_.selected.reset();
+}
+
+void MacroEditor::SelectRow(int row) {
+  if (row < 0 || row >= list_->GetItemCount()) return;
+  list_->SetItemState(row, kRowSelected, kRowSelected);
+  list_->setCurrentItem(list_->topLevelItem(row));
+  list_->scrollToItem(list_->topLevelItem(row));
+  rows_.selected = static_cast<std::size_t>(row);
+}
+
+void MacroEditor::OnDeleteStep() {
+  FinishCellEdit();
+  SyncSelectionFromView();
+  if (!rows_.selected) return;
+  const int row = static_cast<int>(*rows_.selected);
+  rows_.actions.erase(rows_.actions.begin() + row);
+  list_->DeleteItem(row, true);
+  SyncSelectionFromView();
+  MarkChanged();
+}
+
+void MacroEditor::OnClearSteps() {
+  FinishCellEdit();
+  if (rows_.actions.empty()) return;
+  if (!sink_.AskYesNo(texts_.Text("MACRO_ACTION_CLEAR_CONFIRM"), false)) return;
+  rows_.actions.clear();
+  rows_.selected.reset();
+  ShowRows();
+  MarkChanged();
+}
+
+void MacroEditor::OnMove(int id) {
+  FinishCellEdit();
+  SyncSelectionFromView();
+  if (!rows_.selected) return;
+  const int from = static_cast<int>(*rows_.selected);
+  const int last = static_cast<int>(rows_.actions.size()) - 1;
+  int to = from;
+  if (id == kIdStepTop) to = 0;
+  else if (id == kIdStepUp) to = std::max(0, from - 1);
+  else if (id == kIdStepDown) to = std::min(last, from + 1);
+  else to = last;
+  if (to != from) {
+    const keys::MacroAction moved = rows_.actions[static_cast<std::size_t>(from)];
+    rows_.actions.erase(rows_.actions.begin() + from);
+    rows_.actions.insert(rows_.actions.begin() + to, moved);
+    for (int row = std::min(from, to); row <= std::max(from, to); ++row) ShowRow(row);
+  }
+  SelectRow(to);
+  list_->setFocus();
+  MarkChanged();
+}
+
+void MacroEditor::OnRecordDelaysToggled() {
+  auto* b = button(kIdRecordDelays);
+  b->SetToggled(!b->isToggled());
+  rows_.delayMode = b->isToggled() ? 1 : 0;
+  keys::WriteRecordDelayMode(profileStrings_, texts_, rows_.delayMode);
+}
+
+// ---- In-place editing ----
+
+bool MacroEditor::OnEditStart(int row, int column) {
+  FinishCellEdit();
+  if (row < 0 || row >= static_cast<int>(rows_.actions.size())) return false;
+  if (column < 0 || column > 2) {
+    sink_.ShowMessage(texts_.Text("MACRO_ACTION_ERR_MODIFY"));
+    return false;
+  }
+  const auto& a = rows_.actions[static_cast<std::size_t>(row)];
+  QRect cell = list_->visualItemRect(list_->topLevelItem(row));
+  cell.setLeft(list_->header()->sectionViewportPosition(column));
+  cell.setWidth(list_->columnWidth(column));
+  QWidget* editor = nullptr;
+  if (column == 0 || column == 1) {
+    auto* combo = new QComboBox(list_->viewport());
+    if (column == 0) {
+      for (std::uint16_t id = 0; id < keys::kAssignableKeyCount; ++id) {
+        const std::uint16_t code = keys::CodeOfListId(id);
+        combo->addItem(code == 0 ? QString() : Q(keys::KeyDisplayName(code, texts_)));
+      }
+      combo->setMaxVisibleItems(20);
+      const std::uint16_t listId = keys::ListIdOfCode(a.code);
+      combo->setCurrentIndex(listId < keys::kAssignableKeyCount ? listId : -1);
+    } else {
+      combo->addItems({kPress, kRelease});
+      combo->setMaxVisibleItems(6);
+      combo->setCurrentIndex(a.direction == keys::kRelease ? 1 : 0);
+    }
+    connect(combo, &QComboBox::activated, this, [this] { CommitCellEdit(); });
+    editor = combo;
+  } else {
+    StopRecordingIfActive();
+    auto* edit = new QLineEdit(list_->viewport());
+    edit->setValidator(new QIntValidator(0, 999999, edit));
+    edit->setText(QString::number(a.delay));
+    edit->selectAll();
+    // Enter or leaving the field ends the edit.
+    connect(edit, &QLineEdit::editingFinished, this, [this] { CommitCellEdit(); });
+    editor = edit;
+  }
+  editor->setGeometry(cell);
+  editor->show();
+  editor->setFocus();
+  cellEditor_ = editor;
+  editRow_ = row;
+  editColumn_ = column;
+  return false;  // the page's own editor is used, not the list's
+}
+
+void MacroEditor::FinishCellEdit() { CommitCellEdit(); }
+
+void MacroEditor::CommitCellEdit() {
+  if (!cellEditor_) return;
+  QWidget* editor = cellEditor_;
+  const int row = editRow_, column = editColumn_;
+  cellEditor_ = nullptr;
+  editRow_ = editColumn_ = -1;
+  if (row >= 0 && row < static_cast<int>(rows_.actions.size())) {
+    auto& a = rows_.actions[static_cast<std::size_t>(row)];
+    bool accepted = false;
+    if (column == 0) {
+      const int choice = static_cast<QComboBox*>(editor)->currentIndex();
+      if (choice >= 0 && choice < static_cast<int>(keys::kAssignableKeyCount) && choice != keys::ListIdOfCode(a.code)) {
+        a.code = keys::CodeOfListId(static_cast<std::uint16_t>(choice));
+        accepted = true;
+      }
+    } else if (column == 1) {
+      const int choice = static_cast<QComboBox*>(editor)->currentIndex();
+      if (choice >= 0 && choice <= 1 && choice != a.direction) {
+        a.direction = static_cast<std::uint16_t>(choice);
+        accepted = true;
+      }
+    } else if (column == 2) {
+      const auto entry = keys::ParseDelayEntry(static_cast<QLineEdit*>(editor)->text().toStdString());
+      if (entry.clamped)
+        sink_.ShowMessage(text::FormatWithNumber(texts_.Text("MACRO_ACTION_ERR_DELAY_MAX"), keys::kMaxDelayMs));
+      accepted = entry.delay != a.delay;
+      a.delay = entry.delay;
+    }
+    ShowRow(row);
+    if (accepted) MarkChanged();
+  }
+  editor->hide();
+  editor->deleteLater();
+}
+
+void MacroEditor::CloseCellEditor() {
+  if (!cellEditor_) return;
+  cellEditor_->hide();
+  cellEditor_->deleteLater();
+  cellEditor_ = nullptr;
+  editRow_ = editColumn_ = -1;
+}
+
+// ---- Recording ----
+
+void MacroEditor::ToggleRecording() {
+  if (recorder_.recording) {
+    StopRecordingIfActive();
+    return;
+  }
+  if (selected_ < 0) return;
+  FinishCellEdit();
+  keys::StartRecording(recorder_, clock_());
+  auto* b = button(kIdRecord);
+  b->setText(Q(texts_.Text("MACRO_ACTION_STOP_RECORD")));
+  b->SetSelected(true);
+  button(kIdMacroAdd)->setEnabled(false);
+  button(kIdMacroDelete)->setEnabled(false);
+  nameBox_->setEnabled(false);
+  filter_->Install();
+}
+
+void MacroEditor::StopRecordingIfActive() {
+  if (!recorder_.recording) return;
+  keys::StopRecording(recorder_);
+  filter_->Remove();
+  auto* b = button(kIdRecord);
+  b->setText(Q(texts_.Text("MACRO_ACTION_RECORD")));
+  b->SetSelected(false);
+  button(kIdMacroAdd)->setEnabled(true);
+  button(kIdMacroDelete)->setEnabled(true);
+  nameBox_->setEnabled(true);
+}
+
+bool MacroEditor::OnRecordKey(std::uint16_t code, bool release, bool autoRepeat) {
+  SyncSelectionFromView();
+  const std::size_t before = rows_.actions.size();
+  const auto result = keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{code, release, autoRepeat}, clock_());
+  AfterRecordedStep(before);
+  return result == keys::HookResult::kSwallow;
+}
+
+void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target) {
+  if (mouseIgnored_ && mouseIgnored_(target)) return;
+  auto* record = button(kIdRecord);
+  const QRect recordRect(record->mapToGlobal(QPoint(0, 0)), record->size());
+  SyncSelectionFromView();
+  const std::size_t before = rows_.actions.size();
+  const auto message = code == keys::kCodeMouseLeft    ? (release ? keys::MouseMessage::kLeftUp : keys::MouseMessage::kLeftDown)
+                       : code == keys::kCodeMouseRight ? (release ? keys::MouseMessage::kRightUp : keys::MouseMessage::kRightDown)
+                                                       : (release ? keys::MouseMessage::kMiddleUp : keys::MouseMessage::kMiddleDown);
+  keys::OnMouseMessage(recorder_, rows_, message, recordRect.contains(globalPos), clock_());
+  AfterRecordedStep(before);
+}
+
+void MacroEditor::RecordChosenKey(std::uint16_t code) {
+  if (!recorder_.recording) return;
+  OnRecordKey(code, false, false);
+  OnRecordKey(code, true, false);
+}
+
+void MacroEditor::AfterRecordedStep(std::size_t before) {
+  const std::size_t added = rows_.actions.size() - before;
+  if (added == 0 || !rows_.selected) return;
+  // The new steps end at the selected row; the row before them took a new delay.
+  const int last = static_cast<int>(*rows_.selected);
+  const int first = last - static_cast<int>(added) + 1;
+  for (int row = first; row <= last; ++row) list_->InsertItem(row, {});
+  for (int row = std::max(0, first - 1); row <= last; ++row) ShowRow(row);
+  SelectRow(last);
+  MarkChanged();
+}
+
+void MacroEditor::MarkChanged() {
+  rows_.changed = true;
+  emit changed();
+}
+
+void MacroEditor::UpdateButtons() {
+  const bool any = selected_ >= 0;
+  for (int id = kIdRecord; id <= kIdStepBottom; ++id)
+    if (auto* b = button(id)) b->setEnabled(any);
+}
+
+}  // namespace vantrel::ui
