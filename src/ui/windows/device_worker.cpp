@@ -16,14 +16,14 @@ DeviceWorker::~DeviceWorker() {
 }
 
 void DeviceWorker::Post(std::function<void()> job) {
-  bool becameBusy = false;
   {
+    // The busy notices are posted under the lock, so "busy" can never arrive after the
+    // "idle" of the same run of jobs.
     std::lock_guard lock(mutex_);
-    becameBusy = jobs_.empty() && !running_;
+    if (jobs_.empty() && !running_) SetBusy(true);
     jobs_.push_back(std::move(job));
   }
   wake_.notify_one();
-  if (becameBusy) SetBusy(true);
 }
 
 void DeviceWorker::WaitIdle() {
@@ -59,10 +59,8 @@ void DeviceWorker::Loop() {
     lock.lock();
     running_ = false;
     if (jobs_.empty()) {
-      idle_.notify_all();
-      lock.unlock();
       SetBusy(false);
-      lock.lock();
+      idle_.notify_all();
     }
   }
 }
