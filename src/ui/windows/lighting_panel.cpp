@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
@@ -220,14 +221,18 @@ void LightingPanel::BuildControls() {
 
   auto* fyMulti = AddPicture(id::kFyMultiPicture, "CONTROL_FYSJSStaPic");
   auto* hxMulti = AddPicture(id::kHxMultiPicture, "CONTROL_HXsjsStaPic");
+  SetPictures(fyMulti, "sjsup.bmp", "sjsdown.bmp", false);
+  SetPictures(hxMulti, "sjsup.bmp", "sjsdown.bmp", false);
   AddLabel(id::kFyMultiStatic, "CONTROL_FYSJSStatic", "DC");
   AddLabel(id::kHxMultiStatic, "CONTROL_HXsjsStatic", "DC");
   connect(fyMulti, &QAbstractButton::clicked, this, [this] { OnMulticolour(ColourGroup::FY); });
   connect(hxMulti, &QAbstractButton::clicked, this, [this] { OnMulticolour(ColourGroup::HX); });
 
   const char* choiceKeys[] = {"CONTROL_HONGPIC", "CONTROL_HUANGPIC", "CONTROL_LVPIC", "CONTROL_LANPIC"};
+  const char* choicePictures[] = {"hong", "huang", "lv", "lan"};
   for (int n = 0; n < 4; ++n) {
     auto* choice = AddPicture(id::kChoiceRed + n, choiceKeys[n]);
+    SetPictures(choice, QString("%1.bmp").arg(choicePictures[n]), QString("%1ok.bmp").arg(choicePictures[n]), false);
     connect(choice, &QAbstractButton::clicked, this, [this, n] { OnColourChoice(n); });
   }
 
@@ -284,7 +289,17 @@ void LightingPanel::BuildControls() {
 }
 
 void LightingPanel::Retranslate() {
-  for (auto& [label, key] : labels_) label->setText(Utf8(deps_.texts.LightText(key)));
+  for (auto& [label, key] : labels_) {
+    label->setText(Utf8(deps_.texts.LightText(key)));
+    // A longer translation gets a smaller font rather than a cut-off word.
+    QFont font = label->font();
+    const int largest = label->controlId() == id::kTitle ? 15 : 12;
+    for (int size = largest; size >= 9; --size) {
+      font.setPixelSize(size);
+      if (QFontMetrics(font).horizontalAdvance(label->text()) <= label->width()) break;
+    }
+    label->setFont(font);
+  }
   FillEffectCombo();
 }
 
