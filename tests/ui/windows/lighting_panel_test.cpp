@@ -398,5 +398,38 @@ TEST_F(LightingPanelTest, KeyboardLightingChangeReloadsButNeverClosesThePanel) {
   EXPECT_EQ(std::count(commands.begin(), commands.end(), kCmdWriteKeyColours), 0);
 }
 
+
+// Changes made faster than the keyboard answers, with preview frames in between: the
+// writes reach the keyboard in the order made and the panel ends up showing the last.
+using LightingPanelThreadsTest = LightingPanelTest;
+TEST_F(LightingPanelThreadsTest, RapidChangesReachTheKeyboardInTheOrderMade) {
+  Connect();
+  OpenPanel();
+  ClearTrace();
+  auto* combo = EffectCombo();
+  auto* slider = panel_->Control(id::kBrightnessSlider);
+  std::vector<int> expected;
+  int previous = sim_.keyboard.Lighting()[1];
+  for (int i = 0; i < 30; ++i) {
+    const int brightness = (i * 3) % 5;
+    emit static_cast<CBitmapSlider*>(slider)->reported(kMsgSliderMoved, id::kBrightnessSlider, brightness);
+    if (brightness != previous) expected.push_back(brightness);
+    previous = brightness;
+    combo->setCurrentIndex(i % 18);
+    emit combo->activated(i % 18);
+    panel_->PreviewTick();
+    if (i % 7 == 0) QCoreApplication::processEvents();
+  }
+  Settle();
+  std::vector<int> written;
+  for (const auto& [offset, bytes] : ParamWrites(Sent()))
+    if (offset == 1) written.push_back(bytes[0]);
+  EXPECT_EQ(written, expected);
+  EXPECT_EQ(sim_.keyboard.Lighting()[0], 12);  // position 11
+  EXPECT_EQ(panel_->View().effect, 12);
+  EXPECT_EQ(panel_->View().brightness, previous);
+  EXPECT_TRUE(Shown(id::kDirectionForward));
+}
+
 }  // namespace
 }  // namespace vantrel::ui::test
