@@ -643,6 +643,9 @@ void LightingPanel::ShowCaptions() {
 void LightingPanel::OnEffectChosen(int position) {
   if (updatingControls_) return;
   const EffectCode code = effects_.table.EffectAtPosition(position);
+  // Leaving the per-key colours: keys the preview does not paint (G keys, right Win)
+  // must not keep them.
+  if (view_.effect == lighting::kEffectUserColours && code != view_.effect && view_.panelOpen) ShowCaptions();
   view_.effect = code;
   engine_->EffectChanged();
   ShowForEffect(code);
@@ -822,7 +825,10 @@ void LightingPanel::OnRenameMode(const QString& text) {
   const int mode = colourView_.mode;
   if (mode < 0 || mode >= modeCombo_->count()) return;
   if (colourView_.names) (*colourView_.names)[static_cast<std::size_t>(mode)] = text.toStdString();
+  // Renaming the shown entry puts the text into the edit again: keep the caret in place.
+  const int caret = modeCombo_->lineEdit()->cursorPosition();
   modeCombo_->setItemText(mode, text);
+  modeCombo_->lineEdit()->setCursorPosition(caret);
   auto& colours = deps_.colours;
   const int profile = host_.CurrentProfile();
   const std::string name = text.toStdString();

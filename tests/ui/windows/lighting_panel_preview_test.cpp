@@ -90,6 +90,12 @@ TEST_F(LightingPreviewTest, Effect20ShowsEachKeysTableColour) {
   const int calls = host_.colourCalls;
   panel_->PreviewTick();
   EXPECT_EQ(host_.colourCalls, calls);
+  // Another effect: keys outside the preview (G keys, right Win) drop their table colour.
+  ChooseEffect(4);
+  panel_->PreviewTick();
+  EXPECT_EQ(host_.colours.count(1000), 0u);
+  EXPECT_EQ(host_.colours.count(1087), 0u);
+  EXPECT_EQ(host_.colours.size(), 108u);
 }
 
 TEST_F(LightingPreviewTest, TimerRunsOnlyWhileTheWindowCanBeSeen) {
