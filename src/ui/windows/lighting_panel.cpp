@@ -393,6 +393,9 @@ void LightingPanel::Load(lighting::LoadOccasion occasion, bool userColours, std:
       },
       ColourScope::TableAndNames,
       [this, after = std::move(after)](const JobResult& result) {
+        // With other jobs still out, the rest of the state waits for the last of them,
+        // but the drop-down is filled from what the keyboard offers now.
+        view_.supportedEffects = result.state.supportedEffects;
         view_.panelOpen = result.state.panelOpen;
         Refresh();
         if (after) after();
