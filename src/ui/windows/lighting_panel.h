@@ -107,7 +107,9 @@ class LightingPanelHost {
 };
 
 // The core objects the panel works with. The state and the editor are touched only by
-// jobs on the worker.
+// jobs on the worker; so is the profile service, whose view and message sink are
+// therefore called from the worker thread (the profile re-selection of the lamp and the
+// switch of a profile button).
 struct LightingPanelDeps {
   device::CommandSet& commands;
   DeviceWorker& worker;
@@ -126,7 +128,8 @@ class LightingPanel : public QObject {
 
  public:
   // Builds the panel's controls as children of `surface` (the main window's client
-  // area), placed from the main skin file. Nothing is read from the keyboard here.
+  // area, already inside the main window: the preview pauses while that window is hidden
+  // or minimised), placed from the main skin file. Nothing is read from the keyboard here.
   LightingPanel(QWidget* surface, LightingPanelHost& host, LightingPanelDeps deps);
   ~LightingPanel() override;
   LightingPanel(const LightingPanel&) = delete;
