@@ -105,6 +105,18 @@ TEST_F(LightingPanelTest, LampWithAFailingReselectionWritesNothingAndShowsNothin
   // Nothing is shown, so key clicks still go to the key page.
   EXPECT_FALSE(panel_->IsOpen());
   EXPECT_FALSE(panel_->KeyClicked(lighting::kFnControl));
+
+  // The keyboard refuses the state write: the switch reports success, the panel does not.
+  view_.keyPageOpen = false;
+  sim::FaultPlan faults;
+  const auto next = sim_.service.ConfigRequests();
+  for (std::uint64_t n = next + 2; n <= next + 4; ++n) faults.Add(n, sim::Fault::kStatusFF);
+  sim_.service.SetFaults(faults);
+  panel_->ToggleLamp();
+  Settle();
+  EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", "missing"), "missing");
+  EXPECT_FALSE(panel_->IsOpen());
+  EXPECT_FALSE(Shown(id::kEffectCombo));
 }
 
 TEST_F(LightingPanelTest, EffectChoiceSendsOneBracketWithTheEffectsWrites) {
