@@ -163,17 +163,22 @@ bool KeyColourEditor::EnsureUserFiles() const {
 }
 
 void KeyColourEditor::ReadUserMode(int profile) {
-  const auto file = UserFile(profile);
   selectedMode_ = ReadPresentMode(profile);
   const auto section = ModeSection(selectedMode_);
-  tool_ = text::ReadIniString(file, section, "tool", "0") == "1" ? 1 : 0;
-  baseColour_ = ParseColourValue(text::ReadIniString(file, section, "jcolor", "0,0,0"));
-  brushColour_ = ParseColourValue(text::ReadIniString(file, section, "color", "0,0,0"));
+  // One parse for the mode's hundred-odd keys; a missing file reads every key's default.
+  text::IniSnapshot file;
+  file.Load(UserFile(profile));
+  const auto read = [&](const std::string& key, std::string_view fallback) {
+    return file.Value(section, key).value_or(std::string(fallback));
+  };
+  tool_ = read("tool", "0") == "1" ? 1 : 0;
+  baseColour_ = ParseColourValue(read("jcolor", "0,0,0"));
+  brushColour_ = ParseColourValue(read("color", "0,0,0"));
   const auto buttons = AllKeyButtons();
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     if (buttons[i].kind == ButtonKind::GKey) continue;
     const int slot = buttons[i].slot;
-    const auto value = ParseSlotValue(text::ReadIniString(file, section, std::to_string(slot), "255,0,0,1"));
+    const auto value = ParseSlotValue(read(std::to_string(slot), "255,0,0,1"));
     table_.Set(profile, slot, value.colour);
     flags_.Set(static_cast<int>(i), profile, value.followsBase);
   }

@@ -1,0 +1,888 @@
+#include "ui/windows/lighting_panel.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QWidget>
+#include <QWindowStateChangeEvent>
+
+#include <algorithm>
+#include <span>
+
+#include "ui/skin/bitmap_slider.h"
+#include "ui/skin/color_static.h"
+#include "ui/skin/png_button.h"
+#include "ui/skin/skin_placement.h"
+
+namespace vantrel::ui {
+namespace {
+
+using lighting::ColourGroup;
+using lighting::DirectionPictures;
+using lighting::EffectCode;
+using lighting::Rgb;
+namespace id = panel_id;
+
+constexpr int kFirstTickMs = 100;
+constexpr int kTickMs = 50;
+constexpr int kProgressFrameMs = 50;
+constexpr int kProgressFrames = 10;
+// The speed slider's channel pictures start at "5.bmp" (position 0).
+constexpr int kSpeedPictureBase = 5;
+constexpr int kSliderMax = 4;
+
+QColor ToQColor(Rgb c) { return QColor(lighting::RedOf(c), lighting::GreenOf(c), lighting::BlueOf(c)); }
+Rgb FromQColor(const QColor& c) {
+  return lighting::MakeRgb(static_cast<unsigned>(c.red()), static_cast<unsigned>(c.green()),
+                           static_cast<unsigned>(c.blue()));
+}
+
+QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Controls that show for a group of effects; the lamp, the title, the report-rate
+// buttons and the RGB fields are not among them.
+constexpr int kBrightnessIds[] = {id::kBrightnessStatic, id::kBrightnessSlider};
+constexpr int kSpeedIds[] = {id::kSpeedStatic, id::kSpeedSlider};
+constexpr int kDirectionIds[] = {id::kDirectionStatic, id::kDirectionForward, id::kDirectionBack};
+constexpr int kChoiceIds[] = {id::kChoiceRed, id::kChoiceRed + 1, id::kChoiceRed + 2, id::kChoiceRed + 3};
+constexpr int kFyIds[] = {id::kFyColourStatic, id::kFyColourButton, id::kFyMultiPicture, id::kFyMultiStatic};
+constexpr int kHxIds[] = {id::kHxColourStatic, id::kHxColourButton, id::kHxMultiPicture, id::kHxMultiStatic};
+constexpr int kUserIds[] = {id::kBrushStatic, id::kBrushButton, id::kBaseStatic,   id::kBaseButton,
+                            id::kToolStatic,  id::kTool0Picture, id::kTool1Picture, id::kUserModeCombo};
+constexpr int kReportIds[] = {id::kReportRate1, id::kReportRate2, id::kReportRate3, id::kReportRate4};
+
+struct DirectionNames {
+  const char* forwardOff;
+  const char* forwardOn;
+  const char* backOff;
+  const char* backOn;
+};
+
+DirectionNames DirectionPicturesOf(DirectionPictures kind) {
+  switch (kind) {
+    case DirectionPictures::UpDown:
+      return {"upup.bmp", "updown.bmp", "downup.bmp", "downdown.bmp"};
+    case DirectionPictures::SpreadConverge:
+      return {"kuosan.bmp", "kuosandown.bmp", "julong.bmp", "julongdown.bmp"};
+    default:
+      return {"leftup.bmp", "leftdown.bmp", "rightup.bmp", "rightdown.bmp"};
+  }
+}
+
+}  // namespace
+
+LightingPanel::LightingPanel(QWidget* surface, LightingPanelHost& host, LightingPanelDeps deps)
+    : QObject(surface),
+      surface_(surface),
+      host_(host),
+      deps_(std::move(deps)),
+      engine_(std::make_unique<lighting::PreviewEngine>()) {
+  BuildControls();
+  Refresh();
+
+  // Timer 1052: the first tick after 100 ms, then every 50 ms, each armed again by the
+  // tick so that a slow frame never piles up ticks.
+  previewTimer_.setSingleShot(true);
+  connect(&previewTimer_, &QTimer::timeout, this, [this] {
+    PreviewTick();
+    firstTick_ = false;
+    UpdatePreviewTimer();
+  });
+  progressTimer_.setInterval(kProgressFrameMs);
+  connect(&progressTimer_, &QTimer::timeout, this, [this] {
+    progressFrame_ = progressFrame_ % kProgressFrames + 1;
+    SetPictures(static_cast<CPngButton*>(Control(id::kProgress)), QString("jdt%1.bmp").arg(progressFrame_),
+                QString("jdt%1.bmp").arg(progressFrame_), false);
+  });
+
+  window_ = surface_->window();
+  window_->installEventFilter(this);
+  UpdatePreviewTimer();
+}
+
+LightingPanel::~LightingPanel() {
+  if (window_) window_->removeEventFilter(this);
+}
+
+// --- Controls --------------------------------------------------------------------------
+
+QPixmap LightingPanel::Picture(const QString& name) {
+  auto it = pictures_.find(name);
+  if (it != pictures_.end()) return it->second;
+  // A picture that cannot be loaded stays empty: its control then shows nothing.
+  QPixmap picture(QDir(deps_.skinFolder).filePath(name));
+  pictures_.emplace(name, picture);
+  return picture;
+}
+
+void LightingPanel::SetPictures(CPngButton* picture, const QString& off, const QString& on, bool selected) {
+  if (picture == nullptr) return;
+  picture->SetTogglePictures(Picture(off), Picture(on));
+  picture->SetToggled(selected);
+  picture->update();
+}
+
+void LightingPanel::SetSelected(CPngButton* picture, bool selected) {
+  if (picture != nullptr && picture->isToggled() != selected) picture->SetToggled(selected);
+}
+
+ColorStatic* LightingPanel::AddLabel(int controlId, const char* skinKey, const char* textKey) {
+  auto* label = new ColorStatic(surface_, controlId);
+  PlaceControl(*label, deps_.mainSkinFile, "BUTTONINFO", skinKey);
+  QFont font("DejaVu Sans");
+  font.setPixelSize(controlId == id::kTitle ? 15 : 12);
+  if (controlId == id::kTitle) font.setWeight(QFont::DemiBold);
+  label->setFont(font);
+  label->SetTextColor(controlId == id::kTitle ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xC4, 0xCA, 0xD4));
+  label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+  label->setObjectName(skinKey);
+  labels_.emplace_back(label, textKey);
+  controls_[controlId] = label;
+  return label;
+}
+
+CPngButton* LightingPanel::AddPicture(int controlId, const char* skinKey) {
+  auto* picture = new CPngButton(surface_, controlId);
+  PlaceControl(*picture, deps_.mainSkinFile, "BUTTONINFO", skinKey);
+  // Panel pictures are whole bitmaps drawn from their top-left corner.
+  picture->SetFaceOrigin(1, 1);
+  picture->SetToggleMode(true);
+  picture->setObjectName(skinKey);
+  controls_[controlId] = picture;
+  return picture;
+}
+
+void LightingPanel::BuildControls() {
+  const QString& ini = deps_.mainSkinFile;
+
+  auto* lamp = AddPicture(id::kLamp, "CONTROL_DengStaPic");
+  SetPictures(lamp, "dengup.bmp", "dengdown.bmp", false);
+  connect(lamp, &QAbstractButton::clicked, this, &LightingPanel::ToggleLamp);
+  AddLabel(id::kTitle, "CONTROL_DengStatic", "Deng");
+
+  effectCombo_ = new QComboBox(surface_);
+  PlaceControl(*effectCombo_, ini, "BUTTONINFO", "CONTROL_XGcombox");
+  effectCombo_->setObjectName("CONTROL_XGcombox");
+  controls_[id::kEffectCombo] = effectCombo_;
+  connect(effectCombo_, &QComboBox::activated, this, &LightingPanel::OnEffectChosen);
+
+  AddLabel(id::kBrightnessStatic, "CONTROL_LightStatic", "Light");
+  AddLabel(id::kSpeedStatic, "CONTROL_SpeedStatic", "Speed");
+  for (auto* slider : {&brightness_, &speed_}) {
+    const bool isSpeed = slider == &speed_;
+    *slider = new CBitmapSlider(surface_, isSpeed ? id::kSpeedSlider : id::kBrightnessSlider);
+    PlaceControl(**slider, ini, "BUTTONINFO", isSpeed ? "CONTROL_SpeedSlider" : "CONTROL_LightSlider");
+    (*slider)->setObjectName(isSpeed ? "CONTROL_SpeedSlider" : "CONTROL_LightSlider");
+    (*slider)->SetRange(0, kSliderMax);
+    (*slider)->SetPageSize(1);
+    (*slider)->SetMargin(10);
+    controls_[(*slider)->controlId()] = *slider;
+    connect(*slider, &CBitmapSlider::reported, this, [this](unsigned message, int controlId, int position) {
+      if (message == kMsgSliderMoved) OnSlider(controlId, position);
+    });
+  }
+
+  AddLabel(id::kDirectionStatic, "CONTROL_BLFXStatic", "FX");
+  auto* forward = AddPicture(id::kDirectionForward, "CONTROL_BLFXLStaPic");
+  auto* back = AddPicture(id::kDirectionBack, "CONTROL_BLFXRStaPic");
+  connect(forward, &QAbstractButton::clicked, this, [this] { OnDirection(0xFF); });
+  connect(back, &QAbstractButton::clicked, this, [this] { OnDirection(0x00); });
+
+  struct SwatchSpec {
+    int id;
+    const char* key;
+  };
+  const SwatchSpec swatches[] = {{id::kFyColourButton, "CONTROL_FYYSButton"},
+                                 {id::kHxColourButton, "CONTROL_HXysButton"},
+                                 {id::kBrushButton, "CONTROL_USERysButton"},
+                                 {id::kBaseButton, "CONTROL_USERjsButton"}};
+  AddLabel(id::kFyColourStatic, "CONTROL_FYYSStatic", "Color");
+  AddLabel(id::kHxColourStatic, "CONTROL_HXysStatic", "Color");
+  AddLabel(id::kBrushStatic, "CONTROL_USERysStatic", "Color");
+  AddLabel(id::kBaseStatic, "CONTROL_USERjsStatic", "JColor");
+  for (std::size_t i = 0; i < 4; ++i) {
+    auto* swatch = new CSkinColorBtn(surface_, swatches[i].id);
+    PlaceControl(*swatch, ini, "BUTTONINFO", swatches[i].key);
+    swatch->setObjectName(swatches[i].key);
+    controls_[swatches[i].id] = swatch;
+    swatches_[i] = swatch;
+    connect(swatch, &CSkinColorBtn::colorChanged, this, [this](int controlId, const QColor& colour) {
+      if (controlId == id::kBrushButton) {
+        OnBrushColour(colour);
+      } else if (controlId == id::kBaseButton) {
+        OnBaseColour(colour);
+      } else {
+        OnColourPicked(colour);
+      }
+    });
+  }
+
+  auto* fyMulti = AddPicture(id::kFyMultiPicture, "CONTROL_FYSJSStaPic");
+  auto* hxMulti = AddPicture(id::kHxMultiPicture, "CONTROL_HXsjsStaPic");
+  SetPictures(fyMulti, "sjsup.bmp", "sjsdown.bmp", false);
+  SetPictures(hxMulti, "sjsup.bmp", "sjsdown.bmp", false);
+  AddLabel(id::kFyMultiStatic, "CONTROL_FYSJSStatic", "DC");
+  AddLabel(id::kHxMultiStatic, "CONTROL_HXsjsStatic", "DC");
+  connect(fyMulti, &QAbstractButton::clicked, this, [this] { OnMulticolour(ColourGroup::FY); });
+  connect(hxMulti, &QAbstractButton::clicked, this, [this] { OnMulticolour(ColourGroup::HX); });
+
+  const char* choiceKeys[] = {"CONTROL_HONGPIC", "CONTROL_HUANGPIC", "CONTROL_LVPIC", "CONTROL_LANPIC"};
+  const char* choicePictures[] = {"hong", "huang", "lv", "lan"};
+  for (int n = 0; n < 4; ++n) {
+    auto* choice = AddPicture(id::kChoiceRed + n, choiceKeys[n]);
+    SetPictures(choice, QString("%1.bmp").arg(choicePictures[n]), QString("%1ok.bmp").arg(choicePictures[n]), false);
+    connect(choice, &QAbstractButton::clicked, this, [this, n] { OnColourChoice(n); });
+  }
+
+  AddLabel(id::kToolStatic, "CONTROL_USERgjStatic", "Tool");
+  auto* tool0 = AddPicture(id::kTool0Picture, "CONTROL_USERgjStaPic1");
+  auto* tool1 = AddPicture(id::kTool1Picture, "CONTROL_USERgjStaPic2");
+  connect(tool0, &QAbstractButton::clicked, this, [this] { OnTool(0); });
+  connect(tool1, &QAbstractButton::clicked, this, [this] { OnTool(1); });
+
+  modeCombo_ = new QComboBox(surface_);
+  PlaceControl(*modeCombo_, ini, "BUTTONINFO", "CONTROL_umCombo");
+  modeCombo_->setObjectName("CONTROL_umCombo");
+  modeCombo_->setEditable(true);
+  modeCombo_->setInsertPolicy(QComboBox::NoInsert);
+  controls_[id::kUserModeCombo] = modeCombo_;
+  connect(modeCombo_, &QComboBox::activated, this, &LightingPanel::OnUserMode);
+  connect(modeCombo_->lineEdit(), &QLineEdit::textEdited, this, &LightingPanel::OnRenameMode);
+
+  auto* progress = AddPicture(id::kProgress, "CONTROL_JDTStatic");
+  SetPictures(progress, "jdt1.bmp", "jdt1.bmp", false);
+  progress->setAttribute(Qt::WA_TransparentForMouseEvents);
+  progress->hide();
+
+  // Report rate and the colour's RGB values sit in the main window's strips and stay
+  // visible whether the panel is open or not.
+  AddLabel(id::kReportStatic, "CONTROL_UsbStatic", "Usb");
+  const QPixmap normal = RequiredSkinPicture(deps_.skinFolder, "main_normal.jpg");
+  const QPixmap over = RequiredSkinPicture(deps_.skinFolder, "main_over.jpg");
+  const QPixmap down = RequiredSkinPicture(deps_.skinFolder, "main_down.jpg");
+  const QPixmap disabled = RequiredSkinPicture(deps_.skinFolder, "main_disable.jpg");
+  for (int n = 0; n < 4; ++n) {
+    auto* rate = new CPngButton(surface_, kReportIds[n]);
+    const QString key = QString("FUNC_REPORT%1").arg(n + 1);
+    PlaceSkinnedButton(*rate, ini, "BUTTONINFO", key, normal, over, down, disabled, down);
+    rate->SetTogglePictures(normal, down);
+    rate->SetToggleMode(true);
+    rate->setObjectName(key);
+    controls_[kReportIds[n]] = rate;
+    connect(rate, &QAbstractButton::clicked, this, [this, n] { OnReportRate(n); });
+  }
+  AddLabel(id::kRgbStatic, "CONTROL_RGBStatic", "RGB");
+  const char* rgbKeys[] = {"COLOR_R", "COLOR_G", "COLOR_B"};
+  for (int i = 0; i < 3; ++i) {
+    auto* edit = new QLineEdit(surface_);
+    PlaceControl(*edit, ini, "BUTTONINFO", rgbKeys[i]);
+    edit->setObjectName(rgbKeys[i]);
+    edit->setReadOnly(true);
+    edit->setAlignment(Qt::AlignCenter);
+    edit->setMaxLength(3);
+    rgbEdits_[static_cast<std::size_t>(i)] = edit;
+    controls_[id::kRgbEditRed + i] = edit;
+  }
+  Retranslate();
+}
+
+void LightingPanel::Retranslate() {
+  for (auto& [label, key] : labels_) {
+    label->setText(Utf8(deps_.texts.LightText(key)));
+    // A longer translation gets a smaller font rather than a cut-off word.
+    QFont font = label->font();
+    const int largest = label->controlId() == id::kTitle ? 15 : 12;
+    for (int size = largest; size >= 9; --size) {
+      font.setPixelSize(size);
+      if (QFontMetrics(font).horizontalAdvance(label->text()) <= label->width()) break;
+    }
+    label->setFont(font);
+  }
+  FillEffectCombo();
+}
+
+QWidget* LightingPanel::Control(int controlId) const {
+  auto it = controls_.find(controlId);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+void LightingPanel::SetColourPicker(CSkinColorBtn::Picker picker) {
+  for (auto* swatch : swatches_) swatch->SetPicker(picker);
+}
+
+void LightingPanel::SetPreviewRandom(lighting::PreviewRandom* random) {
+  engine_ = std::make_unique<lighting::PreviewEngine>(random);
+}
+
+// --- Worker jobs -------------------------------------------------------------------------
+
+LightingPanel::ColourView LightingPanel::SnapshotColours(const lighting::KeyColourEditor& editor, int profile,
+                                                         bool names) {
+  ColourView v;
+  v.mode = editor.SelectedMode();
+  v.tool = editor.Tool();
+  v.base = editor.BaseColour();
+  v.brush = editor.BrushColour();
+  v.buttons = editor.ButtonColours(profile);
+  if (names) v.names = editor.ModeNames(profile);
+  return v;
+}
+
+template <typename Job, typename Done>
+void LightingPanel::RunJob(Job job, ColourScope scope, Done done) {
+  ++pendingJobs_;
+  const int profile = host_.CurrentProfile();
+  auto& state = deps_.state;
+  auto& colours = deps_.colours;
+  deps_.worker.Run(
+      [job = std::move(job), &state, &colours, profile, scope]() mutable {
+        JobResult r;
+        r.code = job();
+        r.state = state;
+        if (scope != ColourScope::None)
+          r.colours = SnapshotColours(colours, profile, scope == ColourScope::TableAndNames);
+        return r;
+      },
+      this,
+      [this, done = std::move(done)](JobResult result) mutable {
+        --pendingJobs_;
+        Adopt(result);
+        done(result);
+      });
+}
+
+void LightingPanel::Adopt(JobResult& result) {
+  // Only the last outstanding job's state is taken over: earlier results would briefly
+  // undo what the user has chosen since.
+  if (pendingJobs_ == 0) {
+    const bool open = view_.panelOpen;
+    view_ = result.state;
+    view_.panelOpen = open;
+  }
+  if (result.colours) {
+    auto names = std::move(result.colours->names);
+    if (!names) names = std::move(colourView_.names);
+    colourView_ = std::move(*result.colours);
+    colourView_.names = std::move(names);
+  }
+}
+
+void LightingPanel::Load(lighting::LoadOccasion occasion, bool userColours, std::function<void()> after) {
+  const int profile = host_.CurrentProfile();
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  auto& colours = deps_.colours;
+  const auto wskb = deps_.wskbIni;
+  const bool connection = occasion == lighting::LoadOccasion::Connection;
+  RunJob(
+      [&commands, &state, &colours, profile, occasion, wskb, connection, userColours] {
+        // On connection the user colours are loaded and sent inside the load's bracket.
+        const int result = lighting::LoadLighting(commands, state, profile, occasion, wskb,
+                                                  [&] { colours.LoadUserMode(commands, profile); });
+        const bool offersUserColours = lighting::EffectListHolds(state.supportedEffects, lighting::kEffectUserColours);
+        if (result == lighting::kLoadOk && offersUserColours) {
+          if (connection) {
+            colours.RecomputeFlags();
+          } else if (userColours) {
+            colours.LoadUserMode(commands, profile);
+          }
+        }
+        return result;
+      },
+      ColourScope::TableAndNames,
+      [this, after = std::move(after)](const JobResult& result) {
+        // With other jobs still out, the rest of the state waits for the last of them,
+        // but the drop-down is filled from what the keyboard offers now.
+        view_.supportedEffects = result.state.supportedEffects;
+        view_.panelOpen = result.state.panelOpen;
+        Refresh();
+        if (after) after();
+        emit loaded(result.code);
+      });
+}
+
+// --- Entry points ------------------------------------------------------------------------
+
+void LightingPanel::DeviceConnected() { Load(lighting::LoadOccasion::Connection, true); }
+
+void LightingPanel::KeyboardLightingChanged() { Load(lighting::LoadOccasion::Other, false); }
+
+void LightingPanel::ProfileButton(int profile) {
+  Load(lighting::LoadOccasion::Other, true, [this, profile] {
+    if (view_.panelOpen) ClosePanel();
+    SwitchKeyboardProfile(profile);
+  });
+}
+
+void LightingPanel::SwitchKeyboardProfile(int profile) {
+  auto& profiles = deps_.profiles;
+  auto& cache = deps_.activeProfileCache;
+  RunJob(
+      [&profiles, &cache, profile] {
+        if (profiles.ActiveProfile() == profile) return 0;
+        // The switch reports the write's outcome through the cache only.
+        const bool ok = profiles.SwitchProfile(profile) && cache.load() == profile;
+        return ok ? 1 : -1;
+      },
+      ColourScope::None,
+      [this, profile](const JobResult& result) {
+        if (result.code == 1) host_.ProfileSwitched(profile);
+      });
+}
+
+void LightingPanel::ToggleLamp() {
+  if (view_.panelOpen) {
+    ClosePanel();
+  } else {
+    OpenPanel();
+  }
+}
+
+void LightingPanel::OpenPanel() {
+  auto& profiles = deps_.profiles;
+  auto& cache = deps_.activeProfileCache;
+  auto& state = deps_.state;
+  const auto wskb = deps_.wskbIni;
+  // While the keyboard has not taken the re-selection, the panel is not open: nothing of
+  // it shows, so key clicks still go to the key page.
+  RunJob(
+      [&profiles, &cache, &state, wskb] {
+        const int active = profiles.ActiveProfile();
+        const bool ok = active >= 0 && profiles.SwitchProfile(active) && cache.load() == active;
+        if (!ok) return 0;
+        lighting::WriteDengCheck(wskb, true);
+        state.panelOpen = true;
+        return 1;
+      },
+      ColourScope::Table,
+      [this](const JobResult& result) {
+        if (result.code != 1) return;
+        view_.panelOpen = true;
+        SetSelected(static_cast<CPngButton*>(Control(id::kLamp)), true);
+        ShowCaptions();
+        ShowForEffect(SelectedEffect());
+        if (SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
+      });
+}
+
+void LightingPanel::ClosePanel() {
+  view_.panelOpen = false;
+  auto& state = deps_.state;
+  const auto wskb = deps_.wskbIni;
+  RunJob(
+      [&state, wskb] {
+        state.panelOpen = false;
+        lighting::WriteDengCheck(wskb, false);
+        return 0;
+      },
+      ColourScope::None, [](const JobResult&) {});
+  SetSelected(static_cast<CPngButton*>(Control(id::kLamp)), false);
+  ShowCaptions();
+  host_.RedrawKeyFaces();
+  ShowForEffect(0);
+}
+
+bool LightingPanel::KeyClicked(int controlId) {
+  if (!view_.panelOpen) return false;
+  if (SelectedEffect() != lighting::kEffectUserColours || lighting::ButtonIndex(controlId) < 0) return true;
+  // The button shows its new colour at once; the job's table repaints every button that
+  // shares the slot (the nine G keys light as one).
+  PaintKey(controlId, colourView_.tool == 1 ? colourView_.base : colourView_.brush);
+  auto& commands = deps_.commands;
+  auto& colours = deps_.colours;
+  const int profile = host_.CurrentProfile();
+  RunJob([&commands, &colours, profile,
+          controlId] { return colours.PaintKey(commands, profile, controlId, lighting::kEffectUserColours) ? 1 : 0; },
+         ColourScope::Table, [this](const JobResult&) {
+           if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
+         });
+  return true;
+}
+
+void LightingPanel::RestoreDefault() {
+  if (!view_.panelOpen) return;
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  auto& colours = deps_.colours;
+  const int profile = host_.CurrentProfile();
+  const bool userColours = lighting::EffectListHolds(view_.supportedEffects, lighting::kEffectUserColours);
+  engine_->EffectChanged();
+  RunJob(
+      [&commands, &state, &colours, profile, userColours] {
+        if (userColours) colours.RestoreDefault(commands, profile);
+        lighting::SendDefaultLighting(commands, state, profile);
+        return 0;
+      },
+      ColourScope::TableAndNames, [this](const JobResult&) { Refresh(); });
+}
+
+void LightingPanel::ShowProgress(bool on) {
+  auto* progress = Control(id::kProgress);
+  if (on) {
+    progressFrame_ = 0;
+    progress->show();
+    progress->raise();
+    progressTimer_.start();
+  } else {
+    progressTimer_.stop();
+    progress->hide();
+  }
+}
+
+// --- Showing the state ---------------------------------------------------------------
+
+lighting::EffectCode LightingPanel::SelectedEffect() const {
+  return effects_.table.EffectAtPosition(effectCombo_->currentIndex());
+}
+
+void LightingPanel::FillEffectCombo() {
+  lighting::FillEffectList(view_.supportedEffects, &deps_.texts, effects_);
+  const bool was = updatingControls_;
+  updatingControls_ = true;
+  effectCombo_->clear();
+  for (const auto& e : effects_.entries) effectCombo_->addItem(Utf8(e.name));
+  effectCombo_->setCurrentIndex(effects_.table.PositionOfEffect(view_.effect));
+  updatingControls_ = was;
+}
+
+void LightingPanel::Refresh() {
+  updatingControls_ = true;
+  FillEffectCombo();
+  for (int n = 0; n < 4; ++n) {
+    static_cast<CPngButton*>(Control(kReportIds[n]))->SetToggled(n == view_.reportRate);
+  }
+  brightness_->SetPos(view_.brightness);
+  brightness_->SetChannelPicture(Picture(QString("%1.bmp").arg(brightness_->pos())));
+  speed_->SetPos(view_.speedPosition);
+  speed_->SetChannelPicture(Picture(QString("%1.bmp").arg(kSpeedPictureBase + speed_->pos())));
+  for (auto* swatch : {swatches_[0], swatches_[1]}) swatch->SetColor(ToQColor(view_.colour));
+  SetSelected(static_cast<CPngButton*>(Control(id::kFyMultiPicture)), view_.multicolour);
+  SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), view_.multicolour);
+  for (int n = 0; n < 4; ++n)
+    SetSelected(static_cast<CPngButton*>(Control(id::kChoiceRed + n)), n == view_.colourChoice);
+  rgbEdits_[0]->setText(QString::number(lighting::RedOf(view_.colour)));
+  rgbEdits_[1]->setText(QString::number(lighting::GreenOf(view_.colour)));
+  rgbEdits_[2]->setText(QString::number(lighting::BlueOf(view_.colour)));
+  SetSelected(static_cast<CPngButton*>(Control(id::kLamp)), view_.panelOpen);
+  RefreshUserControls();
+  updatingControls_ = false;
+  ShowForEffect(SelectedEffect());
+  if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
+}
+
+void LightingPanel::RefreshUserControls() {
+  const bool was = updatingControls_;
+  updatingControls_ = true;
+  if (colourView_.names) {
+    modeCombo_->clear();
+    for (const auto& name : *colourView_.names) modeCombo_->addItem(Utf8(name));
+  }
+  modeCombo_->setCurrentIndex(colourView_.mode);
+  swatches_[2]->SetColor(ToQColor(colourView_.brush));
+  swatches_[3]->SetColor(ToQColor(colourView_.base));
+  SetPictures(static_cast<CPngButton*>(Control(id::kTool0Picture)), "user1up.bmp", "user1down.bmp",
+              colourView_.tool == 0);
+  SetPictures(static_cast<CPngButton*>(Control(id::kTool1Picture)), "user2up.bmp", "user2down.bmp",
+              colourView_.tool == 1);
+  updatingControls_ = was;
+}
+
+void LightingPanel::ShowForEffect(EffectCode code) {
+  const bool open = view_.panelOpen;
+  const auto params = lighting::ParamsOf(code);
+  const auto show = [this](std::span<const int> ids, bool visible) {
+    for (int i : ids) Control(i)->setVisible(visible);
+  };
+  // The drop-down stays while the panel is open, whatever the effect: it is the only way
+  // to leave an effect that shows no other control.
+  effectCombo_->setVisible(open);
+  show(kBrightnessIds, open && params.brightness);
+  show(kSpeedIds, open && params.speed);
+  show(kChoiceIds, open && params.colourChoice);
+  show(kFyIds, open && params.colourGroup == ColourGroup::FY);
+  show(kHxIds, open && params.colourGroup == ColourGroup::HX);
+  show(kUserIds, open && params.userColours);
+
+  const bool direction = open && params.direction != DirectionPictures::None;
+  show(kDirectionIds, direction);
+  if (direction) {
+    const QString suffix = QString::fromLatin1(params.directionPlacement);
+    PlaceControl(*Control(id::kDirectionStatic), deps_.mainSkinFile, "BUTTONINFO", "CONTROL_BLFXStatic" + suffix);
+    PlaceControl(*Control(id::kDirectionForward), deps_.mainSkinFile, "BUTTONINFO", "CONTROL_BLFXLStaPic" + suffix);
+    PlaceControl(*Control(id::kDirectionBack), deps_.mainSkinFile, "BUTTONINFO", "CONTROL_BLFXRStaPic" + suffix);
+    const auto names = DirectionPicturesOf(params.direction);
+    SetPictures(static_cast<CPngButton*>(Control(id::kDirectionForward)), names.forwardOff, names.forwardOn,
+                view_.direction != 0);
+    SetPictures(static_cast<CPngButton*>(Control(id::kDirectionBack)), names.backOff, names.backOn,
+                view_.direction == 0);
+  }
+}
+
+void LightingPanel::PaintKey(int controlId, Rgb colour) {
+  auto it = shownColours_.find(controlId);
+  if (it != shownColours_.end() && it->second == colour) return;
+  shownColours_[controlId] = colour;
+  captionsShown_ = false;
+  ++keyRepaints_;
+  host_.SetKeyColour(controlId, ToQColor(colour));
+}
+
+void LightingPanel::PaintKeyButtons() {
+  for (const auto& b : colourView_.buttons) {
+    if (b.controlId != 0) PaintKey(b.controlId, b.colour);
+  }
+}
+
+void LightingPanel::ShowCaptions() {
+  shownColours_.clear();
+  captionsShown_ = true;
+  host_.ShowKeyCaptions();
+}
+
+// --- Handlers ----------------------------------------------------------------------------
+
+void LightingPanel::OnEffectChosen(int position) {
+  if (updatingControls_) return;
+  const EffectCode code = effects_.table.EffectAtPosition(position);
+  // Leaving the per-key colours: keys the preview does not paint (G keys, right Win)
+  // must not keep them.
+  if (view_.effect == lighting::kEffectUserColours && code != view_.effect && view_.panelOpen) ShowCaptions();
+  view_.effect = code;
+  engine_->EffectChanged();
+  ShowForEffect(code);
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  const int profile = host_.CurrentProfile();
+  const auto table = effects_.table;
+  RunJob(
+      [&commands, &state, profile, table, position] {
+        return lighting::SendEffectAtPosition(commands, state, profile, table, position) ? 1 : 0;
+      },
+      code == lighting::kEffectUserColours ? ColourScope::Table : ColourScope::None,
+      [this, code](const JobResult&) {
+        if (code == lighting::kEffectUserColours && view_.panelOpen && SelectedEffect() == code) PaintKeyButtons();
+      });
+}
+
+void LightingPanel::OnSlider(int controlId, int position) {
+  if (updatingControls_) return;
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  const int profile = host_.CurrentProfile();
+  if (controlId == id::kBrightnessSlider) {
+    brightness_->SetChannelPicture(Picture(QString("%1.bmp").arg(position)));
+    RunJob([&commands, &state, profile,
+            position] { return lighting::SendBrightness(commands, state, profile, position) ? 1 : 0; },
+           ColourScope::None, [](const JobResult&) {});
+  } else if (controlId == id::kSpeedSlider) {
+    speed_->SetChannelPicture(Picture(QString("%1.bmp").arg(kSpeedPictureBase + position)));
+    RunJob([&commands, &state, profile,
+            position] { return lighting::SendSpeed(commands, state, profile, position) ? 1 : 0; },
+           ColourScope::None, [](const JobResult&) {});
+  }
+}
+
+void LightingPanel::OnDirection(int value) {
+  view_.direction = value;
+  ShowForEffect(SelectedEffect());
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  const int profile = host_.CurrentProfile();
+  RunJob(
+      [&commands, &state, profile, value] {
+        lighting::SendDirection(commands, state, profile, value);
+        return 1;
+      },
+      ColourScope::None, [](const JobResult&) {});
+}
+
+void LightingPanel::OnColourPicked(const QColor& colour) {
+  const Rgb rgb = FromQColor(colour);
+  view_.colour = rgb;
+  view_.multicolour = false;
+  updatingControls_ = true;
+  for (auto* swatch : {swatches_[0], swatches_[1]}) swatch->SetColor(colour);
+  updatingControls_ = false;
+  SetSelected(static_cast<CPngButton*>(Control(id::kFyMultiPicture)), false);
+  SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), false);
+  rgbEdits_[0]->setText(QString::number(colour.red()));
+  rgbEdits_[1]->setText(QString::number(colour.green()));
+  rgbEdits_[2]->setText(QString::number(colour.blue()));
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  const int profile = host_.CurrentProfile();
+  RunJob(
+      [&commands, &state, profile, rgb] {
+        lighting::SendColour(commands, state, profile, rgb);
+        return 1;
+      },
+      ColourScope::None, [](const JobResult&) {});
+}
+
+void LightingPanel::OnMulticolour(ColourGroup group) {
+  view_.multicolour = !view_.multicolour;
+  SetSelected(static_cast<CPngButton*>(Control(id::kFyMultiPicture)), view_.multicolour);
+  SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), view_.multicolour);
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  const int profile = host_.CurrentProfile();
+  RunJob(
+      [&commands, &state, profile, group] {
+        lighting::ToggleMulticolour(commands, state, profile, group);
+        return 1;
+      },
+      ColourScope::None, [this](const JobResult&) {
+        SetSelected(static_cast<CPngButton*>(Control(id::kFyMultiPicture)), view_.multicolour);
+        SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), view_.multicolour);
+      });
+}
+
+void LightingPanel::OnColourChoice(int choice) {
+  view_.colourChoice = choice;
+  for (int n = 0; n < 4; ++n) SetSelected(static_cast<CPngButton*>(Control(id::kChoiceRed + n)), n == choice);
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  const int profile = host_.CurrentProfile();
+  RunJob(
+      [&commands, &state, profile, choice] {
+        lighting::SendColourChoice(commands, state, profile, choice);
+        return 1;
+      },
+      ColourScope::None, [](const JobResult&) {});
+}
+
+void LightingPanel::OnReportRate(int rate) {
+  view_.reportRate = rate;
+  for (int n = 0; n < 4; ++n) static_cast<CPngButton*>(Control(kReportIds[n]))->SetToggled(n == rate);
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  const int profile = host_.CurrentProfile();
+  RunJob(
+      [&commands, &state, profile, rate] {
+        lighting::SendReportRate(commands, state, profile, rate);
+        return 1;
+      },
+      ColourScope::None, [](const JobResult&) {});
+}
+
+void LightingPanel::OnBaseColour(const QColor& colour) {
+  if (updatingControls_) return;
+  const Rgb rgb = FromQColor(colour);
+  auto& commands = deps_.commands;
+  auto& colours = deps_.colours;
+  const int profile = host_.CurrentProfile();
+  RunJob([&commands, &colours, profile,
+          rgb] { return colours.ChangeBaseColour(commands, profile, rgb) ? 1 : 0; },
+         ColourScope::Table, [this](const JobResult&) {
+           RefreshUserControls();
+           if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
+         });
+}
+
+void LightingPanel::OnBrushColour(const QColor& colour) {
+  if (updatingControls_) return;
+  const Rgb rgb = FromQColor(colour);
+  auto& colours = deps_.colours;
+  const int profile = host_.CurrentProfile();
+  colourView_.brush = rgb;
+  RunJob(
+      [&colours, profile, rgb] {
+        colours.ChangeBrushColour(profile, rgb);
+        return 1;
+      },
+      ColourScope::Table, [this](const JobResult&) { RefreshUserControls(); });
+}
+
+void LightingPanel::OnTool(int tool) {
+  colourView_.tool = tool;
+  RefreshUserControls();
+  auto& colours = deps_.colours;
+  const int profile = host_.CurrentProfile();
+  RunJob(
+      [&colours, profile, tool] {
+        colours.ChooseTool(profile, tool);
+        return 1;
+      },
+      ColourScope::Table, [this](const JobResult&) { RefreshUserControls(); });
+}
+
+void LightingPanel::OnUserMode(int mode) {
+  if (updatingControls_ || mode < 0) return;
+  auto& commands = deps_.commands;
+  auto& colours = deps_.colours;
+  const int profile = host_.CurrentProfile();
+  RunJob(
+      [&commands, &colours, profile, mode] {
+        colours.ChooseUserMode(commands, profile, mode);
+        return 1;
+      },
+      ColourScope::Table, [this](const JobResult&) {
+        RefreshUserControls();
+        if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
+      });
+}
+
+void LightingPanel::OnRenameMode(const QString& text) {
+  const int mode = colourView_.mode;
+  if (mode < 0 || mode >= modeCombo_->count()) return;
+  if (colourView_.names) (*colourView_.names)[static_cast<std::size_t>(mode)] = text.toStdString();
+  // Renaming the shown entry puts the text into the edit again: keep the caret in place.
+  const int caret = modeCombo_->lineEdit()->cursorPosition();
+  modeCombo_->setItemText(mode, text);
+  modeCombo_->lineEdit()->setCursorPosition(caret);
+  auto& colours = deps_.colours;
+  const int profile = host_.CurrentProfile();
+  const std::string name = text.toStdString();
+  RunJob(
+      [&colours, profile, name] {
+        colours.RenameUserMode(profile, name);
+        return 1;
+      },
+      ColourScope::None, [](const JobResult&) {});
+}
+
+// --- Preview -------------------------------------------------------------------------
+
+void LightingPanel::PreviewTick() {
+  if (!view_.panelOpen) return;
+  const EffectCode code = SelectedEffect();
+  // Effect 20 shows the per-key colours, painted when they change.
+  if (code == lighting::kEffectUserColours) return;
+  const lighting::PreviewInput input{code, view_.direction, view_.multicolour, view_.colour};
+  if (!engine_->Step(input, frame_)) return;
+  if (frame_.showCaptions) {
+    if (!captionsShown_) ShowCaptions();
+    return;
+  }
+  for (std::size_t i = 0; i < frame_.count; ++i) PaintKey(frame_.keys[i].controlId, frame_.keys[i].colour);
+}
+
+void LightingPanel::UpdatePreviewTimer() {
+  const bool seen = window_ && window_->isVisible() && !window_->isMinimized();
+  if (!seen) {
+    previewTimer_.stop();
+  } else if (!previewTimer_.isActive()) {
+    previewTimer_.start(firstTick_ ? kFirstTickMs : kTickMs);
+  }
+}
+
+bool LightingPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_) {
+    switch (event->type()) {
+      case QEvent::Show:
+      case QEvent::Hide:
+      case QEvent::WindowStateChange:
+        // The state change arrives before the window's own flags settle on some
+        // platforms: look again once the event is through.
+        QTimer::singleShot(0, this, [this] { UpdatePreviewTimer(); });
+        break;
+      default:
+        break;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace vantrel::ui

@@ -1,0 +1,281 @@
+// The lighting panel of the main window: the lamp that opens and closes it, the effect
+// drop-down and the parameter controls of the current effect, the per-key colour tools
+// of effect 20, the report-rate buttons and the live preview of the effect on the key
+// picture.
+//
+// Threads: the lighting state and the key-colour editor handed in belong to the device
+// worker: every job that reads or changes them runs there, in the order the user acted,
+// and sends its bracket of writes at once. The panel keeps a copy of what the last job
+// left for display and for the preview, which runs on the UI thread from a timer of its
+// own (control id 1052) and pauses while the main window is hidden or minimised.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/device/commands.h"
+#include "core/lighting/effects.h"
+#include "core/lighting/key_colours.h"
+#include "core/lighting/lighting.h"
+#include "core/lighting/preview.h"
+#include "core/profiles/profile_service.h"
+#include "core/text/text_source.h"
+#include "ui/skin/skin_color_btn.h"
+#include "ui/windows/device_worker.h"
+
+class QComboBox;
+class QLineEdit;
+class QWidget;
+
+namespace vantrel::ui {
+
+class CBitmapSlider;
+class CPngButton;
+class ColorStatic;
+
+// Control ids of the panel (dialog 102).
+namespace panel_id {
+inline constexpr int kEffectCombo = 1146;
+inline constexpr int kReportRate1 = 1147;
+inline constexpr int kDirectionStatic = 1148;
+inline constexpr int kDirectionForward = 1149;  // 0xFF: left, up, outward
+inline constexpr int kDirectionBack = 1150;     // 0x00: right, down, inward
+inline constexpr int kFyColourStatic = 1151;
+inline constexpr int kFyColourButton = 1152;
+inline constexpr int kHxColourStatic = 1154;
+inline constexpr int kHxColourButton = 1155;
+inline constexpr int kHxMultiPicture = 1156;
+inline constexpr int kBrushStatic = 1159;
+inline constexpr int kBrushButton = 1160;
+inline constexpr int kBaseStatic = 1161;
+inline constexpr int kBaseButton = 1162;
+inline constexpr int kToolStatic = 1163;
+inline constexpr int kTool0Picture = 1164;
+inline constexpr int kTool1Picture = 1165;
+inline constexpr int kSpeedStatic = 1166;
+inline constexpr int kLamp = 1167;
+inline constexpr int kReportRate2 = 1168;
+inline constexpr int kReportRate3 = 1169;
+inline constexpr int kReportRate4 = 1170;
+inline constexpr int kTitle = 1171;
+inline constexpr int kBrightnessStatic = 1172;
+inline constexpr int kHxMultiStatic = 1173;
+inline constexpr int kFyMultiPicture = 1175;
+inline constexpr int kFyMultiStatic = 1176;
+inline constexpr int kProgress = 1177;
+inline constexpr int kBrightnessSlider = 1178;
+inline constexpr int kSpeedSlider = 1179;
+inline constexpr int kChoiceRed = 1194;  // 1194..1197: red, yellow, green, blue
+inline constexpr int kUserModeCombo = 1198;
+inline constexpr int kReportStatic = 1204;
+inline constexpr int kRgbStatic = 1207;
+inline constexpr int kRgbEditRed = 1208;  // 1208..1210: R, G, B
+}  // namespace panel_id
+
+// What the panel needs from the main window. All calls come on the UI thread.
+class LightingPanelHost {
+ public:
+  virtual ~LightingPanelHost() = default;
+  // The main window's current profile (0..2): the profile every lighting and key-colour
+  // write addresses.
+  virtual int CurrentProfile() const = 0;
+  // The key button `controlId` (ordinary key, G key or Fn) shows a flat colour instead of
+  // its caption face until ShowKeyCaptions.
+  virtual void SetKeyColour(int controlId, const QColor& colour) = 0;
+  // Every key button drops its colour and shows its caption face again.
+  virtual void ShowKeyCaptions() = 0;
+  // Every key button's pressed look from the active profile's assignment table (pressed
+  // when the key's record is not the default one), and the Flip enabling applied again.
+  virtual void RedrawKeyFaces() = 0;
+  // A profile button switched the keyboard to `profile`: only that profile button is
+  // checked, the function view is shown (switch caption and key faces).
+  virtual void ProfileSwitched(int profile) = 0;
+};
+
+// The core objects the panel works with. The state and the editor are touched only by
+// jobs on the worker; so is the profile service, whose view and message sink are
+// therefore called from the worker thread (the profile re-selection of the lamp and the
+// switch of a profile button).
+struct LightingPanelDeps {
+  device::CommandSet& commands;
+  DeviceWorker& worker;
+  profiles::ProfileService& profiles;
+  std::atomic<int>& activeProfileCache;
+  lighting::LightingState& state;
+  lighting::KeyColourEditor& colours;
+  const text::TextSource& texts;
+  std::filesystem::path wskbIni;  // per-user "wskb.ini" ("DengCheck")
+  QString mainSkinFile;           // "Skins/Main.ini"
+  QString skinFolder;             // folder of the skin pictures
+};
+
+class LightingPanel : public QObject {
+  Q_OBJECT
+
+ public:
+  // Builds the panel's controls as children of `surface` (the main window's client
+  // area, already inside the main window: the preview pauses while that window is hidden
+  // or minimised), placed from the main skin file. Nothing is read from the keyboard here.
+  LightingPanel(QWidget* surface, LightingPanelHost& host, LightingPanelDeps deps);
+  ~LightingPanel() override;
+  LightingPanel(const LightingPanel&) = delete;
+  LightingPanel& operator=(const LightingPanel&) = delete;
+
+  // --- Entry points for the main window -------------------------------------------
+  // After a connection, once the store is reloaded and the current profile set from the
+  // keyboard's active profile: the lighting and the per-key colours are loaded, the
+  // follow flags recomputed and the panel refreshed.
+  void DeviceConnected();
+  // A profile button, after the main window set its current profile to `profile`:
+  // lighting and colours of the profile are loaded, the panel refreshed and closed, and
+  // the keyboard switched to the profile when it runs another one.
+  void ProfileButton(int profile);
+  // The keyboard reported a lighting change (timer 1051): reload and refresh.
+  void KeyboardLightingChanged();
+  // A key button was clicked. True when the panel took the click (it is open): it paints
+  // the key when effect 20 is selected and does nothing otherwise. False: the click is
+  // the key page's.
+  bool KeyClicked(int controlId);
+  // Restore default with the panel open: the default colour file and the default
+  // lighting record. Does nothing while the panel is closed. The main window's Apply
+  // follows; device jobs keep that order.
+  void RestoreDefault();
+  // The progress picture (timer 1050 frames, 50 ms) while long device work runs.
+  void ShowProgress(bool on);
+  // Language changed: the labels and the effect names again.
+  void Retranslate();
+
+  bool IsOpen() const { return view_.panelOpen; }
+  // Device jobs of the panel are queued or their results not yet shown.
+  bool Busy() const { return pendingJobs_ > 0; }
+  // The lamp, as if clicked.
+  void ToggleLamp();
+
+  // --- For tests and tools ------------------------------------------------------------
+  QWidget* Control(int controlId) const;
+  const lighting::LightingState& View() const { return view_; }
+  // The picker used by the four colour buttons (the colour dialog by default).
+  void SetColourPicker(CSkinColorBtn::Picker picker);
+  // The preview's random numbers (not owned); by default a clock-seeded generator.
+  void SetPreviewRandom(lighting::PreviewRandom* random);
+  bool PreviewRunning() const { return previewTimer_.isActive(); }
+  int PreviewInterval() const { return previewTimer_.interval(); }
+  // One preview tick, as timer 1052 runs it.
+  void PreviewTick();
+  // How many key buttons were recoloured by the preview and the colour view so far.
+  std::size_t KeyRepaints() const { return keyRepaints_; }
+
+ signals:
+  // A load (connection, profile button, keyboard change) has been shown.
+  void loaded(int result);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct ColourView {
+    int mode = 0;
+    int tool = 0;
+    lighting::Rgb base = 0;
+    lighting::Rgb brush = 0;
+    std::array<lighting::ButtonColour, lighting::kKeyButtonCount> buttons{};
+    std::optional<std::array<std::string, lighting::kUserModeCount>> names;
+  };
+  struct JobResult {
+    lighting::LightingState state;
+    std::optional<ColourView> colours;
+    int code = 0;  // the job's own outcome
+  };
+  enum class ColourScope { None, Table, TableAndNames };
+
+  void BuildControls();
+  ColorStatic* AddLabel(int id, const char* skinKey, const char* textKey);
+  CPngButton* AddPicture(int id, const char* skinKey);
+  QPixmap Picture(const QString& name);
+  void SetPictures(CPngButton* picture, const QString& off, const QString& on, bool selected);
+  void SetSelected(CPngButton* picture, bool selected);
+
+  // Queues `job` on the worker; its state (and, by scope, colours) comes back to the
+  // panel and, once no other job of the panel is outstanding, replaces the copy.
+  template <typename Job, typename Done>
+  void RunJob(Job job, ColourScope scope, Done done);
+  static ColourView SnapshotColours(const lighting::KeyColourEditor& editor, int profile, bool names);
+  void Adopt(JobResult& result);
+
+  void Refresh();
+  void RefreshUserControls();
+  void FillEffectCombo();
+  void ShowForEffect(lighting::EffectCode code);
+  lighting::EffectCode SelectedEffect() const;
+  void PaintKeyButtons();
+  void PaintKey(int controlId, lighting::Rgb colour);
+  void ShowCaptions();
+
+  void OpenPanel();
+  void ClosePanel();
+  void Load(lighting::LoadOccasion occasion, bool userColours, std::function<void()> after = {});
+  void SwitchKeyboardProfile(int profile);
+
+  void OnEffectChosen(int position);
+  void OnSlider(int controlId, int position);
+  void OnDirection(int value);
+  void OnColourPicked(const QColor& colour);
+  void OnMulticolour(lighting::ColourGroup group);
+  void OnColourChoice(int choice);
+  void OnReportRate(int rate);
+  void OnBaseColour(const QColor& colour);
+  void OnBrushColour(const QColor& colour);
+  void OnTool(int tool);
+  void OnUserMode(int mode);
+  void OnRenameMode(const QString& text);
+
+  void UpdatePreviewTimer();
+
+  QWidget* surface_;
+  QPointer<QWidget> window_;
+  LightingPanelHost& host_;
+  LightingPanelDeps deps_;
+
+  lighting::LightingState view_;
+  ColourView colourView_;
+  lighting::EffectListModel effects_;
+  int pendingJobs_ = 0;
+
+  std::map<int, QWidget*> controls_;
+  std::map<QString, QPixmap> pictures_;
+  QComboBox* effectCombo_ = nullptr;
+  QComboBox* modeCombo_ = nullptr;
+  CBitmapSlider* brightness_ = nullptr;
+  CBitmapSlider* speed_ = nullptr;
+  std::array<CSkinColorBtn*, 4> swatches_{};
+  std::array<QLineEdit*, 3> rgbEdits_{};
+  std::vector<std::pair<ColorStatic*, const char*>> labels_;
+  bool updatingControls_ = false;
+
+  std::unique_ptr<lighting::PreviewEngine> engine_;
+  lighting::PreviewFrame frame_;
+  QTimer previewTimer_;
+  bool firstTick_ = true;
+  bool captionsShown_ = true;
+  std::map<int, lighting::Rgb> shownColours_;  // key buttons that show a colour now
+  std::size_t keyRepaints_ = 0;
+
+  QTimer progressTimer_;
+  int progressFrame_ = 0;
+};
+
+}  // namespace vantrel::ui

@@ -1,0 +1,447 @@
+// The lighting panel against the virtual keyboard: what each control sends, the show rule
+// per effect, opening and closing, per-key painting and the profile buttons.
+#include <QLineEdit>
+
+#include "ui/windows/lighting_panel_fixture.h"
+
+namespace vantrel::ui::test {
+namespace {
+
+namespace id = panel_id;
+using device::kCmdBegin;
+using device::kCmdEnd;
+using device::kCmdWriteDeviceState;
+using device::kCmdWriteKeyColours;
+using device::kCmdWriteParams;
+
+// Puts a record into the keyboard's lighting area for profile p.
+void SetRecord(sim::VirtualKeyboard& k, int p, std::initializer_list<std::pair<int, int>> bytes) {
+  for (auto [at, value] : bytes) k.Lighting()[static_cast<std::size_t>(42 * p + at)] = static_cast<std::uint8_t>(value);
+}
+
+// The parameter writes (command 0x06) of the trace as (offset, payload).
+std::vector<std::pair<int, std::vector<int>>> ParamWrites(const std::vector<SentReport>& sent) {
+  std::vector<std::pair<int, std::vector<int>>> out;
+  for (const auto& s : sent)
+    if (s.command == kCmdWriteParams) out.emplace_back(s.offset, s.payload);
+  return out;
+}
+
+TEST_F(LightingPanelTest, ConnectionShowsTheKeyboardsRecordAndKeepsAClosedPanelHidden) {
+  SetRecord(sim_.keyboard, 0, {{0, 13}, {1, 2}, {2, 1}, {4, 1}, {5, 10}, {6, 20}, {7, 30}, {15, 7}});
+  Connect();
+
+  // The drop-down holds the offered effects (1..18 and 20) in slot order.
+  auto* combo = EffectCombo();
+  ASSERT_EQ(combo->count(), 19);
+  EXPECT_EQ(combo->itemText(18).toStdString(), texts_.ModeText("20"));
+  EXPECT_EQ(combo->currentText().toStdString(), texts_.ModeText("13"));
+  EXPECT_EQ(static_cast<CBitmapSlider*>(panel_->Control(id::kBrightnessSlider))->pos(), 2);
+  // Device speed 1 puts the slider at 3; a report-rate byte of 7 selects the last button.
+  EXPECT_EQ(static_cast<CBitmapSlider*>(panel_->Control(id::kSpeedSlider))->pos(), 3);
+  for (int n = 0; n < 4; ++n)
+    EXPECT_EQ(static_cast<CPngButton*>(panel_->Control(n == 0 ? id::kReportRate1 : id::kReportRate2 + n - 1))->isToggled(), n == 3);
+  EXPECT_EQ(static_cast<QLineEdit*>(panel_->Control(id::kRgbEditRed + 2))->text(), "30");
+
+  // Closed: only the lamp, its title and the window's strips show.
+  EXPECT_FALSE(panel_->IsOpen());
+  EXPECT_TRUE(Shown(id::kLamp));
+  EXPECT_TRUE(Shown(id::kReportRate1));
+  for (int control : {id::kEffectCombo, id::kBrightnessSlider, id::kSpeedSlider, id::kHxColourButton,
+                      id::kHxMultiPicture, id::kUserModeCombo})
+    EXPECT_FALSE(Shown(control)) << control;
+
+  // The keyboard offers effect 20: the user colours were sent inside the load, and the
+  // mode names fill the user-mode list.
+  int colourChunks = 0;
+  for (const auto& s : Sent()) colourChunks += s.command == kCmdWriteKeyColours;
+  EXPECT_EQ(colourChunks, 8);
+  EXPECT_EQ(static_cast<QComboBox*>(panel_->Control(id::kUserModeCombo))->count(), 10);
+}
+
+TEST_F(LightingPanelTest, DengCheckOpensThePanelOnConnection) {
+  ASSERT_TRUE(lighting::WriteDengCheck(WskbIni(), true));
+  SetRecord(sim_.keyboard, 0, {{0, 12}});
+  Connect();
+  EXPECT_TRUE(panel_->IsOpen());
+  EXPECT_TRUE(Shown(id::kEffectCombo));
+  EXPECT_TRUE(Shown(id::kDirectionForward));
+  // Effect 12 takes the "3" placement of the direction pictures.
+  const auto r = ReadSkinRect(MainIni(), "BUTTONINFO", "CONTROL_BLFXLStaPic3");
+  EXPECT_EQ(panel_->Control(id::kDirectionForward)->pos(), QPoint(r.x, r.y));
+}
+
+TEST_F(LightingPanelTest, LampOpensAfterTheProfileReselectionAndClosesAgain) {
+  Connect();
+  ClearTrace();
+  panel_->ToggleLamp();
+  Settle();
+  ASSERT_TRUE(panel_->IsOpen());
+  // The keyboard is told its active profile again: read and write of the state record.
+  EXPECT_EQ(Commands(), (std::vector<int>{device::kCmdReadDeviceState, kCmdWriteDeviceState}));
+  EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", ""), "1");
+  EXPECT_TRUE(static_cast<CPngButton*>(panel_->Control(id::kLamp))->isToggled());
+  EXPECT_GE(host_.captionCalls, 1);
+  EXPECT_TRUE(Shown(id::kEffectCombo));
+
+  const int redraws = host_.faceRedraws;
+  panel_->ToggleLamp();
+  Settle();
+  EXPECT_FALSE(panel_->IsOpen());
+  EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", ""), "0");
+  EXPECT_EQ(host_.faceRedraws, redraws + 1);
+  EXPECT_FALSE(Shown(id::kEffectCombo));
+  EXPECT_FALSE(Shown(id::kBrightnessSlider));
+}
+
+TEST_F(LightingPanelTest, LampWithAFailingReselectionWritesNothingAndShowsNothing) {
+  Connect();
+  view_.keyPageOpen = true;  // the switch refuses while the key page is open
+  panel_->ToggleLamp();
+  Settle();
+  EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", "missing"), "missing");
+  EXPECT_FALSE(Shown(id::kEffectCombo));
+  EXPECT_FALSE(Shown(id::kBrightnessSlider));
+  // Nothing is shown, so key clicks still go to the key page.
+  EXPECT_FALSE(panel_->IsOpen());
+  EXPECT_FALSE(panel_->KeyClicked(lighting::kFnControl));
+
+  // The keyboard refuses the state write: the switch reports success, the panel does not.
+  view_.keyPageOpen = false;
+  sim::FaultPlan faults;
+  const auto next = sim_.service.ConfigRequests();
+  for (std::uint64_t n = next + 2; n <= next + 4; ++n) faults.Add(n, sim::Fault::kStatusFF);
+  sim_.service.SetFaults(faults);
+  panel_->ToggleLamp();
+  Settle();
+  EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", "missing"), "missing");
+  EXPECT_FALSE(panel_->IsOpen());
+  EXPECT_FALSE(Shown(id::kEffectCombo));
+}
+
+TEST_F(LightingPanelTest, EffectChoiceSendsOneBracketWithTheEffectsWrites) {
+  Connect();
+  OpenPanel();
+
+  ClearTrace();
+  ChooseEffect(4);  // no multicolour byte
+  EXPECT_EQ(Commands(), (std::vector<int>{kCmdBegin, kCmdWriteParams, kCmdEnd}));
+  EXPECT_EQ(ParamWrites(Sent()), (std::vector<std::pair<int, std::vector<int>>>{{0, {4}}}));
+
+  ClearTrace();
+  ChooseEffect(13);  // effect, then the multicolour byte
+  EXPECT_EQ(Commands(), (std::vector<int>{kCmdBegin, kCmdWriteParams, kCmdWriteParams, kCmdEnd}));
+  const auto writes = ParamWrites(Sent());
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0], (std::pair<int, std::vector<int>>{0, {13}}));
+  EXPECT_EQ(writes[1].first, 4);
+  EXPECT_EQ(sim_.keyboard.Lighting()[0], 13);
+}
+
+TEST_F(LightingPanelTest, ProfileTwoAddressesItsOwnRecord) {
+  sim_.keyboard.DeviceState()[device::kStateActiveProfile] = 2;
+  Connect();
+  ASSERT_EQ(host_.profile, 2);
+  OpenPanel();
+  ChooseEffect(5);
+  ClearTrace();
+  ChooseEffect(1);
+  auto writes = ParamWrites(Sent());
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].first, 84);
+  EXPECT_EQ(writes[1].first, 88);
+
+  ClearTrace();
+  pick_ = QColor(1, 2, 3);
+  Click(id::kHxColourButton);
+  writes = ParamWrites(Sent());
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[1], (std::pair<int, std::vector<int>>{89, {1, 2, 3}}));
+  EXPECT_EQ(sim_.keyboard.Lighting()[89], 1);
+  EXPECT_EQ(sim_.keyboard.Lighting()[91], 3);
+}
+
+TEST_F(LightingPanelTest, SlidersSendOnlyChangesAndTheSpeedIsInverted) {
+  SetRecord(sim_.keyboard, 0, {{0, 1}, {1, 2}, {2, 2}});
+  Connect();
+  OpenPanel();
+
+  ClearTrace();
+  MoveSlider(id::kBrightnessSlider, 2);  // its own position
+  EXPECT_TRUE(Sent().empty());
+  MoveSlider(id::kBrightnessSlider, 3);
+  EXPECT_EQ(ParamWrites(Sent()), (std::vector<std::pair<int, std::vector<int>>>{{1, {3}}}));
+
+  ClearTrace();
+  MoveSlider(id::kSpeedSlider, 0);
+  MoveSlider(id::kSpeedSlider, 0);
+  EXPECT_EQ(ParamWrites(Sent()), (std::vector<std::pair<int, std::vector<int>>>{{2, {4}}}));
+  EXPECT_EQ(sim_.keyboard.Lighting()[2], 4);
+}
+
+TEST_F(LightingPanelTest, ColourPickedWhileMulticolourIsOnTurnsItOffFirst) {
+  SetRecord(sim_.keyboard, 0, {{0, 6}, {4, 1}});
+  Connect();
+  OpenPanel();
+  ASSERT_TRUE(static_cast<CPngButton*>(panel_->Control(id::kFyMultiPicture))->isToggled());
+
+  ClearTrace();
+  pick_ = QColor(0x12, 0x34, 0x56);
+  Click(id::kFyColourButton);
+  EXPECT_EQ(ParamWrites(Sent()),
+            (std::vector<std::pair<int, std::vector<int>>>{{4, {0}}, {5, {0x12, 0x34, 0x56}}}));
+  EXPECT_FALSE(static_cast<CPngButton*>(panel_->Control(id::kFyMultiPicture))->isToggled());
+  // Both colour groups show the one colour.
+  EXPECT_EQ(static_cast<CSkinColorBtn*>(panel_->Control(id::kHxColourButton))->color(), QColor(0x12, 0x34, 0x56));
+  EXPECT_EQ(static_cast<QLineEdit*>(panel_->Control(id::kRgbEditRed + 1))->text(), "52");
+
+  // The multicolour picture toggles and sends the byte alone.
+  ClearTrace();
+  Click(id::kFyMultiPicture);
+  EXPECT_EQ(ParamWrites(Sent()), (std::vector<std::pair<int, std::vector<int>>>{{4, {1}}}));
+  EXPECT_TRUE(panel_->View().multicolour);
+}
+
+TEST_F(LightingPanelTest, DirectionChoiceAndReportRateWriteTheirBytes) {
+  SetRecord(sim_.keyboard, 0, {{0, 18}, {3, 0}});
+  Connect();
+  OpenPanel();
+  EXPECT_TRUE(static_cast<CPngButton*>(panel_->Control(id::kDirectionBack))->isToggled());
+
+  ClearTrace();
+  Click(id::kDirectionForward);
+  Click(id::kReportRate3);
+  ChooseEffect(17);
+  ClearTrace();
+  Click(id::kChoiceRed + 3);
+  EXPECT_EQ(ParamWrites(Sent()), (std::vector<std::pair<int, std::vector<int>>>{{17, {3}}}));
+  EXPECT_EQ(sim_.keyboard.Lighting()[3], 0xFF);
+  EXPECT_EQ(sim_.keyboard.Lighting()[15], 2);
+  EXPECT_TRUE(static_cast<CPngButton*>(panel_->Control(id::kChoiceRed + 3))->isToggled());
+  EXPECT_FALSE(static_cast<CPngButton*>(panel_->Control(id::kChoiceRed))->isToggled());
+}
+
+// Which controls each effect shows while the panel is open.
+TEST_F(LightingPanelTest, ShowRuleForEveryEffect) {
+  sim_.keyboard.DeviceState()[12 + 19] = 19;  // offer 19 as well
+  Connect();
+  OpenPanel();
+  for (int code = 1; code <= 20; ++code) {
+    SCOPED_TRACE(code);
+    ChooseEffect(code);
+    const bool hx = code <= 3 || code == 5 || (code >= 7 && code <= 10) || (code >= 13 && code <= 15);
+    EXPECT_TRUE(Shown(id::kEffectCombo));
+    EXPECT_EQ(Shown(id::kBrightnessSlider), code != 19);
+    EXPECT_EQ(Shown(id::kBrightnessStatic), code != 19);
+    EXPECT_EQ(Shown(id::kSpeedSlider), (code >= 1 && code <= 5) || (code >= 7 && code <= 15));
+    const bool direction = code <= 3 || code == 12 || code == 18;
+    EXPECT_EQ(Shown(id::kDirectionForward), direction);
+    EXPECT_EQ(Shown(id::kDirectionStatic), direction);
+    EXPECT_EQ(Shown(id::kChoiceRed + 2), code == 17);
+    EXPECT_EQ(Shown(id::kFyColourButton), code == 6 || code == 16);
+    EXPECT_EQ(Shown(id::kFyMultiPicture), code == 6 || code == 16);
+    EXPECT_EQ(Shown(id::kHxColourButton), hx);
+    EXPECT_EQ(Shown(id::kHxMultiStatic), hx);
+    EXPECT_EQ(Shown(id::kUserModeCombo), code == 20);
+    EXPECT_EQ(Shown(id::kBaseButton), code == 20);
+    EXPECT_EQ(Shown(id::kTool1Picture), code == 20);
+    if (direction) {
+      const char* suffix = code <= 3 ? "2" : code == 12 ? "3" : "";
+      const auto r = ReadSkinRect(MainIni(), "BUTTONINFO", QString("CONTROL_BLFXRStaPic%1").arg(suffix));
+      EXPECT_EQ(panel_->Control(id::kDirectionBack)->pos(), QPoint(r.x, r.y));
+    }
+  }
+  // Effect 19 sends nothing at all.
+  ChooseEffect(1);
+  ClearTrace();
+  ChooseEffect(19);
+  EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(LightingPanelTest, PaintingKeysWithEffect20) {
+  sim_.keyboard.DeviceState()[device::kStateActiveProfile] = 1;
+  Connect();
+  // Closed panel: the click is the key page's.
+  EXPECT_FALSE(panel_->KeyClicked(lighting::kFnControl));
+  OpenPanel();
+  ChooseEffect(4);
+  ClearTrace();
+  // Open on another effect: the panel takes the click and does nothing.
+  EXPECT_TRUE(panel_->KeyClicked(lighting::kFnControl));
+  Settle();
+  EXPECT_TRUE(Sent().empty());
+
+  ChooseEffect(20);
+  pick_ = QColor(0, 0x80, 0xFF);
+  Click(id::kBrushButton);  // brush colour: saved, nothing sent
+  Click(id::kTool0Picture);
+  ClearTrace();
+  EXPECT_TRUE(panel_->KeyClicked(lighting::kFnControl));
+  Settle();
+  const auto sent = Sent();
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[1].command, kCmdWriteKeyColours);
+  EXPECT_EQ(sent[1].offset, 512 + 330);
+  EXPECT_EQ(sent[1].payload, (std::vector<int>{0, 0x80, 0xFF}));
+  EXPECT_EQ(sim_.keyboard.KeyColours()[512 + 331], 0x80);
+  EXPECT_EQ(host_.colours[lighting::kFnControl], QColor(0, 0x80, 0xFF));
+  const auto file = colours_.UserFile(1);
+  EXPECT_EQ(text::ReadIniString(file, "Mode" + std::to_string(colours_.SelectedMode()), "110", ""), "0,128,255,0");
+
+  // A G key paints slot 125, which all nine G keys show.
+  EXPECT_TRUE(panel_->KeyClicked(1141));
+  Settle();
+  for (const auto& g : lighting::GKeys()) EXPECT_EQ(host_.colours[g.controlId], QColor(0, 0x80, 0xFF));
+}
+
+TEST_F(LightingPanelTest, BaseColourRepaintsFollowingKeysAndTheSameColourSendsNothing) {
+  Connect();
+  OpenPanel();
+  ChooseEffect(20);
+  // A is painted with the base colour and follows it; Esc gets a colour of its own.
+  Click(id::kTool1Picture);
+  panel_->KeyClicked(1058);
+  Settle();
+  pick_ = QColor(9, 9, 9);
+  Click(id::kBrushButton);
+  Click(id::kTool0Picture);
+  panel_->KeyClicked(1022);
+  Settle();
+
+  ClearTrace();
+  pick_ = QColor(0x20, 0x40, 0x60);
+  Click(id::kBaseButton);
+  int chunks = 0;
+  for (const auto& s : Sent()) chunks += s.command == kCmdWriteKeyColours;
+  EXPECT_EQ(chunks, 8);
+  EXPECT_EQ(host_.colours[1058], QColor(0x20, 0x40, 0x60));  // A follows
+  EXPECT_EQ(host_.colours[1022], QColor(9, 9, 9));           // Esc keeps its own
+  EXPECT_EQ(sim_.keyboard.KeyColours()[3 * static_cast<std::size_t>(lighting::LedSlot(1058)) + 2], 0x60);
+
+  // The picker gives the same colour again: nothing is sent.
+  ClearTrace();
+  Click(id::kBaseButton);
+  EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(LightingPanelTest, UserModeChoiceAndRename) {
+  Connect();
+  OpenPanel();
+  ChooseEffect(20);
+  auto* modes = static_cast<QComboBox*>(panel_->Control(id::kUserModeCombo));
+  ClearTrace();
+  modes->setCurrentIndex(3);
+  emit modes->activated(3);
+  Settle();
+  EXPECT_EQ(colours_.ReadPresentMode(0), 3);
+  int chunks = 0;
+  for (const auto& s : Sent()) chunks += s.command == kCmdWriteKeyColours;
+  EXPECT_EQ(chunks, 8);
+
+  QTest::keyClicks(modes->lineEdit(), "X");
+  Settle();
+  EXPECT_EQ(colours_.ReadModeName(0, 3), modes->currentText().toStdString());
+  EXPECT_EQ(modes->itemText(3), modes->currentText());
+}
+
+TEST_F(LightingPanelTest, ProfileButtonReloadsClosesAndSwitches) {
+  Connect();
+  OpenPanel();
+  // The same profile again: lighting and colours reload, no switch is sent.
+  ClearTrace();
+  host_.profile = 0;
+  panel_->ProfileButton(0);
+  Settle();
+  auto commands = Commands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), kCmdWriteDeviceState), 0);
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), device::kCmdReadParams), 3);
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), kCmdWriteKeyColours), 8);
+  EXPECT_FALSE(panel_->IsOpen());
+  EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", ""), "0");
+  EXPECT_TRUE(host_.switched.empty());
+
+  // Another profile: its record is shown and the keyboard switches.
+  SetRecord(sim_.keyboard, 1, {{0, 9}});
+  host_.profile = 1;
+  panel_->ProfileButton(1);
+  Settle();
+  EXPECT_EQ(sim_.keyboard.DeviceState()[device::kStateActiveProfile], 1);
+  EXPECT_EQ(host_.switched, std::vector<int>{1});
+  EXPECT_EQ(EffectCombo()->currentText().toStdString(), texts_.ModeText("9"));
+}
+
+TEST_F(LightingPanelTest, RestoreDefaultWithThePanelOpen) {
+  SetRecord(sim_.keyboard, 0, {{0, 20}, {1, 1}});
+  Connect();
+  panel_->RestoreDefault();  // closed: nothing
+  Settle();
+  ClearTrace();
+  OpenPanel();
+  ClearTrace();
+  panel_->RestoreDefault();
+  Settle();
+  const auto sent = Sent();
+  // Colours first (8 chunks), then effect 1 as a normal change, then the 35 bytes.
+  std::vector<int> expected = {kCmdBegin};
+  for (int i = 0; i < 8; ++i) expected.push_back(kCmdWriteKeyColours);
+  expected.insert(expected.end(), {kCmdEnd, kCmdBegin, kCmdWriteParams, kCmdWriteParams, kCmdEnd, kCmdBegin,
+                                   kCmdWriteParams, kCmdEnd});
+  EXPECT_EQ(Commands(), expected);
+  EXPECT_EQ(sent.back().command, kCmdEnd);
+  EXPECT_EQ(sent[sent.size() - 2].length, 35);
+  EXPECT_EQ(EffectCombo()->currentText().toStdString(), texts_.ModeText("1"));
+  EXPECT_EQ(static_cast<CBitmapSlider*>(panel_->Control(id::kBrightnessSlider))->pos(), 4);
+  EXPECT_EQ(static_cast<CBitmapSlider*>(panel_->Control(id::kSpeedSlider))->pos(), 2);
+  EXPECT_TRUE(static_cast<CPngButton*>(panel_->Control(id::kReportRate1))->isToggled());
+}
+
+TEST_F(LightingPanelTest, KeyboardLightingChangeReloadsButNeverClosesThePanel) {
+  Connect();
+  OpenPanel();
+  SetRecord(sim_.keyboard, 0, {{0, 16}});
+  ClearTrace();
+  panel_->KeyboardLightingChanged();
+  Settle();
+  EXPECT_TRUE(panel_->IsOpen());
+  EXPECT_EQ(EffectCombo()->currentText().toStdString(), texts_.ModeText("16"));
+  EXPECT_TRUE(Shown(id::kFyColourButton));
+  // No user colours are sent on this occasion.
+  auto commands = Commands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), kCmdWriteKeyColours), 0);
+}
+
+
+// Changes made faster than the keyboard answers, with preview frames in between: the
+// writes reach the keyboard in the order made and the panel ends up showing the last.
+using LightingPanelThreadsTest = LightingPanelTest;
+TEST_F(LightingPanelThreadsTest, RapidChangesReachTheKeyboardInTheOrderMade) {
+  Connect();
+  OpenPanel();
+  ClearTrace();
+  auto* combo = EffectCombo();
+  auto* slider = panel_->Control(id::kBrightnessSlider);
+  std::vector<int> expected;
+  int previous = sim_.keyboard.Lighting()[1];
+  for (int i = 0; i < 30; ++i) {
+    const int brightness = (i * 3) % 5;
+    emit static_cast<CBitmapSlider*>(slider)->reported(kMsgSliderMoved, id::kBrightnessSlider, brightness);
+    if (brightness != previous) expected.push_back(brightness);
+    previous = brightness;
+    combo->setCurrentIndex(i % 18);
+    emit combo->activated(i % 18);
+    panel_->PreviewTick();
+    if (i % 7 == 0) QCoreApplication::processEvents();
+  }
+  Settle();
+  std::vector<int> written;
+  for (const auto& [offset, bytes] : ParamWrites(Sent()))
+    if (offset == 1) written.push_back(bytes[0]);
+  EXPECT_EQ(written, expected);
+  EXPECT_EQ(sim_.keyboard.Lighting()[0], 12);  // position 11
+  EXPECT_EQ(panel_->View().effect, 12);
+  EXPECT_EQ(panel_->View().brightness, previous);
+  EXPECT_TRUE(Shown(id::kDirectionForward));
+}
+
+}  // namespace
+}  // namespace vantrel::ui::test
