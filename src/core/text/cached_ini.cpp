@@ -4,7 +4,7 @@
 
 namespace vantrel::text {
 
-std::optional<std::string> CachedIniFile::Value(std::string_view section, std::string_view key) const {
+std::shared_ptr<const IniSnapshot> CachedIniFile::Current() const {
   std::error_code sizeError, timeError;
   const std::uintmax_t size = std::filesystem::file_size(path_, sizeError);
   const auto modified = std::filesystem::last_write_time(path_, timeError);
@@ -12,18 +12,25 @@ std::optional<std::string> CachedIniFile::Value(std::string_view section, std::s
   std::lock_guard lock(mutex_);
   if (sizeError || timeError) {
     // Gone (or not a file): nothing to read; a file that comes back is parsed anew.
-    cached_ = false;
-    ini_ = IniSnapshot{};
-    return std::nullopt;
+    checked_ = false;
+    ini_.reset();
+    return nullptr;
   }
-  if (!cached_ || size != size_ || modified != modified_) {
+  if (!checked_ || size != size_ || modified != modified_) {
     ++parses_;
-    cached_ = ini_.Load(path_);
+    auto ini = std::make_shared<IniSnapshot>();
+    ini_ = ini->Load(path_) ? std::move(ini) : nullptr;
+    checked_ = true;
     size_ = size;
     modified_ = modified;
-    if (!cached_) return std::nullopt;
   }
-  return ini_.Value(section, key);
+  return ini_;
+}
+
+std::optional<std::string> CachedIniFile::Value(std::string_view section, std::string_view key) const {
+  const std::shared_ptr<const IniSnapshot> ini = Current();
+  if (!ini) return std::nullopt;
+  return ini->Value(section, key);
 }
 
 std::string CachedIniFile::Read(std::string_view section, std::string_view key, std::string_view defaultValue,

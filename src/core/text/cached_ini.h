@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,16 +31,20 @@ class CachedIniFile {
   std::string Read(std::string_view section, std::string_view key, std::string_view defaultValue,
                    std::size_t maxChars = 259) const;
 
+  // The file's content as of now (parsed again first when it changed), or nullptr when
+  // it is missing or unreadable. Stays valid, unchanged, while the caller holds it.
+  std::shared_ptr<const IniSnapshot> Current() const;
+
   // How many times the file has been parsed (tests and benchmarks).
   std::uint64_t Parses() const;
 
  private:
   std::filesystem::path path_;
   mutable std::mutex mutex_;
-  mutable bool cached_ = false;
+  mutable bool checked_ = false;
   mutable std::uintmax_t size_ = 0;
   mutable std::filesystem::file_time_type modified_{};
-  mutable IniSnapshot ini_;
+  mutable std::shared_ptr<const IniSnapshot> ini_;
   mutable std::uint64_t parses_ = 0;
 };
 

@@ -96,6 +96,17 @@ std::string LanguageTexts::Lookup(std::string_view section, std::string_view key
   return File(languageIndex).Read(section, key, kMissingText, kMaxTextChars);
 }
 
+LanguageSnapshot LanguageTexts::Snapshot() const { return LanguageSnapshot(File(CurrentLanguageIndex()).Current()); }
+
+std::string LanguageSnapshot::Lookup(std::string_view section, std::string_view key) const {
+  const auto value = ini_ ? ini_->Value(section, key) : std::nullopt;
+  return CutUtf8(value ? std::string_view(*value) : kMissingText, kMaxTextChars);
+}
+
+std::string LanguageSnapshot::Text(std::string_view key) const { return Lookup(kTextSection, key); }
+std::string LanguageSnapshot::LightText(std::string_view key) const { return Lookup(kLightSection, key); }
+std::string LanguageSnapshot::ModeText(std::string_view key) const { return Lookup(kModeSection, key); }
+
 std::uint64_t LanguageTexts::Parses() const {
   std::lock_guard lock(mutex_);
   std::uint64_t n = 0;

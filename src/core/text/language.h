@@ -62,6 +62,24 @@ int CurrentLanguageIndex(SettingsStore& settings, const SystemLanguage& system);
 // programFolder / "Lang%04X.ini" for the index; an index outside 0 to 4 counts as 0.
 std::filesystem::path LanguageFilePath(const std::filesystem::path& programFolder, int languageIndex);
 
+// The texts of one language file as they were when the snapshot was taken: lookups read
+// memory only. For work that looks up many texts at once (a redraw of the key buttons'
+// tooltips, the macro editor's rows, an import or export), which takes one snapshot at
+// its start instead of checking the settings and the file for every text.
+class LanguageSnapshot final : public TextSource {
+ public:
+  LanguageSnapshot() = default;
+  explicit LanguageSnapshot(std::shared_ptr<const IniSnapshot> ini) : ini_(std::move(ini)) {}
+
+  std::string Text(std::string_view key) const override;
+  std::string LightText(std::string_view key) const override;
+  std::string ModeText(std::string_view key) const override;
+
+ private:
+  std::string Lookup(std::string_view section, std::string_view key) const;
+  std::shared_ptr<const IniSnapshot> ini_;
+};
+
 // The texts of the language files in one program folder, with the current language taken
 // from the settings on every lookup (a changed "dwLanguageId" takes effect at the next
 // lookup). Each file is parsed once and parsed again only when its size or modification
@@ -84,6 +102,10 @@ class LanguageTexts : public TextSource {
   std::string Text(std::string_view key) const override;
   std::string LightText(std::string_view key) const override;
   std::string ModeText(std::string_view key) const override;
+
+  // The current language's texts as they are now (the settings and the file are checked
+  // once, here).
+  LanguageSnapshot Snapshot() const;
 
   // How many times language files have been parsed in all (tests and benchmarks).
   std::uint64_t Parses() const;

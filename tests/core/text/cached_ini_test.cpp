@@ -51,6 +51,17 @@ TEST(CachedIniFileTest, LanguageTextsFollowTheStoredIdWithoutReparsing) {
   EXPECT_EQ(texts.Text("HELLO"), "Hello");
   EXPECT_EQ(texts.Parses(), 2u);
   EXPECT_EQ(texts.Text("MISSING"), "#Error");
+
+  // A snapshot keeps the texts it was taken with; the next one sees the change.
+  const LanguageSnapshot before = texts.Snapshot();
+  Write(dir.Path() / "Lang0409.ini", "[TEXT]\nHELLO=Hi there\n");
+  EXPECT_EQ(before.Text("HELLO"), "Hello");
+  EXPECT_EQ(texts.Snapshot().Text("HELLO"), "Hi there");
+  settings.WriteDword(kLanguageIdValue, 1036);
+  EXPECT_EQ(texts.Snapshot().Text("HELLO"), "Bonjour");
+  EXPECT_EQ(texts.Snapshot().Text("MISSING"), "#Error");
+  std::filesystem::remove(dir.Path() / "Lang040C.ini");
+  EXPECT_EQ(texts.Snapshot().Text("HELLO"), "#Error");
 }
 
 }  // namespace
