@@ -150,6 +150,16 @@ TEST_F(CtlFaultsTest, ImportRefusesOversizeDocumentsAndKindsOutsideZeroToEight) 
   EXPECT_EQ(r.code, 0) << r.out;
 }
 
+TEST_F(CtlFaultsTest, FailedWritesSayWhy) {
+  std::ofstream(dir / "plain") << "x";
+  for (const char* command : {"export", "backup"}) {
+    const std::string target = (dir / "plain" / "out").string();
+    const CtlResult r = Run(std::string(command) + " " + target);
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.out.find("cannot write " + target + ": Not a directory"), std::string::npos) << r.out;
+  }
+}
+
 // Runs at once on one state file used to collide on "<state>.tmp" and lose changes.
 TEST_F(CtlFaultsTest, RunsAtOnceOnOneKeyboardTakeTurnsAndLoseNothing) {
   ASSERT_EQ(Run("status").code, 0);
