@@ -1,15 +1,21 @@
 #include "sim/sim_state.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <span>
 #include <system_error>
 #include <vector>
+
+#include "core/profiles/atomic_file.h"
+#include "core/util/regular_file.h"
 
 namespace vantrel::sim {
 namespace {
 
 using nlohmann::json;
+
+// Every area as hex is well under 1 MiB even with the largest macro area (255 x 128
+// bytes); a bigger file is not a state file and is not read.
+constexpr std::size_t kMaxSimStateBytes = std::size_t{4} << 20;
 
 std::string ToHex(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -89,7 +95,6 @@ bool FromJson(const json& j, VirtualKeyboard& k, std::string& why) {
       !ReadHex(j, "lighting", device::kLightingAreaSize, lighting, why) ||
       !ReadHex(j, "key_tables", kKeyTablesSize, tables, why) ||
       !ReadHex(j, "factory_key_table", device::kKeyTableSize, factory, why) ||
-      !ReadHex(j, "macro_area", state[device::kStateMacroCapacity] * 128u, macro, why) ||
       !ReadHex(j, "key_colours", kKeyColoursSize, colours, why) || !ReadHex(j, "led_status", 2, led, why)) {
     return false;
   }
@@ -97,10 +102,13 @@ bool FromJson(const json& j, VirtualKeyboard& k, std::string& why) {
     why = "\"device_state\" byte 10 (active profile) must be 0, 1 or 2";
     return false;
   }
-  if (macro.empty()) {
+  // The macro area is checked against the capacity only after the capacity itself: a
+  // capacity of 0 would otherwise let a macro area of any size through.
+  if (state[device::kStateMacroCapacity] == 0) {
     why = "\"device_state\" byte 11 (macro capacity) must not be 0";
     return false;
   }
+  if (!ReadHex(j, "macro_area", state[device::kStateMacroCapacity] * 128u, macro, why)) return false;
   k.SetPresent(present);
   k.SetBootMode(boot);
   CopyInto(k.DeviceState(), state);
@@ -119,44 +127,45 @@ std::string SimStateJson(const VirtualKeyboard& keyboard) { return ToJson(keyboa
 
 bool SaveSimState(const std::filesystem::path& path, const VirtualKeyboard& keyboard, std::string* error) {
   std::error_code ec;
-  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-  auto tmp = path;
-  tmp += ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << SimStateJson(keyboard) << '\n';
-    out.flush();
-    if (!out) {
-      if (error) *error = "cannot write " + tmp.string();
-      std::filesystem::remove(tmp, ec);
+  if (path.has_parent_path() && !std::filesystem::is_directory(path.parent_path(), ec)) {
+    std::filesystem::create_directories(path.parent_path(), ec);
+    if (ec) {
+      if (error) *error = "cannot write " + path.string() + ": " + ec.message();
       return false;
     }
   }
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    if (error) *error = "cannot replace " + path.string() + ": " + ec.message();
-    std::filesystem::remove(tmp, ec);
+  // A temporary name of its own for every write (two runs at once never share one),
+  // flushed and renamed over the file; on failure the old state stays.
+  const std::string text = SimStateJson(keyboard) + "\n";
+  const std::span<const std::uint8_t> parts[] = {
+      std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())};
+  std::string why;
+  if (!profiles::WriteFileAtomically(path, parts, {}, &why)) {
+    if (error) *error = "cannot write " + path.string() + ": " + why;
     return false;
   }
   return true;
 }
 
 bool LoadSimState(const std::filesystem::path& path, VirtualKeyboard& keyboard, std::string* error) {
-  if (!std::filesystem::exists(path)) {
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
     VirtualKeyboard fresh;
     keyboard = fresh;
     return SaveSimState(path, keyboard, error);
   }
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  json j = json::parse(text.str(), nullptr, false);
+  // Never opened unless it is a regular file: a FIFO would block the run.
+  std::string text, why;
+  if (!ReadRegularFile(path, kMaxSimStateBytes, text, why)) {
+    if (error) *error = path.string() + ": " + why;
+    return false;
+  }
+  json j = json::parse(text, nullptr, false);
   if (j.is_discarded() || !j.is_object()) {
     if (error) *error = path.string() + ": not a JSON object";
     return false;
   }
   VirtualKeyboard loaded;
-  std::string why;
   if (!FromJson(j, loaded, why)) {
     if (error) *error = path.string() + ": " + why;
     return false;

@@ -299,3 +299,47 @@ TEST_F(ProfileServiceTest, UpdateHandOverChecksTheFileThenBootModeThenStarts) {
 
 }  // namespace
 }  // namespace vantrel::test
+
+namespace vantrel::test {
+namespace {
+
+// A file that validates but is cut short used to be loaded as far as it went and
+// written to the keyboard: the macros there were erased and the restore reported done.
+TEST_F(ProfileServiceTest, RestoreOfAFileCutShortTouchesNeitherStoreNorWorkingFileNorKeyboard) {
+  keys::StoreImage image;
+  for (std::uint16_t id = 1; id <= 2; ++id) image.macros.push_back(keys::NewMacro(u"m", id));
+  const auto full = dir / "full.vnp";
+  ASSERT_TRUE(SaveProfileImage(full, image));
+  std::vector<std::uint8_t> bytes = ReadAll(full);
+  bytes.resize(32832 + 16512 + 40);  // inside the second macro
+  const auto cut = dir / "cut.vnp";
+  WriteAll(cut, bytes);
+
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->macros.push_back(keys::NewMacro(u"keep", 7));
+  }
+  std::filesystem::create_directories(dir / "user");
+  WriteAll(Working(), {1, 2, 3});
+  view.unsaved = true;
+  sim.keyboard.MacroArea()[0] = 0x5A;
+  const auto macroAreaBefore = sim.keyboard.MacroArea();
+  sim.ClearTrace();
+
+  const RestoreOutcome r = service.RestoreFromFile(cut);
+  EXPECT_EQ(r.validation, kProfileValid);
+  EXPECT_FALSE(r.loaded);
+  EXPECT_FALSE(r.applied);
+  EXPECT_NE(r.reason.find("is cut short"), std::string::npos) << r.reason;
+  EXPECT_EQ(sink.shown, std::vector<std::string>{"Import failed"});
+  EXPECT_TRUE(SentCommands().empty());
+  EXPECT_EQ(sim.keyboard.MacroArea(), macroAreaBefore);
+  EXPECT_EQ(ReadAll(Working()), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_TRUE(view.unsaved);
+  keys::EditingStore::Lock lock(editing);
+  ASSERT_EQ(lock->macros.size(), 1u);
+  EXPECT_EQ(lock->macros[0].Id(), 7);
+}
+
+}  // namespace
+}  // namespace vantrel::test

@@ -12,6 +12,7 @@
 #include "app/ctl/registry.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/profile_service.h"
+#include "core/util/regular_file.h"
 #include "platform/program_launcher.h"
 #include "platform/user_paths.h"
 
@@ -77,8 +78,14 @@ void RunBackup(Context& ctx, const std::string& file) {
   if (!ctx.Open()) return;
   ProfileSession s(ctx);
   if (!ReadConfiguration(ctx, s)) return;
-  if (!s.service.BackupToFile(file)) {
-    ctx.Err() << "cannot write " << file << "\n";
+  std::string why;
+  bool saved = false;
+  {
+    keys::EditingStore::Lock lock(s.editing);
+    saved = SaveProfileImage(file, lock.Image(), {}, &why);
+  }
+  if (!saved) {
+    ctx.Err() << "cannot write " << file << ": " << why << "\n";
     ctx.SetExitCode(kExitFailed);
     return;
   }
@@ -89,20 +96,19 @@ void RunBackup(Context& ctx, const std::string& file) {
 void RunRestore(Context& ctx, const std::string& file) {
   CtlTextSource texts;
   CtlMessageSink sink(ctx.Err(), false);
-  // Nothing reaches the keyboard, the store or the working file unless the file is valid.
-  if (ValidateProfileFile(file, texts, sink) != kProfileValid) {
+  // The whole file is read into an image of its own before anything else happens:
+  // nothing reaches the keyboard, the store or the working file unless it all loaded.
+  std::string reason;
+  keys::StoreImage image;
+  if (ValidateProfileFile(file, texts, sink, &reason) != kProfileValid || !LoadProfileImage(file, image, &reason)) {
     sink.ShowMessage(texts.Text("MAIN_PROMPT_INPORT"));
+    ctx.Err() << file << ": " << reason << '\n';
     ctx.SetExitCode(kExitFailed);
     return;
   }
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
-  const RestoreOutcome outcome = s.service.RestoreFromFile(file);
-  if (outcome.validation != kProfileValid) {
-    ctx.SetExitCode(kExitFailed);
-    return;
-  }
-  if (!outcome.applied) {
+  if (!s.service.InstallAndApply(std::move(image))) {
     ctx.Err() << "the keyboard's configuration was not written\n";
     ctx.SetExitCode(kExitFailed);
     return;
@@ -113,17 +119,14 @@ void RunRestore(Context& ctx, const std::string& file) {
 void RunValidate(Context& ctx, const std::string& file) {
   CtlTextSource texts;
   CtlMessageSink sink(ctx.Err(), false);
-  const int result = ValidateProfileFile(file, texts, sink);
-  const char* meaning = "";
-  switch (result) {
-    case kProfileValid: meaning = "valid profile file"; break;
-    case kProfileRejected: meaning = "refused: missing, too small, 4 GiB or larger, or header rejected"; break;
-    case kProfileCannotOpen: meaning = "refused: cannot be opened"; break;
-    case kProfileNoMemory: meaning = "refused: out of memory"; break;
-    default: meaning = "refused"; break;
+  std::string reason;
+  const int result = ValidateProfileFile(file, texts, sink, &reason);
+  if (result == kProfileValid) {
+    ctx.Out() << result << ": valid profile file\n";
+    return;
   }
-  ctx.Out() << result << ": " << meaning << '\n';
-  if (result != kProfileValid) ctx.SetExitCode(kExitFailed);
+  ctx.Out() << result << ": refused: " << (reason.empty() ? std::string("out of memory") : reason) << '\n';
+  ctx.SetExitCode(kExitFailed);
 }
 
 void RunExport(Context& ctx, const std::string& file) {
@@ -137,8 +140,9 @@ void RunExport(Context& ctx, const std::string& file) {
   }
   const std::span<const std::uint8_t> parts[] = {
       std::span(reinterpret_cast<const std::uint8_t*>(document.data()), document.size())};
-  if (!WriteFileAtomically(file, parts)) {
-    ctx.Err() << "cannot write " << file << "\n";
+  std::string why;
+  if (!WriteFileAtomically(file, parts, {}, &why)) {
+    ctx.Err() << "cannot write " << file << ": " << why << "\n";
     ctx.SetExitCode(kExitFailed);
     return;
   }
@@ -146,18 +150,19 @@ void RunExport(Context& ctx, const std::string& file) {
 }
 
 void RunImport(Context& ctx, const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    ctx.Err() << "cannot read " << file << "\n";
+  // A document is refused before it is read when it is larger than any configuration
+  // can be written (see kMaxProfileJsonBytes), and never opened unless it is a regular
+  // file (a FIFO would block).
+  std::string document, why;
+  if (!ReadRegularFile(file, kMaxProfileJsonBytes, document, why)) {
+    ctx.Err() << "cannot read " << file << ": " << why << "\nnothing was written\n";
     ctx.SetExitCode(kExitFailed);
     return;
   }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
   CtlTextSource texts;
   keys::StoreImage image;
   std::string error;
-  if (!ImportProfileJson(buffer.str(), texts, image, error)) {
+  if (!ImportProfileJson(document, texts, image, error)) {
     ctx.Err() << file << ": " << error << "\nnothing was written\n";
     ctx.SetExitCode(kExitFailed);
     return;

@@ -5,6 +5,7 @@
 #include "app/ctl/ctl_texts.h"
 #include "app/ctl/registry.h"
 #include "platform/executable_path.h"
+#include "platform/file_lock.h"
 #include "platform/hidapi/hidapi_service.h"
 #include "platform/user_paths.h"
 #include "sim/fault_plan.h"
@@ -41,7 +42,18 @@ bool Context::Open() {
       }
       simOptions.faults = std::move(*plan);
     }
-    if (!sim::LoadSimState(SimStatePath(), keyboard_, &error)) {
+    // Runs on one state file take turns for the whole run, load to save, so that two at
+    // once neither collide nor lose each other's changes.
+    const std::filesystem::path state = SimStatePath();
+    std::error_code ec;
+    if (state.has_parent_path()) std::filesystem::create_directories(state.parent_path(), ec);
+    simLock_ = std::make_unique<platform::FileLock>(std::filesystem::path(state) += ".lock");
+    if (!simLock_->Acquire(kSimLockWait, &error)) {
+      err_ << "virtual keyboard state " << state.string() << ": " << error << '\n';
+      exitCode_ = kExitFailed;
+      return false;
+    }
+    if (!sim::LoadSimState(state, keyboard_, &error)) {
       err_ << "virtual keyboard state refused: " << error << '\n';
       exitCode_ = kExitFailed;
       return false;
@@ -106,8 +118,13 @@ void Context::Close() {
     simService_->Drain();
     simService_.reset();
     std::string error;
-    if (!sim::SaveSimState(SimStatePath(), keyboard_, &error)) err_ << "virtual keyboard state: " << error << '\n';
+    // The keyboard's memory is what the command changed: losing it fails the command.
+    if (!sim::SaveSimState(SimStatePath(), keyboard_, &error)) {
+      err_ << "virtual keyboard state not saved: " << error << '\n';
+      exitCode_ = kExitFailed;
+    }
   }
+  if (simLock_) simLock_->Release();
   backend_ = nullptr;
 }
 

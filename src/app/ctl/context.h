@@ -3,6 +3,7 @@
 // transaction link and the command set, set up on first use.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
@@ -16,6 +17,10 @@
 #include "sim/simulated_hid_service.h"
 #include "sim/virtual_keyboard.h"
 
+namespace vantrel::platform {
+class FileLock;
+}
+
 namespace vantrel::ctl {
 
 struct GlobalOptions {
@@ -27,6 +32,9 @@ struct GlobalOptions {
 };
 
 class CtlTexts;
+
+// How long a run waits for another run on the same virtual keyboard state to finish.
+inline constexpr std::chrono::milliseconds kSimLockWait{60000};
 
 class Context {
  public:
@@ -77,6 +85,7 @@ class Context {
   std::unique_ptr<device::DeviceLink> link_;
   std::unique_ptr<device::CommandSet> commands_;
   std::unique_ptr<CtlTexts> texts_;
+  std::unique_ptr<platform::FileLock> simLock_;  // held from loading the state to saving it
 };
 
 }  // namespace vantrel::ctl

@@ -55,10 +55,10 @@ std::vector<std::pair<std::string, std::uint16_t>> AllNames(const text::TextSour
 
 }  // namespace
 
-CtlTextSource::CtlTextSource() : path_((ProgramFolder() / "Lang0409.ini").string()) {}
+CtlTextSource::CtlTextSource() : file_(ProgramFolder() / "Lang0409.ini") {}
 
 std::string CtlTextSource::Read(std::string_view section, std::string_view key) const {
-  return text::ReadIniString(path_, section, key, "#Error");
+  return file_.Read(section, key, "#Error");
 }
 std::string CtlTextSource::Text(std::string_view key) const { return Read("TEXT", key); }
 std::string CtlTextSource::LightText(std::string_view key) const { return Read("LIGHT", key); }
@@ -121,7 +121,9 @@ std::vector<std::string> CloseKeyNames(std::string_view name, const text::TextSo
     const std::string low = Lower(n);
     std::size_t d = Distance(wanted, low);
     if (!wanted.empty() && low.find(wanted) != std::string::npos) d = std::min<std::size_t>(d, 1);
-    if (d <= 2 && std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == n; })) {
+    // A structured binding cannot be captured before C++20's P1091 (clang 14).
+    const std::string& candidate = n;
+    if (d <= 2 && std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == candidate; })) {
       scored.emplace_back(d, n);
     }
   }
@@ -168,6 +170,25 @@ bool WriteKeyboard(Context& ctx, KeyboardSession& session, keys::EditingStore::L
     return false;
   }
   return true;
+}
+
+KeyNameIndex::KeyNameIndex(const text::TextSource& texts) {
+  // The first key a name belongs to wins, as in ParseKeyIndex's walk.
+  for (const auto& [n, index] : AllNames(texts)) byLowerName_.emplace(Lower(n), index);
+}
+
+std::optional<std::uint16_t> KeyNameIndex::Find(std::string_view name) const {
+  if (name.empty()) return std::nullopt;
+  if (const auto it = byLowerName_.find(Lower(name)); it != byLowerName_.end()) return it->second;
+  // Not a name: an index or a code. Without texts the walk sees only the plain labels and
+  // the G keys, all of which are in the map, so only the number rules remain.
+  class NoTexts final : public text::TextSource {
+   public:
+    std::string Text(std::string_view) const override { return "#Error"; }
+    std::string LightText(std::string_view) const override { return "#Error"; }
+    std::string ModeText(std::string_view) const override { return "#Error"; }
+  };
+  return ParseKeyIndex(name, NoTexts{});
 }
 
 }  // namespace vantrel::ctl

@@ -7,12 +7,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/ctl/context.h"
 #include "core/keys/apply.h"
 #include "core/keys/device_config.h"
 #include "core/keys/stores.h"
+#include "core/text/cached_ini.h"
 #include "core/text/text_source.h"
 
 namespace vantrel::ctl {
@@ -27,7 +29,9 @@ class CtlTextSource final : public text::TextSource {
 
  private:
   std::string Read(std::string_view section, std::string_view key) const;
-  std::string path_;
+  // Parsed once, again only when the file changes: import and export look up the names
+  // of thousands of keys.
+  text::CachedIniFile file_;
 };
 
 // Messages go to stderr; questions are answered with the --yes choice.
@@ -65,6 +69,19 @@ std::optional<std::uint16_t> ParseKeyIndex(std::string_view name, const text::Te
 std::vector<std::string> CloseKeyNames(std::string_view name, const text::TextSource& texts);
 // "unknown key 'X'" plus close matches, on stderr; exit code 2.
 void UnknownKey(Context& ctx, std::string_view name, const text::TextSource& texts);
+
+// Every name a key answers to, looked up once: ParseKeyIndex's answers without reading
+// each key's display text again for every name (an import parses thousands of names).
+// Built from the texts as they are now; build a new one to see changed texts.
+class KeyNameIndex {
+ public:
+  explicit KeyNameIndex(const text::TextSource& texts);
+  // The same answer as ParseKeyIndex(name, texts).
+  std::optional<std::uint16_t> Find(std::string_view name) const;
+
+ private:
+  std::unordered_map<std::string, std::uint16_t> byLowerName_;
+};
 
 // The key code of an index (G keys 0x200 + n - 1).
 std::uint16_t CodeOfKeyIndex(std::uint16_t index);

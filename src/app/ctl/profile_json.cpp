@@ -22,22 +22,22 @@ constexpr std::array<const char*, 9> kKindNames = {"factory", "disabled", "key",
 
 // A name that reads back as the same key index: the plain label or "G<n>", else the
 // index in decimal.
-std::string IndexName(std::uint16_t index, const text::TextSource& texts) {
+std::string IndexName(std::uint16_t index, const KeyNameIndex& names) {
   std::string name;
   if (index >= keys::kFirstGKeyIndex && index < keys::kFirstGKeyIndex + keys::kGKeyCount) {
     name = "G" + std::to_string(index - keys::kFirstGKeyIndex + 1);
   } else if (index < keys::kKeyNameCount) {
     name = std::string(keys::KeyNameTable()[index].label);
   }
-  if (name.empty() || ParseKeyIndex(name, texts) != index) name = std::to_string(index);
+  if (name.empty() || names.Find(name) != index) name = std::to_string(index);
   return name;
 }
 
 // Key codes are written by name when the name gives back the same code.
-void PutCode(json& j, const char* nameField, std::uint16_t code, const text::TextSource& texts) {
+void PutCode(json& j, const char* nameField, std::uint16_t code, const KeyNameIndex& names) {
   const std::uint16_t index = keys::KeyIndexOfCode(code);
   if (code != 0 && index < keys::kKeyIndexCount && CodeOfKeyIndex(index) == code) {
-    j[nameField] = IndexName(index, texts);
+    j[nameField] = IndexName(index, names);
   } else {
     j["code"] = code;
   }
@@ -75,12 +75,12 @@ class Reader {
     return true;
   }
   // A key code given by name ("key"/"target") or number ("code"); 0 when neither is given.
-  bool Code(const json& obj, const std::string& where, const char* nameField, const text::TextSource& texts,
+  bool Code(const json& obj, const std::string& where, const char* nameField, const KeyNameIndex& names,
             std::int64_t& out, std::int64_t lo = 0, std::int64_t hi = 0xFFFF) {
     if (obj.contains(nameField)) {
       std::string name;
       if (!String(obj, where, nameField, name)) return false;
-      const auto index = ParseKeyIndex(name, texts);
+      const auto index = names.Find(name);
       if (!index) return Fail(where + "." + nameField, "unknown key '" + name + "'");
       out = CodeOfKeyIndex(*index);
       return true;
@@ -92,7 +92,7 @@ class Reader {
   std::string& error_;
 };
 
-bool ReadKeys(const json& keysArray, const std::string& where, std::size_t slot, const text::TextSource& texts,
+bool ReadKeys(const json& keysArray, const std::string& where, std::size_t slot, const KeyNameIndex& names,
               keys::StoreImage& image, Reader& r) {
   if (!keysArray.is_array()) return r.Fail(where, "not an array");
   std::set<std::uint16_t> seen;
@@ -102,7 +102,7 @@ bool ReadKeys(const json& keysArray, const std::string& where, std::size_t slot,
     if (!k.is_object()) return r.Fail(at, "not an object");
     std::string keyName, kindName;
     if (!r.String(k, at, "key", keyName)) return false;
-    const auto index = ParseKeyIndex(keyName, texts);
+    const auto index = names.Find(keyName);
     if (!index) return r.Fail(at + ".key", "unknown key '" + keyName + "'");
     if (!seen.insert(*index).second) return r.Fail(at + ".key", "key '" + keyName + "' given twice");
     if (!r.String(k, at, "kind", kindName)) return false;
@@ -110,18 +110,18 @@ bool ReadKeys(const json& keysArray, const std::string& where, std::size_t slot,
     const auto kind = std::find(kKindNames.begin(), kKindNames.end(), kindName);
     if (kind != kKindNames.end()) {
       rec.kind = static_cast<std::uint16_t>(kind - kKindNames.begin());
-    } else if (!kindName.empty() && kindName.size() <= 5 &&
-               std::all_of(kindName.begin(), kindName.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-               std::stoul(kindName) <= 0xFFFF) {
-      // Kinds this program has no name for are carried by number.
-      rec.kind = static_cast<std::uint16_t>(std::stoul(kindName));
+    } else if (kindName.size() == 1 && kindName[0] >= '0' && kindName[0] < static_cast<char>('0' + kKindNames.size())) {
+      // The kinds may also be given by number. Any other number is refused: the keyboard
+      // has no such kind, and writing it would silently drop the key.
+      rec.kind = static_cast<std::uint16_t>(kindName[0] - '0');
     } else {
-      return r.Fail(at + ".kind", "unknown kind '" + kindName + "'");
+      return r.Fail(at + ".kind", "unknown kind '" + kindName + "' (factory, disabled, key, launch, macro, "
+                                  "stop-macro, text, media, function, or 0 to 8)");
     }
     std::int64_t aux = 0, code = 0, selected = 0, reserved = 0;
     if (!r.Int(k, at, "aux", 0, 0xFFFF, aux, 0)) return false;
     if (rec.kind == keys::kKindKey) {
-      if (!r.Code(k, at, "target", texts, code, INT32_MIN, INT32_MAX)) return false;
+      if (!r.Code(k, at, "target", names, code, INT32_MIN, INT32_MAX)) return false;
     } else if (!r.Int(k, at, "code", INT32_MIN, INT32_MAX, code, 0)) {
       return false;
     }
@@ -145,7 +145,7 @@ bool ReadKeys(const json& keysArray, const std::string& where, std::size_t slot,
   return true;
 }
 
-bool ReadMacro(const json& m, const std::string& at, const text::TextSource& texts, keys::MacroRecord& out,
+bool ReadMacro(const json& m, const std::string& at, const KeyNameIndex& names, keys::MacroRecord& out,
                Reader& r) {
   if (!m.is_object()) return r.Fail(at, "not an object");
   std::int64_t id = 0, cycles = 0, repeat = 0, isNew = 0;
@@ -171,7 +171,7 @@ bool ReadMacro(const json& m, const std::string& at, const text::TextSource& tex
     if (!st.is_object()) return r.Fail(sat, "not an object");
     std::int64_t code = 0, delay = 0;
     std::string action;
-    if (!r.Code(st, sat, "key", texts, code)) return false;
+    if (!r.Code(st, sat, "key", names, code)) return false;
     if (!r.String(st, sat, "action", action)) return false;
     if (action != "press" && action != "release") return r.Fail(sat + ".action", "must be press or release");
     if (!r.Int(st, sat, "delay", 0, keys::kMaxDelayMs, delay, 0)) return false;
@@ -192,6 +192,7 @@ bool ReadMacro(const json& m, const std::string& at, const text::TextSource& tex
 }  // namespace
 
 std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSource& texts) {
+  const KeyNameIndex names(texts);
   const keys::AssignmentTable fresh;
   json doc;
   doc["format"] = "vantrel-profile";
@@ -206,11 +207,11 @@ std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSou
       const std::u16string* textValue = ownsText ? image.strings.Slot(s) : nullptr;
       if (rec == fresh.Record(slot, i) && textValue == nullptr) continue;
       json k;
-      k["key"] = IndexName(static_cast<std::uint16_t>(i), texts);
+      k["key"] = IndexName(static_cast<std::uint16_t>(i), names);
       k["kind"] = rec.kind < kKindNames.size() ? std::string(kKindNames[rec.kind]) : std::to_string(rec.kind);
       if (rec.aux != 0) k["aux"] = rec.aux;
       if (rec.kind == keys::kKindKey && rec.code >= 0 && rec.code <= 0xFFFF) {
-        PutCode(k, "target", static_cast<std::uint16_t>(rec.code), texts);
+        PutCode(k, "target", static_cast<std::uint16_t>(rec.code), names);
         if (rec.code == 0) k.erase("code");
       } else if (rec.code != 0 && !ownsText) {
         // Kinds 3 and 6 hold a string offset that only means something inside a file.
@@ -237,7 +238,7 @@ std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSou
     json steps = json::array();
     for (const keys::MacroAction& a : m.Actions()) {
       json st;
-      PutCode(st, "key", a.code, texts);
+      PutCode(st, "key", a.code, names);
       st["action"] = a.direction == keys::kRelease ? "release" : "press";
       st["delay"] = a.delay;
       steps.push_back(std::move(st));
@@ -252,6 +253,7 @@ std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSou
 bool ImportProfileJson(const std::string& document, const text::TextSource& texts, keys::StoreImage& image,
                        std::string& error) {
   Reader r(error);
+  const KeyNameIndex names(texts);
   const json doc = json::parse(document, nullptr, false);
   if (doc.is_discarded()) return r.Fail("document", "not valid JSON");
   if (!doc.is_object()) return r.Fail("document", "not an object");
@@ -272,7 +274,7 @@ bool ImportProfileJson(const std::string& document, const text::TextSource& text
     if (!r.Int(profiles[p], at, "slot", 0, keys::kProfileSlots - 1, slot)) return false;
     if (!slots.insert(slot).second) return r.Fail(at + ".slot", "slot " + std::to_string(slot) + " given twice");
     if (!profiles[p].contains("keys")) return r.Fail(at + ".keys", "missing");
-    if (!ReadKeys(profiles[p]["keys"], at + ".keys", static_cast<std::size_t>(slot), texts, image, r)) return false;
+    if (!ReadKeys(profiles[p]["keys"], at + ".keys", static_cast<std::size_t>(slot), names, image, r)) return false;
   }
   if (doc.contains("macros")) {
     const json& macros = doc["macros"];
@@ -282,7 +284,7 @@ bool ImportProfileJson(const std::string& document, const text::TextSource& text
     for (std::size_t i = 0; i < macros.size(); ++i) {
       const std::string at = "macros[" + std::to_string(i) + "]";
       keys::MacroRecord m;
-      if (!ReadMacro(macros[i], at, texts, m, r)) return false;
+      if (!ReadMacro(macros[i], at, names, m, r)) return false;
       if (!ids.insert(m.Id()).second) return r.Fail(at + ".id", "id " + std::to_string(m.Id()) + " given twice");
       image.macros.push_back(std::move(m));
     }

@@ -8,6 +8,7 @@
 //              "steps": [{"key": "A", "action": "press", "delay": 10}, ...]}]}
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "core/keys/stores.h"
@@ -16,6 +17,11 @@
 namespace vantrel::ctl {
 
 inline constexpr int kProfileJsonVersion = 1;
+
+// The largest document import reads. A full configuration (3 profiles of 512 keys, 100
+// macros of 2000 steps with the longest key names and delays) exports to about 22 MB;
+// anything beyond 64 MiB cannot be a configuration and is refused before it is read.
+inline constexpr std::size_t kMaxProfileJsonBytes = std::size_t{64} << 20;
 
 std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSource& texts);
 

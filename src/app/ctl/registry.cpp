@@ -55,9 +55,9 @@ int RunCtl(int argc, char** argv) {
     const int code = app.exit(e);
     return e.get_exit_code() == 0 ? kExitOk : (code == 0 ? kExitOk : kExitUsage);
   }
-  const int code = context.ExitCode();
+  // Closing saves the virtual keyboard's state, which can still fail the command.
   context.Close();
-  return code;
+  return context.ExitCode();
 }
 
 }  // namespace vantrel::ctl

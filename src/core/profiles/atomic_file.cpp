@@ -1,6 +1,7 @@
 #include "core/profiles/atomic_file.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -25,8 +26,13 @@ std::filesystem::path TemporaryName(const std::filesystem::path& target) {
 }  // namespace
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::span<const std::uint8_t>> parts,
-                         const WriteFaultHook& hook) {
+                         const WriteFaultHook& hook, std::string* why) {
   auto allowed = [&hook](WriteStep step) { return !hook || hook(step); };
+  // The reason of the first failure; a step refused by the hook has no errno of its own.
+  int error = 0;
+  auto fail = [&error](int e) {
+    if (error == 0) error = e != 0 ? e : EIO;
+  };
   const std::filesystem::path tmp = TemporaryName(path);
   std::error_code ec;
   // A file nobody may write is not replaced (opening it for writing would fail too); an
@@ -35,29 +41,59 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std:
   const bool replacing = !ec && std::filesystem::exists(old);
   constexpr auto kWriteBits = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
                               std::filesystem::perms::others_write;
-  if (replacing && (old.permissions() & kWriteBits) == std::filesystem::perms::none) return false;
+  auto report = [&]() {
+    if (why) *why = std::generic_category().message(error);
+    return false;
+  };
+  if (replacing && (old.permissions() & kWriteBits) == std::filesystem::perms::none) {
+    fail(EACCES);
+    return report();
+  }
+  if (replacing && std::filesystem::is_directory(old)) {
+    fail(EISDIR);
+    return report();
+  }
 
+  errno = 0;
   std::FILE* f = allowed(WriteStep::kCreate) ? std::fopen(tmp.c_str(), "wb") : nullptr;
-  if (f == nullptr) return false;
+  if (f == nullptr) {
+    fail(errno);
+    return report();
+  }
   bool ok = true;
   for (const auto& part : parts) {
     if (part.empty()) continue;
+    errno = 0;
     if (!allowed(WriteStep::kWrite) || std::fwrite(part.data(), 1, part.size(), f) != part.size()) {
+      fail(errno);
       ok = false;
       break;
     }
   }
-  if (ok && (!allowed(WriteStep::kFlush) || std::fflush(f) != 0)) ok = false;
+  errno = 0;
+  if (ok && (!allowed(WriteStep::kFlush) || std::fflush(f) != 0)) {
+    fail(errno);
+    ok = false;
+  }
   // The file is closed in every case; a failed close counts as a failed write.
   const bool closeAllowed = allowed(WriteStep::kClose);
-  if (std::fclose(f) != 0 || !closeAllowed) ok = false;
+  errno = 0;
+  if (std::fclose(f) != 0 || !closeAllowed) {
+    if (ok) fail(errno);
+    ok = false;
+  }
   if (ok && replacing) std::filesystem::permissions(tmp, old.permissions(), ec);
-  if (ok && allowed(WriteStep::kRename)) {
-    std::filesystem::rename(tmp, path, ec);
-    if (!ec) return true;
+  if (ok) {
+    if (allowed(WriteStep::kRename)) {
+      std::filesystem::rename(tmp, path, ec);
+      if (!ec) return true;
+      fail(ec.value());
+    } else {
+      fail(0);
+    }
   }
   std::filesystem::remove(tmp, ec);
-  return false;
+  return report();
 }
 
 }  // namespace vantrel::profiles

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string>
 
 namespace vantrel::profiles {
 
@@ -18,8 +19,9 @@ enum class WriteStep { kCreate, kWrite, kFlush, kClose, kRename };
 using WriteFaultHook = std::function<bool(WriteStep)>;
 
 // Writes the parts one after the other as the file's whole content. One kWrite step per
-// non-empty part.
+// non-empty part. On failure `why`, when given, receives the system's reason ("No space
+// left on device", "Permission denied").
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::span<const std::uint8_t>> parts,
-                         const WriteFaultHook& hook = {});
+                         const WriteFaultHook& hook = {}, std::string* why = nullptr);
 
 }  // namespace vantrel::profiles

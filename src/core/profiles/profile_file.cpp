@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -9,6 +10,7 @@
 
 #include "core/text/safe_format.h"
 #include "core/util/bytes.h"
+#include "core/util/regular_file.h"
 
 namespace vantrel::profiles {
 namespace {
@@ -34,39 +36,59 @@ std::uint64_t DeclaredSize(std::uint16_t n, std::uint32_t s) {
 
 }  // namespace
 
-bool HeaderAcceptable(std::span<const std::uint8_t> h) {
-  if (h.size() < keys::kFileHeaderSize) return false;
+const char* HeaderProblem(std::span<const std::uint8_t> h) {
+  if (h.size() < keys::kFileHeaderSize) return "shorter than the 32-byte header";
   const std::uint32_t total = LoadU32(h, kHdrTotal);
   const std::uint16_t n = LoadU16(h, kHdrMacroCount);
-  if (LoadU16(h, kHdrMagic) != kFileMagic) return false;
-  if (LoadU16(h, kHdrSize) != keys::kFileHeaderSize) return false;
-  if (LoadU16(h, kHdrVersion) != kFileVersion) return false;
-  if (LoadU16(h, kHdrSubVersion) != kFileSubVersion) return false;
-  if (total < kFileFixedSize) return false;
-  if (LoadU16(h, kHdrRecords) != keys::kRecordCount) return false;
-  if (n > kMaxFileMacros) return false;
-  if (h[kHdrFlag] > 1) return false;
+  if (LoadU16(h, kHdrMagic) != kFileMagic) return "magic is not 0x4446";
+  if (LoadU16(h, kHdrSize) != keys::kFileHeaderSize) return "header size is not 32";
+  if (LoadU16(h, kHdrVersion) != kFileVersion) return "format version is not 3";
+  if (LoadU16(h, kHdrSubVersion) != kFileSubVersion) return "format sub-version is not 1";
+  if (total < kFileFixedSize) return "total size is below 32832";
+  if (LoadU16(h, kHdrRecords) != keys::kRecordCount) return "key record count is not 2048";
+  if (n > kMaxFileMacros) return "macro count is above 100";
+  if (h[kHdrFlag] > 1) return "flag is neither 0 nor 1";
   // The sum is taken in 64 bits: a 32-bit sum could wrap onto a matching total.
-  if (DeclaredSize(n, LoadU32(h, kHdrStringSize)) != total) return false;
+  if (DeclaredSize(n, LoadU32(h, kHdrStringSize)) != total) {
+    return "total size does not match the macro count and string-area size";
+  }
   unsigned sum = 0;
   for (std::size_t i = 0; i < kHdrChecksum; ++i) sum += h[i];
-  return static_cast<std::uint8_t>(sum) == h[kHdrChecksum];
+  if (static_cast<std::uint8_t>(sum) != h[kHdrChecksum]) return "checksum does not match";
+  return nullptr;
 }
 
-int ValidateProfileFile(const std::filesystem::path& path, const text::TextSource& texts, text::MessageSink& sink) {
-  if (!Found(path)) return kProfileRejected;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return kProfileCannotOpen;
+bool HeaderAcceptable(std::span<const std::uint8_t> h) { return HeaderProblem(h) == nullptr; }
+
+int ValidateProfileFile(const std::filesystem::path& path, const text::TextSource& texts, text::MessageSink& sink,
+                        std::string* reason) {
+  auto refuse = [reason](int result, std::string why) {
+    if (reason) *reason = std::move(why);
+    return result;
+  };
+  if (!Found(path)) return refuse(kProfileRejected, "does not exist");
+  // Checked before opening: opening a FIFO would wait for a writer.
+  if (std::string problem = RegularFileProblem(path); !problem.empty()) {
+    return refuse(kProfileCannotOpen, std::move(problem));
+  }
+  errno = 0;
   File f(std::fopen(path.c_str(), "rb"));
-  if (!f) return kProfileCannotOpen;
+  if (!f) return refuse(kProfileCannotOpen, "cannot be opened: " + SystemReason(errno));
+  std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) return kProfileCannotOpen;
-  if (size >= (std::uintmax_t{1} << 32) || size < kFileFixedSize) return kProfileRejected;
+  if (ec) return refuse(kProfileCannotOpen, "cannot be opened: " + ec.message());
+  if (size >= (std::uintmax_t{1} << 32)) return refuse(kProfileRejected, "is 4 GiB or larger");
+  if (size < kFileFixedSize) {
+    return refuse(kProfileRejected, "is too small (" + std::to_string(size) + " bytes; a profile file has at least " +
+                                        std::to_string(kFileFixedSize) + ")");
+  }
   std::array<std::uint8_t, keys::kFileHeaderSize> header{};
-  if (std::fread(header.data(), 1, header.size(), f.get()) != header.size()) return kProfileCannotOpen;
-  if (!HeaderAcceptable(header)) {
+  if (std::fread(header.data(), 1, header.size(), f.get()) != header.size()) {
+    return refuse(kProfileCannotOpen, "cannot be read");
+  }
+  if (const char* problem = HeaderProblem(header)) {
     sink.ShowMessage(text::FormatWithString(texts.Text("PROFILE_FORMAT_ERROR"), path.string()));
-    return kProfileRejected;
+    return refuse(kProfileRejected, std::string("header rejected: ") + problem);
   }
   return kProfileValid;
 }
@@ -85,9 +107,11 @@ bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& ima
     image.macros.push_back(
         keys::MacroRecord::FromBytes(bytes.subspan(kFileFixedSize + i * keys::kMacroRecordSize, keys::kMacroRecordSize)));
   }
-  // The string area is what the header declares, as far as the file holds it.
+  // The string area is exactly what the header declares; bytes beyond it are ignored,
+  // and a file cut short inside it is refused like one cut short inside a macro.
   std::span<const std::uint8_t> area = bytes.subspan(kFileFixedSize + macroBytes);
-  if (area.size() > s) area = area.first(s);
+  if (area.size() < s) return false;
+  area = area.first(s);
 
   image.strings.Clear();
   for (std::size_t slot = 0; slot < keys::kRecordCount; ++slot) {
@@ -112,31 +136,41 @@ bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& ima
   return true;
 }
 
-bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image) {
-  if (!Found(path)) return false;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
+bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image, std::string* reason) {
+  auto refuse = [reason](std::string why) {
+    if (reason) *reason = std::move(why);
+    return false;
+  };
+  if (std::string problem = RegularFileProblem(path); !problem.empty()) return refuse(std::move(problem));
+  errno = 0;
   File f(std::fopen(path.c_str(), "rb"));
-  if (!f) return false;
+  if (!f) return refuse("cannot be opened: " + SystemReason(errno));
   std::array<std::uint8_t, keys::kFileHeaderSize> header{};
-  if (std::fread(header.data(), 1, header.size(), f.get()) != header.size()) return false;
+  if (std::fread(header.data(), 1, header.size(), f.get()) != header.size()) {
+    return refuse("is too small (" + std::to_string(kFileFixedSize) + " bytes at least)");
+  }
+  std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) return false;
-  // Never more than the header declares nor more than the file holds.
-  const std::uint64_t wanted =
-      std::min<std::uint64_t>(size, DeclaredSize(std::min<std::uint16_t>(LoadU16(header, kHdrMacroCount), kMaxFileMacros + 1),
-                                                 LoadU32(header, kHdrStringSize)));
+  if (ec) return refuse("cannot be read: " + ec.message());
+  const std::uint64_t declared = DeclaredSize(std::min<std::uint16_t>(LoadU16(header, kHdrMacroCount), kMaxFileMacros + 1),
+                                              LoadU32(header, kHdrStringSize));
+  if (size < declared) {
+    return refuse("is cut short (" + std::to_string(size) + " bytes; its header declares " + std::to_string(declared) +
+                  ")");
+  }
+  // Never more than the header declares.
   std::vector<std::uint8_t> bytes;
   try {
-    bytes.resize(static_cast<std::size_t>(std::max<std::uint64_t>(wanted, keys::kFileHeaderSize)));
+    bytes.resize(static_cast<std::size_t>(std::max<std::uint64_t>(declared, keys::kFileHeaderSize)));
   } catch (const std::bad_alloc&) {
-    return false;
+    return refuse("does not fit in memory");
   }
   std::copy(header.begin(), header.end(), bytes.begin());
   const std::size_t rest = bytes.size() - header.size();
   const std::size_t got = std::fread(bytes.data() + header.size(), 1, rest, f.get());
-  bytes.resize(header.size() + got);
-  return LoadProfileBytes(bytes, image);
+  if (got != rest) return refuse("is cut short (it changed while it was read)");
+  if (!LoadProfileBytes(bytes, image)) return refuse("cannot be loaded");
+  return true;
 }
 
 bool LoadProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock& held) {
@@ -174,15 +208,17 @@ std::vector<std::uint8_t> SerializeProfileImage(keys::StoreImage& image) {
   return out;
 }
 
-bool SaveProfileImage(const std::filesystem::path& path, keys::StoreImage& image, const WriteFaultHook& hook) {
+bool SaveProfileImage(const std::filesystem::path& path, keys::StoreImage& image, const WriteFaultHook& hook,
+                      std::string* why) {
   std::vector<std::uint8_t> bytes;
   try {
     bytes = SerializeProfileImage(image);
   } catch (const std::bad_alloc&) {
+    if (why) *why = "out of memory";
     return false;
   }
   const std::span<const std::uint8_t> parts[] = {bytes};
-  return WriteFileAtomically(path, parts, hook);
+  return WriteFileAtomically(path, parts, hook, why);
 }
 
 bool SaveProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock& held, const WriteFaultHook& hook) {

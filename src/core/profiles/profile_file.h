@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/keys/stores.h"
@@ -48,18 +49,24 @@ inline constexpr int kProfileNoMemory = -3;
 
 // The header checks in their fixed order; true when all pass. Fewer than 32 bytes fail.
 bool HeaderAcceptable(std::span<const std::uint8_t> header);
+// The first failing header check in words ("magic is not 0x4446"); nullptr when all pass.
+const char* HeaderProblem(std::span<const std::uint8_t> header);
 
 // Reads only the header. Shows "PROFILE_FORMAT_ERROR" formatted with the path when the
 // header is rejected; the other refusals are silent. The file is opened for reading only,
-// so a read-only file validates.
-int ValidateProfileFile(const std::filesystem::path& path, const text::TextSource& texts, text::MessageSink& sink);
+// so a read-only file validates. Anything but a regular file (a directory, a FIFO, a
+// device) counts as a file that cannot be opened and is never opened. `reason`, when
+// given, receives why the file was refused ("is a directory", "header rejected: ...").
+int ValidateProfileFile(const std::filesystem::path& path, const text::TextSource& texts, text::MessageSink& sink,
+                        std::string* reason = nullptr);
 
-// Fills the image from a file (the caller has emptied it). The assignment table, the
-// macros and the string area are taken as the header's counts say; a string whose offset
-// or terminator lies outside the string area gives its slot an empty text. False when
-// the file cannot be read or is shorter than its fixed part and macros; what was read
-// before the failure stays.
-bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image);
+// Fills the image from a file. The assignment table, the macros and the string area are
+// taken as the header's counts say; a string whose offset or terminator lies outside the
+// string area gives its slot an empty text. False (with the reason) when the path is
+// not a regular file, cannot be read, or holds fewer bytes than its header declares
+// (bytes beyond the declared size are ignored). A failed load leaves the image partly
+// filled: load into a separate image and install it only on success.
+bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image, std::string* reason = nullptr);
 // The same from bytes already in memory.
 bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& image);
 bool LoadProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock& held);
@@ -70,7 +77,8 @@ bool LoadProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock
 std::vector<std::uint8_t> SerializeProfileImage(keys::StoreImage& image);
 
 // Writes the image to any path, atomically. Lock taken here or already held.
-bool SaveProfileImage(const std::filesystem::path& path, keys::StoreImage& image, const WriteFaultHook& hook = {});
+bool SaveProfileImage(const std::filesystem::path& path, keys::StoreImage& image, const WriteFaultHook& hook = {},
+                      std::string* why = nullptr);
 bool SaveProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock& held,
                      const WriteFaultHook& hook = {});
 bool SaveProfileFile(const std::filesystem::path& path, keys::EditingStore& store, const WriteFaultHook& hook = {});

@@ -141,19 +141,16 @@ bool ProfileService::ApplyAll(keys::EditingStore::Lock& held) {
 
 RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path) {
   RestoreOutcome outcome;
-  outcome.validation = ValidateProfileFile(path, texts_, sink_);
-  if (outcome.validation != kProfileValid) {
+  outcome.validation = ValidateProfileFile(path, texts_, sink_, &outcome.reason);
+  // A file cut short passes validation (the header fields decide), so the load itself
+  // must succeed before anything is replaced: a partial image would erase macros.
+  keys::StoreImage image;
+  outcome.loaded = outcome.validation == kProfileValid && LoadProfileImage(path, image, &outcome.reason);
+  if (!outcome.loaded) {
     sink_.ShowMessage(texts_.Text("MAIN_PROMPT_INPORT"));
     return outcome;
   }
-  {
-    keys::EditingStore::Lock lock(editing_);
-    EmptyEditingStore(lock);
-    (void)LoadProfileFile(path, lock);
-    (void)SaveWorkingFile(paths_, lock, hook_);
-    outcome.applied = ApplyAll(lock);
-  }
-  view_.ClearUnsavedChanges();
+  outcome.applied = InstallAndApply(std::move(image));
   return outcome;
 }
 

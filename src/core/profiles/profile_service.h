@@ -48,7 +48,9 @@ struct DeviceFacts {
 
 struct RestoreOutcome {
   int validation = 0;    // ValidateProfileFile's result
+  bool loaded = false;   // the whole file was read into a store image
   bool applied = false;  // the keyboard took the configuration
+  std::string reason;    // why the file was refused ("is a directory", "is cut short ...")
 };
 
 class ProfileService {
@@ -84,9 +86,10 @@ class ProfileService {
   bool SwitchProfile(int profile);
   void ShowActiveProfile(keys::EditingStore::Lock& held);
 
-  // Validates; on 1 loads the file into the editing store, saves the working file (when
-  // it exists) and writes all three profiles and the macros to the keyboard. Otherwise
-  // shows "MAIN_PROMPT_INPORT" and touches nothing.
+  // Validates and loads the file into an image of its own; only when the whole file
+  // loaded does that image replace the editing store, the working file get saved (when
+  // it exists) and all three profiles and the macros go to the keyboard. Otherwise shows
+  // "MAIN_PROMPT_INPORT" and touches nothing.
   RestoreOutcome RestoreFromFile(const std::filesystem::path& path);
   // Installs an image built elsewhere (an import) the way a restore does.
   bool InstallAndApply(keys::StoreImage image);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <system_error>
 
 namespace vantrel::text {
 namespace {
@@ -85,31 +84,34 @@ std::filesystem::path LanguageTexts::LanguageFilePath(int languageIndex) const {
   return text::LanguageFilePath(programFolder_, languageIndex);
 }
 
-std::string LanguageTexts::Lookup(std::string_view section, std::string_view key, int languageIndex) const {
-  const std::filesystem::path path = LanguageFilePath(languageIndex);
-  std::error_code sizeError, timeError;
-  const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
-  const auto modified = std::filesystem::last_write_time(path, timeError);
-
+const CachedIniFile& LanguageTexts::File(int languageIndex) const {
+  if (languageIndex < 0 || languageIndex >= static_cast<int>(kLanguageIds.size())) languageIndex = 0;
   std::lock_guard lock(mutex_);
-  if (sizeError || timeError) {
-    cache_.erase(path);
-    return std::string(kMissingText);
-  }
-  auto it = cache_.find(path);
-  if (it == cache_.end() || it->second.size != size || it->second.modified != modified) {
-    CachedFile file;
-    file.size = size;
-    file.modified = modified;
-    if (!file.ini.Load(path)) {
-      cache_.erase(path);
-      return std::string(kMissingText);
-    }
-    it = cache_.insert_or_assign(path, std::move(file)).first;
-  }
-  const auto value = it->second.ini.Value(section, key);
-  if (!value) return std::string(kMissingText);
-  return CutUtf8(*value, kMaxTextChars);
+  auto& file = files_[languageIndex];
+  if (!file) file = std::make_unique<CachedIniFile>(LanguageFilePath(languageIndex));
+  return *file;
+}
+
+std::string LanguageTexts::Lookup(std::string_view section, std::string_view key, int languageIndex) const {
+  return File(languageIndex).Read(section, key, kMissingText, kMaxTextChars);
+}
+
+LanguageSnapshot LanguageTexts::Snapshot() const { return LanguageSnapshot(File(CurrentLanguageIndex()).Current()); }
+
+std::string LanguageSnapshot::Lookup(std::string_view section, std::string_view key) const {
+  const auto value = ini_ ? ini_->Value(section, key) : std::nullopt;
+  return CutUtf8(value ? std::string_view(*value) : kMissingText, kMaxTextChars);
+}
+
+std::string LanguageSnapshot::Text(std::string_view key) const { return Lookup(kTextSection, key); }
+std::string LanguageSnapshot::LightText(std::string_view key) const { return Lookup(kLightSection, key); }
+std::string LanguageSnapshot::ModeText(std::string_view key) const { return Lookup(kModeSection, key); }
+
+std::uint64_t LanguageTexts::Parses() const {
+  std::lock_guard lock(mutex_);
+  std::uint64_t n = 0;
+  for (const auto& [index, file] : files_) n += file->Parses();
+  return n;
 }
 
 std::string LanguageTexts::LookupText(std::string_view key, int languageIndex) const {

@@ -8,11 +8,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
-#include "core/text/ini_file.h"
+#include "core/text/cached_ini.h"
 #include "core/text/settings_store.h"
 #include "core/text/text_source.h"
 
@@ -61,10 +62,28 @@ int CurrentLanguageIndex(SettingsStore& settings, const SystemLanguage& system);
 // programFolder / "Lang%04X.ini" for the index; an index outside 0 to 4 counts as 0.
 std::filesystem::path LanguageFilePath(const std::filesystem::path& programFolder, int languageIndex);
 
+// The texts of one language file as they were when the snapshot was taken: lookups read
+// memory only. For work that looks up many texts at once (a redraw of the key buttons'
+// tooltips, the macro editor's rows, an import or export), which takes one snapshot at
+// its start instead of checking the settings and the file for every text.
+class LanguageSnapshot final : public TextSource {
+ public:
+  LanguageSnapshot() = default;
+  explicit LanguageSnapshot(std::shared_ptr<const IniSnapshot> ini) : ini_(std::move(ini)) {}
+
+  std::string Text(std::string_view key) const override;
+  std::string LightText(std::string_view key) const override;
+  std::string ModeText(std::string_view key) const override;
+
+ private:
+  std::string Lookup(std::string_view section, std::string_view key) const;
+  std::shared_ptr<const IniSnapshot> ini_;
+};
+
 // The texts of the language files in one program folder, with the current language taken
-// from the settings on every lookup. Each file is parsed once and parsed again when its
-// size or modification time changes, so an edited file takes effect at the next lookup.
-// Thread-safe.
+// from the settings on every lookup (a changed "dwLanguageId" takes effect at the next
+// lookup). Each file is parsed once and parsed again only when its size or modification
+// time changes, so an edited file takes effect at the next lookup too. Thread-safe.
 class LanguageTexts : public TextSource {
  public:
   LanguageTexts(std::filesystem::path programFolder, SettingsStore& settings, const SystemLanguage& system);
@@ -84,20 +103,23 @@ class LanguageTexts : public TextSource {
   std::string LightText(std::string_view key) const override;
   std::string ModeText(std::string_view key) const override;
 
- private:
-  struct CachedFile {
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type modified{};
-    IniSnapshot ini;
-  };
+  // The current language's texts as they are now (the settings and the file are checked
+  // once, here).
+  LanguageSnapshot Snapshot() const;
 
+  // How many times language files have been parsed in all (tests and benchmarks).
+  std::uint64_t Parses() const;
+
+ private:
+  const CachedIniFile& File(int languageIndex) const;
   std::string Lookup(std::string_view section, std::string_view key, int languageIndex) const;
 
   std::filesystem::path programFolder_;
   SettingsStore& settings_;
   const SystemLanguage& system_;
   mutable std::mutex mutex_;
-  mutable std::map<std::filesystem::path, CachedFile> cache_;
+  // One entry per language index, made at its first lookup and never removed.
+  mutable std::map<int, std::unique_ptr<CachedIniFile>> files_;
 };
 
 }  // namespace vantrel::text

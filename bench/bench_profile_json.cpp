@@ -1,0 +1,78 @@
+// Export and import of the whole configuration as JSON with the largest macro set the
+// keyboard holds (100 macros of 2000 named steps), through vantrelctl's own text source
+// (the language file beside the program). Goal: under 1 s each.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "app/ctl/keys_common.h"
+#include "app/ctl/profile_json.h"
+#include "core/keys/key_codes.h"
+
+namespace {
+
+using namespace vantrel;
+
+// Steps over keys that all have names, so every step is written and read by name.
+keys::StoreImage FullImage() {
+  std::vector<std::uint16_t> named;
+  for (std::uint16_t i = 1; i < keys::kKeyNameCount; ++i) {
+    if (!keys::KeyNameTable()[i].label.empty()) named.push_back(keys::CodeOfIndex(i));
+  }
+  std::vector<keys::MacroAction> steps;
+  for (std::size_t i = 0; i < keys::kMaxActions; ++i) {
+    steps.push_back({static_cast<std::int32_t>(10 * (i % 50)), named[(i / 2) % named.size()],
+                     i % 2 ? keys::kRelease : keys::kPress});
+  }
+  keys::StoreImage image;
+  for (std::uint16_t id = 1; id <= keys::kMaxMacros; ++id) {
+    keys::MacroRecord m = keys::NewMacro(u"macro", id);
+    m.SetActions(steps);
+    image.macros.push_back(m);
+  }
+  for (std::size_t k = 0; k < 60; ++k) {
+    image.table.SetRecord(k % 3, named[k], keys::KeyAssignment{keys::kKindKey, 0, named[k + 1], 0, 0});
+  }
+  return image;
+}
+
+void BM_ExportFullConfiguration(benchmark::State& state) {
+  const keys::StoreImage image = FullImage();
+  ctl::CtlTextSource texts;
+  std::size_t size = 0;
+  for (auto _ : state) {
+    const std::string doc = ctl::ExportProfileJson(image, texts);
+    size = doc.size();
+    benchmark::DoNotOptimize(doc.data());
+  }
+  state.counters["bytes"] = static_cast<double>(size);
+}
+BENCHMARK(BM_ExportFullConfiguration)->Unit(benchmark::kMillisecond);
+
+void BM_ImportFullConfiguration(benchmark::State& state) {
+  ctl::CtlTextSource texts;
+  const std::string doc = ctl::ExportProfileJson(FullImage(), texts);
+  for (auto _ : state) {
+    keys::StoreImage image;
+    std::string error;
+    if (!ctl::ImportProfileJson(doc, texts, image, error)) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    benchmark::DoNotOptimize(image.macros.data());
+  }
+}
+BENCHMARK(BM_ImportFullConfiguration)->Unit(benchmark::kMillisecond);
+
+// 1,000 names parsed the way import and the keys commands do.
+void BM_ParseThousandKeyNamesWithIndex(benchmark::State& state) {
+  ctl::CtlTextSource texts;
+  const ctl::KeyNameIndex names(texts);
+  for (auto _ : state) {
+    for (int i = 0; i < 1000; ++i) benchmark::DoNotOptimize(names.Find(i % 2 ? "Left Shift" : "F7"));
+  }
+}
+BENCHMARK(BM_ParseThousandKeyNamesWithIndex)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
