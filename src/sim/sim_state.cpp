@@ -118,13 +118,17 @@ bool FromJson(const json& j, VirtualKeyboard& k, std::string& why) {
 std::string SimStateJson(const VirtualKeyboard& keyboard) { return ToJson(keyboard).dump(2); }
 
 bool SaveSimState(const std::filesystem::path& path, const VirtualKeyboard& keyboard, std::string* error) {
+  return SaveSimStateJson(path, SimStateJson(keyboard), error);
+}
+
+bool SaveSimStateJson(const std::filesystem::path& path, const std::string& json, std::string* error) {
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   auto tmp = path;
   tmp += ".tmp";
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << SimStateJson(keyboard) << '\n';
+    out << json << '\n';
     out.flush();
     if (!out) {
       if (error) *error = "cannot write " + tmp.string();
