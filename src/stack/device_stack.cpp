@@ -108,15 +108,20 @@ bool DeviceStack::Close(std::string* error) {
 }
 
 struct ProgramTexts::Parts {
-  explicit Parts(const std::filesystem::path& programFolder) : texts(programFolder, settings, system) {}
-  platform::QSettingsStore stored;
-  text::OverlaySettingsStore settings{stored};
+  Parts(const std::filesystem::path& programFolder, const std::filesystem::path& settingsFile)
+      : stored(settingsFile.empty() ? std::make_unique<platform::QSettingsStore>()
+                                    : std::make_unique<platform::QSettingsStore>(
+                                          QString::fromStdString(settingsFile.string()))),
+        texts(programFolder, settings, system) {}
+  std::unique_ptr<platform::QSettingsStore> stored;
+  text::OverlaySettingsStore settings{*stored};
   platform::LocaleSystemLanguage system;
   text::LanguageTexts texts;
 };
 
-ProgramTexts::ProgramTexts(const std::filesystem::path& programFolder, std::optional<std::uint32_t> languageOverride)
-    : parts_(std::make_unique<Parts>(programFolder)) {
+ProgramTexts::ProgramTexts(const std::filesystem::path& programFolder, std::optional<std::uint32_t> languageOverride,
+                           const std::filesystem::path& settingsFile)
+    : parts_(std::make_unique<Parts>(programFolder, settingsFile)) {
   if (languageOverride) {
     parts_->settings.Override(text::kLanguageIdValue, *languageOverride);
     overridden_ = true;

@@ -83,7 +83,9 @@ class DeviceStack {
 // (Kept free of Qt headers: vantrelctl's sources use names that Qt defines as macros.)
 class ProgramTexts {
  public:
-  ProgramTexts(const std::filesystem::path& programFolder, std::optional<std::uint32_t> languageOverride);
+  // settingsFile: an INI file instead of the program's settings key (tests); empty: the key.
+  ProgramTexts(const std::filesystem::path& programFolder, std::optional<std::uint32_t> languageOverride,
+               const std::filesystem::path& settingsFile = {});
   ~ProgramTexts();
   ProgramTexts(const ProgramTexts&) = delete;
   ProgramTexts& operator=(const ProgramTexts&) = delete;
