@@ -124,7 +124,12 @@ void CVantrelDlg::PlaceControls() {
     MakeButton(key.controlId, Q(text::KeyButtonSkinKey(key.code)), true);
   }
   int n = 1;
-  for (const auto& key : lighting::GKeys()) MakeButton(key.controlId, Q(text::GKeySkinKey(n++)), true);
+  for (const auto& key : lighting::GKeys()) {
+    // The face carries the key's own legend; the layer caption sits small at its left.
+    CPngButton* g = MakeButton(key.controlId, Q(text::GKeySkinKey(n++)), true);
+    g->SetTextAttributes(7, "DejaVu Sans", kCaptionColours, kTextLeft | kTextVCenter | kTextSingleLine);
+    g->SetTextInsets(4, 0, 0, 0);
+  }
   MakeButton(lighting::kFnControl, QString::fromLatin1(text::kFnSkinKey.data(), text::kFnSkinKey.size()), true);
 
   for (const auto& [id, key] : CommandButtonKeys()) MakeButton(id, key, false);
@@ -188,7 +193,14 @@ void CVantrelDlg::Retranslate() {
   buttons_[ids::kMinimise]->SetTooltipText(Q(t.Text("MAIN_MINIMIZE_PROMPT")));
   buttons_[ids::kMenu]->SetTooltipText(Q(t.Text("MAIN_MENU_PROMPT")));
   buttons_[ids::kSwitch]->setText(Q(t.Text(colourView_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT")));
-  for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->setText(QString::number(p + 1));
+  for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->setText(Q(t.Text("PROFILE_" + std::to_string(p + 1))));
+  buttons_[ids::kProfiles]->setText(Q(t.Text("MENU_3")));
+  buttons_[ids::kMacro]->setText(Q(t.Text("PROFILE_MACRO")));
+  buttons_[ids::kDefault]->setText(Q(t.Text("PROFILE_DEFAULT")));
+  buttons_[ids::kApply]->setText(Q(t.Text("PROFILE_APPLY")));
+  buttons_[ids::kApply]->SetTooltipText(Q(t.Text("APPLY_PROMPT")));
+  buttons_[ids::kOk]->setText(Q(t.Text("PROFILE_OK")));
+  buttons_[ids::kCancel]->setText(Q(t.Text("PROFILE_CANCLE")));
   noDevice_->setText(Q(t.Text("MAIN_NO_DEVICE_PROMPT")));
   const auto captions = device::GKeyCaptions(GLayer());
   for (std::size_t i = 0; i < captions.size(); ++i) keyButtons_[lighting::GKeys()[i].controlId]->setText(Q(captions[i]));
