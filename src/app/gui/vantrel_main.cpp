@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstring>
@@ -43,6 +45,7 @@ struct Arguments {
   bool kill = false;
   bool gallery = false;
   bool help = false;
+  bool exitWhenShown = false;  // measurement aid: quit once the window is first shown
   QString skins;
   std::optional<std::string> simEvent;
   vantrel::stack::StackOptions stack;
@@ -65,6 +68,7 @@ Arguments Parse(int argc, char** argv) {
     else if (EqualsNoCase(arg, "/Kill")) a.kill = true;
     else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) a.help = true;
     else if (!std::strcmp(arg, "--skin-gallery")) a.gallery = true;
+    else if (!std::strcmp(arg, "--exit-when-shown")) a.exitWhenShown = true;
     else if (!std::strcmp(arg, "--simulate")) a.stack.simulate = true;
     else if (!std::strncmp(arg, "--simulate=", 11)) {
       a.stack.simulate = true;
@@ -199,5 +203,13 @@ int main(int argc, char** argv) {
   });
   QObject::connect(&window, &ui::CVantrelDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   window.Start(&tray);
+  if (args.exitWhenShown) {
+    // Polled from the event loop: the window counts as shown once it is exposed.
+    auto* poll = new QTimer(&app);
+    QObject::connect(poll, &QTimer::timeout, &app, [&window, &app] {
+      if (window.isVisible() && window.windowHandle() && window.windowHandle()->isExposed()) app.quit();
+    });
+    poll->start(1);
+  }
   return app.exec();
 }
