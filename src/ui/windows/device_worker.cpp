@@ -16,14 +16,13 @@ DeviceWorker::~DeviceWorker() {
 }
 
 void DeviceWorker::Post(std::function<void()> job) {
-  bool becameBusy = false;
   {
     std::lock_guard lock(mutex_);
-    becameBusy = jobs_.empty() && !running_;
+    // Posted under the lock, so the busy and idle signals keep the order of the changes.
+    if (jobs_.empty() && !running_) SetBusy(true);
     jobs_.push_back(std::move(job));
   }
   wake_.notify_one();
-  if (becameBusy) SetBusy(true);
 }
 
 void DeviceWorker::WaitIdle() {
@@ -59,10 +58,8 @@ void DeviceWorker::Loop() {
     lock.lock();
     running_ = false;
     if (jobs_.empty()) {
-      idle_.notify_all();
-      lock.unlock();
       SetBusy(false);
-      lock.lock();
+      idle_.notify_all();
     }
   }
 }

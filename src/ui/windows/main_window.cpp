@@ -249,7 +249,7 @@ void CVantrelDlg::ProfileChanged() {
   // Sent synchronously: the presence logic goes on once the reload has run.
   auto done = std::make_shared<std::promise<void>>();
   auto finished = done->get_future();
-  PostDeviceJob([this, done] {
+  const bool queued = PostDeviceJob([this, done] {
     auto* service = core_.Profiles();
     if (service) {
       service->ReloadFromDevice(false);
@@ -276,7 +276,7 @@ void CVantrelDlg::ProfileChanged() {
     }
     done->set_value();
   });
-  finished.wait();
+  if (queued) finished.wait();
 }
 
 void CVantrelDlg::DeviceGone() {
@@ -443,7 +443,7 @@ void CVantrelDlg::ChooseProfileFromMenu(int command) {
 
 void CVantrelDlg::RequestSwitch(int profile, std::function<void(bool)> then) {
   auto* service = core_.Profiles();
-  if (!service || closing_) return;
+  if (!service || closing_ || !core_.Presence()) return;
   // The questions are put here, on the UI thread; the device work follows on the worker.
   const profiles::SwitchDecision decision = service->CheckSwitch(profile);
   if (!decision.proceed) return;
@@ -451,7 +451,7 @@ void CVantrelDlg::RequestSwitch(int profile, std::function<void(bool)> then) {
   PostDeviceJob(
       [this, decision, result] {
         auto* s = core_.Profiles();
-        *result = s && s->FinishSwitch(decision) &&
+        *result = s && core_.Presence() && s->FinishSwitch(decision) &&
                   (decision.profile < 0 || core_.Presence()->ActiveProfileCache().load() == decision.profile);
       },
       [then = std::move(then), result] {
@@ -743,8 +743,7 @@ void CVantrelDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CVantrelDlg::CloseProgram() {
-  if (closing_) return;
-  closing_ = true;
+  if (closing_.exchange(true)) return;
   hide();
   ClosePages();
   if (tray_) tray_->Remove();
@@ -760,7 +759,8 @@ void CVantrelDlg::CloseProgram() {
   emit closed();
 }
 
-void CVantrelDlg::PostDeviceJob(std::function<void()> job, std::function<void()> done) {
+bool CVantrelDlg::PostDeviceJob(std::function<void()> job, std::function<void()> done) {
+  if (closing_) return false;
   core_.Worker().Run(
       [this, job = std::move(job)] {
         job();
@@ -771,6 +771,7 @@ void CVantrelDlg::PostDeviceJob(std::function<void()> job, std::function<void()>
         if (done) done();
         emit deviceWorkDone();
       });
+  return true;
 }
 
 }  // namespace vantrel::ui

@@ -183,8 +183,9 @@ class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, pub
   void SetNoDeviceLook(bool absent);
   void ClosePages();
   int GLayer() const;
-  // Saves the virtual keyboard's state once the job has run (simulating only).
-  void PostDeviceJob(std::function<void()> job, std::function<void()> done = {});
+  // Queues device work; the virtual keyboard's state is saved after it (simulating only).
+  // False, with nothing queued, once the program is closing.
+  bool PostDeviceJob(std::function<void()> job, std::function<void()> done = {});
 
   AppCore& core_;
   text::MessageSink& messages_;
@@ -212,7 +213,7 @@ class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, pub
   std::atomic<bool> initDone_{false};
   std::atomic<bool> keyPageOpen_{false};
   bool applyRunning_ = false;
-  bool closing_ = false;
+  std::atomic<bool> closing_{false};
   bool trayAvailable_ = false;
   EditedKey editedKey_;
   KeySnapshot shown_;
