@@ -14,7 +14,10 @@
 #include <QSettings>
 #include <QTest>
 
+#include <QThread>
+
 #include <fstream>
+#include <thread>
 #include <memory>
 #include <sstream>
 
@@ -381,6 +384,60 @@ TEST(MainWindowJourney, GKeyLayerEventsRelabelTheGKeysAndWriteTheStatusReport) {
   // The macro button edits G9.
   p.Click(ids::kMacro);
   EXPECT_TRUE(p.window->EditedKeyValue().isG9);
+}
+
+TEST(MainWindowJourney, KeyboardEventsSwitchTheIndicatorIconAndReloadTheLighting) {
+  Program p("keyboard_events");
+  p.Event("indicator-on");
+  EXPECT_EQ(p.tray->IconShown(), device::kIconIndicator);
+  p.Event("indicator-off");
+  EXPECT_EQ(p.tray->IconShown(), device::kIconPresent);
+  // A lighting change made on the keyboard reads the lighting once, and nothing else.
+  const std::size_t before = p.TraceSize();
+  p.Event("lighting-changed");
+  const auto commands = p.Commands(before);
+  EXPECT_GE(Count(commands, device::kCmdReadParams), 1);
+  EXPECT_EQ(Count(commands, device::kCmdReadKeyTable), 0);
+  EXPECT_EQ(Count(commands, device::kCmdWriteParams), 0);
+}
+
+TEST(MainWindowJourney, FlipIsStoredAndSwapsTheTopLeftKeys) {
+  Program p("flip");
+  const int f1 = 1010;
+  EXPECT_EQ(p.window->Flip(), 0);
+  EXPECT_TRUE(p.window->KeyButton(f1)->isEnabled());
+  p.Click(ids::kFlip1);
+  EXPECT_EQ(p.window->Flip(), 1);
+  EXPECT_FALSE(p.window->KeyButton(f1)->isEnabled());
+  EXPECT_TRUE(p.window->KeyButton(1014)->isEnabled());  // F5 stays
+  p.Click(ids::kFlip2);
+  EXPECT_EQ(p.window->Flip(), 0);
+  EXPECT_TRUE(p.window->KeyButton(f1)->isEnabled());
+  QSettings stored(QString::fromStdString((p.dir_ / "app.ini").string()), QSettings::IniFormat);
+  EXPECT_EQ(stored.value("PROFILES/Flip").toString(), "0");
+}
+
+TEST(UiMessageSinkThreads, MessagesFromOtherThreadsAreShownOnTheUiThreadWithoutWaiting) {
+  test::App();
+  struct ThreadRecordingSink final : text::MessageSink {
+    void ShowMessage(std::string_view text) override {
+      shown.emplace_back(text);
+      onUi.push_back(QThread::currentThread() == QCoreApplication::instance()->thread());
+    }
+    bool AskYesNo(std::string_view, bool) override { return true; }
+    std::vector<std::string> shown;
+    std::vector<bool> onUi;
+  } inner;
+  UiMessageSink sink(inner);
+  std::thread worker([&] {
+    sink.ShowMessage("first");
+    sink.ShowMessage("second");
+  });
+  worker.join();  // returns although the UI thread has not run the messages yet
+  EXPECT_TRUE(inner.shown.empty());
+  ASSERT_TRUE(ProcessUntil([&] { return inner.shown.size() == 2; }));
+  EXPECT_EQ(inner.shown, (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(inner.onUi, (std::vector<bool>{true, true}));
 }
 
 TEST(MainWindowJourney, LanguageChoiceIsStoredAndRetranslatesEveryWindow) {
