@@ -94,9 +94,10 @@ int CVantrelDlg::GLayer() const { return core_.Presence() ? core_.Presence()->GK
 int CVantrelDlg::Flip() const { return core_.AppSettings().value("PROFILES/Flip", "0").toString().toInt(); }
 
 CPngButton* CVantrelDlg::MakeButton(int controlId, const QString& key, bool keyButton) {
+  // The selected picture is the pressed face: an assigned key looks pressed.
   auto* b = new CPngButton(this, controlId);
   PlaceSkinnedButton(*b, iniPath(), "BUTTONINFO", key, faces_[0], faces_[1], faces_[2], faces_[3],
-                     keyButton ? faces_[2] : faces_[2]);
+                     faces_[2]);
   b->SetTextAttributes(9, "DejaVu Sans", kCaptionColours);
   connect(b, &QAbstractButton::clicked, this, [this, controlId] { OnButton(controlId); });
   (keyButton ? keyButtons_ : buttons_)[controlId] = b;

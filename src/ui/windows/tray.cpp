@@ -33,10 +33,7 @@ CTrayIcon::CTrayIcon(CVantrelDlg& window, std::function<bool()> availability, QO
     else if (++retries_ >= kRetries) retry_.stop();
   });
   connect(&window_, &CVantrelDlg::languageChanged, this, [this] { Retranslate(); });
-  connect(&window_, &CVantrelDlg::profileMenuChanged, this, [this] {
-    window_.BuildProfileMenu(profileMenu_);
-    window_.BuildProfileMenu(profileSubmenu_);
-  });
+  connect(&window_, &CVantrelDlg::profileMenuChanged, this, [this] { Retranslate(); });
 }
 
 CTrayIcon::~CTrayIcon() { Remove(); }
@@ -78,9 +75,8 @@ void CTrayIcon::Retranslate() {
   open_->setText(QString::fromStdString(texts.Text("MENU_11")));
   about_->setText(QString::fromStdString(texts.Text("MENU_22")));
   exit_->setText(QString::fromStdString(texts.Text("MENU_33")));
-  profileSubmenu_.setTitle(QString::fromStdString(texts.Text("DEFAULT_PROFILE_NAME")).isEmpty()
-                               ? QStringLiteral("Profile")
-                               : QString::fromStdString(texts.Text("MENU_3")));
+  // The submenu names the profile in use, as the main window's profile name does.
+  profileSubmenu_.setTitle(QString::fromStdString(texts.Text("PROFILE_TIP")) + window_.ProfileName());
   languageMenu_.setTitle(QStringLiteral("Language"));
   const int index = window_.Core().Texts().CurrentLanguageIndex();
   for (QAction* a : languageMenu_.actions()) a->setChecked(a->data().toInt() == index);

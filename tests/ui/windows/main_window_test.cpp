@@ -180,6 +180,15 @@ TEST(MainWindowJourney, FirstStartWithTheKeyboardReadsItAndOpensTheWindow) {
   EXPECT_EQ(items[0]->data().toInt(), 9000);
   EXPECT_TRUE(items[1 + p.Keyboard().DeviceState()[10]]->isChecked());
   EXPECT_TRUE(p.sink.messages.empty());
+  // The tray menu: Open, About, the profile and language submenus, the virtual keyboard's
+  // events (simulating), Exit.
+  QStringList texts;
+  for (QAction* action : p.tray->ContextMenu().actions())
+    if (!action->isSeparator()) texts << action->text();
+  ASSERT_EQ(texts.size(), 6);
+  EXPECT_EQ(texts.front(), QString::fromStdString(p.core->Texts().Text("MENU_11")));
+  EXPECT_EQ(texts.back(), QString::fromStdString(p.core->Texts().Text("MENU_33")));
+  EXPECT_EQ(p.tray->Icon()->toolTip(), QString::fromStdString(p.core->Texts().Text("KEYBOARD_TRAY_DESC")));
 }
 
 TEST(MainWindowJourney, StartSwitchAndAbsentKeyboardKeepTheWindowInTheTray) {
