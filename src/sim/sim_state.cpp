@@ -126,6 +126,10 @@ bool FromJson(const json& j, VirtualKeyboard& k, std::string& why) {
 std::string SimStateJson(const VirtualKeyboard& keyboard) { return ToJson(keyboard).dump(2); }
 
 bool SaveSimState(const std::filesystem::path& path, const VirtualKeyboard& keyboard, std::string* error) {
+  return SaveSimStateJson(path, SimStateJson(keyboard), error);
+}
+
+bool SaveSimStateJson(const std::filesystem::path& path, const std::string& json, std::string* error) {
   std::error_code ec;
   if (path.has_parent_path() && !std::filesystem::is_directory(path.parent_path(), ec)) {
     std::filesystem::create_directories(path.parent_path(), ec);
@@ -136,7 +140,7 @@ bool SaveSimState(const std::filesystem::path& path, const VirtualKeyboard& keyb
   }
   // A temporary name of its own for every write (two runs at once never share one),
   // flushed and renamed over the file; on failure the old state stays.
-  const std::string text = SimStateJson(keyboard) + "\n";
+  const std::string text = json + "\n";
   const std::span<const std::uint8_t> parts[] = {
       std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())};
   std::string why;

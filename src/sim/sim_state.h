@@ -20,6 +20,9 @@ bool LoadSimState(const std::filesystem::path& path, VirtualKeyboard& keyboard, 
 // themselves (vantrelctl holds a lock file beside the state for the whole run).
 bool SaveSimState(const std::filesystem::path& path, const VirtualKeyboard& keyboard, std::string* error);
 
+// The same with the document already made (SimStateJson).
+bool SaveSimStateJson(const std::filesystem::path& path, const std::string& json, std::string* error);
+
 std::string SimStateJson(const VirtualKeyboard& keyboard);
 
 }  // namespace vantrel::sim

@@ -56,6 +56,13 @@ class SimulatedHidService final : public device::HidService {
   // Configuration requests written so far (the number a fault refers to).
   std::uint64_t ConfigRequests() const;
   VirtualKeyboard& Keyboard() { return keyboard_; }
+  // Runs `read` on the keyboard model under the service's lock, so the model can be read
+  // (saved, shown) while requests keep arriving on other threads.
+  template <typename Read>
+  auto WithKeyboard(Read read) const {
+    std::lock_guard lock(mutex_);
+    return read(static_cast<const VirtualKeyboard&>(keyboard_));
+  }
 
  private:
   struct Registration {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <optional>
+
 #include "core/keys/key_table.h"
 #include "core/profiles/profile_fakes.h"
 #include "core/profiles/profile_file.h"
@@ -186,6 +189,55 @@ TEST_F(ProfileServiceTest, SwitchingChecksTheKeyPageAndUnsavedChanges) {
   view.managerUnsaved = false;
   EXPECT_TRUE(service.SwitchProfile(-1));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
+}
+
+TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {
+  service.ReloadFromDevice(false);
+  view.calls.clear();
+  view.unsaved = true;
+  sink.answer = true;
+  sim.ClearTrace();
+  // The check puts the question and sends nothing.
+  const SwitchDecision decision = service.CheckSwitch(2);
+  EXPECT_EQ(sink.asked.size(), 1u);
+  EXPECT_TRUE(decision.proceed && decision.asked && decision.applyFirst);
+  EXPECT_TRUE(SentCommands().empty());
+  EXPECT_TRUE(view.calls.empty());
+  // The second half asks nothing and does the work in the order of the whole switch.
+  EXPECT_TRUE(service.FinishSwitch(decision));
+  EXPECT_EQ(sink.asked.size(), 1u);
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"apply", "show", "menu"}));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
+
+  // A refusal carries through: nothing is sent.
+  view.keyPageOpen = true;
+  sim.ClearTrace();
+  const SwitchDecision refused = service.CheckSwitch(1);
+  EXPECT_FALSE(service.FinishSwitch(refused));
+  EXPECT_TRUE(SentCommands().empty());
+}
+
+TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
+  std::filesystem::path dir = ScratchFolder("CheckTakesNoStoreLock");
+  SimHarness sim;
+  keys::EditingStore editing;
+  keys::AppliedStore applied;
+  std::atomic<int> cache{-1};
+  MapTexts texts;
+  RecordingSink sink;
+  RecordingView view;
+  ProfileService service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts,
+                         sink, view);
+  view.unsaved = true;
+  sink.answer = false;
+  // The device worker holds the editing store while the UI thread checks a switch: the
+  // check must finish without waiting for it.
+  std::optional<keys::EditingStore::Lock> held(std::in_place, editing);
+  auto check = std::async(std::launch::async, [&] { return service.CheckSwitch(1); });
+  const bool finished = check.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  held.reset();  // a failing check must not hang the test as well
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(check.get().asked);
 }
 
 TEST_F(ProfileServiceTest, RestoreSendsEveryProfileAndMirrorsTheWorkingFile) {

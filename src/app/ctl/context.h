@@ -3,7 +3,6 @@
 // transaction link and the command set, set up on first use.
 #pragma once
 
-#include <chrono>
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
@@ -12,29 +11,14 @@
 
 #include "core/device/commands.h"
 #include "core/device/device_link.h"
-#include "core/device/tracing_service.h"
 #include "core/text/text_source.h"
 #include "sim/simulated_hid_service.h"
 #include "sim/virtual_keyboard.h"
-
-namespace vantrel::platform {
-class FileLock;
-}
+#include "stack/device_stack.h"
 
 namespace vantrel::ctl {
 
-struct GlobalOptions {
-  bool simulate = false;
-  std::string simStatePath;  // empty: the default file
-  std::string simFault;
-  std::string tracePath;
-  std::optional<std::uint32_t> languageId;  // --language: this run only, not stored
-};
-
-class CtlTexts;
-
-// How long a run waits for another run on the same virtual keyboard state to finish.
-inline constexpr std::chrono::milliseconds kSimLockWait{60000};
+using GlobalOptions = stack::StackOptions;
 
 class Context {
  public:
@@ -53,11 +37,11 @@ class Context {
   // Open() and a keyboard present; otherwise a message and exit code 3.
   bool OpenWithKeyboard();
 
-  device::DeviceLink& Link() { return *link_; }
-  device::CommandSet& Commands() { return *commands_; }
+  device::DeviceLink& Link() { return stack_.Link(); }
+  device::CommandSet& Commands() { return stack_.Commands(); }
   // The virtual keyboard behind --simulate, or nullptr.
-  sim::SimulatedHidService* Simulator() { return simService_.get(); }
-  sim::VirtualKeyboard* Keyboard() { return simulate_ ? &keyboard_ : nullptr; }
+  sim::SimulatedHidService* Simulator() { return stack_.Simulator(); }
+  sim::VirtualKeyboard* Keyboard() { return stack_.Keyboard(); }
   std::filesystem::path SimStatePath() const;
 
   // Prints "OPERATION failed: RESULT IN WORDS" and sets exit code 1.
@@ -75,17 +59,8 @@ class Context {
   GlobalOptions options_;
   int exitCode_ = 0;
   bool opened_ = false;
-  bool simulate_ = false;
-
-  sim::VirtualKeyboard keyboard_;
-  std::unique_ptr<sim::SimulatedHidService> simService_;
-  std::unique_ptr<device::HidService> hardware_;  // the hidapi service for real keyboards
-  device::HidService* backend_ = nullptr;
-  std::unique_ptr<device::TracingHidService> tracer_;
-  std::unique_ptr<device::DeviceLink> link_;
-  std::unique_ptr<device::CommandSet> commands_;
-  std::unique_ptr<CtlTexts> texts_;
-  std::unique_ptr<platform::FileLock> simLock_;  // held from loading the state to saving it
+  stack::DeviceStack stack_;
+  std::unique_ptr<stack::ProgramTexts> texts_;
 };
 
 }  // namespace vantrel::ctl

@@ -1,47 +1,215 @@
-// vantrel: the tray application. For now it offers the skin gallery; the main window
-// follows.
+// vantrel: the tray program. Reads the arguments, settles who is the running instance,
+// builds the device stack and the windows, and runs.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
+#include <QTimer>
+#include <QWindow>
+
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
 
+#include "core/text/skin_keys.h"
+#include "platform/executable_path.h"
+#include "platform/program_launcher.h"
+#include "platform/single_instance.h"
 #include "ui/skin/skin_gallery.h"
+#include "ui/skin/skin_placement.h"
+#include "ui/windows/app_core.h"
+#include "ui/windows/main_window.h"
+#include "ui/windows/tray.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: vantrel [OPTION]\n"
-    "  --skin-gallery [--skins DIR]  show every dialog's skin with its controls, without a keyboard\n"
-    "  --help                        show this help\n";
+    "Usage: vantrel [/Start] [/Kill] [OPTION]...\n"
+    "  /Start                   start in the tray; do not open the window when the keyboard is found\n"
+    "  /Kill                    make the running instance quit (starts nothing)\n"
+    "  --simulate[=STATE]       use the virtual keyboard (state file STATE)\n"
+    "  --sim-fault KIND@N,...   make the virtual keyboard misbehave on the given requests\n"
+    "  --sim-event EVENT        pass an event to the running instance's virtual keyboard:\n"
+    "                           unplug, plug, g-layer, indicator-on, indicator-off, lighting-changed\n"
+    "  --trace FILE             write every report that crosses the HID boundary to FILE\n"
+    "  --language ID            show texts in language ID for this run only\n"
+    "  --skin-gallery [--skins DIR]  show every dialog's skin with its controls\n"
+    "  --help                   show this help\n";
 
-}  // namespace
+constexpr const char* kChannelName = "PX204-1127";
 
-int main(int argc, char** argv) {
+struct Arguments {
+  bool start = false;
+  bool kill = false;
   bool gallery = false;
+  bool help = false;
+  bool exitWhenShown = false;  // measurement aid: quit once the window is first shown
   QString skins;
+  std::optional<std::string> simEvent;
+  vantrel::stack::StackOptions stack;
+  std::string error;
+};
+
+bool EqualsNoCase(const char* a, const char* b) { return QString::fromLocal8Bit(a).compare(b, Qt::CaseInsensitive) == 0; }
+
+Arguments Parse(int argc, char** argv) {
+  Arguments a;
+  auto value = [&](int& i, const char* name) -> std::optional<std::string> {
+    const std::size_t n = std::strlen(name);
+    if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=') return std::string(argv[i] + n + 1);
+    if (std::strcmp(argv[i], name) == 0 && i + 1 < argc) return std::string(argv[++i]);
+    return std::nullopt;
+  };
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kUsage, stdout);
-      return 0;
+    const char* arg = argv[i];
+    if (EqualsNoCase(arg, "/Start")) a.start = true;
+    else if (EqualsNoCase(arg, "/Kill")) a.kill = true;
+    else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) a.help = true;
+    else if (!std::strcmp(arg, "--skin-gallery")) a.gallery = true;
+    else if (!std::strcmp(arg, "--exit-when-shown")) a.exitWhenShown = true;
+    else if (!std::strcmp(arg, "--simulate")) a.stack.simulate = true;
+    else if (!std::strncmp(arg, "--simulate=", 11)) {
+      a.stack.simulate = true;
+      a.stack.simStatePath = arg + 11;
+    } else if (auto v = value(i, "--skins")) a.skins = QString::fromStdString(*v);
+    else if (auto v = value(i, "--sim-fault")) a.stack.simFault = *v;
+    else if (auto v = value(i, "--sim-event")) a.simEvent = *v;
+    else if (auto v = value(i, "--trace")) a.stack.tracePath = *v;
+    else if (auto v = value(i, "--language")) {
+      try {
+        a.stack.languageId = static_cast<std::uint32_t>(std::stoul(*v));
+      } catch (...) {
+        a.error = "--language: not a language id: " + *v;
+      }
     }
-    if (std::strcmp(argv[i], "--skin-gallery") == 0) {
-      gallery = true;
-    } else if (std::strcmp(argv[i], "--skins") == 0 && i + 1 < argc) {
-      skins = QString::fromLocal8Bit(argv[++i]);
-    } else {
-      std::fprintf(stderr, "vantrel: unknown option %s\n%s", argv[i], kUsage);
-      return 2;
-    }
+    // Anything else is ignored: desktop launchers add arguments of their own.
   }
-  if (!gallery) {
-    std::fputs("vantrel: the main window is not built yet; try --skin-gallery\n", stdout);
-    return 0;
-  }
+  return a;
+}
+
+int RunGallery(int argc, char** argv, QString skins) {
   QApplication app(argc, argv);
   if (skins.isEmpty()) skins = QDir(QCoreApplication::applicationDirPath()).filePath("Skins");
   app.setWindowIcon(QIcon(QDir(skins).filePath("vantrel.png")));
   vantrel::ui::SkinGallery window(skins);
+  window.setWindowTitle("Vantrel skin gallery");
   window.show();
+  return app.exec();
+}
+
+// The pictures the main window cannot do without, checked before anything is built.
+std::optional<std::string> MissingSkinFile(const std::filesystem::path& programFolder) {
+  const auto skins = programFolder / "Skins";
+  if (!std::filesystem::exists(skins / "Main.ini")) return (skins / "Main.ini").string();
+  for (const auto& name : vantrel::text::SkinStatePictures(vantrel::text::SkinFile::Main)) {
+    if (!std::filesystem::exists(skins / name)) return (skins / name).string();
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace vantrel;
+  Arguments args = Parse(argc, argv);
+  if (args.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (!args.error.empty()) {
+    std::fprintf(stderr, "vantrel: %s\n", args.error.c_str());
+    return 2;
+  }
+  if (args.gallery) return RunGallery(argc, argv, args.skins);
+
+  // Talk to a running instance before touching any device, state file or setting.
+  platform::SingleInstance instance(kChannelName);
+  if (args.simEvent) {
+    platform::InstanceMessage m{ui::MsgSimEvent, ui::kSimEventParam, QByteArray::fromStdString(*args.simEvent)};
+    const int status = instance.TryBecomeFirst() ? platform::kNoInstance : instance.Send(m);
+    if (status == platform::kNoInstance) {
+      std::fputs("vantrel: no instance is running\n", stderr);
+      return 3;
+    }
+    if (status == ui::kSimEventNotSimulating) {
+      std::fputs("vantrel: the running instance does not use the virtual keyboard\n", stderr);
+      return 2;
+    }
+    if (status == ui::kSimEventUnknown) {
+      std::fprintf(stderr, "vantrel: unknown event %s\n%s", args.simEvent->c_str(), kUsage);
+      return 2;
+    }
+    return status == 0 ? 0 : 1;
+  }
+  if (!instance.TryBecomeFirst()) {
+    const platform::InstanceMessage m = args.kill ? platform::InstanceMessage{ui::MsgQuit, ui::kQuitParam, {}}
+                                                  : platform::InstanceMessage{ui::MsgOpenWindow, ui::kOpenWindowParam, {}};
+    const int status = instance.Send(m);
+    if (status != platform::kNoInstance) return 0;
+    // The lock's owner is gone without answering: carry on as the first instance.
+    if (!instance.TryBecomeFirst() && !args.kill) {
+      std::fputs("vantrel: another instance holds the lock but does not answer\n", stderr);
+      return 1;
+    }
+  }
+  // "/Kill" with nothing running ends here: a command meant to stop the program never
+  // starts it.
+  if (args.kill) return 0;
+
+  const std::filesystem::path programFolder = platform::ExecutableFilePath().parent_path();
+  if (auto missing = MissingSkinFile(programFolder)) {
+    std::fprintf(stderr, "vantrel: required skin file missing: %s\n", missing->c_str());
+    return 1;
+  }
+
+  QApplication app(argc, argv);
+  app.setApplicationName("Vantrel");
+  app.setQuitOnLastWindowClosed(false);
+  app.setWindowIcon(QIcon(QDir(QString::fromStdString((programFolder / "Skins").string())).filePath("vantrel.png")));
+  // A picture that still fails to load later names itself and ends with a failure code.
+  ui::SetProcessEndAction([](int) {
+    std::fputs("vantrel: a required skin picture could not be loaded\n", stderr);
+    std::exit(1);
+  });
+
+  ui::AppOptions options;
+  options.stack = args.stack;
+  options.startInTray = args.start;
+  ui::AppCore core(options);
+  std::string error;
+  if (!core.OpenDevice(&error)) {
+    std::fprintf(stderr, "vantrel: %s\n", error.c_str());
+    return 1;
+  }
+  if (!instance.Listen()) std::fputs("vantrel: the single-instance channel could not be opened\n", stderr);
+
+  // The companion daemon, when one lies beside us; none is not an error.
+  const auto daemon = programFolder / "vantrel-daemon";
+  if (std::filesystem::exists(daemon)) {
+    platform::DetachedLauncher launcher;
+    (void)launcher.Launch(daemon);
+  }
+
+  ui::QtMessageSink messages;
+  ui::QtFileChooser files;
+  ui::CVantrelDlg window(core, messages, files);
+  messages.SetParent(&window);
+  window.InitDialog();
+  ui::CTrayIcon tray(window);
+  instance.SetHandler([&window](const platform::InstanceMessage& m) {
+    return window.HandleInstanceMessage(m.message, m.param, m.payload);
+  });
+  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  window.Start(&tray);
+  if (args.exitWhenShown) {
+    // Polled from the event loop: the window counts as shown once it is exposed.
+    auto* poll = new QTimer(&app);
+    QObject::connect(poll, &QTimer::timeout, &app, [&window, &app] {
+      if (window.isVisible() && window.windowHandle() && window.windowHandle()->isExposed()) app.quit();
+    });
+    poll->start(1);
+  }
   return app.exec();
 }

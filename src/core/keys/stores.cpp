@@ -72,14 +72,27 @@ bool MacroUsedByKeys(const StoreImage& image, std::uint16_t id) {
   return false;
 }
 
-bool DeleteMacro(StoreImage& image, std::size_t position, const text::TextSource& texts, text::MessageSink& sink) {
-  if (position >= image.macros.size()) return false;
+MacroDeleteCheck CheckMacroDelete(const StoreImage& image, std::size_t position) {
+  MacroDeleteCheck check;
+  if (position >= image.macros.size()) return check;
   const MacroRecord& m = image.macros[position];
-  if (m.NewFlag() != 1 && MacroUsedByKeys(image, m.Id())) {
-    if (!sink.AskYesNo(texts.Text("MACRO_DELETE_CONFIRM_OF_KEYS"), false)) return false;
-  }
+  check.exists = true;
+  check.id = m.Id();
+  check.needsConfirm = m.NewFlag() != 1 && MacroUsedByKeys(image, m.Id());
+  return check;
+}
+
+bool EraseMacro(StoreImage& image, std::size_t position, std::uint16_t checkedId) {
+  if (position >= image.macros.size() || image.macros[position].Id() != checkedId) return false;
   image.macros.erase(image.macros.begin() + static_cast<std::ptrdiff_t>(position));
   return true;
+}
+
+bool DeleteMacro(StoreImage& image, std::size_t position, const text::TextSource& texts, text::MessageSink& sink) {
+  const MacroDeleteCheck check = CheckMacroDelete(image, position);
+  if (!check.exists) return false;
+  if (check.needsConfirm && !sink.AskYesNo(texts.Text("MACRO_DELETE_CONFIRM_OF_KEYS"), false)) return false;
+  return EraseMacro(image, position, check.id);
 }
 
 bool RenameMacro(StoreImage& image, std::size_t position, std::u16string_view name) {

@@ -94,7 +94,21 @@ bool MacroUsedByKeys(const StoreImage& image, std::uint16_t id);
 // Deletes the macro at the position. A saved macro that keys use is deleted only when
 // the user answers Yes to "MACRO_DELETE_CONFIRM_OF_KEYS" (No preselected); new macros
 // are deleted without asking. False when nothing was deleted.
+// MacroDeleteCheck, the question, then EraseMacro, on one thread.
 bool DeleteMacro(StoreImage& image, std::size_t position, const text::TextSource& texts, text::MessageSink& sink);
+
+// The same in two halves for a window, which must not ask while it holds the editing
+// store's lock: the check (under the lock), the question (lock released), then the erase
+// (under the lock again).
+struct MacroDeleteCheck {
+  bool exists = false;       // the position names a macro
+  std::uint16_t id = 0;      // its id when checked
+  bool needsConfirm = false; // a saved macro that keys use: ask "MACRO_DELETE_CONFIRM_OF_KEYS"
+};
+MacroDeleteCheck CheckMacroDelete(const StoreImage& image, std::size_t position);
+// Deletes the macro at the position if it is still the one checked (same id); false
+// otherwise, so a list changed between check and answer never loses the wrong macro.
+bool EraseMacro(StoreImage& image, std::size_t position, std::uint16_t checkedId);
 
 // Renames the macro at the position (cut to 249 characters); with no macros creates one
 // with the name (cycles 1, new-macro flag 1, smallest free id). False when the position

@@ -86,32 +86,43 @@ void ProfileService::ReloadFromDevice(bool keepUnsavedState) {
   if (!keepUnsavedState) view_.ClearUnsavedChanges();
 }
 
-bool ProfileService::SwitchProfile(int profile) {
-  if (profile >= 3) profile = 0;
+bool ProfileService::SwitchProfile(int profile) { return FinishSwitch(CheckSwitch(profile)); }
+
+SwitchDecision ProfileService::CheckSwitch(int profile) {
+  SwitchDecision decision;
+  decision.profile = profile >= 3 ? 0 : profile;
   if (view_.KeyPageOpen()) {
     sink_.ShowMessage(texts_.Text("PROFILE_SEELCT_PROMPT2"));
-    return false;
+    return decision;
   }
-  const bool unsaved = view_.HasUnsavedChanges() || (view_.ProfileManagerOpen() && view_.ProfileManagerUnsaved());
-  if (unsaved) {
-    // Applying can run the window's own work, which may ask for a switch again: the
-    // question is never put twice.
-    if (!questionOnScreen_) {
-      questionOnScreen_ = true;
-      const bool yes = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
-      questionOnScreen_ = false;
-      if (yes) {
-        view_.RunApply();
-      } else {
-        view_.ClearUnsavedChanges();
-        if (ActiveProfile() >= 0) {
-          keys::EditingStore::Lock lock(editing_);
+  decision.proceed = true;
+  decision.unsaved = view_.HasUnsavedChanges() || (view_.ProfileManagerOpen() && view_.ProfileManagerUnsaved());
+  // Applying can run the window's own work, which may ask for a switch again: the
+  // question is never put twice.
+  if (decision.unsaved && !questionOnScreen_) {
+    questionOnScreen_ = true;
+    decision.asked = true;
+    decision.applyFirst = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
+    questionOnScreen_ = false;
+  }
+  return decision;
+}
+
+bool ProfileService::FinishSwitch(const SwitchDecision& decision) {
+  if (!decision.proceed) return false;
+  const int profile = decision.profile;
+  if (decision.unsaved) {
+    if (decision.asked && decision.applyFirst) {
+      view_.RunApply();
+    } else if (decision.asked) {
+      view_.ClearUnsavedChanges();
+      if (ActiveProfile() >= 0) {
+        keys::EditingStore::Lock lock(editing_);
+        EmptyEditingStore(lock);
+        // Without a working file the store gets the default profile, never an empty table.
+        if (!LoadProfileFile(WorkingFilePath(paths_), lock)) {
           EmptyEditingStore(lock);
-          // Without a working file the store gets the default profile, never an empty table.
-          if (!LoadProfileFile(WorkingFilePath(paths_), lock)) {
-            EmptyEditingStore(lock);
-            CreateDefaultProfile(lock);
-          }
+          CreateDefaultProfile(lock);
         }
       }
     }

@@ -21,6 +21,11 @@ namespace vantrel::profiles {
 
 // What the profile operations need from the windows. The GUI implements it; tests use a
 // recording version.
+//
+// The operations that follow a question (FinishSwitch) run on the device worker, so the
+// members they call must not wait for the UI thread: queries read state the window keeps
+// thread-safe, notifications are posted. ShowKeyButtons is called with the editing
+// store's lock held and must copy what it needs and return.
 class ProfileView {
  public:
   virtual ~ProfileView() = default;
@@ -32,7 +37,8 @@ class ProfileView {
   virtual bool ProfileManagerUnsaved() const = 0;
   // Checks the manager's row and clears the manager's unsaved state.
   virtual void CheckProfileManagerRow(int row) = 0;
-  // The main window's Apply (control 1006); returns when it has finished.
+  // The main window's Apply (control 1006), run on the calling thread; returns when it
+  // has finished.
   virtual void RunApply() = 0;
   // Refreshes the key buttons from the editing store (its lock is held).
   virtual void ShowKeyButtons(const keys::StoreImage& image) = 0;
@@ -44,6 +50,16 @@ class ProfileView {
 struct DeviceFacts {
   keys::DeviceKeyTable factory = keys::InitialFactoryKeyTable();
   std::size_t macroCapacity = 0;
+};
+
+// What the user-level switch decided before any device work: made on the UI thread by
+// CheckSwitch (which shows the refusal or puts the question), carried out by FinishSwitch.
+struct SwitchDecision {
+  int profile = 0;          // the profile to switch to (3 and above already mapped to 0)
+  bool proceed = false;     // false: refused (the key page is open), nothing more happens
+  bool unsaved = false;     // there were unsaved changes when the check was made
+  bool asked = false;       // the question was put (not when one was already on screen)
+  bool applyFirst = false;  // the answer was Yes: apply the changes before switching
 };
 
 struct RestoreOutcome {
@@ -83,7 +99,16 @@ class ProfileService {
   void ReloadFromDevice(bool keepUnsavedState);
 
   // The user-level switch (index 3 and above mean 0). False when the key page is open.
+  // CheckSwitch then FinishSwitch, on one thread.
   bool SwitchProfile(int profile);
+  // The first half, for the UI thread: refuses with "PROFILE_SEELCT_PROMPT2" while the key
+  // page is open, and asks "PROFILE_SELECT_PROMPT" when there are unsaved changes. Sends
+  // nothing to the keyboard and takes no store lock.
+  SwitchDecision CheckSwitch(int profile);
+  // The second half, for the device worker: applies or drops the unsaved changes as
+  // answered, writes the active profile, shows it and rebuilds the profile menu. Never asks
+  // a question. False when the decision was a refusal.
+  bool FinishSwitch(const SwitchDecision& decision);
   void ShowActiveProfile(keys::EditingStore::Lock& held);
 
   // Validates and loads the file into an image of its own; only when the whole file

@@ -17,9 +17,8 @@ DeviceWorker::~DeviceWorker() {
 
 void DeviceWorker::Post(std::function<void()> job) {
   {
-    // The busy notices are posted under the lock, so "busy" can never arrive after the
-    // "idle" of the same run of jobs.
     std::lock_guard lock(mutex_);
+    // Posted under the lock, so the busy and idle signals keep the order of the changes.
     if (jobs_.empty() && !running_) SetBusy(true);
     jobs_.push_back(std::move(job));
   }

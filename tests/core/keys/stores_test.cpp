@@ -90,6 +90,26 @@ TEST_F(MacroEditing, DeleteChecksKeysOfEverySlot) {
   EXPECT_FALSE(DeleteMacro(image, 0, texts, sink));
 }
 
+TEST_F(MacroEditing, SplitDeleteAsksOutsideTheLockAndErasesOnlyTheCheckedMacro) {
+  Add();
+  Add();
+  SaveMacros(image);
+  image.table.SetRecord(0, 4, {kKindMacro, 0, 1});
+  const MacroDeleteCheck used = CheckMacroDelete(image, 0);
+  EXPECT_TRUE(used.exists);
+  EXPECT_TRUE(used.needsConfirm);
+  EXPECT_FALSE(CheckMacroDelete(image, 1).needsConfirm);
+  EXPECT_FALSE(CheckMacroDelete(image, 2).exists);
+  EXPECT_TRUE(sink.asked.empty());
+  // The list changed while the question was on screen: the answer no longer applies.
+  image.macros.erase(image.macros.begin());
+  EXPECT_FALSE(EraseMacro(image, 0, used.id));
+  EXPECT_EQ(image.macros.size(), 1u);
+  const MacroDeleteCheck other = CheckMacroDelete(image, 0);
+  EXPECT_TRUE(EraseMacro(image, 0, other.id));
+  EXPECT_TRUE(image.macros.empty());
+}
+
 TEST_F(MacroEditing, SaveResetsStaleKeyRecords) {
   Add();  // id 1
   Add();  // id 2

@@ -1,0 +1,161 @@
+#include "stack/device_stack.h"
+
+#include "platform/executable_path.h"
+#include "platform/file_lock.h"
+#include "platform/hidapi/hidapi_service.h"
+#include "platform/settings_store_qt.h"
+#include "platform/user_paths.h"
+#include "sim/fault_plan.h"
+#include "sim/sim_state.h"
+
+namespace vantrel::stack {
+
+DeviceStack::~DeviceStack() { (void)Close(nullptr); }
+
+std::filesystem::path DeviceStack::SimStatePath() const {
+  return options_.simStatePath.empty() ? platform::DefaultSimStatePath()
+                                       : std::filesystem::path(options_.simStatePath);
+}
+
+bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFailure* failure) {
+  auto fail = [&](OpenFailure kind, std::string message) {
+    openFailure_ = kind;
+    openError_ = std::move(message);
+    commands_.reset();
+    link_.reset();
+    tracer_.reset();
+    hardware_.reset();
+    simService_.reset();
+    top_ = nullptr;
+    if (simLock_) simLock_->Release();
+    return false;
+  };
+  if (!opened_) {
+    opened_ = true;
+    options_ = options;
+    device::HidService* backend = nullptr;
+    bool ok = true;
+    if (options_.simulate) {
+      std::string why;
+      sim::SimOptions simOptions;
+      if (options_.simLatency) simOptions.latency = *options_.simLatency;
+      if (!options_.simFault.empty()) {
+        auto plan = sim::FaultPlan::Parse(options_.simFault, &why);
+        if (!plan) ok = fail(OpenFailure::Usage, "--sim-fault: " + why);
+        else simOptions.faults = std::move(*plan);
+      }
+      const std::filesystem::path state = SimStatePath();
+      if (ok) {
+        std::error_code ec;
+        if (state.has_parent_path()) std::filesystem::create_directories(state.parent_path(), ec);
+        simLock_ = std::make_unique<platform::FileLock>(std::filesystem::path(state) += ".lock");
+        if (!simLock_->Acquire(kSimLockWait, &why)) {
+          ok = fail(OpenFailure::Backend, "virtual keyboard state " + state.string() + ": " + why);
+        }
+      }
+      if (ok && !sim::LoadSimState(state, keyboard_, &why)) {
+        ok = fail(OpenFailure::Backend, "virtual keyboard state refused: " + why);
+      }
+      if (ok && !options_.holdSimLockForRun) simLock_->Release();
+      if (ok) {
+        simService_ = std::make_unique<sim::SimulatedHidService>(keyboard_, std::move(simOptions));
+        backend = simService_.get();
+      }
+    } else {
+      auto hardware = std::make_unique<platform::HidapiService>();
+      if (hardware->Init(0) > 0 && !hardware->AccessProblems().empty()) {
+        ok = fail(OpenFailure::Backend, platform::DescribeAccessProblem(hardware->AccessProblems().front()));
+      } else {
+        hardware_ = std::move(hardware);
+        backend = hardware_.get();
+      }
+    }
+    if (ok) {
+      top_ = backend;
+      if (!options_.tracePath.empty()) {
+        auto sink = device::FileTraceSink(options_.tracePath);
+        if (!sink) {
+          ok = fail(OpenFailure::Usage, "--trace: cannot open " + options_.tracePath + " for writing");
+        } else {
+          tracer_ = std::make_unique<device::TracingHidService>(*backend, std::move(sink));
+          top_ = tracer_.get();
+        }
+      }
+    }
+    if (ok && top_->Init(0) <= 0) ok = fail(OpenFailure::Backend, "the HID service could not be initialised");
+    if (ok) {
+      link_ = std::make_unique<device::DeviceLink>(*top_);
+      link_->RegisterConfigRead();
+      commands_ = std::make_unique<device::CommandSet>(*link_);
+    }
+  }
+  if (failure) *failure = openFailure_;
+  if (!link_ && error) *error = openError_;
+  return link_ != nullptr;
+}
+
+bool DeviceStack::SaveSimState(std::string* error) {
+  if (!simService_) return true;
+  std::string json = simService_->WithKeyboard([](const sim::VirtualKeyboard& keyboard) {
+    return sim::SimStateJson(keyboard);
+  });
+  const bool lockForSave = !options_.holdSimLockForRun && simLock_;
+  if (lockForSave && !simLock_->Acquire(kSimLockWait, error)) return false;
+  const bool saved = sim::SaveSimStateJson(SimStatePath(), json, error);
+  if (lockForSave) simLock_->Release();
+  return saved;
+}
+
+bool DeviceStack::Close(std::string* error) {
+  commands_.reset();
+  link_.reset();
+  tracer_.reset();
+  hardware_.reset();
+  top_ = nullptr;
+  bool saved = true;
+  if (simService_) {
+    simService_->Drain();
+    simService_.reset();
+    std::string why;
+    const bool lockForSave = !options_.holdSimLockForRun && simLock_;
+    if (lockForSave && !simLock_->Acquire(kSimLockWait, &why)) {
+      saved = false;
+    } else {
+      // The keyboard's memory is what the command changed: losing it fails the command.
+      saved = sim::SaveSimState(SimStatePath(), keyboard_, &why);
+    }
+    if (!saved && error) *error = "virtual keyboard state not saved: " + why;
+  }
+  if (simLock_) simLock_->Release();
+  return saved;
+}
+
+struct ProgramTexts::Parts {
+  Parts(const std::filesystem::path& programFolder, const std::filesystem::path& settingsFile)
+      : stored(settingsFile.empty() ? std::make_unique<platform::QSettingsStore>()
+                                    : std::make_unique<platform::QSettingsStore>(
+                                          QString::fromStdString(settingsFile.string()))),
+        texts(programFolder, settings, system) {}
+  std::unique_ptr<platform::QSettingsStore> stored;
+  text::OverlaySettingsStore settings{*stored};
+  platform::LocaleSystemLanguage system;
+  text::LanguageTexts texts;
+};
+
+ProgramTexts::ProgramTexts(const std::filesystem::path& programFolder, std::optional<std::uint32_t> languageOverride,
+                           const std::filesystem::path& settingsFile)
+    : parts_(std::make_unique<Parts>(programFolder, settingsFile)) {
+  if (languageOverride) {
+    parts_->settings.Override(text::kLanguageIdValue, *languageOverride);
+    overridden_ = true;
+  }
+}
+
+ProgramTexts::~ProgramTexts() = default;
+
+const text::LanguageTexts& ProgramTexts::Texts() const { return parts_->texts; }
+text::SettingsStore& ProgramTexts::Settings() { return parts_->settings; }
+
+std::filesystem::path ProgramFolder() { return platform::ExecutableFilePath().parent_path(); }
+
+}  // namespace vantrel::stack

@@ -1,0 +1,121 @@
+// The device stack and the language texts both programs work with: the backend chosen by
+// the global options (the virtual keyboard with its state file and fault plan, or real
+// hardware through hidapi), the trace decorator when asked, the transaction link and the
+// command set; and the language texts with the --language override for this run only.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <chrono>
+
+#include "core/device/commands.h"
+#include "core/device/device_link.h"
+#include "core/device/tracing_service.h"
+#include "core/text/language.h"
+#include "core/text/settings_store.h"
+#include "sim/simulated_hid_service.h"
+#include "sim/virtual_keyboard.h"
+
+namespace vantrel::platform {
+class FileLock;
+}
+
+namespace vantrel::stack {
+
+// How long a run waits for another run on the same virtual keyboard state to finish.
+inline constexpr std::chrono::milliseconds kSimLockWait{60000};
+
+struct StackOptions {
+  bool simulate = false;
+  std::string simStatePath;  // empty: the default file
+  std::string simFault;
+  std::string tracePath;
+  std::optional<std::uint32_t> languageId;  // --language: this run only, not stored
+  // A run of vantrelctl keeps the virtual keyboard's state file locked from loading it to
+  // saving it, so two runs at once take turns and neither loses the other's changes. The
+  // GUI runs for a long time: it takes the lock only while it loads or saves, so
+  // vantrelctl can look at the keyboard meanwhile.
+  bool holdSimLockForRun = true;
+  // Latency of the virtual keyboard's USB model; unset: its default (one 1 ms frame).
+  std::optional<std::chrono::microseconds> simLatency;
+};
+
+// Why Open() failed: the options were wrong (usage) or no backend could be had.
+enum class OpenFailure { None, Usage, Backend };
+
+class DeviceStack {
+ public:
+  DeviceStack() = default;
+  ~DeviceStack();
+  DeviceStack(const DeviceStack&) = delete;
+  DeviceStack& operator=(const DeviceStack&) = delete;
+
+  // Builds the stack once; later calls return the first outcome. On failure `error`
+  // holds one line naming what is missing.
+  bool Open(const StackOptions& options, std::string* error, OpenFailure* failure = nullptr);
+  bool IsOpen() const { return link_ != nullptr; }
+
+  device::DeviceLink& Link() { return *link_; }
+  device::CommandSet& Commands() { return *commands_; }
+  // The service under the link (the tracer when tracing).
+  device::HidService& Service() { return *top_; }
+  // The virtual keyboard's service behind --simulate, or nullptr.
+  sim::SimulatedHidService* Simulator() { return simService_.get(); }
+  sim::VirtualKeyboard* Keyboard() { return simService_ ? &keyboard_ : nullptr; }
+  std::filesystem::path SimStatePath() const;
+
+  // Writes the virtual keyboard's state file now (nothing without --simulate). Safe while
+  // the service runs: the model is read under the service's own lock.
+  bool SaveSimState(std::string* error);
+
+  // Tears the stack down; the virtual keyboard's state is saved when it was used.
+  // Returns false (with the message) when that save failed.
+  bool Close(std::string* error);
+
+ private:
+  StackOptions options_;
+  bool opened_ = false;
+  std::string openError_;
+  OpenFailure openFailure_ = OpenFailure::None;
+
+  sim::VirtualKeyboard keyboard_;
+  std::unique_ptr<sim::SimulatedHidService> simService_;
+  std::unique_ptr<device::HidService> hardware_;
+  device::HidService* top_ = nullptr;
+  std::unique_ptr<device::TracingHidService> tracer_;
+  std::unique_ptr<device::DeviceLink> link_;
+  std::unique_ptr<device::CommandSet> commands_;
+  std::unique_ptr<platform::FileLock> simLock_;
+};
+
+// The language texts: the files beside the executable, the language id stored as
+// "dwLanguageId" (or the override, never stored), the system language from the locale.
+// (Kept free of Qt headers: vantrelctl's sources use names that Qt defines as macros.)
+class ProgramTexts {
+ public:
+  // settingsFile: an INI file instead of the program's settings key (tests); empty: the key.
+  ProgramTexts(const std::filesystem::path& programFolder, std::optional<std::uint32_t> languageOverride,
+               const std::filesystem::path& settingsFile = {});
+  ~ProgramTexts();
+  ProgramTexts(const ProgramTexts&) = delete;
+  ProgramTexts& operator=(const ProgramTexts&) = delete;
+
+  const text::LanguageTexts& Texts() const;
+  // The settings the language lookup reads and writes (with the override on top).
+  text::SettingsStore& Settings();
+  bool Overridden() const { return overridden_; }
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+  bool overridden_ = false;
+};
+
+// The program folder: where the language files, skins and help lie.
+std::filesystem::path ProgramFolder();
+
+}  // namespace vantrel::stack

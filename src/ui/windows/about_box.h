@@ -1,0 +1,34 @@
+// The About box (dialog 100): modeless, its four language texts and the program version.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace vantrel::ui {
+
+class AppCore;
+
+class CAboutBox final : public QDialog {
+  Q_OBJECT
+
+ public:
+  CAboutBox(AppCore& core, QWidget* parent = nullptr);
+  void Retranslate();
+  QString Introduction() const;
+  QString Copyright() const;
+  QString Version() const;
+
+ private:
+  AppCore& core_;
+  QLabel* introduction_;   // 1206
+  QLabel* copyright_;      // 1205
+  QLabel* version_;
+  QPushButton* ok_;        // 1
+};
+
+// The program's version text.
+QString ProgramVersion();
+
+}  // namespace vantrel::ui

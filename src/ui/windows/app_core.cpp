@@ -1,0 +1,98 @@
+#include "ui/windows/app_core.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include "core/keys/key_table.h"
+#include "platform/user_paths.h"
+
+namespace vantrel::ui {
+
+void UiMessageSink::ShowMessage(std::string_view text) {
+  if (QThread::currentThread() == thread()) {
+    inner_->ShowMessage(text);
+    return;
+  }
+  QMetaObject::invokeMethod(this, [this, t = std::string(text)] { inner_->ShowMessage(t); }, Qt::QueuedConnection);
+}
+
+bool UiMessageSink::AskYesNo(std::string_view text, bool defaultYes) {
+  if (QThread::currentThread() == thread()) return inner_->AskYesNo(text, defaultYes);
+  bool answer = defaultYes;
+  QMetaObject::invokeMethod(
+      this, [&] { answer = inner_->AskYesNo(text, defaultYes); }, Qt::BlockingQueuedConnection);
+  return answer;
+}
+
+namespace {
+std::filesystem::path OrDefault(const std::filesystem::path& given, std::filesystem::path fallback) {
+  return given.empty() ? std::move(fallback) : given;
+}
+}  // namespace
+
+AppCore::AppCore(AppOptions options)
+    : options_(std::move(options)),
+      programFolder_(OrDefault(options_.programFolder, stack::ProgramFolder())),
+      paths_{OrDefault(options_.userFolder, platform::UserDataFolder()), programFolder_},
+      texts_(programFolder_, options_.stack.languageId, options_.settingsFile),
+      worker_(std::make_unique<DeviceWorker>()) {
+  appSettings_ = options_.appSettingsFile.empty()
+                     ? std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                   QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"))
+                     : std::make_unique<QSettings>(QString::fromStdString(options_.appSettingsFile.string()),
+                                                   QSettings::IniFormat);
+  keyColours_ = std::make_unique<lighting::KeyColourEditor>(paths_.userFolder,
+                                                            programFolder_ / "Skins" / "UserDengColor_3.userd");
+}
+
+AppCore::~AppCore() {
+  Stop();
+  profiles_.reset();
+  presence_.reset();
+  worker_.reset();
+  std::string error;
+  (void)stack_.Close(&error);
+}
+
+QString AppCore::SkinFolder() const { return QString::fromStdString((programFolder_ / "Skins").string()); }
+
+bool AppCore::OpenDevice(std::string* error) {
+  // The program runs for long: vantrelctl may look at the same virtual keyboard meanwhile.
+  stack::StackOptions options = options_.stack;
+  options.holdSimLockForRun = false;
+  return stack_.Open(options, error);
+}
+
+void AppCore::Start(device::MainWindowPort& port, profiles::ProfileView& view, text::MessageSink& sink) {
+  sink_ = std::make_unique<UiMessageSink>(sink);
+  presence_ = std::make_unique<device::Presence>(stack_.Link(), stack_.Commands(), port, *sink_, texts_.Texts(),
+                                                 keys::InitialFactoryKeyTable(), options_.presenceTiming);
+  profiles_ = std::make_unique<profiles::ProfileService>(stack_.Commands(), editing_, applied_,
+                                                         presence_->ActiveProfileCache(), paths_, texts_.Texts(),
+                                                         *sink_, view);
+  profiles_->SetDeviceFacts([this] {
+    profiles::DeviceFacts facts;
+    facts.factory = presence_->FactoryKeyTable();
+    facts.macroCapacity = presence_->MacroCapacity();
+    return facts;
+  });
+  profiles::EnsureWorkingFolder(paths_);
+  presence_->Start(options_.startInTray);
+}
+
+void AppCore::Stop() {
+  if (worker_) worker_->WaitIdle();
+  // The presence logic goes first (no more count changes or events), then the service
+  // that reads its facts, once the worker has finished what was queued meanwhile.
+  presence_.reset();
+  if (worker_) worker_->WaitIdle();
+  profiles_.reset();
+}
+
+void AppCore::PersistSimState() {
+  std::string error;
+  (void)stack_.SaveSimState(&error);
+}
+
+}  // namespace vantrel::ui

@@ -1,0 +1,119 @@
+// Everything the windows are built from: the device stack, the language texts, the two
+// stores, the profile service, the presence logic, the lighting state and key colours,
+// the device worker and the application settings. The main window creates the presence
+// logic and the profile service through Start(), as it is their port and view.
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "core/device/presence.h"
+#include "core/keys/stores.h"
+#include "core/lighting/key_colours.h"
+#include "core/lighting/lighting.h"
+#include "core/profiles/profile_service.h"
+#include "stack/device_stack.h"
+#include "ui/windows/device_worker.h"
+#include "ui/windows/ui_services.h"
+
+namespace vantrel::ui {
+
+struct AppOptions {
+  stack::StackOptions stack;
+  bool startInTray = false;  // "/Start": do not open the window on arrival
+  // Where the language files, skins and help lie; empty: beside the executable.
+  std::filesystem::path programFolder;
+  // The per-user folder (working file, colour files, "wskb.ini"); empty: the usual one.
+  std::filesystem::path userFolder;
+  // INI files instead of the settings key and the application settings (tests).
+  std::filesystem::path settingsFile;
+  std::filesystem::path appSettingsFile;
+  device::PresenceTiming presenceTiming{};
+};
+
+// Hands messages shown from any thread to the UI thread (posted, never waited for); a
+// question from another thread is put through a blocking call, which only the caller may
+// make when it holds no lock the UI thread could need.
+class UiMessageSink final : public QObject, public text::MessageSink {
+ public:
+  UiMessageSink(text::MessageSink& inner, QObject* parent = nullptr) : QObject(parent), inner_(&inner) {}
+  void SetInner(text::MessageSink& inner) { inner_ = &inner; }
+  void ShowMessage(std::string_view text) override;
+  bool AskYesNo(std::string_view text, bool defaultYes) override;
+
+ private:
+  text::MessageSink* inner_;
+};
+
+class AppCore {
+ public:
+  explicit AppCore(AppOptions options);
+  ~AppCore();
+  AppCore(const AppCore&) = delete;
+  AppCore& operator=(const AppCore&) = delete;
+
+  // Builds the device stack; false with `error` set when it cannot be had.
+  bool OpenDevice(std::string* error);
+  // Creates the presence logic and the profile service around the main window; `sink`
+  // shows their messages (on the UI thread). Then starts the presence logic.
+  void Start(device::MainWindowPort& port, profiles::ProfileView& view, text::MessageSink& sink);
+  // Stops the presence logic and waits for the device worker (closing routine).
+  void Stop();
+
+  const AppOptions& Options() const { return options_; }
+  const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+  QString SkinFolder() const;
+  std::filesystem::path WskbIni() const { return paths_.userFolder / "wskb.ini"; }
+  const profiles::ProfilePaths& Paths() const { return paths_; }
+
+  stack::DeviceStack& Stack() { return stack_; }
+  device::CommandSet& Commands() { return stack_.Commands(); }
+  const text::LanguageTexts& Texts() const { return texts_.Texts(); }
+  text::SettingsStore& Settings() { return texts_.Settings(); }
+  bool LanguageOverridden() const { return texts_.Overridden(); }
+  QSettings& AppSettings() { return *appSettings_; }
+
+  keys::EditingStore& Editing() { return editing_; }
+  keys::AppliedStore& Applied() { return applied_; }
+  DeviceWorker& Worker() { return *worker_; }
+  device::Presence* Presence() { return presence_.get(); }
+  profiles::ProfileService* Profiles() { return profiles_.get(); }
+  UiMessageSink* Messages() { return sink_.get(); }
+
+  // The lighting state, shared by the worker (loads, writes) and the windows (display).
+  std::mutex& LightingMutex() { return lightingMutex_; }
+  lighting::LightingState& Lighting() { return lighting_; }
+  lighting::KeyColourEditor& KeyColours() { return *keyColours_; }
+
+  bool KeyboardPresent() const { return presence_ && presence_->KeyboardPresent(); }
+  bool Simulating() const { return options_.stack.simulate; }
+  // Writes the virtual keyboard's state file (after each device job while simulating).
+  void PersistSimState();
+
+ private:
+  AppOptions options_;
+  std::filesystem::path programFolder_;
+  profiles::ProfilePaths paths_;
+  stack::DeviceStack stack_;
+  stack::ProgramTexts texts_;
+  std::unique_ptr<QSettings> appSettings_;
+  keys::EditingStore editing_;
+  keys::AppliedStore applied_;
+  std::mutex lightingMutex_;
+  lighting::LightingState lighting_;
+  std::unique_ptr<lighting::KeyColourEditor> keyColours_;
+  std::unique_ptr<UiMessageSink> sink_;
+  std::unique_ptr<device::Presence> presence_;
+  std::unique_ptr<profiles::ProfileService> profiles_;
+  std::unique_ptr<DeviceWorker> worker_;
+};
+
+}  // namespace vantrel::ui

@@ -1,0 +1,778 @@
+#include "ui/windows/main_window.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMetaObject>
+#include <QTimerEvent>
+#include <QUrl>
+
+#include <future>
+
+#include "core/keys/apply.h"
+#include "core/keys/key_codes.h"
+#include "core/keys/key_tooltip.h"
+#include "core/lighting/effects.h"
+#include "core/lighting/key_buttons.h"
+#include "core/profiles/working_file.h"
+#include "core/text/skin_keys.h"
+#include "ui/windows/about_box.h"
+#include "ui/windows/tray.h"
+
+#ifndef VANTREL_VERSION
+#define VANTREL_VERSION "1.0.0"
+#endif
+
+namespace vantrel::ui {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+constexpr int kGKeyFirstIndex = 256;  // key index of G1 in the first layer; +9 in the second
+constexpr int kProfileMenuFirst = 9000;
+constexpr int kDefaultEffectWithKeyColours = 20;
+
+// Skin keys of the command buttons, by control id.
+const std::vector<std::pair<int, const char*>>& CommandButtonKeys() {
+  static const std::vector<std::pair<int, const char*>> keys = {
+      {ids::kProfiles, "FUNC_PROFILES"}, {ids::kMacro, "FUNC_MACRO"},       {ids::kOk, "CONTROL_OK"},
+      {ids::kCancel, "CONTROL_CANCEL"},  {ids::kHelp, "CONTROL_HELP"},      {ids::kClose, "CONTROL_CLOSE"},
+      {ids::kWebLink, "CONTROL_LINK"},   {ids::kMinimise, "CONTROL_MINIMIZE"}, {ids::kMenu, "CONTROL_MENU"},
+      {ids::kApply, "CONTROL2_APPLY"},   {ids::kLockCaps, "LOCK_CAPS"},     {ids::kLockNum, "LOCK_NUM"},
+      {ids::kLockScroll, "LOCK_SCROLL"}, {ids::kLockAb, "LOCK_AB"},         {ids::kFlip0, "FLIP_0"},
+      {ids::kFlip1, "FLIP_1"},           {ids::kFlip2, "FLIP_2"},           {ids::kLink, "TOLVEN_LINK"},
+      {ids::kProfile1, "FUNC_PROFILE1"}, {ids::kProfile1 + 1, "FUNC_PROFILE2"}, {ids::kProfile1 + 2, "FUNC_PROFILE3"},
+      {ids::kDefault, "FUNC_DEFAULT"},   {ids::kSwitch, "FUNC_SWITCH"},     {ids::kReport[0], "FUNC_REPORT1"},
+      {ids::kReport[1], "FUNC_REPORT2"}, {ids::kReport[2], "FUNC_REPORT3"}, {ids::kReport[3], "FUNC_REPORT4"},
+  };
+  return keys;
+}
+
+const std::array<QColor, 5> kCaptionColours = {QColor(0xE8, 0xEC, 0xF2), QColor(0xFF, 0xFF, 0xFF),
+                                               QColor(0xFF, 0xFF, 0xFF), QColor(0x70, 0x78, 0x84),
+                                               QColor(0xFF, 0xFF, 0xFF)};
+
+}  // namespace
+
+CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser& files, QWidget* parent)
+    : CBaseDialog(102, parent, QDir(core.SkinFolder()).filePath("Main.ini"), core.SkinFolder()),
+      core_(core),
+      messages_(messages),
+      files_(files) {
+  setAttribute(Qt::WA_TranslucentBackground);
+}
+
+CVantrelDlg::~CVantrelDlg() {
+  if (!closing_) {
+    closing_ = true;
+    core_.Stop();
+  }
+}
+
+CPngButton* CVantrelDlg::KeyButton(int controlId) const {
+  auto it = keyButtons_.find(controlId);
+  return it == keyButtons_.end() ? nullptr : it->second;
+}
+
+CPngButton* CVantrelDlg::Button(int controlId) const {
+  if (auto* key = KeyButton(controlId)) return key;
+  auto it = buttons_.find(controlId);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+QList<CPngButton*> CVantrelDlg::KeyButtons() const {
+  QList<CPngButton*> out;
+  for (const auto& [id, b] : keyButtons_) out.push_back(b);
+  return out;
+}
+
+int CVantrelDlg::GLayer() const { return core_.Presence() ? core_.Presence()->GKeyLayer() : 0; }
+
+int CVantrelDlg::Flip() const { return core_.AppSettings().value("PROFILES/Flip", "0").toString().toInt(); }
+
+CPngButton* CVantrelDlg::MakeButton(int controlId, const QString& key, bool keyButton) {
+  // The selected picture is the pressed face: an assigned key looks pressed.
+  auto* b = new CPngButton(this, controlId);
+  PlaceSkinnedButton(*b, iniPath(), "BUTTONINFO", key, faces_[0], faces_[1], faces_[2], faces_[3],
+                     faces_[2]);
+  b->SetTextAttributes(9, "DejaVu Sans", kCaptionColours);
+  connect(b, &QAbstractButton::clicked, this, [this, controlId] { OnButton(controlId); });
+  (keyButton ? keyButtons_ : buttons_)[controlId] = b;
+  return b;
+}
+
+void CVantrelDlg::OnInitDialog() {
+  const QString folder = skinFolder();
+  const char* names[] = {"main_normal.jpg", "main_over.jpg", "main_down.jpg", "main_disable.jpg",
+                         "Arrow.jpg",       "main_color0.jpg", "main_color1.jpg"};
+  for (int i = 0; i < 7; ++i) faces_[static_cast<std::size_t>(i)] = RequiredSkinPicture(folder, names[i]);
+  for (int i = 0; i < 10; ++i) {
+    progressFrames_[static_cast<std::size_t>(i)] = QPixmap(QDir(folder).filePath(QString("jdt%1.bmp").arg(i + 1)));
+  }
+  link_ = Q(ini().ReadString("SCREEN", "Link").value_or("https://vantrel.example/"));
+  PlaceControls();
+  ApplyFlip();
+  Retranslate();
+  SetNoDeviceLook(true);
+}
+
+void CVantrelDlg::PlaceControls() {
+  // The key picture: 108 keys under "KEY_%03X" of their key index, G1..G9, Fn.
+  for (const auto& key : lighting::OrdinaryKeys()) {
+    MakeButton(key.controlId, Q(text::KeyButtonSkinKey(key.code)), true);
+  }
+  int n = 1;
+  for (const auto& key : lighting::GKeys()) {
+    // The face carries the key's own legend; the layer caption sits small at its left.
+    CPngButton* g = MakeButton(key.controlId, Q(text::GKeySkinKey(n++)), true);
+    g->SetTextAttributes(7, "DejaVu Sans", kCaptionColours, kTextLeft | kTextVCenter | kTextSingleLine);
+    g->SetTextInsets(4, 0, 0, 0);
+  }
+  MakeButton(lighting::kFnControl, QString::fromLatin1(text::kFnSkinKey.data(), text::kFnSkinKey.size()), true);
+
+  for (const auto& [id, key] : CommandButtonKeys()) MakeButton(id, key, false);
+  for (int r : ids::kReport) {
+    buttons_[r]->SetTogglePictures(faces_[0], faces_[2]);
+    buttons_[r]->SetToggleMode(true);
+  }
+  for (int lock : {ids::kLockCaps, ids::kLockNum, ids::kLockScroll, ids::kLockAb}) {
+    buttons_[lock]->SetTogglePictures(faces_[0], faces_[2]);
+    buttons_[lock]->SetToggleMode(true);
+  }
+  buttons_[ids::kApply]->setEnabled(false);
+
+  leftArrow_ = new CPngButton(this, ids::kLeftArrow);
+  rightArrow_ = new CPngButton(this, ids::kRightArrow);
+
+  version_ = new ColorStatic(this, ids::kVersion);
+  PlaceControl(*version_, iniPath(), "BUTTONINFO", "TOLVEN_VER");
+  version_->SetTextColor(QColor(0x8A, 0x93, 0xA3));
+  version_->setEnabled(false);
+  version_->setText(QString());
+
+  // The profile name, beside the report-rate caption's place.
+  profileLabel_ = new ColorStatic(this);
+  PlaceControl(*profileLabel_, iniPath(), "BUTTONINFO", "CONTROL_UsbStatic");
+  profileLabel_->SetTextColor(QColor(0xC4, 0xCA, 0xD4));
+
+  progress_ = new QLabel(this);
+  PlaceControl(*progress_, iniPath(), "BUTTONINFO", "CONTROL_JDTStatic");
+  progress_->setScaledContents(true);
+  progress_->hide();
+
+  noDevice_ = new QLabel(this);
+  PlaceControl(*noDevice_, iniPath(), "BUTTONINFO", "KEYBOARD_PLATE");
+  noDevice_->setAlignment(Qt::AlignCenter);
+  noDevice_->setWordWrap(true);
+  noDevice_->setStyleSheet("QLabel { color: #F0F3F7; background: rgba(12, 14, 18, 190); font: 16px 'DejaVu Sans'; }");
+  noDevice_->hide();
+}
+
+void CVantrelDlg::ApplyFlip() {
+  const bool flip = Flip() != 0;
+  for (int id = 1010; id <= 1013; ++id)
+    if (auto* b = Button(id)) b->setEnabled(!flip);
+  for (int id = 1016; id <= 1021; ++id)
+    if (auto* b = Button(id)) b->setEnabled(flip);
+  const QString prefix = flip ? "UP_ARROW_" : "DOWN_ARROW_";
+  PlaceWithFaceKey(*leftArrow_, iniPath(), "BUTTONINFO", "LEFT_ARROW", "BUTTONINFO2", prefix + "LEFT1", faces_[4]);
+  PlaceWithFaceKey(*rightArrow_, iniPath(), "BUTTONINFO", "RIGHT_ARROW", "BUTTONINFO2", prefix + "RIGHT1",
+                   faces_[4]);
+  leftArrow_->update();
+  rightArrow_->update();
+}
+
+void CVantrelDlg::Retranslate() {
+  const auto& t = core_.Texts();
+  setWindowTitle(Q(t.Text("MAIN_CAPTION")));
+  buttons_[ids::kHelp]->SetTooltipText(Q(t.Text("MAIN_HELP_PROMPT")));
+  buttons_[ids::kClose]->SetTooltipText(Q(t.Text("MAIN_CLOSE_PROMPT")));
+  buttons_[ids::kWebLink]->SetTooltipText(Q(t.Text("MAIN_LINK_PROMPT")));
+  buttons_[ids::kMinimise]->SetTooltipText(Q(t.Text("MAIN_MINIMIZE_PROMPT")));
+  buttons_[ids::kMenu]->SetTooltipText(Q(t.Text("MAIN_MENU_PROMPT")));
+  buttons_[ids::kSwitch]->setText(Q(t.Text(colourView_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT")));
+  for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->setText(Q(t.Text("PROFILE_" + std::to_string(p + 1))));
+  buttons_[ids::kProfiles]->setText(Q(t.Text("MENU_3")));
+  buttons_[ids::kMacro]->setText(Q(t.Text("PROFILE_MACRO")));
+  buttons_[ids::kDefault]->setText(Q(t.Text("PROFILE_DEFAULT")));
+  buttons_[ids::kApply]->setText(Q(t.Text("PROFILE_APPLY")));
+  buttons_[ids::kApply]->SetTooltipText(Q(t.Text("APPLY_PROMPT")));
+  buttons_[ids::kOk]->setText(Q(t.Text("PROFILE_OK")));
+  buttons_[ids::kCancel]->setText(Q(t.Text("PROFILE_CANCLE")));
+  noDevice_->setText(Q(t.Text("MAIN_NO_DEVICE_PROMPT")));
+  const auto captions = device::GKeyCaptions(GLayer());
+  for (std::size_t i = 0; i < captions.size(); ++i) keyButtons_[lighting::GKeys()[i].controlId]->setText(Q(captions[i]));
+  if (profileLabel_) {
+    profileLabel_->setText(profileName_);
+    profileLabel_->setToolTip(Q(t.Text("PROFILE_TIP")) + profileName_);
+  }
+  if (about_) about_->Retranslate();
+  if (initDone_) ShowKeysNow();
+}
+
+void CVantrelDlg::ChooseLanguage(int index) {
+  if (index < 0 || index > 3) return;
+  const std::uint32_t id = text::kLanguageIds[static_cast<std::size_t>(index)];
+  core_.Settings().WriteDword(text::kLanguageIdValue, id);
+  Retranslate();
+  RebuildProfileMenu();
+  emit languageChanged(id);
+}
+
+void CVantrelDlg::Start(CTrayIcon* tray) {
+  tray_ = tray;
+  core_.Start(*this, *this, messages_);
+  QMetaObject::invokeMethod(this, [this] { OnInitTray(); }, Qt::QueuedConnection);
+}
+
+void CVantrelDlg::OnInitTray() {
+  trayAvailable_ = tray_ && tray_->Create();
+  if (tray_) connect(tray_, &CTrayIcon::becameAvailable, this, [this] { trayAvailable_ = true; });
+  RebuildProfileMenu();
+  initDone_ = true;
+  if (trayAvailable_) {
+    hide();
+  } else {
+    // Without a tray the window is the program: shown at start, minimised with "/Start".
+    SetNoDeviceLook(!core_.KeyboardPresent());
+    if (core_.Options().startInTray) showMinimized();
+    else show();
+  }
+}
+
+// ---- presence port --------------------------------------------------------------------
+
+void CVantrelDlg::ProfileChanged() {
+  if (closing_) return;
+  // Sent synchronously: the presence logic goes on once the reload has run.
+  auto done = std::make_shared<std::promise<void>>();
+  auto finished = done->get_future();
+  const bool queued = PostDeviceJob([this, done] {
+    auto* service = core_.Profiles();
+    if (service) {
+      service->ReloadFromDevice(false);
+      const int active = service->ActiveProfile();
+      const int profile = active >= 0 && active <= 2 ? active : currentProfile_.load();
+      {
+        std::lock_guard lock(core_.LightingMutex());
+        (void)core_.KeyColours().EnsureUserFiles();
+        lighting::LoadLighting(core_.Commands(), core_.Lighting(), profile, lighting::LoadOccasion::Connection,
+                               core_.WskbIni(),
+                               [this, profile] { core_.KeyColours().LoadUserMode(core_.Commands(), profile); });
+      }
+      QMetaObject::invokeMethod(
+          this,
+          [this, active] {
+            if (active >= 0 && active <= 2) {
+              currentProfile_ = active;
+              for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == active);
+            }
+            SetNoDeviceLook(false);
+            RefreshLighting();
+          },
+          Qt::QueuedConnection);
+    }
+    done->set_value();
+  });
+  if (queued) finished.wait();
+}
+
+void CVantrelDlg::DeviceGone() {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (closing_) return;
+        ClosePages();
+        if (trayAvailable_) hide();
+        SetNoDeviceLook(true);
+      },
+      Qt::QueuedConnection);
+}
+
+void CVantrelDlg::GKeyLayerChanged(int layer) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, layer] {
+        const auto captions = device::GKeyCaptions(layer);
+        for (std::size_t i = 0; i < captions.size(); ++i)
+          keyButtons_[lighting::GKeys()[i].controlId]->setText(Q(captions[i]));
+        buttons_[ids::kLockAb]->SetToggled(layer != 0);
+        ShowKeysNow();
+      },
+      Qt::QueuedConnection);
+}
+
+void CVantrelDlg::OpenWindow() {
+  QMetaObject::invokeMethod(this, [this] { ShowWindowRoutine(); }, Qt::QueuedConnection);
+}
+
+void CVantrelDlg::ReloadLighting() {
+  // Timer 1051 with no delay: one reload on the window's own thread.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        const int profile = currentProfile_;
+        PostDeviceJob(
+            [this, profile] {
+              std::lock_guard lock(core_.LightingMutex());
+              lighting::LoadLighting(core_.Commands(), core_.Lighting(), profile, lighting::LoadOccasion::Other,
+                                     core_.WskbIni());
+            },
+            [this] { RefreshLighting(); });
+      },
+      Qt::QueuedConnection);
+}
+
+void CVantrelDlg::ShowTrayIcon(int icon) {
+  QMetaObject::invokeMethod(
+      this, [this, icon] { if (tray_) tray_->SetIcon(icon); }, Qt::QueuedConnection);
+}
+
+// ---- profile view ---------------------------------------------------------------------
+
+void CVantrelDlg::SetApplyPending(bool pending) {
+  applyPending_ = pending;
+  buttons_[ids::kApply]->setEnabled(pending);
+}
+
+void CVantrelDlg::ClearUnsavedChanges() {
+  applyPending_ = false;
+  QMetaObject::invokeMethod(
+      this, [this] { buttons_[ids::kApply]->setEnabled(applyPending_.load()); }, Qt::QueuedConnection);
+}
+
+void CVantrelDlg::RunApply() {
+  if (DoApplyWork()) ClearUnsavedChanges();
+}
+
+CVantrelDlg::KeySnapshot CVantrelDlg::TakeSnapshot(const keys::StoreImage& image, int profile, int layer) const {
+  KeySnapshot snapshot;
+  const auto& texts = core_.Texts();
+  const auto slot = static_cast<std::size_t>(profile);
+  for (const auto& key : lighting::OrdinaryKeys()) {
+    const auto record = image.table.Record(slot, keys::KeyIndexOfCode(key.code));
+    const auto tip = keys::KeyTooltip(key.code, 0, record, image, texts);
+    snapshot.looks[key.controlId] = {Q(tip.text), tip.assigned, record.selected != 0};
+  }
+  int n = 0;
+  for (const auto& key : lighting::GKeys()) {
+    const auto record = image.table.Record(slot, static_cast<std::size_t>(kGKeyFirstIndex + n + 9 * layer));
+    const auto tip = keys::KeyTooltip(0, n + 1, record, image, texts);
+    snapshot.looks[key.controlId] = {Q(tip.text), tip.assigned, record.selected != 0};
+    ++n;
+  }
+  snapshot.looks[lighting::kFnControl] = {QStringLiteral("Fn"), false, false};
+  return snapshot;
+}
+
+void CVantrelDlg::ShowKeyButtons(const keys::StoreImage& image) {
+  // Called with the editing store's lock held, often on the device worker: take what the
+  // buttons need and hand it over without waiting.
+  KeySnapshot snapshot = TakeSnapshot(image, currentProfile_, GLayer());
+  QMetaObject::invokeMethod(
+      this, [this, snapshot = std::move(snapshot)] { ApplySnapshot(snapshot); }, Qt::QueuedConnection);
+}
+
+void CVantrelDlg::ShowKeysNow() {
+  PostDeviceJob([this] {
+    keys::EditingStore::Lock lock(core_.Editing());
+    ShowKeyButtons(lock.Image());
+  });
+}
+
+void CVantrelDlg::ApplySnapshot(const KeySnapshot& snapshot) {
+  shown_ = snapshot;
+  RedrawKeyFaces();
+}
+
+void CVantrelDlg::RedrawKeyFaces() {
+  for (const auto& [id, b] : keyButtons_) {
+    auto it = shown_.looks.find(id);
+    const KeyLook look = it == shown_.looks.end() ? KeyLook{} : it->second;
+    b->SetTooltipText(look.tooltip);
+    if (colourView_) {
+      const QPixmap& face = look.selected ? faces_[6] : faces_[5];
+      b->SetStatePictures(face, face, face, faces_[3], face);
+      b->SetSelected(false);
+    } else {
+      b->SetStatePictures(faces_[0], faces_[1], faces_[2], faces_[3], faces_[2]);
+      b->SetSelected(look.assigned);
+    }
+    b->update();
+  }
+}
+
+void CVantrelDlg::RebuildProfileMenu() {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        const int active = core_.Presence() ? core_.Presence()->ActiveProfileCache().load() : -1;
+        // Every slot item shows the working file's name; the checked item names the profile.
+        profileName_ = active < 0 ? Q(core_.Texts().Text("DEFAULT_PROFILE_NAME"))
+                                  : Q(profiles::WorkingFilePath(core_.Paths(), active).stem().string());
+        profileLabel_->setText(profileName_);
+        profileLabel_->setToolTip(Q(core_.Texts().Text("PROFILE_TIP")) + profileName_);
+        emit profileMenuChanged();
+      },
+      Qt::QueuedConnection);
+}
+
+void CVantrelDlg::BuildProfileMenu(QMenu& menu) {
+  menu.clear();
+  const int active = core_.Presence() ? core_.Presence()->ActiveProfileCache().load() : -1;
+  auto add = [&](int command, const QString& text, int position) {
+    QAction* a = menu.addAction(text);
+    a->setData(command);
+    a->setCheckable(true);
+    a->setChecked(active < 0 ? position == 0 : position == active + 2);
+    connect(a, &QAction::triggered, this, [this, command] { ChooseProfileFromMenu(command); });
+  };
+  add(kProfileMenuFirst, Q(core_.Texts().Text("DEFAULT_PROFILE_NAME")), 0);
+  menu.addSeparator();
+  for (int slot = 0; slot < 3; ++slot) {
+    add(kProfileMenuFirst + 1 + slot, Q(profiles::WorkingFilePath(core_.Paths(), slot).stem().string()), slot + 2);
+  }
+}
+
+void CVantrelDlg::ChooseProfileFromMenu(int command) {
+  if (command < kProfileMenuFirst || command > kProfileMenuFirst + 200) return;
+  RequestSwitch(command - (kProfileMenuFirst + 1));
+}
+
+void CVantrelDlg::RequestSwitch(int profile, std::function<void(bool)> then) {
+  auto* service = core_.Profiles();
+  if (!service || closing_ || !core_.Presence()) return;
+  // The questions are put here, on the UI thread; the device work follows on the worker.
+  const profiles::SwitchDecision decision = service->CheckSwitch(profile);
+  if (!decision.proceed) return;
+  auto result = std::make_shared<bool>(false);
+  PostDeviceJob(
+      [this, decision, result] {
+        auto* s = core_.Profiles();
+        *result = s && core_.Presence() && s->FinishSwitch(decision) &&
+                  (decision.profile < 0 || core_.Presence()->ActiveProfileCache().load() == decision.profile);
+      },
+      [then = std::move(then), result] {
+        if (then) then(*result);
+      });
+}
+
+// ---- buttons --------------------------------------------------------------------------
+
+void CVantrelDlg::OnButton(int controlId) {
+  if (KeyButton(controlId)) {
+    OnKeyClicked(controlId);
+    return;
+  }
+  switch (controlId) {
+    case ids::kMacro: OnKeyClicked(lighting::GKeys()[8].controlId); return;
+    case ids::kProfiles: OpenProfileManager(); return;
+    case ids::kMenu: ShowFileMenu(); return;
+    case ids::kApply: OnApply(); return;
+    case ids::kDefault: OnRestoreDefault(); return;
+    case ids::kSwitch: OnSwitchView(); return;
+    case ids::kMinimise: showMinimized(); return;
+    case ids::kClose:
+    case ids::kOk:
+    case ids::kCancel: CloseProgram(); return;
+    case ids::kHelp:
+      QDesktopServices::openUrl(QUrl::fromLocalFile(Q((core_.ProgramFolder() / "Help" / "index.html").string())));
+      return;
+    case ids::kLink:
+    case ids::kWebLink: QDesktopServices::openUrl(QUrl(link_)); return;
+    case ids::kFlip1:
+    case ids::kFlip2:
+      core_.AppSettings().setValue("PROFILES/Flip", QString::number(Flip() != 0 ? 0 : 1));
+      ApplyFlip();
+      return;
+    default: break;
+  }
+  if (controlId >= ids::kProfile1 && controlId <= ids::kProfile1 + 2) OnProfileButton(controlId - ids::kProfile1);
+  // The report-rate buttons and the lock indicators belong to the lighting panel.
+}
+
+void CVantrelDlg::OnKeyClicked(int controlId) {
+  if (LightingPanelOpen()) {
+    PanelKeyClicked(controlId);
+    return;
+  }
+  const int layer = GLayer();
+  EditedKey key;
+  int keyIndex = -1;
+  const auto gKeys = lighting::GKeys();
+  for (std::size_t n = 0; n < gKeys.size(); ++n) {
+    if (gKeys[n].controlId == controlId) {
+      key = {static_cast<std::uint16_t>(0x100 + n + 9 * static_cast<std::size_t>(layer)), controlId,
+             controlId == gKeys[8].controlId};
+      keyIndex = kGKeyFirstIndex + static_cast<int>(n) + 9 * layer;
+    }
+  }
+  const int position = lighting::OrdinaryKeyPosition(controlId);
+  if (position >= 0) {
+    const auto code = lighting::OrdinaryKeys()[static_cast<std::size_t>(position)].code;
+    key = {code, controlId, false};
+    keyIndex = keys::KeyIndexOfCode(code);
+  }
+  if (controlId == lighting::kFnControl) key = {0, controlId, false};
+  if (key.controlId == 0) return;
+  editedKey_ = key;
+  if (colourView_ == 0) {
+    keyButtons_[controlId]->SetSelected(true);
+    OpenKeyPage(controlId);
+    return;
+  }
+  if (keyIndex < 0) return;  // Fn has no record of its own
+  const int profile = currentProfile_;
+  PostDeviceJob(
+      [this, profile, keyIndex] {
+        keys::EditingStore::Lock lock(core_.Editing());
+        auto record = lock->table.Record(static_cast<std::size_t>(profile), static_cast<std::size_t>(keyIndex));
+        record.selected = record.selected ? 0 : 1;
+        lock->table.SetRecord(static_cast<std::size_t>(profile), static_cast<std::size_t>(keyIndex), record);
+        ShowKeyButtons(lock.Image());
+      },
+      [this] { SetApplyPending(true); });
+}
+
+void CVantrelDlg::OpenKeyPage(int controlId) {
+  // The key page is wired in here; until then a key click only records editedKey.
+  (void)controlId;
+}
+
+void CVantrelDlg::OpenProfileManager() {}
+
+void CVantrelDlg::ShowFileMenu() {}
+
+void CVantrelDlg::OnProfileButton(int profile) {
+  currentProfile_ = profile;
+  PostDeviceJob(
+      [this, profile] {
+        std::lock_guard lock(core_.LightingMutex());
+        lighting::LoadLighting(core_.Commands(), core_.Lighting(), profile, lighting::LoadOccasion::Other,
+                               core_.WskbIni());
+        if (lighting::EffectListHolds(core_.Lighting().supportedEffects, kDefaultEffectWithKeyColours)) {
+          (void)core_.KeyColours().EnsureUserFiles();
+          core_.KeyColours().LoadUserMode(core_.Commands(), profile);
+        }
+        if (auto* s = core_.Profiles()) (void)s->ActiveProfile();  // read into the cache
+      },
+      [this, profile] {
+        RefreshLighting();
+        FinishProfileButton(profile);
+      });
+}
+
+void CVantrelDlg::FinishProfileButton(int profile) {
+  const int active = core_.Presence() ? core_.Presence()->ActiveProfileCache().load() : -1;
+  if (active == profile) return;  // already the keyboard's profile: no switch is sent
+  RequestSwitch(profile, [this, profile](bool switched) {
+    if (!switched) return;
+    for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == profile);
+    colourView_ = 0;
+    buttons_[ids::kSwitch]->setText(Q(core_.Texts().Text("MAIN_SWITCH_FUNCTION_TEXT")));
+    RedrawKeyFaces();
+  });
+}
+
+bool CVantrelDlg::DoApplyWork() {
+  auto* presence = core_.Presence();
+  std::array<std::uint8_t, device::kKeyTableSize> factory = presence ? presence->FactoryKeyTable()
+                                                                      : keys::InitialFactoryKeyTable();
+  keys::ApplyRequest request;
+  request.currentProfile = static_cast<std::size_t>(currentProfile_.load());
+  request.factory = factory;
+  request.macroCapacity = presence ? presence->MacroCapacity() : 0;
+  keys::EditingStore::Lock lock(core_.Editing());
+  const bool saved = profiles::SaveWorkingFile(core_.Paths(), lock);
+  const bool applied = keys::ApplyToDevice(lock, core_.Applied(), request, core_.Commands(), core_.Texts(),
+                                           *core_.Messages());
+  ShowKeyButtons(lock.Image());
+  return saved && applied;
+}
+
+void CVantrelDlg::OnApply() {
+  SetProgressVisible(true);
+  applyRunning_ = true;
+  const bool pending = applyPending_;
+  auto ok = std::make_shared<bool>(false);
+  PostDeviceJob(
+      [this, pending, ok] {
+        if (pending) *ok = DoApplyWork();
+      },
+      [this, pending, ok] {
+        if (pending && *ok) SetApplyPending(false);
+        applyRunning_ = false;
+        // The picture stays a moment so that a quick apply is still seen.
+        QTimer::singleShot(100, this, [this] {
+          if (!applyRunning_) SetProgressVisible(false);
+        });
+        emit applyFinished(*ok);
+      });
+}
+
+void CVantrelDlg::OnRestoreDefault() {
+  if (!messages_.AskYesNo(core_.Texts().Text("MAIN_PROMPT_DEFAULT"), false)) return;
+  const int profile = currentProfile_;
+  const int layer = GLayer();
+  PostDeviceJob(
+      [this, profile, layer] {
+        keys::EditingStore::Lock lock(core_.Editing());
+        const auto slot = static_cast<std::size_t>(profile);
+        for (int n = 0; n < 9; ++n)
+          lock->table.SetRecord(slot, static_cast<std::size_t>(kGKeyFirstIndex + n + 9 * layer), {});
+        for (const auto& key : lighting::OrdinaryKeys()) lock->table.SetRecord(slot, keys::KeyIndexOfCode(key.code), {});
+        ShowKeyButtons(lock.Image());
+      },
+      [this] {
+        SetApplyPending(true);
+        // With the lighting panel open the default lighting and colours would follow here.
+        OnApply();
+      });
+}
+
+void CVantrelDlg::OnSwitchView() {
+  colourView_ = 1 - colourView_;
+  buttons_[ids::kSwitch]->setText(
+      Q(core_.Texts().Text(colourView_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT")));
+  RedrawKeyFaces();
+}
+
+void CVantrelDlg::RefreshLighting() {
+  int rate = 0;
+  {
+    std::lock_guard lock(core_.LightingMutex());
+    rate = core_.Lighting().reportRate;
+  }
+  for (int i = 0; i < 4; ++i) buttons_[ids::kReport[static_cast<std::size_t>(i)]]->SetToggled(i == rate);
+}
+
+void CVantrelDlg::SetProgressVisible(bool visible) {
+  if (visible) {
+    progressFrame_ = 0;
+    progress_->setPixmap(progressFrames_[0]);
+    progress_->show();
+    progress_->raise();
+    if (!progressTimer_) progressTimer_ = startTimer(50);
+  } else {
+    progress_->hide();
+    if (progressTimer_) killTimer(progressTimer_);
+    progressTimer_ = 0;
+  }
+}
+
+void CVantrelDlg::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == progressTimer_) {
+    progressFrame_ = (progressFrame_ + 1) % 10;
+    progress_->setPixmap(progressFrames_[static_cast<std::size_t>(progressFrame_)]);
+    return;
+  }
+  CBaseDialog::timerEvent(event);
+}
+
+void CVantrelDlg::SetNoDeviceLook(bool absent) {
+  for (const auto& [id, b] : keyButtons_) b->setEnabled(!absent);
+  noDevice_->setVisible(absent);
+  if (absent) noDevice_->raise();
+}
+
+// ---- showing, pages, closing ------------------------------------------------------------
+
+void CVantrelDlg::ShowWindowRoutine() {
+  if (closing_) return;
+  if (core_.KeyboardPresent()) {
+    SetNoDeviceLook(false);
+    if (isMinimized()) showNormal();
+    else show();
+    raise();
+    activateWindow();
+  } else if (!trayAvailable_ && isVisible()) {
+    // The window is the program here: it is already up and says that no keyboard is found.
+    raise();
+    activateWindow();
+  } else {
+    messages_.ShowMessage(core_.Texts().Text("MAIN_NO_DEVICE_PROMPT"));
+  }
+}
+
+void CVantrelDlg::OpenAboutBox() {
+  if (!about_) about_ = new CAboutBox(core_, this);
+  about_->show();
+  about_->raise();
+  about_->activateWindow();
+}
+
+void CVantrelDlg::ClosePages() {
+  if (about_) about_->close();
+  // The profile manager and the key page are ended here (as by Cancel) once wired in.
+  if (isVisible()) activateWindow();
+}
+
+int CVantrelDlg::HandleInstanceMessage(std::uint32_t message, std::uint32_t param, const QByteArray& payload) {
+  // The answer goes back before anything the handling shows, so the sender never waits on
+  // a message box.
+  if (message == MsgOpenWindow && param == kOpenWindowParam) {
+    QMetaObject::invokeMethod(this, [this] { ShowWindowRoutine(); }, Qt::QueuedConnection);
+  } else if (message == MsgQuit && param == kQuitParam) {
+    QMetaObject::invokeMethod(this, [this] { CloseProgram(); }, Qt::QueuedConnection);
+  } else if (message == MsgSimEvent && param == kSimEventParam) {
+    auto* sim = core_.Stack().Simulator();
+    if (!sim) return kSimEventNotSimulating;
+    const QString event = QString::fromUtf8(payload);
+    if (event == "unplug") sim->Unplug();
+    else if (event == "plug") sim->Plug();
+    else if (event == "g-layer") sim->SendKeyboardEvent(device::kEventGKeyLayer);
+    else if (event == "indicator-on") sim->SendKeyboardEvent(device::kEventIndicatorOn);
+    else if (event == "indicator-off") sim->SendKeyboardEvent(device::kEventIndicatorOff);
+    else if (event == "lighting-changed") sim->SendKeyboardEvent(device::kEventLightingChanged);
+    else return kSimEventUnknown;
+    sim->Drain();
+    core_.PersistSimState();
+  }
+  return 0;
+}
+
+void CVantrelDlg::closeEvent(QCloseEvent* event) {
+  if (closing_) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  CloseProgram();
+}
+
+void CVantrelDlg::CloseProgram() {
+  if (closing_.exchange(true)) return;
+  hide();
+  ClosePages();
+  if (tray_) tray_->Remove();
+  // Work already asked for reaches the keyboard; then nothing more runs.
+  core_.Stop();
+  {
+    keys::EditingStore::Lock editing(core_.Editing());
+    editing.Image() = keys::StoreImage{};
+    keys::AppliedStore::Lock applied(core_.Applied(), editing);
+    applied.Image() = keys::StoreImage{};
+  }
+  core_.PersistSimState();
+  emit closed();
+}
+
+bool CVantrelDlg::PostDeviceJob(std::function<void()> job, std::function<void()> done) {
+  if (closing_) return false;
+  core_.Worker().Run(
+      [this, job = std::move(job)] {
+        job();
+        if (core_.Simulating()) core_.PersistSimState();
+      },
+      this,
+      [this, done = std::move(done)] {
+        if (done) done();
+        emit deviceWorkDone();
+      });
+  return true;
+}
+
+}  // namespace vantrel::ui

@@ -1,0 +1,222 @@
+// The main window: the keyboard picture (one skinned button per key), the profile
+// buttons, Apply, restore default, the view switch, Flip and the window buttons. It is the
+// presence logic's port and the profile service's view. Device work it asks for runs on
+// the device worker in the order asked; results come back as queued calls.
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <map>
+#include <vector>
+
+#include "core/device/presence.h"
+#include "core/profiles/profile_service.h"
+#include "ui/skin/base_dialog.h"
+#include "ui/skin/color_static.h"
+#include "ui/skin/png_button.h"
+#include "ui/windows/about_box.h"
+#include "ui/windows/app_core.h"
+#include "ui/windows/ui_services.h"
+
+class QLabel;
+class QMenu;
+
+namespace vantrel::ui {
+
+class CTrayIcon;
+
+// Private messages and their fixed parameters.
+inline constexpr std::uint32_t MsgOpenWindow = 0x5350, kOpenWindowParam = 0x4F50454E;
+inline constexpr std::uint32_t MsgQuit = 0x4D4B, kQuitParam = 0x4C4C494B;
+inline constexpr std::uint32_t MsgInitTray = 0x4D4E, kInitTrayParam = 0x494E4954;
+inline constexpr std::uint32_t MsgProfileChanged = 0x5452, kProfileChangedParam = 0x50524F46;
+inline constexpr std::uint32_t MsgGKeyLayerChanged = 0x5045, kGKeyLayerParam = 0x004C4544;
+inline constexpr std::uint32_t MsgDeviceGone = 0x4753;
+inline constexpr std::uint32_t MsgLanguageChanged = 0x5041, kLanguageParam = 0x4C414E47;
+// Our own message between instances: a virtual-keyboard event by name in the payload.
+inline constexpr std::uint32_t MsgSimEvent = 0x5345, kSimEventParam = 0x53494D45;
+
+// Control ids of the main window.
+namespace ids {
+inline constexpr int kOk = 1, kCancel = 2;
+inline constexpr int kProfiles = 1005, kApply = 1006, kMacro = 1007;
+inline constexpr int kLink = 1121, kHelp = 1122, kMinimise = 1123, kClose = 1124;
+inline constexpr int kLockCaps = 1125, kLockNum = 1126, kLockScroll = 1127, kLockAb = 1128;
+inline constexpr int kFlip0 = 1129, kFlip1 = 1130, kFlip2 = 1131;
+inline constexpr int kVersion = 1134, kProfile1 = 1135, kDefault = 1138, kMenu = 1139, kSwitch = 1144;
+inline constexpr int kWebLink = 1199;
+inline constexpr std::array<int, 4> kReport = {1147, 1168, 1169, 1170};
+inline constexpr int kLeftArrow = 1300, kRightArrow = 1301;  // our own: the arrow pictures have no id
+}  // namespace ids
+
+// Answers of a sim-event request.
+inline constexpr int kSimEventDone = 0, kSimEventUnknown = 1, kSimEventNotSimulating = 2;
+
+class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, public profiles::ProfileView {
+  Q_OBJECT
+
+ public:
+  CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser& files, QWidget* parent = nullptr);
+  ~CVantrelDlg() override;
+
+  AppCore& Core() { return core_; }
+  // The key button of a control id (key picture, G keys, Fn), or nullptr.
+  CPngButton* KeyButton(int controlId) const;
+  CPngButton* Button(int controlId) const;
+  QList<CPngButton*> KeyButtons() const;
+
+  // Start-up after the skin is applied: the presence logic starts, the init message is
+  // posted. `trayAvailable` false: the window is shown at once and closing it ends.
+  void Start(CTrayIcon* tray);
+
+  // A request from another instance; returns the status for its sender.
+  int HandleInstanceMessage(std::uint32_t message, std::uint32_t param, const QByteArray& payload);
+  // The show routine (tray Open, MsgOpenWindow).
+  void ShowWindowRoutine();
+  // The closing routine: pages ended, tray removed, device work finished, stores freed.
+  void CloseProgram();
+  bool Closing() const { return closing_; }
+
+  // The profile menu (commands 9000..9003) and its choice.
+  void BuildProfileMenu(QMenu& menu);
+  void ChooseProfileFromMenu(int command);
+  QString ProfileName() const { return profileName_; }
+
+  // Entry points the other windows fill in.
+  // The key page for a key; does nothing until the key page is wired in.
+  void OpenKeyPage(int controlId);
+  void OpenProfileManager();  // does nothing until the profile manager is wired in
+  void ShowFileMenu();        // does nothing until the backup menu is wired in
+  // A key click while the lighting panel is open goes here; the panel is never open
+  // until it is wired in.
+  bool LightingPanelOpen() const { return false; }
+  void PanelKeyClicked(int controlId) { (void)controlId; }
+
+  // State the tests and the other windows read.
+  int CurrentProfile() const { return currentProfile_; }
+  int ColourView() const { return colourView_; }
+  bool ApplyPending() const { return applyPending_.load(); }
+  void SetApplyPending(bool pending);
+  bool InitDone() const { return initDone_.load(); }
+  bool ApplyRunning() const { return applyRunning_; }
+  struct EditedKey {
+    std::uint16_t code = 0;
+    int controlId = 0;
+    bool isG9 = false;
+  };
+  EditedKey EditedKeyValue() const { return editedKey_; }
+  int Flip() const;
+
+  // Re-reads every text of the window (MsgLanguageChanged).
+  void Retranslate();
+  // Chooses and stores a language (index 0..3 of the language ids) and tells every window.
+  void ChooseLanguage(int index);
+  CAboutBox* AboutBox() const { return about_; }
+  void OpenAboutBox();
+
+  // MainWindowPort (called on the presence thread).
+  void ProfileChanged() override;
+  void DeviceGone() override;
+  void GKeyLayerChanged(int layer) override;
+  void OpenWindow() override;
+  void ReloadLighting() override;
+  void ShowTrayIcon(int icon) override;
+  bool Ready() const override { return initDone_.load(); }
+
+  // ProfileView (called on the device worker or the UI thread; never waits for the UI).
+  bool KeyPageOpen() const override { return keyPageOpen_.load(); }
+  bool HasUnsavedChanges() const override { return applyPending_.load(); }
+  void ClearUnsavedChanges() override;
+  bool ProfileManagerOpen() const override { return false; }
+  bool ProfileManagerUnsaved() const override { return false; }
+  void CheckProfileManagerRow(int row) override { (void)row; }
+  void RunApply() override;
+  void ShowKeyButtons(const keys::StoreImage& image) override;
+  void RebuildProfileMenu() override;
+
+ signals:
+  void languageChanged(quint32 languageId);
+  void profileMenuChanged();
+  void applyFinished(bool ok);
+  void deviceWorkDone();
+  void closed();
+
+ protected:
+  void OnInitDialog() override;
+  void closeEvent(QCloseEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  struct KeyLook {
+    QString tooltip;
+    bool assigned = false;
+    bool selected = false;
+  };
+  struct KeySnapshot {
+    std::map<int, KeyLook> looks;  // by control id
+  };
+
+  CPngButton* MakeButton(int controlId, const QString& key, bool keyButton);
+  void PlaceControls();
+  void ApplyFlip();
+  void OnButton(int controlId);
+  void OnKeyClicked(int controlId);
+  void OnProfileButton(int profile);
+  void FinishProfileButton(int profile);
+  void OnApply();
+  void OnRestoreDefault();
+  void OnSwitchView();
+  void OnReportRate(int index);
+  void OnInitTray();
+  void RequestSwitch(int profile, std::function<void(bool switched)> then = {});
+  void ReloadAll();
+  void RefreshLighting();
+  void RedrawKeyFaces();
+  void ApplySnapshot(const KeySnapshot& snapshot);
+  KeySnapshot TakeSnapshot(const keys::StoreImage& image, int profile, int layer) const;
+  void ShowKeysNow();
+  bool DoApplyWork();
+  void SetProgressVisible(bool visible);
+  void SetNoDeviceLook(bool absent);
+  void ClosePages();
+  int GLayer() const;
+  // Queues device work; the virtual keyboard's state is saved after it (simulating only).
+  // False, with nothing queued, once the program is closing.
+  bool PostDeviceJob(std::function<void()> job, std::function<void()> done = {});
+
+  AppCore& core_;
+  text::MessageSink& messages_;
+  FileChooser& files_;
+  CTrayIcon* tray_ = nullptr;
+  QPointer<CAboutBox> about_;
+  std::map<int, CPngButton*> buttons_;
+  std::map<int, CPngButton*> keyButtons_;
+  std::array<QPixmap, 7> faces_;  // normal, over, down, disable, arrow, color0, color1
+  CPngButton* leftArrow_ = nullptr;
+  CPngButton* rightArrow_ = nullptr;
+  ColorStatic* version_ = nullptr;
+  ColorStatic* profileLabel_ = nullptr;
+  QLabel* progress_ = nullptr;
+  QLabel* noDevice_ = nullptr;
+  std::array<QPixmap, 10> progressFrames_;
+  int progressFrame_ = 0;
+  int progressTimer_ = 0;      // 1050
+  QString profileName_;
+  QString link_;
+
+  std::atomic<int> currentProfile_{0};
+  int colourView_ = 0;
+  std::atomic<bool> applyPending_{false};
+  std::atomic<bool> initDone_{false};
+  std::atomic<bool> keyPageOpen_{false};
+  bool applyRunning_ = false;
+  std::atomic<bool> closing_{false};
+  bool trayAvailable_ = false;
+  EditedKey editedKey_;
+  KeySnapshot shown_;
+};
+
+}  // namespace vantrel::ui

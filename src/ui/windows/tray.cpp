@@ -1,0 +1,130 @@
+#include "ui/windows/tray.h"
+
+#include <QActionGroup>
+#include <QCursor>
+#include <QDir>
+#include <QIcon>
+
+#include "core/text/language.h"
+#include "ui/windows/main_window.h"
+
+namespace vantrel::ui {
+namespace {
+
+constexpr int kRetryMs = 5000;
+constexpr int kRetries = 12;  // the first minute
+
+// The languages a stored choice can select, by index, in their own words.
+const char* const kLanguageNames[4] = {"English", "简体中文", "繁體中文", "Français"};
+
+QIcon IconFor(CVantrelDlg& window, int resource) {
+  return QIcon(QDir(window.Core().SkinFolder()).filePath(QString("tray_%1.png").arg(resource)));
+}
+
+}  // namespace
+
+CTrayIcon::CTrayIcon(CVantrelDlg& window, std::function<bool()> availability, QObject* parent)
+    : QObject(parent), window_(window), availability_(std::move(availability)) {
+  if (!availability_) availability_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+  Build();
+  retry_.setInterval(kRetryMs);
+  connect(&retry_, &QTimer::timeout, this, [this] {
+    if (Create()) emit becameAvailable();
+    else if (++retries_ >= kRetries) retry_.stop();
+  });
+  connect(&window_, &CVantrelDlg::languageChanged, this, [this] { Retranslate(); });
+  connect(&window_, &CVantrelDlg::profileMenuChanged, this, [this] { Retranslate(); });
+}
+
+CTrayIcon::~CTrayIcon() { Remove(); }
+
+void CTrayIcon::Build() {
+  open_ = menu_.addAction(QString());
+  connect(open_, &QAction::triggered, &window_, [this] { window_.ShowWindowRoutine(); });
+  about_ = menu_.addAction(QString());
+  connect(about_, &QAction::triggered, &window_, [this] { window_.OpenAboutBox(); });
+  menu_.addSeparator();
+  menu_.addMenu(&profileSubmenu_);
+  menu_.addMenu(&languageMenu_);
+  auto* group = new QActionGroup(&languageMenu_);
+  for (int i = 0; i < 4; ++i) {
+    QAction* a = languageMenu_.addAction(QString::fromUtf8(kLanguageNames[i]));
+    a->setCheckable(true);
+    a->setData(i);
+    group->addAction(a);
+    connect(a, &QAction::triggered, &window_, [this, i] { window_.ChooseLanguage(i); });
+  }
+  if (window_.Core().Simulating()) {
+    simMenu_.setTitle(QStringLiteral("Virtual keyboard"));
+    for (const char* event : {"unplug", "plug", "g-layer", "indicator-on", "indicator-off", "lighting-changed"}) {
+      QAction* a = simMenu_.addAction(QString::fromLatin1(event));
+      connect(a, &QAction::triggered, &window_, [this, event] {
+        window_.HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(event));
+      });
+    }
+    menu_.addMenu(&simMenu_);
+  }
+  menu_.addSeparator();
+  exit_ = menu_.addAction(QString());
+  connect(exit_, &QAction::triggered, &window_, [this] { window_.CloseProgram(); });
+  Retranslate();
+}
+
+void CTrayIcon::Retranslate() {
+  const auto& texts = window_.Core().Texts();
+  open_->setText(QString::fromStdString(texts.Text("MENU_11")));
+  about_->setText(QString::fromStdString(texts.Text("MENU_22")));
+  exit_->setText(QString::fromStdString(texts.Text("MENU_33")));
+  // The submenu names the profile in use, as the main window's profile name does.
+  profileSubmenu_.setTitle(QString::fromStdString(texts.Text("PROFILE_TIP")) + window_.ProfileName());
+  languageMenu_.setTitle(QStringLiteral("Language"));
+  const int index = window_.Core().Texts().CurrentLanguageIndex();
+  for (QAction* a : languageMenu_.actions()) a->setChecked(a->data().toInt() == index);
+  window_.BuildProfileMenu(profileMenu_);
+  window_.BuildProfileMenu(profileSubmenu_);
+  if (icon_) icon_->setToolTip(QString::fromStdString(texts.Text("KEYBOARD_TRAY_DESC")));
+}
+
+bool CTrayIcon::Create() {
+  if (removed_) return false;
+  if (icon_) return true;
+  if (!availability_()) {
+    if (!retry_.isActive() && retries_ < kRetries) retry_.start();
+    return false;
+  }
+  retry_.stop();
+  icon_ = new QSystemTrayIcon(IconFor(window_, shownIcon_), this);
+  icon_->setContextMenu(&menu_);
+  connect(icon_, &QSystemTrayIcon::activated, this, &CTrayIcon::OnActivated);
+  Retranslate();
+  icon_->show();
+  return true;
+}
+
+void CTrayIcon::Remove() {
+  removed_ = true;
+  retry_.stop();
+  if (icon_) {
+    icon_->hide();
+    delete icon_;
+  }
+}
+
+void CTrayIcon::SetIcon(int resource) {
+  if (resource == shownIcon_) return;
+  shownIcon_ = resource;
+  if (icon_) icon_->setIcon(IconFor(window_, resource));
+}
+
+void CTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
+  // A double click opens the profile menu, not the window.
+  if (reason == QSystemTrayIcon::DoubleClick) PopUpProfileMenu();
+}
+
+void CTrayIcon::PopUpProfileMenu() {
+  window_.BuildProfileMenu(profileMenu_);
+  window_.activateWindow();
+  profileMenu_.popup(QCursor::pos());
+}
+
+}  // namespace vantrel::ui

@@ -1,0 +1,498 @@
+// Journeys through the program against the virtual keyboard (no latency): start with and
+// without the keyboard and a tray, presence changes, profile buttons, the colour view,
+// Apply, restore default, G-key layer events and closing. Questions go to a fake sink.
+#include "ui/windows/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QSettings>
+#include <QTest>
+
+#include <QThread>
+
+#include <fstream>
+#include <thread>
+#include <memory>
+#include <sstream>
+
+#include "core/lighting/key_buttons.h"
+#include "core/keys/key_codes.h"
+#include "sim/fault_plan.h"
+#include "sim/sim_state.h"
+#include "ui/skin/skin_placement.h"
+#include "ui/ui_test_app.h"
+#include "ui/windows/fake_ui_services.h"
+#include "ui/windows/tray.h"
+
+namespace vantrel::ui {
+namespace {
+
+bool ProcessUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+struct Setup {
+  bool keyboard = true;
+  bool tray = true;
+  bool startInTray = false;
+};
+
+class Program {
+ public:
+  explicit Program(const std::string& name, Setup setup = {}) : setup_(setup) {
+    test::App();
+    dir_ = std::filesystem::temp_directory_path() / ("vantrel_mainwin_" + name);
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    AppOptions options;
+    options.stack.simulate = true;
+    options.stack.simStatePath = (dir_ / "keyboard.json").string();
+    options.stack.tracePath = (dir_ / "trace.txt").string();
+    options.stack.simLatency = std::chrono::microseconds(0);
+    options.stack.languageId = 1033;
+    options.startInTray = setup.startInTray;
+    options.programFolder = VANTREL_BIN_DIR;
+    options.userFolder = dir_ / "user";
+    options.settingsFile = dir_ / "settings.ini";
+    options.appSettingsFile = dir_ / "app.ini";
+    options.presenceTiming.readyPoll = std::chrono::milliseconds(1);
+    core = std::make_unique<AppCore>(options);
+    std::string error;
+    EXPECT_TRUE(core->OpenDevice(&error)) << error;
+    if (!setup.keyboard) {
+      core->Stack().Simulator()->Unplug();
+      core->Stack().Simulator()->Drain();
+    }
+    window = std::make_unique<CVantrelDlg>(*core, sink, files);
+    window->InitDialog();
+    trayAvailable = setup.tray;
+    tray = std::make_unique<CTrayIcon>(*window, [this] { return trayAvailable; });
+    QObject::connect(window.get(), &CVantrelDlg::closed, [this] { closed = true; });
+    window->Start(tray.get());
+    EXPECT_TRUE(ProcessUntil([this] { return window->InitDone(); }));
+    Settle();
+  }
+  ~Program() {
+    if (!window->Closing()) window->CloseProgram();
+    tray.reset();
+    window.reset();
+    core.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  // Lets the presence logic, the worker and the queued calls finish.
+  void Settle() {
+    for (int i = 0; i < 3; ++i) {
+      core->Stack().Simulator()->Drain();
+      if (core->Presence()) core->Presence()->WaitIdle();
+      core->Worker().WaitIdle();
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QTest::qWait(5);
+    }
+  }
+  void Event(const char* name) {
+    EXPECT_EQ(window->HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
+    Settle();
+  }
+  void Click(int id) {
+    CPngButton* b = window->Button(id);
+    ASSERT_NE(b, nullptr) << id;
+    ASSERT_TRUE(b->isEnabled()) << id;
+    b->click();
+    Settle();
+  }
+  std::vector<std::string> Trace(std::string_view prefix = "") const {
+    std::ifstream in(dir_ / "trace.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    return lines;
+  }
+  // The commands sent since `from` trace lines: the command byte of each request that
+  // starts a command (offset 0; a long command is cut into several reports).
+  std::vector<int> Commands(std::size_t from = 0) const {
+    std::vector<int> out;
+    const auto lines = Trace();
+    auto byte = [](const std::string& line, int n) { return std::stoi(line.substr(7 + 3 * n, 2), nullptr, 16); };
+    for (std::size_t i = from; i < lines.size(); ++i) {
+      if (lines[i].rfind("> CTRL", 0) != 0) continue;
+      if (byte(lines[i], 5) != 0 || byte(lines[i], 6) != 0) continue;
+      out.push_back(byte(lines[i], 3));
+    }
+    return out;
+  }
+  std::size_t TraceSize() const { return Trace().size(); }
+  sim::VirtualKeyboard& Keyboard() { return *core->Stack().Keyboard(); }
+
+  Setup setup_;
+  std::filesystem::path dir_;
+  test::FakeMessageSink sink;
+  test::FakeFileChooser files;
+  std::unique_ptr<AppCore> core;
+  std::unique_ptr<CVantrelDlg> window;
+  std::unique_ptr<CTrayIcon> tray;
+  bool trayAvailable = true;
+  bool closed = false;
+};
+
+int Count(const std::vector<int>& commands, int command) {
+  return static_cast<int>(std::count(commands.begin(), commands.end(), command));
+}
+
+TEST(MainWindowJourney, FirstStartWithTheKeyboardReadsItAndOpensTheWindow) {
+  Program p("first_start");
+  EXPECT_TRUE(p.window->isVisible());
+  EXPECT_EQ(p.tray->IconShown(), device::kIconPresent);
+  EXPECT_EQ(p.window->windowTitle(), "Vantrel Gaming Keyboard");
+  const auto commands = p.Commands();
+  // Arrival: the factory table and the state, then the reload of the whole configuration.
+  ASSERT_GE(commands.size(), 3u);
+  EXPECT_EQ(commands[0], device::kCmdReadFactoryKeyTable);
+  EXPECT_GE(Count(commands, device::kCmdReadKeyTable), 1);
+  EXPECT_GE(Count(commands, device::kCmdReadMacroArea), 1);
+  EXPECT_EQ(Count(commands, device::kCmdWriteDeviceState), 0);
+  // 118 key buttons, each with its tooltip; keys are usable.
+  EXPECT_EQ(p.window->KeyButtons().size(), 118);
+  CPngButton* a = p.window->KeyButton(lighting::OrdinaryKeys()[0].controlId);
+  ASSERT_NE(a, nullptr);
+  EXPECT_TRUE(a->isEnabled());
+  EXPECT_FALSE(a->tooltipText().isEmpty());
+  EXPECT_FALSE(p.window->Button(ids::kApply)->isEnabled());
+  // The profile menu: the default item, then the three slots, the active one checked.
+  QMenu menu;
+  p.window->BuildProfileMenu(menu);
+  QList<QAction*> items;
+  for (QAction* action : menu.actions())
+    if (!action->isSeparator()) items.push_back(action);
+  ASSERT_EQ(items.size(), 4);
+  EXPECT_EQ(items[0]->data().toInt(), 9000);
+  EXPECT_TRUE(items[1 + p.Keyboard().DeviceState()[10]]->isChecked());
+  EXPECT_TRUE(p.sink.messages.empty());
+  // The tray menu: Open, About, the profile and language submenus, the virtual keyboard's
+  // events (simulating), Exit.
+  QStringList texts;
+  for (QAction* action : p.tray->ContextMenu().actions())
+    if (!action->isSeparator()) texts << action->text();
+  ASSERT_EQ(texts.size(), 6);
+  EXPECT_EQ(texts.front(), QString::fromStdString(p.core->Texts().Text("MENU_11")));
+  EXPECT_EQ(texts.back(), QString::fromStdString(p.core->Texts().Text("MENU_33")));
+  EXPECT_EQ(p.tray->Icon()->toolTip(), QString::fromStdString(p.core->Texts().Text("KEYBOARD_TRAY_DESC")));
+}
+
+TEST(MainWindowJourney, StartSwitchAndAbsentKeyboardKeepTheWindowInTheTray) {
+  {
+    Program p("start_switch", {.keyboard = true, .tray = true, .startInTray = true});
+    EXPECT_FALSE(p.window->isVisible());
+    EXPECT_EQ(p.tray->IconShown(), device::kIconPresent);
+    // A second start (MsgOpenWindow) brings it up; a wrong parameter is ignored.
+    EXPECT_EQ(p.window->HandleInstanceMessage(MsgOpenWindow, 0x1234, {}), 0);
+    p.Settle();
+    EXPECT_FALSE(p.window->isVisible());
+    EXPECT_EQ(p.window->HandleInstanceMessage(MsgOpenWindow, kOpenWindowParam, {}), 0);
+    p.Settle();
+    EXPECT_TRUE(p.window->isVisible());
+  }
+  Program p("no_keyboard", {.keyboard = false});
+  EXPECT_FALSE(p.window->isVisible());
+  EXPECT_EQ(p.tray->IconShown(), device::kIconAbsent);
+  p.window->HandleInstanceMessage(MsgOpenWindow, kOpenWindowParam, {});
+  p.Settle();
+  EXPECT_FALSE(p.window->isVisible());
+  EXPECT_EQ(p.sink.messages, (std::vector<std::string>{p.core->Texts().Text("MAIN_NO_DEVICE_PROMPT")}));
+  // A later arrival loads the keyboard but never opens the window by itself.
+  const std::size_t before = p.TraceSize();
+  p.Event("plug");
+  EXPECT_EQ(p.tray->IconShown(), device::kIconPresent);
+  EXPECT_GE(Count(p.Commands(before), device::kCmdReadKeyTable), 1);
+  EXPECT_FALSE(p.window->isVisible());
+}
+
+TEST(MainWindowJourney, WithoutATrayTheWindowIsTheProgram) {
+  Program p("no_tray", {.keyboard = false, .tray = false});
+  EXPECT_TRUE(p.window->isVisible());
+  EXPECT_FALSE(p.window->KeyButton(lighting::kFnControl)->isEnabled());
+  p.Event("plug");
+  EXPECT_TRUE(p.window->KeyButton(lighting::kFnControl)->isEnabled());
+  // Unplugging keeps it shown (it would vanish otherwise) with the keys disabled.
+  p.Event("unplug");
+  EXPECT_TRUE(p.window->isVisible());
+  EXPECT_FALSE(p.window->KeyButton(lighting::kFnControl)->isEnabled());
+  p.window->close();
+  EXPECT_TRUE(p.closed);
+}
+
+TEST(MainWindowJourney, UnplugHidesAndClosesPagesReplugReloadsWithoutOpening) {
+  Program p("unplug");
+  p.window->OpenAboutBox();
+  ASSERT_TRUE(p.window->AboutBox());
+  EXPECT_FALSE(p.window->AboutBox()->windowTitle().isEmpty());
+  p.Event("unplug");
+  EXPECT_FALSE(p.window->isVisible());
+  EXPECT_TRUE(!p.window->AboutBox() || !p.window->AboutBox()->isVisible());
+  EXPECT_EQ(p.tray->IconShown(), device::kIconAbsent);
+  EXPECT_EQ(p.core->Presence()->ActiveProfileCache().load(), -1);
+  const std::size_t before = p.TraceSize();
+  p.Event("plug");
+  EXPECT_EQ(Count(p.Commands(before), device::kCmdReadFactoryKeyTable), 1);
+  EXPECT_FALSE(p.window->isVisible());
+  EXPECT_EQ(p.tray->IconShown(), device::kIconPresent);
+}
+
+TEST(MainWindowJourney, ProfileButtonsReadLightingAndSwitchOnlyToAnotherProfile) {
+  Program p("profiles");
+  ASSERT_EQ(p.Keyboard().DeviceState()[10], 0);
+  std::size_t before = p.TraceSize();
+  p.Click(ids::kProfile1 + 1);
+  auto commands = p.Commands(before);
+  EXPECT_GE(Count(commands, device::kCmdReadParams), 1);
+  EXPECT_EQ(Count(commands, device::kCmdWriteDeviceState), 1);
+  EXPECT_EQ(p.Keyboard().DeviceState()[10], 1);
+  EXPECT_EQ(p.window->CurrentProfile(), 1);
+  EXPECT_TRUE(p.window->Button(ids::kProfile1 + 1)->isSelectedFlag());
+  EXPECT_FALSE(p.window->Button(ids::kProfile1)->isSelectedFlag());
+  // The same button again reloads the lighting but sends no switch.
+  before = p.TraceSize();
+  p.Click(ids::kProfile1 + 1);
+  commands = p.Commands(before);
+  EXPECT_GE(Count(commands, device::kCmdReadParams), 1);
+  EXPECT_EQ(Count(commands, device::kCmdWriteDeviceState), 0);
+  // The default item of the profile menu keeps the keyboard's profile.
+  before = p.TraceSize();
+  p.window->ChooseProfileFromMenu(9000);
+  p.Settle();
+  EXPECT_EQ(Count(p.Commands(before), device::kCmdWriteDeviceState), 0);
+  p.window->ChooseProfileFromMenu(9003);
+  p.Settle();
+  EXPECT_EQ(p.Keyboard().DeviceState()[10], 2);
+}
+
+TEST(MainWindowJourney, UnsavedChangesAskBeforeASwitchAndNoKeepsTheProfileFromTheWorkingFile) {
+  Program p("switch_question");
+  p.Click(ids::kSwitch);
+  p.Click(lighting::OrdinaryKeys()[0].controlId);
+  ASSERT_TRUE(p.window->ApplyPending());
+  const std::size_t before = p.TraceSize();
+  p.sink.answers = {false};
+  p.Click(ids::kProfile1 + 2);
+  EXPECT_EQ(p.sink.questions, (std::vector<std::string>{p.core->Texts().Text("PROFILE_SELECT_PROMPT")}));
+  const auto commands = p.Commands(before);
+  EXPECT_EQ(Count(commands, device::kCmdWriteKeyTable), 0);  // No: nothing applied
+  EXPECT_EQ(p.Keyboard().DeviceState()[10], 2);
+  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_EQ(p.window->ColourView(), 0);
+}
+
+TEST(MainWindowJourney, ColourViewMarksKeysAndApplyWritesThem) {
+  Program p("colour_view");
+  const auto& key = lighting::OrdinaryKeys()[0];
+  const std::size_t index = keys::KeyIndexOfCode(key.code);
+  p.Click(ids::kSwitch);
+  EXPECT_EQ(p.window->ColourView(), 1);
+  EXPECT_EQ(p.window->Button(ids::kSwitch)->text(), QString::fromStdString(p.core->Texts().Text("MAIN_SWITCH_COLOR_TEXT")));
+  p.Click(key.controlId);
+  EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())->table.Record(0, index).selected, 1);
+  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Button(ids::kApply)->isEnabled());
+
+  const std::size_t before = p.TraceSize();
+  p.Click(ids::kApply);
+  ASSERT_TRUE(ProcessUntil([&] { return !p.window->ApplyPending(); }));
+  const auto commands = p.Commands(before);
+  ASSERT_GE(commands.size(), 4u);
+  EXPECT_EQ(commands.front(), device::kCmdBegin);
+  EXPECT_EQ(Count(commands, device::kCmdWriteMacroArea), 1);
+  EXPECT_GE(Count(commands, device::kCmdWriteKeyTable), 1);
+  EXPECT_EQ(commands.back(), device::kCmdEnd);
+  EXPECT_FALSE(p.window->Button(ids::kApply)->isEnabled());
+  // The state file follows the keyboard while the program runs.
+  sim::VirtualKeyboard saved;
+  std::string error;
+  ASSERT_TRUE(sim::LoadSimState(p.dir_ / "keyboard.json", saved, &error)) << error;
+  EXPECT_EQ(saved.KeyTables(), p.core->Stack().Simulator()->WithKeyboard([](const sim::VirtualKeyboard& k) {
+    return k.KeyTables();
+  }));
+  // Two presses of the switch give the function view and its caption back.
+  p.Click(ids::kSwitch);
+  EXPECT_EQ(p.window->Button(ids::kSwitch)->text(),
+            QString::fromStdString(p.core->Texts().Text("MAIN_SWITCH_FUNCTION_TEXT")));
+}
+
+TEST(MainWindowJourney, RestoreDefaultAsksAndOnYesClearsTheKeysAndApplies) {
+  Program p("restore_default");
+  const auto& key = lighting::OrdinaryKeys()[5];
+  const std::size_t index = keys::KeyIndexOfCode(key.code);
+  {
+    keys::EditingStore::Lock lock(p.core->Editing());
+    lock->table.SetRecord(0, index, {keys::kKindDisabled, 0, 0});
+  }
+  std::size_t before = p.TraceSize();
+  p.sink.answers = {false};
+  p.Click(ids::kDefault);
+  EXPECT_EQ(p.sink.questions.size(), 1u);
+  EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())->table.Record(0, index).kind, keys::kKindDisabled);
+  EXPECT_TRUE(p.Commands(before).empty());
+
+  p.sink.answers = {true};
+  p.Click(ids::kDefault);
+  ASSERT_TRUE(ProcessUntil([&] { return !p.window->ApplyPending() && !p.window->ApplyRunning(); }));
+  EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())->table.Record(0, index).kind, keys::kKindFactory);
+  EXPECT_GE(Count(p.Commands(before), device::kCmdWriteKeyTable), 1);
+  EXPECT_FALSE(p.window->KeyButton(key.controlId)->isSelectedFlag());
+}
+
+TEST(MainWindowJourney, ApplyFailingWhenUnpluggedKeepsTheUnsavedState) {
+  Program p("apply_unplugged");
+  p.Click(ids::kSwitch);
+  p.Click(lighting::OrdinaryKeys()[1].controlId);
+  ASSERT_TRUE(p.window->ApplyPending());
+  auto* sim = p.core->Stack().Simulator();
+  std::string error;
+  // The keyboard goes during the macro-area write of the bracket.
+  auto plan = sim::FaultPlan::Parse("unplug@" + std::to_string(sim->ConfigRequests() + 2), &error);
+  ASSERT_TRUE(plan) << error;
+  sim->SetFaults(*plan);
+  bool finished = false, ok = true;
+  QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool result) {
+    finished = true;
+    ok = result;
+  });
+  p.Click(ids::kApply);
+  ASSERT_TRUE(ProcessUntil([&] { return finished; }, 15000));
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Button(ids::kApply)->isEnabled());
+}
+
+TEST(MainWindowJourney, GKeyLayerEventsRelabelTheGKeysAndWriteTheStatusReport) {
+  Program p("g_layer");
+  const int g1 = lighting::GKeys()[0].controlId;
+  const int g7 = lighting::GKeys()[6].controlId;
+  EXPECT_EQ(p.window->KeyButton(g1)->text(), "A1");
+  p.Event("g-layer");
+  EXPECT_EQ(p.window->KeyButton(g1)->text(), "B1");
+  EXPECT_TRUE(p.window->Button(ids::kLockAb)->isToggled());
+  // A key click in the second layer edits G7 as code 0x100 + 15.
+  p.Click(g7);
+  EXPECT_EQ(p.window->EditedKeyValue().code, 0x100 + 15);
+  EXPECT_FALSE(p.window->EditedKeyValue().isG9);
+  p.Event("g-layer");
+  EXPECT_EQ(p.window->KeyButton(g1)->text(), "A1");
+  EXPECT_EQ(p.Trace("> DEL"), (std::vector<std::string>{"> DEL 05 03", "> DEL 05 02"}));
+  // The macro button edits G9.
+  p.Click(ids::kMacro);
+  EXPECT_TRUE(p.window->EditedKeyValue().isG9);
+}
+
+TEST(MainWindowJourney, KeyboardEventsSwitchTheIndicatorIconAndReloadTheLighting) {
+  Program p("keyboard_events");
+  p.Event("indicator-on");
+  EXPECT_EQ(p.tray->IconShown(), device::kIconIndicator);
+  p.Event("indicator-off");
+  EXPECT_EQ(p.tray->IconShown(), device::kIconPresent);
+  // A lighting change made on the keyboard reads the lighting once, and nothing else.
+  const std::size_t before = p.TraceSize();
+  p.Event("lighting-changed");
+  const auto commands = p.Commands(before);
+  EXPECT_GE(Count(commands, device::kCmdReadParams), 1);
+  EXPECT_EQ(Count(commands, device::kCmdReadKeyTable), 0);
+  EXPECT_EQ(Count(commands, device::kCmdWriteParams), 0);
+}
+
+TEST(MainWindowJourney, FlipIsStoredAndSwapsTheTopLeftKeys) {
+  Program p("flip");
+  const int f1 = 1010;
+  EXPECT_EQ(p.window->Flip(), 0);
+  EXPECT_TRUE(p.window->KeyButton(f1)->isEnabled());
+  p.Click(ids::kFlip1);
+  EXPECT_EQ(p.window->Flip(), 1);
+  EXPECT_FALSE(p.window->KeyButton(f1)->isEnabled());
+  EXPECT_TRUE(p.window->KeyButton(1014)->isEnabled());  // F5 stays
+  p.Click(ids::kFlip2);
+  EXPECT_EQ(p.window->Flip(), 0);
+  EXPECT_TRUE(p.window->KeyButton(f1)->isEnabled());
+  QSettings stored(QString::fromStdString((p.dir_ / "app.ini").string()), QSettings::IniFormat);
+  EXPECT_EQ(stored.value("PROFILES/Flip").toString(), "0");
+}
+
+TEST(UiMessageSinkThreads, MessagesFromOtherThreadsAreShownOnTheUiThreadWithoutWaiting) {
+  test::App();
+  struct ThreadRecordingSink final : text::MessageSink {
+    void ShowMessage(std::string_view text) override {
+      shown.emplace_back(text);
+      onUi.push_back(QThread::currentThread() == QCoreApplication::instance()->thread());
+    }
+    bool AskYesNo(std::string_view, bool) override { return true; }
+    std::vector<std::string> shown;
+    std::vector<bool> onUi;
+  } inner;
+  UiMessageSink sink(inner);
+  std::thread worker([&] {
+    sink.ShowMessage("first");
+    sink.ShowMessage("second");
+  });
+  worker.join();  // returns although the UI thread has not run the messages yet
+  EXPECT_TRUE(inner.shown.empty());
+  ASSERT_TRUE(ProcessUntil([&] { return inner.shown.size() == 2; }));
+  EXPECT_EQ(inner.shown, (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(inner.onUi, (std::vector<bool>{true, true}));
+}
+
+TEST(MainWindowJourney, LanguageChoiceIsStoredAndRetranslatesEveryWindow) {
+  Program p("language");
+  p.window->OpenAboutBox();
+  p.window->ChooseLanguage(3);
+  QSettings settings(QString::fromStdString((p.dir_ / "settings.ini").string()), QSettings::IniFormat);
+  const QString french = QString::fromStdString(p.core->Texts().LookupText("MAIN_CAPTION", 3));
+  // An override for this run (--language) wins over the stored choice, which is kept only
+  // in memory then; here the override is 1033 and the choice replaces it.
+  EXPECT_EQ(p.window->windowTitle(), french);
+  EXPECT_EQ(p.window->AboutBox()->windowTitle(),
+            QString::fromStdString(p.core->Texts().LookupText("LANG_ABOUT_TITLE", 3)));
+  EXPECT_EQ(p.tray->ContextMenu().actions().front()->text(),
+            QString::fromStdString(p.core->Texts().LookupText("MENU_11", 3)));
+}
+
+TEST(MainWindowJourney, ClosingEndsPagesRemovesTheTrayAndFreesTheStores) {
+  Program p("closing");
+  p.window->OpenAboutBox();
+  {
+    keys::EditingStore::Lock lock(p.core->Editing());
+    lock->macros.push_back(keys::NewMacro(u"m", 1));
+  }
+  EXPECT_EQ(p.window->HandleInstanceMessage(MsgQuit, kQuitParam, {}), 0);
+  ASSERT_TRUE(ProcessUntil([&] { return p.closed; }));
+  EXPECT_FALSE(p.window->isVisible());
+  EXPECT_FALSE(p.tray->Shown());
+  EXPECT_TRUE(keys::EditingStore::Lock(p.core->Editing())->macros.empty());
+}
+
+TEST(MainWindowScreenshot, SavesTheMainWindowForReview) {
+  Program p("screenshot");
+  p.window->GKeyLayerChanged(0);
+  p.Settle();
+  const QString folder = QDir(VANTREL_BIN_DIR).filePath("../screenshots");
+  QDir().mkpath(folder);
+  EXPECT_TRUE(p.window->grab().save(QDir(folder).filePath("main_window.png")));
+  // On a real display, the screen as the user sees it (shape, translucent corners).
+  if (QGuiApplication::platformName() == "xcb") {
+    QTest::qWait(300);
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(QDir(folder).filePath("main_window_x11.png")));
+  }
+  p.Click(ids::kSwitch);
+  EXPECT_TRUE(p.window->grab().save(QDir(folder).filePath("main_window_colour_view.png")));
+}
+
+}  // namespace
+}  // namespace vantrel::ui
