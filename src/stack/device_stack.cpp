@@ -10,6 +10,7 @@
 
 namespace vantrel::stack {
 
+DeviceStack::DeviceStack() = default;
 DeviceStack::~DeviceStack() { (void)Close(nullptr); }
 
 std::filesystem::path DeviceStack::SimStatePath() const {

@@ -49,7 +49,7 @@ enum class OpenFailure { None, Usage, Backend };
 
 class DeviceStack {
  public:
-  DeviceStack() = default;
+  DeviceStack();
   ~DeviceStack();
   DeviceStack(const DeviceStack&) = delete;
   DeviceStack& operator=(const DeviceStack&) = delete;

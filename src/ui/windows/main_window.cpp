@@ -1,6 +1,7 @@
 #include "ui/windows/main_window.h"
 
 #include <QCloseEvent>
+#include <QCursor>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -19,8 +20,13 @@
 #include "core/lighting/key_buttons.h"
 #include "core/profiles/working_file.h"
 #include "core/text/skin_keys.h"
+#include "platform/profile_strings_qt.h"
+#include "platform/program_launcher.h"
 #include "ui/windows/about_box.h"
+#include "ui/windows/file_menu.h"
+#include "ui/windows/profile_manager.h"
 #include "ui/windows/tray.h"
+#include "ui/windows/update_dialog.h"
 
 #ifndef VANTREL_VERSION
 #define VANTREL_VERSION "1.0.0"
@@ -45,8 +51,7 @@ const std::vector<std::pair<int, const char*>>& CommandButtonKeys() {
       {ids::kLockScroll, "LOCK_SCROLL"}, {ids::kLockAb, "LOCK_AB"},         {ids::kFlip0, "FLIP_0"},
       {ids::kFlip1, "FLIP_1"},           {ids::kFlip2, "FLIP_2"},           {ids::kLink, "TOLVEN_LINK"},
       {ids::kProfile1, "FUNC_PROFILE1"}, {ids::kProfile1 + 1, "FUNC_PROFILE2"}, {ids::kProfile1 + 2, "FUNC_PROFILE3"},
-      {ids::kDefault, "FUNC_DEFAULT"},   {ids::kSwitch, "FUNC_SWITCH"},     {ids::kReport[0], "FUNC_REPORT1"},
-      {ids::kReport[1], "FUNC_REPORT2"}, {ids::kReport[2], "FUNC_REPORT3"}, {ids::kReport[3], "FUNC_REPORT4"},
+      {ids::kDefault, "FUNC_DEFAULT"},   {ids::kSwitch, "FUNC_SWITCH"},
   };
   return keys;
 }
@@ -61,8 +66,20 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
     : CBaseDialog(102, parent, QDir(core.SkinFolder()).filePath("Main.ini"), core.SkinFolder()),
       core_(core),
       messages_(messages),
-      files_(files) {
+      files_(files),
+      launcher_(std::make_unique<platform::DetachedLauncher>()) {
   setAttribute(Qt::WA_TranslucentBackground);
+  // The application's "PROFILES" settings (record-delay mode, profile list) live with the
+  // window's other application settings, in the test's file when one is given.
+  const auto& settingsFile = core_.Options().appSettingsFile;
+  if (settingsFile.empty()) {
+    profileStrings_ = std::make_unique<platform::QtProfileStrings>();
+    profileList_ = std::make_unique<QtProfileListSettings>();
+  } else {
+    const QString file = Q(settingsFile.string());
+    profileStrings_ = std::make_unique<platform::QtProfileStrings>(file);
+    profileList_ = std::make_unique<QtProfileListSettings>(file);
+  }
 }
 
 CVantrelDlg::~CVantrelDlg() {
@@ -134,10 +151,6 @@ void CVantrelDlg::PlaceControls() {
   MakeButton(lighting::kFnControl, QString::fromLatin1(text::kFnSkinKey.data(), text::kFnSkinKey.size()), true);
 
   for (const auto& [id, key] : CommandButtonKeys()) MakeButton(id, key, false);
-  for (int r : ids::kReport) {
-    buttons_[r]->SetTogglePictures(faces_[0], faces_[2]);
-    buttons_[r]->SetToggleMode(true);
-  }
   for (int lock : {ids::kLockCaps, ids::kLockNum, ids::kLockScroll, ids::kLockAb}) {
     buttons_[lock]->SetTogglePictures(faces_[0], faces_[2]);
     buttons_[lock]->SetToggleMode(true);
@@ -153,10 +166,10 @@ void CVantrelDlg::PlaceControls() {
   version_->setEnabled(false);
   version_->setText(QString());
 
-  // The profile name, beside the report-rate caption's place.
+  // The profile name: shown as the profiles button's tooltip (the report-rate caption of
+  // the lighting panel has the place where a label could go).
   profileLabel_ = new ColorStatic(this);
-  PlaceControl(*profileLabel_, iniPath(), "BUTTONINFO", "CONTROL_UsbStatic");
-  profileLabel_->SetTextColor(QColor(0xC4, 0xCA, 0xD4));
+  profileLabel_->hide();
 
   progress_ = new QLabel(this);
   PlaceControl(*progress_, iniPath(), "BUTTONINFO", "CONTROL_JDTStatic");
@@ -208,8 +221,11 @@ void CVantrelDlg::Retranslate() {
   if (profileLabel_) {
     profileLabel_->setText(profileName_);
     profileLabel_->setToolTip(Q(t.Text("PROFILE_TIP")) + profileName_);
+    buttons_[ids::kProfiles]->SetTooltipText(Q(t.Text("PROFILE_TIP")) + profileName_);
   }
   if (about_) about_->Retranslate();
+  if (panel_) panel_->Retranslate();
+  if (keyPage_) keyPage_->OnLanguageChanged(core_.Texts().CurrentLanguageIndex());
   if (initDone_) ShowKeysNow();
 }
 
@@ -225,6 +241,7 @@ void CVantrelDlg::ChooseLanguage(int index) {
 void CVantrelDlg::Start(CTrayIcon* tray) {
   tray_ = tray;
   core_.Start(*this, *this, messages_);
+  BuildLightingPanel();
   QMetaObject::invokeMethod(this, [this] { OnInitTray(); }, Qt::QueuedConnection);
 }
 
@@ -255,14 +272,6 @@ void CVantrelDlg::ProfileChanged() {
     if (service) {
       service->ReloadFromDevice(false);
       const int active = service->ActiveProfile();
-      const int profile = active >= 0 && active <= 2 ? active : currentProfile_.load();
-      {
-        std::lock_guard lock(core_.LightingMutex());
-        (void)core_.KeyColours().EnsureUserFiles();
-        lighting::LoadLighting(core_.Commands(), core_.Lighting(), profile, lighting::LoadOccasion::Connection,
-                               core_.WskbIni(),
-                               [this, profile] { core_.KeyColours().LoadUserMode(core_.Commands(), profile); });
-      }
       QMetaObject::invokeMethod(
           this,
           [this, active] {
@@ -271,7 +280,8 @@ void CVantrelDlg::ProfileChanged() {
               for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == active);
             }
             SetNoDeviceLook(false);
-            RefreshLighting();
+            // The lighting and the per-key colours follow on the worker, in this order.
+            if (panel_) panel_->DeviceConnected();
           },
           Qt::QueuedConnection);
     }
@@ -314,14 +324,7 @@ void CVantrelDlg::ReloadLighting() {
   QMetaObject::invokeMethod(
       this,
       [this] {
-        const int profile = currentProfile_;
-        PostDeviceJob(
-            [this, profile] {
-              std::lock_guard lock(core_.LightingMutex());
-              lighting::LoadLighting(core_.Commands(), core_.Lighting(), profile, lighting::LoadOccasion::Other,
-                                     core_.WskbIni());
-            },
-            [this] { RefreshLighting(); });
+        if (panel_ && !closing_) panel_->KeyboardLightingChanged();
       },
       Qt::QueuedConnection);
 }
@@ -415,6 +418,7 @@ void CVantrelDlg::RebuildProfileMenu() {
                                   : Q(profiles::WorkingFilePath(core_.Paths(), active).stem().string());
         profileLabel_->setText(profileName_);
         profileLabel_->setToolTip(Q(core_.Texts().Text("PROFILE_TIP")) + profileName_);
+        buttons_[ids::kProfiles]->SetTooltipText(Q(core_.Texts().Text("PROFILE_TIP")) + profileName_);
         emit profileMenuChanged();
       },
       Qt::QueuedConnection);
@@ -491,14 +495,11 @@ void CVantrelDlg::OnButton(int controlId) {
     default: break;
   }
   if (controlId >= ids::kProfile1 && controlId <= ids::kProfile1 + 2) OnProfileButton(controlId - ids::kProfile1);
-  // The report-rate buttons and the lock indicators belong to the lighting panel.
 }
 
 void CVantrelDlg::OnKeyClicked(int controlId) {
-  if (LightingPanelOpen()) {
-    PanelKeyClicked(controlId);
-    return;
-  }
+  // With the lighting panel open a click is the colour brush's, not the key page's.
+  if (panel_ && panel_->KeyClicked(controlId)) return;
   const int layer = GLayer();
   EditedKey key;
   int keyIndex = -1;
@@ -538,43 +539,131 @@ void CVantrelDlg::OnKeyClicked(int controlId) {
 }
 
 void CVantrelDlg::OpenKeyPage(int controlId) {
-  // The key page is wired in here; until then a key click only records editedKey.
-  (void)controlId;
+  if (closing_) return;
+  if (!keyPage_) {
+    keyPage_ = new Vantrel_DlgComposite(core_.Editing(), core_.Texts(), messages_, *profileStrings_, *this,
+                                        skinFolder(), this);
+    connect(keyPage_, &QDialog::finished, this, [this] { keyPageOpen_ = keyPage_ && keyPage_->openCount() > 0; });
+  }
+  keyPageOpen_ = true;
+  if (keyPageModal_) {
+    (void)keyPage_->Open(controlId);
+    keyPageOpen_ = false;
+  } else if (!keyPage_->Begin(controlId)) {
+    keyPageOpen_ = false;
+  }
 }
 
-void CVantrelDlg::OpenProfileManager() {}
+void CVantrelDlg::OpenProfileManager() {
+  if (closing_ || !core_.Profiles()) return;
+  if (!profileManager_) {
+    CVantrel_DlgProfile::Services services{*core_.Profiles(), core_.Texts(), messages_, files_,
+                                           *profileList_,     core_.Worker(), *this};
+    profileManager_ = new CVantrel_DlgProfile(services, QDir(skinFolder()).filePath("Profile.ini"), skinFolder(), this);
+  }
+  profileManager_->Open();
+}
 
-void CVantrelDlg::ShowFileMenu() {}
+FileMenu* CVantrelDlg::BackupMenu() {
+  if (fileMenu_ || !core_.Profiles()) return fileMenu_;
+  CVantrel_DlgUpdate::Services update{*core_.Profiles(), core_.Commands(), *launcher_,     messages_,
+                                      files_,            core_.Worker(),   updaterPath_, core_.ProgramFolder() / "Package"};
+  updateDialog_ = new CVantrel_DlgUpdate(update, QDir(skinFolder()).filePath("UpdateDlg.ini"), skinFolder(), this);
+  FileMenu::Services services{*core_.Profiles(), core_.Texts(), messages_, files_, core_.Worker(), *this,
+                              *updateDialog_};
+  fileMenu_ = new FileMenu(services, this);
+  return fileMenu_;
+}
+
+void CVantrelDlg::ShowFileMenu() {
+  if (closing_) return;
+  if (auto* menu = BackupMenu()) menu->ShowBackupMenu(QCursor::pos());
+}
+
+bool CVantrelDlg::ProfileManagerOpen() const { return profileManager_ && profileManager_->openCount() > 0; }
+
+bool CVantrelDlg::ProfileManagerUnsaved() const { return profileManager_ && profileManager_->unsaved(); }
+
+void CVantrelDlg::CheckProfileManagerRow(int row) {
+  if (profileManager_) profileManager_->CheckProfileRow(row);
+}
+
+void CVantrelDlg::BuildLightingPanel() {
+  if (panel_ || !core_.Profiles() || !core_.Presence()) return;
+  LightingPanelDeps deps{core_.Commands(),
+                         core_.Worker(),
+                         *core_.Profiles(),
+                         core_.Presence()->ActiveProfileCache(),
+                         core_.Lighting(),
+                         core_.KeyColours(),
+                         core_.Texts(),
+                         core_.WskbIni(),
+                         iniPath(),
+                         skinFolder()};
+  panel_ = new LightingPanel(this, *this, deps);
+  // The window's own pictures stay above the panel's controls where they overlap.
+  if (progress_) progress_->raise();
+  if (noDevice_) noDevice_->raise();
+}
+
+// ---- hosts of the other windows ---------------------------------------------------------
+
+std::uint16_t CVantrelDlg::KeyCodeOfButton(int controlId) const {
+  const int position = lighting::OrdinaryKeyPosition(controlId);
+  return position < 0 ? 0 : lighting::OrdinaryKeys()[static_cast<std::size_t>(position)].code;
+}
+
+QRect CVantrelDlg::ButtonGlobalRect(int controlId) const {
+  const CPngButton* b = Button(controlId);
+  if (!b) return {};
+  return QRect(b->mapToGlobal(QPoint(0, 0)), b->size());
+}
+
+void CVantrelDlg::SetButtonPressed(int controlId, bool pressed) {
+  if (pressed) {
+    if (auto* b = Button(controlId)) b->SetSelected(true);
+  } else {
+    RedrawKeyFaces();  // back to its normal or assigned look
+  }
+}
+
+void CVantrelDlg::KeysEdited() {
+  SetApplyPending(true);
+  ShowKeysNow();
+}
+
+void CVantrelDlg::SetKeyColour(int controlId, const QColor& colour) {
+  CPngButton* b = KeyButton(controlId);
+  if (!b) return;
+  QWidget*& face = colourFaces_[controlId];
+  if (!face) {
+    // A flat face over the key; clicks go through to the button underneath.
+    face = new QWidget(b);
+    face->setAttribute(Qt::WA_TransparentForMouseEvents);
+    face->setAttribute(Qt::WA_StyledBackground);
+    face->setGeometry(b->rect().adjusted(2, 2, -2, -2));
+  }
+  face->setStyleSheet(QString("background: %1; border-radius: 3px;").arg(colour.name()));
+  face->show();
+}
+
+void CVantrelDlg::ShowKeyCaptions() {
+  for (auto& [id, face] : colourFaces_) face->hide();
+}
+
+void CVantrelDlg::ProfileSwitched(int profile) {
+  for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == profile);
+  colourView_ = 0;
+  buttons_[ids::kSwitch]->setText(Q(core_.Texts().Text("MAIN_SWITCH_FUNCTION_TEXT")));
+  RedrawKeyFaces();
+}
 
 void CVantrelDlg::OnProfileButton(int profile) {
+  if (!panel_) return;
   currentProfile_ = profile;
-  PostDeviceJob(
-      [this, profile] {
-        std::lock_guard lock(core_.LightingMutex());
-        lighting::LoadLighting(core_.Commands(), core_.Lighting(), profile, lighting::LoadOccasion::Other,
-                               core_.WskbIni());
-        if (lighting::EffectListHolds(core_.Lighting().supportedEffects, kDefaultEffectWithKeyColours)) {
-          (void)core_.KeyColours().EnsureUserFiles();
-          core_.KeyColours().LoadUserMode(core_.Commands(), profile);
-        }
-        if (auto* s = core_.Profiles()) (void)s->ActiveProfile();  // read into the cache
-      },
-      [this, profile] {
-        RefreshLighting();
-        FinishProfileButton(profile);
-      });
-}
-
-void CVantrelDlg::FinishProfileButton(int profile) {
-  const int active = core_.Presence() ? core_.Presence()->ActiveProfileCache().load() : -1;
-  if (active == profile) return;  // already the keyboard's profile: no switch is sent
-  RequestSwitch(profile, [this, profile](bool switched) {
-    if (!switched) return;
-    for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == profile);
-    colourView_ = 0;
-    buttons_[ids::kSwitch]->setText(Q(core_.Texts().Text("MAIN_SWITCH_FUNCTION_TEXT")));
-    RedrawKeyFaces();
-  });
+  // Lighting, colours, refresh, closing the panel, then the switch when the keyboard runs
+  // another profile; ProfileSwitched follows a switch that took.
+  panel_->ProfileButton(profile);
 }
 
 bool CVantrelDlg::DoApplyWork() {
@@ -628,7 +717,9 @@ void CVantrelDlg::OnRestoreDefault() {
       },
       [this] {
         SetApplyPending(true);
-        // With the lighting panel open the default lighting and colours would follow here.
+        // With the lighting panel open the default colours and lighting record are written
+        // first; the worker keeps that order ahead of Apply.
+        if (panel_ && panel_->IsOpen()) panel_->RestoreDefault();
         OnApply();
       });
 }
@@ -638,15 +729,6 @@ void CVantrelDlg::OnSwitchView() {
   buttons_[ids::kSwitch]->setText(
       Q(core_.Texts().Text(colourView_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT")));
   RedrawKeyFaces();
-}
-
-void CVantrelDlg::RefreshLighting() {
-  int rate = 0;
-  {
-    std::lock_guard lock(core_.LightingMutex());
-    rate = core_.Lighting().reportRate;
-  }
-  for (int i = 0; i < 4; ++i) buttons_[ids::kReport[static_cast<std::size_t>(i)]]->SetToggled(i == rate);
 }
 
 void CVantrelDlg::SetProgressVisible(bool visible) {
@@ -706,7 +788,10 @@ void CVantrelDlg::OpenAboutBox() {
 
 void CVantrelDlg::ClosePages() {
   if (about_) about_->close();
-  // The profile manager and the key page are ended here (as by Cancel) once wired in.
+  // Ended as by their Cancel buttons, in this order; none of them can stop it.
+  if (profileManager_) profileManager_->CloseProfileManager();
+  if (updateDialog_) updateDialog_->CloseUpdateDialog();
+  if (keyPage_) keyPage_->ClosePage();
   if (isVisible()) activateWindow();
 }
 

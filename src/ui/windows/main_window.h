@@ -19,6 +19,11 @@
 #include "ui/skin/png_button.h"
 #include "ui/windows/about_box.h"
 #include "ui/windows/app_core.h"
+#include "ui/windows/key_page.h"
+#include "ui/windows/lighting_panel.h"
+#include "ui/windows/profile_manager.h"
+#include "ui/windows/profile_windows_host.h"
+#include "ui/windows/update_dialog.h"
 #include "ui/windows/ui_services.h"
 
 class QLabel;
@@ -27,6 +32,7 @@ class QMenu;
 namespace vantrel::ui {
 
 class CTrayIcon;
+class FileMenu;
 
 // Private messages and their fixed parameters.
 inline constexpr std::uint32_t MsgOpenWindow = 0x5350, kOpenWindowParam = 0x4F50454E;
@@ -55,7 +61,12 @@ inline constexpr int kLeftArrow = 1300, kRightArrow = 1301;  // our own: the arr
 // Answers of a sim-event request.
 inline constexpr int kSimEventDone = 0, kSimEventUnknown = 1, kSimEventNotSimulating = 2;
 
-class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, public profiles::ProfileView {
+class CVantrelDlg final : public CBaseDialog,
+                          public device::MainWindowPort,
+                          public profiles::ProfileView,
+                          public KeyPageHost,
+                          public LightingPanelHost,
+                          public ProfileWindowsHost {
   Q_OBJECT
 
  public:
@@ -85,18 +96,23 @@ class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, pub
   void ChooseProfileFromMenu(int command);
   QString ProfileName() const { return profileName_; }
 
-  // Entry points the other windows fill in.
-  // The key page for a key; does nothing until the key page is wired in.
+  // The key page for a key (modal unless SetKeyPageModal(false): tests drive it open).
   void OpenKeyPage(int controlId);
-  void OpenProfileManager();  // does nothing until the profile manager is wired in
-  void ShowFileMenu();        // does nothing until the backup menu is wired in
-  // A key click while the lighting panel is open goes here; the panel is never open
-  // until it is wired in.
-  bool LightingPanelOpen() const { return false; }
-  void PanelKeyClicked(int controlId) { (void)controlId; }
+  void SetKeyPageModal(bool modal) { keyPageModal_ = modal; }
+  // The profile manager (button 1005) and the backup menu (button 1139).
+  void OpenProfileManager();
+  void ShowFileMenu();
+  bool LightingPanelOpen() const { return panel_ && panel_->IsOpen(); }
+
+  // The other windows, once built (the panel from Start on, the rest on first use).
+  LightingPanel* Panel() const { return panel_; }
+  Vantrel_DlgComposite* KeyPage() const { return keyPage_; }
+  CVantrel_DlgProfile* ProfileManager() const { return profileManager_; }
+  CVantrel_DlgUpdate* UpdateDialog() const { return updateDialog_; }
+  FileMenu* BackupMenu();
 
   // State the tests and the other windows read.
-  int CurrentProfile() const { return currentProfile_; }
+  int CurrentProfile() const override { return currentProfile_; }
   int ColourView() const { return colourView_; }
   bool ApplyPending() const { return applyPending_.load(); }
   void SetApplyPending(bool pending);
@@ -130,12 +146,30 @@ class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, pub
   bool KeyPageOpen() const override { return keyPageOpen_.load(); }
   bool HasUnsavedChanges() const override { return applyPending_.load(); }
   void ClearUnsavedChanges() override;
-  bool ProfileManagerOpen() const override { return false; }
-  bool ProfileManagerUnsaved() const override { return false; }
-  void CheckProfileManagerRow(int row) override { (void)row; }
+  bool ProfileManagerOpen() const override;
+  bool ProfileManagerUnsaved() const override;
+  void CheckProfileManagerRow(int row) override;
   void RunApply() override;
   void ShowKeyButtons(const keys::StoreImage& image) override;
   void RebuildProfileMenu() override;
+
+  // KeyPageHost (UI thread).
+  std::uint16_t KeyCodeOfButton(int controlId) const override;
+  QRect ButtonGlobalRect(int controlId) const override;
+  int GKeyLayer() const override { return GLayer(); }
+  void SetButtonPressed(int controlId, bool pressed) override;
+  void KeysEdited() override;
+
+  // LightingPanelHost (UI thread).
+  void SetKeyColour(int controlId, const QColor& colour) override;
+  void ShowKeyCaptions() override;
+  void RedrawKeyFaces() override;
+  void ProfileSwitched(int profile) override;
+
+  // ProfileWindowsHost (UI thread).
+  QWidget* HostWindow() override { return this; }
+  void ShowProgress(bool on) override { SetProgressVisible(on); }
+  void RefreshKeyButtons() override { ShowKeysNow(); }
 
  signals:
   void languageChanged(quint32 languageId);
@@ -165,7 +199,6 @@ class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, pub
   void OnButton(int controlId);
   void OnKeyClicked(int controlId);
   void OnProfileButton(int profile);
-  void FinishProfileButton(int profile);
   void OnApply();
   void OnRestoreDefault();
   void OnSwitchView();
@@ -173,8 +206,7 @@ class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, pub
   void OnInitTray();
   void RequestSwitch(int profile, std::function<void(bool switched)> then = {});
   void ReloadAll();
-  void RefreshLighting();
-  void RedrawKeyFaces();
+  void BuildLightingPanel();
   void ApplySnapshot(const KeySnapshot& snapshot);
   KeySnapshot TakeSnapshot(const keys::StoreImage& image, int profile, int layer) const;
   void ShowKeysNow();
@@ -217,6 +249,19 @@ class CVantrelDlg final : public CBaseDialog, public device::MainWindowPort, pub
   bool trayAvailable_ = false;
   EditedKey editedKey_;
   KeySnapshot shown_;
+
+  // The other windows and what they keep for the program's life.
+  LightingPanel* panel_ = nullptr;
+  std::map<int, QWidget*> colourFaces_;  // flat key colours of the lighting panel
+  QPointer<Vantrel_DlgComposite> keyPage_;
+  bool keyPageModal_ = true;
+  QPointer<CVantrel_DlgProfile> profileManager_;
+  QPointer<CVantrel_DlgUpdate> updateDialog_;
+  FileMenu* fileMenu_ = nullptr;
+  std::unique_ptr<text::ProfileStrings> profileStrings_;
+  std::unique_ptr<ProfileListSettings> profileList_;
+  std::unique_ptr<profiles::ProgramLauncher> launcher_;
+  std::string updaterPath_;  // the update dialog's choice, kept across openings
 };
 
 }  // namespace vantrel::ui

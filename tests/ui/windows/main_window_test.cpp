@@ -76,6 +76,7 @@ class Program {
       core->Stack().Simulator()->Drain();
     }
     window = std::make_unique<CVantrelDlg>(*core, sink, files);
+    window->SetKeyPageModal(false);  // the key page opens without a nested loop
     window->InitDialog();
     trayAvailable = setup.tray;
     tray = std::make_unique<CTrayIcon>(*window, [this] { return trayAvailable; });
@@ -387,12 +388,21 @@ TEST(MainWindowJourney, GKeyLayerEventsRelabelTheGKeysAndWriteTheStatusReport) {
   p.Click(g7);
   EXPECT_EQ(p.window->EditedKeyValue().code, 0x100 + 15);
   EXPECT_FALSE(p.window->EditedKeyValue().isG9);
+  // The key page opened on that record; the keyboard goes, the page ends as by Cancel.
+  ASSERT_NE(p.window->KeyPage(), nullptr);
+  EXPECT_EQ(p.window->KeyPage()->keyIndex(), 0x100 + 15);
+  EXPECT_TRUE(p.window->KeyPageOpen());
+  p.window->KeyPage()->ClosePage();
+  p.Settle();
+  EXPECT_FALSE(p.window->KeyPageOpen());
   p.Event("g-layer");
   EXPECT_EQ(p.window->KeyButton(g1)->text(), "A1");
   EXPECT_EQ(p.Trace("> DEL"), (std::vector<std::string>{"> DEL 05 03", "> DEL 05 02"}));
-  // The macro button edits G9.
+  // The macro button edits G9 on the macro-only page.
   p.Click(ids::kMacro);
   EXPECT_TRUE(p.window->EditedKeyValue().isG9);
+  EXPECT_TRUE(p.window->KeyPage()->macroOnly());
+  p.window->KeyPage()->ClosePage();
 }
 
 TEST(MainWindowJourney, KeyboardEventsSwitchTheIndicatorIconAndReloadTheLighting) {
