@@ -39,11 +39,11 @@ ProfilePaths Paths() { return ProfilePaths{platform::UserDataFolder(), platform:
 // Everything one command needs; the context must be open.
 struct ProfileSession {
   explicit ProfileSession(Context& ctx)
-      : sink(ctx.Err(), false), service(ctx.Commands(), editing, applied, cache, Paths(), texts, sink, view) {}
+      : texts(ctx.Texts()), sink(ctx.Err(), false), service(ctx.Commands(), editing, applied, cache, Paths(), texts, sink, view) {}
   keys::EditingStore editing;
   keys::AppliedStore applied;
   std::atomic<int> cache{-1};
-  CtlTextSource texts;
+  const text::TextSource& texts;
   CtlMessageSink sink;
   CtlProfileView view;
   ProfileService service;
@@ -87,7 +87,7 @@ void RunBackup(Context& ctx, const std::string& file) {
 }
 
 void RunRestore(Context& ctx, const std::string& file) {
-  CtlTextSource texts;
+  const text::TextSource& texts = ctx.Texts();
   CtlMessageSink sink(ctx.Err(), false);
   // Nothing reaches the keyboard, the store or the working file unless the file is valid.
   if (ValidateProfileFile(file, texts, sink) != kProfileValid) {
@@ -111,7 +111,7 @@ void RunRestore(Context& ctx, const std::string& file) {
 }
 
 void RunValidate(Context& ctx, const std::string& file) {
-  CtlTextSource texts;
+  const text::TextSource& texts = ctx.Texts();
   CtlMessageSink sink(ctx.Err(), false);
   const int result = ValidateProfileFile(file, texts, sink);
   const char* meaning = "";
@@ -154,7 +154,7 @@ void RunImport(Context& ctx, const std::string& file) {
   }
   std::stringstream buffer;
   buffer << in.rdbuf();
-  CtlTextSource texts;
+  const text::TextSource& texts = ctx.Texts();
   keys::StoreImage image;
   std::string error;
   if (!ImportProfileJson(buffer.str(), texts, image, error)) {

@@ -44,7 +44,7 @@ bool HeaderAcceptable(std::span<const std::uint8_t> h) {
   if (LoadU16(h, kHdrSubVersion) != kFileSubVersion) return false;
   if (total < kFileFixedSize) return false;
   if (LoadU16(h, kHdrRecords) != keys::kRecordCount) return false;
-  if (n > kMaxFileMacros) return false;
+  if (n > keys::kMaxMacros) return false;
   if (h[kHdrFlag] > 1) return false;
   // The sum is taken in 64 bits: a 32-bit sum could wrap onto a matching total.
   if (DeclaredSize(n, LoadU32(h, kHdrStringSize)) != total) return false;
@@ -76,7 +76,7 @@ bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& ima
   std::copy_n(bytes.begin(), kFileFixedSize, image.table.Bytes().begin());
   const std::size_t n = LoadU16(bytes, kHdrMacroCount);
   const std::uint32_t s = LoadU32(bytes, kHdrStringSize);
-  if (n > kMaxFileMacros) return false;
+  if (n > keys::kMaxMacros) return false;
   const std::size_t macroBytes = n * keys::kMacroRecordSize;
   if (bytes.size() - kFileFixedSize < macroBytes) return false;
   image.macros.clear();
@@ -124,7 +124,7 @@ bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image
   if (ec) return false;
   // Never more than the header declares nor more than the file holds.
   const std::uint64_t wanted =
-      std::min<std::uint64_t>(size, DeclaredSize(std::min<std::uint16_t>(LoadU16(header, kHdrMacroCount), kMaxFileMacros + 1),
+      std::min<std::uint64_t>(size, DeclaredSize(std::min<std::uint16_t>(LoadU16(header, kHdrMacroCount), keys::kMaxMacros + 1),
                                                  LoadU32(header, kHdrStringSize)));
   std::vector<std::uint8_t> bytes;
   try {
@@ -144,7 +144,7 @@ bool LoadProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock
 }
 
 std::vector<std::uint8_t> SerializeProfileImage(keys::StoreImage& image) {
-  const auto n = static_cast<std::uint16_t>(std::min(image.macros.size(), kMaxFileMacros));
+  const auto n = static_cast<std::uint16_t>(std::min(image.macros.size(), keys::kMaxMacros));
   const auto s = static_cast<std::uint32_t>(std::max(image.strings.Total(), 0));
   image.table.FillFileHeader(n, s, 0);
 
