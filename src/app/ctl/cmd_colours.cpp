@@ -193,7 +193,7 @@ const CommandGroup kColourCommands(31, [](CLI::App& app, Context& ctx) {
   auto* paint = colours->add_subcommand("paint", "Paint keys with the brush (or --colour) and send them");
   auto keys = std::make_shared<std::vector<std::string>>();
   auto colour = std::make_shared<std::string>();
-  paint->add_option("KEY", *keys, "Key names or control ids")->required();
+  paint->add_option("KEY", *keys, "Keys, named as in keys set (e.g. Esc, \"Left Ctrl\", LCtrl, G1, Fn)")->required();
   auto* colourOpt = paint->add_option("--colour", *colour, "Colour RRGGBB; becomes the brush colour");
   paint->callback([&ctx, profile, keys, colour, colourOpt] {
     RunPaint(ctx, *profile, *keys, colourOpt->count() ? std::optional<std::string>(*colour) : std::nullopt);
