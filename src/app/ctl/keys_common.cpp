@@ -63,50 +63,68 @@ std::optional<KeyRef> NumberedKey(const std::string& s) {
 
 }  // namespace
 
-const std::vector<KeyVocabulary::Name>& KeyVocabulary::Names() const {
-  if (!names_.empty()) return names_;
-  auto add = [&](std::string_view shown, KeyRef key) {
-    if (!shown.empty()) names_.push_back({Lower(shown), std::string(shown), key});
-  };
-  // Earlier names win when two keys answer to the same text.
-  const auto layout = keys::KeyboardLayout();
-  for (const keys::LayoutKey& k : layout) add(k.name, RefOfButton(k));
+const std::vector<KeyVocabulary::Name>& KeyVocabulary::FixedNames() {
+  static const std::vector<Name> names = [] {
+    std::vector<Name> out;
+    auto add = [&](std::string_view shown, KeyRef key) {
+      if (!shown.empty()) out.push_back({Lower(shown), std::string(shown), key});
+    };
+    // Earlier names win when two keys answer to the same text.
+    const auto layout = keys::KeyboardLayout();
+    for (const keys::LayoutKey& k : layout) add(k.name, RefOfButton(k));
+    const auto& table = keys::KeyNameTable();
+    for (std::size_t i = 0; i < keys::kKeyNameCount; ++i) {
+      add(table[i].label, RefOfIndex(static_cast<std::uint16_t>(i)));
+    }
+    for (const keys::LayoutKey& k : layout) {
+      const std::string legend = Lower(k.legend);
+      const auto same = std::count_if(layout.begin(), layout.end(),
+                                      [&](const keys::LayoutKey& o) { return Lower(o.legend) == legend; });
+      if (same == 1) add(k.legend, RefOfButton(k));
+    }
+    for (std::size_t n = 1; n <= keys::kGKeyCount * keys::kGKeyLayers; ++n) {
+      add("G" + std::to_string(n), RefOfIndex(static_cast<std::uint16_t>(keys::kFirstGKeyIndex + n - 1)));
+    }
+    return out;
+  }();
+  return names;
+}
+
+const std::vector<KeyVocabulary::Name>& KeyVocabulary::DisplayNames() const {
+  if (!displayNames_.empty()) return displayNames_;
   const auto& table = keys::KeyNameTable();
   for (std::size_t i = 0; i < keys::kKeyNameCount; ++i) {
     if (table[i].label.empty()) continue;
     const auto index = static_cast<std::uint16_t>(i);
-    add(table[i].label, RefOfIndex(index));
-    add(KeyName(keys::CodeOfIndex(index), texts_), RefOfIndex(index));
+    const std::string shown = KeyName(keys::CodeOfIndex(index), texts_);
+    if (!shown.empty()) displayNames_.push_back({Lower(shown), shown, RefOfIndex(index)});
   }
-  for (const keys::LayoutKey& k : layout) {
-    const std::string legend = Lower(k.legend);
-    const auto same =
-        std::count_if(layout.begin(), layout.end(), [&](const keys::LayoutKey& o) { return Lower(o.legend) == legend; });
-    if (same == 1) add(k.legend, RefOfButton(k));
-  }
-  for (std::size_t n = 1; n <= keys::kGKeyCount * keys::kGKeyLayers; ++n) {
-    add("G" + std::to_string(n), RefOfIndex(static_cast<std::uint16_t>(keys::kFirstGKeyIndex + n - 1)));
-  }
-  return names_;
+  return displayNames_;
 }
 
 std::optional<KeyRef> KeyVocabulary::Find(std::string_view name) const {
   if (name.empty()) return std::nullopt;
   const std::string wanted = Lower(name);
-  for (const Name& n : Names()) {
+  for (const Name& n : FixedNames()) {
     if (n.lower == wanted) return n.key;
   }
-  return NumberedKey(std::string(name));
+  if (const auto numbered = NumberedKey(std::string(name))) return numbered;
+  for (const Name& n : DisplayNames()) {
+    if (n.lower == wanted) return n.key;
+  }
+  return std::nullopt;
 }
 
 std::vector<std::string> KeyVocabulary::Closest(std::string_view name) const {
   const std::string wanted = Lower(name);
   std::vector<std::pair<std::size_t, std::string>> scored;
-  for (const Name& n : Names()) {
-    std::size_t d = Distance(wanted, n.lower);
-    if (!wanted.empty() && n.lower.find(wanted) != std::string::npos) d = std::min<std::size_t>(d, 1);
-    if (d <= 2 && std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == n.shown; })) {
-      scored.emplace_back(d, n.shown);
+  for (const auto* names : {&FixedNames(), &DisplayNames()}) {
+    for (const Name& n : *names) {
+      std::size_t d = Distance(wanted, n.lower);
+      if (!wanted.empty() && n.lower.find(wanted) != std::string::npos) d = std::min<std::size_t>(d, 1);
+      if (d <= 2 && std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == n.shown; })) {
+        scored.emplace_back(d, n.shown);
+      }
     }
   }
   std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

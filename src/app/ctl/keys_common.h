@@ -59,7 +59,8 @@ struct KeyRef {
 // in the language in force, the key name table's label ("Caps Lock"), the picture's short
 // name ("LCtrl", "Num0", "VolUp", "Fn") and its legend where only one key carries it
 // ("PrtSc"), "G1".."G18", a key index in decimal, a key code in hexadecimal (0x...) and a
-// key button's control id. The display names are looked up once, on first need.
+// key button's control id. The names that do not depend on the language are tried first;
+// the display names are looked up once, only when those do not match.
 class KeyVocabulary {
  public:
   explicit KeyVocabulary(const text::TextSource& texts) : texts_(texts) {}
@@ -73,10 +74,11 @@ class KeyVocabulary {
     std::string shown;
     KeyRef key;
   };
-  const std::vector<Name>& Names() const;
+  static const std::vector<Name>& FixedNames();
+  const std::vector<Name>& DisplayNames() const;
 
   const text::TextSource& texts_;
-  mutable std::vector<Name> names_;
+  mutable std::vector<Name> displayNames_;
 };
 
 // Key index 0..511 of a name; nullopt when it names nothing or names Fn.
