@@ -68,16 +68,9 @@ class ColourKey final : public QWidget {
 class BenchHost final : public ui::LightingPanelHost {
  public:
   explicit BenchHost(QWidget* surface) {
-    int g = 0;
-    for (const auto& key : lighting::AllKeyButtons()) {
+    for (const auto& key : keys::KeyboardLayout()) {
       QString skinKey;
-      if (key.kind == lighting::ButtonKind::GKey) {
-        skinKey = QString::fromStdString(text::GKeySkinKey(++g));
-      } else if (key.kind == lighting::ButtonKind::Fn) {
-        skinKey = QString::fromLatin1(text::kFnSkinKey.data(), static_cast<qsizetype>(text::kFnSkinKey.size()));
-      } else {
-        skinKey = QString::fromStdString(text::KeyButtonSkinKey(key.code));
-      }
+      skinKey = QString::fromStdString(keys::SkinKeyOf(key));
       auto* button = new ColourKey(surface);
       ui::PlaceControl(*button, kSkins + "/Main.ini", "BUTTONINFO", skinKey);
       keys_[key.controlId] = button;

@@ -10,7 +10,16 @@
 #include "app/ctl/profile_json.h"
 #include "core/keys/key_codes.h"
 
+#include "stack/device_stack.h"
+
 namespace {
+
+// The English texts beside the program (the language is fixed for this run only).
+const vantrel::text::TextSource& EnglishTexts() {
+  static vantrel::stack::ProgramTexts texts(vantrel::stack::ProgramFolder(), 1033);
+  return texts.Texts();
+}
+
 
 using namespace vantrel;
 
@@ -39,7 +48,7 @@ keys::StoreImage FullImage() {
 
 void BM_ExportFullConfiguration(benchmark::State& state) {
   const keys::StoreImage image = FullImage();
-  ctl::CtlTextSource texts;
+  const auto& texts = EnglishTexts();
   std::size_t size = 0;
   for (auto _ : state) {
     const std::string doc = ctl::ExportProfileJson(image, texts);
@@ -51,7 +60,7 @@ void BM_ExportFullConfiguration(benchmark::State& state) {
 BENCHMARK(BM_ExportFullConfiguration)->Unit(benchmark::kMillisecond);
 
 void BM_ImportFullConfiguration(benchmark::State& state) {
-  ctl::CtlTextSource texts;
+  const auto& texts = EnglishTexts();
   const std::string doc = ctl::ExportProfileJson(FullImage(), texts);
   for (auto _ : state) {
     keys::StoreImage image;
@@ -67,7 +76,7 @@ BENCHMARK(BM_ImportFullConfiguration)->Unit(benchmark::kMillisecond);
 
 // 1,000 names parsed the way import and the keys commands do.
 void BM_ParseThousandKeyNamesWithIndex(benchmark::State& state) {
-  ctl::CtlTextSource texts;
+  const auto& texts = EnglishTexts();
   const ctl::KeyNameIndex names(texts);
   for (auto _ : state) {
     for (int i = 0; i < 1000; ++i) benchmark::DoNotOptimize(names.Find(i % 2 ? "Left Shift" : "F7"));

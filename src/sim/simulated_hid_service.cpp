@@ -53,7 +53,7 @@ int SimulatedHidService::RequestWriteOne(const DeviceSelector& selector, std::ui
   const auto start = Clock::now();
   if (options_.latency.count() > 0) PreciseSleepUntil(start + options_.latency);
 
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   if (keyboard_.DeviceCount() == 0) return 0;
   const auto number = ++configRequests_;
   const auto fault = options_.faults.At(number);
@@ -78,7 +78,11 @@ int SimulatedHidService::RequestWriteOne(const DeviceSelector& selector, std::ui
   if (fault == Fault::kEcho) (*reply)[kCommandByte] ^= 0x80;
   if (fault) SetReportChecksum(*reply);
   const auto due = Clock::now() + (fault == Fault::kSlow ? options_.slowReply : options_.latency);
-  Enqueue({due, kNotifyInputReport, ConfigInterfaceSelector, {reply->begin(), reply->end()}, 0});
+  Enqueue({due, kNotifyInputReport, ConfigInterfaceSelector, {reply->begin(), reply->end()}, 0}, false);
+  // Woken after the lock is released, so the notification thread does not wake only to
+  // wait for the lock.
+  lock.unlock();
+  wake_.notify_all();
   return 1;
 }
 
@@ -167,11 +171,11 @@ void SimulatedHidService::CountChanged() {
 }
 
 // Called with mutex_ held. Keeps the queue ordered by due time, stable for equal times.
-void SimulatedHidService::Enqueue(Delivery delivery) {
+void SimulatedHidService::Enqueue(Delivery delivery, bool wake) {
   auto pos = std::upper_bound(queue_.begin(), queue_.end(), delivery.due,
                               [](const Clock::time_point& t, const Delivery& d) { return t < d.due; });
   queue_.insert(pos, std::move(delivery));
-  wake_.notify_all();
+  if (wake) wake_.notify_all();
 }
 
 void SimulatedHidService::Run() {

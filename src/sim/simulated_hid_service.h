@@ -78,7 +78,7 @@ class SimulatedHidService final : public device::HidService {
     std::uint32_t count;
   };
 
-  void Enqueue(Delivery delivery);
+  void Enqueue(Delivery delivery, bool wake = true);
   void CountChanged();
   void Run();
 

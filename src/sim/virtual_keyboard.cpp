@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/keys/key_codes.h"
+#include "core/keys/key_table.h"
 #include "core/util/bytes.h"
 
 namespace vantrel::sim {
@@ -15,48 +17,31 @@ struct MatrixEntry {
   std::uint8_t type, sub, value;
 };
 
-// The keyboard's matrix: eight rows per column, positions column x 8 + row. The first
-// 63 positions follow the keyboard's own default image; the rest of the board (right
-// half, navigation block, number pad, media keys) fills positions 63..125.
-// Entries: 02 02 u keyboard usage, 02 01 m modifier bit, 03 lo hi consumer usage,
-// 05 xx xx device-only function keys (Fn among them), 06 A2 n G key n.
-constexpr MatrixEntry kMatrix[] = {
+// The keyboard's matrix: eight rows per column, positions column x 8 + row. Every key of
+// the picture sits at its layout row's matrix position; these are the device's own
+// function keys besides Fn (05 xx xx), which have no button.
+constexpr MatrixEntry kDeviceOnlyKeys[] = {
     {0, 5, 0, 0}, {1, 5, 0, 0}, {2, 5, 0, 0}, {3, 5, 0, 0}, {4, 5, 0, 0}, {5, 5, 0, 0},
-    {6, 6, 0xA2, 1}, {7, 6, 0xA2, 2},
-    {8, 2, 2, 0x29}, {9, 2, 2, 0x35}, {10, 2, 2, 0x2B}, {11, 2, 2, 0x39}, {12, 2, 1, 0x02}, {13, 2, 1, 0x01},
-    {14, 6, 0xA2, 3}, {15, 6, 0xA2, 4},
-    {16, 2, 2, 0x3A}, {17, 2, 2, 0x1E}, {18, 2, 2, 0x14}, {19, 2, 2, 0x04}, {20, 2, 2, 0x1D}, {21, 2, 1, 0x08},
-    {22, 6, 0xA2, 5}, {23, 6, 0xA2, 6},
-    {24, 2, 2, 0x3B}, {25, 2, 2, 0x1F}, {26, 2, 2, 0x1A}, {27, 2, 2, 0x16}, {28, 2, 2, 0x1B}, {29, 2, 1, 0x04},
-    {30, 6, 0xA2, 7}, {31, 6, 0xA2, 8},
-    {32, 2, 2, 0x3C}, {33, 2, 2, 0x20}, {34, 2, 2, 0x08}, {35, 2, 2, 0x07}, {36, 2, 2, 0x06}, {37, 2, 2, 0x2C},
-    {38, 2, 2, 0x46}, {39, 6, 0xA2, 9},
-    {40, 2, 2, 0x3D}, {41, 2, 2, 0x21}, {42, 2, 2, 0x15}, {43, 2, 2, 0x09}, {44, 2, 2, 0x19}, {45, 2, 1, 0x40},
-    {46, 2, 2, 0x47},
-    {48, 2, 2, 0x3E}, {49, 2, 2, 0x22}, {50, 2, 2, 0x17}, {51, 2, 2, 0x0A}, {52, 2, 2, 0x05}, {53, 5, 2, 2},
-    {54, 2, 2, 0x2E},
-    {56, 2, 2, 0x3F}, {57, 2, 2, 0x23}, {58, 2, 2, 0x1C}, {59, 2, 2, 0x0B}, {60, 2, 2, 0x11}, {61, 2, 2, 0x65},
-    {62, 2, 2, 0x48},
-    // F7..F12, 7 8 9 0 -, Backspace
-    {63, 2, 2, 0x40}, {64, 2, 2, 0x41}, {65, 2, 2, 0x42}, {66, 2, 2, 0x43}, {67, 2, 2, 0x44}, {68, 2, 2, 0x45},
-    {69, 2, 2, 0x24}, {70, 2, 2, 0x25}, {71, 2, 2, 0x26}, {72, 2, 2, 0x27}, {73, 2, 2, 0x2D}, {74, 2, 2, 0x2A},
-    // U I O P [ ] \   J K L ; ' Enter   M , . / right Shift
-    {75, 2, 2, 0x18}, {76, 2, 2, 0x0C}, {77, 2, 2, 0x12}, {78, 2, 2, 0x13}, {79, 2, 2, 0x2F}, {80, 2, 2, 0x30},
-    {81, 2, 2, 0x31}, {82, 2, 2, 0x0D}, {83, 2, 2, 0x0E}, {84, 2, 2, 0x0F}, {85, 2, 2, 0x33}, {86, 2, 2, 0x34},
-    {87, 2, 2, 0x28}, {88, 2, 2, 0x10}, {89, 2, 2, 0x36}, {90, 2, 2, 0x37}, {91, 2, 2, 0x38}, {92, 2, 1, 0x20},
-    // right Ctrl, right Win
-    {93, 2, 1, 0x10}, {94, 2, 1, 0x80},
-    // Insert Home Page Up Delete End Page Down, Right Left Down Up
-    {95, 2, 2, 0x49}, {96, 2, 2, 0x4A}, {97, 2, 2, 0x4B}, {98, 2, 2, 0x4C}, {99, 2, 2, 0x4D}, {100, 2, 2, 0x4E},
-    {101, 2, 2, 0x4F}, {102, 2, 2, 0x50}, {103, 2, 2, 0x51}, {104, 2, 2, 0x52},
-    // Num Lock, Num / * - +, Num Enter, Num 1..9, Num 0, Num .
-    {105, 2, 2, 0x53}, {106, 2, 2, 0x54}, {107, 2, 2, 0x55}, {108, 2, 2, 0x56}, {109, 2, 2, 0x57},
-    {110, 2, 2, 0x58}, {111, 2, 2, 0x59}, {112, 2, 2, 0x5A}, {113, 2, 2, 0x5B}, {114, 2, 2, 0x5C},
-    {115, 2, 2, 0x5D}, {116, 2, 2, 0x5E}, {117, 2, 2, 0x5F}, {118, 2, 2, 0x60}, {119, 2, 2, 0x61},
-    {120, 2, 2, 0x62}, {121, 2, 2, 0x63},
-    // Volume up, volume down, mute, calculator (consumer usages 0x0E9, 0x0EA, 0x0E2, 0x192)
-    {122, 3, 0xE9, 0x00}, {123, 3, 0xEA, 0x00}, {124, 3, 0xE2, 0x00}, {125, 3, 0x92, 0x01},
 };
+
+// The entry the keyboard reports for a key of the picture: 02 02 u keyboard usage,
+// 02 01 m modifier bit, 03 lo hi consumer usage for the media keys, 06 A2 n G key n,
+// 05 02 02 Fn.
+keys::KeyEntry FactoryEntryOf(const keys::LayoutKey& key) {
+  switch (key.kind) {
+    case keys::LayoutKind::GKey:
+      return {6, 0xA2, static_cast<std::uint8_t>(key.code - keys::kCodeFirstGKey + 1)};
+    case keys::LayoutKind::Fn: return {5, 2, 2};
+    case keys::LayoutKind::Ordinary: break;
+  }
+  for (const keys::MediaKey& m : keys::MediaKeyTable()) {
+    if (m.code == key.code) {
+      return {3, static_cast<std::uint8_t>(m.consumerUsage & 0xFF), static_cast<std::uint8_t>(m.consumerUsage >> 8)};
+    }
+  }
+  if (const std::uint8_t bit = keys::ModifierBitOfCode(key.code); bit != 0) return {2, 1, bit};
+  return {2, 2, static_cast<std::uint8_t>(keys::UsageOfCode(key.code).usage)};
+}
 
 // Default lighting per profile: a colour wave, a spectrum cycle and the per-key colours.
 void PutRecord(std::array<std::uint8_t, kLightingAreaSize>& area, int profile, std::uint8_t effect,
@@ -111,10 +96,9 @@ std::array<std::uint8_t, kDeviceStateSize> FactoryDeviceState() {
 
 std::array<std::uint8_t, kKeyTableSize> FactoryKeyTable() {
   std::array<std::uint8_t, kKeyTableSize> t{};
-  for (const auto& e : kMatrix) {
-    t[e.position * 3 + 0] = e.type;
-    t[e.position * 3 + 1] = e.sub;
-    t[e.position * 3 + 2] = e.value;
+  for (const auto& e : kDeviceOnlyKeys) keys::SetEntryAt(t, static_cast<std::size_t>(e.position), {e.type, e.sub, e.value});
+  for (const auto& key : keys::KeyboardLayout()) {
+    keys::SetEntryAt(t, static_cast<std::size_t>(key.matrixPosition), FactoryEntryOf(key));
   }
   return t;
 }
@@ -147,7 +131,7 @@ void VirtualKeyboard::ResetToFactory() {
   deviceState_ = FactoryDeviceState();
   lighting_ = FactoryLighting();
   factoryTable_ = FactoryKeyTable();
-  for (std::size_t t = 0; t < kKeyTableCount; ++t) {
+  for (std::size_t t = 0; t < kProfileCount; ++t) {
     std::copy(factoryTable_.begin(), factoryTable_.end(), keyTables_.begin() + static_cast<std::ptrdiff_t>(t * kKeyTableSize));
   }
   macroArea_ = EmptyMacroArea(MacroCapacity());

@@ -16,8 +16,8 @@
 
 namespace vantrel::sim {
 
-inline constexpr std::size_t kKeyTablesSize = device::kKeyTableCount * device::kKeyTableSize;  // 1134
-inline constexpr std::size_t kKeyColoursSize = 3 * device::kKeyColourPageSize;                 // 1536
+inline constexpr std::size_t kKeyTablesSize = device::kProfileCount * device::kKeyTableSize;  // 1134
+inline constexpr std::size_t kKeyColoursSize = device::kProfileCount * device::kKeyColourPageSize;                 // 1536
 // Factory macro capacity: 128 units of 128 bytes (16 KiB).
 inline constexpr std::uint8_t kDefaultMacroCapacityUnits = 128;
 

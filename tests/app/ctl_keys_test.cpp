@@ -116,6 +116,52 @@ TEST_F(CtlKeys, MacrosLifecycle) {
   EXPECT_EQ(j["macros"][1]["name"], "Renamed");
 }
 
+TEST_F(CtlKeys, LanguageOptionNamesKeysInKeysMacrosAndLighting) {
+  ASSERT_EQ(Ctl("keys set --profile 1 Esc key:LCtrl").code, 0);
+  CtlRun r = Ctl("--language 1036 keys --profile 1");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Échap"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Ctrl gauche"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Esc"), std::string::npos) << r.out;
+  // Steps may be named in the language in force too; the other names stay valid.
+  r = Ctl("--language 1036 macros add M \"Échap+\" \"ctrl gauche-/20\" PrtSc+ 0x1E-");
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Ctl("--language 1036 macros show 1");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Échap+/50"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Ctrl gauche-/20"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Impr. écran+"), std::string::npos) << r.out;
+  r = Ctl("--language 1033 macros show 1");
+  EXPECT_NE(r.out.find("Esc+/50"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Left Ctrl-/20"), std::string::npos) << r.out;
+  r = Ctl("--language 1036 lighting --profile 0");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("(Vague)"), std::string::npos) << r.out;
+  EXPECT_NE(Ctl("--language 1033 lighting --profile 0").out.find("(Wave)"), std::string::npos);
+}
+
+TEST_F(CtlKeys, EveryCommandTakesTheSameKeyNames) {
+  // Display name, short name and a legend only one key carries, in any case.
+  for (const char* name : {"\"left ctrl\"", "LCTRL", "lctrl", "1083"}) {
+    const CtlRun r = Ctl(std::string("keys set --profile 2 ") + name + " key:prtsc");
+    ASSERT_EQ(r.code, 0) << name << ": " << r.err;
+    EXPECT_NE(r.out.find("Left Ctrl -> key Print Screen"), std::string::npos) << r.out;
+  }
+  // Legends on two keys ("Ctrl") name neither, and the close matches are offered.
+  const std::string before = Slurp(dir_ / "kb.json");
+  CtlRun r = Ctl("keys set Ctrl default");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("\"LCtrl\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\"Right Ctrl\""), std::string::npos) << r.err;
+  r = Ctl("macros add M Ctrl+");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("did you mean"), std::string::npos) << r.err;
+  // Fn is a key of the picture without a key code: it cannot be assigned or played.
+  EXPECT_EQ(Ctl("keys set Fn disabled").code, 2);
+  EXPECT_EQ(Ctl("keys set Esc key:Fn").code, 2);
+  EXPECT_EQ(Slurp(dir_ / "kb.json"), before);
+}
+
 // A virtual keyboard without macro capacity is an inconsistent state file: it is refused
 // before anything is sent (the apply rules for a full macro area are tested in core).
 TEST_F(CtlKeys, NoCapacityRefusesAndSendsNothing) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -28,9 +29,10 @@ inline CtlResult RunCtl(const std::string& args) {
   return r;
 }
 
-// A fresh folder for one test's state and trace files.
+// A fresh folder for one test's state and trace files; the process id keeps test programs
+// of other checkouts running at the same time out of it.
 inline std::filesystem::path TestFolder(const std::string& name) {
-  auto dir = std::filesystem::temp_directory_path() / ("vantrel-ctl-" + name);
+  auto dir = std::filesystem::temp_directory_path() / ("vantrel-ctl-" + name + "-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

@@ -7,12 +7,19 @@
 
 #include "app/ctl/keys_common.h"
 #include "core/keys/key_codes.h"
+#include "stack/device_stack.h"
 
 namespace vantrel::ctl {
 namespace {
 
+// The English texts beside the program (the language is fixed for this run only).
+const text::TextSource& EnglishTexts() {
+  static stack::ProgramTexts texts(stack::ProgramFolder(), 1033);
+  return texts.Texts();
+}
+
 TEST(KeyNameIndexTest, AnswersLikeParseKeyIndexForEveryNameNumberAndNonsense) {
-  const CtlTextSource texts;
+  const auto& texts = EnglishTexts();
   const KeyNameIndex index(texts);
   std::set<std::string> names = {"", "nope", "0", "30", "511", "512", "0x1E", "0x11E", "0X1e", "0x", "0x10000",
                                  "G1", "g18", "G19", "1e", "-1", " A"};

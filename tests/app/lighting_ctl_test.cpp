@@ -114,6 +114,19 @@ TEST_F(LightingCtl, PaintingNeedsEffect20ThenWritesKeyboardAndFile) {
   EXPECT_NE(text.str().find("110 = 0,255,0,0"), std::string::npos);
   r = Ctl("colours --profile 1 paint NoSuchKey");
   EXPECT_EQ(r.exitCode, 2);
+
+  // The key names of keys set: display name, short name, a unique legend, a control id.
+  r = Ctl("colours --profile 1 paint \"left ctrl\" PrtSc 1058 g4 --colour 0000ff", true);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"11 @827: 00 00 ff", "11 @554: 00 00 ff", "11 @704: 00 00 ff",
+                                                "11 @887: 00 00 ff"}));
+  r = Ctl("colours --profile 1 paint Lctlr");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.out.find("\"LCtrl\""), std::string::npos) << r.out;
+  // A key of the key name table that has no light on the keyboard.
+  r = Ctl("colours --profile 1 paint \"Sys Req\"", true);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Writes().empty());
 }
 
 TEST_F(LightingCtl, PreviewPrintsHexRowsWhenNotATerminal) {

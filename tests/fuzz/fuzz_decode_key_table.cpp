@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace vantrel::keys;
   DeviceKeyTable table{};
   DeviceKeyTable factory{};
-  for (std::size_t i = 0; i < size && i < 2 * kDeviceKeyTableSize; ++i) {
-    (i < kDeviceKeyTableSize ? table[i] : factory[i - kDeviceKeyTableSize]) = data[i];
+  for (std::size_t i = 0; i < size && i < 2 * vantrel::device::kKeyTableSize; ++i) {
+    (i < vantrel::device::kKeyTableSize ? table[i] : factory[i - vantrel::device::kKeyTableSize]) = data[i];
   }
   const ProfileRecords records = DecodeKeyTable(table, factory);
   for (const KeyAssignment& r : records) {

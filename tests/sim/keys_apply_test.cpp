@@ -105,6 +105,8 @@ class ApplyToKeyboard : public ::testing::Test {
 
 TEST_F(ApplyToKeyboard, WritesBracketMacroAreaAndTheProfileInOrder) {
   AddMacro(u"one", 20);  // 16 + 2 + 4 + 80 + 6 = 108 bytes with the name: two chunks
+  // The keyboard is given the macro list first; after that only the profile asked for.
+  ASSERT_TRUE(Apply(true, 0, keyboard_.MacroCapacity()));
   {
     EditingStore::Lock lock(editing_);
     StoreKeyAssignment(lock.Image(), 1, 0x01, {kKindMacro, 1, 1});
@@ -190,22 +192,122 @@ void FailThreeTimes(sim::FaultPlan& plan, std::uint64_t request, sim::Fault faul
   for (std::uint64_t i = 0; i < 3; ++i) plan.Add(request + i, fault);
 }
 
-TEST_F(ApplyToKeyboard, ResultIsTheLastKeyTableWrite) {
+std::size_t KeyTablesWritten(const std::vector<Sent>& sent) {
+  std::size_t n = 0;
+  for (const Sent& s : sent) n += s.command == device::kCmdWriteKeyTable && s.offset % 378 == 0 ? 1 : 0;
+  return n;
+}
+
+TEST_F(ApplyToKeyboard, SucceedsOnlyWhenMacroAreaAndEveryKeyTableWereWritten) {
+  ASSERT_TRUE(Apply(true, 0, keyboard_.MacroCapacity()));
+  // Begin, one macro chunk, seven key-table chunks, end.
+  const std::uint64_t endRequest = 1 + 1 + 7 + 1;
+
   // The end command fails: the apply still succeeded.
   sim::FaultPlan endFails;
-  FailThreeTimes(endFails, service_.ConfigRequests() + 1 + 1 + 7 + 1, sim::Fault::kStatusFF);
+  FailThreeTimes(endFails, service_.ConfigRequests() + endRequest, sim::Fault::kStatusFF);
   service_.SetFaults(endFails);
   EXPECT_TRUE(Apply(false, 0, keyboard_.MacroCapacity()));
-  // The macro write fails but the key table goes through: success.
+
+  // The macro write fails though the key table goes through: failure, and the keyboard's
+  // macro list is unknown from then on, so the next apply writes all three tables.
   sim::FaultPlan macroFails;
   FailThreeTimes(macroFails, service_.ConfigRequests() + 2, sim::Fault::kStatusFE);
   service_.SetFaults(macroFails);
+  TakeSent();
+  EXPECT_FALSE(Apply(false, 0, keyboard_.MacroCapacity()));
+  EXPECT_EQ(TakeSent().back().command, device::kCmdEnd);  // the bracket is still closed
+  service_.SetFaults({});
   EXPECT_TRUE(Apply(false, 0, keyboard_.MacroCapacity()));
-  // The last chunk of the last key table fails: failure, though profiles before it went.
+  EXPECT_EQ(KeyTablesWritten(TakeSent()), 3u);
+
+  // A key table before the last fails: failure, though the last one went through.
+  sim::FaultPlan firstTableFails;
+  FailThreeTimes(firstTableFails, service_.ConfigRequests() + 1 + 1 + 3, sim::Fault::kStatusFF);
+  service_.SetFaults(firstTableFails);
+  EXPECT_FALSE(Apply(true, 0, keyboard_.MacroCapacity()));
+  // The last chunk of the last key table fails: failure.
   sim::FaultPlan lastFails;
   FailThreeTimes(lastFails, service_.ConfigRequests() + 1 + 1 + 21, sim::Fault::kStatusFF);
   service_.SetFaults(lastFails);
   EXPECT_FALSE(Apply(true, 0, keyboard_.MacroCapacity()));
+}
+
+TEST_F(ApplyToKeyboard, ChangedMacroListWritesAllThreeTables) {
+  AddMacro(u"first", 2);
+  AddMacro(u"second", 2);
+  {
+    EditingStore::Lock lock(editing_);
+    // Profile 2's Esc plays "second" (id 2, position 1).
+    StoreKeyAssignment(lock.Image(), 2, 0x01, {kKindMacro, 1, 2});
+  }
+  ASSERT_TRUE(Apply(true, 0, keyboard_.MacroCapacity()));
+  const auto escOfProfile2 = [&] {
+    DeviceConfiguration config;
+    EXPECT_EQ(ReadDeviceConfiguration(commands_, config), device::kDeviceOk);
+    StoreImage back;
+    DecodeIntoImage(config, texts_, back);
+    return back.table.Record(2, 0x01);
+  };
+  EXPECT_EQ(escOfProfile2().code, 2);  // position 1 reads back as id 2
+
+  // Same list: only the current profile.
+  TakeSent();
+  ASSERT_TRUE(Apply(false, 0, keyboard_.MacroCapacity()));
+  EXPECT_EQ(KeyTablesWritten(TakeSent()), 1u);
+
+  // "first" is deleted: "second" moves to position 0, and profile 2's table must follow
+  // although profile 0 is the one applied.
+  {
+    EditingStore::Lock lock(editing_);
+    lock->macros.erase(lock->macros.begin());
+  }
+  TakeSent();
+  ASSERT_TRUE(Apply(false, 0, keyboard_.MacroCapacity()));
+  EXPECT_EQ(KeyTablesWritten(TakeSent()), 3u);
+  const KeyAssignment esc = escOfProfile2();
+  EXPECT_EQ(esc.kind, kKindMacro);
+  EXPECT_EQ(esc.code, 1);  // position 0
+
+  // Reordering keeps the count but moves positions: all three again, then one.
+  AddMacro(u"third", 1);
+  ASSERT_TRUE(Apply(false, 1, keyboard_.MacroCapacity()));
+  {
+    EditingStore::Lock lock(editing_);
+    std::swap(lock->macros[0], lock->macros[1]);
+  }
+  TakeSent();
+  ASSERT_TRUE(Apply(false, 1, keyboard_.MacroCapacity()));
+  EXPECT_EQ(KeyTablesWritten(TakeSent()), 3u);
+  EXPECT_EQ(escOfProfile2().code, 2);  // "second" is now at position 1
+  ASSERT_TRUE(Apply(false, 1, keyboard_.MacroCapacity()));
+  EXPECT_EQ(KeyTablesWritten(TakeSent()), 1u);
+}
+
+TEST_F(ApplyToKeyboard, MacroListReadFromTheKeyboardCountsAsGiven) {
+  AddMacro(u"m", 2);
+  ASSERT_TRUE(Apply(true, 0, keyboard_.MacroCapacity()));
+
+  // A second program state that only read the keyboard writes one table.
+  EditingStore editing;
+  AppliedStore applied;
+  DeviceConfiguration config;
+  ASSERT_EQ(ReadDeviceConfiguration(commands_, config), device::kDeviceOk);
+  ApplyRequest request;
+  request.currentProfile = 1;
+  request.macroCapacity = keyboard_.MacroCapacity();
+  request.factory = keyboard_.FactoryTable();
+  EditingStore::Lock lock(editing);
+  DecodeIntoImage(config, texts_, lock.Image());
+  NoteKeyboardMacros(lock, applied, true);
+  TakeSent();
+  ASSERT_TRUE(ApplyToDevice(lock, applied, request, commands_, texts_, sink_));
+  EXPECT_EQ(KeyTablesWritten(TakeSent()), 1u);
+
+  // When the read failed and the store holds something else, nothing is assumed.
+  NoteKeyboardMacros(lock, applied, false);
+  ASSERT_TRUE(ApplyToDevice(lock, applied, request, commands_, texts_, sink_));
+  EXPECT_EQ(KeyTablesWritten(TakeSent()), 3u);
 }
 
 TEST_F(ApplyToKeyboard, AppliedStoreIsTheSnapshotSent) {

@@ -166,7 +166,7 @@ TEST_F(LightingOnVirtualKeyboard, KeyColoursFromTheDefaultFile) {
 
   ClearTrace();
   editor.ChangeBrushColour(1, MakeRgb(1, 2, 3));
-  ASSERT_TRUE(editor.PaintKey(commands_, 1, kFnControl, 20));
+  ASSERT_TRUE(editor.PaintKey(commands_, 1, keys::FnLayoutKey().controlId, 20));
   const auto paint = SentReports();
   ASSERT_EQ(paint.size(), 3u);
   EXPECT_EQ(paint[1].offset, 512 + 330);

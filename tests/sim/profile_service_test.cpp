@@ -105,6 +105,10 @@ TEST_F(ProfileServiceTest, ReloadReadsTheKeyboardIntoTheWorkingFileAndTheStore) 
   EXPECT_EQ(lock->macros[0].ActionCount(), 2u);
   EXPECT_EQ(view.calls, (std::vector<std::string>{"show", "clear"}));
   EXPECT_EQ(view.shownMacros, 1u);
+  // What was read is what the keyboard's key tables refer to: an apply of one profile
+  // needs no other profile's table while the macro list stays so.
+  keys::AppliedStore::Lock a(applied, lock);
+  EXPECT_EQ(a.DeviceMacros(), std::optional<keys::MacroIdList>(keys::MacroIdList{1}));
   (void)factory;
 }
 
@@ -112,6 +116,7 @@ TEST_F(ProfileServiceTest, UnknownActiveProfileSendsNothingMoreAndGivesTheDefaul
   {
     keys::EditingStore::Lock lock(editing);
     lock->macros.push_back(keys::NewMacro(u"stale", 1));
+    keys::AppliedStore::Lock(applied, lock).DeviceMacros() = keys::MacroIdList{1};
   }
   std::filesystem::create_directories(dir / "user");
   WriteAll(Working(), {9, 9, 9});
@@ -125,6 +130,8 @@ TEST_F(ProfileServiceTest, UnknownActiveProfileSendsNothingMoreAndGivesTheDefaul
   EXPECT_EQ(lock->table, DefaultAssignmentTable());
   EXPECT_TRUE(lock->macros.empty());
   EXPECT_TRUE(view.unsaved);  // kept as asked
+  // Nothing was read: the keyboard's macro list is not known any more.
+  EXPECT_FALSE(keys::AppliedStore::Lock(applied, lock).DeviceMacros().has_value());
   EXPECT_FALSE(service.DumpDeviceToFile(dir / "x.vnp"));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.vnp"));
 }

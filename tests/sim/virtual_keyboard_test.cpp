@@ -6,6 +6,9 @@
 #include <map>
 #include <set>
 
+#include "core/keys/key_codes.h"
+#include "core/keys/key_table.h"
+#include "core/keys/keyboard_layout.h"
 #include "core/util/bytes.h"
 #include "sim/sim_state.h"
 #include "sim/virtual_keyboard.h"
@@ -82,6 +85,31 @@ TEST(VirtualKeyboardTest, FactoryStateOffersEffectsAndAnEmptyMacroBlock) {
 // Every key of the keyboard picture has exactly one factory-table entry: the 108
 // ordinary keys by HID usage or modifier bit (media keys by consumer usage), the nine G
 // keys as 06 A2 n. Where the host's built-in image has an entry, the table agrees.
+// The keyboard's factory table and the layout table name the same key at every position:
+// each row's matrix position decodes to the row's code, and no other position decodes to
+// a key at all (the device's own function keys have no code).
+TEST(VirtualKeyboardTest, FactoryTableAgreesWithTheLayoutKeyByKey) {
+  const auto table = sim::FactoryKeyTable();
+  std::map<std::size_t, const keys::LayoutKey*> byPosition;
+  for (const keys::LayoutKey& k : keys::KeyboardLayout()) {
+    byPosition[static_cast<std::size_t>(k.matrixPosition)] = &k;
+  }
+  for (std::size_t p = 0; p < kKeyEntryCount; ++p) {
+    const keys::KeyEntry e = keys::EntryAt(table, p);
+    const std::uint16_t code = keys::CodeOfEntry(e);
+    const auto row = byPosition.find(p);
+    if (row == byPosition.end()) {
+      EXPECT_EQ(code, 0) << "position " << p << " holds a key that has no button";
+      continue;
+    }
+    SCOPED_TRACE(std::string(row->second->name));
+    EXPECT_EQ(code, row->second->code) << "position " << p;
+    if (row->second->kind == keys::LayoutKind::Fn) {
+      EXPECT_EQ(e.type, 5);
+    }
+  }
+}
+
 TEST(VirtualKeyboardTest, FactoryTableHasOneEntryForEveryKeyOfThePicture) {
   const auto table = sim::FactoryKeyTable();
   std::map<std::array<std::uint8_t, 3>, int> seen;

@@ -2,12 +2,13 @@
 
 #include <array>
 
-#include "core/text/skin_keys.h"
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/keys/keyboard_layout.h"
 
 namespace skingen {
 namespace {
-
-using vantrel::text::KeyButtonSkinKey;
 
 // Keyboard geometry of the main window: one unit is 40 pixels, caps are 4 pixels apart.
 constexpr int kUnit = 40;
@@ -27,7 +28,7 @@ struct KeySpot {
   double height = 1.0;  // in rows (numeric Enter and + are two rows high)
 };
 
-// Positions of the 108 keys of the key table and Fn (code 0: Fn).
+// Where the keyboard layout's ordinary keys and Fn (code 0) sit, by key code.
 constexpr std::array<KeySpot, 109> kSpots = {{
     // Function row; the media keys sit above the numeric pad.
     {0x01, 0, 0}, {0x3B, 2, 0}, {0x3C, 3, 0}, {0x3D, 4, 0}, {0x3E, 5, 0}, {0x3F, 6.5, 0}, {0x40, 7.5, 0},
@@ -62,11 +63,14 @@ constexpr std::array<KeySpot, 109> kSpots = {{
     {0x52, 19, 5, 2}, {0x53, 21, 5},
 }};
 
-QString LegendOf(std::uint16_t code) {
-  for (const auto& k : vantrel::text::OrdinaryKeyButtons())
-    if (k.code == code) return QString::fromUtf8(k.legend.data(), static_cast<qsizetype>(k.legend.size()));
-  return {};
+const KeySpot& SpotOf(const vantrel::keys::LayoutKey& key) {
+  for (const auto& s : kSpots)
+    if (s.code == key.code) return s;
+  std::fprintf(stderr, "skingen: no place for key %.*s\n", static_cast<int>(key.name.size()), key.name.data());
+  std::abort();
 }
+
+QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QRect R(int x, int y, int w, int h) { return QRect(x, y, w, h); }
 
@@ -103,17 +107,18 @@ DialogLayout MainLayout() {
 
   // Keyboard.
   e.push_back({"KEYBOARD_PLATE", R(kPlateX, kPlateY, 1040 - kPlateX, 288), Kind::Decoration, {}});
-  for (int n = 1; n <= 9; ++n)
-    e.push_back({vantrel::text::GKeySkinKey(n).c_str(), R(kPlateX + 16, kRow0Y + (n - 1) * 29, 52, 25), Kind::GKey,
-                 QString("G%1").arg(n)});
-  for (const auto& s : kSpots) {
+  for (const auto& key : vantrel::keys::KeyboardLayout()) {
+    const QString skinKey = QString::fromStdString(vantrel::keys::SkinKeyOf(key));
+    if (key.kind == vantrel::keys::LayoutKind::GKey) {
+      const int n = static_cast<int>(key.code - vantrel::keys::GLayoutKeys()[0].code);
+      e.push_back({skinKey, R(kPlateX + 16, kRow0Y + n * 29, 52, 25), Kind::GKey, Text(key.legend)});
+      continue;
+    }
+    const KeySpot& s = SpotOf(key);
     const int x = kKeysX + static_cast<int>(s.column * kUnit + 0.5);
     const int w = static_cast<int>(s.width * kUnit + 0.5) - kGap;
     const int h = static_cast<int>(s.height * kUnit + 0.5) - kGap;
-    if (s.code == 0)
-      e.push_back({QString::fromLatin1(vantrel::text::kFnSkinKey.data()), R(x, RowY(s.row), w, h), Kind::KeyCap, "Fn"});
-    else
-      e.push_back({KeyButtonSkinKey(s.code).c_str(), R(x, RowY(s.row), w, h), Kind::KeyCap, LegendOf(s.code)});
+    e.push_back({skinKey, R(x, RowY(s.row), w, h), Kind::KeyCap, Text(key.legend)});
   }
 
   // Status strip under the keyboard: lock lamps, the arrow indicators and Flip switches,

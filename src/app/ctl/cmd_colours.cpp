@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/ctl/context.h"
+#include "app/ctl/keys_common.h"
 #include "app/ctl/lighting_common.h"
 #include "app/ctl/registry.h"
 #include "core/lighting/colour.h"
@@ -56,11 +57,11 @@ std::optional<Session> OpenSession(Context& ctx, int profileOption) {
   s.editor->ReadUserMode(s.profile);
   // The G keys' flags are not kept in the file: they follow the base colour when their
   // shared slot shows it.
-  const auto buttons = AllKeyButtons();
+  const auto buttons = keys::KeyboardLayout();
   for (std::size_t i = 0; i < buttons.size(); ++i) {
-    if (buttons[i].kind != ButtonKind::GKey) continue;
+    if (buttons[i].kind != keys::LayoutKind::GKey) continue;
     s.editor->Flags().Set(static_cast<int>(i), s.profile,
-                          s.editor->Table().Get(s.profile, kGKeySlot) == s.editor->BaseColour());
+                          s.editor->Table().Get(s.profile, keys::kGKeyLedSlot) == s.editor->BaseColour());
   }
   return s;
 }
@@ -98,16 +99,21 @@ void RunPaint(Context& ctx, int profileOption, const std::vector<std::string>& k
               const std::optional<std::string>& colourText) {
   std::optional<Rgb> colour;
   if (colourText && !(colour = ColourArgument(ctx, *colourText))) return;
-  std::vector<KeyButton> buttons;
+  // The same key names as every other command; the key must have a light of its own.
+  const ctl::KeyVocabulary words(ctx.Texts());
+  std::vector<const keys::LayoutKey*> buttons;
   for (const auto& k : keys) {
-    const auto b = FindKeyButton(k);
-    if (!b) {
-      ctx.Err() << "colours paint: no key \"" << k << "\" (names such as Esc, F1, A, 1, LCtrl, Num0, VolUp, G1, Fn, "
-                << "or a control id); nothing was painted\n";
+    const auto named = words.Find(k);
+    if (!named) {
+      ctl::UnknownKey(ctx, k, words);
+      return;
+    }
+    if (named->button == nullptr) {
+      ctx.Err() << "colours paint: \"" << k << "\" is not a key of the keyboard picture; nothing was painted\n";
       ctx.SetExitCode(kExitUsage);
       return;
     }
-    buttons.push_back(*b);
+    buttons.push_back(named->button);
   }
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
@@ -122,10 +128,10 @@ void RunPaint(Context& ctx, int profileOption, const std::vector<std::string>& k
     s->editor->ChangeBrushColour(s->profile, *colour);
     s->editor->ChooseTool(s->profile, 0);
   }
-  for (const auto& b : buttons) {
-    s->editor->PaintKey(ctx.Commands(), s->profile, b.controlId, s->lighting.effect);
-    ctx.Out() << b.name << " (slot " << b.slot << "): " << HexColour(s->editor->Table().Get(s->profile, b.slot))
-              << '\n';
+  for (const keys::LayoutKey* b : buttons) {
+    s->editor->PaintKey(ctx.Commands(), s->profile, b->controlId, s->lighting.effect);
+    ctx.Out() << KeyButtonName(*b, ctx.Texts()) << " (slot " << b->ledSlot
+              << "): " << HexColour(s->editor->Table().Get(s->profile, b->ledSlot)) << '\n';
   }
 }
 
@@ -187,7 +193,7 @@ const CommandGroup kColourCommands(31, [](CLI::App& app, Context& ctx) {
   auto* paint = colours->add_subcommand("paint", "Paint keys with the brush (or --colour) and send them");
   auto keys = std::make_shared<std::vector<std::string>>();
   auto colour = std::make_shared<std::string>();
-  paint->add_option("KEY", *keys, "Key names or control ids")->required();
+  paint->add_option("KEY", *keys, "Keys, named as in keys set (e.g. Esc, \"Left Ctrl\", LCtrl, G1, Fn)")->required();
   auto* colourOpt = paint->add_option("--colour", *colour, "Colour RRGGBB; becomes the brush colour");
   paint->callback([&ctx, profile, keys, colour, colourOpt] {
     RunPaint(ctx, *profile, *keys, colourOpt->count() ? std::optional<std::string>(*colour) : std::nullopt);

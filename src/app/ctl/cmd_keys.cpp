@@ -64,7 +64,7 @@ std::size_t ChosenProfile(Context& ctx, const KeyboardSession& s, int option) {
 }
 
 void RunKeys(Context& ctx, int profileOption, bool asJson) {
-  KeyboardSession s;
+  KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   const std::size_t profile = ChosenProfile(ctx, s, profileOption);
   EditingStore::Lock lock(s.editing);
@@ -95,7 +95,7 @@ void RunKeys(Context& ctx, int profileOption, bool asJson) {
 // ASSIGNMENT: default, disabled, key:NAME, mouse:BUTTON, macro:ID, media:INDEX,
 // function:INDEX. nullopt (with a message) when it cannot be understood.
 std::optional<KeyAssignment> ParseAssignment(Context& ctx, std::string_view text, const StoreImage& image,
-                                             const text::TextSource& texts) {
+                                             const KeyVocabulary& words) {
   KeyAssignment r;
   const auto colon = text.find(':');
   const std::string_view what = text.substr(0, colon);
@@ -117,11 +117,8 @@ std::optional<KeyAssignment> ParseAssignment(Context& ctx, std::string_view text
     return r;
   }
   if (what == "key") {
-    const auto index = ParseKeyIndex(arg, texts);
-    if (!index || *index >= kKeyNameCount || KeyNameTable()[*index].label.empty()) {
-      UnknownKey(ctx, arg, texts);
-      return std::nullopt;
-    }
+    const auto index = AssignableKeyIndex(ctx, arg, words);
+    if (!index) return std::nullopt;
     r.kind = kKindKey;
     r.code = CodeOfIndex(*index);
     return r;
@@ -179,14 +176,19 @@ std::optional<KeyAssignment> ParseAssignment(Context& ctx, std::string_view text
 
 void RunKeysSet(Context& ctx, int profileOption, const std::string& key, const std::string& assignment) {
   // The key name is checked before the keyboard is touched.
-  CtlTextSource texts;
-  const auto index = ParseKeyIndex(key, texts);
-  if (!index) return UnknownKey(ctx, key, texts);
-  KeyboardSession s;
+  const KeyVocabulary words(ctx.Texts());
+  const auto named = words.Find(key);
+  if (!named) return UnknownKey(ctx, key, words);
+  if (named->index == kNoKeyIndex) {
+    ctx.Err() << "'" << key << "' has no key code and cannot be assigned; nothing was written\n";
+    return ctx.SetExitCode(kExitUsage);
+  }
+  const std::optional<std::uint16_t> index = named->index;
+  KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   const std::size_t profile = ChosenProfile(ctx, s, profileOption);
   EditingStore::Lock lock(s.editing);
-  auto record = ParseAssignment(ctx, assignment, lock.Image(), s.texts);
+  auto record = ParseAssignment(ctx, assignment, lock.Image(), words);
   if (!record) return;
   // G-key records keep their layer word in aux.
   if (*index >= kFirstGKeyIndex) record->aux = lock->table.Record(profile, *index).aux;

@@ -35,7 +35,7 @@ std::optional<std::size_t> FindMacro(Context& ctx, const StoreImage& image, int 
 }
 
 // STEP: KEY+ (press) or KEY- (release), optionally /DELAY in ms (0..40000, steps of 10).
-std::optional<MacroAction> ParseStep(Context& ctx, std::string_view step, const text::TextSource& texts) {
+std::optional<MacroAction> ParseStep(Context& ctx, std::string_view step, const KeyVocabulary& words) {
   MacroAction a;
   a.delay = kDefaultStepDelay;
   std::string_view keyPart = step;
@@ -61,17 +61,14 @@ std::optional<MacroAction> ParseStep(Context& ctx, std::string_view step, const 
   }
   a.direction = keyPart.back() == '+' ? kPress : kRelease;
   keyPart.remove_suffix(1);
-  const auto index = ParseKeyIndex(keyPart, texts);
-  if (!index || *index >= kKeyNameCount || KeyNameTable()[*index].label.empty()) {
-    UnknownKey(ctx, keyPart, texts);
-    return std::nullopt;
-  }
+  const auto index = AssignableKeyIndex(ctx, keyPart, words);
+  if (!index) return std::nullopt;
   a.code = CodeOfIndex(*index);
   return a;
 }
 
 void RunList(Context& ctx, bool asJson) {
-  KeyboardSession s;
+  KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   EditingStore::Lock lock(s.editing);
   nlohmann::json list = nlohmann::json::array();
@@ -96,7 +93,7 @@ void RunList(Context& ctx, bool asJson) {
 }
 
 void RunShow(Context& ctx, int id, bool asJson) {
-  KeyboardSession s;
+  KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   EditingStore::Lock lock(s.editing);
   const auto pos = FindMacro(ctx, lock.Image(), id);
@@ -125,10 +122,10 @@ bool Commit(Context& ctx, KeyboardSession& s, EditingStore::Lock& lock, bool yes
 }
 
 void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector<std::string>& stepTexts) {
-  CtlTextSource texts;
+  const KeyVocabulary words(ctx.Texts());
   std::vector<MacroAction> steps;
   for (const std::string& t : stepTexts) {
-    auto a = ParseStep(ctx, t, texts);
+    auto a = ParseStep(ctx, t, words);
     if (!a) return;
     steps.push_back(*a);
   }
@@ -136,7 +133,7 @@ void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector
     ctx.Err() << "a macro holds at most " << kMaxActions << " steps; nothing was written\n";
     return ctx.SetExitCode(kExitUsage);
   }
-  KeyboardSession s;
+  KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   EditingStore::Lock lock(s.editing);
   if (lock->macros.size() >= kMaxMacros) {
@@ -154,7 +151,7 @@ void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector
 }
 
 void RunRemove(Context& ctx, int id, bool yes) {
-  KeyboardSession s;
+  KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   EditingStore::Lock lock(s.editing);
   const auto pos = FindMacro(ctx, lock.Image(), id);
@@ -169,7 +166,7 @@ void RunRemove(Context& ctx, int id, bool yes) {
 }
 
 void RunRename(Context& ctx, int id, const std::string& name) {
-  KeyboardSession s;
+  KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   EditingStore::Lock lock(s.editing);
   const auto pos = FindMacro(ctx, lock.Image(), id);

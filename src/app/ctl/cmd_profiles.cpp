@@ -40,11 +40,11 @@ ProfilePaths Paths() { return ProfilePaths{platform::UserDataFolder(), platform:
 // Everything one command needs; the context must be open.
 struct ProfileSession {
   explicit ProfileSession(Context& ctx)
-      : sink(ctx.Err(), false), service(ctx.Commands(), editing, applied, cache, Paths(), texts, sink, view) {}
+      : texts(ctx.Texts()), sink(ctx.Err(), false), service(ctx.Commands(), editing, applied, cache, Paths(), texts, sink, view) {}
   keys::EditingStore editing;
   keys::AppliedStore applied;
   std::atomic<int> cache{-1};
-  CtlTextSource texts;
+  const text::TextSource& texts;
   CtlMessageSink sink;
   CtlProfileView view;
   ProfileService service;
@@ -94,7 +94,7 @@ void RunBackup(Context& ctx, const std::string& file) {
 }
 
 void RunRestore(Context& ctx, const std::string& file) {
-  CtlTextSource texts;
+  const text::TextSource& texts = ctx.Texts();
   CtlMessageSink sink(ctx.Err(), false);
   // The whole file is read into an image of its own before anything else happens:
   // nothing reaches the keyboard, the store or the working file unless it all loaded.
@@ -117,7 +117,7 @@ void RunRestore(Context& ctx, const std::string& file) {
 }
 
 void RunValidate(Context& ctx, const std::string& file) {
-  CtlTextSource texts;
+  const text::TextSource& texts = ctx.Texts();
   CtlMessageSink sink(ctx.Err(), false);
   std::string reason;
   const int result = ValidateProfileFile(file, texts, sink, &reason);
@@ -159,7 +159,7 @@ void RunImport(Context& ctx, const std::string& file) {
     ctx.SetExitCode(kExitFailed);
     return;
   }
-  CtlTextSource texts;
+  const text::TextSource& texts = ctx.Texts();
   keys::StoreImage image;
   std::string error;
   if (!ImportProfileJson(document, texts, image, error)) {

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <ostream>
 
 #include "app/ctl/registry.h"
 #include "core/keys/key_codes.h"
-#include "core/text/ini_file.h"
 
 namespace vantrel::ctl {
 namespace {
@@ -16,12 +14,6 @@ std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
-}
-
-std::filesystem::path ProgramFolder() {
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::current_path() : exe.parent_path();
 }
 
 std::size_t Distance(std::string_view a, std::string_view b) {
@@ -37,32 +29,109 @@ std::size_t Distance(std::string_view a, std::string_view b) {
   return prev[b.size()];
 }
 
-// Every name a key answers to: its plain label, its display text, and G1..G18.
-std::vector<std::pair<std::string, std::uint16_t>> AllNames(const text::TextSource& texts) {
-  std::vector<std::pair<std::string, std::uint16_t>> names;
-  const auto& table = keys::KeyNameTable();
-  for (std::size_t i = 0; i < keys::kKeyNameCount; ++i) {
-    if (table[i].label.empty()) continue;
-    names.emplace_back(std::string(table[i].label), static_cast<std::uint16_t>(i));
-    const std::string shown = KeyName(keys::CodeOfIndex(static_cast<std::uint16_t>(i)), texts);
-    if (shown != table[i].label) names.emplace_back(shown, static_cast<std::uint16_t>(i));
+bool IsGKeyIndex(std::uint16_t index) {
+  return index >= keys::kFirstGKeyIndex && index < keys::kFirstGKeyIndex + keys::kGKeyCount * keys::kGKeyLayers;
+}
+
+KeyRef RefOfIndex(std::uint16_t index) { return KeyRef{index, keys::LayoutKeyOfIndex(index)}; }
+
+KeyRef RefOfButton(const keys::LayoutKey& button) { return KeyRef{button.index, &button}; }
+
+// Numbers: a key index in decimal, a key code in hexadecimal, a key button's control id.
+std::optional<KeyRef> NumberedKey(const std::string& s) {
+  if (s.empty()) return std::nullopt;
+  try {
+    std::size_t used = 0;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+      const unsigned long code = std::stoul(s.substr(2), &used, 16);
+      if (used + 2 != s.size() || code == 0 || code > 0xFFFF) return std::nullopt;
+      const std::uint16_t index = keys::KeyIndexOfCode(static_cast<std::uint16_t>(code));
+      if (index >= keys::kKeyIndexCount) return std::nullopt;
+      return RefOfIndex(index);
+    }
+    if (!std::isdigit(static_cast<unsigned char>(s[0]))) return std::nullopt;
+    const unsigned long n = std::stoul(s, &used, 10);
+    if (used != s.size()) return std::nullopt;
+    if (n < keys::kKeyIndexCount) return RefOfIndex(static_cast<std::uint16_t>(n));
+    if (n <= 0xFFFF) {
+      if (const keys::LayoutKey* button = keys::LayoutKeyOfControl(static_cast<int>(n))) return RefOfButton(*button);
+    }
+  } catch (const std::exception&) {
   }
-  for (int n = 1; n <= keys::kGKeyCount; ++n) {
-    names.emplace_back("G" + std::to_string(n), static_cast<std::uint16_t>(255 + n));
-  }
-  return names;
+  return std::nullopt;
 }
 
 }  // namespace
 
-CtlTextSource::CtlTextSource() : file_(ProgramFolder() / "Lang0409.ini") {}
-
-std::string CtlTextSource::Read(std::string_view section, std::string_view key) const {
-  return file_.Read(section, key, "#Error");
+const std::vector<KeyVocabulary::Name>& KeyVocabulary::FixedNames() {
+  static const std::vector<Name> names = [] {
+    std::vector<Name> out;
+    auto add = [&](std::string_view shown, KeyRef key) {
+      if (!shown.empty()) out.push_back({Lower(shown), std::string(shown), key});
+    };
+    // Earlier names win when two keys answer to the same text.
+    const auto layout = keys::KeyboardLayout();
+    for (const keys::LayoutKey& k : layout) add(k.name, RefOfButton(k));
+    const auto& table = keys::KeyNameTable();
+    for (std::size_t i = 0; i < keys::kKeyNameCount; ++i) {
+      add(table[i].label, RefOfIndex(static_cast<std::uint16_t>(i)));
+    }
+    for (const keys::LayoutKey& k : layout) {
+      const std::string legend = Lower(k.legend);
+      const auto same = std::count_if(layout.begin(), layout.end(),
+                                      [&](const keys::LayoutKey& o) { return Lower(o.legend) == legend; });
+      if (same == 1) add(k.legend, RefOfButton(k));
+    }
+    for (std::size_t n = 1; n <= keys::kGKeyCount * keys::kGKeyLayers; ++n) {
+      add("G" + std::to_string(n), RefOfIndex(static_cast<std::uint16_t>(keys::kFirstGKeyIndex + n - 1)));
+    }
+    return out;
+  }();
+  return names;
 }
-std::string CtlTextSource::Text(std::string_view key) const { return Read("TEXT", key); }
-std::string CtlTextSource::LightText(std::string_view key) const { return Read("LIGHT", key); }
-std::string CtlTextSource::ModeText(std::string_view key) const { return Read("MODE", key); }
+
+const std::vector<KeyVocabulary::Name>& KeyVocabulary::DisplayNames() const {
+  if (!displayNames_.empty()) return displayNames_;
+  const auto& table = keys::KeyNameTable();
+  for (std::size_t i = 0; i < keys::kKeyNameCount; ++i) {
+    if (table[i].label.empty()) continue;
+    const auto index = static_cast<std::uint16_t>(i);
+    const std::string shown = KeyName(keys::CodeOfIndex(index), texts_);
+    if (!shown.empty()) displayNames_.push_back({Lower(shown), shown, RefOfIndex(index)});
+  }
+  return displayNames_;
+}
+
+std::optional<KeyRef> KeyVocabulary::Find(std::string_view name) const {
+  if (name.empty()) return std::nullopt;
+  const std::string wanted = Lower(name);
+  for (const Name& n : FixedNames()) {
+    if (n.lower == wanted) return n.key;
+  }
+  if (const auto numbered = NumberedKey(std::string(name))) return numbered;
+  for (const Name& n : DisplayNames()) {
+    if (n.lower == wanted) return n.key;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> KeyVocabulary::Closest(std::string_view name) const {
+  const std::string wanted = Lower(name);
+  std::vector<std::pair<std::size_t, std::string>> scored;
+  for (const auto* names : {&FixedNames(), &DisplayNames()}) {
+    for (const Name& n : *names) {
+      std::size_t d = Distance(wanted, n.lower);
+      if (!wanted.empty() && n.lower.find(wanted) != std::string::npos) d = std::min<std::size_t>(d, 1);
+      if (d <= 2 && std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == n.shown; })) {
+        scored.emplace_back(d, n.shown);
+      }
+    }
+  }
+  std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < scored.size() && i < 8; ++i) out.push_back(scored[i].second);
+  return out;
+}
 
 void CtlMessageSink::ShowMessage(std::string_view text) { err_ << text << '\n'; }
 
@@ -77,71 +146,51 @@ std::uint16_t CodeOfKeyIndex(std::uint16_t index) {
 }
 
 std::string KeyName(std::uint16_t code, const text::TextSource& texts) {
-  if (code >= keys::kCodeFirstGKey && code < keys::kCodeFirstGKey + keys::kGKeyCount) {
+  if (code >= keys::kCodeFirstGKey && IsGKeyIndex(keys::KeyIndexOfCode(code))) {
     return "G" + std::to_string(code - keys::kCodeFirstGKey + 1);
   }
   const keys::KeyNameEntry& e = keys::KeyEntryOfCode(code);
   std::string name = keys::KeyDisplayName(code, texts);
-  // Until the language files carry the key names, the English label stands in.
+  // A language file without a text for the key: the English label stands in.
   if (!e.label.empty() && (name == "#Error" || e.languageKey.empty() || texts.Text(e.languageKey) == "#Error")) {
     name = std::string(e.label);
   }
   return name;
 }
 
+std::string KeyButtonName(const keys::LayoutKey& button, const text::TextSource& texts) {
+  return button.kind == keys::LayoutKind::Fn ? std::string(button.name) : KeyName(button.code, texts);
+}
+
 std::optional<std::uint16_t> ParseKeyIndex(std::string_view name, const text::TextSource& texts) {
-  if (name.empty()) return std::nullopt;
-  const std::string wanted = Lower(name);
-  for (const auto& [n, index] : AllNames(texts)) {
-    if (Lower(n) == wanted) return index;
-  }
-  try {
-    std::size_t used = 0;
-    const std::string s(name);
-    if (wanted.rfind("0x", 0) == 0) {
-      const unsigned long code = std::stoul(s.substr(2), &used, 16);
-      if (used + 2 != s.size() || code == 0 || code > 0xFFFF) return std::nullopt;
-      const std::uint16_t index = keys::KeyIndexOfCode(static_cast<std::uint16_t>(code));
-      if (index >= keys::kKeyIndexCount) return std::nullopt;
-      return index;
-    }
-    if (!std::isdigit(static_cast<unsigned char>(s[0]))) return std::nullopt;
-    const unsigned long index = std::stoul(s, &used, 10);
-    if (used != s.size() || index >= keys::kKeyIndexCount) return std::nullopt;
-    return static_cast<std::uint16_t>(index);
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
+  const auto key = KeyVocabulary(texts).Find(name);
+  if (!key || key->index == keys::kNoKeyIndex) return std::nullopt;
+  return key->index;
 }
 
-std::vector<std::string> CloseKeyNames(std::string_view name, const text::TextSource& texts) {
-  const std::string wanted = Lower(name);
-  std::vector<std::pair<std::size_t, std::string>> scored;
-  for (const auto& [n, index] : AllNames(texts)) {
-    const std::string low = Lower(n);
-    std::size_t d = Distance(wanted, low);
-    if (!wanted.empty() && low.find(wanted) != std::string::npos) d = std::min<std::size_t>(d, 1);
-    // A structured binding cannot be captured before C++20's P1091 (clang 14).
-    const std::string& candidate = n;
-    if (d <= 2 && std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == candidate; })) {
-      scored.emplace_back(d, n);
-    }
-  }
-  std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::string> out;
-  for (std::size_t i = 0; i < scored.size() && i < 8; ++i) out.push_back(scored[i].second);
-  return out;
-}
-
-void UnknownKey(Context& ctx, std::string_view name, const text::TextSource& texts) {
+void UnknownKey(Context& ctx, std::string_view name, const KeyVocabulary& words) {
   ctx.Err() << "unknown key '" << name << "'";
-  const auto close = CloseKeyNames(name, texts);
+  const auto close = words.Closest(name);
   if (!close.empty()) {
     ctx.Err() << "; did you mean:";
     for (std::size_t i = 0; i < close.size(); ++i) ctx.Err() << (i ? ", " : " ") << '"' << close[i] << '"';
   }
   ctx.Err() << "\nnothing was written\n";
   ctx.SetExitCode(kExitUsage);
+}
+
+std::optional<std::uint16_t> AssignableKeyIndex(Context& ctx, std::string_view name, const KeyVocabulary& words) {
+  const auto key = words.Find(name);
+  if (!key) {
+    UnknownKey(ctx, name, words);
+    return std::nullopt;
+  }
+  if (key->index >= keys::kKeyNameCount || keys::KeyNameTable()[key->index].label.empty()) {
+    ctx.Err() << "'" << name << "' has no key code and cannot be used here; nothing was written\n";
+    ctx.SetExitCode(kExitUsage);
+    return std::nullopt;
+  }
+  return key->index;
 }
 
 bool LoadKeyboard(Context& ctx, KeyboardSession& session) {
@@ -153,6 +202,7 @@ bool LoadKeyboard(Context& ctx, KeyboardSession& session) {
   }
   keys::EditingStore::Lock lock(session.editing);
   keys::DecodeIntoImage(session.config, session.texts, lock.Image());
+  keys::NoteKeyboardMacros(lock, session.applied, true);
   return true;
 }
 
@@ -172,23 +222,10 @@ bool WriteKeyboard(Context& ctx, KeyboardSession& session, keys::EditingStore::L
   return true;
 }
 
-KeyNameIndex::KeyNameIndex(const text::TextSource& texts) {
-  // The first key a name belongs to wins, as in ParseKeyIndex's walk.
-  for (const auto& [n, index] : AllNames(texts)) byLowerName_.emplace(Lower(n), index);
-}
-
 std::optional<std::uint16_t> KeyNameIndex::Find(std::string_view name) const {
-  if (name.empty()) return std::nullopt;
-  if (const auto it = byLowerName_.find(Lower(name)); it != byLowerName_.end()) return it->second;
-  // Not a name: an index or a code. Without texts the walk sees only the plain labels and
-  // the G keys, all of which are in the map, so only the number rules remain.
-  class NoTexts final : public text::TextSource {
-   public:
-    std::string Text(std::string_view) const override { return "#Error"; }
-    std::string LightText(std::string_view) const override { return "#Error"; }
-    std::string ModeText(std::string_view) const override { return "#Error"; }
-  };
-  return ParseKeyIndex(name, NoTexts{});
+  const auto key = words_.Find(name);
+  if (!key || key->index == keys::kNoKeyIndex) return std::nullopt;
+  return key->index;
 }
 
 }  // namespace vantrel::ctl

@@ -13,26 +13,12 @@
 #include "app/ctl/context.h"
 #include "core/keys/apply.h"
 #include "core/keys/device_config.h"
+#include "core/keys/keyboard_layout.h"
 #include "core/keys/stores.h"
 #include "core/text/cached_ini.h"
 #include "core/text/text_source.h"
 
 namespace vantrel::ctl {
-
-// Texts of section "TEXT" of Lang0409.ini beside the program; "#Error" when missing.
-class CtlTextSource final : public text::TextSource {
- public:
-  CtlTextSource();
-  std::string Text(std::string_view key) const override;
-  std::string LightText(std::string_view key) const override;
-  std::string ModeText(std::string_view key) const override;
-
- private:
-  std::string Read(std::string_view section, std::string_view key) const;
-  // Parsed once, again only when the file changes: import and export look up the names
-  // of thousands of keys.
-  text::CachedIniFile file_;
-};
 
 // Messages go to stderr; questions are answered with the --yes choice.
 class CtlMessageSink final : public text::MessageSink {
@@ -46,12 +32,14 @@ class CtlMessageSink final : public text::MessageSink {
   bool yes_;
 };
 
-// The keyboard's configuration, read and decoded into an editing store.
+// The keyboard's configuration, read and decoded into an editing store; texts are the
+// language in force (--language or the stored choice).
 struct KeyboardSession {
+  explicit KeyboardSession(Context& ctx) : texts(ctx.Texts()) {}
   keys::DeviceConfiguration config;
   keys::EditingStore editing;
   keys::AppliedStore applied;
-  CtlTextSource texts;
+  const text::TextSource& texts;
 };
 
 // Reads everything; false (message, exit code) when a read fails, so nothing is ever
@@ -62,25 +50,58 @@ bool LoadKeyboard(Context& ctx, KeyboardSession& session);
 bool WriteKeyboard(Context& ctx, KeyboardSession& session, keys::EditingStore::Lock& lock, bool allProfiles,
                    std::size_t profile, bool yes = false);
 
-// Key index 0..511 of a name ("Esc", "Caps Lock", "G3"), a key index in decimal or a key
-// code in hexadecimal (0x...). nullopt when it names nothing.
+// A key named on the command line: its key index (kNoKeyIndex for Fn, which has no key
+// code) and its button on the keyboard picture (nullptr for keys that have none).
+struct KeyRef {
+  std::uint16_t index = keys::kNoKeyIndex;
+  const keys::LayoutKey* button = nullptr;
+};
+
+// The one set of key names every command accepts, case-insensitively: the display name
+// in the language in force, the key name table's label ("Caps Lock"), the picture's short
+// name ("LCtrl", "Num0", "VolUp", "Fn") and its legend where only one key carries it
+// ("PrtSc"), "G1".."G18", a key index in decimal, a key code in hexadecimal (0x...) and a
+// key button's control id. The names that do not depend on the language are tried first;
+// the display names are looked up once, only when those do not match.
+class KeyVocabulary {
+ public:
+  explicit KeyVocabulary(const text::TextSource& texts) : texts_(texts) {}
+  std::optional<KeyRef> Find(std::string_view name) const;
+  // The names closest to an unknown one, best first, at most eight.
+  std::vector<std::string> Closest(std::string_view name) const;
+
+ private:
+  struct Name {
+    std::string lower;
+    std::string shown;
+    KeyRef key;
+  };
+  static const std::vector<Name>& FixedNames();
+  const std::vector<Name>& DisplayNames() const;
+
+  const text::TextSource& texts_;
+  mutable std::vector<Name> displayNames_;
+};
+
+// Key index 0..511 of a name; nullopt when it names nothing or names Fn.
 std::optional<std::uint16_t> ParseKeyIndex(std::string_view name, const text::TextSource& texts);
-// The names closest to an unknown one, for the error message.
-std::vector<std::string> CloseKeyNames(std::string_view name, const text::TextSource& texts);
 // "unknown key 'X'" plus close matches, on stderr; exit code 2.
-void UnknownKey(Context& ctx, std::string_view name, const text::TextSource& texts);
+void UnknownKey(Context& ctx, std::string_view name, const KeyVocabulary& words);
+// The key a step or assignment may use: one with a key code of the key name table.
+// Otherwise the message of UnknownKey (or that the key cannot be assigned) and nullopt.
+std::optional<std::uint16_t> AssignableKeyIndex(Context& ctx, std::string_view name, const KeyVocabulary& words);
 
 // Every name a key answers to, looked up once: ParseKeyIndex's answers without reading
 // each key's display text again for every name (an import parses thousands of names).
 // Built from the texts as they are now; build a new one to see changed texts.
 class KeyNameIndex {
  public:
-  explicit KeyNameIndex(const text::TextSource& texts);
+  explicit KeyNameIndex(const text::TextSource& texts) : words_(texts) {}
   // The same answer as ParseKeyIndex(name, texts).
   std::optional<std::uint16_t> Find(std::string_view name) const;
 
  private:
-  std::unordered_map<std::string, std::uint16_t> byLowerName_;
+  KeyVocabulary words_;  // keeps the display names once looked up
 };
 
 // The key code of an index (G keys 0x200 + n - 1).
@@ -88,5 +109,7 @@ std::uint16_t CodeOfKeyIndex(std::uint16_t index);
 // The key's name for output: its display name; the plain label while the language file
 // has no text for it; "G1".."G18" for the G keys.
 std::string KeyName(std::uint16_t code, const text::TextSource& texts);
+// The name of a key button for output: KeyName of its code; "Fn" for Fn.
+std::string KeyButtonName(const keys::LayoutKey& button, const text::TextSource& texts);
 
 }  // namespace vantrel::ctl

@@ -73,13 +73,13 @@ DeviceResult CommandSet::CmdWriteParams(std::span<const std::uint8_t> source, in
 }
 
 DeviceResult CommandSet::CmdReadKeyTable(std::span<std::uint8_t, kKeyTableSize> destination, unsigned tableIndex) {
-  if (tableIndex >= kKeyTableCount) return kDeviceIndexRange;
+  if (tableIndex >= kProfileCount) return kDeviceIndexRange;
   return Chunked(kCmdReadKeyTable, static_cast<std::uint16_t>(tableIndex * kKeyTableSize), kKeyTableSize, {},
                  destination);
 }
 
 DeviceResult CommandSet::CmdWriteKeyTable(std::span<const std::uint8_t, kKeyTableSize> source, unsigned tableIndex) {
-  if (tableIndex >= kKeyTableCount) return kDeviceIndexRange;
+  if (tableIndex >= kProfileCount) return kDeviceIndexRange;
   return Chunked(kCmdWriteKeyTable, static_cast<std::uint16_t>(tableIndex * kKeyTableSize), kKeyTableSize, source,
                  {});
 }

@@ -34,12 +34,17 @@ inline constexpr std::uint8_t kCmdReserved0C = 0x0C;
 inline constexpr std::uint8_t kCmdReserved0E = 0x0E;
 inline constexpr std::uint8_t kCmdReserved10 = 0x10;
 
+// The keyboard's on-board profiles (0, 1, 2); each has a lighting record, a key table and
+// a key-colour page.
+inline constexpr std::size_t kProfileCount = 3;
+
 // Device area sizes.
 inline constexpr std::size_t kDeviceStateSize = 44;
 inline constexpr std::size_t kLightingRecordSize = 42;
-inline constexpr std::size_t kLightingAreaSize = 3 * kLightingRecordSize;  // 126
-inline constexpr std::size_t kKeyTableSize = 378;
-inline constexpr std::size_t kKeyTableCount = 3;
+inline constexpr std::size_t kLightingAreaSize = kProfileCount * kLightingRecordSize;  // 126
+// A key table: one 3-byte entry (type, sub, value) per position of the key matrix.
+inline constexpr std::size_t kKeyEntryCount = 126;
+inline constexpr std::size_t kKeyTableSize = kKeyEntryCount * 3;  // 378
 inline constexpr std::size_t kKeyColourPageSize = 512;
 inline constexpr std::size_t kMacroHeaderSize = 16;
 

@@ -73,6 +73,7 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
       capacity_ = replyCapacity;
       received_ = 0;
       replySignalled_ = false;  // reset the event before every write
+      replyHint_.store(false, std::memory_order_relaxed);
       busy_.store(true);
     }
     if (service_.RequestWriteOne(ConfigInterfaceSelector, 0, 0, buffer.data(), kReportSize, check, nullptr) <= 0) {
@@ -80,6 +81,12 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
       return kDeviceWriteRefused;
     }
 
+    // Poll briefly before sleeping. The hint only ends the polling; the reply itself is
+    // taken under the slot lock below, exactly as after a sleep.
+    const auto pollUntil = std::chrono::steady_clock::now() + timing_.replyPoll;
+    while (!replyHint_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < pollUntil) {
+      std::this_thread::yield();
+    }
     bool signalled;
     {
       std::unique_lock lock(slotMutex_);
@@ -112,12 +119,18 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
 }
 
 void DeviceLink::AcceptReply(const RequestRecord& request) {
-  std::lock_guard lock(slotMutex_);
-  if (!busy_.load() || reply_ == nullptr) return;  // nobody waits: the report is dropped
-  const auto n = std::min(request.value, capacity_);
-  if (request.data != nullptr) std::copy_n(request.data, n, reply_);
-  received_ = request.data != nullptr ? n : 0;
-  replySignalled_ = true;
+  {
+    std::lock_guard lock(slotMutex_);
+    if (!busy_.load() || reply_ == nullptr) return;  // nobody waits: the report is dropped
+    const auto n = std::min(request.value, capacity_);
+    if (request.data != nullptr) std::copy_n(request.data, n, reply_);
+    received_ = request.data != nullptr ? n : 0;
+    replySignalled_ = true;
+    replyHint_.store(true, std::memory_order_release);
+  }
+  // Signalled after the slot is unlocked, so the woken caller does not block on it again
+  // at once. The link outlives this call: its destructor deletes the registration, and
+  // the service lets a delivery in progress finish before that returns.
   replyEvent_.notify_one();
 }
 

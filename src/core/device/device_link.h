@@ -23,6 +23,10 @@ struct LinkTiming {
   std::chrono::milliseconds replyTimeout{1000};  // wait for one reply
   std::chrono::milliseconds retryPause{10};      // pause before a repeated write
   std::chrono::milliseconds endPause{10};        // pause before the end-of-bracket command
+  // How long the waiting caller polls for the reply before it sleeps on the reply event.
+  // A backend that answers at once then hands the reply over without having to wake a
+  // sleeping thread; a slow one costs this much polling per attempt.
+  std::chrono::microseconds replyPoll{30};
 };
 
 // Receives the notifications that are not transaction replies: device count changes
@@ -79,6 +83,7 @@ class DeviceLink final : public ServiceCallback {
   std::mutex slotMutex_;
   std::condition_variable replyEvent_;
   bool replySignalled_ = false;         // the auto-reset event's state
+  std::atomic<bool> replyHint_{false};  // set with replySignalled_; read without the lock
   std::atomic<bool> busy_{false};       // a reply is wanted
   std::uint8_t* reply_ = nullptr;
   std::uint32_t capacity_ = 0;

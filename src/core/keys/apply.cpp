@@ -55,15 +55,15 @@ ApplyPlan PrepareApply(EditingStore::Lock& editing, AppliedStore& applied, const
     return plan;
   }
 
-  std::vector<std::uint16_t> ids;
-  ids.reserve(a.macros.size());
-  for (const MacroRecord& m : a.macros) ids.push_back(m.Id());
-  if (request.allProfiles) {
+  plan.macroIds = MacroIdsOf(a.macros);
+  const auto& onKeyboard = lock.DeviceMacros();
+  plan.macroListChanged = !onKeyboard || *onKeyboard != plan.macroIds;
+  if (request.allProfiles || plan.macroListChanged) {
     plan.profiles = {0, 1, 2};
-  } else if (request.currentProfile < kDeviceProfiles) {
+  } else if (request.currentProfile < device::kProfileCount) {
     plan.profiles = {request.currentProfile};
   }
-  for (std::size_t p : plan.profiles) plan.tables.push_back(EncodeKeyTable(a.table, p, request.factory, ids));
+  for (std::size_t p : plan.profiles) plan.tables.push_back(EncodeKeyTable(a.table, p, request.factory, plan.macroIds));
   return plan;
 }
 
@@ -76,17 +76,34 @@ bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const App
   }
   if (plan.profiles.empty()) return false;
 
-  // The results of begin, the macro write and end do not decide the outcome: the last
-  // key-table write does.
+  // Begin and end do not decide the outcome; the macro write and every key-table write
+  // do. A failed write does not stop the bracket: the rest is still sent, as before.
   (void)commands.CmdBegin();
-  (void)commands.CmdWriteMacroArea(plan.macroBlock);
-  device::DeviceResult last = device::kDeviceAbsent;
+  bool allWritten = commands.CmdWriteMacroArea(plan.macroBlock) == device::kDeviceOk;
   for (std::size_t i = 0; i < plan.profiles.size(); ++i) {
-    last = commands.CmdWriteKeyTable(plan.tables[i], static_cast<unsigned>(plan.profiles[i]));
+    if (commands.CmdWriteKeyTable(plan.tables[i], static_cast<unsigned>(plan.profiles[i])) != device::kDeviceOk)
+      allWritten = false;
   }
   (void)commands.CmdEnd();
+  {
+    AppliedStore::Lock lock(applied, editing);
+    if (allWritten) {
+      lock.DeviceMacros() = plan.macroIds;
+    } else {
+      lock.DeviceMacros().reset();
+    }
+  }
   if (!plan.withNames) sink.ShowMessage(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"));
-  return last == device::kDeviceOk;
+  return allWritten;
+}
+
+void NoteKeyboardMacros(EditingStore::Lock& editing, AppliedStore& applied, bool readFromKeyboard) {
+  AppliedStore::Lock lock(applied, editing);
+  if (readFromKeyboard) {
+    lock.DeviceMacros() = MacroIdsOf(editing->macros);
+  } else {
+    lock.DeviceMacros().reset();
+  }
 }
 
 }  // namespace vantrel::keys

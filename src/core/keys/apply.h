@@ -15,7 +15,10 @@
 namespace vantrel::keys {
 
 struct ApplyRequest {
-  bool allProfiles = false;       // profiles 0, 1, 2; else only currentProfile
+  // Profiles 0, 1, 2; else only currentProfile, unless the macro list differs from what
+  // the keyboard was last given (then all three: the other profiles' tables name macros
+  // by position).
+  bool allProfiles = false;
   std::size_t currentProfile = 0;
   KeyTableView factory = InitialFactoryKeyTable();
   std::size_t macroCapacity = 0;  // bytes: device state byte 11 x 128; 0 until read
@@ -25,7 +28,9 @@ struct ApplyRequest {
 struct ApplyPlan {
   bool fits = false;       // the block fits the capacity at least without names
   bool withNames = false;
+  bool macroListChanged = false;  // differs from the keyboard's (or that is unknown)
   std::vector<std::uint8_t> macroBlock;
+  MacroIdList macroIds;           // the list the block carries
   std::vector<std::size_t> profiles;
   std::vector<DeviceKeyTable> tables;  // one per entry of profiles
 };
@@ -39,8 +44,15 @@ ApplyPlan PrepareApply(EditingStore::Lock& editing, AppliedStore& applied, const
 // lock itself and releases it before the commands travel. Shows "EXTRA_MACRO_TOO_LONG"
 // and sends nothing when the block does not fit even without names (a capacity of 0
 // never fits); shows "EXTRA_PROFILE_SPACE_TIGHT" after the writes when the names were
-// left out. Success is the result of the last key-table write.
+// left out. Success only when the macro-area write and every key-table write succeeded;
+// the results of begin and end do not count. After a full success the written macro list
+// becomes what the keyboard holds; after a failed macro or key-table write it is unknown.
 bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const ApplyRequest& request,
                    device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink);
+
+// Records the editing store's macro list as what the keyboard holds, after it was read
+// from the keyboard (readFromKeyboard), or marks the keyboard's list unknown when the read
+// failed and the store holds something else (the default profile).
+void NoteKeyboardMacros(EditingStore::Lock& editing, AppliedStore& applied, bool readFromKeyboard);
 
 }  // namespace vantrel::keys

@@ -46,7 +46,6 @@ inline constexpr std::size_t kSlotBytes = kRecordsPerSlot * KeyAssignment::kSize
 inline constexpr std::size_t kRecordCount = kProfileSlots * kRecordsPerSlot;        // 2048
 inline constexpr std::size_t kAssignmentTableSize = kTableHeaderSize + kProfileSlots * kSlotBytes;
 static_assert(kAssignmentTableSize == 32832);
-inline constexpr std::size_t kDeviceProfiles = 3;
 
 class AssignmentTable {
  public:

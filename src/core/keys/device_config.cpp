@@ -32,14 +32,14 @@ device::DeviceResult ReadDeviceConfiguration(device::CommandSet& commands, Devic
     out.factory = factory;
     out.factoryRead = true;
   }
-  for (unsigned p = 0; p < kDeviceProfiles; ++p) note(commands.CmdReadKeyTable(out.tables[p], p));
+  for (unsigned p = 0; p < device::kProfileCount; ++p) note(commands.CmdReadKeyTable(out.tables[p], p));
   note(ReadMacroArea(commands, out.macroBlock));
   return first;
 }
 
 void DecodeIntoImage(const DeviceConfiguration& config, const text::TextSource& texts, StoreImage& image) {
   image = StoreImage{};
-  for (std::size_t p = 0; p < kDeviceProfiles; ++p) {
+  for (std::size_t p = 0; p < device::kProfileCount; ++p) {
     const ProfileRecords records = DecodeKeyTable(config.tables[p], config.factory);
     for (std::size_t i = 0; i < kKeyIndexCount; ++i) image.table.SetRecord(p, i, records[i]);
   }

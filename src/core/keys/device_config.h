@@ -16,7 +16,7 @@
 namespace vantrel::keys {
 
 struct DeviceConfiguration {
-  std::array<DeviceKeyTable, kDeviceProfiles> tables{};
+  std::array<DeviceKeyTable, device::kProfileCount> tables{};
   std::vector<std::uint8_t> macroBlock;  // empty when the header's magic is wrong
   DeviceKeyTable factory = InitialFactoryKeyTable();
   bool factoryRead = false;

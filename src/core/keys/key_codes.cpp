@@ -201,16 +201,10 @@ constexpr std::uint8_t LegacyChar(const Row& r) {
   }
 }
 
-constexpr std::uint16_t IndexOf(std::uint16_t code) {
-  if (code < 0x100) return code;
-  if (code < 0x200) return static_cast<std::uint16_t>((code - 0x80) & 0xFF);
-  return static_cast<std::uint16_t>(code - 0x100);
-}
-
 constexpr std::array<KeyNameEntry, kKeyNameCount> BuildTable() {
   std::array<KeyNameEntry, kKeyNameCount> t{};
   for (const Row& r : kRows) {
-    const std::uint16_t index = IndexOf(r.code);
+    const std::uint16_t index = KeyIndexOfCode(r.code);
     KeyNameEntry& e = t[index];
     e.legacyChar = LegacyChar(r);
     e.virtualKey = r.vk;
@@ -279,8 +273,8 @@ constexpr bool MediaBytesMatchConsumerSlots() {
     for (std::size_t s = 0; s < kConsumerSlots; ++s) {
       if (kConsumer[s] == m.consumerUsage) slot = static_cast<int>(s);
     }
-    if (slot < 0 || kTable[IndexOf(m.code)].usageByte != 0xC0 + slot) return false;
-    if (kTable[IndexOf(m.code)].languageKey != m.languageKey) return false;
+    if (slot < 0 || kTable[KeyIndexOfCode(m.code)].usageByte != 0xC0 + slot) return false;
+    if (kTable[KeyIndexOfCode(m.code)].languageKey != m.languageKey) return false;
   }
   return true;
 }
@@ -288,8 +282,6 @@ static_assert(MediaBytesMatchConsumerSlots());
 static_assert(kTable[0].listId == kListIdNone);
 
 }  // namespace
-
-std::uint16_t KeyIndexOfCode(std::uint16_t code) { return IndexOf(code); }
 
 std::uint16_t CodeOfIndex(std::uint16_t index) {
   if (index < 0x80) return index;
@@ -303,7 +295,7 @@ const KeyNameEntry& KeyEntryOfCode(std::uint16_t code) {
   static const KeyNameEntry kEmpty{};
   // Only codes below 0x200 have entries; a G key's index would alias an ordinary key.
   if (code >= 0x200) return kEmpty;
-  return kTable[IndexOf(code)];
+  return kTable[KeyIndexOfCode(code)];
 }
 
 Usage UsageOfByte(std::uint8_t b) {
@@ -402,7 +394,7 @@ std::uint16_t CodeOfEntry(const KeyEntry& e) {
       return CodeOfUsage(kPageGenericDesktop, static_cast<std::uint16_t>(e.sub | (e.value << 8)));
     case 0x06:
       // G keys 1..18 only; any other number would alias an ordinary key's record.
-      if (e.sub == 0xA2 && e.value >= 1 && e.value <= kGKeyCount) {
+      if (e.sub == 0xA2 && e.value >= 1 && e.value <= kGKeyCount * kGKeyLayers) {
         return static_cast<std::uint16_t>(0x1FF + e.value);
       }
       return 0;

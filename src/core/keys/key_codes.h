@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/keys/keyboard_layout.h"
 #include "core/text/text_source.h"
 
 namespace vantrel::keys {
@@ -35,19 +36,21 @@ inline constexpr std::uint16_t kCodeWheelDown = 0x162;
 inline constexpr std::uint16_t kCodeMouseLeft = 0x171;
 inline constexpr std::uint16_t kCodeMouseRight = 0x172;
 inline constexpr std::uint16_t kCodeMouseMiddle = 0x173;
-inline constexpr std::uint16_t kCodeFirstGKey = 0x200;  // G key n = 0x200 + n - 1
-inline constexpr int kGKeyCount = 18;                   // as the device's factory table names them
+inline constexpr std::uint16_t kCodeFirstGKey = 0x200;  // G key n = 0x200 + n - 1 (n = 1..18)
 
 inline constexpr std::size_t kKeyIndexCount = 512;   // records per profile slot
 inline constexpr std::size_t kKeyNameCount = 256;    // entries of the key name table
 inline constexpr std::uint16_t kFirstGKeyIndex = 256;        // G1..G9, first layer
 inline constexpr std::uint16_t kFirstGKeyIndexLayer2 = 265;  // G1..G9, second layer
-inline constexpr int kGKeysPerLayer = 9;
 
 // Index 0..511 of a code: code < 0x100 itself; 0x100-0x1FF (code - 0x80) & 0xFF;
 // from 0x200 code - 0x100 (G key n gives 255 + n). Codes from 0x10200 would pass 511;
 // callers index records only through bounds-checked accessors.
-std::uint16_t KeyIndexOfCode(std::uint16_t code);
+constexpr std::uint16_t KeyIndexOfCode(std::uint16_t code) {
+  if (code < 0x100) return code;
+  if (code < 0x200) return static_cast<std::uint16_t>((code - 0x80) & 0xFF);
+  return static_cast<std::uint16_t>(code - 0x100);
+}
 // Code of an index below 256: the index below 128, else index + 0x80. 0 from 256 on.
 std::uint16_t CodeOfIndex(std::uint16_t index);
 

@@ -35,12 +35,12 @@ const DeviceKeyTable& InitialFactoryKeyTable() {
 }
 
 KeyEntry EntryAt(KeyTableView t, std::size_t k) {
-  if (k >= kKeyEntries) return {};
+  if (k >= device::kKeyEntryCount) return {};
   return {t[3 * k], t[3 * k + 1], t[3 * k + 2]};
 }
 
 void SetEntryAt(DeviceKeyTable& t, std::size_t k, const KeyEntry& e) {
-  if (k >= kKeyEntries) return;
+  if (k >= device::kKeyEntryCount) return;
   t[3 * k] = e.type;
   t[3 * k + 1] = e.sub;
   t[3 * k + 2] = e.value;
@@ -106,7 +106,7 @@ DeviceKeyTable EncodeKeyTable(const AssignmentTable& table, std::size_t slot, Ke
                               std::span<const std::uint16_t> macroIds) {
   DeviceKeyTable out;
   std::copy(factory.begin(), factory.end(), out.begin());
-  for (std::size_t k = 0; k < kKeyEntries; ++k) {
+  for (std::size_t k = 0; k < device::kKeyEntryCount; ++k) {
     const std::uint16_t c = CodeOfEntry(EntryAt(factory, k));
     if (c == 0) continue;
     KeyEntry e;
@@ -118,7 +118,7 @@ DeviceKeyTable EncodeKeyTable(const AssignmentTable& table, std::size_t slot, Ke
 ProfileRecords DecodeKeyTable(KeyTableView t, KeyTableView factory) {
   ProfileRecords records{};
   for (std::size_t i = 0; i < kKeyIndexCount; ++i) records[i].aux = DefaultAux(0, i);
-  for (std::size_t k = 0; k < kKeyEntries; ++k) {
+  for (std::size_t k = 0; k < device::kKeyEntryCount; ++k) {
     const KeyEntry e = EntryAt(t, k);
     const KeyEntry f = EntryAt(factory, k);
     if (e == f) continue;

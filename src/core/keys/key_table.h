@@ -8,17 +8,15 @@
 #include <cstdint>
 #include <span>
 
+#include "core/device/commands.h"
 #include "core/keys/assignment.h"
 #include "core/keys/key_codes.h"
 
 namespace vantrel::keys {
 
-inline constexpr std::size_t kKeyEntries = 126;
-inline constexpr std::size_t kDeviceKeyTableSize = kKeyEntries * 3;
-static_assert(kDeviceKeyTableSize == 378);
 
-using DeviceKeyTable = std::array<std::uint8_t, kDeviceKeyTableSize>;
-using KeyTableView = std::span<const std::uint8_t, kDeviceKeyTableSize>;
+using DeviceKeyTable = std::array<std::uint8_t, device::kKeyTableSize>;
+using KeyTableView = std::span<const std::uint8_t, device::kKeyTableSize>;
 
 // The image used until the factory key table has been read from the keyboard.
 const DeviceKeyTable& InitialFactoryKeyTable();

@@ -25,6 +25,13 @@ bool AnyNameBeginsWith(const StoreImage& image, std::u16string_view prefix) {
 
 }  // namespace
 
+MacroIdList MacroIdsOf(const std::vector<MacroRecord>& macros) {
+  MacroIdList ids;
+  ids.reserve(macros.size());
+  for (const MacroRecord& m : macros) ids.push_back(m.Id());
+  return ids;
+}
+
 std::size_t MacroPositionOfId(const StoreImage& image, std::uint16_t id) {
   for (std::size_t i = 0; i < image.macros.size(); ++i) {
     if (image.macros[i].Id() == id) return i;

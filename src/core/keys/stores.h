@@ -49,6 +49,11 @@ class EditingStore {
   RecorderState recorder_;
 };
 
+// The macro list as the keyboard holds it: the macro ids in list order. Key tables on the
+// keyboard refer to macros by position, so this is what they were encoded against.
+using MacroIdList = std::vector<std::uint16_t>;
+MacroIdList MacroIdsOf(const std::vector<MacroRecord>& macros);
+
 class AppliedStore {
  public:
   class Lock {
@@ -60,6 +65,10 @@ class AppliedStore {
     }
     StoreImage& Image() { return store_.image_; }
     StoreImage* operator->() { return &store_.image_; }
+    // What the keyboard was last given: the macro list the last reload read from it or the
+    // last apply wrote; nullopt while that is unknown (nothing read yet, or a write failed
+    // part-way so the keyboard may hold either list).
+    std::optional<MacroIdList>& DeviceMacros() { return store_.deviceMacros_; }
 
    private:
     std::unique_lock<std::mutex> lock_;
@@ -69,6 +78,7 @@ class AppliedStore {
  private:
   std::mutex mutex_;
   StoreImage image_;
+  std::optional<MacroIdList> deviceMacros_;
 };
 
 // 0-based position of the macro with the id; 0 when no macro has it.

@@ -174,10 +174,10 @@ void KeyColourEditor::ReadUserMode(int profile) {
   tool_ = read("tool", "0") == "1" ? 1 : 0;
   baseColour_ = ParseColourValue(read("jcolor", "0,0,0"));
   brushColour_ = ParseColourValue(read("color", "0,0,0"));
-  const auto buttons = AllKeyButtons();
+  const auto buttons = keys::KeyboardLayout();
   for (std::size_t i = 0; i < buttons.size(); ++i) {
-    if (buttons[i].kind == ButtonKind::GKey) continue;
-    const int slot = buttons[i].slot;
+    if (buttons[i].kind == keys::LayoutKind::GKey) continue;
+    const int slot = buttons[i].ledSlot;
     const auto value = ParseSlotValue(read(std::to_string(slot), "255,0,0,1"));
     table_.Set(profile, slot, value.colour);
     flags_.Set(static_cast<int>(i), profile, value.followsBase);
@@ -243,11 +243,11 @@ bool KeyColourEditor::ChangeBaseColour(device::CommandSet& commands, int profile
   if (colour == baseColour_) return false;
   baseColour_ = colour;
   SaveModeSettings(profile, selectedMode_);
-  const auto buttons = AllKeyButtons();
+  const auto buttons = keys::KeyboardLayout();
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     if (!flags_.Get(static_cast<int>(i), profile)) continue;
-    table_.Set(profile, buttons[i].slot, colour);
-    SaveKeyColour(profile, selectedMode_, buttons[i].slot, colour, true);
+    table_.Set(profile, buttons[i].ledSlot, colour);
+    SaveKeyColour(profile, selectedMode_, buttons[i].ledSlot, colour, true);
   }
   SendKeyColours(commands, table_, profile);
   return true;
@@ -280,18 +280,18 @@ bool KeyColourEditor::RestoreDefault(device::CommandSet& commands, int profile) 
 }
 
 void KeyColourEditor::RecomputeFlags() {
-  const auto buttons = AllKeyButtons();
+  const auto buttons = keys::KeyboardLayout();
   for (int p = 0; p < 3; ++p) {
     for (std::size_t i = 0; i < buttons.size(); ++i) {
-      flags_.Set(static_cast<int>(i), p, table_.Get(p, buttons[i].slot) == baseColour_);
+      flags_.Set(static_cast<int>(i), p, table_.Get(p, buttons[i].ledSlot) == baseColour_);
     }
   }
 }
 
-std::array<ButtonColour, kKeyButtonCount> KeyColourEditor::ButtonColours(int profile) const {
-  std::array<ButtonColour, kKeyButtonCount> out{};
-  const auto buttons = AllKeyButtons();
-  for (std::size_t i = 0; i < buttons.size(); ++i) out[i] = {buttons[i].controlId, table_.Get(profile, buttons[i].slot)};
+std::array<ButtonColour, keys::kLayoutKeyCount> KeyColourEditor::ButtonColours(int profile) const {
+  std::array<ButtonColour, keys::kLayoutKeyCount> out{};
+  const auto buttons = keys::KeyboardLayout();
+  for (std::size_t i = 0; i < buttons.size(); ++i) out[i] = {buttons[i].controlId, table_.Get(profile, buttons[i].ledSlot)};
   return out;
 }
 

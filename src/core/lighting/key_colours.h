@@ -42,7 +42,7 @@ class KeyFollowsBase {
   void Set(int buttonIndex, int profile, bool follows);
 
  private:
-  std::array<std::array<bool, 3>, kKeyButtonCount> flags_{};
+  std::array<std::array<bool, 3>, keys::kLayoutKeyCount> flags_{};
 };
 
 // A slot's value in a ".userd" file: "r,g,b,flag".
@@ -115,7 +115,7 @@ class KeyColourEditor {
   void RecomputeFlags();
 
   // Every key button in its table colour (G keys from slot 125, Fn from 110).
-  std::array<ButtonColour, kKeyButtonCount> ButtonColours(int profile) const;
+  std::array<ButtonColour, keys::kLayoutKeyCount> ButtonColours(int profile) const;
 
   KeyColourTable& Table() { return table_; }
   const KeyColourTable& Table() const { return table_; }

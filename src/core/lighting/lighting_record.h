@@ -21,8 +21,7 @@
 namespace vantrel::lighting {
 
 inline constexpr std::size_t kRecordSize = device::kLightingRecordSize;  // 42
-inline constexpr std::size_t kProfileCount = 3;
-static_assert(kRecordSize * kProfileCount == device::kLightingAreaSize);
+using device::kProfileCount;
 
 inline constexpr std::size_t kRecEffect = 0;
 inline constexpr std::size_t kRecBrightness = 1;

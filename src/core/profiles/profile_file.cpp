@@ -46,7 +46,7 @@ const char* HeaderProblem(std::span<const std::uint8_t> h) {
   if (LoadU16(h, kHdrSubVersion) != kFileSubVersion) return "format sub-version is not 1";
   if (total < kFileFixedSize) return "total size is below 32832";
   if (LoadU16(h, kHdrRecords) != keys::kRecordCount) return "key record count is not 2048";
-  if (n > kMaxFileMacros) return "macro count is above 100";
+  if (n > keys::kMaxMacros) return "macro count is above 100";
   if (h[kHdrFlag] > 1) return "flag is neither 0 nor 1";
   // The sum is taken in 64 bits: a 32-bit sum could wrap onto a matching total.
   if (DeclaredSize(n, LoadU32(h, kHdrStringSize)) != total) {
@@ -98,7 +98,7 @@ bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& ima
   std::copy_n(bytes.begin(), kFileFixedSize, image.table.Bytes().begin());
   const std::size_t n = LoadU16(bytes, kHdrMacroCount);
   const std::uint32_t s = LoadU32(bytes, kHdrStringSize);
-  if (n > kMaxFileMacros) return false;
+  if (n > keys::kMaxMacros) return false;
   const std::size_t macroBytes = n * keys::kMacroRecordSize;
   if (bytes.size() - kFileFixedSize < macroBytes) return false;
   image.macros.clear();
@@ -152,7 +152,7 @@ bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (ec) return refuse("cannot be read: " + ec.message());
-  const std::uint64_t declared = DeclaredSize(std::min<std::uint16_t>(LoadU16(header, kHdrMacroCount), kMaxFileMacros + 1),
+  const std::uint64_t declared = DeclaredSize(std::min<std::uint16_t>(LoadU16(header, kHdrMacroCount), keys::kMaxMacros + 1),
                                               LoadU32(header, kHdrStringSize));
   if (size < declared) {
     return refuse("is cut short (" + std::to_string(size) + " bytes; its header declares " + std::to_string(declared) +
@@ -178,7 +178,7 @@ bool LoadProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock
 }
 
 std::vector<std::uint8_t> SerializeProfileImage(keys::StoreImage& image) {
-  const auto n = static_cast<std::uint16_t>(std::min(image.macros.size(), kMaxFileMacros));
+  const auto n = static_cast<std::uint16_t>(std::min(image.macros.size(), keys::kMaxMacros));
   const auto s = static_cast<std::uint32_t>(std::max(image.strings.Total(), 0));
   image.table.FillFileHeader(n, s, 0);
 

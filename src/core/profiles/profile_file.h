@@ -27,7 +27,6 @@ inline constexpr std::uint16_t kFileMagic = 0x4446;
 inline constexpr std::uint16_t kFileVersion = 3;
 inline constexpr std::uint16_t kFileSubVersion = 1;
 inline constexpr std::size_t kFileFixedSize = keys::kAssignmentTableSize;  // 32832
-inline constexpr std::size_t kMaxFileMacros = 100;
 
 // Header offsets.
 inline constexpr std::size_t kHdrMagic = 0;

@@ -61,7 +61,7 @@ bool ProfileService::DumpDeviceToFile(const std::filesystem::path& path) {
   if (active < 0 || active > 3) return false;
   keys::DeviceConfiguration config;
   config.factory = facts_().factory;
-  for (unsigned p = 0; p < keys::kDeviceProfiles; ++p) {
+  for (unsigned p = 0; p < device::kProfileCount; ++p) {
     if (commands_.CmdReadKeyTable(config.tables[p], p) != device::kDeviceOk) return false;
   }
   if (keys::ReadMacroArea(commands_, config.macroBlock) != device::kDeviceOk) return false;
@@ -77,10 +77,13 @@ void ProfileService::ReloadFromDevice(bool keepUnsavedState) {
   {
     keys::EditingStore::Lock lock(editing_);
     EmptyEditingStore(lock);
-    if (!read || !LoadProfileFile(working, lock)) {
+    const bool loaded = read && LoadProfileFile(working, lock);
+    if (!loaded) {
       EmptyEditingStore(lock);
       CreateDefaultProfile(lock);
     }
+    // The macro list just read is what the keyboard's key tables refer to by position.
+    keys::NoteKeyboardMacros(lock, applied_, loaded);
     ShowActiveProfile(lock);
   }
   if (!keepUnsavedState) view_.ClearUnsavedChanges();

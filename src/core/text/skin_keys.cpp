@@ -1,35 +1,9 @@
 #include "core/text/skin_keys.h"
 
-#include "core/keys/key_codes.h"
-
-#include <cstdio>
+#include "core/keys/keyboard_layout.h"
 
 namespace vantrel::text {
 namespace {
-
-constexpr std::array<KeyButtonInfo, kOrdinaryKeyCount> kKeys = {{
-    {0x1E, "A"}, {0x30, "B"}, {0x2E, "C"}, {0x20, "D"}, {0x12, "E"}, {0x21, "F"}, {0x22, "G"},
-    {0x23, "H"}, {0x17, "I"}, {0x24, "J"}, {0x25, "K"}, {0x26, "L"}, {0x32, "M"}, {0x31, "N"},
-    {0x18, "O"}, {0x19, "P"}, {0x10, "Q"}, {0x13, "R"}, {0x1F, "S"}, {0x14, "T"}, {0x16, "U"},
-    {0x2F, "V"}, {0x11, "W"}, {0x2D, "X"}, {0x15, "Y"}, {0x2C, "Z"},
-    {0x02, "1"}, {0x03, "2"}, {0x04, "3"}, {0x05, "4"}, {0x06, "5"}, {0x07, "6"}, {0x08, "7"},
-    {0x09, "8"}, {0x0A, "9"}, {0x0B, "0"},
-    {0x1C, "Enter"}, {0x01, "Esc"}, {0x0E, "Backspace"}, {0x0F, "Tab"}, {0x39, "Space"},
-    {0x0C, "-"}, {0x0D, "="}, {0x1A, "["}, {0x1B, "]"}, {0x2B, "\\"}, {0x27, ";"}, {0x28, "'"},
-    {0x29, "`"}, {0x33, ","}, {0x34, "."}, {0x35, "/"},
-    {0x3B, "F1"}, {0x3C, "F2"}, {0x3D, "F3"}, {0x3E, "F4"}, {0x3F, "F5"}, {0x40, "F6"},
-    {0x41, "F7"}, {0x42, "F8"}, {0x43, "F9"}, {0x44, "F10"}, {0x57, "F11"}, {0x58, "F12"},
-    {0x137, "PrtSc"}, {0x45, "Pause"}, {0x152, "Ins"}, {0x153, "Del"}, {0x147, "Home"},
-    {0x14F, "End"}, {0x149, "PgUp"}, {0x151, "PgDn"},
-    {0x148, "\u2191"}, {0x150, "\u2193"}, {0x14B, "\u2190"}, {0x14D, "\u2192"},
-    {0x46, "ScrLk"}, {0x3A, "Caps"}, {0x15D, "Menu"},
-    {0x1D, "Ctrl"}, {0x11D, "Ctrl"}, {0x2A, "Shift"}, {0x36, "Shift"}, {0x38, "Alt"},
-    {0x138, "Alt"}, {0x15B, "Win"}, {0x15C, "Win"},
-    {0x4F, "1"}, {0x50, "2"}, {0x51, "3"}, {0x4B, "4"}, {0x4C, "5"}, {0x4D, "6"},
-    {0x47, "7"}, {0x48, "8"}, {0x49, "9"}, {0x52, "0"},
-    {0x145, "Num"}, {0x11C, "Enter"}, {0x53, "."}, {0x135, "/"}, {0x37, "*"}, {0x4A, "-"}, {0x4E, "+"},
-    {0x130, "Vol+"}, {0x12E, "Vol-"}, {0x120, "Mute"}, {0x121, "Calc"},
-}};
 
 std::vector<std::string> Strings(std::initializer_list<std::string_view> names) {
   return {names.begin(), names.end()};
@@ -40,16 +14,6 @@ std::string Numbered(std::string_view prefix, int n, std::string_view suffix = {
 }
 
 }  // namespace
-
-std::span<const KeyButtonInfo, kOrdinaryKeyCount> OrdinaryKeyButtons() { return kKeys; }
-
-std::string KeyButtonSkinKey(std::uint16_t code) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "KEY_%03X", static_cast<unsigned>(keys::KeyIndexOfCode(code)) & 0xFFFu);
-  return buf;
-}
-
-std::string GKeySkinKey(int n) { return Numbered("FUNC_G", n); }
 
 std::vector<std::string> ArrowFaceKeys() {
   std::vector<std::string> keys;
@@ -93,7 +57,7 @@ std::vector<std::string> SkinButtonKeys(SkinFile file) {
            "CONTROL_MENU", "CONTROL_LINK", "CONTROL_Facebook", "CONTROL_twitter", "CONTROL_Network", "TOLVEN_LINK",
            "TOLVEN_VER", "FUNC_DEFAULT", "FUNC_MACRO", "FUNC_SWITCH", "FUNC_PROFILES", "FUNC_PROFILE1",
            "FUNC_PROFILE2", "FUNC_PROFILE3", "FUNC_REPORT1", "FUNC_REPORT2", "FUNC_REPORT3", "FUNC_REPORT4",
-           "KEY_FN", "LEFT_ARROW", "RIGHT_ARROW", "LOCK_AB", "LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "FLIP_0",
+           "LEFT_ARROW", "RIGHT_ARROW", "LOCK_AB", "LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "FLIP_0",
            "FLIP_1", "FLIP_2", "COLOR_R", "COLOR_G", "COLOR_B", "CONTROL_UsbStatic", "CONTROL_DengStatic",
            "CONTROL_DengStaPic", "CONTROL_LightStatic", "CONTROL_LightSlider", "CONTROL_SpeedStatic",
            "CONTROL_SpeedSlider", "CONTROL_RGBStatic", "CONTROL_JDTStatic", "CONTROL_umCombo", "CONTROL_XGcombox",
@@ -109,8 +73,9 @@ std::vector<std::string> SkinButtonKeys(SkinFile file) {
            "CONTROL_USERysStatic", "CONTROL_USERjsButton", "CONTROL_USERjsStatic", "CONTROL_USERgjStatic",
            "CONTROL_USERgjStaPic1", "CONTROL_USERgjStaPic2"});
       for (int n = 1; n <= 8; ++n) keys.push_back(Numbered("CONTROL_Color", n));
-      for (int n = 1; n <= kGKeyCount; ++n) keys.push_back(GKeySkinKey(n));
-      for (const auto& k : kKeys) keys.push_back(KeyButtonSkinKey(k.code));
+      for (const auto& k : keys::GLayoutKeys()) keys.push_back(keys::SkinKeyOf(k));
+      for (const auto& k : keys::OrdinaryLayoutKeys()) keys.push_back(keys::SkinKeyOf(k));
+      keys.push_back(keys::SkinKeyOf(keys::FnLayoutKey()));
       return keys;
     }
   }

@@ -2,31 +2,13 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vantrel::text {
 
-// One button of the keyboard picture: its key code and its legend.
-struct KeyButtonInfo {
-  std::uint16_t code;
-  std::string_view legend;
-};
-
-// The 108 ordinary keys in the order of the main window's key table (A-Z, 1-0, Enter,
-// Esc, ... Num +, VOL+, VOL-, mute, Calc).
-inline constexpr std::size_t kOrdinaryKeyCount = 108;
-std::span<const KeyButtonInfo, kOrdinaryKeyCount> OrdinaryKeyButtons();
-
-// "KEY_%03X" of the key index (keys::KeyIndexOfCode), e.g. right Ctrl 0x11D -> "KEY_09D".
-std::string KeyButtonSkinKey(std::uint16_t code);
-// "FUNC_G1" .. "FUNC_G9".
-std::string GKeySkinKey(int n);
-inline constexpr int kGKeyCount = 9;
-inline constexpr std::string_view kFnSkinKey = "KEY_FN";
+// The key buttons' placement keys come from keys::SkinKeyOf on the keyboard layout's rows.
 
 // "BUTTONINFO2" face keys of the arrow indicators: "UP_ARROW_LEFT1" ... "DOWN_ARROW_RIGHT2".
 std::vector<std::string> ArrowFaceKeys();

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QScreen>
 
+#include "core/device/commands.h"
 #include "core/keys/key_codes.h"
 #include "core/keys/key_page_rules.h"
 #include "ui/skin/color_static.h"
@@ -460,7 +461,7 @@ void Vantrel_DlgComposite::ApplyPage() {
     keys::EditingStore::Lock lock(editing_);
     editor_->SaveInto(lock.Image());
     const int profile = host_.CurrentProfile();
-    if (profile >= 0 && profile < static_cast<int>(keys::kDeviceProfiles)) {
+    if (profile >= 0 && profile < static_cast<int>(vantrel::device::kProfileCount)) {
       keys::StoreKeyAssignment(lock.Image(), static_cast<std::size_t>(profile), keyIndex_, record);
       editor_->SyncTable(lock->table);
     }

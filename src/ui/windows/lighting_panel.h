@@ -192,7 +192,7 @@ class LightingPanel : public QObject {
     int tool = 0;
     lighting::Rgb base = 0;
     lighting::Rgb brush = 0;
-    std::array<lighting::ButtonColour, lighting::kKeyButtonCount> buttons{};
+    std::array<lighting::ButtonColour, keys::kLayoutKeyCount> buttons{};
     std::optional<std::array<std::string, lighting::kUserModeCount>> names;
   };
   struct JobResult {

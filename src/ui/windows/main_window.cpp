@@ -15,6 +15,7 @@
 
 #include "core/keys/apply.h"
 #include "core/keys/key_codes.h"
+#include "core/keys/keyboard_layout.h"
 #include "core/keys/key_tooltip.h"
 #include "core/lighting/effects.h"
 #include "core/lighting/key_buttons.h"
@@ -138,17 +139,17 @@ void CVantrelDlg::OnInitDialog() {
 
 void CVantrelDlg::PlaceControls() {
   // The key picture: 108 keys under "KEY_%03X" of their key index, G1..G9, Fn.
-  for (const auto& key : lighting::OrdinaryKeys()) {
-    MakeButton(key.controlId, Q(text::KeyButtonSkinKey(key.code)), true);
+  for (const auto& key : keys::OrdinaryLayoutKeys()) {
+    MakeButton(key.controlId, Q(keys::SkinKeyOf(key)), true);
   }
-  int n = 1;
-  for (const auto& key : lighting::GKeys()) {
+
+  for (const auto& key : keys::GLayoutKeys()) {
     // The face carries the key's own legend; the layer caption sits small at its left.
-    CPngButton* g = MakeButton(key.controlId, Q(text::GKeySkinKey(n++)), true);
+    CPngButton* g = MakeButton(key.controlId, Q(keys::SkinKeyOf(key)), true);
     g->SetTextAttributes(7, "DejaVu Sans", kCaptionColours, kTextLeft | kTextVCenter | kTextSingleLine);
     g->SetTextInsets(4, 0, 0, 0);
   }
-  MakeButton(lighting::kFnControl, QString::fromLatin1(text::kFnSkinKey.data(), text::kFnSkinKey.size()), true);
+  MakeButton(keys::FnLayoutKey().controlId, Q(keys::SkinKeyOf(keys::FnLayoutKey())), true);
 
   for (const auto& [id, key] : CommandButtonKeys()) MakeButton(id, key, false);
   for (int lock : {ids::kLockCaps, ids::kLockNum, ids::kLockScroll, ids::kLockAb}) {
@@ -217,7 +218,7 @@ void CVantrelDlg::Retranslate() {
   buttons_[ids::kCancel]->setText(Q(t.Text("PROFILE_CANCLE")));
   noDevice_->setText(Q(t.Text("MAIN_NO_DEVICE_PROMPT")));
   const auto captions = device::GKeyCaptions(GLayer());
-  for (std::size_t i = 0; i < captions.size(); ++i) keyButtons_[lighting::GKeys()[i].controlId]->setText(Q(captions[i]));
+  for (std::size_t i = 0; i < captions.size(); ++i) keyButtons_[keys::GLayoutKeys()[i].controlId]->setText(Q(captions[i]));
   if (profileLabel_) {
     profileLabel_->setText(profileName_);
     profileLabel_->setToolTip(Q(t.Text("PROFILE_TIP")) + profileName_);
@@ -308,7 +309,7 @@ void CVantrelDlg::GKeyLayerChanged(int layer) {
       [this, layer] {
         const auto captions = device::GKeyCaptions(layer);
         for (std::size_t i = 0; i < captions.size(); ++i)
-          keyButtons_[lighting::GKeys()[i].controlId]->setText(Q(captions[i]));
+          keyButtons_[keys::GLayoutKeys()[i].controlId]->setText(Q(captions[i]));
         buttons_[ids::kLockAb]->SetToggled(layer != 0);
         ShowKeysNow();
       },
@@ -355,19 +356,19 @@ CVantrelDlg::KeySnapshot CVantrelDlg::TakeSnapshot(const keys::StoreImage& image
   KeySnapshot snapshot;
   const auto& texts = core_.Texts();
   const auto slot = static_cast<std::size_t>(profile);
-  for (const auto& key : lighting::OrdinaryKeys()) {
+  for (const auto& key : keys::OrdinaryLayoutKeys()) {
     const auto record = image.table.Record(slot, keys::KeyIndexOfCode(key.code));
     const auto tip = keys::KeyTooltip(key.code, 0, record, image, texts);
     snapshot.looks[key.controlId] = {Q(tip.text), tip.assigned, record.selected != 0};
   }
   int n = 0;
-  for (const auto& key : lighting::GKeys()) {
+  for (const auto& key : keys::GLayoutKeys()) {
     const auto record = image.table.Record(slot, static_cast<std::size_t>(kGKeyFirstIndex + n + 9 * layer));
     const auto tip = keys::KeyTooltip(0, n + 1, record, image, texts);
     snapshot.looks[key.controlId] = {Q(tip.text), tip.assigned, record.selected != 0};
     ++n;
   }
-  snapshot.looks[lighting::kFnControl] = {QStringLiteral("Fn"), false, false};
+  snapshot.looks[keys::FnLayoutKey().controlId] = {QStringLiteral("Fn"), false, false};
   return snapshot;
 }
 
@@ -472,7 +473,7 @@ void CVantrelDlg::OnButton(int controlId) {
     return;
   }
   switch (controlId) {
-    case ids::kMacro: OnKeyClicked(lighting::GKeys()[8].controlId); return;
+    case ids::kMacro: OnKeyClicked(keys::GLayoutKeys()[8].controlId); return;
     case ids::kProfiles: OpenProfileManager(); return;
     case ids::kMenu: ShowFileMenu(); return;
     case ids::kApply: OnApply(); return;
@@ -503,7 +504,7 @@ void CVantrelDlg::OnKeyClicked(int controlId) {
   const int layer = GLayer();
   EditedKey key;
   int keyIndex = -1;
-  const auto gKeys = lighting::GKeys();
+  const auto gKeys = keys::GLayoutKeys();
   for (std::size_t n = 0; n < gKeys.size(); ++n) {
     if (gKeys[n].controlId == controlId) {
       key = {static_cast<std::uint16_t>(0x100 + n + 9 * static_cast<std::size_t>(layer)), controlId,
@@ -513,11 +514,11 @@ void CVantrelDlg::OnKeyClicked(int controlId) {
   }
   const int position = lighting::OrdinaryKeyPosition(controlId);
   if (position >= 0) {
-    const auto code = lighting::OrdinaryKeys()[static_cast<std::size_t>(position)].code;
+    const auto code = keys::OrdinaryLayoutKeys()[static_cast<std::size_t>(position)].code;
     key = {code, controlId, false};
     keyIndex = keys::KeyIndexOfCode(code);
   }
-  if (controlId == lighting::kFnControl) key = {0, controlId, false};
+  if (controlId == keys::FnLayoutKey().controlId) key = {0, controlId, false};
   if (key.controlId == 0) return;
   editedKey_ = key;
   if (colourView_ == 0) {
@@ -610,7 +611,7 @@ void CVantrelDlg::BuildLightingPanel() {
 
 std::uint16_t CVantrelDlg::KeyCodeOfButton(int controlId) const {
   const int position = lighting::OrdinaryKeyPosition(controlId);
-  return position < 0 ? 0 : lighting::OrdinaryKeys()[static_cast<std::size_t>(position)].code;
+  return position < 0 ? 0 : keys::OrdinaryLayoutKeys()[static_cast<std::size_t>(position)].code;
 }
 
 QRect CVantrelDlg::ButtonGlobalRect(int controlId) const {
@@ -712,7 +713,7 @@ void CVantrelDlg::OnRestoreDefault() {
         const auto slot = static_cast<std::size_t>(profile);
         for (int n = 0; n < 9; ++n)
           lock->table.SetRecord(slot, static_cast<std::size_t>(kGKeyFirstIndex + n + 9 * layer), {});
-        for (const auto& key : lighting::OrdinaryKeys()) lock->table.SetRecord(slot, keys::KeyIndexOfCode(key.code), {});
+        for (const auto& key : keys::OrdinaryLayoutKeys()) lock->table.SetRecord(slot, keys::KeyIndexOfCode(key.code), {});
         ShowKeyButtons(lock.Image());
       },
       [this] {

@@ -66,11 +66,11 @@ TEST_F(KeyColours, MissingFileGivesTheDefaults) {
   EXPECT_EQ(editor_.BaseColour(), 0u);
   EXPECT_EQ(editor_.BrushColour(), 0u);
   for (const auto& name : editor_.ModeNames(1)) EXPECT_EQ(name, "0");
-  for (const auto& k : OrdinaryKeys()) EXPECT_EQ(editor_.Table().Get(1, k.slot), kMissingKeyColour);
-  EXPECT_EQ(editor_.Table().Get(1, kFnSlot), kMissingKeyColour);
+  for (const auto& k : keys::OrdinaryLayoutKeys()) EXPECT_EQ(editor_.Table().Get(1, k.ledSlot), kMissingKeyColour);
+  EXPECT_EQ(editor_.Table().Get(1, keys::FnLayoutKey().ledSlot), kMissingKeyColour);
   EXPECT_TRUE(editor_.Flags().Get(ButtonIndex(1022), 1));
   // G keys are not read: their slot keeps what it had.
-  EXPECT_EQ(editor_.Table().Get(1, kGKeySlot), 0u);
+  EXPECT_EQ(editor_.Table().Get(1, keys::kGKeyLedSlot), 0u);
 }
 
 TEST_F(KeyColours, SendKeyColoursWritesEightChunksAndZerosPastTheTable) {
@@ -98,11 +98,11 @@ TEST_F(KeyColours, PaintingSendsOneKeyAndSavesIt) {
   ASSERT_TRUE(editor_.EnsureUserFiles());
   editor_.ReadUserMode(1);
   editor_.ChangeBrushColour(1, MakeRgb(9, 8, 7));
-  ASSERT_TRUE(editor_.PaintKey(dev_.commands, 1, kFnControl, 20));
+  ASSERT_TRUE(editor_.PaintKey(dev_.commands, 1, keys::FnLayoutKey().controlId, 20));
   EXPECT_EQ(ColourOps(), (std::vector<Op>{Begin(), Colours(512 + 330, {9, 8, 7}), End()}));
-  EXPECT_EQ(editor_.Table().Get(1, kFnSlot), MakeRgb(9, 8, 7));
+  EXPECT_EQ(editor_.Table().Get(1, keys::FnLayoutKey().ledSlot), MakeRgb(9, 8, 7));
   EXPECT_EQ(FileValue(1, "Mode0", "110"), "9,8,7,0");
-  EXPECT_FALSE(editor_.Flags().Get(ButtonIndex(kFnControl), 1));
+  EXPECT_FALSE(editor_.Flags().Get(ButtonIndex(keys::FnLayoutKey().controlId), 1));
 
   // Esc in profile 2 with the base-colour tool: slot 0, flag 1, in the selected mode's section.
   dev_.keyboard.ops.clear();

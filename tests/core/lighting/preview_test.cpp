@@ -78,7 +78,7 @@ TEST(PreviewTables, GridPathAndRingsCoverTheSame108Keys) {
   EXPECT_EQ(grid.size(), 108u);
   EXPECT_EQ(grid, path);
   EXPECT_EQ(grid, rings);
-  EXPECT_TRUE(grid.count(kFnControl));
+  EXPECT_TRUE(grid.count(keys::FnLayoutKey().controlId));
   EXPECT_FALSE(grid.count(kRWin));
   for (int id : grid) EXPECT_GE(ButtonIndex(id), 0) << id;
   EXPECT_EQ(GridCell(5, 9), GridCell(5, 10)) << "right Alt fills two cells";

@@ -15,7 +15,7 @@ using keys::KeyAssignment;
 
 // Position of a key code in the keyboard's factory key table.
 int FactoryPosition(const keys::DeviceKeyTable& factory, std::uint16_t code) {
-  for (std::size_t k = 0; k < keys::kKeyEntries; ++k)
+  for (std::size_t k = 0; k < device::kKeyEntryCount; ++k)
     if (keys::CodeOfEntry(keys::EntryAt(factory, k)) == code) return static_cast<int>(k);
   return -1;
 }

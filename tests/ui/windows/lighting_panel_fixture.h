@@ -78,16 +78,9 @@ class FakePanelHost final : public LightingPanelHost {
   void BuildKeyButtons() {
     const QString folder = SkinFolder();
     const auto pic = [&](const char* name) { return RequiredSkinPicture(folder, name); };
-    int g = 0;
-    for (const auto& key : lighting::AllKeyButtons()) {
+    for (const auto& key : keys::KeyboardLayout()) {
       QString skinKey;
-      if (key.kind == lighting::ButtonKind::GKey) {
-        skinKey = QString::fromStdString(text::GKeySkinKey(++g));
-      } else if (key.kind == lighting::ButtonKind::Fn) {
-        skinKey = QString::fromLatin1(text::kFnSkinKey.data(), static_cast<qsizetype>(text::kFnSkinKey.size()));
-      } else {
-        skinKey = QString::fromStdString(text::KeyButtonSkinKey(key.code));
-      }
+      skinKey = QString::fromStdString(keys::SkinKeyOf(key));
       auto* button = new CPngButton(surface_, key.controlId);
       PlaceSkinnedButton(*button, MainIni(), "BUTTONINFO", skinKey, pic("main_normal.jpg"), pic("main_over.jpg"),
                          pic("main_down.jpg"), pic("main_disable.jpg"), pic("main_color1.jpg"));

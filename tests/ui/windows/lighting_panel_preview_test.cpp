@@ -80,7 +80,7 @@ TEST_F(LightingPreviewTest, Effect20ShowsEachKeysTableColour) {
   Connect();
   OpenPanel();
   ChooseEffect(20);
-  ASSERT_EQ(host_.colours.size(), lighting::kKeyButtonCount);
+  ASSERT_EQ(host_.colours.size(), keys::kLayoutKeyCount);
   for (const auto& b : colours_.ButtonColours(0)) {
     EXPECT_EQ(host_.colours[b.controlId], QColor(lighting::RedOf(b.colour), lighting::GreenOf(b.colour),
                                                  lighting::BlueOf(b.colour)))

@@ -104,7 +104,7 @@ TEST_F(LightingPanelTest, LampWithAFailingReselectionWritesNothingAndShowsNothin
   EXPECT_FALSE(Shown(id::kBrightnessSlider));
   // Nothing is shown, so key clicks still go to the key page.
   EXPECT_FALSE(panel_->IsOpen());
-  EXPECT_FALSE(panel_->KeyClicked(lighting::kFnControl));
+  EXPECT_FALSE(panel_->KeyClicked(keys::FnLayoutKey().controlId));
 
   // The keyboard refuses the state write: the switch reports success, the panel does not.
   view_.keyPageOpen = false;
@@ -262,12 +262,12 @@ TEST_F(LightingPanelTest, PaintingKeysWithEffect20) {
   sim_.keyboard.DeviceState()[device::kStateActiveProfile] = 1;
   Connect();
   // Closed panel: the click is the key page's.
-  EXPECT_FALSE(panel_->KeyClicked(lighting::kFnControl));
+  EXPECT_FALSE(panel_->KeyClicked(keys::FnLayoutKey().controlId));
   OpenPanel();
   ChooseEffect(4);
   ClearTrace();
   // Open on another effect: the panel takes the click and does nothing.
-  EXPECT_TRUE(panel_->KeyClicked(lighting::kFnControl));
+  EXPECT_TRUE(panel_->KeyClicked(keys::FnLayoutKey().controlId));
   Settle();
   EXPECT_TRUE(Sent().empty());
 
@@ -276,7 +276,7 @@ TEST_F(LightingPanelTest, PaintingKeysWithEffect20) {
   Click(id::kBrushButton);  // brush colour: saved, nothing sent
   Click(id::kTool0Picture);
   ClearTrace();
-  EXPECT_TRUE(panel_->KeyClicked(lighting::kFnControl));
+  EXPECT_TRUE(panel_->KeyClicked(keys::FnLayoutKey().controlId));
   Settle();
   const auto sent = Sent();
   ASSERT_EQ(sent.size(), 3u);
@@ -284,14 +284,14 @@ TEST_F(LightingPanelTest, PaintingKeysWithEffect20) {
   EXPECT_EQ(sent[1].offset, 512 + 330);
   EXPECT_EQ(sent[1].payload, (std::vector<int>{0, 0x80, 0xFF}));
   EXPECT_EQ(sim_.keyboard.KeyColours()[512 + 331], 0x80);
-  EXPECT_EQ(host_.colours[lighting::kFnControl], QColor(0, 0x80, 0xFF));
+  EXPECT_EQ(host_.colours[keys::FnLayoutKey().controlId], QColor(0, 0x80, 0xFF));
   const auto file = colours_.UserFile(1);
   EXPECT_EQ(text::ReadIniString(file, "Mode" + std::to_string(colours_.SelectedMode()), "110", ""), "0,128,255,0");
 
   // A G key paints slot 125, which all nine G keys show.
   EXPECT_TRUE(panel_->KeyClicked(1141));
   Settle();
-  for (const auto& g : lighting::GKeys()) EXPECT_EQ(host_.colours[g.controlId], QColor(0, 0x80, 0xFF));
+  for (const auto& g : keys::GLayoutKeys()) EXPECT_EQ(host_.colours[g.controlId], QColor(0, 0x80, 0xFF));
 }
 
 TEST_F(LightingPanelTest, BaseColourRepaintsFollowingKeysAndTheSameColourSendsNothing) {

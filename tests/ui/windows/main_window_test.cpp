@@ -166,7 +166,7 @@ TEST(MainWindowJourney, FirstStartWithTheKeyboardReadsItAndOpensTheWindow) {
   EXPECT_EQ(Count(commands, device::kCmdWriteDeviceState), 0);
   // 118 key buttons, each with its tooltip; keys are usable.
   EXPECT_EQ(p.window->KeyButtons().size(), 118);
-  CPngButton* a = p.window->KeyButton(lighting::OrdinaryKeys()[0].controlId);
+  CPngButton* a = p.window->KeyButton(keys::OrdinaryLayoutKeys()[0].controlId);
   ASSERT_NE(a, nullptr);
   EXPECT_TRUE(a->isEnabled());
   EXPECT_FALSE(a->tooltipText().isEmpty());
@@ -223,13 +223,13 @@ TEST(MainWindowJourney, StartSwitchAndAbsentKeyboardKeepTheWindowInTheTray) {
 TEST(MainWindowJourney, WithoutATrayTheWindowIsTheProgram) {
   Program p("no_tray", {.keyboard = false, .tray = false});
   EXPECT_TRUE(p.window->isVisible());
-  EXPECT_FALSE(p.window->KeyButton(lighting::kFnControl)->isEnabled());
+  EXPECT_FALSE(p.window->KeyButton(keys::FnLayoutKey().controlId)->isEnabled());
   p.Event("plug");
-  EXPECT_TRUE(p.window->KeyButton(lighting::kFnControl)->isEnabled());
+  EXPECT_TRUE(p.window->KeyButton(keys::FnLayoutKey().controlId)->isEnabled());
   // Unplugging keeps it shown (it would vanish otherwise) with the keys disabled.
   p.Event("unplug");
   EXPECT_TRUE(p.window->isVisible());
-  EXPECT_FALSE(p.window->KeyButton(lighting::kFnControl)->isEnabled());
+  EXPECT_FALSE(p.window->KeyButton(keys::FnLayoutKey().controlId)->isEnabled());
   p.window->close();
   EXPECT_TRUE(p.closed);
 }
@@ -282,7 +282,7 @@ TEST(MainWindowJourney, ProfileButtonsReadLightingAndSwitchOnlyToAnotherProfile)
 TEST(MainWindowJourney, UnsavedChangesAskBeforeASwitchAndNoKeepsTheProfileFromTheWorkingFile) {
   Program p("switch_question");
   p.Click(ids::kSwitch);
-  p.Click(lighting::OrdinaryKeys()[0].controlId);
+  p.Click(keys::OrdinaryLayoutKeys()[0].controlId);
   ASSERT_TRUE(p.window->ApplyPending());
   const std::size_t before = p.TraceSize();
   p.sink.answers = {false};
@@ -297,7 +297,7 @@ TEST(MainWindowJourney, UnsavedChangesAskBeforeASwitchAndNoKeepsTheProfileFromTh
 
 TEST(MainWindowJourney, ColourViewMarksKeysAndApplyWritesThem) {
   Program p("colour_view");
-  const auto& key = lighting::OrdinaryKeys()[0];
+  const auto& key = keys::OrdinaryLayoutKeys()[0];
   const std::size_t index = keys::KeyIndexOfCode(key.code);
   p.Click(ids::kSwitch);
   EXPECT_EQ(p.window->ColourView(), 1);
@@ -332,7 +332,7 @@ TEST(MainWindowJourney, ColourViewMarksKeysAndApplyWritesThem) {
 
 TEST(MainWindowJourney, RestoreDefaultAsksAndOnYesClearsTheKeysAndApplies) {
   Program p("restore_default");
-  const auto& key = lighting::OrdinaryKeys()[5];
+  const auto& key = keys::OrdinaryLayoutKeys()[5];
   const std::size_t index = keys::KeyIndexOfCode(key.code);
   {
     keys::EditingStore::Lock lock(p.core->Editing());
@@ -356,7 +356,7 @@ TEST(MainWindowJourney, RestoreDefaultAsksAndOnYesClearsTheKeysAndApplies) {
 TEST(MainWindowJourney, ApplyFailingWhenUnpluggedKeepsTheUnsavedState) {
   Program p("apply_unplugged");
   p.Click(ids::kSwitch);
-  p.Click(lighting::OrdinaryKeys()[1].controlId);
+  p.Click(keys::OrdinaryLayoutKeys()[1].controlId);
   ASSERT_TRUE(p.window->ApplyPending());
   auto* sim = p.core->Stack().Simulator();
   std::string error;
@@ -378,8 +378,8 @@ TEST(MainWindowJourney, ApplyFailingWhenUnpluggedKeepsTheUnsavedState) {
 
 TEST(MainWindowJourney, GKeyLayerEventsRelabelTheGKeysAndWriteTheStatusReport) {
   Program p("g_layer");
-  const int g1 = lighting::GKeys()[0].controlId;
-  const int g7 = lighting::GKeys()[6].controlId;
+  const int g1 = keys::GLayoutKeys()[0].controlId;
+  const int g7 = keys::GLayoutKeys()[6].controlId;
   EXPECT_EQ(p.window->KeyButton(g1)->text(), "A1");
   p.Event("g-layer");
   EXPECT_EQ(p.window->KeyButton(g1)->text(), "B1");
