@@ -16,7 +16,9 @@
 namespace vantrel::test {
 namespace {
 
-constexpr const char* kImportFailed = "The profile file could not be imported.";
+// The English text of "MAIN_PROMPT_INPORT".
+constexpr const char* kImportFailed =
+    "The profile could not be restored. Check that the file is a Vantrel profile file (.vnp) and try again.";
 
 class CtlFaultsTest : public ::testing::Test {
  protected:
@@ -101,7 +103,7 @@ TEST_F(CtlFaultsTest, RestoreRefusesAFileCutShortAndKeepsTheKeyboardsMacros) {
   EXPECT_EQ(r.code, 1) << r.out;
   EXPECT_NE(r.out.find(kImportFailed), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("is cut short (49444 bytes; its header declares 65856)"), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.find("restored"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("restored " + (dir / "full.vnp").string()), std::string::npos) << r.out;
   EXPECT_EQ(ConfigRequests(), 0);
   EXPECT_EQ(MacroCount(), 2);
 
