@@ -2,6 +2,7 @@
 // without the keyboard and a tray, presence changes, profile buttons, the colour view,
 // Apply, restore default, G-key layer events and closing. Questions go to a fake sink.
 #include "ui/windows/main_window.h"
+#include "ui/windows/file_menu.h"
 
 #include <gtest/gtest.h>
 
@@ -486,6 +487,42 @@ TEST(MainWindowJourney, ClosingEndsPagesRemovesTheTrayAndFreesTheStores) {
   EXPECT_FALSE(p.window->isVisible());
   EXPECT_FALSE(p.tray->Shown());
   EXPECT_TRUE(keys::EditingStore::Lock(p.core->Editing())->macros.empty());
+}
+
+TEST(MainWindowJourney, TheOtherWindowsAreReachedFromTheMainWindow) {
+  Program p("other_windows");
+  // The lamp opens the lighting panel; a key click then belongs to the colour brush and
+  // opens no key page.
+  ASSERT_NE(p.window->Panel(), nullptr);
+  p.window->Panel()->ToggleLamp();
+  p.Settle();
+  ASSERT_TRUE(p.window->LightingPanelOpen());
+  p.Click(keys::OrdinaryLayoutKeys()[0].controlId);
+  EXPECT_EQ(p.window->KeyPage(), nullptr);
+  const QString folder = QDir(VANTREL_BIN_DIR).filePath("../screenshots");
+  QDir().mkpath(folder);
+  EXPECT_TRUE(p.window->grab().save(QDir(folder).filePath("main_window_lighting.png")));
+  p.window->Panel()->ToggleLamp();
+  p.Settle();
+  EXPECT_FALSE(p.window->LightingPanelOpen());
+  // With the panel closed the key page opens for the key.
+  p.Click(keys::OrdinaryLayoutKeys()[0].controlId);
+  ASSERT_NE(p.window->KeyPage(), nullptr);
+  EXPECT_TRUE(p.window->KeyPageOpen());
+  p.window->KeyPage()->ClosePage();
+  p.Settle();
+  // The menu button's menu: restore, backup, update.
+  p.Click(ids::kMenu);
+  ASSERT_NE(p.window->BackupMenu(), nullptr);
+  EXPECT_EQ(p.window->BackupMenu()->Menu()->actions().size(), 3);
+  p.window->BackupMenu()->Menu()->close();
+  // The profiles button opens the manager; the keyboard going ends it as Cancel would.
+  p.Click(ids::kProfiles);
+  ASSERT_NE(p.window->ProfileManager(), nullptr);
+  EXPECT_TRUE(p.window->ProfileManagerOpen());
+  EXPECT_TRUE(p.window->ProfileManager()->isVisible());
+  p.Event("unplug");
+  EXPECT_FALSE(p.window->ProfileManagerOpen());
 }
 
 TEST(MainWindowScreenshot, SavesTheMainWindowForReview) {
