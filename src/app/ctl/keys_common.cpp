@@ -222,8 +222,22 @@ bool WriteKeyboard(Context& ctx, KeyboardSession& session, keys::EditingStore::L
   return true;
 }
 
+KeyNameIndex::KeyNameIndex(const text::TextSource& texts) {
+  const KeyVocabulary words(texts);
+  for (const auto& n : KeyVocabulary::FixedNames()) fixed_.emplace(n.lower, n.key);
+  for (const auto& n : words.DisplayNames()) shown_.emplace(n.lower, n.key);
+}
+
 std::optional<std::uint16_t> KeyNameIndex::Find(std::string_view name) const {
-  const auto key = words_.Find(name);
+  if (name.empty()) return std::nullopt;
+  // The order of KeyVocabulary::Find: fixed names, numbers and codes, display names.
+  const std::string wanted = Lower(name);
+  std::optional<KeyRef> key;
+  if (const auto it = fixed_.find(wanted); it != fixed_.end()) key = it->second;
+  if (!key) key = NumberedKey(std::string(name));
+  if (!key) {
+    if (const auto it = shown_.find(wanted); it != shown_.end()) key = it->second;
+  }
   if (!key || key->index == keys::kNoKeyIndex) return std::nullopt;
   return key->index;
 }

@@ -81,6 +81,7 @@ class KeyVocabulary {
 
   const text::TextSource& texts_;
   mutable std::vector<Name> displayNames_;
+  friend class KeyNameIndex;
 };
 
 // Key index 0..511 of a name; nullopt when it names nothing or names Fn.
@@ -96,12 +97,14 @@ std::optional<std::uint16_t> AssignableKeyIndex(Context& ctx, std::string_view n
 // Built from the texts as they are now; build a new one to see changed texts.
 class KeyNameIndex {
  public:
-  explicit KeyNameIndex(const text::TextSource& texts) : words_(texts) {}
+  explicit KeyNameIndex(const text::TextSource& texts);
   // The same answer as ParseKeyIndex(name, texts).
   std::optional<std::uint16_t> Find(std::string_view name) const;
 
  private:
-  KeyVocabulary words_;  // keeps the display names once looked up
+  // Lower-case name to key, in the vocabulary's order of precedence (first one wins).
+  std::unordered_map<std::string, KeyRef> fixed_;
+  std::unordered_map<std::string, KeyRef> shown_;
 };
 
 // The key code of an index (G keys 0x200 + n - 1).
