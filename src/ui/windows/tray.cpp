@@ -6,6 +6,7 @@
 #include <QIcon>
 
 #include "core/text/language.h"
+#include "platform/autostart.h"
 #include "ui/windows/main_window.h"
 
 namespace vantrel::ui {
@@ -65,6 +66,15 @@ void CTrayIcon::Build() {
     menu_.addMenu(&simMenu_);
   }
   menu_.addSeparator();
+  autostart_ = std::make_unique<platform::Autostart>();
+  autostartItem_ = menu_.addAction(QString());
+  autostartItem_->setCheckable(true);
+  connect(autostartItem_, &QAction::triggered, this, [this](bool on) {
+    // A failed write shows what the desktop will really do.
+    if (!autostart_->setEnabled(on)) autostartItem_->setChecked(autostart_->enabled());
+  });
+  // The entry may change outside the program: read it each time the menu opens.
+  connect(&menu_, &QMenu::aboutToShow, this, [this] { autostartItem_->setChecked(autostart_->enabled()); });
   exit_ = menu_.addAction(QString());
   connect(exit_, &QAction::triggered, &window_, [this] { window_.CloseProgram(); });
   Retranslate();
@@ -75,6 +85,8 @@ void CTrayIcon::Retranslate() {
   open_->setText(QString::fromStdString(texts.Text("MENU_11")));
   about_->setText(QString::fromStdString(texts.Text("MENU_22")));
   exit_->setText(QString::fromStdString(texts.Text("MENU_33")));
+  autostartItem_->setText(QString::fromStdString(texts.Text("MENU_AUTOSTART")));
+  autostartItem_->setChecked(autostart_->enabled());
   // The submenu names the profile in use, as the main window's profile name does.
   profileSubmenu_.setTitle(QString::fromStdString(texts.Text("PROFILE_TIP")) + window_.ProfileName());
   languageMenu_.setTitle(QStringLiteral("Language"));

@@ -4,6 +4,8 @@
 // first minute, for a panel that starts after us.
 #pragma once
 
+#include <memory>
+
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -11,6 +13,10 @@
 #include <QTimer>
 
 #include <functional>
+
+namespace vantrel::platform {
+class Autostart;
+}
 
 namespace vantrel::ui {
 
@@ -40,6 +46,9 @@ class CTrayIcon final : public QObject {
   void Retranslate();
   void PopUpProfileMenu();
 
+  // "Start with the desktop": the XDG autostart entry, off by default.
+  QAction* AutostartItem() const { return autostartItem_; }
+
  signals:
   void becameAvailable();
 
@@ -58,6 +67,8 @@ class CTrayIcon final : public QObject {
   QAction* open_ = nullptr;
   QAction* about_ = nullptr;
   QAction* exit_ = nullptr;
+  QAction* autostartItem_ = nullptr;
+  std::unique_ptr<platform::Autostart> autostart_;
   QTimer retry_;
   int retries_ = 0;
   int shownIcon_ = 128;

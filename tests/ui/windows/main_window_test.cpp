@@ -525,6 +525,31 @@ TEST(MainWindowJourney, TheOtherWindowsAreReachedFromTheMainWindow) {
   EXPECT_FALSE(p.window->ProfileManagerOpen());
 }
 
+TEST(MainWindowJourney, TrayItemWritesAndRemovesTheAutostartEntry) {
+  const auto config = std::filesystem::temp_directory_path() / "vantrel_mainwin_autostart_config";
+  std::filesystem::remove_all(config);
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
+  {
+    Program p("autostart");
+    QAction* item = p.tray->AutostartItem();
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(item->isChecked());  // off by default
+    EXPECT_FALSE(item->text().startsWith("#Error"));
+    item->trigger();
+    const auto entry = config / "autostart" / "vantrel.desktop";
+    ASSERT_TRUE(std::filesystem::exists(entry));
+    std::ifstream in(entry);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("/Start"), std::string::npos) << text;
+    item->trigger();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+  }
+  if (saved.isNull()) qunsetenv("XDG_CONFIG_HOME");
+  else qputenv("XDG_CONFIG_HOME", saved);
+  std::filesystem::remove_all(config);
+}
+
 TEST(MainWindowScreenshot, SavesTheMainWindowForReview) {
   Program p("screenshot");
   p.window->GKeyLayerChanged(0);
