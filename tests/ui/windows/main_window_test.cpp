@@ -183,11 +183,12 @@ TEST(MainWindowJourney, FirstStartWithTheKeyboardReadsItAndOpensTheWindow) {
   EXPECT_TRUE(items[1 + p.Keyboard().DeviceState()[10]]->isChecked());
   EXPECT_TRUE(p.sink.messages.empty());
   // The tray menu: Open, About, the profile and language submenus, the virtual keyboard's
-  // events (simulating), Exit.
+  // events (simulating), "Start with the desktop", Exit.
   QStringList texts;
   for (QAction* action : p.tray->ContextMenu().actions())
     if (!action->isSeparator()) texts << action->text();
-  ASSERT_EQ(texts.size(), 6);
+  ASSERT_EQ(texts.size(), 7);
+  EXPECT_EQ(texts[5], QString::fromStdString(p.core->Texts().Text("MENU_AUTOSTART")));
   EXPECT_EQ(texts.front(), QString::fromStdString(p.core->Texts().Text("MENU_11")));
   EXPECT_EQ(texts.back(), QString::fromStdString(p.core->Texts().Text("MENU_33")));
   EXPECT_EQ(p.tray->Icon()->toolTip(), QString::fromStdString(p.core->Texts().Text("KEYBOARD_TRAY_DESC")));
