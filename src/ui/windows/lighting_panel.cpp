@@ -418,18 +418,34 @@ void LightingPanel::ProfileButton(int profile) {
 
 void LightingPanel::SwitchKeyboardProfile(int profile) {
   auto& profiles = deps_.profiles;
+  RunJob([&profiles] { return profiles.ActiveProfile(); }, ColourScope::None,
+         [this, profile](const JobResult& active) {
+           if (active.code == profile) return;
+           SwitchAfterQuestions(profile, ColourScope::None, [this, profile](bool switched) {
+             if (switched) host_.ProfileSwitched(profile);
+           });
+         });
+}
+
+void LightingPanel::SwitchAfterQuestions(int profile, ColourScope scope, std::function<void(bool)> then,
+                                         std::function<void()> afterSwitch) {
+  // The questions of a switch (unsaved changes) are put here, on the UI thread; the
+  // device work follows on the worker and asks nothing.
+  const profiles::SwitchDecision decision = deps_.profiles.CheckSwitch(profile);
+  if (!decision.proceed) {
+    then(false);
+    return;
+  }
+  auto& profiles = deps_.profiles;
   auto& cache = deps_.activeProfileCache;
   RunJob(
-      [&profiles, &cache, profile] {
-        if (profiles.ActiveProfile() == profile) return 0;
+      [&profiles, &cache, decision, afterSwitch = std::move(afterSwitch)] {
         // The switch reports the write's outcome through the cache only.
-        const bool ok = profiles.SwitchProfile(profile) && cache.load() == profile;
-        return ok ? 1 : -1;
+        const bool ok = profiles.FinishSwitch(decision) && cache.load() == decision.profile;
+        if (ok && afterSwitch) afterSwitch();
+        return ok ? 1 : 0;
       },
-      ColourScope::None,
-      [this, profile](const JobResult& result) {
-        if (result.code == 1) host_.ProfileSwitched(profile);
-      });
+      scope, [then = std::move(then)](const JobResult& result) { then(result.code == 1); });
 }
 
 void LightingPanel::ToggleLamp() {
@@ -442,29 +458,28 @@ void LightingPanel::ToggleLamp() {
 
 void LightingPanel::OpenPanel() {
   auto& profiles = deps_.profiles;
-  auto& cache = deps_.activeProfileCache;
   auto& state = deps_.state;
   const auto wskb = deps_.wskbIni;
   // While the keyboard has not taken the re-selection, the panel is not open: nothing of
   // it shows, so key clicks still go to the key page.
-  RunJob(
-      [&profiles, &cache, &state, wskb] {
-        const int active = profiles.ActiveProfile();
-        const bool ok = active >= 0 && profiles.SwitchProfile(active) && cache.load() == active;
-        if (!ok) return 0;
-        lighting::WriteDengCheck(wskb, true);
-        state.panelOpen = true;
-        return 1;
-      },
-      ColourScope::Table,
-      [this](const JobResult& result) {
-        if (result.code != 1) return;
-        view_.panelOpen = true;
-        SetSelected(static_cast<CPngButton*>(Control(id::kLamp)), true);
-        ShowCaptions();
-        ShowForEffect(SelectedEffect());
-        if (SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
-      });
+  RunJob([&profiles] { return profiles.ActiveProfile(); }, ColourScope::None,
+         [this, &state, wskb](const JobResult& active) {
+           if (active.code < 0) return;
+           SwitchAfterQuestions(
+               active.code, ColourScope::Table,
+               [this](bool reselected) {
+                 if (!reselected) return;
+                 view_.panelOpen = true;
+                 SetSelected(static_cast<CPngButton*>(Control(id::kLamp)), true);
+                 ShowCaptions();
+                 ShowForEffect(SelectedEffect());
+                 if (SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
+               },
+               [&state, wskb] {
+                 lighting::WriteDengCheck(wskb, true);
+                 state.panelOpen = true;
+               });
+         });
 }
 
 void LightingPanel::ClosePanel() {

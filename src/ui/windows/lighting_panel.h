@@ -213,6 +213,11 @@ class LightingPanel : public QObject {
   // panel and, once no other job of the panel is outstanding, replaces the copy.
   template <typename Job, typename Done>
   void RunJob(Job job, ColourScope scope, Done done);
+  // The switch of the keyboard to `profile`: its check (and questions) now, on the UI
+  // thread, then the switch on the worker, followed there by `afterSwitch` when it took;
+  // `then` gets whether it took.
+  void SwitchAfterQuestions(int profile, ColourScope scope, std::function<void(bool)> then,
+                            std::function<void()> afterSwitch = {});
   static ColourView SnapshotColours(const lighting::KeyColourEditor& editor, int profile, bool names);
   void Adopt(JobResult& result);
 
