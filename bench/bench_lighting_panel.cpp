@@ -90,18 +90,7 @@ class BenchHost final : public ui::LightingPanelHost {
   std::map<int, ColourKey*> keys_;
 };
 
-class NoView final : public profiles::ProfileView {
- public:
-  bool KeyPageOpen() const override { return false; }
-  bool HasUnsavedChanges() const override { return false; }
-  void ClearUnsavedChanges() override {}
-  bool ProfileManagerOpen() const override { return false; }
-  bool ProfileManagerUnsaved() const override { return false; }
-  void CheckProfileManagerRow(int) override {}
-  void RunApply() override {}
-  void ShowKeyButtons(const keys::StoreImage&) override {}
-  void RebuildProfileMenu() override {}
-};
+using NoView = profiles::NoWindowsView;
 
 class NoMessages final : public text::MessageSink {
  public:

@@ -22,18 +22,7 @@ namespace {
 using namespace vantrel::profiles;
 
 // No windows on the command line: nothing is open and nothing is unsaved.
-class CtlProfileView final : public ProfileView {
- public:
-  bool KeyPageOpen() const override { return false; }
-  bool HasUnsavedChanges() const override { return false; }
-  void ClearUnsavedChanges() override {}
-  bool ProfileManagerOpen() const override { return false; }
-  bool ProfileManagerUnsaved() const override { return false; }
-  void CheckProfileManagerRow(int) override {}
-  void RunApply() override {}
-  void ShowKeyButtons(const keys::StoreImage&) override {}
-  void RebuildProfileMenu() override {}
-};
+using CtlProfileView = NoWindowsView;
 
 ProfilePaths Paths() { return ProfilePaths{platform::UserDataFolder(), platform::ProgramFolder()}; }
 

@@ -45,6 +45,21 @@ class ProfileView {
   virtual void RebuildProfileMenu() = 0;
 };
 
+// No windows (the command line, benchmarks, tests of one window): no page is open and
+// nothing is unsaved.
+class NoWindowsView : public ProfileView {
+ public:
+  bool KeyPageOpen() const override { return false; }
+  bool HasUnsavedChanges() const override { return false; }
+  void ClearUnsavedChanges() override {}
+  bool ProfileManagerOpen() const override { return false; }
+  bool ProfileManagerUnsaved() const override { return false; }
+  void CheckProfileManagerRow(int) override {}
+  void RunApply() override {}
+  void ShowKeyButtons(const keys::StoreImage&) override {}
+  void RebuildProfileMenu() override {}
+};
+
 // What is known about the keyboard from its arrival: the factory key table (for the key
 // table codec) and the size of its macro area in bytes.
 struct DeviceFacts {

@@ -38,17 +38,9 @@ inline QString SkinFolder() { return QStringLiteral(VANTREL_BIN_DIR "/Skins"); }
 inline QString MainIni() { return SkinFolder() + "/Main.ini"; }
 
 // What the profile service asks of the main window.
-class PanelProfileView final : public profiles::ProfileView {
+class PanelProfileView final : public profiles::NoWindowsView {
  public:
   bool KeyPageOpen() const override { return keyPageOpen; }
-  bool HasUnsavedChanges() const override { return false; }
-  void ClearUnsavedChanges() override {}
-  bool ProfileManagerOpen() const override { return false; }
-  bool ProfileManagerUnsaved() const override { return false; }
-  void CheckProfileManagerRow(int) override {}
-  void RunApply() override {}
-  void ShowKeyButtons(const keys::StoreImage&) override {}
-  void RebuildProfileMenu() override {}
   std::atomic<bool> keyPageOpen{false};
 };
 
