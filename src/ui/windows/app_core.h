@@ -88,8 +88,8 @@ class AppCore {
   profiles::ProfileService* Profiles() { return profiles_.get(); }
   UiMessageSink* Messages() { return sink_.get(); }
 
-  // The lighting state, shared by the worker (loads, writes) and the windows (display).
-  std::mutex& LightingMutex() { return lightingMutex_; }
+  // The lighting state and key colours: touched only by jobs on the device worker (the
+  // lighting panel keeps its own copy for display).
   lighting::LightingState& Lighting() { return lighting_; }
   lighting::KeyColourEditor& KeyColours() { return *keyColours_; }
 
@@ -107,7 +107,6 @@ class AppCore {
   std::unique_ptr<QSettings> appSettings_;
   keys::EditingStore editing_;
   keys::AppliedStore applied_;
-  std::mutex lightingMutex_;
   lighting::LightingState lighting_;
   std::unique_ptr<lighting::KeyColourEditor> keyColours_;
   std::unique_ptr<UiMessageSink> sink_;

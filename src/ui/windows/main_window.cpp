@@ -17,7 +17,6 @@
 #include "core/keys/key_codes.h"
 #include "core/keys/keyboard_layout.h"
 #include "core/keys/key_tooltip.h"
-#include "core/lighting/effects.h"
 #include "core/lighting/key_buttons.h"
 #include "core/profiles/working_file.h"
 #include "core/text/skin_keys.h"
@@ -40,7 +39,6 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 constexpr int kGKeyFirstIndex = 256;  // key index of G1 in the first layer; +9 in the second
 constexpr int kProfileMenuFirst = 9000;
-constexpr int kDefaultEffectWithKeyColours = 20;
 
 // Skin keys of the command buttons, by control id.
 const std::vector<std::pair<int, const char*>>& CommandButtonKeys() {
@@ -167,10 +165,6 @@ void CVantrelDlg::PlaceControls() {
   version_->setEnabled(false);
   version_->setText(QString());
 
-  // The profile name: shown as the profiles button's tooltip (the report-rate caption of
-  // the lighting panel has the place where a label could go).
-  profileLabel_ = new ColorStatic(this);
-  profileLabel_->hide();
 
   progress_ = new QLabel(this);
   PlaceControl(*progress_, iniPath(), "BUTTONINFO", "CONTROL_JDTStatic");
@@ -219,11 +213,9 @@ void CVantrelDlg::Retranslate() {
   noDevice_->setText(Q(t.Text("MAIN_NO_DEVICE_PROMPT")));
   const auto captions = device::GKeyCaptions(GLayer());
   for (std::size_t i = 0; i < captions.size(); ++i) keyButtons_[keys::GLayoutKeys()[i].controlId]->setText(Q(captions[i]));
-  if (profileLabel_) {
-    profileLabel_->setText(profileName_);
-    profileLabel_->setToolTip(Q(t.Text("PROFILE_TIP")) + profileName_);
-    buttons_[ids::kProfiles]->SetTooltipText(Q(t.Text("PROFILE_TIP")) + profileName_);
-  }
+  // The profile name is the profiles button's tooltip (the lighting panel's report-rate
+  // caption has the place where a label could go).
+  buttons_[ids::kProfiles]->SetTooltipText(Q(t.Text("PROFILE_TIP")) + profileName_);
   if (about_) about_->Retranslate();
   if (panel_) panel_->Retranslate();
   if (keyPage_) keyPage_->OnLanguageChanged(core_.Texts().CurrentLanguageIndex());
@@ -417,8 +409,6 @@ void CVantrelDlg::RebuildProfileMenu() {
         // Every slot item shows the working file's name; the checked item names the profile.
         profileName_ = active < 0 ? Q(core_.Texts().Text("DEFAULT_PROFILE_NAME"))
                                   : Q(profiles::WorkingFilePath(core_.Paths(), active).stem().string());
-        profileLabel_->setText(profileName_);
-        profileLabel_->setToolTip(Q(core_.Texts().Text("PROFILE_TIP")) + profileName_);
         buttons_[ids::kProfiles]->SetTooltipText(Q(core_.Texts().Text("PROFILE_TIP")) + profileName_);
         emit profileMenuChanged();
       },

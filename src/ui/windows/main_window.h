@@ -230,7 +230,6 @@ class CVantrelDlg final : public CBaseDialog,
   CPngButton* leftArrow_ = nullptr;
   CPngButton* rightArrow_ = nullptr;
   ColorStatic* version_ = nullptr;
-  ColorStatic* profileLabel_ = nullptr;
   QLabel* progress_ = nullptr;
   QLabel* noDevice_ = nullptr;
   std::array<QPixmap, 10> progressFrames_;
