@@ -31,17 +31,7 @@ class CtlFaultsTest : public ::testing::Test {
            "/vantrelctl --simulate=" + (dir / "state.json").string();
   }
   CtlResult Run(const std::string& args) { return Shell(Ctl() + " --trace " + trace + " " + args); }
-  static CtlResult Shell(const std::string& command) {
-    CtlResult r;
-    FILE* pipe = popen(("{ " + command + "; } 2>&1").c_str(), "r");
-    if (pipe == nullptr) return r;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-  }
+  static CtlResult Shell(const std::string& command) { return test::RunShell(command); }
   int ConfigRequests() {
     std::ifstream in(trace);
     std::string line;

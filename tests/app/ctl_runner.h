@@ -16,10 +16,10 @@ struct CtlResult {
   std::string out;  // stdout and stderr together
 };
 
-inline CtlResult RunCtl(const std::string& args) {
-  const std::string command = std::string(VANTREL_BIN_DIR) + "/vantrelctl " + args + " 2>&1";
+// Runs a shell command line and captures its output (stdout and stderr) and exit code.
+inline CtlResult RunShell(const std::string& command) {
   CtlResult r;
-  FILE* pipe = popen(command.c_str(), "r");
+  FILE* pipe = popen(("{ " + command + "; } 2>&1").c_str(), "r");
   if (pipe == nullptr) return r;
   std::array<char, 4096> buffer{};
   std::size_t n;
@@ -28,6 +28,8 @@ inline CtlResult RunCtl(const std::string& args) {
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
 }
+
+inline CtlResult RunCtl(const std::string& args) { return RunShell(std::string(VANTREL_BIN_DIR) + "/vantrelctl " + args); }
 
 // A fresh folder for one test's state and trace files; the process id keeps test programs
 // of other checkouts running at the same time out of it.
