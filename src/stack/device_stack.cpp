@@ -5,12 +5,15 @@
 #include "platform/hidapi/hidapi_service.h"
 #include "platform/settings_store_qt.h"
 #include "platform/user_paths.h"
+#include "core/device/presence.h"
 #include "sim/fault_plan.h"
+#include "sim/simulated_hid_service.h"
+#include "sim/virtual_keyboard.h"
 #include "sim/sim_state.h"
 
 namespace vantrel::stack {
 
-DeviceStack::DeviceStack() = default;
+DeviceStack::DeviceStack() : keyboard_(std::make_unique<sim::VirtualKeyboard>()) {}
 DeviceStack::~DeviceStack() { (void)Close(nullptr); }
 
 std::filesystem::path DeviceStack::SimStatePath() const {
@@ -54,12 +57,12 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
           ok = fail(OpenFailure::Backend, "virtual keyboard state " + state.string() + ": " + why);
         }
       }
-      if (ok && !sim::LoadSimState(state, keyboard_, &why)) {
+      if (ok && !sim::LoadSimState(state, *keyboard_, &why)) {
         ok = fail(OpenFailure::Backend, "virtual keyboard state refused: " + why);
       }
       if (ok && !options_.holdSimLockForRun) simLock_->Release();
       if (ok) {
-        simService_ = std::make_unique<sim::SimulatedHidService>(keyboard_, std::move(simOptions));
+        simService_ = std::make_unique<sim::SimulatedHidService>(*keyboard_, std::move(simOptions));
         backend = simService_.get();
       }
     } else {
@@ -95,6 +98,20 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
   return link_ != nullptr;
 }
 
+SimEventResult DeviceStack::SendSimEvent(std::string_view name) {
+  if (!simService_) return SimEventResult::NotSimulating;
+  auto& sim = *simService_;
+  if (name == "unplug") sim.Unplug();
+  else if (name == "plug") sim.Plug();
+  else if (name == "g-layer") sim.SendKeyboardEvent(device::kEventGKeyLayer);
+  else if (name == "indicator-on") sim.SendKeyboardEvent(device::kEventIndicatorOn);
+  else if (name == "indicator-off") sim.SendKeyboardEvent(device::kEventIndicatorOff);
+  else if (name == "lighting-changed") sim.SendKeyboardEvent(device::kEventLightingChanged);
+  else return SimEventResult::Unknown;
+  sim.Drain();
+  return SimEventResult::Done;
+}
+
 bool DeviceStack::SaveSimState(std::string* error) {
   if (!simService_) return true;
   std::string json = simService_->WithKeyboard([](const sim::VirtualKeyboard& keyboard) {
@@ -123,7 +140,7 @@ bool DeviceStack::Close(std::string* error) {
       saved = false;
     } else {
       // The keyboard's memory is what the command changed: losing it fails the command.
-      saved = sim::SaveSimState(SimStatePath(), keyboard_, &why);
+      saved = sim::SaveSimState(SimStatePath(), *keyboard_, &why);
     }
     if (!saved && error) *error = "virtual keyboard state not saved: " + why;
   }

@@ -17,12 +17,15 @@
 #include "core/device/tracing_service.h"
 #include "core/text/language.h"
 #include "core/text/settings_store.h"
-#include "sim/simulated_hid_service.h"
-#include "sim/virtual_keyboard.h"
+#include <string_view>
 
 namespace vantrel::platform {
 class FileLock;
 }
+namespace vantrel::sim {
+class SimulatedHidService;
+class VirtualKeyboard;
+}  // namespace vantrel::sim
 
 namespace vantrel::stack {
 
@@ -43,6 +46,9 @@ struct StackOptions {
   // Latency of the virtual keyboard's USB model; unset: its default (one 1 ms frame).
   std::optional<std::chrono::microseconds> simLatency;
 };
+
+// The answer to a virtual-keyboard event asked for by name.
+enum class SimEventResult { Done, Unknown, NotSimulating };
 
 // Why Open() failed: the options were wrong (usage) or no backend could be had.
 enum class OpenFailure { None, Usage, Backend };
@@ -65,7 +71,12 @@ class DeviceStack {
   device::HidService& Service() { return *top_; }
   // The virtual keyboard's service behind --simulate, or nullptr.
   sim::SimulatedHidService* Simulator() { return simService_.get(); }
-  sim::VirtualKeyboard* Keyboard() { return simService_ ? &keyboard_ : nullptr; }
+  sim::VirtualKeyboard* Keyboard() { return simService_ ? keyboard_.get() : nullptr; }
+  bool Simulating() const { return simService_ != nullptr; }
+  // Makes the virtual keyboard report an event as the keyboard would: "unplug", "plug",
+  // "g-layer", "indicator-on", "indicator-off", "lighting-changed". Returns once the
+  // event has been delivered.
+  SimEventResult SendSimEvent(std::string_view name);
   std::filesystem::path SimStatePath() const;
 
   // Writes the virtual keyboard's state file now (nothing without --simulate). Safe while
@@ -82,7 +93,7 @@ class DeviceStack {
   std::string openError_;
   OpenFailure openFailure_ = OpenFailure::None;
 
-  sim::VirtualKeyboard keyboard_;
+  std::unique_ptr<sim::VirtualKeyboard> keyboard_;
   std::unique_ptr<sim::SimulatedHidService> simService_;
   std::unique_ptr<device::HidService> hardware_;
   device::HidService* top_ = nullptr;

@@ -1,9 +1,12 @@
 // profile: show or switch the keyboard's active on-board profile.
 #include <array>
+#include <atomic>
 #include <ostream>
 
 #include "app/ctl/context.h"
+#include "app/ctl/keys_common.h"
 #include "app/ctl/registry.h"
+#include "core/profiles/profile_service.h"
 
 namespace vantrel::ctl {
 namespace {
@@ -19,10 +22,18 @@ void RunProfile(Context& ctx, int wanted) {
     ctx.Out() << static_cast<int>(state[kStateActiveProfile]) << '\n';
     return;
   }
-  // The record is written back whole with only byte 10 changed.
-  state[kStateActiveProfile] = static_cast<std::uint8_t>(wanted);
-  result = ctx.Commands().CmdWriteDeviceState(state);
-  if (result != kDeviceOk) return ctx.DeviceFailure("switching the active profile", result);
+  // The record is written back whole with only byte 10 changed, by the one switch the
+  // program uses too (same range rule).
+  std::atomic<int> cache{state[kStateActiveProfile]};
+  keys::EditingStore editing;
+  keys::AppliedStore applied;
+  CtlMessageSink sink(ctx.Err(), false);
+  profiles::ProfileService service(ctx.Commands(), editing, applied, cache, profiles::ProfilePaths{}, ctx.Texts(), sink);
+  if (!service.SetActiveProfile(wanted)) {
+    ctx.Err() << "the keyboard did not switch to profile " << wanted << '\n';
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
   ctx.Out() << "active profile: " << wanted << '\n';
 }
 

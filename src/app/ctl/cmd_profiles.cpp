@@ -11,7 +11,7 @@
 #include "app/ctl/profile_json.h"
 #include "app/ctl/registry.h"
 #include "core/profiles/profile_file.h"
-#include "core/profiles/profile_service.h"
+#include "core/profiles/edit_session.h"
 #include "core/util/regular_file.h"
 #include "platform/program_launcher.h"
 #include "platform/user_paths.h"
@@ -21,22 +21,20 @@ namespace {
 
 using namespace vantrel::profiles;
 
-// No windows on the command line: nothing is open and nothing is unsaved.
-using CtlProfileView = NoWindowsView;
-
 ProfilePaths Paths() { return ProfilePaths{platform::UserDataFolder(), platform::ProgramFolder()}; }
 
 // Everything one command needs; the context must be open.
 struct ProfileSession {
   explicit ProfileSession(Context& ctx)
-      : texts(ctx.Texts()), sink(ctx.Err(), false), service(ctx.Commands(), editing, applied, cache, Paths(), texts, sink, view) {}
+      : texts(ctx.Texts()), sink(ctx.Err(), false), service(ctx.Commands(), editing, applied, cache, Paths(), texts, sink),
+        session(service, editing, applied, texts, sink) {}
   keys::EditingStore editing;
   keys::AppliedStore applied;
   std::atomic<int> cache{-1};
   const text::TextSource& texts;
   CtlMessageSink sink;
-  CtlProfileView view;
   ProfileService service;
+  EditSession session;
 };
 
 // The keyboard's configuration into the editing store through the working file, as the
@@ -97,7 +95,7 @@ void RunRestore(Context& ctx, const std::string& file) {
   }
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
-  if (!s.service.InstallAndApply(std::move(image))) {
+  if (!s.session.Install(std::move(image))) {
     ctx.Err() << "the keyboard's configuration was not written\n";
     ctx.SetExitCode(kExitFailed);
     return;
@@ -158,7 +156,7 @@ void RunImport(Context& ctx, const std::string& file) {
   }
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
-  if (!s.service.InstallAndApply(std::move(image))) {
+  if (!s.session.Install(std::move(image))) {
     ctx.Err() << "the keyboard's configuration was not written\n";
     ctx.SetExitCode(kExitFailed);
     return;

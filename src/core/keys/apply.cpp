@@ -67,6 +67,35 @@ ApplyPlan PrepareApply(EditingStore::Lock& editing, AppliedStore& applied, const
   return plan;
 }
 
+namespace {
+
+// Sends a prepared plan in one bracket. Begin and end do not decide the outcome; the macro
+// write and every key-table write do. A failed write does not stop the bracket: the rest
+// is still sent.
+bool SendPlan(const ApplyPlan& plan, device::CommandSet& commands) {
+  (void)commands.CmdBegin();
+  bool allWritten = commands.CmdWriteMacroArea(plan.macroBlock) == device::kDeviceOk;
+  for (std::size_t i = 0; i < plan.profiles.size(); ++i) {
+    if (commands.CmdWriteKeyTable(plan.tables[i], static_cast<unsigned>(plan.profiles[i])) != device::kDeviceOk)
+      allWritten = false;
+  }
+  (void)commands.CmdEnd();
+  return allWritten;
+}
+
+// After a full success the written macro list is what the keyboard holds; after a failed
+// write it is unknown.
+void NoteOutcome(EditingStore::Lock& editing, AppliedStore& applied, const ApplyPlan& plan, bool allWritten) {
+  AppliedStore::Lock lock(applied, editing);
+  if (allWritten) {
+    lock.DeviceMacros() = plan.macroIds;
+  } else {
+    lock.DeviceMacros().reset();
+  }
+}
+
+}  // namespace
+
 bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const ApplyRequest& request,
                    device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink) {
   const ApplyPlan plan = PrepareApply(editing, applied, request);
@@ -75,23 +104,30 @@ bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const App
     return false;
   }
   if (plan.profiles.empty()) return false;
+  const bool allWritten = SendPlan(plan, commands);
+  NoteOutcome(editing, applied, plan, allWritten);
+  if (!plan.withNames) sink.ShowMessage(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"));
+  return allWritten;
+}
 
-  // Begin and end do not decide the outcome; the macro write and every key-table write
-  // do. A failed write does not stop the bracket: the rest is still sent, as before.
-  (void)commands.CmdBegin();
-  bool allWritten = commands.CmdWriteMacroArea(plan.macroBlock) == device::kDeviceOk;
-  for (std::size_t i = 0; i < plan.profiles.size(); ++i) {
-    if (commands.CmdWriteKeyTable(plan.tables[i], static_cast<unsigned>(plan.profiles[i])) != device::kDeviceOk)
-      allWritten = false;
-  }
-  (void)commands.CmdEnd();
+bool ApplyStoreToDevice(EditingStore& editing, AppliedStore& applied, const ApplyRequest& request,
+                        device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink,
+                        const std::function<void(EditingStore::Lock&)>& underLock) {
+  ApplyPlan plan;
   {
-    AppliedStore::Lock lock(applied, editing);
-    if (allWritten) {
-      lock.DeviceMacros() = plan.macroIds;
-    } else {
-      lock.DeviceMacros().reset();
-    }
+    EditingStore::Lock lock(editing);
+    if (underLock) underLock(lock);
+    plan = PrepareApply(lock, applied, request);
+  }
+  if (!plan.fits) {
+    sink.ShowMessage(texts.Text("EXTRA_MACRO_TOO_LONG"));
+    return false;
+  }
+  if (plan.profiles.empty()) return false;
+  const bool allWritten = SendPlan(plan, commands);
+  {
+    EditingStore::Lock lock(editing);
+    NoteOutcome(lock, applied, plan, allWritten);
   }
   if (!plan.withNames) sink.ShowMessage(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"));
   return allWritten;

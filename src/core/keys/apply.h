@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "core/device/commands.h"
@@ -49,6 +50,14 @@ ApplyPlan PrepareApply(EditingStore::Lock& editing, AppliedStore& applied, const
 // becomes what the keyboard holds; after a failed macro or key-table write it is unknown.
 bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const ApplyRequest& request,
                    device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink);
+
+// The same for a caller that does not hold the editing store's lock: the copy is taken
+// under the lock (with `underLock` run in the same hold, e.g. to save the working file),
+// and the writes travel after the lock is released, so nothing waits on the store while
+// the keyboard is busy.
+bool ApplyStoreToDevice(EditingStore& editing, AppliedStore& applied, const ApplyRequest& request,
+                        device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink,
+                        const std::function<void(EditingStore::Lock&)>& underLock = {});
 
 // Records the editing store's macro list as what the keyboard holds, after it was read
 // from the keyboard (readFromKeyboard), or marks the keyboard's list unknown when the read

@@ -27,7 +27,7 @@ DeviceFacts ReadFacts(device::CommandSet& commands) {
 
 ProfileService::ProfileService(device::CommandSet& commands, keys::EditingStore& editing, keys::AppliedStore& applied,
                                std::atomic<int>& activeProfileCache, ProfilePaths paths,
-                               const text::TextSource& texts, text::MessageSink& sink, ProfileView& view)
+                               const text::TextSource& texts, text::MessageSink& sink)
     : commands_(commands),
       editing_(editing),
       applied_(applied),
@@ -35,7 +35,6 @@ ProfileService::ProfileService(device::CommandSet& commands, keys::EditingStore&
       paths_(std::move(paths)),
       texts_(texts),
       sink_(sink),
-      view_(view),
       facts_([this] { return ReadFacts(commands_); }) {}
 
 int ProfileService::ActiveProfile() {
@@ -48,15 +47,18 @@ int ProfileService::ActiveProfile() {
   return profile;
 }
 
-void ProfileService::SetActiveProfile(int profile) {
-  if (profile < 0) return;
+bool ProfileService::SetActiveProfile(int profile) {
+  if (profile < 0) return false;
+  profile = MapProfile(profile);
   std::array<std::uint8_t, device::kDeviceStateSize> state{};
-  if (commands_.CmdReadDeviceState(state) != device::kDeviceOk) return;
+  if (commands_.CmdReadDeviceState(state) != device::kDeviceOk) return false;
   state[device::kStateActiveProfile] = static_cast<std::uint8_t>(profile);
-  cache_.store(commands_.CmdWriteDeviceState(state) == device::kDeviceOk ? profile : -1);
+  const bool ok = commands_.CmdWriteDeviceState(state) == device::kDeviceOk;
+  cache_.store(ok ? profile : -1);
+  return ok;
 }
 
-bool ProfileService::DumpDeviceToFile(const std::filesystem::path& path) {
+bool ProfileService::DumpDevice(keys::StoreImage& image) {
   const int active = ActiveProfile();
   if (active < 0 || active > 3) return false;
   keys::DeviceConfiguration config;
@@ -65,92 +67,54 @@ bool ProfileService::DumpDeviceToFile(const std::filesystem::path& path) {
     if (commands_.CmdReadKeyTable(config.tables[p], p) != device::kDeviceOk) return false;
   }
   if (keys::ReadMacroArea(commands_, config.macroBlock) != device::kDeviceOk) return false;
-  keys::StoreImage image;
   keys::DecodeIntoImage(config, texts_, image);
-  return SaveProfileImage(path, image, hook_);
-}
-
-void ProfileService::ReloadFromDevice(bool keepUnsavedState) {
-  EnsureWorkingFolder(paths_);
-  const std::filesystem::path working = WorkingFilePath(paths_);
-  const bool read = ActiveProfile() >= 0 && DumpDeviceToFile(working);
-  {
-    keys::EditingStore::Lock lock(editing_);
-    EmptyEditingStore(lock);
-    const bool loaded = read && LoadProfileFile(working, lock);
-    if (!loaded) {
-      EmptyEditingStore(lock);
-      CreateDefaultProfile(lock);
-    }
-    // The macro list just read is what the keyboard's key tables refer to by position.
-    keys::NoteKeyboardMacros(lock, applied_, loaded);
-    ShowActiveProfile(lock);
-  }
-  if (!keepUnsavedState) view_.ClearUnsavedChanges();
-}
-
-bool ProfileService::SwitchProfile(int profile) { return FinishSwitch(CheckSwitch(profile)); }
-
-SwitchDecision ProfileService::CheckSwitch(int profile) {
-  SwitchDecision decision;
-  decision.profile = profile >= 3 ? 0 : profile;
-  if (view_.KeyPageOpen()) {
-    sink_.ShowMessage(texts_.Text("PROFILE_SEELCT_PROMPT2"));
-    return decision;
-  }
-  decision.proceed = true;
-  decision.unsaved = view_.HasUnsavedChanges() || (view_.ProfileManagerOpen() && view_.ProfileManagerUnsaved());
-  // Applying can run the window's own work, which may ask for a switch again: the
-  // question is never put twice.
-  if (decision.unsaved && !questionOnScreen_) {
-    questionOnScreen_ = true;
-    decision.asked = true;
-    decision.applyFirst = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
-    questionOnScreen_ = false;
-  }
-  return decision;
-}
-
-bool ProfileService::FinishSwitch(const SwitchDecision& decision) {
-  if (!decision.proceed) return false;
-  const int profile = decision.profile;
-  if (decision.unsaved) {
-    if (decision.asked && decision.applyFirst) {
-      view_.RunApply();
-    } else if (decision.asked) {
-      view_.ClearUnsavedChanges();
-      if (ActiveProfile() >= 0) {
-        keys::EditingStore::Lock lock(editing_);
-        EmptyEditingStore(lock);
-        // Without a working file the store gets the default profile, never an empty table.
-        if (!LoadProfileFile(WorkingFilePath(paths_), lock)) {
-          EmptyEditingStore(lock);
-          CreateDefaultProfile(lock);
-        }
-      }
-    }
-    SetActiveProfile(profile);
-  } else {
-    SetActiveProfile(profile);
-    if (view_.ProfileManagerOpen()) view_.CheckProfileManagerRow(profile);
-  }
-  {
-    keys::EditingStore::Lock lock(editing_);
-    ShowActiveProfile(lock);
-  }
-  view_.RebuildProfileMenu();
   return true;
 }
 
-void ProfileService::ShowActiveProfile(keys::EditingStore::Lock& held) { view_.ShowKeyButtons(held.Image()); }
+bool ProfileService::DumpDeviceToFile(const std::filesystem::path& path) {
+  keys::StoreImage image;
+  return DumpDevice(image) && SaveProfileImage(path, image, hook_);
+}
 
-bool ProfileService::ApplyAll(keys::EditingStore::Lock& held) {
-  const DeviceFacts facts = facts_();
-  keys::ApplyRequest request;
-  request.allProfiles = true;
-  request.factory = facts.factory;
-  request.macroCapacity = facts.macroCapacity;
-  return keys::ApplyToDevice(held, applied_, request, commands_, texts_, sink_);
+bool ProfileService::ReloadFromDevice() {
+  EnsureWorkingFolder(paths_);
+  const std::filesystem::path working = WorkingFilePath(paths_);
+  keys::StoreImage image;
+  const bool read = ActiveProfile() >= 0 && DumpDevice(image);
+  std::string why;
+  const bool saved = read && SaveProfileImage(working, image, hook_, &why);
+  if (read && !saved) {
+    // What was read stays in memory: falling back to the default profile here would make
+    // the next Apply erase the keyboard's macros and reset its other profiles.
+    sink_.ShowMessage("The folder " + paths_.userFolder.string() + " is not writable (" + why +
+                      "): the keyboard's configuration is kept in memory only.");
+  }
+  keys::EditingStore::Lock lock(editing_);
+  EmptyEditingStore(lock);
+  bool loaded = false;
+  if (saved) {
+    loaded = LoadProfileFile(working, lock);
+  } else if (read) {
+    lock.Image() = std::move(image);
+    loaded = true;
+  }
+  if (!loaded) {
+    EmptyEditingStore(lock);
+    CreateDefaultProfile(lock);
+  }
+  // The macro list just read is what the keyboard's key tables refer to by position.
+  keys::NoteKeyboardMacros(lock, applied_, loaded);
+  return loaded;
+}
+
+void ProfileService::ReloadFromWorkingFile() {
+  keys::EditingStore::Lock lock(editing_);
+  EmptyEditingStore(lock);
+  // Without a working file the store gets the default profile, never an empty table.
+  if (!LoadProfileFile(WorkingFilePath(paths_), lock)) {
+    EmptyEditingStore(lock);
+    CreateDefaultProfile(lock);
+  }
 }
 
 RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path) {
@@ -169,16 +133,17 @@ RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path
 }
 
 bool ProfileService::InstallAndApply(keys::StoreImage image) {
-  bool applied = false;
-  {
-    keys::EditingStore::Lock lock(editing_);
-    EmptyEditingStore(lock);
-    lock.Image() = std::move(image);
-    (void)SaveWorkingFile(paths_, lock, hook_);
-    applied = ApplyAll(lock);
-  }
-  view_.ClearUnsavedChanges();
-  return applied;
+  const DeviceFacts facts = facts_();
+  keys::ApplyRequest request;
+  request.allProfiles = true;
+  request.factory = facts.factory;
+  request.macroCapacity = facts.macroCapacity;
+  return keys::ApplyStoreToDevice(editing_, applied_, request, commands_, texts_, sink_,
+                                  [&](keys::EditingStore::Lock& lock) {
+                                    EmptyEditingStore(lock);
+                                    lock.Image() = std::move(image);
+                                    (void)SaveWorkingFile(paths_, lock, hook_);
+                                  });
 }
 
 bool ProfileService::BackupToFile(const std::filesystem::path& path) { return SaveProfileFile(path, editing_, hook_); }

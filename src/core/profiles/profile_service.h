@@ -19,46 +19,32 @@
 
 namespace vantrel::profiles {
 
-// What the profile operations need from the windows. The GUI implements it; tests use a
-// recording version.
-//
-// The operations that follow a question (FinishSwitch) run on the device worker, so the
-// members they call must not wait for the UI thread: queries read state the window keeps
-// thread-safe, notifications are posted. ShowKeyButtons is called with the editing
-// store's lock held and must copy what it needs and return.
+// What the editing session tells the windows. Notifications only: they may come on the
+// device worker or the UI thread, and an implementation copies what it needs and hands it
+// to its own thread without waiting. Every member does nothing by default.
 class ProfileView {
  public:
   virtual ~ProfileView() = default;
-  virtual bool KeyPageOpen() const = 0;
-  // The main window's unsaved-changes state.
-  virtual bool HasUnsavedChanges() const = 0;
-  virtual void ClearUnsavedChanges() = 0;
-  virtual bool ProfileManagerOpen() const = 0;
-  virtual bool ProfileManagerUnsaved() const = 0;
-  // Checks the manager's row and clears the manager's unsaved state.
-  virtual void CheckProfileManagerRow(int row) = 0;
-  // The main window's Apply (control 1006), run on the calling thread; returns when it
-  // has finished.
-  virtual void RunApply() = 0;
-  // Refreshes the key buttons from the editing store (its lock is held).
-  virtual void ShowKeyButtons(const keys::StoreImage& image) = 0;
-  virtual void RebuildProfileMenu() = 0;
+  // The session's facts changed (unsaved state, current or active profile, open editors).
+  virtual void SessionChanged() {}
+  // The keys of `profile` as the editing store holds them now; called with the store's
+  // lock held: copy what is needed and return.
+  virtual void ShowKeyButtons(const keys::StoreImage& image, int profile) {
+    (void)image;
+    (void)profile;
+  }
+  // The keyboard runs `profile` now (a switch from any window or the keyboard's arrival).
+  virtual void ProfileSwitched(int profile) { (void)profile; }
+  virtual void RebuildProfileMenu() {}
+  // The keyboard came back while edits were pending: the UI asks what to do.
+  virtual void ArrivalWithEdits() {}
+  // The keyboard's configuration was read into the store after its arrival; it runs
+  // `profile` (-1 unknown).
+  virtual void ConfigurationRead(int profile) { (void)profile; }
 };
 
-// No windows (the command line, benchmarks, tests of one window): no page is open and
-// nothing is unsaved.
-class NoWindowsView : public ProfileView {
- public:
-  bool KeyPageOpen() const override { return false; }
-  bool HasUnsavedChanges() const override { return false; }
-  void ClearUnsavedChanges() override {}
-  bool ProfileManagerOpen() const override { return false; }
-  bool ProfileManagerUnsaved() const override { return false; }
-  void CheckProfileManagerRow(int) override {}
-  void RunApply() override {}
-  void ShowKeyButtons(const keys::StoreImage&) override {}
-  void RebuildProfileMenu() override {}
-};
+// No windows (the command line, benchmarks, tests of one window).
+class NoWindowsView : public ProfileView {};
 
 // What is known about the keyboard from its arrival: the factory key table (for the key
 // table codec) and the size of its macro area in bytes.
@@ -75,6 +61,7 @@ struct SwitchDecision {
   bool unsaved = false;     // there were unsaved changes when the check was made
   bool asked = false;       // the question was put (not when one was already on screen)
   bool applyFirst = false;  // the answer was Yes: apply the changes before switching
+  int checkedRow = -1;      // the profile manager's checked row (its OK and Apply)
 };
 
 struct RestoreOutcome {
@@ -88,7 +75,7 @@ class ProfileService {
  public:
   ProfileService(device::CommandSet& commands, keys::EditingStore& editing, keys::AppliedStore& applied,
                  std::atomic<int>& activeProfileCache, ProfilePaths paths, const text::TextSource& texts,
-                 text::MessageSink& sink, ProfileView& view);
+                 text::MessageSink& sink);
   ProfileService(const ProfileService&) = delete;
   ProfileService& operator=(const ProfileService&) = delete;
 
@@ -98,40 +85,39 @@ class ProfileService {
   void SetWriteFaultHook(WriteFaultHook hook) { hook_ = std::move(hook); }
   const ProfilePaths& Paths() const { return paths_; }
 
+  device::CommandSet& Commands() { return commands_; }
+  // The keyboard's active profile as last read or written; -1 unknown. Never reads.
+  int CachedActiveProfile() const { return cache_.load(); }
   // The cache, or byte 10 of the device state read now (cached on success); -1 unknown.
   int ActiveProfile();
-  // Writes byte 10 of the device state; the cache follows the write's outcome. i < 0:
-  // nothing.
-  void SetActiveProfile(int profile);
+  // Writes byte 10 of the device state; the cache follows the write's outcome. Profiles 3
+  // and above mean 0 (the keyboard has three); i < 0: nothing. True when the write took.
+  bool SetActiveProfile(int profile);
+  // The range rule of every switch: 3 and above mean 0.
+  static int MapProfile(int profile) { return profile >= 3 ? 0 : profile; }
 
-  // Reads the three key tables and the macro area and writes them as a profile file
-  // (no strings, table 3 zero). False with no device traffic when the active profile is
-  // unknown, and on any failed read or write.
+  // Reads the three key tables and the macro area into an image (no strings, table 3
+  // zero). False with no device traffic when the active profile is unknown, and on any
+  // failed read.
+  bool DumpDevice(keys::StoreImage& image);
+  // The same written as a profile file.
   bool DumpDeviceToFile(const std::filesystem::path& path);
 
   // Device to working file to editing store; the default profile when the keyboard
-  // cannot be read.
-  void ReloadFromDevice(bool keepUnsavedState);
-
-  // The user-level switch (index 3 and above mean 0). False when the key page is open.
-  // CheckSwitch then FinishSwitch, on one thread.
-  bool SwitchProfile(int profile);
-  // The first half, for the UI thread: refuses with "PROFILE_SEELCT_PROMPT2" while the key
-  // page is open, and asks "PROFILE_SELECT_PROMPT" when there are unsaved changes. Sends
-  // nothing to the keyboard and takes no store lock.
-  SwitchDecision CheckSwitch(int profile);
-  // The second half, for the device worker: applies or drops the unsaved changes as
-  // answered, writes the active profile, shows it and rebuilds the profile menu. Never asks
-  // a question. False when the decision was a refusal.
-  bool FinishSwitch(const SwitchDecision& decision);
-  void ShowActiveProfile(keys::EditingStore::Lock& held);
+  // cannot be read. True when the store holds what was read from the keyboard. When the
+  // working file cannot be written the configuration read is kept in memory and the
+  // message names the folder.
+  bool ReloadFromDevice();
+  // The store read back from the working file (the default profile without one).
+  void ReloadFromWorkingFile();
 
   // Validates and loads the file into an image of its own; only when the whole file
   // loaded does that image replace the editing store, the working file get saved (when
   // it exists) and all three profiles and the macros go to the keyboard. Otherwise shows
   // "MAIN_PROMPT_INPORT" and touches nothing.
   RestoreOutcome RestoreFromFile(const std::filesystem::path& path);
-  // Installs an image built elsewhere (an import) the way a restore does.
+  // Installs an image built elsewhere (an import) the way a restore does; true when the
+  // keyboard took it.
   bool InstallAndApply(keys::StoreImage image);
 
   // The editing store written to a file; silent.
@@ -139,8 +125,9 @@ class ProfileService {
   // The same with the update dialog's message of the outcome.
   bool BackupFromDialog(const std::filesystem::path& path);
 
+  DeviceFacts Facts() { return facts_(); }
+
  private:
-  bool ApplyAll(keys::EditingStore::Lock& held);
 
   device::CommandSet& commands_;
   keys::EditingStore& editing_;
@@ -149,10 +136,8 @@ class ProfileService {
   ProfilePaths paths_;
   const text::TextSource& texts_;
   text::MessageSink& sink_;
-  ProfileView& view_;
   std::function<DeviceFacts()> facts_;
   WriteFaultHook hook_;
-  bool questionOnScreen_ = false;
 };
 
 // Fixed texts of the update dialog (not language texts).

@@ -19,6 +19,8 @@ class TextSource {
   virtual std::string ModeText(std::string_view key) const = 0;
 };
 
+enum class Answer { Yes, No, Cancel };
+
 class MessageSink {
  public:
   virtual ~MessageSink() = default;
@@ -26,6 +28,10 @@ class MessageSink {
   virtual void ShowMessage(std::string_view text) = 0;
   // A Yes/No question; true for Yes. defaultYes chooses the preselected button.
   virtual bool AskYesNo(std::string_view text, bool defaultYes) = 0;
+  // A Yes/No/Cancel question. Without a Cancel button of its own a sink answers Yes or No.
+  virtual Answer AskYesNoCancel(std::string_view text, Answer defaultAnswer) {
+    return AskYesNo(text, defaultAnswer == Answer::Yes) ? Answer::Yes : Answer::No;
+  }
 };
 
 }  // namespace vantrel::text

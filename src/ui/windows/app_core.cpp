@@ -5,6 +5,8 @@
 #include <QThread>
 
 #include "core/keys/key_table.h"
+#include "platform/profile_strings_qt.h"
+#include "platform/program_launcher.h"
 #include "platform/user_paths.h"
 
 namespace vantrel::ui {
@@ -25,6 +27,14 @@ bool UiMessageSink::AskYesNo(std::string_view text, bool defaultYes) {
   return answer;
 }
 
+text::Answer UiMessageSink::AskYesNoCancel(std::string_view text, text::Answer defaultAnswer) {
+  if (QThread::currentThread() == thread()) return inner_->AskYesNoCancel(text, defaultAnswer);
+  text::Answer answer = defaultAnswer;
+  QMetaObject::invokeMethod(
+      this, [&] { answer = inner_->AskYesNoCancel(text, defaultAnswer); }, Qt::BlockingQueuedConnection);
+  return answer;
+}
+
 namespace {
 std::filesystem::path OrDefault(const std::filesystem::path& given, std::filesystem::path fallback) {
   return given.empty() ? std::move(fallback) : given;
@@ -42,12 +52,24 @@ AppCore::AppCore(AppOptions options)
                                                    QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"))
                      : std::make_unique<QSettings>(QString::fromStdString(options_.appSettingsFile.string()),
                                                    QSettings::IniFormat);
+  // The application's "PROFILES" settings (record-delay mode, profile list) live with the
+  // other application settings, in the test's file when one is given.
+  if (options_.appSettingsFile.empty()) {
+    profileStrings_ = std::make_unique<platform::QtProfileStrings>();
+    profileList_ = std::make_unique<QtProfileListSettings>();
+  } else {
+    const QString file = QString::fromStdString(options_.appSettingsFile.string());
+    profileStrings_ = std::make_unique<platform::QtProfileStrings>(file);
+    profileList_ = std::make_unique<QtProfileListSettings>(file);
+  }
+  launcher_ = std::make_unique<platform::DetachedLauncher>();
   keyColours_ = std::make_unique<lighting::KeyColourEditor>(paths_.userFolder,
                                                             programFolder_ / "Skins" / "UserDengColor_3.userd");
 }
 
 AppCore::~AppCore() {
   Stop();
+  session_.reset();
   profiles_.reset();
   presence_.reset();
   worker_.reset();
@@ -70,7 +92,10 @@ void AppCore::Start(device::MainWindowPort& port, profiles::ProfileView& view, t
                                                  keys::InitialFactoryKeyTable(), options_.presenceTiming);
   profiles_ = std::make_unique<profiles::ProfileService>(stack_.Commands(), editing_, applied_,
                                                          presence_->ActiveProfileCache(), paths_, texts_.Texts(),
-                                                         *sink_, view);
+                                                         *sink_);
+  session_ = std::make_unique<profiles::EditSession>(*profiles_, editing_, applied_, texts_.Texts(), *sink_);
+  session_->AddView(view);
+  session_->SetKeyboardPresent([this] { return presence_ && presence_->KeyboardPresent(); });
   profiles_->SetDeviceFacts([this] {
     profiles::DeviceFacts facts;
     facts.factory = presence_->FactoryKeyTable();
@@ -87,6 +112,7 @@ void AppCore::Stop() {
   // that reads its facts, once the worker has finished what was queued meanwhile.
   presence_.reset();
   if (worker_) worker_->WaitIdle();
+  session_.reset();
   profiles_.reset();
 }
 

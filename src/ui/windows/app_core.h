@@ -19,9 +19,11 @@
 #include "core/keys/stores.h"
 #include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
-#include "core/profiles/profile_service.h"
+#include "core/profiles/edit_session.h"
 #include "stack/device_stack.h"
+#include "core/text/profile_strings.h"
 #include "ui/windows/device_worker.h"
+#include "ui/windows/profile_manager.h"
 #include "ui/windows/ui_services.h"
 
 namespace vantrel::ui {
@@ -48,6 +50,7 @@ class UiMessageSink final : public QObject, public text::MessageSink {
   void SetInner(text::MessageSink& inner) { inner_ = &inner; }
   void ShowMessage(std::string_view text) override;
   bool AskYesNo(std::string_view text, bool defaultYes) override;
+  text::Answer AskYesNoCancel(std::string_view text, text::Answer defaultAnswer) override;
 
  private:
   text::MessageSink* inner_;
@@ -80,12 +83,18 @@ class AppCore {
   text::SettingsStore& Settings() { return texts_.Settings(); }
   bool LanguageOverridden() const { return texts_.Overridden(); }
   QSettings& AppSettings() { return *appSettings_; }
+  // The platform adapters the windows use, built here once for the program.
+  text::ProfileStrings& ProfileStrings() { return *profileStrings_; }
+  ProfileListSettings& ProfileList() { return *profileList_; }
+  profiles::ProgramLauncher& Launcher() { return *launcher_; }
 
   keys::EditingStore& Editing() { return editing_; }
   keys::AppliedStore& Applied() { return applied_; }
   DeviceWorker& Worker() { return *worker_; }
   device::Presence* Presence() { return presence_.get(); }
   profiles::ProfileService* Profiles() { return profiles_.get(); }
+  // The editing session every window works through; null before Start().
+  profiles::EditSession* Session() { return session_.get(); }
   UiMessageSink* Messages() { return sink_.get(); }
 
   // The lighting state and key colours: touched only by jobs on the device worker (the
@@ -94,6 +103,14 @@ class AppCore {
   lighting::KeyColourEditor& KeyColours() { return *keyColours_; }
 
   bool KeyboardPresent() const { return presence_ && presence_->KeyboardPresent(); }
+  int GKeyLayer() const { return presence_ ? presence_->GKeyLayer() : 0; }
+  // Set once the main window has handled its init message; the presence thread waits for
+  // it before it changes the tray icon or opens the window.
+  void SetReady() { ready_.store(true); }
+  bool Ready() const { return ready_.load(); }
+  // Set when the closing routine begins: no more device work is queued after it.
+  void SetStopping() { stopping_.store(true); }
+  bool Stopping() const { return stopping_.load(); }
   bool Simulating() const { return options_.stack.simulate; }
   // Writes the virtual keyboard's state file (after each device job while simulating).
   void PersistSimState();
@@ -105,6 +122,9 @@ class AppCore {
   stack::DeviceStack stack_;
   stack::ProgramTexts texts_;
   std::unique_ptr<QSettings> appSettings_;
+  std::unique_ptr<text::ProfileStrings> profileStrings_;
+  std::unique_ptr<ProfileListSettings> profileList_;
+  std::unique_ptr<profiles::ProgramLauncher> launcher_;
   keys::EditingStore editing_;
   keys::AppliedStore applied_;
   lighting::LightingState lighting_;
@@ -112,6 +132,9 @@ class AppCore {
   std::unique_ptr<UiMessageSink> sink_;
   std::unique_ptr<device::Presence> presence_;
   std::unique_ptr<profiles::ProfileService> profiles_;
+  std::unique_ptr<profiles::EditSession> session_;
+  std::atomic<bool> ready_{false};
+  std::atomic<bool> stopping_{false};
   std::unique_ptr<DeviceWorker> worker_;
 };
 

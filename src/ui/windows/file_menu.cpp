@@ -1,5 +1,7 @@
 #include "ui/windows/file_menu.h"
 
+#include "core/profiles/edit_session.h"
+
 #include <QAction>
 #include <QMenu>
 
@@ -80,15 +82,13 @@ void FileMenu::RestoreFromFile() {
   }
   restoring_ = true;
   s_.host.ShowProgress(true);
-  auto& profiles = s_.profiles;
-  s_.worker.Run([&profiles, path] { return profiles.RestoreFromFile(path); }, this,
+  // The session clears the unsaved state only when the whole file loaded and the keyboard
+  // took it; otherwise it says what failed and keeps the edits pending.
+  auto& session = s_.host.Session();
+  s_.worker.Run([&session, path] { return session.Restore(path); }, this,
                 [this](profiles::RestoreOutcome outcome) {
                   restoring_ = false;
                   s_.host.ShowProgress(false);
-                  if (outcome.validation == profiles::kProfileValid) {
-                    s_.host.RefreshKeyButtons();
-                    s_.host.ClearUnsavedChanges();
-                  }
                   emit restoreFinished(outcome.validation, outcome.applied);
                 });
 }

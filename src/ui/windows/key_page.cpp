@@ -493,6 +493,12 @@ void Vantrel_DlgComposite::ClosePage() {
   if (open_) done(QDialog::Rejected);
 }
 
+void Vantrel_DlgComposite::CloseKeepingEdits() {
+  if (!open_) return;
+  if (changed_ || editor_->recording()) ApplyPage();
+  done(QDialog::Rejected);
+}
+
 void Vantrel_DlgComposite::keyPressEvent(QKeyEvent* event) {
   // Enter and Escape neither confirm nor close the page.
   switch (event->key()) {

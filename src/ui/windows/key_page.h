@@ -88,6 +88,10 @@ class Vantrel_DlgComposite : public CBaseDialog {
   bool Begin(int controlId);
   // Closes the page as Cancel does, if it is open (the keyboard went away, the program ends).
   void ClosePage();
+  // Closes the page keeping what it holds: changed choices and recorded macro steps are
+  // stored as its Apply would store them (nothing is sent to the keyboard). Used when the
+  // keyboard goes away, so a long recording is not lost to a loose cable.
+  void CloseKeepingEdits();
   // The language changed: texts and tooltips again.
   void OnLanguageChanged(int languageIndex);
   int openCount() const { return openCount_; }

@@ -333,7 +333,7 @@ LightingPanel::ColourView LightingPanel::SnapshotColours(const lighting::KeyColo
 template <typename Job, typename Done>
 void LightingPanel::RunJob(Job job, ColourScope scope, Done done) {
   ++pendingJobs_;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   auto& state = deps_.state;
   auto& colours = deps_.colours;
   deps_.worker.Run(
@@ -370,7 +370,8 @@ void LightingPanel::Adopt(JobResult& result) {
 }
 
 void LightingPanel::Load(lighting::LoadOccasion occasion, bool userColours, std::function<void()> after) {
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
+  loadedProfile_ = profile;
   auto& commands = deps_.commands;
   auto& state = deps_.state;
   auto& colours = deps_.colours;
@@ -410,38 +411,30 @@ void LightingPanel::DeviceConnected() { Load(lighting::LoadOccasion::Connection,
 void LightingPanel::KeyboardLightingChanged() { Load(lighting::LoadOccasion::Other, false); }
 
 void LightingPanel::ProfileButton(int profile) {
-  Load(lighting::LoadOccasion::Other, true, [this, profile] {
+  (void)profile;  // the session's current profile already
+  Load(lighting::LoadOccasion::Other, true, [this] {
     if (view_.panelOpen) ClosePanel();
-    SwitchKeyboardProfile(profile);
   });
 }
 
-void LightingPanel::SwitchKeyboardProfile(int profile) {
-  auto& profiles = deps_.profiles;
-  RunJob([&profiles] { return profiles.ActiveProfile(); }, ColourScope::None,
-         [this, profile](const JobResult& active) {
-           if (active.code == profile) return;
-           SwitchAfterQuestions(profile, ColourScope::None, [this, profile](bool switched) {
-             if (switched) host_.ProfileSwitched(profile);
-           });
-         });
+void LightingPanel::ProfileShown(int profile) {
+  if (profile == loadedProfile_) return;
+  Load(lighting::LoadOccasion::Other, true);
 }
 
 void LightingPanel::SwitchAfterQuestions(int profile, ColourScope scope, std::function<void(bool)> then,
                                          std::function<void()> afterSwitch) {
   // The questions of a switch (unsaved changes) are put here, on the UI thread; the
   // device work follows on the worker and asks nothing.
-  const profiles::SwitchDecision decision = deps_.profiles.CheckSwitch(profile);
+  auto& session = deps_.session;
+  const profiles::SwitchDecision decision = session.CheckSwitch(profile);
   if (!decision.proceed) {
     then(false);
     return;
   }
-  auto& profiles = deps_.profiles;
-  auto& cache = deps_.activeProfileCache;
   RunJob(
-      [&profiles, &cache, decision, afterSwitch = std::move(afterSwitch)] {
-        // The switch reports the write's outcome through the cache only.
-        const bool ok = profiles.FinishSwitch(decision) && cache.load() == decision.profile;
+      [&session, decision, afterSwitch = std::move(afterSwitch)] {
+        const bool ok = session.FinishSwitch(decision);
         if (ok && afterSwitch) afterSwitch();
         return ok ? 1 : 0;
       },
@@ -457,7 +450,7 @@ void LightingPanel::ToggleLamp() {
 }
 
 void LightingPanel::OpenPanel() {
-  auto& profiles = deps_.profiles;
+  auto& profiles = deps_.session.Service();
   auto& state = deps_.state;
   const auto wskb = deps_.wskbIni;
   // While the keyboard has not taken the re-selection, the panel is not open: nothing of
@@ -507,7 +500,7 @@ bool LightingPanel::KeyClicked(int controlId) {
   PaintKey(controlId, colourView_.tool == 1 ? colourView_.base : colourView_.brush);
   auto& commands = deps_.commands;
   auto& colours = deps_.colours;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob([&commands, &colours, profile,
           controlId] { return colours.PaintKey(commands, profile, controlId, lighting::kEffectUserColours) ? 1 : 0; },
          ColourScope::Table, [this](const JobResult&) {
@@ -521,7 +514,7 @@ void LightingPanel::RestoreDefault() {
   auto& commands = deps_.commands;
   auto& state = deps_.state;
   auto& colours = deps_.colours;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   const bool userColours = lighting::EffectListHolds(view_.supportedEffects, lighting::kEffectUserColours);
   engine_->EffectChanged();
   RunJob(
@@ -669,7 +662,7 @@ void LightingPanel::OnEffectChosen(int position) {
   ShowForEffect(code);
   auto& commands = deps_.commands;
   auto& state = deps_.state;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   const auto table = effects_.table;
   RunJob(
       [&commands, &state, profile, table, position] {
@@ -685,7 +678,7 @@ void LightingPanel::OnSlider(int controlId, int position) {
   if (updatingControls_) return;
   auto& commands = deps_.commands;
   auto& state = deps_.state;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   if (controlId == id::kBrightnessSlider) {
     brightness_->SetChannelPicture(Picture(QString("%1.bmp").arg(position)));
     RunJob([&commands, &state, profile,
@@ -704,7 +697,7 @@ void LightingPanel::OnDirection(int value) {
   ShowForEffect(SelectedEffect());
   auto& commands = deps_.commands;
   auto& state = deps_.state;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob(
       [&commands, &state, profile, value] {
         lighting::SendDirection(commands, state, profile, value);
@@ -727,7 +720,7 @@ void LightingPanel::OnColourPicked(const QColor& colour) {
   rgbEdits_[2]->setText(QString::number(colour.blue()));
   auto& commands = deps_.commands;
   auto& state = deps_.state;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob(
       [&commands, &state, profile, rgb] {
         lighting::SendColour(commands, state, profile, rgb);
@@ -742,7 +735,7 @@ void LightingPanel::OnMulticolour(ColourGroup group) {
   SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), view_.multicolour);
   auto& commands = deps_.commands;
   auto& state = deps_.state;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob(
       [&commands, &state, profile, group] {
         lighting::ToggleMulticolour(commands, state, profile, group);
@@ -759,7 +752,7 @@ void LightingPanel::OnColourChoice(int choice) {
   for (int n = 0; n < 4; ++n) SetSelected(static_cast<CPngButton*>(Control(id::kChoiceRed + n)), n == choice);
   auto& commands = deps_.commands;
   auto& state = deps_.state;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob(
       [&commands, &state, profile, choice] {
         lighting::SendColourChoice(commands, state, profile, choice);
@@ -773,7 +766,7 @@ void LightingPanel::OnReportRate(int rate) {
   for (int n = 0; n < 4; ++n) static_cast<CPngButton*>(Control(kReportIds[n]))->SetToggled(n == rate);
   auto& commands = deps_.commands;
   auto& state = deps_.state;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob(
       [&commands, &state, profile, rate] {
         lighting::SendReportRate(commands, state, profile, rate);
@@ -787,7 +780,7 @@ void LightingPanel::OnBaseColour(const QColor& colour) {
   const Rgb rgb = FromQColor(colour);
   auto& commands = deps_.commands;
   auto& colours = deps_.colours;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob([&commands, &colours, profile,
           rgb] { return colours.ChangeBaseColour(commands, profile, rgb) ? 1 : 0; },
          ColourScope::Table, [this](const JobResult&) {
@@ -800,7 +793,7 @@ void LightingPanel::OnBrushColour(const QColor& colour) {
   if (updatingControls_) return;
   const Rgb rgb = FromQColor(colour);
   auto& colours = deps_.colours;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   colourView_.brush = rgb;
   RunJob(
       [&colours, profile, rgb] {
@@ -814,7 +807,7 @@ void LightingPanel::OnTool(int tool) {
   colourView_.tool = tool;
   RefreshUserControls();
   auto& colours = deps_.colours;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob(
       [&colours, profile, tool] {
         colours.ChooseTool(profile, tool);
@@ -827,7 +820,7 @@ void LightingPanel::OnUserMode(int mode) {
   if (updatingControls_ || mode < 0) return;
   auto& commands = deps_.commands;
   auto& colours = deps_.colours;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   RunJob(
       [&commands, &colours, profile, mode] {
         colours.ChooseUserMode(commands, profile, mode);
@@ -848,7 +841,7 @@ void LightingPanel::OnRenameMode(const QString& text) {
   modeCombo_->setItemText(mode, text);
   modeCombo_->lineEdit()->setCursorPosition(caret);
   auto& colours = deps_.colours;
-  const int profile = host_.CurrentProfile();
+  const int profile = deps_.session.CurrentProfile();
   const std::string name = text.toStdString();
   RunJob(
       [&colours, profile, name] {

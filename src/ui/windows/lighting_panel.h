@@ -32,7 +32,7 @@
 #include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
 #include "core/lighting/preview.h"
-#include "core/profiles/profile_service.h"
+#include "core/profiles/edit_session.h"
 #include "core/text/text_source.h"
 #include "ui/skin/skin_color_btn.h"
 #include "ui/windows/device_worker.h"
@@ -90,9 +90,6 @@ inline constexpr int kRgbEditRed = 1208;  // 1208..1210: R, G, B
 class LightingPanelHost {
  public:
   virtual ~LightingPanelHost() = default;
-  // The main window's current profile (0..2): the profile every lighting and key-colour
-  // write addresses.
-  virtual int CurrentProfile() const = 0;
   // The key button `controlId` (ordinary key, G key or Fn) shows a flat colour instead of
   // its caption face until ShowKeyCaptions.
   virtual void SetKeyColour(int controlId, const QColor& colour) = 0;
@@ -101,20 +98,15 @@ class LightingPanelHost {
   // Every key button's pressed look from the active profile's assignment table (pressed
   // when the key's record is not the default one), and the Flip enabling applied again.
   virtual void RedrawKeyFaces() = 0;
-  // A profile button switched the keyboard to `profile`: only that profile button is
-  // checked, the function view is shown (switch caption and key faces).
-  virtual void ProfileSwitched(int profile) = 0;
 };
 
 // The core objects the panel works with. The state and the editor are touched only by
-// jobs on the worker; so is the profile service, whose view and message sink are
-// therefore called from the worker thread (the profile re-selection of the lamp and the
-// switch of a profile button).
+// jobs on the worker. Every lighting and key-colour write addresses the session's current
+// profile; the lamp's profile re-selection goes through the session's switch.
 struct LightingPanelDeps {
   device::CommandSet& commands;
   DeviceWorker& worker;
-  profiles::ProfileService& profiles;
-  std::atomic<int>& activeProfileCache;
+  profiles::EditSession& session;
   lighting::LightingState& state;
   lighting::KeyColourEditor& colours;
   const text::TextSource& texts;
@@ -140,10 +132,13 @@ class LightingPanel : public QObject {
   // keyboard's active profile: the lighting and the per-key colours are loaded, the
   // follow flags recomputed and the panel refreshed.
   void DeviceConnected();
-  // A profile button, after the main window set its current profile to `profile`:
-  // lighting and colours of the profile are loaded, the panel refreshed and closed, and
-  // the keyboard switched to the profile when it runs another one.
+  // A profile button, after the session's current profile became `profile`: lighting and
+  // colours of the profile are loaded, the panel refreshed and closed. The switch itself
+  // is the session's (queued after these loads).
   void ProfileButton(int profile);
+  // The session shows `profile` now (a switch from any window): its lighting and colours
+  // are loaded unless they are the ones shown.
+  void ProfileShown(int profile);
   // The keyboard reported a lighting change (timer 1051): reload and refresh.
   void KeyboardLightingChanged();
   // A key button was clicked. True when the panel took the click (it is open): it paints
@@ -233,7 +228,6 @@ class LightingPanel : public QObject {
   void OpenPanel();
   void ClosePanel();
   void Load(lighting::LoadOccasion occasion, bool userColours, std::function<void()> after = {});
-  void SwitchKeyboardProfile(int profile);
 
   void OnEffectChosen(int position);
   void OnSlider(int controlId, int position);
@@ -256,6 +250,7 @@ class LightingPanel : public QObject {
   LightingPanelDeps deps_;
 
   lighting::LightingState view_;
+  int loadedProfile_ = -1;  // the profile whose lighting was last asked for
   ColourView colourView_;
   lighting::EffectListModel effects_;
   int pendingJobs_ = 0;

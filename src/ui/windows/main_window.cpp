@@ -65,27 +65,27 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
     : CBaseDialog(102, parent, QDir(core.SkinFolder()).filePath("Main.ini"), core.SkinFolder()),
       core_(core),
       messages_(messages),
-      files_(files),
-      launcher_(std::make_unique<platform::DetachedLauncher>()) {
+      files_(files) {
   setAttribute(Qt::WA_TranslucentBackground);
-  // The application's "PROFILES" settings (record-delay mode, profile list) live with the
-  // window's other application settings, in the test's file when one is given.
-  const auto& settingsFile = core_.Options().appSettingsFile;
-  if (settingsFile.empty()) {
-    profileStrings_ = std::make_unique<platform::QtProfileStrings>();
-    profileList_ = std::make_unique<QtProfileListSettings>();
-  } else {
-    const QString file = Q(settingsFile.string());
-    profileStrings_ = std::make_unique<platform::QtProfileStrings>(file);
-    profileList_ = std::make_unique<QtProfileListSettings>(file);
-  }
 }
 
 CVantrelDlg::~CVantrelDlg() {
   if (!closing_) {
     closing_ = true;
+    core_.SetStopping();
+    if (auto* session = core_.Session()) session->RemoveView(*this);
     core_.Stop();
   }
+}
+
+int CVantrelDlg::CurrentProfile() const {
+  auto* session = core_.Session();
+  return session ? session->CurrentProfile() : 0;
+}
+
+bool CVantrelDlg::ApplyPending() const {
+  auto* session = core_.Session();
+  return session && session->Unsaved();
 }
 
 CPngButton* CVantrelDlg::KeyButton(int controlId) const {
@@ -105,7 +105,7 @@ QList<CPngButton*> CVantrelDlg::KeyButtons() const {
   return out;
 }
 
-int CVantrelDlg::GLayer() const { return core_.Presence() ? core_.Presence()->GKeyLayer() : 0; }
+int CVantrelDlg::GLayer() const { return core_.GKeyLayer(); }
 
 int CVantrelDlg::Flip() const { return core_.AppSettings().value("PROFILES/Flip", "0").toString().toInt(); }
 
@@ -219,7 +219,7 @@ void CVantrelDlg::Retranslate() {
   if (about_) about_->Retranslate();
   if (panel_) panel_->Retranslate();
   if (keyPage_) keyPage_->OnLanguageChanged(core_.Texts().CurrentLanguageIndex());
-  if (initDone_) ShowKeysNow();
+  if (core_.Ready()) ShowKeysNow();
 }
 
 void CVantrelDlg::ChooseLanguage(int index) {
@@ -242,7 +242,7 @@ void CVantrelDlg::OnInitTray() {
   trayAvailable_ = tray_ && tray_->Create();
   if (tray_) connect(tray_, &CTrayIcon::becameAvailable, this, [this] { trayAvailable_ = true; });
   RebuildProfileMenu();
-  initDone_ = true;
+  core_.SetReady();
   if (trayAvailable_) {
     hide();
   } else {
@@ -256,31 +256,20 @@ void CVantrelDlg::OnInitTray() {
 // ---- presence port --------------------------------------------------------------------
 
 void CVantrelDlg::ProfileChanged() {
-  if (closing_) return;
-  // Sent synchronously: the presence logic goes on once the reload has run.
+  // Called on the presence thread, which goes on once the reload has run: the reload is
+  // queued on the device worker directly (the window is not touched from this thread), and
+  // the session tells the window what it read.
+  auto* session = core_.Session();
+  if (core_.Stopping() || !session) return;
   auto done = std::make_shared<std::promise<void>>();
   auto finished = done->get_future();
-  const bool queued = PostDeviceJob([this, done] {
-    auto* service = core_.Profiles();
-    if (service) {
-      service->ReloadFromDevice(false);
-      const int active = service->ActiveProfile();
-      QMetaObject::invokeMethod(
-          this,
-          [this, active] {
-            if (active >= 0 && active <= 2) {
-              currentProfile_ = active;
-              for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == active);
-            }
-            SetNoDeviceLook(false);
-            // The lighting and the per-key colours follow on the worker, in this order.
-            if (panel_) panel_->DeviceConnected();
-          },
-          Qt::QueuedConnection);
-    }
+  AppCore& core = core_;
+  core_.Worker().Post([&core, session, done] {
+    session->ReloadOnArrival();
+    if (core.Simulating()) core.PersistSimState();
     done->set_value();
   });
-  if (queued) finished.wait();
+  finished.wait();
 }
 
 void CVantrelDlg::DeviceGone() {
@@ -288,9 +277,12 @@ void CVantrelDlg::DeviceGone() {
       this,
       [this] {
         if (closing_) return;
-        ClosePages();
+        // An open key page keeps what it recorded: it closes as its Apply would store
+        // the edits, without writing them to the keyboard.
+        ClosePages(/*keepEdits=*/true);
         if (trayAvailable_) hide();
         SetNoDeviceLook(true);
+        UpdateApplyButton();
       },
       Qt::QueuedConnection);
 }
@@ -329,19 +321,64 @@ void CVantrelDlg::ShowTrayIcon(int icon) {
 
 // ---- profile view ---------------------------------------------------------------------
 
-void CVantrelDlg::SetApplyPending(bool pending) {
-  applyPending_ = pending;
-  buttons_[ids::kApply]->setEnabled(pending);
-}
+void CVantrelDlg::UpdateApplyButton() { buttons_[ids::kApply]->setEnabled(ApplyPending()); }
 
-void CVantrelDlg::ClearUnsavedChanges() {
-  applyPending_ = false;
+void CVantrelDlg::SessionChanged() {
   QMetaObject::invokeMethod(
-      this, [this] { buttons_[ids::kApply]->setEnabled(applyPending_.load()); }, Qt::QueuedConnection);
+      this, [this] { if (!closing_) UpdateApplyButton(); }, Qt::QueuedConnection);
 }
 
-void CVantrelDlg::RunApply() {
-  if (DoApplyWork()) ClearUnsavedChanges();
+void CVantrelDlg::ProfileSwitched(int profile) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, profile] {
+        if (closing_) return;
+        ShowSwitchedProfile(profile);
+        // The lighting panel and the profile manager follow every switch, whichever
+        // window asked for it.
+        if (panel_) panel_->ProfileShown(profile);
+        if (profileManager_) profileManager_->CheckProfileRow(profile);
+      },
+      Qt::QueuedConnection);
+}
+
+void CVantrelDlg::ConfigurationRead(int profile) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, profile] {
+        if (closing_) return;
+        if (profile >= 0 && profile <= 2) {
+          for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == profile);
+        }
+        SetNoDeviceLook(false);
+        UpdateApplyButton();
+        // The lighting and the per-key colours follow on the worker, in this order.
+        if (panel_) panel_->DeviceConnected();
+      },
+      Qt::QueuedConnection);
+}
+
+void CVantrelDlg::ArrivalWithEdits() {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        auto* session = core_.Session();
+        if (closing_ || !session || arrivalQuestionUp_) return;
+        SetNoDeviceLook(false);
+        arrivalQuestionUp_ = true;
+        const bool write = session->AskArrival();
+        arrivalQuestionUp_ = false;
+        PostDeviceJob([session, write] { session->ResolveArrival(write); });
+      },
+      Qt::QueuedConnection);
+}
+
+void CVantrelDlg::ShowSwitchedProfile(int profile) {
+  for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == profile);
+  colourView_ = 0;
+  buttons_[ids::kSwitch]->setText(Q(core_.Texts().Text("MAIN_SWITCH_FUNCTION_TEXT")));
+  RedrawKeyFaces();
+  UpdateApplyButton();
 }
 
 CVantrelDlg::KeySnapshot CVantrelDlg::TakeSnapshot(const keys::StoreImage& image, int profile, int layer) const {
@@ -364,19 +401,18 @@ CVantrelDlg::KeySnapshot CVantrelDlg::TakeSnapshot(const keys::StoreImage& image
   return snapshot;
 }
 
-void CVantrelDlg::ShowKeyButtons(const keys::StoreImage& image) {
+void CVantrelDlg::ShowKeyButtons(const keys::StoreImage& image, int profile) {
   // Called with the editing store's lock held, often on the device worker: take what the
   // buttons need and hand it over without waiting.
-  KeySnapshot snapshot = TakeSnapshot(image, currentProfile_, GLayer());
+  KeySnapshot snapshot = TakeSnapshot(image, profile, GLayer());
   QMetaObject::invokeMethod(
       this, [this, snapshot = std::move(snapshot)] { ApplySnapshot(snapshot); }, Qt::QueuedConnection);
 }
 
 void CVantrelDlg::ShowKeysNow() {
-  PostDeviceJob([this] {
-    keys::EditingStore::Lock lock(core_.Editing());
-    ShowKeyButtons(lock.Image());
-  });
+  // The store's lock is held only while the snapshot is taken, never across device
+  // writes, so this runs on the UI thread.
+  if (auto* session = core_.Session()) session->ShowKeys();
 }
 
 void CVantrelDlg::ApplySnapshot(const KeySnapshot& snapshot) {
@@ -405,7 +441,7 @@ void CVantrelDlg::RebuildProfileMenu() {
   QMetaObject::invokeMethod(
       this,
       [this] {
-        const int active = core_.Presence() ? core_.Presence()->ActiveProfileCache().load() : -1;
+        const int active = core_.Session() ? core_.Session()->Facts().activeProfile : -1;
         // Every slot item shows the working file's name; the checked item names the profile.
         profileName_ = active < 0 ? Q(core_.Texts().Text("DEFAULT_PROFILE_NAME"))
                                   : Q(profiles::WorkingFilePath(core_.Paths(), active).stem().string());
@@ -417,7 +453,7 @@ void CVantrelDlg::RebuildProfileMenu() {
 
 void CVantrelDlg::BuildProfileMenu(QMenu& menu) {
   menu.clear();
-  const int active = core_.Presence() ? core_.Presence()->ActiveProfileCache().load() : -1;
+  const int active = core_.Session() ? core_.Session()->Facts().activeProfile : -1;
   auto add = [&](int command, const QString& text, int position) {
     QAction* a = menu.addAction(text);
     a->setData(command);
@@ -437,22 +473,14 @@ void CVantrelDlg::ChooseProfileFromMenu(int command) {
   RequestSwitch(command - (kProfileMenuFirst + 1));
 }
 
-void CVantrelDlg::RequestSwitch(int profile, std::function<void(bool)> then) {
-  auto* service = core_.Profiles();
-  if (!service || closing_ || !core_.Presence()) return;
-  // The questions are put here, on the UI thread; the device work follows on the worker.
-  const profiles::SwitchDecision decision = service->CheckSwitch(profile);
+void CVantrelDlg::RequestSwitch(int profile) {
+  auto* session = core_.Session();
+  if (!session || closing_ || !core_.Presence()) return;
+  // The questions are put here, on the UI thread; the device work follows on the worker,
+  // and the session tells every window about the switch.
+  const profiles::SwitchDecision decision = session->CheckSwitch(profile);
   if (!decision.proceed) return;
-  auto result = std::make_shared<bool>(false);
-  PostDeviceJob(
-      [this, decision, result] {
-        auto* s = core_.Profiles();
-        *result = s && core_.Presence() && s->FinishSwitch(decision) &&
-                  (decision.profile < 0 || core_.Presence()->ActiveProfileCache().load() == decision.profile);
-      },
-      [then = std::move(then), result] {
-        if (then) then(*result);
-      });
+  PostDeviceJob([session, decision] { (void)session->FinishSwitch(decision); });
 }
 
 // ---- buttons --------------------------------------------------------------------------
@@ -472,7 +500,7 @@ void CVantrelDlg::OnButton(int controlId) {
     case ids::kMinimise: showMinimized(); return;
     case ids::kClose:
     case ids::kOk:
-    case ids::kCancel: CloseProgram(); return;
+    case ids::kCancel: RequestExit(); return;
     case ids::kHelp:
       QDesktopServices::openUrl(QUrl::fromLocalFile(Q((core_.ProgramFolder() / "Help" / "index.html").string())));
       return;
@@ -517,31 +545,32 @@ void CVantrelDlg::OnKeyClicked(int controlId) {
     return;
   }
   if (keyIndex < 0) return;  // Fn has no record of its own
-  const int profile = currentProfile_;
-  PostDeviceJob(
-      [this, profile, keyIndex] {
-        keys::EditingStore::Lock lock(core_.Editing());
-        auto record = lock->table.Record(static_cast<std::size_t>(profile), static_cast<std::size_t>(keyIndex));
-        record.selected = record.selected ? 0 : 1;
-        lock->table.SetRecord(static_cast<std::size_t>(profile), static_cast<std::size_t>(keyIndex), record);
-        ShowKeyButtons(lock.Image());
-      },
-      [this] { SetApplyPending(true); });
+  if (auto* session = core_.Session()) session->ToggleSelected(static_cast<std::size_t>(keyIndex));
 }
 
 void CVantrelDlg::OpenKeyPage(int controlId) {
-  if (closing_) return;
+  auto* session = core_.Session();
+  if (closing_ || !session) return;
   if (!keyPage_) {
-    keyPage_ = new Vantrel_DlgComposite(core_.Editing(), core_.Texts(), messages_, *profileStrings_, *this,
+    keyPage_ = new Vantrel_DlgComposite(core_.Editing(), core_.Texts(), messages_, core_.ProfileStrings(), *this,
                                         skinFolder(), this);
-    connect(keyPage_, &QDialog::finished, this, [this] { keyPageOpen_ = keyPage_ && keyPage_->openCount() > 0; });
+    connect(keyPage_, &QDialog::finished, this, [this] {
+      if (auto* s = core_.Session(); s && keyPageCounted_) {
+        keyPageCounted_ = false;
+        s->EditorClosed(profiles::Editor::KeyPage);
+      }
+    });
   }
-  keyPageOpen_ = true;
-  if (keyPageModal_) {
-    (void)keyPage_->Open(controlId);
-    keyPageOpen_ = false;
-  } else if (!keyPage_->Begin(controlId)) {
-    keyPageOpen_ = false;
+  // While the page is open a switch is refused: the session counts it as an open editor.
+  if (!keyPageCounted_) {
+    keyPageCounted_ = true;
+    session->EditorOpened(profiles::Editor::KeyPage);
+  }
+  const bool opened = keyPageModal_ ? keyPage_->Open(controlId) >= 0 : keyPage_->Begin(controlId);
+  // The program may have closed while the page ran its own loop: ask for the session again.
+  if ((keyPageModal_ || !opened) && keyPageCounted_) {
+    keyPageCounted_ = false;
+    if (auto* s = core_.Session()) s->EditorClosed(profiles::Editor::KeyPage);
   }
 }
 
@@ -549,7 +578,7 @@ void CVantrelDlg::OpenProfileManager() {
   if (closing_ || !core_.Profiles()) return;
   if (!profileManager_) {
     CVantrel_DlgProfile::Services services{*core_.Profiles(), core_.Texts(), messages_, files_,
-                                           *profileList_,     core_.Worker(), *this};
+                                           core_.ProfileList(), core_.Worker(), *this};
     profileManager_ = new CVantrel_DlgProfile(services, QDir(skinFolder()).filePath("Profile.ini"), skinFolder(), this);
   }
   profileManager_->Open();
@@ -557,8 +586,8 @@ void CVantrelDlg::OpenProfileManager() {
 
 FileMenu* CVantrelDlg::BackupMenu() {
   if (fileMenu_ || !core_.Profiles()) return fileMenu_;
-  CVantrel_DlgUpdate::Services update{*core_.Profiles(), core_.Commands(), *launcher_,     messages_,
-                                      files_,            core_.Worker(),   updaterPath_, core_.ProgramFolder() / "Package"};
+  CVantrel_DlgUpdate::Services update{*core_.Profiles(), core_.Commands(), core_.Launcher(), messages_,
+                                      files_,            core_.Worker(),   updaterPath_,      core_.ProgramFolder() / "Package"};
   updateDialog_ = new CVantrel_DlgUpdate(update, QDir(skinFolder()).filePath("UpdateDlg.ini"), skinFolder(), this);
   FileMenu::Services services{*core_.Profiles(), core_.Texts(), messages_, files_, core_.Worker(), *this,
                               *updateDialog_};
@@ -571,20 +600,11 @@ void CVantrelDlg::ShowFileMenu() {
   if (auto* menu = BackupMenu()) menu->ShowBackupMenu(QCursor::pos());
 }
 
-bool CVantrelDlg::ProfileManagerOpen() const { return profileManager_ && profileManager_->openCount() > 0; }
-
-bool CVantrelDlg::ProfileManagerUnsaved() const { return profileManager_ && profileManager_->unsaved(); }
-
-void CVantrelDlg::CheckProfileManagerRow(int row) {
-  if (profileManager_) profileManager_->CheckProfileRow(row);
-}
-
 void CVantrelDlg::BuildLightingPanel() {
   if (panel_ || !core_.Profiles() || !core_.Presence()) return;
   LightingPanelDeps deps{core_.Commands(),
                          core_.Worker(),
-                         *core_.Profiles(),
-                         core_.Presence()->ActiveProfileCache(),
+                         *core_.Session(),
                          core_.Lighting(),
                          core_.KeyColours(),
                          core_.Texts(),
@@ -619,7 +639,7 @@ void CVantrelDlg::SetButtonPressed(int controlId, bool pressed) {
 }
 
 void CVantrelDlg::KeysEdited() {
-  SetApplyPending(true);
+  if (auto* session = core_.Session()) session->MarkEdited();
   ShowKeysNow();
 }
 
@@ -642,77 +662,63 @@ void CVantrelDlg::ShowKeyCaptions() {
   for (auto& [id, face] : colourFaces_) face->hide();
 }
 
-void CVantrelDlg::ProfileSwitched(int profile) {
-  for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == profile);
-  colourView_ = 0;
-  buttons_[ids::kSwitch]->setText(Q(core_.Texts().Text("MAIN_SWITCH_FUNCTION_TEXT")));
-  RedrawKeyFaces();
-}
-
 void CVantrelDlg::OnProfileButton(int profile) {
-  if (!panel_) return;
-  currentProfile_ = profile;
-  // Lighting, colours, refresh, closing the panel, then the switch when the keyboard runs
-  // another profile; ProfileSwitched follows a switch that took.
-  panel_->ProfileButton(profile);
-}
-
-bool CVantrelDlg::DoApplyWork() {
-  auto* presence = core_.Presence();
-  std::array<std::uint8_t, device::kKeyTableSize> factory = presence ? presence->FactoryKeyTable()
-                                                                      : keys::InitialFactoryKeyTable();
-  keys::ApplyRequest request;
-  request.currentProfile = static_cast<std::size_t>(currentProfile_.load());
-  request.factory = factory;
-  request.macroCapacity = presence ? presence->MacroCapacity() : 0;
-  keys::EditingStore::Lock lock(core_.Editing());
-  const bool saved = profiles::SaveWorkingFile(core_.Paths(), lock);
-  const bool applied = keys::ApplyToDevice(lock, core_.Applied(), request, core_.Commands(), core_.Texts(),
-                                           *core_.Messages());
-  ShowKeyButtons(lock.Image());
-  return saved && applied;
+  auto* session = core_.Session();
+  if (!panel_ || !session || closing_) return;
+  // The question comes first, on this thread; then, on the worker and in this order: the
+  // new profile's lighting and colours, the edits written or dropped as answered, and the
+  // switch when the keyboard runs another profile.
+  const profiles::SwitchDecision decision = session->CheckSwitch(profile);
+  if (!decision.proceed) return;
+  const int previous = session->CurrentProfile();
+  session->SetCurrentProfile(decision.profile);
+  panel_->ProfileButton(decision.profile);
+  auto switched = std::make_shared<bool>(false);
+  PostDeviceJob([session, decision, switched] { *switched = session->SelectProfile(decision); },
+                [this, session, previous, switched] {
+                  if (*switched) return;
+                  // The keyboard kept its profile: so does the window, and the lighting
+                  // shown is that profile's again.
+                  session->SetCurrentProfile(previous);
+                  ShowSwitchedProfile(previous);
+                  if (panel_) panel_->ProfileShown(previous);
+                });
 }
 
 void CVantrelDlg::OnApply() {
+  auto* session = core_.Session();
+  if (!session) return;
   SetProgressVisible(true);
   applyRunning_ = true;
-  const bool pending = applyPending_;
-  auto ok = std::make_shared<bool>(false);
-  PostDeviceJob(
-      [this, pending, ok] {
-        if (pending) *ok = DoApplyWork();
-      },
-      [this, pending, ok] {
-        if (pending && *ok) SetApplyPending(false);
-        applyRunning_ = false;
-        // The picture stays a moment so that a quick apply is still seen.
-        QTimer::singleShot(100, this, [this] {
-          if (!applyRunning_) SetProgressVisible(false);
-        });
-        emit applyFinished(*ok);
-      });
+  auto result = std::make_shared<profiles::ApplyResult>(profiles::ApplyResult::NothingToApply);
+  PostDeviceJob([session, result] { *result = session->Apply(); },
+                [this, result] {
+                  applyRunning_ = false;
+                  UpdateApplyButton();
+                  if (*result == profiles::ApplyResult::Failed)
+                    messages_.ShowMessage(core_.Texts().Text("MAIN_PROMPT_APPLY_FAILED"));
+                  // The picture stays a moment so that a quick apply is still seen.
+                  QTimer::singleShot(100, this, [this] {
+                    if (!applyRunning_) SetProgressVisible(false);
+                  });
+                  emit applyFinished(*result == profiles::ApplyResult::Applied);
+                });
 }
 
 void CVantrelDlg::OnRestoreDefault() {
-  if (!messages_.AskYesNo(core_.Texts().Text("MAIN_PROMPT_DEFAULT"), false)) return;
-  const int profile = currentProfile_;
+  auto* session = core_.Session();
+  if (!session || !messages_.AskYesNo(core_.Texts().Text("MAIN_PROMPT_DEFAULT"), false)) return;
+  std::vector<std::size_t> indexes;
   const int layer = GLayer();
-  PostDeviceJob(
-      [this, profile, layer] {
-        keys::EditingStore::Lock lock(core_.Editing());
-        const auto slot = static_cast<std::size_t>(profile);
-        for (int n = 0; n < 9; ++n)
-          lock->table.SetRecord(slot, static_cast<std::size_t>(kGKeyFirstIndex + n + 9 * layer), {});
-        for (const auto& key : keys::OrdinaryLayoutKeys()) lock->table.SetRecord(slot, keys::KeyIndexOfCode(key.code), {});
-        ShowKeyButtons(lock.Image());
-      },
-      [this] {
-        SetApplyPending(true);
-        // With the lighting panel open the default colours and lighting record are written
-        // first; the worker keeps that order ahead of Apply.
-        if (panel_ && panel_->IsOpen()) panel_->RestoreDefault();
-        OnApply();
-      });
+  for (std::size_t n = 0; n < keys::kGKeyCount; ++n)
+    indexes.push_back(kGKeyFirstIndex + n + keys::kGKeyCount * static_cast<std::size_t>(layer));
+  for (const auto& key : keys::OrdinaryLayoutKeys()) indexes.push_back(keys::KeyIndexOfCode(key.code));
+  session->RestoreDefaultKeys(indexes);
+  UpdateApplyButton();
+  // With the lighting panel open the default colours and lighting record are written
+  // first; the worker keeps that order ahead of Apply.
+  if (panel_ && panel_->IsOpen()) panel_->RestoreDefault();
+  OnApply();
 }
 
 void CVantrelDlg::OnSwitchView() {
@@ -777,12 +783,16 @@ void CVantrelDlg::OpenAboutBox() {
   about_->activateWindow();
 }
 
-void CVantrelDlg::ClosePages() {
+void CVantrelDlg::ClosePages(bool keepEdits) {
   if (about_) about_->close();
-  // Ended as by their Cancel buttons, in this order; none of them can stop it.
+  // Ended as by their Cancel buttons, in this order; none of them can stop it. When the
+  // keyboard goes, the key page keeps its edits in the store instead (nothing is sent).
   if (profileManager_) profileManager_->CloseProfileManager();
   if (updateDialog_) updateDialog_->CloseUpdateDialog();
-  if (keyPage_) keyPage_->ClosePage();
+  if (keyPage_) {
+    if (keepEdits) keyPage_->CloseKeepingEdits();
+    else keyPage_->ClosePage();
+  }
   if (isVisible()) activateWindow();
 }
 
@@ -794,17 +804,11 @@ int CVantrelDlg::HandleInstanceMessage(std::uint32_t message, std::uint32_t para
   } else if (message == MsgQuit && param == kQuitParam) {
     QMetaObject::invokeMethod(this, [this] { CloseProgram(); }, Qt::QueuedConnection);
   } else if (message == MsgSimEvent && param == kSimEventParam) {
-    auto* sim = core_.Stack().Simulator();
-    if (!sim) return kSimEventNotSimulating;
-    const QString event = QString::fromUtf8(payload);
-    if (event == "unplug") sim->Unplug();
-    else if (event == "plug") sim->Plug();
-    else if (event == "g-layer") sim->SendKeyboardEvent(device::kEventGKeyLayer);
-    else if (event == "indicator-on") sim->SendKeyboardEvent(device::kEventIndicatorOn);
-    else if (event == "indicator-off") sim->SendKeyboardEvent(device::kEventIndicatorOff);
-    else if (event == "lighting-changed") sim->SendKeyboardEvent(device::kEventLightingChanged);
-    else return kSimEventUnknown;
-    sim->Drain();
+    switch (core_.Stack().SendSimEvent(payload.toStdString())) {
+      case stack::SimEventResult::NotSimulating: return kSimEventNotSimulating;
+      case stack::SimEventResult::Unknown: return kSimEventUnknown;
+      case stack::SimEventResult::Done: break;
+    }
     core_.PersistSimState();
   }
   return 0;
@@ -816,11 +820,56 @@ void CVantrelDlg::closeEvent(QCloseEvent* event) {
     return;
   }
   event->ignore();
-  CloseProgram();
+  if (ConfirmClose()) CloseProgram();
+}
+
+void CVantrelDlg::RequestExit() {
+  if (ConfirmClose()) CloseProgram();
+}
+
+void CVantrelDlg::reject() {
+  if (closing_) return;
+  if (trayAvailable_) {
+    hide();
+  } else {
+    RequestExit();
+  }
+}
+
+bool CVantrelDlg::ConfirmClose() {
+  auto* session = core_.Session();
+  if (closing_ || !session) return true;
+  switch (session->CheckClose()) {
+    case profiles::CloseChoice::Close: return true;
+    case profiles::CloseChoice::ApplyThenClose: ApplyThenClose(); return false;
+    case profiles::CloseChoice::Stay: return false;
+  }
+  return false;
+}
+
+void CVantrelDlg::ApplyThenClose() {
+  auto* session = core_.Session();
+  SetProgressVisible(true);
+  auto result = std::make_shared<profiles::ApplyResult>(profiles::ApplyResult::NothingToApply);
+  PostDeviceJob([session, result] { *result = session->Apply(); },
+                [this, result] {
+                  SetProgressVisible(false);
+                  UpdateApplyButton();
+                  // A failed write keeps the program open with the edits; the session has
+                  // said why.
+                  if (*result == profiles::ApplyResult::Applied || *result == profiles::ApplyResult::NothingToApply) {
+                    CloseProgram();
+                  } else if (*result == profiles::ApplyResult::Failed) {
+                    messages_.ShowMessage(core_.Texts().Text("MAIN_PROMPT_APPLY_FAILED"));
+                  }
+                });
 }
 
 void CVantrelDlg::CloseProgram() {
-  if (closing_.exchange(true)) return;
+  if (closing_) return;
+  closing_ = true;
+  core_.SetStopping();
+  if (auto* session = core_.Session()) session->RemoveView(*this);
   hide();
   ClosePages();
   if (tray_) tray_->Remove();
@@ -838,10 +887,11 @@ void CVantrelDlg::CloseProgram() {
 
 bool CVantrelDlg::PostDeviceJob(std::function<void()> job, std::function<void()> done) {
   if (closing_) return false;
+  AppCore& core = core_;
   core_.Worker().Run(
-      [this, job = std::move(job)] {
+      [&core, job = std::move(job)] {
         job();
-        if (core_.Simulating()) core_.PersistSimState();
+        if (core.Simulating()) core.PersistSimState();
       },
       this,
       [this, done = std::move(done)] {

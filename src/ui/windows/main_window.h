@@ -8,7 +8,6 @@
 #include <QTimer>
 
 #include <array>
-#include <atomic>
 #include <map>
 #include <vector>
 
@@ -89,6 +88,9 @@ class CVantrelDlg final : public CBaseDialog,
   void ShowWindowRoutine();
   // The closing routine: pages ended, tray removed, device work finished, stores freed.
   void CloseProgram();
+  // Exit from the tray or a close button: asks about unapplied edits first (apply and
+  // close, close without applying, stay), then runs the closing routine.
+  void RequestExit();
   bool Closing() const { return closing_; }
 
   // The profile menu (commands 9000..9003) and its choice.
@@ -111,12 +113,11 @@ class CVantrelDlg final : public CBaseDialog,
   CVantrel_DlgUpdate* UpdateDialog() const { return updateDialog_; }
   FileMenu* BackupMenu();
 
-  // State the tests and the other windows read.
-  int CurrentProfile() const override { return currentProfile_; }
+  // State the tests and the other windows read; the editing facts come from the session.
+  int CurrentProfile() const override;
   int ColourView() const { return colourView_; }
-  bool ApplyPending() const { return applyPending_.load(); }
-  void SetApplyPending(bool pending);
-  bool InitDone() const { return initDone_.load(); }
+  bool ApplyPending() const;
+  bool InitDone() const { return core_.Ready(); }
   bool ApplyRunning() const { return applyRunning_; }
   struct EditedKey {
     std::uint16_t code = 0;
@@ -140,17 +141,15 @@ class CVantrelDlg final : public CBaseDialog,
   void OpenWindow() override;
   void ReloadLighting() override;
   void ShowTrayIcon(int icon) override;
-  bool Ready() const override { return initDone_.load(); }
+  bool Ready() const override { return core_.Ready(); }
 
-  // ProfileView (called on the device worker or the UI thread; never waits for the UI).
-  bool KeyPageOpen() const override { return keyPageOpen_.load(); }
-  bool HasUnsavedChanges() const override { return applyPending_.load(); }
-  void ClearUnsavedChanges() override;
-  bool ProfileManagerOpen() const override;
-  bool ProfileManagerUnsaved() const override;
-  void CheckProfileManagerRow(int row) override;
-  void RunApply() override;
-  void ShowKeyButtons(const keys::StoreImage& image) override;
+  // ProfileView: the session's notifications, from the device worker or the UI thread;
+  // each is handed to the UI thread without waiting.
+  void SessionChanged() override;
+  void ShowKeyButtons(const keys::StoreImage& image, int profile) override;
+  void ProfileSwitched(int profile) override;
+  void ConfigurationRead(int profile) override;
+  void ArrivalWithEdits() override;
   void RebuildProfileMenu() override;
 
   // KeyPageHost (UI thread).
@@ -164,10 +163,10 @@ class CVantrelDlg final : public CBaseDialog,
   void SetKeyColour(int controlId, const QColor& colour) override;
   void ShowKeyCaptions() override;
   void RedrawKeyFaces() override;
-  void ProfileSwitched(int profile) override;
 
   // ProfileWindowsHost (UI thread).
   QWidget* HostWindow() override { return this; }
+  profiles::EditSession& Session() override { return *core_.Session(); }
   void ShowProgress(bool on) override { SetProgressVisible(on); }
   void RefreshKeyButtons() override { ShowKeysNow(); }
 
@@ -181,6 +180,9 @@ class CVantrelDlg final : public CBaseDialog,
  protected:
   void OnInitDialog() override;
   void closeEvent(QCloseEvent* event) override;
+  // Escape: hides to the tray when there is one; without a tray it closes as the close
+  // button does, so the program is never left running invisible.
+  void reject() override;
   void timerEvent(QTimerEvent* event) override;
 
  private:
@@ -204,16 +206,19 @@ class CVantrelDlg final : public CBaseDialog,
   void OnSwitchView();
   void OnReportRate(int index);
   void OnInitTray();
-  void RequestSwitch(int profile, std::function<void(bool switched)> then = {});
-  void ReloadAll();
+  void RequestSwitch(int profile);
+  void ShowSwitchedProfile(int profile);
+  void UpdateApplyButton();
+  // Asks about unapplied edits before the program ends; false when the user stays.
+  bool ConfirmClose();
+  void ApplyThenClose();
   void BuildLightingPanel();
   void ApplySnapshot(const KeySnapshot& snapshot);
   KeySnapshot TakeSnapshot(const keys::StoreImage& image, int profile, int layer) const;
   void ShowKeysNow();
-  bool DoApplyWork();
   void SetProgressVisible(bool visible);
   void SetNoDeviceLook(bool absent);
-  void ClosePages();
+  void ClosePages(bool keepEdits = false);
   int GLayer() const;
   // Queues device work; the virtual keyboard's state is saved after it (simulating only).
   // False, with nothing queued, once the program is closing.
@@ -238,13 +243,11 @@ class CVantrelDlg final : public CBaseDialog,
   QString profileName_;
   QString link_;
 
-  std::atomic<int> currentProfile_{0};
   int colourView_ = 0;
-  std::atomic<bool> applyPending_{false};
-  std::atomic<bool> initDone_{false};
-  std::atomic<bool> keyPageOpen_{false};
   bool applyRunning_ = false;
-  std::atomic<bool> closing_{false};
+  bool closing_ = false;
+  bool arrivalQuestionUp_ = false;
+  bool keyPageCounted_ = false;  // the key page is counted as an open editor
   bool trayAvailable_ = false;
   EditedKey editedKey_;
   KeySnapshot shown_;
@@ -257,9 +260,6 @@ class CVantrelDlg final : public CBaseDialog,
   QPointer<CVantrel_DlgProfile> profileManager_;
   QPointer<CVantrel_DlgUpdate> updateDialog_;
   FileMenu* fileMenu_ = nullptr;
-  std::unique_ptr<text::ProfileStrings> profileStrings_;
-  std::unique_ptr<ProfileListSettings> profileList_;
-  std::unique_ptr<profiles::ProgramLauncher> launcher_;
   std::string updaterPath_;  // the update dialog's choice, kept across openings
 };
 

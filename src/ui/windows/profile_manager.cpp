@@ -15,6 +15,7 @@
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/device_worker.h"
+#include "core/profiles/edit_session.h"
 #include "ui/windows/profile_windows_host.h"
 #include "ui/windows/ui_services.h"
 
@@ -142,14 +143,15 @@ void CVantrel_DlgProfile::PlaceControls() {
 }
 
 void CVantrel_DlgProfile::Open() {
-  if (openCount_.load() > 0) {  // already open: brought to the front only
+  if (openCount_ > 0) {  // already open: brought to the front only
     raise();
     activateWindow();
     return;
   }
   InitDialog();
   ++generation_;
-  openCount_.fetch_add(1);
+  ++openCount_;
+  s_.host.Session().EditorOpened(profiles::Editor::ProfileManager);
   applying_ = false;
   PlaceControls();
   FillProfileList(true);
@@ -157,7 +159,8 @@ void CVantrel_DlgProfile::Open() {
 }
 
 void CVantrel_DlgProfile::SetUnsaved(bool unsaved) {
-  unsaved_.store(unsaved);
+  unsaved_ = unsaved;
+  s_.host.Session().SetManagerUnsaved(unsaved);
   if (apply_) apply_->setEnabled(unsaved);
 }
 
@@ -182,7 +185,7 @@ void CVantrel_DlgProfile::FillProfileList(bool clear) {
   const int generation = generation_;
   auto& profiles = s_.profiles;
   s_.worker.Run([&profiles] { return profiles.ActiveProfile(); }, this, [this, generation](int active) {
-    if (generation != generation_ || openCount_.load() == 0 || unsaved_.load()) return;
+    if (generation != generation_ || openCount_ == 0 || unsaved_) return;
     if (active >= 0 && active < list_->GetItemCount()) CheckRowQuietly(active);
   });
 }
@@ -232,45 +235,40 @@ void CVantrel_DlgProfile::DeleteProfileRow() {
 
 void CVantrel_DlgProfile::ApplyProfiles() {
   const int rows = list_->GetItemCount();
+  const int checked = list_->GetNextItem(-1, kRowChecked);
+  // Edits pending in the main window are answered for first, as a switch does: Yes applies
+  // them, No drops them. Only then is the manager's choice written.
+  auto& session = s_.host.Session();
+  const profiles::SwitchDecision decision = session.CheckManagerApply(checked);
   for (int n = 0; n < rows; ++n) {
     const QString path = list_->GetItemText(n, 2) + list_->GetItemText(n, 1) + QStringLiteral(".vnp");
     s_.settings.WriteValue(ProfileSettingsKey(n + 1).toStdString(), path);
   }
   s_.settings.WriteValue(ProfileSettingsKey(0).toStdString(), QString::number(rows));
-  const int checked = list_->GetNextItem(-1, kRowChecked);
 
   SetUnsaved(false);
   applying_ = true;
   s_.host.ShowProgress(true);
-  auto& profiles = s_.profiles;
-  // The keyboard is switched (nothing when no row is checked) and read again into the
-  // working file and the editing store.
-  s_.worker.Run(
-      [&profiles, checked] {
-        profiles.SetActiveProfile(checked);
-        profiles.ReloadFromDevice(false);
-      },
-      this, [this] {
-        applying_ = false;
-        s_.host.ShowProgress(false);
-        s_.host.RebuildProfileMenu();
-        s_.host.ClearUnsavedChanges();
-      });
+  // The keyboard is switched (a row beyond the third means profile 0; nothing when no row
+  // is checked) and read again into the working file and the editing store.
+  s_.worker.Run([&session, decision] { return session.FinishManagerApply(decision); }, this, [this](bool) {
+    applying_ = false;
+    s_.host.ShowProgress(false);
+    s_.host.RebuildProfileMenu();
+  });
 }
 
 void CVantrel_DlgProfile::CheckProfileRow(int row) {
-  unsaved_.store(false);
-  if (QThread::currentThread() != thread()) {
-    QMetaObject::invokeMethod(this, [this, row] { CheckProfileRow(row); }, Qt::QueuedConnection);
-    return;
-  }
-  if (openCount_.load() == 0 || !list_) return;
+  if (openCount_ == 0 || !list_) return;
   if (row >= 0 && row < list_->GetItemCount()) CheckRowQuietly(row);
   SetUnsaved(false);
 }
 
 void CVantrel_DlgProfile::CloseDialog(int result) {
-  if (openCount_.load() > 0) openCount_.fetch_sub(1);
+  if (openCount_ > 0) {
+    --openCount_;
+    s_.host.Session().EditorClosed(profiles::Editor::ProfileManager);
+  }
   ++generation_;
   SetUnsaved(false);
   done(result);
@@ -286,7 +284,7 @@ void CVantrel_DlgProfile::OnCancel() { CloseDialog(QDialog::Rejected); }
 void CVantrel_DlgProfile::reject() { OnCancel(); }
 
 void CVantrel_DlgProfile::CloseProfileManager() {
-  if (openCount_.load() > 0 || isVisible()) OnCancel();
+  if (openCount_ > 0 || isVisible()) OnCancel();
 }
 
 }  // namespace vantrel::ui

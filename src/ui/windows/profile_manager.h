@@ -86,8 +86,8 @@ class CVantrel_DlgProfile final : public CBaseDialog {
   void CloseProfileManager();
 
   // Read by the profile switch on any thread.
-  int openCount() const { return openCount_.load(); }
-  bool unsaved() const { return unsaved_.load(); }
+  int openCount() const { return openCount_; }
+  bool unsaved() const { return unsaved_; }
   // A switch made elsewhere: row `row` becomes the checked one and `unsaved` is cleared.
   // Safe from any thread; the widgets change on the UI thread.
   void CheckProfileRow(int row);
@@ -126,8 +126,8 @@ class CVantrel_DlgProfile final : public CBaseDialog {
   CPngButton* load_ = nullptr;
   CPngButton* delete_ = nullptr;
   CPngButton* apply_ = nullptr;
-  std::atomic<int> openCount_{0};
-  std::atomic<bool> unsaved_{false};
+  int openCount_ = 0;     // UI thread only; the session keeps the count for the switch rules
+  bool unsaved_ = false;
   bool quiet_ = false;  // the list's checks are being set by the program, not the user
   bool applying_ = false;
   // Bumped by every opening and closing: a late active-profile answer for an earlier

@@ -4,6 +4,10 @@
 
 class QWidget;
 
+namespace vantrel::profiles {
+class EditSession;
+}
+
 namespace vantrel::ui {
 
 class ProfileWindowsHost {
@@ -13,8 +17,8 @@ class ProfileWindowsHost {
   virtual QWidget* HostWindow() = 0;
   // Rebuilds the profile menu (without creating it) and the profile-name control.
   virtual void RebuildProfileMenu() = 0;
-  // Clears the main window's unsaved-changes state (and disables its Apply).
-  virtual void ClearUnsavedChanges() = 0;
+  // The editing session the dialogs work through.
+  virtual profiles::EditSession& Session() = 0;
   // Shows the progress picture while long device work runs (on = true) and hides it
   // again (on = false). Calls come in pairs.
   virtual void ShowProgress(bool on) = 0;

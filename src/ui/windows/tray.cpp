@@ -76,7 +76,7 @@ void CTrayIcon::Build() {
   // The entry may change outside the program: read it each time the menu opens.
   connect(&menu_, &QMenu::aboutToShow, this, [this] { autostartItem_->setChecked(autostart_->enabled()); });
   exit_ = menu_.addAction(QString());
-  connect(exit_, &QAction::triggered, &window_, [this] { window_.CloseProgram(); });
+  connect(exit_, &QAction::triggered, &window_, [this] { window_.RequestExit(); });
   Retranslate();
 }
 

@@ -35,6 +35,20 @@ bool QtMessageSink::AskYesNo(std::string_view text, bool defaultYes) {
   return box.exec() == QMessageBox::Yes;
 }
 
+text::Answer QtMessageSink::AskYesNoCancel(std::string_view text, text::Answer defaultAnswer) {
+  QMessageBox box(QMessageBox::Question, QString(), FromUtf8(text),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent_);
+  box.setDefaultButton(defaultAnswer == text::Answer::Yes  ? QMessageBox::Yes
+                       : defaultAnswer == text::Answer::No ? QMessageBox::No
+                                                           : QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes: return text::Answer::Yes;
+    case QMessageBox::No: return text::Answer::No;
+    default: return text::Answer::Cancel;
+  }
+}
+
 std::optional<QString> QtFileChooser::ChooseOpen(QWidget* parent, const FileChoice& choice) {
   return RunFileDialog(parent, choice, QFileDialog::AcceptOpen);
 }

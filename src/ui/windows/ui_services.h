@@ -36,6 +36,7 @@ class QtMessageSink final : public text::MessageSink {
   void SetParent(QWidget* parent) { parent_ = parent; }
   void ShowMessage(std::string_view text) override;
   bool AskYesNo(std::string_view text, bool defaultYes) override;
+  text::Answer AskYesNoCancel(std::string_view text, text::Answer defaultAnswer) override;
 
  private:
   QWidget* parent_;

@@ -21,9 +21,23 @@ class FakeMessageSink final : public text::MessageSink {
     answers.pop_front();
     return answer;
   }
+  // Three-way questions take `choices` first, then `answers` (Yes/No); No when neither has one.
+  text::Answer AskYesNoCancel(std::string_view text, text::Answer) override {
+    questions.emplace_back(text);
+    if (!choices.empty()) {
+      const text::Answer c = choices.front();
+      choices.pop_front();
+      return c;
+    }
+    if (answers.empty()) return text::Answer::No;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer ? text::Answer::Yes : text::Answer::No;
+  }
   std::vector<std::string> messages;
   std::vector<std::string> questions;
   std::deque<bool> answers;
+  std::deque<text::Answer> choices;
 };
 
 class FakeFileChooser final : public FileChooser {

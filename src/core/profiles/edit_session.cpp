@@ -1,0 +1,451 @@
+#include "core/profiles/edit_session.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "core/device/commands.h"
+#include "core/keys/apply.h"
+#include "core/profiles/working_file.h"
+
+namespace vantrel::profiles {
+namespace {
+
+constexpr unsigned kAllProfiles = (1u << device::kProfileCount) - 1;
+
+bool ValidProfile(int profile) { return profile >= 0 && profile < static_cast<int>(device::kProfileCount); }
+
+}  // namespace
+
+EditSession::EditSession(ProfileService& service, keys::EditingStore& editing, keys::AppliedStore& applied,
+                         const text::TextSource& texts, text::MessageSink& sink)
+    : service_(service), editing_(editing), applied_(applied), texts_(texts), sink_(sink) {}
+
+void EditSession::AddView(ProfileView& view) {
+  std::lock_guard lock(mutex_);
+  views_.push_back(&view);
+}
+
+void EditSession::RemoveView(ProfileView& view) {
+  std::lock_guard lock(mutex_);
+  views_.erase(std::remove(views_.begin(), views_.end(), &view), views_.end());
+}
+
+SessionFacts EditSession::Facts() const {
+  std::lock_guard lock(mutex_);
+  SessionFacts facts = facts_;
+  facts.activeProfile = service_.CachedActiveProfile();
+  return facts;
+}
+
+int EditSession::CurrentProfile() const {
+  std::lock_guard lock(mutex_);
+  return facts_.currentProfile;
+}
+
+bool EditSession::Unsaved() const {
+  std::lock_guard lock(mutex_);
+  return facts_.Unsaved();
+}
+
+void EditSession::Notify() {
+  std::vector<ProfileView*> views;
+  {
+    std::lock_guard lock(mutex_);
+    views = views_;
+  }
+  for (auto* v : views) v->SessionChanged();
+}
+
+void EditSession::NotifyKeys(keys::EditingStore::Lock& held, int profile) {
+  std::vector<ProfileView*> views;
+  {
+    std::lock_guard lock(mutex_);
+    views = views_;
+  }
+  for (auto* v : views) v->ShowKeyButtons(held.Image(), profile);
+}
+
+void EditSession::NotifySwitched(int profile) {
+  std::vector<ProfileView*> views;
+  {
+    std::lock_guard lock(mutex_);
+    views = views_;
+  }
+  for (auto* v : views) {
+    v->ProfileSwitched(profile);
+    v->RebuildProfileMenu();
+    v->SessionChanged();
+  }
+}
+
+void EditSession::NotifyRead(int profile) {
+  std::vector<ProfileView*> views;
+  {
+    std::lock_guard lock(mutex_);
+    views = views_;
+  }
+  for (auto* v : views) {
+    v->ConfigurationRead(profile);
+    v->RebuildProfileMenu();
+    v->SessionChanged();
+  }
+}
+
+void EditSession::ShowKeys() {
+  keys::EditingStore::Lock lock(editing_);
+  NotifyKeys(lock, CurrentProfile());
+}
+
+// ---- edits ------------------------------------------------------------------------------
+
+void EditSession::MarkEdited() { MarkEdited(CurrentProfile()); }
+
+void EditSession::MarkEdited(int profile) {
+  if (!ValidProfile(profile)) return;
+  {
+    std::lock_guard lock(mutex_);
+    facts_.editedProfiles |= 1u << profile;
+    ++facts_.changes;
+  }
+  Notify();
+}
+
+void EditSession::SetCurrentProfile(int profile) {
+  if (!ValidProfile(profile)) return;
+  {
+    std::lock_guard lock(mutex_);
+    if (facts_.currentProfile == profile) return;
+    facts_.currentProfile = profile;
+  }
+  Notify();
+}
+
+void EditSession::EditorOpened(Editor editor) {
+  {
+    std::lock_guard lock(mutex_);
+    ++(editor == Editor::KeyPage ? facts_.keyPagesOpen : facts_.managersOpen);
+  }
+  Notify();
+}
+
+void EditSession::EditorClosed(Editor editor) {
+  {
+    std::lock_guard lock(mutex_);
+    int& count = editor == Editor::KeyPage ? facts_.keyPagesOpen : facts_.managersOpen;
+    count = std::max(0, count - 1);
+    if (editor == Editor::ProfileManager && count == 0) facts_.managerUnsaved = false;
+  }
+  Notify();
+}
+
+void EditSession::SetManagerUnsaved(bool unsaved) {
+  std::lock_guard lock(mutex_);
+  facts_.managerUnsaved = unsaved;
+}
+
+void EditSession::ToggleSelected(std::size_t keyIndex) {
+  const int profile = CurrentProfile();
+  {
+    keys::EditingStore::Lock lock(editing_);
+    const auto slot = static_cast<std::size_t>(profile);
+    auto record = lock->table.Record(slot, keyIndex);
+    record.selected = record.selected ? 0 : 1;
+    lock->table.SetRecord(slot, keyIndex, record);
+    NotifyKeys(lock, profile);
+  }
+  MarkEdited(profile);
+}
+
+void EditSession::RestoreDefaultKeys(const std::vector<std::size_t>& keyIndexes) {
+  const int profile = CurrentProfile();
+  {
+    keys::EditingStore::Lock lock(editing_);
+    const auto slot = static_cast<std::size_t>(profile);
+    for (std::size_t index : keyIndexes) lock->table.SetRecord(slot, index, {});
+    NotifyKeys(lock, profile);
+  }
+  MarkEdited(profile);
+}
+
+// ---- questions --------------------------------------------------------------------------
+
+SwitchDecision EditSession::CheckSwitch(int profile) {
+  SwitchDecision decision;
+  decision.profile = ProfileService::MapProfile(profile);
+  const SessionFacts facts = Facts();
+  if (facts.keyPagesOpen > 0) {
+    sink_.ShowMessage(texts_.Text("PROFILE_SEELCT_PROMPT2"));
+    return decision;
+  }
+  decision.proceed = true;
+  // Re-selecting the profile the keyboard already runs changes nothing the edits rely on.
+  if (decision.profile >= 0 && decision.profile == facts.activeProfile && decision.profile == facts.currentProfile)
+    return decision;
+  decision.unsaved = facts.Unsaved() || (facts.managersOpen > 0 && facts.managerUnsaved);
+  // A question already on screen (a nested request while it is up) is not put twice.
+  if (decision.unsaved && !questionOnScreen_) {
+    questionOnScreen_ = true;
+    decision.asked = true;
+    decision.applyFirst = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
+    questionOnScreen_ = false;
+  }
+  return decision;
+}
+
+SwitchDecision EditSession::CheckManagerApply(int checkedRow) {
+  SwitchDecision decision;
+  decision.proceed = true;
+  decision.checkedRow = checkedRow;
+  decision.profile = checkedRow < 0 ? -1 : ProfileService::MapProfile(checkedRow);
+  decision.unsaved = Unsaved();
+  if (decision.unsaved && !questionOnScreen_) {
+    questionOnScreen_ = true;
+    decision.asked = true;
+    decision.applyFirst = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
+    questionOnScreen_ = false;
+  }
+  return decision;
+}
+
+CloseChoice EditSession::CheckClose() {
+  if (!Unsaved() || questionOnScreen_) return CloseChoice::Close;
+  questionOnScreen_ = true;
+  const auto answer = sink_.AskYesNoCancel(texts_.Text("MAIN_PROMPT_EXIT_UNSAVED"), text::Answer::Yes);
+  questionOnScreen_ = false;
+  switch (answer) {
+    case text::Answer::Yes: return CloseChoice::ApplyThenClose;
+    case text::Answer::No: return CloseChoice::Close;
+    case text::Answer::Cancel: break;
+  }
+  return CloseChoice::Stay;
+}
+
+bool EditSession::AskArrival() {
+  questionOnScreen_ = true;
+  const bool write = sink_.AskYesNo(texts_.Text("MAIN_PROMPT_RECONNECT"), true);
+  questionOnScreen_ = false;
+  return write;
+}
+
+// ---- device work ------------------------------------------------------------------------
+
+ApplyResult EditSession::Apply() {
+  unsigned edited = 0;
+  std::uint64_t changes = 0;
+  {
+    std::lock_guard lock(mutex_);
+    edited = facts_.editedProfiles;
+    changes = facts_.changes;
+  }
+  if (edited == 0) return ApplyResult::NothingToApply;
+  return WriteToKeyboard(edited, changes);
+}
+
+ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t changesSeen) {
+  const DeviceFacts facts = service_.Facts();
+  bool read = false;
+  {
+    std::lock_guard lock(mutex_);
+    read = facts_.configurationRead;
+  }
+  // Without a keyboard, or before its configuration was read, there is nothing the edits
+  // could be written over safely: the store holds the default profile, and writing it
+  // would erase the keyboard's macros and reset its other profiles.
+  if (!KeyboardPresent() || !read || facts.macroCapacity == 0) {
+    sink_.ShowMessage(texts_.Text("MAIN_NO_DEVICE_PROMPT"));
+    return ApplyResult::NoKeyboard;
+  }
+  keys::ApplyRequest request;
+  request.factory = facts.factory;
+  request.macroCapacity = facts.macroCapacity;
+  if (std::popcount(profiles) == 1) {
+    request.currentProfile = static_cast<std::size_t>(std::countr_zero(profiles));
+  } else {
+    request.allProfiles = true;
+  }
+  const ProfilePaths& paths = service_.Paths();
+  const bool written = keys::ApplyStoreToDevice(editing_, applied_, request, service_.Commands(), texts_, sink_,
+                                                [&](keys::EditingStore::Lock& lock) {
+                                                  (void)SaveWorkingFile(paths, lock);
+                                                });
+  if (written) {
+    std::lock_guard lock(mutex_);
+    // An edit that came in while the writes travelled stays pending.
+    if (facts_.changes == changesSeen) facts_.editedProfiles = 0;
+  }
+  ShowKeys();
+  Notify();
+  return written ? ApplyResult::Applied : ApplyResult::Failed;
+}
+
+void EditSession::DropEdits() {
+  service_.ReloadFromWorkingFile();
+  {
+    std::lock_guard lock(mutex_);
+    facts_.editedProfiles = 0;
+    ++facts_.changes;
+  }
+  ShowKeys();
+  Notify();
+}
+
+bool EditSession::WriteDecidedEdits(const SwitchDecision& decision) {
+  if (!decision.unsaved || !decision.asked) return true;
+  if (!decision.applyFirst) {
+    DropEdits();
+    return true;
+  }
+  const ApplyResult result = Apply();
+  if (result == ApplyResult::Applied || result == ApplyResult::NothingToApply) return true;
+  if (result == ApplyResult::Failed) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_APPLY_FAILED"));
+  return false;
+}
+
+bool EditSession::FinishSwitch(const SwitchDecision& decision) {
+  if (!decision.proceed) return false;
+  // The edits belong to the profile they were made in: they are written (or dropped)
+  // before the keyboard changes profile, and a failure keeps them and the profile.
+  if (!WriteDecidedEdits(decision)) return false;
+  const bool switched = service_.SetActiveProfile(decision.profile);
+  if (!switched) {
+    sink_.ShowMessage(texts_.Text("MAIN_PROMPT_SWITCH_FAILED"));
+    Notify();
+    return false;
+  }
+  SetCurrentProfile(decision.profile);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    NotifyKeys(lock, decision.profile);
+  }
+  NotifySwitched(decision.profile);
+  return true;
+}
+
+bool EditSession::SelectProfile(const SwitchDecision& decision) {
+  if (!decision.proceed) return false;
+  const int active = service_.ActiveProfile();
+  if (active != decision.profile) return FinishSwitch(decision);
+  SetCurrentProfile(decision.profile);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    NotifyKeys(lock, decision.profile);
+  }
+  NotifySwitched(decision.profile);
+  return true;
+}
+
+bool EditSession::FinishManagerApply(const SwitchDecision& decision) {
+  if (!WriteDecidedEdits(decision)) return false;
+  bool switched = true;
+  if (decision.profile >= 0) switched = service_.SetActiveProfile(decision.profile);
+  // The keyboard is read again; the edits that were not applied were answered for above.
+  const bool read = Reload();
+  const int active = service_.ActiveProfile();
+  if (ValidProfile(active)) SetCurrentProfile(active);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    NotifyKeys(lock, CurrentProfile());
+  }
+  NotifySwitched(CurrentProfile());
+  if (!switched) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_SWITCH_FAILED"));
+  return switched && read;
+}
+
+bool EditSession::Reload() {
+  const bool read = service_.ReloadFromDevice();
+  std::lock_guard lock(mutex_);
+  facts_.configurationRead = read;
+  facts_.editedProfiles = 0;
+  facts_.arrivalPending = false;
+  ++facts_.changes;
+  return read;
+}
+
+void EditSession::ReloadOnArrival() {
+  bool wait = false;
+  {
+    std::lock_guard lock(mutex_);
+    wait = facts_.Unsaved() && facts_.configurationRead;
+    if (wait) facts_.arrivalPending = true;
+  }
+  if (wait) {
+    // The user decides whether the edits or the keyboard's configuration win; until then
+    // the store keeps the edits.
+    std::vector<ProfileView*> views;
+    {
+      std::lock_guard lock(mutex_);
+      views = views_;
+    }
+    for (auto* v : views) v->ArrivalWithEdits();
+    return;
+  }
+  Reload();
+  const int active = service_.ActiveProfile();
+  // The profile is known before the keys are shown, so the picture shows that profile.
+  if (ValidProfile(active)) SetCurrentProfile(active);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    NotifyKeys(lock, CurrentProfile());
+  }
+  NotifyRead(active);
+}
+
+void EditSession::ResolveArrival(bool writeEdits) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!facts_.arrivalPending) return;
+    facts_.arrivalPending = false;
+  }
+  if (!writeEdits) {
+    {
+      std::lock_guard lock(mutex_);
+      facts_.editedProfiles = 0;
+    }
+    ReloadOnArrival();
+    return;
+  }
+  const int active = service_.ActiveProfile();
+  if (Apply() == ApplyResult::Failed) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_APPLY_FAILED"));
+  if (ValidProfile(active)) SetCurrentProfile(active);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    NotifyKeys(lock, CurrentProfile());
+  }
+  NotifyRead(active);
+}
+
+RestoreOutcome EditSession::Restore(const std::filesystem::path& path) {
+  RestoreOutcome outcome = service_.RestoreFromFile(path);
+  if (outcome.loaded) {
+    std::lock_guard lock(mutex_);
+    ++facts_.changes;
+    if (outcome.applied) {
+      facts_.editedProfiles = 0;
+      facts_.configurationRead = true;
+    } else {
+      // The store holds the file, the keyboard may not: what was restored stays pending.
+      facts_.editedProfiles = kAllProfiles;
+    }
+  }
+  if (outcome.loaded && !outcome.applied) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_APPLY_FAILED"));
+  ShowKeys();
+  Notify();
+  return outcome;
+}
+
+bool EditSession::Install(keys::StoreImage image) {
+  const bool applied = service_.InstallAndApply(std::move(image));
+  {
+    std::lock_guard lock(mutex_);
+    ++facts_.changes;
+    facts_.editedProfiles = applied ? 0 : kAllProfiles;
+    if (applied) facts_.configurationRead = true;
+  }
+  ShowKeys();
+  Notify();
+  return applied;
+}
+
+void EditSession::KeyboardGone() { Notify(); }
+
+}  // namespace vantrel::profiles

@@ -1,0 +1,150 @@
+// One editing session: which profile is shown and edited, which edits have not reached the
+// keyboard yet, which editors are open, and the operations that act on them (Apply, restore
+// default, the colour-view selection, profile switches, the reload when the keyboard
+// arrives, restore from a file, closing). The windows and vantrelctl are views over it.
+//
+// Threads: the Check* calls put questions and run on the UI thread; they send nothing to the
+// keyboard and hold no lock while a question is up. The other operations that talk to the
+// keyboard run on the device worker and never ask; they copy what they write under the
+// editing store's lock and send it after releasing the lock, so the UI thread never waits on
+// a transaction. The session's own facts sit behind a mutex of their own that is never held
+// while calling out (to the keyboard, the store or a view).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/keys/stores.h"
+#include "core/profiles/profile_service.h"
+
+namespace vantrel::profiles {
+
+// A copy of the session's facts.
+struct SessionFacts {
+  int currentProfile = 0;     // the profile shown and edited, 0..2
+  int activeProfile = -1;     // the keyboard's active profile, -1 unknown
+  unsigned editedProfiles = 0;  // bit p: profile p has edits the keyboard has not got
+  std::uint64_t changes = 0;  // counts every edit; an Apply clears only what it wrote
+  int keyPagesOpen = 0;
+  int managersOpen = 0;
+  bool managerUnsaved = false;  // the profile manager's list has changes not written
+  bool configurationRead = false;  // the store holds what was read from the keyboard
+  bool arrivalPending = false;     // the keyboard came back while edits were pending
+
+  bool Unsaved() const { return editedProfiles != 0; }
+};
+
+enum class ApplyResult {
+  Applied,        // every write succeeded
+  NothingToApply, // no edits were pending
+  NoKeyboard,     // no keyboard seen yet, or its configuration was never read: nothing sent
+  Failed,         // the keyboard did not take everything (the edits stay pending)
+};
+
+// What the user decided before a close.
+enum class CloseChoice { Close, ApplyThenClose, Stay };
+
+enum class Editor { KeyPage, ProfileManager };
+
+class EditSession {
+ public:
+  EditSession(ProfileService& service, keys::EditingStore& editing, keys::AppliedStore& applied,
+              const text::TextSource& texts, text::MessageSink& sink);
+  EditSession(const EditSession&) = delete;
+  EditSession& operator=(const EditSession&) = delete;
+
+  // Views are told of every change; add them before the session is used from two threads.
+  void AddView(ProfileView& view);
+  void RemoveView(ProfileView& view);
+  // Whether a keyboard is connected now (the presence logic); without one nothing is sent.
+  void SetKeyboardPresent(std::function<bool()> present) { present_ = std::move(present); }
+
+  ProfileService& Service() { return service_; }
+  SessionFacts Facts() const;
+  int CurrentProfile() const;
+  bool Unsaved() const;
+
+  // ---- edits (any thread) -----------------------------------------------------------
+  // Something changed the editing store in the current profile (or in `profile`).
+  void MarkEdited();
+  void MarkEdited(int profile);
+  // The profile shown and edited; 0..2 (other values are ignored).
+  void SetCurrentProfile(int profile);
+  void EditorOpened(Editor editor);
+  void EditorClosed(Editor editor);
+  void SetManagerUnsaved(bool unsaved);
+  // Colour view: inverts the selection flag of a key record of the current profile.
+  void ToggleSelected(std::size_t keyIndex);
+  // Restore default: the records of the ordinary keys and of the nine G keys of `layer` in
+  // the current profile back to the factory function. Apply follows separately.
+  void RestoreDefaultKeys(const std::vector<std::size_t>& keyIndexes);
+  // The key buttons redrawn from the store for the current profile.
+  void ShowKeys();
+
+  // ---- questions (UI thread) --------------------------------------------------------
+  // A switch to `profile` (3 and above mean 0): refused while the key page is open; asks
+  // "PROFILE_SELECT_PROMPT" when edits are pending and the profile is not the active one.
+  SwitchDecision CheckSwitch(int profile);
+  // The profile manager's OK or Apply: asks "PROFILE_SELECT_PROMPT" when edits are pending.
+  SwitchDecision CheckManagerApply(int checkedRow);
+  // Before the program ends: with edits pending asks whether to apply them first.
+  CloseChoice CheckClose();
+  // The keyboard came back while edits were pending: true to write them (the default),
+  // false to read the keyboard's configuration instead.
+  bool AskArrival();
+
+  // ---- device work (device worker) --------------------------------------------------
+  ApplyResult Apply();
+  // Applies or drops the edits as decided, writes the active profile and tells the views.
+  // False when refused, when the edits could not be applied, or when the write failed.
+  bool FinishSwitch(const SwitchDecision& decision);
+  // A profile button: the switch only when the keyboard runs another profile; otherwise
+  // the profile becomes the current one and nothing is sent.
+  bool SelectProfile(const SwitchDecision& decision);
+  // The profile manager's choice after its question: the edits applied or dropped, the
+  // checked row's profile written, the keyboard read again.
+  bool FinishManagerApply(const SwitchDecision& decision);
+  // The keyboard arrived: read it into the store. With edits pending nothing is read: the
+  // session waits for ResolveArrival (the views are told; the UI asks AskArrival).
+  void ReloadOnArrival();
+  void ResolveArrival(bool writeEdits);
+  // Restore from a profile file; the edits are cleared only when the whole file loaded and
+  // every write succeeded.
+  RestoreOutcome Restore(const std::filesystem::path& path);
+  // An imported image installed and written like a restore.
+  bool Install(keys::StoreImage image);
+  // The keyboard went away: its active profile is unknown until it is back.
+  void KeyboardGone();
+
+ private:
+  void Notify();
+  void NotifyKeys(keys::EditingStore::Lock& held, int profile);
+  void NotifySwitched(int profile);
+  void NotifyRead(int profile);
+  bool KeyboardPresent() const { return !present_ || present_(); }
+  // Drops the edits: the store read back from the working file (the last configuration
+  // read from or written to the keyboard).
+  void DropEdits();
+  bool Reload();
+  bool WriteDecidedEdits(const SwitchDecision& decision);
+  // Writes `profiles` (bit mask) and the macro area from a copy taken under the lock.
+  ApplyResult WriteToKeyboard(unsigned profiles, std::uint64_t changesSeen);
+
+  ProfileService& service_;
+  keys::EditingStore& editing_;
+  keys::AppliedStore& applied_;
+  const text::TextSource& texts_;
+  text::MessageSink& sink_;
+  std::function<bool()> present_;
+
+  mutable std::mutex mutex_;  // facts_ and views_
+  SessionFacts facts_;
+  std::vector<ProfileView*> views_;
+  bool questionOnScreen_ = false;  // UI thread only
+};
+
+}  // namespace vantrel::profiles
