@@ -31,7 +31,7 @@ struct BusyLog {
   }
 };
 
-TEST(JobQueueTest, ReportsBusyOncePerRunOfJobs) {
+TEST(JobQueueThreads, ReportsBusyOncePerRunOfJobs) {
   BusyLog log;
   JobQueue queue(log.Callback());
   queue.WaitIdle();  // an idle queue: returns at once, nothing reported
