@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     const std::string label(entry.label);
     if (!label.empty() && seen.insert(label).second) names.push_back(label);
   }
-  for (std::size_t n = 1; n <= vantrel::keys::kGKeyCount * vantrel::keys::kGKeyLayers; ++n) names.push_back("G" + std::to_string(n));
+  for (std::size_t n = 1; n <= vantrel::keys::kGKeyCount * vantrel::keys::kGKeyLayers; ++n) names.push_back(std::string("G").append(std::to_string(n)));
 
   std::string words;
   for (std::size_t i = 0; i < names.size(); ++i) words += (i % 8 == 0 ? "\n  " : " ") + BashWord(names[i]);

@@ -25,7 +25,7 @@ constexpr std::array<const char*, 9> kKindNames = {"factory", "disabled", "key",
 std::string IndexName(std::uint16_t index, const KeyNameIndex& names) {
   std::string name;
   if (index >= keys::kFirstGKeyIndex && index < keys::kFirstGKeyIndex + keys::kGKeyCount * keys::kGKeyLayers) {
-    name = "G" + std::to_string(index - keys::kFirstGKeyIndex + 1);
+    name = std::string("G").append(std::to_string(index - keys::kFirstGKeyIndex + 1));
   } else if (index < keys::kKeyNameCount) {
     name = std::string(keys::KeyNameTable()[index].label);
   }

@@ -19,7 +19,7 @@ CaptureAction DecideCapture(std::uint16_t code, bool release, bool autoRepeat, b
 
 std::string KeyTooltip(std::uint16_t code, int gKeyNumber, const KeyAssignment& record, const StoreImage& image,
                        const text::TextSource& texts) {
-  std::string tip = gKeyNumber > 0 ? "G" + std::to_string(gKeyNumber) : KeyDisplayName(code, texts);
+  std::string tip = gKeyNumber > 0 ? std::string("G").append(std::to_string(gKeyNumber)) : KeyDisplayName(code, texts);
   if (record.kind == kKindFactory) return tip;
   tip += texts.Text("KEY_PROMPT_SET");
   switch (record.kind) {

@@ -10,7 +10,7 @@ namespace vantrel::keys {
 KeyTooltipText KeyTooltip(std::uint16_t code, int gKeyNumber, const KeyAssignment& record, const StoreImage& image,
                           const text::TextSource& texts) {
   KeyTooltipText out;
-  out.text = gKeyNumber > 0 ? "G" + std::to_string(gKeyNumber) : KeyDisplayName(code, texts);
+  out.text = gKeyNumber > 0 ? std::string("G").append(std::to_string(gKeyNumber)) : KeyDisplayName(code, texts);
   if (record.kind == kKindFactory) return out;
   out.assigned = true;
   out.text += texts.Text("KEY_PROMPT_SET");

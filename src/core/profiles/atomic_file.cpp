@@ -19,7 +19,8 @@ std::filesystem::path TemporaryName(const std::filesystem::path& target) {
     return (static_cast<std::uint64_t>(rd()) << 32) ^ rd();
   }();
   std::filesystem::path tmp = target;
-  tmp += "." + std::to_string(salt) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+  tmp += ".";
+  tmp += std::to_string(salt) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
   return tmp;
 }
 

@@ -44,7 +44,9 @@ Conversion ParseConversion(std::string_view f, std::size_t start) {
   }
   for (std::string_view m : {"hh", "ll", "h", "l", "L", "z", "j", "t"}) {
     if (f.substr(i, m.size()) == m) {
-      c.lengthModifier = m;
+      // Through a temporary: GCC 12 at -O3 warns falsely (-Wrestrict, GCC bug 105329)
+      // on assigning a short string_view in place.
+      c.lengthModifier = std::string(m);
       i += m.size();
       break;
     }
@@ -75,7 +77,7 @@ std::string FormatInteger(const Conversion& c, std::int64_t value) {
     if (flag != '#' || (c.type != 'd' && c.type != 'i')) fmt.push_back(flag);
   }
   if (c.width >= 0) fmt += std::to_string(c.width);
-  if (c.precision >= 0) fmt += "." + std::to_string(c.precision);
+  if (c.precision >= 0) fmt.append(".").append(std::to_string(c.precision));
   char buffer[160];
   if (c.type == 'd' || c.type == 'i') {
     fmt += "lld";

@@ -4,64 +4,20 @@
 
 namespace vantrel::ui {
 
-DeviceWorker::DeviceWorker(QObject* parent) : QObject(parent), thread_([this] { Loop(); }) {}
+DeviceWorker::DeviceWorker(QObject* parent)
+    : QObject(parent),
+      queue_([this](bool busy) {
+        // Queued to this object, which outlives the worker thread; the destructor below
+        // ends that thread before the QObject part goes.
+        QMetaObject::invokeMethod(this, [this, busy] { emit busyChanged(busy); }, Qt::QueuedConnection);
+      }) {}
 
-DeviceWorker::~DeviceWorker() {
-  {
-    std::lock_guard lock(mutex_);
-    stop_ = true;
-  }
-  wake_.notify_all();
-  thread_.join();
-}
+// The queue member runs what is still queued and ends the thread here, while this
+// object (the target of Deliver and of the busy signal) still exists.
+DeviceWorker::~DeviceWorker() = default;
 
-void DeviceWorker::Post(std::function<void()> job) {
-  {
-    std::lock_guard lock(mutex_);
-    // Posted under the lock, so the busy and idle signals keep the order of the changes.
-    if (jobs_.empty() && !running_) SetBusy(true);
-    jobs_.push_back(std::move(job));
-  }
-  wake_.notify_one();
-}
-
-void DeviceWorker::WaitIdle() {
-  std::unique_lock lock(mutex_);
-  idle_.wait(lock, [this] { return jobs_.empty() && !running_; });
-}
-
-bool DeviceWorker::Busy() const {
-  std::lock_guard lock(mutex_);
-  return running_ || !jobs_.empty();
-}
-
-void DeviceWorker::Deliver(const QPointer<QObject>& context, std::function<void()> call) {
-  QObject* target = context.data();
-  if (!target) return;
-  QMetaObject::invokeMethod(target, std::move(call), Qt::QueuedConnection);
-}
-
-void DeviceWorker::SetBusy(bool busy) {
-  QMetaObject::invokeMethod(this, [this, busy] { emit busyChanged(busy); }, Qt::QueuedConnection);
-}
-
-void DeviceWorker::Loop() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
-    if (jobs_.empty()) return;  // stopping with nothing left to do
-    auto job = std::move(jobs_.front());
-    jobs_.pop_front();
-    running_ = true;
-    lock.unlock();
-    job();
-    lock.lock();
-    running_ = false;
-    if (jobs_.empty()) {
-      SetBusy(false);
-      idle_.notify_all();
-    }
-  }
+void DeviceWorker::Deliver(std::function<void()> call) {
+  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }
 
 }  // namespace vantrel::ui

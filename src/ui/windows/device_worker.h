@@ -1,20 +1,19 @@
 // The one thread that talks to the keyboard for the windows. Jobs run one at a time in
 // the order they were posted, so the order of writes on the wire is the order in which
 // the windows asked for them; the UI thread never waits on a transaction. A job's
-// result comes back to the UI thread through a queued call on a context object (dropped
-// when that object is gone).
+// result comes back through a queued call on the worker object's thread and reaches the
+// context object there (dropped when that object is gone). The queue itself is
+// JobQueue; this class adds the Qt delivery and the busy signal.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
-#include <thread>
 #include <type_traits>
 #include <utility>
+
+#include "core/util/job_queue.h"
 
 namespace vantrel::ui {
 
@@ -28,50 +27,50 @@ class DeviceWorker final : public QObject {
   DeviceWorker& operator=(const DeviceWorker&) = delete;
 
   // Queues a job with no result.
-  void Post(std::function<void()> job);
+  void Post(std::function<void()> job) { queue_.Post(std::move(job)); }
 
-  // Queues a job; `done` receives its result on the thread of `context`.
+  // Queues a job; `done` receives its result on this object's thread, if `context` (an
+  // object of that same thread, e.g. a window) still exists then.
   template <typename Job, typename Done>
   void Run(Job job, QObject* context, Done done) {
     using Result = std::invoke_result_t<Job&>;
+    // Made here, on the context's thread while it surely exists; the worker thread only
+    // carries it back and never looks at it.
     QPointer<QObject> guard(context);
     if constexpr (std::is_void_v<Result>) {
-      Post([job = std::move(job), guard, done = std::move(done)]() mutable {
+      Post([this, job = std::move(job), guard = std::move(guard), done = std::move(done)]() mutable {
         job();
-        Deliver(guard, [done = std::move(done)]() mutable { done(); });
+        Deliver([guard = std::move(guard), done = std::move(done)]() mutable {
+          if (guard) done();
+        });
       });
     } else {
-      Post([job = std::move(job), guard, done = std::move(done)]() mutable {
+      Post([this, job = std::move(job), guard = std::move(guard), done = std::move(done)]() mutable {
         Result result = job();
-        Deliver(guard, [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); });
+        Deliver([guard = std::move(guard), done = std::move(done), result = std::move(result)]() mutable {
+          if (guard) done(std::move(result));
+        });
       });
     }
   }
 
   // Blocks until every job posted so far has run (tests, closing). Never call it from a
   // job.
-  void WaitIdle();
+  void WaitIdle() { queue_.WaitIdle(); }
   // True while a job runs or waits.
-  bool Busy() const;
+  bool Busy() const { return queue_.Busy(); }
   // True on the worker's own thread.
-  bool OnWorkerThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+  bool OnWorkerThread() const { return queue_.OnWorkerThread(); }
 
  signals:
   // Emitted on the UI thread when the worker starts or finishes a run of jobs.
   void busyChanged(bool busy);
 
  private:
-  static void Deliver(const QPointer<QObject>& context, std::function<void()> call);
-  void Loop();
-  void SetBusy(bool busy);
+  // Queues `call` to this object's thread.
+  void Deliver(std::function<void()> call);
 
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable idle_;
-  std::deque<std::function<void()>> jobs_;
-  bool running_ = false;  // a job is executing
-  bool stop_ = false;
-  std::thread thread_;
+  JobQueue queue_;  // last: its thread ends (after the queued jobs) before the rest goes
 };
 
 }  // namespace vantrel::ui
