@@ -115,11 +115,7 @@ bool DeviceStack::SaveSimState(std::string* error) {
   if (!saveFailureTold_.exchange(true)) {
     const std::string message = "virtual keyboard state not saved: " + why +
                                 "; changes to the virtual keyboard are not kept until it can be written";
-    if (warn_) {
-      warn_(message);
-    } else {
-      std::fprintf(stderr, "%s\n", message.c_str());
-    }
+    std::fprintf(stderr, "%s\n", message.c_str());
   }
   return false;
 }

@@ -71,12 +71,10 @@ class DeviceStack {
 
   // Writes the virtual keyboard's state file now (nothing without --simulate). Safe while
   // the service runs: the model is read under the service's own lock. The first failure
-  // (a read-only state file, a full disk) is also told to the warning sink, once until a
-  // save succeeds again: the program saves after every change and would otherwise lose
-  // them all without a word.
+  // (a read-only state file, a full disk) is also told on stderr, once until a save
+  // succeeds again: the program saves after every change and would otherwise lose them
+  // all without a word.
   bool SaveSimState(std::string* error);
-  // Where that warning goes; by default a line on stderr.
-  void SetWarningSink(std::function<void(const std::string&)> sink) { warn_ = std::move(sink); }
 
   // Tears the stack down; the virtual keyboard's state is saved when it was used.
   // Returns false (with the message) when that save failed.
@@ -96,7 +94,6 @@ class DeviceStack {
   std::unique_ptr<device::DeviceLink> link_;
   std::unique_ptr<device::CommandSet> commands_;
   std::unique_ptr<platform::FileLock> simLock_;
-  std::function<void(const std::string&)> warn_;
   std::atomic<bool> saveFailureTold_{false};
 };
 
