@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/autostart.h"
+#include "platform/file_lock.h"
 #include "platform/profile_strings_qt.h"
 #include "platform/settings_store_qt.h"
 
@@ -92,6 +93,16 @@ TEST_F(FifoFilesTest, AnAutostartEntryThatIsAFifoCountsAsOff) {
   Autostart writer(dir / "config", "/usr/bin/vantrel");
   EXPECT_FALSE(writer.setEnabled(true));
   EXPECT_TRUE(fs::is_fifo(entry));
+}
+
+TEST_F(FifoFilesTest, ALockFileThatIsAFifoIsRefusedWithTheReason) {
+  const fs::path fifo = Fifo(dir / "state.json.lock");
+  EXPECT_TRUE(FinishesPromptly(fifo, [&] {
+    FileLock lock(fifo);
+    std::string why;
+    EXPECT_FALSE(lock.Acquire(std::chrono::milliseconds(100), &why));
+    EXPECT_EQ(why, "the lock file " + fifo.string() + " is not a regular file");
+  }));
 }
 
 }  // namespace
