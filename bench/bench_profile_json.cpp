@@ -2,6 +2,7 @@
 // keyboard holds (100 macros of 2000 named steps), through vantrelctl's own text source
 // (the language file beside the program). Goal: under 1 s each.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <string>
 #include <vector>
@@ -73,6 +74,44 @@ void BM_ImportFullConfiguration(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ImportFullConfiguration)->Unit(benchmark::kMillisecond);
+
+// Documents under the 64 MiB size limit built to cost time and memory: 32 million
+// nested brackets, 60 MB of macro steps, one 60 MB key text. Each must be refused (or
+// loaded) within 2 s and 300 MB. "peak_rss_mb" is the process's peak so far: run one
+// case at a time (--benchmark_filter) to read it for that case alone.
+std::string HostileDocument(int kind) {
+  const std::string head = R"({"format": "vantrel-profile", "version": 1, )";
+  switch (kind) {
+    case 0: return std::string(32'000'000, '[') + std::string(32'000'000, ']');
+    case 1: {
+      std::string doc = head + R"("profiles": [], "macros": [{"id": 1, "name": "m", "steps": [)";
+      const std::string step = R"({"key": "A", "action": "press", "delay": 10},)";
+      while (doc.size() < 60'000'000) doc += step;
+      doc.back() = ']';
+      return doc + "}]}";
+    }
+    default:
+      return head + R"("profiles": [{"slot": 0, "keys": [{"key": "A", "kind": "text", "text": ")" +
+             std::string(60'000'000, 'x') + R"("}]}]})";
+  }
+}
+
+void BM_ImportHostileDocument(benchmark::State& state) {
+  const auto& texts = EnglishTexts();
+  const std::string doc = HostileDocument(static_cast<int>(state.range(0)));
+  std::string error;
+  for (auto _ : state) {
+    keys::StoreImage image;
+    error.clear();
+    benchmark::DoNotOptimize(ctl::ImportProfileJson(doc, texts, image, error));
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["doc_mb"] = static_cast<double>(doc.size()) / 1e6;
+  state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  state.SetLabel(error.empty() ? "loaded" : error);
+}
+BENCHMARK(BM_ImportHostileDocument)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // 1,000 names parsed the way import and the keys commands do.
 void BM_ParseThousandKeyNamesWithIndex(benchmark::State& state) {

@@ -2,19 +2,22 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <span>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "core/profiles/atomic_file.h"
+#include "core/util/regular_file.h"
 #include "platform/executable_path.h"
 
 namespace vantrel::platform {
 namespace {
 
 constexpr std::string_view kStartSwitch = "/Start";
+// Far more than any desktop entry holds.
+constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 
 std::string Trim(std::string_view s) {
   const auto first = s.find_first_not_of(" \t\r");
@@ -59,8 +62,11 @@ Autostart::Autostart() : Autostart(UserConfigFolder(), AutostartProgram(Executab
 std::filesystem::path Autostart::entryPath() const { return configFolder_ / "autostart" / kAutostartFileName; }
 
 bool Autostart::enabled() const {
-  std::ifstream in(entryPath());
-  if (!in) return false;
+  // Read only when it is a regular file of a sensible size: a FIFO in its place used to
+  // block the program at start, and every later start behind it.
+  std::string text, why;
+  if (!ReadRegularFile(entryPath(), kMaxEntryBytes, text, why)) return false;
+  std::istringstream in(text);
   return EntrySwitchedOn(in);
 }
 

@@ -3,6 +3,8 @@
 #include <QLockFile>
 #include <QString>
 
+#include "core/util/regular_file.h"
+
 namespace vantrel::platform {
 
 FileLock::FileLock(const std::filesystem::path& lockPath)
@@ -15,6 +17,12 @@ FileLock::FileLock(const std::filesystem::path& lockPath)
 FileLock::~FileLock() { Release(); }
 
 bool FileLock::Acquire(std::chrono::milliseconds timeout, std::string* why) {
+  // Qt reads an existing lock file to tell whether its owner still lives: a FIFO there
+  // would block for good.
+  if (const std::string problem = RegularFileProblem(path_); !problem.empty() && problem != "does not exist") {
+    if (why) *why = "the lock file " + path_.string() + " " + problem;
+    return false;
+  }
   if (lock_->tryLock(static_cast<int>(timeout.count()))) return true;
   if (why) {
     switch (lock_->error()) {

@@ -4,7 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/updater_file.h"
+
 namespace vantrel::platform {
+
+std::string DetachedLauncher::StartProblem(const std::filesystem::path& program) {
+  return ProgramStartProblem(program);
+}
 
 bool DetachedLauncher::Launch(const std::filesystem::path& program) {
   return QProcess::startDetached(QString::fromStdString(program.string()), QStringList{});

@@ -3,13 +3,16 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
-#include "core/profiles/profile_service.h"
+#include "core/profiles/firmware_update.h"
 
 namespace vantrel::platform {
 
 class DetachedLauncher final : public profiles::ProgramLauncher {
  public:
+  // ProgramStartProblem (platform/updater_file.h).
+  std::string StartProblem(const std::filesystem::path& program) override;
   // No arguments and no working folder of its own; true when the program started.
   bool Launch(const std::filesystem::path& program) override;
 };

@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QLocale>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
 #include <limits>
 
 #include "core/text/locale_language.h"
+#include "core/util/regular_file.h"
 
 namespace vantrel::platform {
 namespace {
@@ -15,18 +17,54 @@ QString Key(std::string_view name) { return QString::fromUtf8(name.data(), stati
 
 }  // namespace
 
-QSettingsStore::QSettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            QString::fromLatin1(kSettingsKeyName))) {}
+QString NativeSettingsFile(const QString& organisation, const QString& application) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+  // Where Qt keeps them on such systems: <config folder>/<organisation>.conf, or
+  // <config folder>/<organisation>/<application>.conf.
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  return application.isEmpty() ? folder + '/' + organisation + ".conf"
+                               : folder + '/' + organisation + '/' + application + ".conf";
+#else
+  (void)organisation;
+  (void)application;
+  return {};
+#endif
+}
 
-QSettingsStore::QSettingsStore(const QString& iniFile)
-    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+bool SettingsFileUsable(const QString& file) {
+  if (file.isEmpty()) return true;
+  const std::string problem = RegularFileProblem(std::filesystem::path(file.toStdString()));
+  return problem.empty() || problem == "does not exist";
+}
+
+std::unique_ptr<QSettings> OpenNativeSettings(const QString& organisation, const QString& application) {
+  if (!SettingsFileUsable(NativeSettingsFile(organisation, application))) return nullptr;
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organisation, application);
+}
+
+std::unique_ptr<QSettings> OpenIniSettings(const QString& file) {
+  if (!SettingsFileUsable(file)) return nullptr;
+  return std::make_unique<QSettings>(file, QSettings::IniFormat);
+}
+
+bool SyncSettings(QSettings& settings) {
+  // (On Windows the name is the registry key's, which is no file: usable.)
+  if (!SettingsFileUsable(settings.fileName())) return false;
+  settings.sync();
+  return settings.status() == QSettings::NoError;
+}
+
+QSettingsStore::QSettingsStore() : settings_(OpenNativeSettings(QString::fromLatin1(kSettingsKeyName))) {}
+
+QSettingsStore::QSettingsStore(const QString& iniFile) : settings_(OpenIniSettings(iniFile)) {}
 
 QSettingsStore::~QSettingsStore() = default;
 
 std::optional<std::uint32_t> QSettingsStore::ReadDword(std::string_view name) const {
   std::lock_guard lock(mutex_);
-  settings_->sync();
+  if (!settings_) return std::nullopt;
+  // Values read before the file stopped being usable still count.
+  (void)SyncSettings(*settings_);
   const QVariant value = settings_->value(Key(name));
   if (!value.isValid()) return std::nullopt;
   // The registry gives a number for a REG_DWORD value; a settings file gives its text.
@@ -68,9 +106,9 @@ std::optional<std::uint32_t> QSettingsStore::ReadDword(std::string_view name) co
 
 bool QSettingsStore::WriteDword(std::string_view name, std::uint32_t value) {
   std::lock_guard lock(mutex_);
+  if (!settings_ || !SettingsFileUsable(settings_->fileName())) return false;
   settings_->setValue(Key(name), QVariant::fromValue(static_cast<uint>(value)));
-  settings_->sync();
-  return settings_->status() == QSettings::NoError;
+  return SyncSettings(*settings_);
 }
 
 std::uint32_t LocaleSystemLanguage::DefaultLanguageId() const {

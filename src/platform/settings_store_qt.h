@@ -16,6 +16,23 @@ namespace vantrel::platform {
 
 inline constexpr const char* kSettingsKeyName = "PX204-1127";
 
+// Qt reads a settings file as soon as a QSettings object is made over it, and again at
+// every sync: a FIFO in its place blocks the program, and every later start waits behind
+// the blocked one. These make and sync a QSettings only while its file is absent or a
+// regular file.
+//
+// The file behind the native settings of an organisation (and application) for the
+// current user; empty where they are not kept in a file (the Windows registry, macOS).
+QString NativeSettingsFile(const QString& organisation, const QString& application = {});
+// False when the file exists and is not a regular file.
+bool SettingsFileUsable(const QString& file);
+// The native settings, or null when their file is not usable.
+std::unique_ptr<QSettings> OpenNativeSettings(const QString& organisation, const QString& application = {});
+// Settings in an INI file of its own, or null when the file is not usable.
+std::unique_ptr<QSettings> OpenIniSettings(const QString& file);
+// sync() unless the file has stopped being usable; false then or when the sync failed.
+bool SyncSettings(QSettings& settings);
+
 class QSettingsStore : public text::SettingsStore {
  public:
   // The program's own settings key.
@@ -25,6 +42,8 @@ class QSettingsStore : public text::SettingsStore {
   ~QSettingsStore() override;
 
   // Values written by another process are seen: the store is synchronised before each read.
+  // While the file is not usable nothing is read (absent values) and nothing is written
+  // (false).
   std::optional<std::uint32_t> ReadDword(std::string_view name) const override;
   bool WriteDword(std::string_view name, std::uint32_t value) override;
 

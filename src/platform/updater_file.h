@@ -1,8 +1,9 @@
 // Which files the update dialog offers and accepts as the firmware updater: Windows
-// programs on Windows, any executable file elsewhere.
+// programs on Windows, any program this machine can run elsewhere.
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace vantrel::platform {
 
@@ -12,8 +13,11 @@ const char* UpdaterFileFilter();
 const char* UpdaterDefaultSuffix();
 const char* UpdaterInitialName();
 
-// An existing regular file that can be started (off Windows: with an execute permission
-// for someone).
+// Empty when the file can be started here; otherwise why not, as a phrase to follow the
+// path. Off Windows: a regular file this user may execute that is either an ELF program
+// for this machine (word size, byte order and processor) or a script whose "#!"
+// interpreter passes the same check. Only the first 256 bytes are read.
+std::string ProgramStartProblem(const std::filesystem::path& path);
 bool IsStartableProgram(const std::filesystem::path& path);
 
 }  // namespace vantrel::platform

@@ -1,5 +1,7 @@
 #include "stack/device_stack.h"
 
+#include <cstdio>
+
 #include "platform/executable_path.h"
 #include "platform/file_lock.h"
 #include "platform/hidapi/hidapi_service.h"
@@ -119,9 +121,20 @@ bool DeviceStack::SaveSimState(std::string* error) {
   });
   const bool lockForSave = !options_.holdSimLockForRun && simLock_;
   if (lockForSave && !simLock_->Acquire(kSimLockWait, error)) return false;
-  const bool saved = sim::SaveSimStateJson(SimStatePath(), json, error);
+  std::string why;
+  const bool saved = sim::SaveSimStateJson(SimStatePath(), json, &why);
   if (lockForSave) simLock_->Release();
-  return saved;
+  if (saved) {
+    saveFailureTold_ = false;
+    return true;
+  }
+  if (error) *error = why;
+  if (!saveFailureTold_.exchange(true)) {
+    const std::string message = "virtual keyboard state not saved: " + why +
+                                "; changes to the virtual keyboard are not kept until it can be written";
+    std::fprintf(stderr, "%s\n", message.c_str());
+  }
+  return false;
 }
 
 bool DeviceStack::Close(std::string* error) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <atomic>
 #include <chrono>
 
 #include "core/device/commands.h"
@@ -80,7 +81,10 @@ class DeviceStack {
   std::filesystem::path SimStatePath() const;
 
   // Writes the virtual keyboard's state file now (nothing without --simulate). Safe while
-  // the service runs: the model is read under the service's own lock.
+  // the service runs: the model is read under the service's own lock. The first failure
+  // (a read-only state file, a full disk) is also told on stderr, once until a save
+  // succeeds again: the program saves after every change and would otherwise lose them
+  // all without a word.
   bool SaveSimState(std::string* error);
 
   // Tears the stack down; the virtual keyboard's state is saved when it was used.
@@ -101,6 +105,7 @@ class DeviceStack {
   std::unique_ptr<device::DeviceLink> link_;
   std::unique_ptr<device::CommandSet> commands_;
   std::unique_ptr<platform::FileLock> simLock_;
+  std::atomic<bool> saveFailureTold_{false};
 };
 
 // The language texts: the files beside the executable, the language id stored as

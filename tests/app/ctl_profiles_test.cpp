@@ -162,6 +162,24 @@ TEST_F(CtlProfilesTest, UpdateNeedsAnExistingProgramThenEntersBootMode) {
   EXPECT_NE(r.out.find("请选择正确的更新文件! "), std::string::npos) << r.out;
   EXPECT_EQ(RunEnv("status").code, 0);
 
+  // Files that cannot be started used to get the boot request first: the keyboard was
+  // left in boot mode. Now they are refused with the reason and the keyboard stays.
+  std::ofstream(dir / "noise.bin") << "\x13\x37 random bytes";
+  std::ofstream(dir / "script.sh") << "#!/nonexistent/interpreter\necho hi\n";
+  for (const char* name : {"noise.bin", "script.sh"}) {
+    std::filesystem::permissions(dir / name, std::filesystem::perms::owner_all);
+  }
+  std::filesystem::create_symlink("/dev/zero", dir / "zero");
+  for (const auto& [name, reason] :
+       {std::pair<std::string, std::string>{"noise.bin", "is neither a program nor a script starting with #!"},
+        {"script.sh", "is a script whose interpreter /nonexistent/interpreter does not exist"},
+        {"zero", "is not a regular file"}}) {
+    r = RunEnv("update " + (dir / name).string());
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.out.find("请选择正确的更新文件! \n" + (dir / name).string() + ": " + reason), std::string::npos) << r.out;
+    EXPECT_EQ(RunEnv("status").code, 0) << name;
+  }
+
   r = RunEnv("update /bin/true");
   EXPECT_EQ(r.code, 0) << r.out;
   // In boot mode the keyboard no longer counts as present.

@@ -314,11 +314,17 @@ TEST_F(ProfileServiceTest, BackupsWriteTheStoreAndTheDialogReportsTheOutcome) {
 
 class FakeLauncher final : public ProgramLauncher {
  public:
+  std::string StartProblem(const std::filesystem::path& program) override {
+    checked.push_back(program);
+    return problem;
+  }
   bool Launch(const std::filesystem::path& program) override {
     launched.push_back(program);
     return result;
   }
+  std::vector<std::filesystem::path> checked;
   std::vector<std::filesystem::path> launched;
+  std::string problem;
   bool result = true;
 };
 
@@ -333,6 +339,18 @@ TEST_F(ProfileServiceTest, UpdateHandOverChecksTheFileThenBootModeThenStarts) {
 
   WriteAll(dir / "up.exe", {0});
   path = (dir / "up.exe").string();
+  // A file the launcher cannot start used to get the boot request all the same, and the
+  // keyboard was left in boot mode with nothing to bring it back.
+  launcher.problem = "is a program for another kind of machine";
+  sim.ClearTrace();
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
+  EXPECT_EQ(sink.shown.back(), "请选择正确的更新文件! \n" + path + ": is a program for another kind of machine");
+  EXPECT_EQ(launcher.checked.back(), dir / "up.exe");
+  EXPECT_TRUE(sim.Lines(">").empty());
+  EXPECT_FALSE(sim.keyboard.BootMode());
+  EXPECT_EQ(path, (dir / "up.exe").string());
+  launcher.problem.clear();
+
   sim.keyboard.SetPresent(false);
   EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
   EXPECT_EQ(sink.shown.back(), "无法进入Boot模式! ");
@@ -342,7 +360,8 @@ TEST_F(ProfileServiceTest, UpdateHandOverChecksTheFileThenBootModeThenStarts) {
 
   launcher.result = false;
   EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
-  EXPECT_EQ(sink.shown.back(), "无法执行更新文件! ");
+  EXPECT_EQ(sink.shown.back(), std::string("无法执行更新文件! \n") + std::string(kUpdateStillInBootMode));
+  EXPECT_NE(sink.shown.back().find("unplug it and plug it in again"), std::string::npos);
   EXPECT_TRUE(path.empty());
   sim.service.Drain();
   EXPECT_TRUE(sim.keyboard.BootMode());

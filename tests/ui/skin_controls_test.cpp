@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -252,6 +253,53 @@ TEST_F(SkinTest, RequiredPictureMissingEndsTheProcessWithZero) {
   QFile::remove(dir_.filePath("there.bmp"));
   EXPECT_FALSE(RequiredSkinPicture(dir_.path(), "there.bmp").isNull());
   EXPECT_EQ(codes.size(), 1u);
+  SetProcessEndAction({});
+  ClearSkinPictureCache();
+}
+
+// An empty or junk skin file left a window of a few pixels with no word of why; a FIFO
+// in the place of a skin file or picture blocked the start for good.
+TEST_F(SkinTest, SkinsThatCannotBeUsedSayWhichFileAndWhy) {
+  ASSERT_TRUE(Solid(Qt::red, 8, 8).save(dir_.filePath("bg.bmp")));
+  QFile junk(dir_.filePath("junk.jpg"));
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+  junk.write("\xFF\xD8 not really a picture");
+  junk.close();
+  ASSERT_EQ(mkfifo(dir_.filePath("pipe.bmp").toLocal8Bit().constData(), 0600), 0);
+  ASSERT_EQ(mkfifo(dir_.filePath("pipe.ini").toLocal8Bit().constData(), 0600), 0);
+  const QString skin = dir_.filePath("skin.ini");
+  const std::vector<std::pair<QString, QString>> cases = {
+      {"", skin + ": names no background picture (key Main in section SCREEN)"},
+      {"\x01\x02 garbage\n[[[", skin + ": names no background picture (key Main in section SCREEN)"},
+      {"[SCREEN]\nMain=gone.bmp\n", dir_.filePath("gone.bmp") + ": does not exist"},
+      {"[SCREEN]\nMain=junk.jpg\n", dir_.filePath("junk.jpg") + ": cannot be read as a picture"},
+      {"[SCREEN]\nMain=pipe.bmp\n", dir_.filePath("pipe.bmp") + ": is not a regular file"},
+      {"[SCREEN]\nMain=bg.bmp\nMask=pipe.bmp\n", ""},
+  };
+  for (const auto& [text, problem] : cases) {
+    SCOPED_TRACE(text.toStdString());
+    const QString ini = WriteIni(text);
+    CBaseDialog dialog(102, nullptr, ini, dir_.path());
+    dialog.InitDialog();
+    EXPECT_EQ(dialog.hasSkin(), problem.isEmpty());
+    EXPECT_EQ(dialog.skinProblem().isEmpty(), problem.isEmpty());
+    if (!problem.isEmpty()) {
+      EXPECT_TRUE(dialog.skinProblem().startsWith(problem)) << dialog.skinProblem().toStdString();
+    }
+  }
+  QWidget w;
+  EXPECT_EQ(ApplyDialogSkin(w, dir_.filePath("pipe.ini"), dir_.path()).problem,
+            dir_.filePath("pipe.ini") + ": is not a regular file");
+
+  std::vector<QString> reasons;
+  SetProcessEndAction([&](int) { reasons.push_back(ProcessEndReason()); });
+  ClearSkinPictureCache();
+  EXPECT_TRUE(RequiredSkinPicture(dir_.path(), "junk.jpg").isNull());
+  EXPECT_TRUE(RequiredSkinPicture(dir_.path(), "pipe.bmp").isNull());
+  ASSERT_EQ(reasons.size(), 2u);
+  EXPECT_TRUE(reasons[0].startsWith(dir_.filePath("junk.jpg") + ": cannot be read as a picture")) << reasons[0].toStdString();
+  EXPECT_EQ(reasons[1], dir_.filePath("pipe.bmp") + ": is not a regular file");
+  EXPECT_EQ(SkinPictureProblem(dir_.filePath("bg.bmp")), QString());
   SetProcessEndAction({});
   ClearSkinPictureCache();
 }

@@ -9,6 +9,7 @@
 
 #include "app/ctl/keys_common.h"
 #include "core/keys/key_codes.h"
+#include "core/profiles/profile_file.h"
 #include "core/text/utf16.h"
 #include "core/util/bytes.h"
 
@@ -42,6 +43,57 @@ void PutCode(json& j, const char* nameField, std::uint16_t code, const KeyNameIn
     j["code"] = code;
   }
 }
+
+// Builds the document tree like json::parse, but stops as soon as the nesting or the
+// number of values goes beyond what a configuration can need, before the tree takes the
+// memory and time such a document would cost.
+class LimitedDomBuilder {
+ public:
+  explicit LimitedDomBuilder(json& root) : dom_(root, false) {}
+
+  bool null() { return Count() && dom_.null(); }
+  bool boolean(bool v) { return Count() && dom_.boolean(v); }
+  bool number_integer(json::number_integer_t v) { return Count() && dom_.number_integer(v); }
+  bool number_unsigned(json::number_unsigned_t v) { return Count() && dom_.number_unsigned(v); }
+  bool number_float(json::number_float_t v, const json::string_t& s) { return Count() && dom_.number_float(v, s); }
+  bool string(json::string_t& v) { return Count() && dom_.string(v); }
+  bool binary(json::binary_t& v) { return Count() && dom_.binary(v); }
+  bool key(json::string_t& k) { return dom_.key(k); }
+  bool start_object(std::size_t n) { return Count() && Enter() && dom_.start_object(n); }
+  bool end_object() {
+    --depth_;
+    return dom_.end_object();
+  }
+  bool start_array(std::size_t n) { return Count() && Enter() && dom_.start_array(n); }
+  bool end_array() {
+    --depth_;
+    return dom_.end_array();
+  }
+  template <class Exception>
+  bool parse_error(std::size_t position, const std::string& token, const Exception& ex) {
+    return dom_.parse_error(position, token, ex);
+  }
+
+  // Empty unless a limit stopped the parse.
+  const std::string& LimitHit() const { return limitHit_; }
+
+ private:
+  bool Count() {
+    if (++values_ <= kMaxProfileJsonValues) return true;
+    limitHit_ = "more than " + std::to_string(kMaxProfileJsonValues) + " values";
+    return false;
+  }
+  bool Enter() {
+    if (++depth_ <= kMaxProfileJsonDepth) return true;
+    limitHit_ = "nested deeper than " + std::to_string(kMaxProfileJsonDepth) + " levels";
+    return false;
+  }
+
+  nlohmann::detail::json_sax_dom_parser<json> dom_;
+  std::size_t depth_ = 0;
+  std::size_t values_ = 0;
+  std::string limitHit_;
+};
 
 class Reader {
  public:
@@ -136,9 +188,16 @@ bool ReadKeys(const json& keysArray, const std::string& where, std::size_t slot,
       if (rec.kind != keys::kKindLaunch && rec.kind != keys::kKindText) {
         return r.Fail(at + ".text", "only kinds launch and text carry a text");
       }
-      std::string t;
-      if (!r.String(k, at, "text", t)) return false;
-      image.strings.Set(s, text::Utf8ToUtf16(t));
+      if (!k["text"].is_string()) return r.Fail(at + ".text", "not a string");
+      const std::string& t = k["text"].get_ref<const std::string&>();
+      // Checked on the UTF-8 length first (at most 4 bytes a character) so that a huge
+      // text is never converted.
+      std::u16string t16;
+      if (t.size() <= 4 * profiles::kMaxKeyTextChars) t16 = text::Utf8ToUtf16(t);
+      if (t.size() > 4 * profiles::kMaxKeyTextChars || t16.size() > profiles::kMaxKeyTextChars) {
+        return r.Fail(at + ".text", "longer than " + std::to_string(profiles::kMaxKeyTextChars) + " characters");
+      }
+      image.strings.Set(s, std::move(t16));
     }
     image.table.SetRecordAt(s, rec);
   }
@@ -254,8 +313,11 @@ bool ImportProfileJson(const std::string& document, const text::TextSource& text
                        std::string& error) {
   Reader r(error);
   const KeyNameIndex names(texts);
-  const json doc = json::parse(document, nullptr, false);
-  if (doc.is_discarded()) return r.Fail("document", "not valid JSON");
+  json doc;
+  LimitedDomBuilder builder(doc);
+  if (!json::sax_parse(document, &builder)) {
+    return r.Fail("document", builder.LimitHit().empty() ? std::string("not valid JSON") : builder.LimitHit());
+  }
   if (!doc.is_object()) return r.Fail("document", "not an object");
   std::string format;
   if (!r.String(doc, "document", "format", format)) return false;

@@ -12,8 +12,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/text/skin_keys.h"
+#include "core/util/regular_file.h"
 #include "platform/executable_path.h"
 #include "platform/program_launcher.h"
 #include "platform/single_instance.h"
@@ -99,12 +101,27 @@ int RunGallery(int argc, char** argv, QString skins) {
   return app.exec();
 }
 
-// The pictures the main window cannot do without, checked before anything is built.
-std::optional<std::string> MissingSkinFile(const std::filesystem::path& programFolder) {
+// The skin file and the pictures the main window cannot do without, checked before
+// anything is built: each must be a regular file (a FIFO would block the start). What is
+// wrong comes back as "<path>: <reason>".
+std::optional<std::string> SkinFileProblem(const std::filesystem::path& programFolder) {
   const auto skins = programFolder / "Skins";
-  if (!std::filesystem::exists(skins / "Main.ini")) return (skins / "Main.ini").string();
+  std::vector<std::filesystem::path> files = {skins / "Main.ini"};
+  for (const auto& name : vantrel::text::SkinStatePictures(vantrel::text::SkinFile::Main)) files.push_back(skins / name);
+  for (const auto& file : files) {
+    if (std::string problem = vantrel::RegularFileProblem(file); !problem.empty()) {
+      return file.string() + ": " + problem;
+    }
+  }
+  return std::nullopt;
+}
+
+// The same pictures once Qt can read them: each must hold a picture.
+std::optional<std::string> SkinPictureProblem(const std::filesystem::path& programFolder) {
+  const QDir skins(QString::fromStdString((programFolder / "Skins").string()));
   for (const auto& name : vantrel::text::SkinStatePictures(vantrel::text::SkinFile::Main)) {
-    if (!std::filesystem::exists(skins / name)) return (skins / name).string();
+    const QString problem = vantrel::ui::SkinPictureProblem(skins.filePath(QString::fromStdString(name)));
+    if (!problem.isEmpty()) return problem.toStdString();
   }
   return std::nullopt;
 }
@@ -159,8 +176,8 @@ int main(int argc, char** argv) {
   if (args.kill) return 0;
 
   const std::filesystem::path programFolder = platform::ExecutableFilePath().parent_path();
-  if (auto missing = MissingSkinFile(programFolder)) {
-    std::fprintf(stderr, "vantrel: required skin file missing: %s\n", missing->c_str());
+  if (auto problem = SkinFileProblem(programFolder)) {
+    std::fprintf(stderr, "vantrel: required skin file unusable: %s\n", problem->c_str());
     return 1;
   }
 
@@ -168,9 +185,13 @@ int main(int argc, char** argv) {
   app.setApplicationName("Vantrel");
   app.setQuitOnLastWindowClosed(false);
   app.setWindowIcon(QIcon(QDir(QString::fromStdString((programFolder / "Skins").string())).filePath("vantrel.png")));
+  if (auto problem = SkinPictureProblem(programFolder)) {
+    std::fprintf(stderr, "vantrel: required skin picture unusable: %s\n", problem->c_str());
+    return 1;
+  }
   // A picture that still fails to load later names itself and ends with a failure code.
   ui::SetProcessEndAction([](int) {
-    std::fputs("vantrel: a required skin picture could not be loaded\n", stderr);
+    std::fprintf(stderr, "vantrel: required skin picture unusable: %s\n", ui::ProcessEndReason().toStdString().c_str());
     std::exit(1);
   });
 
@@ -197,6 +218,12 @@ int main(int argc, char** argv) {
   ui::CVantrelDlg window(core, messages, files);
   messages.SetParent(&window);
   window.InitDialog();
+  // An empty or junk skin file, or a background picture that cannot be read, would leave
+  // a window of a few pixels.
+  if (!window.hasSkin()) {
+    std::fprintf(stderr, "vantrel: skin unusable: %s\n", window.skinProblem().toStdString().c_str());
+    return 1;
+  }
   ui::CTrayIcon tray(window);
   instance.SetHandler([&window](const platform::InstanceMessage& m) {
     return window.HandleInstanceMessage(m.message, m.param, m.payload);

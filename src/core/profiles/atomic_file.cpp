@@ -24,36 +24,80 @@ std::filesystem::path TemporaryName(const std::filesystem::path& target) {
   return tmp;
 }
 
+// The file the write replaces: the path itself, or, when the path is a symbolic link, the
+// regular file it leads to (the link stays a link). False with `error` or `why` set when
+// the target must not be written: a directory, a device, a FIFO, or a link leading
+// nowhere or to anything but a regular file.
+struct Target {
+  std::filesystem::path path;
+  bool exists = false;
+  std::filesystem::perms permissions = std::filesystem::perms::none;
+};
+
+bool ResolveTarget(const std::filesystem::path& path, Target& target, int& error, std::string& why) {
+  std::error_code ec;
+  const std::filesystem::file_status own = std::filesystem::symlink_status(path, ec);
+  target.path = path;
+  if (std::filesystem::is_symlink(own)) {
+    const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    const std::filesystem::file_status st =
+        ec ? std::filesystem::file_status{} : std::filesystem::status(resolved, ec);
+    if (ec || !std::filesystem::is_regular_file(st)) {
+      const std::string where = ec ? std::filesystem::read_symlink(path, ec).string() : resolved.string();
+      why = "is a link to " + where + ", which is not a regular file";
+      return false;
+    }
+    target.path = resolved;
+    target.exists = true;
+    target.permissions = st.permissions();
+    return true;
+  }
+  if (!std::filesystem::exists(own)) return true;
+  if (std::filesystem::is_directory(own)) {
+    error = EISDIR;
+    return false;
+  }
+  if (!std::filesystem::is_regular_file(own)) {
+    why = "is not a regular file";
+    return false;
+  }
+  target.exists = true;
+  target.permissions = own.permissions();
+  return true;
+}
+
+thread_local std::string lastProblem;
+
 }  // namespace
+
+const std::string& LastWriteProblem() { return lastProblem; }
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::span<const std::uint8_t>> parts,
                          const WriteFaultHook& hook, std::string* why) {
   auto allowed = [&hook](WriteStep step) { return !hook || hook(step); };
   // The reason of the first failure; a step refused by the hook has no errno of its own.
   int error = 0;
+  std::string problem;
   auto fail = [&error](int e) {
     if (error == 0) error = e != 0 ? e : EIO;
   };
-  const std::filesystem::path tmp = TemporaryName(path);
-  std::error_code ec;
-  // A file nobody may write is not replaced (opening it for writing would fail too); an
-  // existing file keeps its permissions.
-  const std::filesystem::file_status old = std::filesystem::status(path, ec);
-  const bool replacing = !ec && std::filesystem::exists(old);
-  constexpr auto kWriteBits = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                              std::filesystem::perms::others_write;
   auto report = [&]() {
-    if (why) *why = std::generic_category().message(error);
+    lastProblem = problem.empty() ? std::generic_category().message(error) : problem;
+    if (why) *why = lastProblem;
     return false;
   };
-  if (replacing && (old.permissions() & kWriteBits) == std::filesystem::perms::none) {
+  lastProblem.clear();
+  Target target;
+  if (!ResolveTarget(path, target, error, problem)) return report();
+  using std::filesystem::perms;
+  constexpr auto kWriteBits = perms::owner_write | perms::group_write | perms::others_write;
+  // A file nobody may write is not replaced (opening it for writing would fail too).
+  if (target.exists && (target.permissions & kWriteBits) == perms::none) {
     fail(EACCES);
     return report();
   }
-  if (replacing && std::filesystem::is_directory(old)) {
-    fail(EISDIR);
-    return report();
-  }
+  const std::filesystem::path tmp = TemporaryName(target.path);
+  std::error_code ec;
 
   errno = 0;
   std::FILE* f = allowed(WriteStep::kCreate) ? std::fopen(tmp.c_str(), "wb") : nullptr;
@@ -83,10 +127,19 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std:
     if (ok) fail(errno);
     ok = false;
   }
-  if (ok && replacing) std::filesystem::permissions(tmp, old.permissions(), ec);
+  if (ok) {
+    // A replaced file keeps its permission bits (never set-id bits). A new file gets what
+    // the umask leaves of 0666, without the group and others write bits: 0644 at most.
+    if (target.exists) {
+      std::filesystem::permissions(tmp, target.permissions & perms::all, ec);
+    } else {
+      std::filesystem::permissions(tmp, perms::group_write | perms::others_write, std::filesystem::perm_options::remove,
+                                   ec);
+    }
+  }
   if (ok) {
     if (allowed(WriteStep::kRename)) {
-      std::filesystem::rename(tmp, path, ec);
+      std::filesystem::rename(tmp, target.path, ec);
       if (!ec) return true;
       fail(ec.value());
     } else {

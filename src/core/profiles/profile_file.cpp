@@ -98,7 +98,7 @@ bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& ima
   std::copy_n(bytes.begin(), kFileFixedSize, image.table.Bytes().begin());
   const std::size_t n = LoadU16(bytes, kHdrMacroCount);
   const std::uint32_t s = LoadU32(bytes, kHdrStringSize);
-  if (n > keys::kMaxMacros) return false;
+  if (n > keys::kMaxMacros || s > kMaxStringAreaBytes) return false;
   const std::size_t macroBytes = n * keys::kMacroRecordSize;
   if (bytes.size() - kFileFixedSize < macroBytes) return false;
   image.macros.clear();
@@ -148,6 +148,11 @@ bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image
   std::array<std::uint8_t, keys::kFileHeaderSize> header{};
   if (std::fread(header.data(), 1, header.size(), f.get()) != header.size()) {
     return refuse("is too small (" + std::to_string(kFileFixedSize) + " bytes at least)");
+  }
+  // Refused before anything of it is read: gigabytes of "strings" would all be read.
+  if (const std::uint32_t s = LoadU32(header, kHdrStringSize); s > kMaxStringAreaBytes) {
+    return refuse("declares a string area of " + std::to_string(s) + " bytes; no configuration holds more than " +
+                  std::to_string(kMaxStringAreaBytes) + " bytes (128 MiB) of key texts");
   }
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);

@@ -40,6 +40,14 @@ inline constexpr std::size_t kHdrStringSize = 16;
 inline constexpr std::size_t kHdrFlag = 30;
 inline constexpr std::size_t kHdrChecksum = 31;
 
+// The longest text a key can carry (a program path or a text block), in UTF-16 units
+// without its terminator, and so the largest string area any configuration can hold:
+// each of the 2048 records with such a text, 128 MiB. A file declaring more is refused
+// before its string area is read.
+inline constexpr std::size_t kMaxKeyTextChars = 32767;
+inline constexpr std::uint64_t kMaxStringAreaBytes = std::uint64_t{keys::kRecordCount} * (kMaxKeyTextChars + 1) * 2;
+static_assert(kMaxStringAreaBytes == std::uint64_t{128} << 20);
+
 // Results of ValidateProfileFile.
 inline constexpr int kProfileValid = 1;
 inline constexpr int kProfileRejected = 0;  // missing, too small, 4 GiB or more, bad header
@@ -62,8 +70,9 @@ int ValidateProfileFile(const std::filesystem::path& path, const text::TextSourc
 // Fills the image from a file. The assignment table, the macros and the string area are
 // taken as the header's counts say; a string whose offset or terminator lies outside the
 // string area gives its slot an empty text. False (with the reason) when the path is
-// not a regular file, cannot be read, or holds fewer bytes than its header declares
-// (bytes beyond the declared size are ignored). A failed load leaves the image partly
+// not a regular file, cannot be read, declares a string area larger than
+// kMaxStringAreaBytes, or holds fewer bytes than its header declares (bytes beyond the
+// declared size are ignored). A failed load leaves the image partly
 // filled: load into a separate image and install it only on success.
 bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image, std::string* reason = nullptr);
 // The same from bytes already in memory.

@@ -14,6 +14,7 @@
 #include "core/keys/key_table.h"
 #include "core/keys/stores.h"
 #include "core/profiles/atomic_file.h"
+#include "core/profiles/firmware_update.h"
 #include "core/profiles/working_file.h"
 #include "core/text/text_source.h"
 
@@ -139,26 +140,5 @@ class ProfileService {
   std::function<DeviceFacts()> facts_;
   WriteFaultHook hook_;
 };
-
-// Fixed texts of the update dialog (not language texts).
-inline constexpr std::string_view kUpdateFileMissing = "请选择正确的更新文件! ";
-inline constexpr std::string_view kUpdateNoBootMode = "无法进入Boot模式! ";
-inline constexpr std::string_view kUpdateCannotRun = "无法执行更新文件! ";
-inline constexpr std::string_view kBackupSucceeded = "备份成功!";
-inline constexpr std::string_view kBackupFailed = "备份失败,请重新备份!";
-
-// Starts a program detached from this one; the GUI and vantrelctl implement it.
-class ProgramLauncher {
- public:
-  virtual ~ProgramLauncher() = default;
-  virtual bool Launch(const std::filesystem::path& program) = 0;
-};
-
-// The hand-over to the firmware updater: the file must exist, the keyboard is asked to
-// enter boot mode (the write must give exactly 1), then the program is started and the
-// path cleared. True when the updater started (the dialog closes); every failure shows
-// its fixed text. After a failed start the keyboard stays in boot mode.
-bool StartUpdate(std::string& updaterPath, device::CommandSet& commands, ProgramLauncher& launcher,
-                 text::MessageSink& sink);
 
 }  // namespace vantrel::profiles

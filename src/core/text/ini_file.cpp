@@ -8,11 +8,15 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/util/regular_file.h"
+
 namespace vantrel::text {
 namespace {
 
-// Loads the file into ini; a missing or unreadable file leaves it empty.
+// Loads the file into ini; a missing or unreadable file leaves it empty. Anything but a
+// regular file is never opened: a FIFO would block the program until a writer came.
 bool Load(const std::filesystem::path& path, CSimpleIniA& ini) {
+  if (!RegularFileProblem(path).empty()) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::stringstream buffer;

@@ -23,6 +23,8 @@ class CBaseDialog : public QDialog {
   const text::CIniFile& ini() const { return ini_; }
   const QPixmap& background() const { return skin_.background; }
   bool hasSkin() const { return skin_.ok(); }
+  // Why the dialog has no skin ("<file>: <what is wrong>"); empty when it has one.
+  const QString& skinProblem() const { return skin_.problem; }
 
   // Runs the dialog's own initialisation (OnInitDialog), then applies the skin.
   void InitDialog();

@@ -2,12 +2,14 @@
 
 #include <QDir>
 #include <QHash>
+#include <QImageReader>
 #include <QMutex>
 #include <QRect>
 #include <QWidget>
 #include <cstdlib>
 
 #include "core/text/ini_file.h"
+#include "core/util/regular_file.h"
 #include "ui/skin/png_button.h"
 
 namespace vantrel::ui {
@@ -91,15 +93,29 @@ QRegion MaskToRegion(const QImage& mask) {
 }
 
 DialogSkin ApplyDialogSkin(QWidget& dialog, const QString& iniPath, const QString& skinFolder) {
-  const text::CIniFile ini(ToPath(iniPath));
   DialogSkin skin;
+  if (const std::string problem = RegularFileProblem(ToPath(iniPath)); !problem.empty()) {
+    skin.problem = iniPath + ": " + QString::fromStdString(problem);
+    return skin;
+  }
+  const text::CIniFile ini(ToPath(iniPath));
   const auto main = ini.ReadString("SCREEN", "Main");
-  if (!main) return skin;
+  if (!main) {
+    skin.problem = iniPath + ": names no background picture (key Main in section SCREEN)";
+    return skin;
+  }
   const auto maskName = ini.ReadString("SCREEN", "Mask", *main);
   const QDir folder(skinFolder);
-  skin.background.load(folder.filePath(QString::fromStdString(*main)));
-  skin.mask.load(folder.filePath(QString::fromStdString(maskName.value_or(*main))));
-  if (skin.background.isNull()) return skin;
+  const QString backgroundPath = folder.filePath(QString::fromStdString(*main));
+  const QString maskPath = folder.filePath(QString::fromStdString(maskName.value_or(*main)));
+  if (RegularFileProblem(ToPath(backgroundPath)).empty()) skin.background.load(backgroundPath);
+  if (RegularFileProblem(ToPath(maskPath)).empty()) skin.mask.load(maskPath);
+  if (skin.background.isNull() || skin.background.width() < 1 || skin.background.height() < 1) {
+    skin.background = QPixmap();
+    skin.problem = SkinPictureProblem(backgroundPath);
+    if (skin.problem.isEmpty()) skin.problem = backgroundPath + ": cannot be read as a picture";
+    return skin;
+  }
   dialog.resize(skin.background.size());
   if (!skin.mask.isNull()) dialog.setMask(MaskToRegion(skin.mask));
   return skin;
@@ -107,12 +123,33 @@ DialogSkin ApplyDialogSkin(QWidget& dialog, const QString& iniPath, const QStrin
 
 void SetProcessEndAction(ProcessEndAction action) { EndAction() = std::move(action); }
 
-void EndProcess(int exitCode) {
+namespace {
+QString& EndReason() {
+  static QString reason;
+  return reason;
+}
+}  // namespace
+
+void EndProcess(int exitCode, const QString& reason) {
+  EndReason() = reason;
   if (EndAction()) {
     EndAction()(exitCode);
     return;
   }
   std::exit(exitCode);
+}
+
+QString ProcessEndReason() { return EndReason(); }
+
+QString SkinPictureProblem(const QString& path) {
+  if (const std::string problem = RegularFileProblem(ToPath(path)); !problem.empty()) {
+    return path + ": " + QString::fromStdString(problem);
+  }
+  QImageReader reader(path);
+  if (!reader.canRead() || !reader.size().isValid() || reader.size().isEmpty()) {
+    return path + ": cannot be read as a picture (" + reader.errorString() + ")";
+  }
+  return {};
 }
 
 QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name) {
@@ -122,9 +159,13 @@ QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name) {
     const auto it = Cache().pictures.constFind(path);
     if (it != Cache().pictures.constEnd()) return *it;
   }
-  QPixmap picture(path);
+  // Only a regular file is opened: a FIFO would block the program.
+  QPixmap picture;
+  if (RegularFileProblem(ToPath(path)).empty()) picture.load(path);
   if (picture.isNull()) {
-    EndProcess(0);
+    QString problem = SkinPictureProblem(path);
+    if (problem.isEmpty()) problem = path + ": cannot be read as a picture";
+    EndProcess(0, problem);
     return {};
   }
   QMutexLocker lock(&Cache().mutex);

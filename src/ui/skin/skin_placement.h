@@ -40,22 +40,32 @@ QRegion MaskToRegion(const QImage& mask);
 struct DialogSkin {
   QPixmap background;
   QImage mask;
+  // Without a background: which file is wrong and how ("<path>: is not a regular file").
+  QString problem;
   bool ok() const { return !background.isNull(); }
 };
 // Background and mask named under "SCREEN" ("Mask" defaults to "Main"): resizes the dialog
-// to the background, keeping its top-left corner, and sets the shape. A missing file or
-// picture leaves the dialog as it is and returns empty pictures.
+// to the background, keeping its top-left corner, and sets the shape. A missing, empty or
+// junk skin file or background picture leaves the dialog as it is and returns empty
+// pictures with the problem. Only regular files are opened.
 DialogSkin ApplyDialogSkin(QWidget& dialog, const QString& iniPath, const QString& skinFolder);
 
 // What ends the process when a required picture cannot be loaded: by default std::exit
 // with the given code (0). Tests install their own.
 using ProcessEndAction = std::function<void(int exitCode)>;
 void SetProcessEndAction(ProcessEndAction action);
-void EndProcess(int exitCode);
+// `reason` names the file and what is wrong with it; the end action reads it through
+// ProcessEndReason().
+void EndProcess(int exitCode, const QString& reason = {});
+QString ProcessEndReason();
+
+// Empty when the file is a regular file holding a picture Qt can read; otherwise
+// "<path>: <what is wrong>". Reads only the picture's header.
+QString SkinPictureProblem(const QString& path);
 
 // A picture a dialog needs by name, loaded once per process and kept until it ends. A
-// picture that cannot be loaded ends the process with exit code 0; should the end action
-// return (tests), an empty picture is returned.
+// picture that cannot be loaded ends the process with exit code 0 and a reason naming
+// it; should the end action return (tests), an empty picture is returned.
 QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name);
 // Forgets the pictures loaded so far (tests that load other skin folders).
 void ClearSkinPictureCache();

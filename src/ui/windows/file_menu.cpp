@@ -5,6 +5,10 @@
 #include <QAction>
 #include <QMenu>
 
+#include <string>
+#include <utility>
+
+#include "core/profiles/atomic_file.h"
 #include "core/profiles/profile_file.h"
 #include "ui/windows/device_worker.h"
 #include "ui/windows/profile_windows_host.h"
@@ -96,9 +100,22 @@ void FileMenu::RestoreFromFile() {
 void FileMenu::BackupToFile() {
   const auto chosen = s_.files.ChooseSave(s_.host.HostWindow(), ProfileFileChoice());
   if (!chosen) return;
-  auto& profiles = s_.profiles;
-  s_.worker.Run([&profiles, path = ToPath(*chosen)] { return profiles.BackupToFile(path); }, this,
-                [this](bool ok) { emit backupFinished(ok); });
+  auto& service = s_.profiles;
+  const std::filesystem::path path = ToPath(*chosen);
+  // The write's reason is taken on the worker, right after the write that gave it.
+  s_.worker.Run(
+      [&service, path] {
+        const bool ok = service.BackupToFile(path);
+        return std::pair<bool, std::string>(ok, ok ? std::string() : profiles::LastWriteProblem());
+      },
+      this,
+      [this, path](std::pair<bool, std::string> outcome) {
+        if (!outcome.first) {
+          const std::string reason = outcome.second.empty() ? std::string("out of memory") : outcome.second;
+          s_.sink.ShowMessage("cannot write " + path.string() + ": " + reason);
+        }
+        emit backupFinished(outcome.first);
+      });
 }
 
 }  // namespace vantrel::ui

@@ -54,7 +54,8 @@ class FileMenu final : public QObject {
   // picture shown. Nothing is touched unless validation gave 1.
   void RestoreFromFile();
   // Backup: file choice with overwrite confirmation, the editing store written (on the
-  // worker, after any device work asked for before). Silent.
+  // worker, after any device work asked for before). Silent on success; a failed write
+  // says why ("cannot write <path>: <the system's reason>").
   void BackupToFile();
 
   // True from a restore's start until its result is back.

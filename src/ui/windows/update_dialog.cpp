@@ -149,9 +149,9 @@ void CVantrel_DlgUpdate::ShowPath(const QString& path) {
 void CVantrel_DlgUpdate::StartUpdate() {
   if (busy_) return;
   // Checked before the boot request so that a file that cannot be started never leaves
-  // the keyboard in boot mode.
-  if (s_.updaterPath.empty() || !platform::IsStartableProgram(std::filesystem::path(s_.updaterPath))) {
-    ShowFixed(profiles::kUpdateFileMissing);
+  // the keyboard in boot mode (the worker checks again, as the file may change).
+  if (const std::string refusal = profiles::UpdaterRefusal(s_.updaterPath, s_.launcher); !refusal.empty()) {
+    ShowFixed(refusal);
     return;
   }
   SetBusy(true);

@@ -130,6 +130,31 @@ TEST_F(ProfileFileInputTest, FilesCutShortValidateButDoNotLoadAndLongerFilesDo) 
   EXPECT_EQ(*image.strings.Slot(0x20), u"/usr/bin/calc");
 }
 
+// A valid header declaring gigabytes of strings used to have all of them read (3.6 GB of
+// memory) before the file was "restored". The file here is sparse: nothing is written.
+TEST_F(ProfileFileInputTest, AStringAreaLargerThanAnyConfigurationIsRefusedBeforeReading) {
+  for (const std::uint64_t s : {kMaxStringAreaBytes + 2, std::uint64_t{0xF0000000}}) {
+    std::vector<std::uint8_t> f = TwoMacroFile();
+    const std::uint64_t total = 32832 + 2 * 16512 + s;
+    StoreU32(f, 16, static_cast<std::uint32_t>(s));
+    StoreU32(f, 8, static_cast<std::uint32_t>(total));
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < 31; ++i) sum += f[i];
+    f[31] = static_cast<std::uint8_t>(sum);
+    const auto path = dir / "huge.vnp";
+    WriteAll(path, f);
+    std::filesystem::resize_file(path, total);
+    std::string reason;
+    EXPECT_EQ(Validate(path, reason), kProfileValid);
+    keys::StoreImage image;
+    EXPECT_FALSE(LoadProfileImage(path, image, &reason));
+    EXPECT_EQ(reason, "declares a string area of " + std::to_string(s) +
+                          " bytes; no configuration holds more than 134217728 bytes (128 MiB) of key texts");
+    f.resize(f.size() + 4);  // the in-memory loader refuses the header as well
+    EXPECT_FALSE(LoadProfileBytes(f, image));
+  }
+}
+
 TEST_F(ProfileFileInputTest, FailedWritesGiveTheSystemsReason) {
   keys::StoreImage image;
   WriteAll(dir / "plain", {1});

@@ -14,6 +14,7 @@
 
 #include "core/keys/key_table.h"
 #include "core/util/bytes.h"
+#include "platform/updater_file.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
 #include "ui/windows/file_menu.h"
@@ -23,8 +24,12 @@
 namespace vantrel::ui::test {
 namespace {
 
+// The program's own check of the file, a recorded start.
 class FakeLauncher final : public profiles::ProgramLauncher {
  public:
+  std::string StartProblem(const std::filesystem::path& program) override {
+    return platform::ProgramStartProblem(program);
+  }
   bool Launch(const std::filesystem::path& program) override {
     std::lock_guard lock(mutex);
     launched.push_back(program);
@@ -190,15 +195,30 @@ TEST_F(ProfileFilesTest, BackupWithoutAKeyboardWritesTheDefaultProfile) {
   ASSERT_EQ(bytes.size(), 32832u);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), expected.Bytes().begin()));
   EXPECT_EQ(profiles::ValidateProfileFile(dir / "backup.vnp", texts, uiSink), profiles::kProfileValid);
-  EXPECT_TRUE(uiSink.messages.empty());  // silent, whatever the outcome
+  EXPECT_TRUE(uiSink.messages.empty());  // silent when written
   EXPECT_TRUE(SentCommands().empty());
+}
 
-  files.answers = {Q(dir / "no-folder" / "b.vnp")};
-  menu.BackupToFile();
-  Settle();
-  ASSERT_EQ(finished.size(), 2);
-  EXPECT_FALSE(finished[1][0].toBool());
-  EXPECT_TRUE(uiSink.messages.empty());
+// A failed backup used to say nothing at all: the user believed the file was written.
+TEST_F(ProfileFilesTest, FailedBackupsFromTheMenuSayWhy) {
+  const auto readOnly = dir / "read-only.vnp";
+  vantrel::test::WriteAll(readOnly, {7});
+  std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+  std::filesystem::create_symlink("/dev/zero", dir / "zero.vnp");
+  files.answers = {Q(dir / "no-folder" / "b.vnp"), Q(readOnly), Q(dir / "zero.vnp")};
+  QSignalSpy finished(&menu, &FileMenu::backupFinished);
+  for (int i = 0; i < 3; ++i) {
+    menu.BackupToFile();
+    Settle();
+  }
+  ASSERT_EQ(finished.size(), 3);
+  for (const auto& f : finished) EXPECT_FALSE(f[0].toBool());
+  EXPECT_EQ(uiSink.messages,
+            (std::vector<std::string>{"cannot write " + (dir / "no-folder" / "b.vnp").string() + ": No such file or directory",
+                                      "cannot write " + readOnly.string() + ": Permission denied",
+                                      "cannot write " + (dir / "zero.vnp").string() +
+                                          ": is a link to /dev/zero, which is not a regular file"}));
+  EXPECT_EQ(vantrel::test::ReadAll(readOnly), std::vector<std::uint8_t>{7});
 }
 
 TEST_F(ProfileFilesTest, UpdateNeedsAStartableUpdaterBeforeAnyBootRequest) {
@@ -224,7 +244,24 @@ TEST_F(ProfileFilesTest, UpdateNeedsAStartableUpdaterBeforeAnyBootRequest) {
   update.StartUpdate();
   Settle();
   EXPECT_EQ(uiSink.messages.size(), 2u);
-  EXPECT_EQ(uiSink.messages.back(), profiles::kUpdateFileMissing);
+  EXPECT_EQ(uiSink.messages.back(), std::string(profiles::kUpdateFileMissing) + "\n" +
+                                        (dir / "program" / "Package" / "readme.txt").string() +
+                                        ": cannot be executed: Permission denied");
+
+  // Executable, but nothing this machine runs: it used to get the boot request, and the
+  // keyboard was left in boot mode while the window said there was no keyboard.
+  const auto noise = dir / "program" / "Package" / "noise";
+  vantrel::test::WriteAll(noise, {0x13, 0x37, 0xFF, 0x00});
+  QFile::setPermissions(Q(noise), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  files.answers = {Q(noise)};
+  update.ChooseUpdater();
+  update.StartUpdate();
+  Settle();
+  EXPECT_EQ(uiSink.messages.back(), std::string(profiles::kUpdateFileMissing) + "\n" + noise.string() +
+                                        ": is neither a program nor a script starting with #!");
+  EXPECT_EQ(updaterPath, noise.string());
+  EXPECT_TRUE(update.isVisible());
+
   EXPECT_TRUE(SentCommands().empty());
   EXPECT_FALSE(sim.keyboard.BootMode());
   EXPECT_TRUE(launcher.launched.empty());
@@ -275,7 +312,8 @@ TEST_F(ProfileFilesTest, RefusedBootRequestKeepsThePathAndAFailedStartKeepsBootM
   launcher.result = false;
   update.StartUpdate();
   Settle();
-  EXPECT_EQ(uiSink.messages.back(), profiles::kUpdateCannotRun);
+  EXPECT_EQ(uiSink.messages.back(),
+            std::string(profiles::kUpdateCannotRun) + "\n" + std::string(profiles::kUpdateStillInBootMode));
   EXPECT_EQ(launcher.launched.size(), 1u);
   EXPECT_TRUE(updaterPath.empty());
   EXPECT_TRUE(sim.keyboard.BootMode());
