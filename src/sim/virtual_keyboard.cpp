@@ -19,7 +19,8 @@ struct MatrixEntry {
 
 // The keyboard's matrix: eight rows per column, positions column x 8 + row. Every key of
 // the picture sits at its layout row's matrix position; these are the device's own
-// function keys besides Fn (05 xx xx), which have no button.
+// function keys besides Fn (05 xx xx), which have no button. A G key is one key of the
+// matrix, so only G1..G9 (06 A2 1..9) have entries: the second G-key layer has none.
 constexpr MatrixEntry kDeviceOnlyKeys[] = {
     {0, 5, 0, 0}, {1, 5, 0, 0}, {2, 5, 0, 0}, {3, 5, 0, 0}, {4, 5, 0, 0}, {5, 5, 0, 0},
 };

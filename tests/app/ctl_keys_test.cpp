@@ -73,6 +73,50 @@ TEST_F(CtlKeys, SetShowAndResetAKey) {
   EXPECT_EQ(nlohmann::json::parse(Ctl("keys --profile 1 --json").out)["assignments"].size(), 1u);
 }
 
+// G10..G18 are G1..G9 of the second G-key layer. The keyboard's factory table has entries
+// for the first layer only, so an assignment to G16 would never reach it: it is refused
+// before anything is written, by name, index or code, and a fresh read shows nothing.
+TEST_F(CtlKeys, SecondLayerGKeysAreRefusedWhereTheKeyboardHasNoPlace) {
+  ASSERT_EQ(Ctl("keys set --profile 0 G7 key:B").code, 0);
+  const std::string tables = State()["key_tables"];
+  for (const char* key : {"G16", "g16", "271"}) {
+    const CtlRun r = Ctl(std::string("keys set --profile 0 ") + key + " key:A");
+    EXPECT_EQ(r.code, 2) << key;
+    EXPECT_NE(r.err.find("second G-key layer"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(State()["key_tables"], tables);
+  const CtlRun shown = Ctl("keys --profile 0");
+  EXPECT_EQ(shown.out, "G7\tkey\tB\n");
+}
+
+// A keyboard whose factory table does name G16 (06 A2 10) keeps it like any other key.
+TEST_F(CtlKeys, SecondLayerGKeyReachesAKeyboardThatKeepsIt) {
+  ASSERT_EQ(Ctl("status").code, 0);
+  nlohmann::json state = State();
+  // Position 47 is empty on the virtual keyboard; the key tables start as the factory's.
+  auto put = [](std::string& hex, std::size_t position) { hex.replace(position * 6, 6, "06a210"); };
+  std::string factory = state["factory_key_table"];
+  std::string tables = state["key_tables"];
+  ASSERT_EQ(factory.substr(47 * 6, 6), "000000");
+  put(factory, 47);
+  for (std::size_t p = 0; p < 3; ++p) put(tables, p * 126 + 47);
+  state["factory_key_table"] = factory;
+  state["key_tables"] = tables;
+  SetState(state);
+
+  CtlRun r = Ctl("keys set --profile 2 G16 media:3");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("G16 -> media 3"), std::string::npos) << r.out;
+  r = Ctl("keys --profile 2 --json");
+  const auto j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j["assignments"].size(), 1u) << r.out;
+  EXPECT_EQ(j["assignments"][0]["key"], "G16");
+  EXPECT_EQ(j["assignments"][0]["index"], 271);
+  EXPECT_EQ(j["assignments"][0]["kind"], "media");
+}
+
 TEST_F(CtlKeys, UnknownNamesWriteNothing) {
   ASSERT_EQ(Ctl("keys set Esc disabled").code, 0);
   const std::string before = Slurp(dir_ / "kb.json");

@@ -110,6 +110,26 @@ TEST(VirtualKeyboardTest, FactoryTableAgreesWithTheLayoutKeyByKey) {
   }
 }
 
+// What the windows take from the layout about a key button (whether the keyboard keeps an
+// entry for it) is what the keyboard's factory table says, in both G-key layers: the
+// first layer's G keys are there, the second layer's are not.
+TEST(VirtualKeyboardTest, FactoryTableKeepsWhatTheLayoutSaysForBothGKeyLayers) {
+  const auto table = sim::FactoryKeyTable();
+  for (int layer : {0, 1}) {
+    for (const keys::LayoutKey& k : keys::KeyboardLayout()) {
+      const auto button = keys::ResolveKeyButton(k.controlId, layer);
+      ASSERT_TRUE(button);
+      if (button->index == keys::kNoKeyIndex) continue;  // Fn has no record
+      EXPECT_EQ(keys::FactoryTableHasKey(table, button->index), button->onKeyboard)
+          << k.name << " in layer " << layer;
+    }
+  }
+  for (std::size_t n = 0; n < keys::kGKeyCount; ++n) {
+    EXPECT_TRUE(keys::FactoryTableHasKey(table, keys::GKeyPlace{n, 0}.Index())) << "G" << n + 1;
+    EXPECT_FALSE(keys::FactoryTableHasKey(table, keys::GKeyPlace{n, 1}.Index())) << "G" << n + 10;
+  }
+}
+
 TEST(VirtualKeyboardTest, FactoryTableHasOneEntryForEveryKeyOfThePicture) {
   const auto table = sim::FactoryKeyTable();
   std::map<std::array<std::uint8_t, 3>, int> seen;

@@ -186,12 +186,13 @@ void RunKeysSet(Context& ctx, int profileOption, const std::string& key, const s
   const std::optional<std::uint16_t> index = named->index;
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
+  if (!KeyboardKeepsKey(ctx, s, *index)) return;
   const std::size_t profile = ChosenProfile(ctx, s, profileOption);
   EditingStore::Lock lock(s.editing);
   auto record = ParseAssignment(ctx, assignment, lock.Image(), words);
   if (!record) return;
   // G-key records keep their layer word in aux.
-  if (*index >= kFirstGKeyIndex) record->aux = lock->table.Record(profile, *index).aux;
+  if (GKeyOfIndex(*index)) record->aux = lock->table.Record(profile, *index).aux;
   StoreKeyAssignment(lock.Image(), profile, *index, *record);
   if (!WriteKeyboard(ctx, s, lock, false, profile)) return;
   const KeyAssignment stored = lock->table.Record(profile, *index);

@@ -29,10 +29,6 @@ std::size_t Distance(std::string_view a, std::string_view b) {
   return prev[b.size()];
 }
 
-bool IsGKeyIndex(std::uint16_t index) {
-  return index >= keys::kFirstGKeyIndex && index < keys::kFirstGKeyIndex + keys::kGKeyCount * keys::kGKeyLayers;
-}
-
 KeyRef RefOfIndex(std::uint16_t index) { return KeyRef{index, keys::LayoutKeyOfIndex(index)}; }
 
 KeyRef RefOfButton(const keys::LayoutKey& button) { return KeyRef{button.index, &button}; }
@@ -82,8 +78,9 @@ const std::vector<KeyVocabulary::Name>& KeyVocabulary::FixedNames() {
                                       [&](const keys::LayoutKey& o) { return Lower(o.legend) == legend; });
       if (same == 1) add(k.legend, RefOfButton(k));
     }
-    for (std::size_t n = 1; n <= keys::kGKeyCount * keys::kGKeyLayers; ++n) {
-      add("G" + std::to_string(n), RefOfIndex(static_cast<std::uint16_t>(keys::kFirstGKeyIndex + n - 1)));
+    for (std::size_t p = 0; p < keys::kGKeyRecords; ++p) {
+      const auto g = keys::GKeyAtPosition(p);
+      add(GKeyName(*g), RefOfIndex(g->Index()));
     }
     return out;
   }();
@@ -146,8 +143,8 @@ std::uint16_t CodeOfKeyIndex(std::uint16_t index) {
 }
 
 std::string KeyName(std::uint16_t code, const text::TextSource& texts) {
-  if (code >= keys::kCodeFirstGKey && IsGKeyIndex(keys::KeyIndexOfCode(code))) {
-    return "G" + std::to_string(code - keys::kCodeFirstGKey + 1);
+  if (code >= keys::kCodeFirstGKey) {
+    if (const auto g = keys::GKeyOfIndex(keys::KeyIndexOfCode(code))) return GKeyName(*g);
   }
   const keys::KeyNameEntry& e = keys::KeyEntryOfCode(code);
   std::string name = keys::KeyDisplayName(code, texts);
@@ -156,6 +153,22 @@ std::string KeyName(std::uint16_t code, const text::TextSource& texts) {
     name = std::string(e.label);
   }
   return name;
+}
+
+std::string GKeyName(const keys::GKeyPlace& g) { return "G" + std::to_string(g.DeviceNumber()); }
+
+bool KeyboardKeepsKey(Context& ctx, const KeyboardSession& session, std::uint16_t index) {
+  if (keys::FactoryTableHasKey(session.config.factory, index)) return true;
+  const auto g = keys::GKeyOfIndex(index);
+  ctx.Err() << "'" << KeyName(CodeOfKeyIndex(index), session.texts) << "'";
+  if (g && g->layer == 1) {
+    ctx.Err() << " is G" << g->n + 1 << " of the second G-key layer; the keyboard keeps only the first layer's G keys";
+  } else {
+    ctx.Err() << " has no place in the keyboard's key table";
+  }
+  ctx.Err() << ", so it cannot be assigned; nothing was written\n";
+  ctx.SetExitCode(kExitUsage);
+  return false;
 }
 
 std::string KeyButtonName(const keys::LayoutKey& button, const text::TextSource& texts) {

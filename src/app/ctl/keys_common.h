@@ -109,6 +109,12 @@ class KeyNameIndex {
 
 // The key code of an index (G keys 0x200 + n - 1).
 std::uint16_t CodeOfKeyIndex(std::uint16_t index);
+// "G1".."G18": the device's number of a G key (G10..G18 are the second layer's G1..G9).
+std::string GKeyName(const keys::GKeyPlace& g);
+// Whether the keyboard read into the session keeps an entry for the key (its factory
+// table names it). Otherwise says so on stderr (exit code 2) and gives false: what is
+// assigned to such a key would never reach the keyboard.
+bool KeyboardKeepsKey(Context& ctx, const KeyboardSession& session, std::uint16_t index);
 // The key's name for output: its display name; the plain label while the language file
 // has no text for it; "G1".."G18" for the G keys.
 std::string KeyName(std::uint16_t code, const text::TextSource& texts);

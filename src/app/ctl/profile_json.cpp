@@ -25,8 +25,8 @@ constexpr std::array<const char*, 9> kKindNames = {"factory", "disabled", "key",
 // index in decimal.
 std::string IndexName(std::uint16_t index, const KeyNameIndex& names) {
   std::string name;
-  if (index >= keys::kFirstGKeyIndex && index < keys::kFirstGKeyIndex + keys::kGKeyCount * keys::kGKeyLayers) {
-    name = std::string("G").append(std::to_string(index - keys::kFirstGKeyIndex + 1));
+  if (const auto g = keys::GKeyOfIndex(index)) {
+    name = GKeyName(*g);
   } else if (index < keys::kKeyNameCount) {
     name = std::string(keys::KeyNameTable()[index].label);
   }

@@ -394,7 +394,7 @@ std::uint16_t CodeOfEntry(const KeyEntry& e) {
       return CodeOfUsage(kPageGenericDesktop, static_cast<std::uint16_t>(e.sub | (e.value << 8)));
     case 0x06:
       // G keys 1..18 only; any other number would alias an ordinary key's record.
-      if (e.sub == 0xA2 && e.value >= 1 && e.value <= kGKeyCount * kGKeyLayers) {
+      if (e.sub == 0xA2 && e.value >= 1 && e.value <= kGKeyRecords) {
         return static_cast<std::uint16_t>(0x1FF + e.value);
       }
       return 0;

@@ -102,6 +102,14 @@ bool EncodeAssignment(const KeyAssignment& r, std::span<const std::uint16_t> mac
   }
 }
 
+bool FactoryTableHasKey(KeyTableView factory, std::uint16_t index) {
+  for (std::size_t k = 0; k < device::kKeyEntryCount; ++k) {
+    const std::uint16_t c = CodeOfEntry(EntryAt(factory, k));
+    if (c != 0 && KeyIndexOfCode(c) == index) return true;
+  }
+  return false;
+}
+
 DeviceKeyTable EncodeKeyTable(const AssignmentTable& table, std::size_t slot, KeyTableView factory,
                               std::span<const std::uint16_t> macroIds) {
   DeviceKeyTable out;

@@ -29,6 +29,11 @@ void SetEntryAt(DeviceKeyTable& table, std::size_t position, const KeyEntry& ent
 // keyboard by position).
 bool EncodeAssignment(const KeyAssignment& record, std::span<const std::uint16_t> macroIds, KeyEntry& out);
 
+// Whether the keyboard whose factory table this is keeps an entry for key index `index`:
+// some position's factory entry names the key. A record of a key without one is never
+// written to the keyboard.
+bool FactoryTableHasKey(KeyTableView factory, std::uint16_t index);
+
 // Profile `slot` of the table encoded over the factory table. Positions whose factory
 // entry yields no key code are never changed.
 DeviceKeyTable EncodeKeyTable(const AssignmentTable& table, std::size_t slot, KeyTableView factory,

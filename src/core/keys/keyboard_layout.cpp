@@ -147,6 +147,8 @@ static_assert(kLayout[kOrdinaryKeyCount - 1].controlId == 1203, "Calc closes the
 static_assert(kLayout[kOrdinaryKeyCount].kind == LayoutKind::GKey);
 static_assert(kLayout[kLayoutKeyCount - 1].kind == LayoutKind::Fn);
 static_assert(kLayout[kOrdinaryKeyCount].index == kFirstGKeyIndex);
+static_assert(kLayout[kOrdinaryKeyCount + kGKeyCount - 1].controlId == kGKeyMacroButton, "G9 is the macro button");
+static_assert(kFirstGKeyIndexLayer2 == kFirstGKeyIndex + kGKeyCount);
 
 }  // namespace
 
@@ -186,6 +188,55 @@ const LayoutKey* LayoutKeyOfIndex(std::uint16_t index) {
 }
 
 std::size_t LayoutPosition(const LayoutKey& key) { return static_cast<std::size_t>(&key - kLayout.data()); }
+
+std::uint16_t GKeyPlace::Index() const { return static_cast<std::uint16_t>(kFirstGKeyIndex + Position()); }
+
+std::uint16_t GKeyPlace::Code() const { return static_cast<std::uint16_t>(0x100 + Position()); }
+
+const LayoutKey& GKeyPlace::Button() const { return GLayoutKeys()[n < kGKeyCount ? n : 0]; }
+
+std::optional<GKeyPlace> GKeyAtPosition(std::size_t position) {
+  if (position >= kGKeyRecords) return std::nullopt;
+  return GKeyPlace{position % kGKeyCount, static_cast<int>(position / kGKeyCount)};
+}
+
+std::optional<GKeyPlace> GKeyOfIndex(std::uint16_t index) {
+  if (index < kFirstGKeyIndex) return std::nullopt;
+  return GKeyAtPosition(index - kFirstGKeyIndex);
+}
+
+std::optional<GKeyPlace> GKeyOfDeviceNumber(int number) {
+  if (number < 1) return std::nullopt;
+  return GKeyAtPosition(static_cast<std::size_t>(number - 1));
+}
+
+std::optional<KeyButton> ResolveKeyButton(int controlId, int gLayer) {
+  const LayoutKey* row = LayoutKeyOfControl(controlId);
+  if (row == nullptr) return std::nullopt;
+  KeyButton b;
+  b.row = row;
+  b.ledSlot = row->ledSlot;
+  switch (row->kind) {
+    case LayoutKind::GKey: {
+      const GKeyPlace g{static_cast<std::size_t>(row - GLayoutKeys().data()), gLayer & 1};
+      b.gKey = g;
+      b.code = g.Code();
+      b.index = g.Index();
+      b.macroButton = controlId == kGKeyMacroButton;
+      b.onKeyboard = g.layer == 0;
+      break;
+    }
+    case LayoutKind::Ordinary:
+      b.code = row->code;
+      b.index = row->index;
+      b.onKeyboard = true;
+      break;
+    case LayoutKind::Fn:
+      b.onKeyboard = true;
+      break;
+  }
+  return b;
+}
 
 std::string SkinKeyOf(const LayoutKey& key) {
   char buf[16];

@@ -62,6 +62,55 @@ const LayoutKey* LayoutKeyOfIndex(std::uint16_t index);
 // Position of a row in KeyboardLayout().
 std::size_t LayoutPosition(const LayoutKey& key);
 
+// ---- One answer for what a key button stands for ----
+//
+// The G-key buttons stand for G1..G9 of the keyboard's current G-key layer. In layer L
+// (0 first, 1 second) G key n (0..8, its place in G1..G9) has the record position
+// n + 9 x L among the eighteen G-key records, the key index 256 + n + 9 x L, the code
+// 0x100 + n + 9 x L that an edited key carries, and the device number n + 9 x L + 1
+// ("G1".."G18"). The buttons keep their row whatever the layer; all nine share LED slot
+// 125.
+
+// Control id of G9, the macro button: its page offers only the macro tab.
+inline constexpr int kGKeyMacroButton = 1143;
+inline constexpr std::size_t kGKeyRecords = kGKeyCount * kGKeyLayers;  // 18
+
+// A G key in one layer.
+struct GKeyPlace {
+  std::size_t n = 0;  // 0..8: place in G1..G9
+  int layer = 0;      // 0 first layer, 1 second
+  std::size_t Position() const { return n + kGKeyCount * static_cast<std::size_t>(layer); }  // 0..17
+  std::uint16_t Index() const;         // 256 + position
+  std::uint16_t Code() const;          // 0x100 + position
+  int DeviceNumber() const { return static_cast<int>(Position()) + 1; }  // 1..18
+  const LayoutKey& Button() const;     // the row of G(n + 1)
+  friend bool operator==(const GKeyPlace&, const GKeyPlace&) = default;
+};
+
+// The G key at record position 0..17, of key index 256..273, of device number 1..18;
+// nullopt outside those ranges.
+std::optional<GKeyPlace> GKeyAtPosition(std::size_t position);
+std::optional<GKeyPlace> GKeyOfIndex(std::uint16_t index);
+std::optional<GKeyPlace> GKeyOfDeviceNumber(int number);
+
+// A key button resolved in a G-key layer.
+struct KeyButton {
+  const LayoutKey* row = nullptr;
+  std::uint16_t code = 0;             // G key: 0x100 + position; ordinary: the row's code; Fn: 0
+  std::uint16_t index = kNoKeyIndex;  // G key: 256 + position; ordinary: the row's index; Fn: none
+  int ledSlot = 0;
+  bool macroButton = false;           // G9 (control kGKeyMacroButton)
+  std::optional<GKeyPlace> gKey;      // set for the G-key buttons
+  // The keyboard's key table has an entry for the key: one per position of its matrix,
+  // so every key of the picture and the G keys of the first layer. The second G-key
+  // layer has no entry: what is assigned to it never reaches the keyboard.
+  bool onKeyboard = false;
+};
+
+// The button of control id in G-key layer bit 0 of gLayer; nullopt for an id that is no
+// key button.
+std::optional<KeyButton> ResolveKeyButton(int controlId, int gLayer);
+
 // The placement key of the button in section "BUTTONINFO" of the main skin:
 // "KEY_%03X" of the key index for ordinary keys, "FUNC_G%d" for G keys, "KEY_FN".
 std::string SkinKeyOf(const LayoutKey& key);

@@ -11,6 +11,7 @@
 #include "core/device/commands.h"
 #include "core/keys/key_codes.h"
 #include "core/keys/key_page_rules.h"
+#include "core/keys/keyboard_layout.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/skin_gallery.h"
@@ -24,6 +25,10 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// Shown when a key of the second G-key layer is to be assigned: the keyboard's key table
+// has entries for the first layer's G keys only.
+constexpr std::string_view kTextGKeyNotKept = "KEY_GKEY_LAYER2_NOT_KEPT";
+
 const std::array<QColor, 5> kCaptionColours = {QColor(0xE7, 0xEA, 0xF0), QColor(0xFF, 0xFF, 0xFF),
                                                QColor(0x06, 0x12, 0x1C), QColor(0x4B, 0x51, 0x5C),
                                                QColor(0x06, 0x12, 0x1C)};
@@ -34,16 +39,6 @@ const char* const kPictures[] = {
     "macro_down.jpg",     "macro_disable.jpg", "macro2_normal.jpg", "macro2_over.jpg",   "macro2_down.jpg",
     "macro2_disable.jpg", "media_normal.jpg", "media_over.jpg",   "media_down.jpg",    "function_normal.jpg",
     "function_over.jpg",  "function_down.jpg"};
-
-bool IsGKeyButton(int id, int& position) {
-  if (id == kIdMacroButton) id = kIdG9;
-  for (int i = 0; i < 9; ++i)
-    if (kGKeyButtonIds[i] == id) {
-      position = i;
-      return true;
-    }
-  return false;
-}
 
 bool IsSingleKeyTab(int kind) {
   return kind != keys::kKindMacro && kind != keys::kKindMedia && kind != keys::kKindFunction;
@@ -222,16 +217,29 @@ int Vantrel_DlgComposite::Open(int controlId) {
 }
 
 bool Vantrel_DlgComposite::Begin(int controlId) {
-  int g = 0;
   std::uint16_t index = 0;
-  const bool macroOnly = controlId == kIdG9 || controlId == kIdMacroButton;
-  if (IsGKeyButton(controlId, g)) {
-    index = static_cast<std::uint16_t>((host_.GKeyLayer() & 1 ? keys::kFirstGKeyIndexLayer2 : keys::kFirstGKeyIndex) + g);
+  bool macroOnly = false;
+  bool onKeyboard = true;
+  const auto resolved = keys::ResolveKeyButton(controlId == kIdMacroButton ? keys::kGKeyMacroButton : controlId,
+                                               host_.GKeyLayer());
+  if (resolved && resolved->gKey) {
+    index = resolved->index;
+    macroOnly = resolved->macroButton;
+    onKeyboard = resolved->onKeyboard;
   } else {
     const std::uint16_t code = host_.KeyCodeOfButton(controlId);
     if (code == 0) return false;
     index = keys::KeyIndexOfCode(code);
   }
+  // A key the keyboard keeps no entry for would look reassigned but never reach the
+  // keyboard. Only G9's page still opens there, for its macro editor. The button the
+  // window showed pressed for the click gets its own look back.
+  if (!onKeyboard && !macroOnly) {
+    sink_.ShowMessage(texts_.Text(kTextGKeyNotKept));
+    host_.SetButtonPressed(controlId, false);
+    return false;
+  }
+  keyOnKeyboard_ = onKeyboard;
   keyIndex_ = index;
   buttonId_ = controlId;
   macroOnly_ = macroOnly;
@@ -461,11 +469,13 @@ void Vantrel_DlgComposite::ApplyPage() {
     keys::EditingStore::Lock lock(editing_);
     editor_->SaveInto(lock.Image());
     const int profile = host_.CurrentProfile();
-    if (profile >= 0 && profile < static_cast<int>(vantrel::device::kProfileCount)) {
+    if (keyOnKeyboard_ && profile >= 0 && profile < static_cast<int>(vantrel::device::kProfileCount)) {
       keys::StoreKeyAssignment(lock.Image(), static_cast<std::size_t>(profile), keyIndex_, record);
       editor_->SyncTable(lock->table);
     }
   }
+  // The macros are kept; the key keeps its factory function.
+  if (!keyOnKeyboard_) sink_.ShowMessage(texts_.Text(kTextGKeyNotKept));
   changed_ = false;
   button(kIdApply)->setEnabled(false);
   host_.KeysEdited();

@@ -61,9 +61,7 @@ inline constexpr int kIdClear = 1032;
 inline constexpr int kIdOsk = 1132;
 inline constexpr int kIdKb = 1185;
 inline constexpr int kIdMou = 1186;
-// The G-key buttons of the main window in G1..G9 order; 1007 ("FUNC_MACRO") acts as G9.
-inline constexpr int kGKeyButtonIds[9] = {1000, 1001, 1002, 1003, 1004, 1140, 1141, 1142, 1143};
-inline constexpr int kIdG9 = 1143;
+// The main window's "FUNC_MACRO" button (1007) acts as G9 (keys::kGKeyMacroButton).
 inline constexpr int kIdMacroButton = 1007;
 
 // Top-left corner of the page next to a button: right of and below its bottom-right
@@ -148,6 +146,7 @@ class Vantrel_DlgComposite : public CBaseDialog {
   KeyPageHost& host_;
 
   std::uint16_t keyIndex_ = 0;
+  bool keyOnKeyboard_ = true;  // the keyboard keeps an entry for keyIndex_
   int buttonId_ = 0;
   bool macroOnly_ = false;
   int kind_ = 0;

@@ -33,6 +33,24 @@ TEST(KeyTable, InitialFactoryImage) {
   EXPECT_EQ(EntryAt(t, 125), (KeyEntry{0, 0, 0}));
 }
 
+TEST(KeyTable, FactoryTableHasOnlyTheKeysItNames) {
+  const DeviceKeyTable f = TestFactory();
+  EXPECT_TRUE(FactoryTableHasKey(f, 0x01));    // Esc
+  EXPECT_TRUE(FactoryTableHasKey(f, 258));     // G3, first layer
+  EXPECT_FALSE(FactoryTableHasKey(f, 259));    // G4: not in this table
+  EXPECT_FALSE(FactoryTableHasKey(f, 267));    // G3 of the second layer
+  EXPECT_FALSE(FactoryTableHasKey(f, 0x54));   // Sys Req
+  EXPECT_FALSE(FactoryTableHasKey(f, 0));      // empty positions name no key
+  // A table that names G12 (the second layer's G3) keeps it, and encodes its record there.
+  DeviceKeyTable g = f;
+  SetEntryAt(g, 10, {6, 0xA2, 12});
+  EXPECT_TRUE(FactoryTableHasKey(g, 267));
+  AssignmentTable table;
+  table.SetRecord(1, 267, {kKindKey, 0x1303, 0x01E});
+  EXPECT_EQ(EntryAt(EncodeKeyTable(table, 1, g, {}), 10), (KeyEntry{2, 2, 0x04}));
+  EXPECT_EQ(EntryAt(EncodeKeyTable(table, 1, f, {}), 10), (KeyEntry{0, 0, 0}));
+}
+
 TEST(KeyTable, EncodeWritesEveryKind) {
   const DeviceKeyTable f = TestFactory();
   AssignmentTable table;

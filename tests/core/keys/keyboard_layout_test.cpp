@@ -89,6 +89,73 @@ TEST(KeyboardLayout, LookupsAndSkinKeys) {
   EXPECT_EQ(LayoutKeyOfControl(1087)->code, 0x15C);  // right Win: on the picture, though not in the preview grid
 }
 
+TEST(KeyboardLayout, ResolvesGKeysByLayer) {
+  // G7 of the second layer: record position 15, key index 271, edited-key code 0x10F.
+  const auto g7b = ResolveKeyButton(1141, 1);
+  ASSERT_TRUE(g7b && g7b->gKey);
+  EXPECT_EQ(g7b->code, 0x100 + 15);
+  EXPECT_EQ(g7b->index, 271);
+  EXPECT_EQ(g7b->ledSlot, kGKeyLedSlot);
+  EXPECT_EQ(*g7b->gKey, (GKeyPlace{6, 1}));
+  EXPECT_EQ(g7b->gKey->DeviceNumber(), 16);
+  EXPECT_FALSE(g7b->macroButton);
+  EXPECT_FALSE(g7b->onKeyboard) << "the keyboard's table has no entry for the second layer";
+  // Only bit 0 of the layer byte counts.
+  EXPECT_EQ(ResolveKeyButton(1141, 3)->index, 271);
+  EXPECT_EQ(ResolveKeyButton(1141, 2)->index, 262);
+
+  const auto g1a = ResolveKeyButton(1000, 0);
+  EXPECT_EQ(g1a->code, 0x100);
+  EXPECT_EQ(g1a->index, kFirstGKeyIndex);
+  EXPECT_TRUE(g1a->onKeyboard);
+  for (int layer : {0, 1}) {
+    const auto g9 = ResolveKeyButton(kGKeyMacroButton, layer);
+    EXPECT_TRUE(g9->macroButton);
+    EXPECT_EQ(g9->index, 264 + 9 * layer);
+    EXPECT_EQ(g9->code, 0x108 + 9 * layer);
+  }
+}
+
+TEST(KeyboardLayout, ResolvesOrdinaryKeysFnAndUnknownIds) {
+  // The layer does not matter to the other buttons.
+  for (int layer : {0, 1}) {
+    const auto rctrl = ResolveKeyButton(1089, layer);
+    ASSERT_TRUE(rctrl);
+    EXPECT_EQ(rctrl->code, 0x11D);
+    EXPECT_EQ(rctrl->index, 0x9D);
+    EXPECT_EQ(rctrl->ledSlot, 5 * 21 + 8);
+    EXPECT_FALSE(rctrl->gKey);
+    EXPECT_FALSE(rctrl->macroButton);
+    EXPECT_TRUE(rctrl->onKeyboard);
+    const auto fn = ResolveKeyButton(1174, layer);
+    ASSERT_TRUE(fn);
+    EXPECT_EQ(fn->row, &FnLayoutKey());
+    EXPECT_EQ(fn->code, 0);
+    EXPECT_EQ(fn->index, kNoKeyIndex);
+    EXPECT_EQ(fn->ledSlot, 110);
+  }
+  // FUNC_MACRO and other command buttons are no key buttons.
+  for (int id : {1007, 1005, 0, -1, 99999}) EXPECT_FALSE(ResolveKeyButton(id, 0)) << id;
+}
+
+TEST(KeyboardLayout, GKeyPlacesRoundTrip) {
+  for (std::size_t p = 0; p < kGKeyRecords; ++p) {
+    const auto g = GKeyAtPosition(p);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->Position(), p);
+    EXPECT_EQ(GKeyOfIndex(g->Index()), g);
+    EXPECT_EQ(GKeyOfDeviceNumber(g->DeviceNumber()), g);
+    // The button of the place resolves back to it in its layer.
+    EXPECT_EQ(ResolveKeyButton(g->Button().controlId, g->layer)->gKey, g);
+  }
+  EXPECT_EQ(GKeyAtPosition(9), (GKeyPlace{0, 1}));
+  EXPECT_FALSE(GKeyAtPosition(kGKeyRecords));
+  EXPECT_FALSE(GKeyOfIndex(kFirstGKeyIndex - 1));
+  EXPECT_FALSE(GKeyOfIndex(274));
+  EXPECT_FALSE(GKeyOfDeviceNumber(0));
+  EXPECT_FALSE(GKeyOfDeviceNumber(19));
+}
+
 TEST(KeyboardLayout, MainSkinOffersEveryKeyButton) {
   const auto offered = text::SkinButtonKeys(text::SkinFile::Main);
   const std::set<std::string> all(offered.begin(), offered.end());

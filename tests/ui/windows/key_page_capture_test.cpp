@@ -112,18 +112,51 @@ TEST_F(KeyPageTest, MouseRollDownStores0x162AndMouseKeepsKeysFromCapturing) {
   EXPECT_EQ(Record(0, 0x030), (KeyAssignment{keys::kKindKey, 0, keys::kCodeRightWin}));
 }
 
-TEST_F(KeyPageTest, GKeysByLayerAndTheMacroOnlyPage) {
+// The keyboard keeps the G keys of the first layer only. G7 of the second layer is refused
+// with a message instead of looking reassigned while the keyboard never gets it; G9's
+// page still opens there for its macros, which are kept, but G9 itself stays plain.
+TEST_F(KeyPageTest, SecondLayerGKeysAreRefusedAndNeverLookAssigned) {
   host_.layer = 1;
+  EXPECT_FALSE(page_->Begin(1141));  // G7
+  ASSERT_EQ(sink_.messages.size(), 1u);
+  EXPECT_EQ(sink_.messages[0], texts_.Text("KEY_GKEY_LAYER2_NOT_KEPT"));
+  EXPECT_NE(sink_.messages[0], "#Error");
+  EXPECT_FALSE(page_->isVisible());
+  EXPECT_EQ(host_.pressedLog, (std::vector<std::pair<int, bool>>{{1141, false}}));
+  EXPECT_EQ(Record(0, 271).kind, keys::kKindFactory);
+
+  ASSERT_TRUE(page_->Begin(kIdMacroButton));
+  EXPECT_TRUE(page_->macroOnly());
+  EXPECT_EQ(page_->keyIndex(), 273);  // G9 of the second layer
+  Click(kIdMacroAdd);
+  Click(kIdOk);
+  EXPECT_EQ(sink_.messages.size(), 2u);
+  EXPECT_EQ(Record(0, 273), (KeyAssignment{keys::kKindFactory, 0x1309, 0}));
+  EXPECT_EQ(host_.edits, 1);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    EXPECT_EQ(lock->macros.size(), 1u);
+  }
+  // Read back from the keyboard: the macro is there, no G key of either layer is assigned.
+  ASSERT_TRUE(ApplyToKeyboard());
+  const keys::StoreImage back = ReadBack();
+  EXPECT_EQ(back.macros.size(), 1u);
+  for (std::size_t i = 256; i <= 273; ++i) EXPECT_EQ(back.table.Record(0, i).kind, keys::kKindFactory) << i;
+}
+
+TEST_F(KeyPageTest, FirstLayerGKeysAndTheMacroOnlyPage) {
   ASSERT_TRUE(page_->Begin(1141));  // G7
-  EXPECT_EQ(page_->keyIndex(), 0x100 + 15);  // G7 of the second layer
+  EXPECT_EQ(page_->keyIndex(), 256 + 6);
   EXPECT_FALSE(page_->macroOnly());
   Click(kIdTabMedia);
   page_->mediaList()->setCurrentRow(2);
   Click(kIdOk);
-  EXPECT_EQ(Record(0, 271), (KeyAssignment{keys::kKindMedia, 0x1307, 2}));
+  EXPECT_EQ(Record(0, 262), (KeyAssignment{keys::kKindMedia, 0x307, 2}));
+  ASSERT_TRUE(ApplyToKeyboard());
+  EXPECT_EQ(ReadBack().table.Record(0, 262).kind, keys::kKindMedia);
+  EXPECT_TRUE(sink_.messages.empty());
 
-  host_.layer = 0;
-  for (int id : {kIdG9, kIdMacroButton}) {
+  for (int id : {keys::kGKeyMacroButton, kIdMacroButton}) {
     ASSERT_TRUE(page_->Begin(id));
     EXPECT_TRUE(page_->macroOnly());
     EXPECT_EQ(page_->keyIndex(), 264);

@@ -48,7 +48,7 @@ TEST_F(KeyPageScreenshots, EveryTab) {
   Save(*page_->keyChooser(), "key_chooser");
   page_->keyChooser()->hide();
   Click(kIdCancel);
-  ASSERT_TRUE(page_->Begin(kIdG9));
+  ASSERT_TRUE(page_->Begin(keys::kGKeyMacroButton));
   Save(*page_, "macro_only");
 }
 

@@ -390,9 +390,14 @@ TEST(MainWindowJourney, GKeyLayerEventsRelabelTheGKeysAndWriteTheStatusReport) {
   p.Click(g7);
   EXPECT_EQ(p.window->EditedKeyValue().code, 0x100 + 15);
   EXPECT_FALSE(p.window->EditedKeyValue().isG9);
-  // The key page opened on that record; the keyboard goes, the page ends as by Cancel.
+  // The keyboard keeps no entry for the second layer's G7: the page says so instead of
+  // opening. G9's page opens there for its macros, on record 273.
+  EXPECT_FALSE(p.window->KeyPageOpen());
+  EXPECT_FALSE(p.window->KeyButton(g7)->isSelectedFlag());
+  EXPECT_EQ(p.sink.messages, (std::vector<std::string>{p.core->Texts().Text("KEY_GKEY_LAYER2_NOT_KEPT")}));
+  p.Click(ids::kMacro);
   ASSERT_NE(p.window->KeyPage(), nullptr);
-  EXPECT_EQ(p.window->KeyPage()->keyIndex(), 0x100 + 15);
+  EXPECT_EQ(p.window->KeyPage()->keyIndex(), 273);
   EXPECT_TRUE(p.window->KeyPageOpen());
   p.window->KeyPage()->ClosePage();
   p.Settle();
