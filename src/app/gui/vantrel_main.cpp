@@ -281,6 +281,9 @@ int main(int argc, char** argv) {
   instance.SetHandler([&window](const platform::InstanceMessage& m) {
     return window.HandleInstanceMessage(m.message, m.param, m.payload);
   });
+  // A closing program takes no more requests: a later start waits for it to end and
+  // then becomes the first instance.
+  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&instance] { instance.Close(); });
   QObject::connect(&window, &ui::CVantrelDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   window.Start(&tray);
   mainWindow = &window;
