@@ -114,7 +114,8 @@ QString ForeignPeer(const QLocalSocket& socket) {
 class SingleInstance::Listener {
  public:
   using Sink = std::function<void(QLocalSocket*)>;
-  Listener(QString path, QObject* owner, Sink sink) : path_(QFile::encodeName(path)), owner_(owner), sink_(std::move(sink)) {
+  Listener(QString path, QObject* owner, Sink sink)
+      : path_(QFile::encodeName(path)), owner_(owner), sink_(std::move(sink)) {
     retry_.setSingleShot(true);
     QObject::connect(&retry_, &QTimer::timeout, owner_, [this] { Retry(); });
   }
@@ -133,7 +134,8 @@ class SingleInstance::Listener {
     fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
     if (fd_ < 0) return Fail(error, "cannot create a socket");
     MakeNonBlockingNoInherit(fd_);
-    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return Fail(error, "cannot create");
+    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+      return Fail(error, "cannot create");
     struct stat st {};
     if (::lstat(path_.constData(), &st) == 0) {
       device_ = st.st_dev;
@@ -160,7 +162,8 @@ class SingleInstance::Listener {
     ::close(fd_);
     fd_ = -1;
     struct stat st {};
-    if (::lstat(path_.constData(), &st) == 0 && st.st_dev == device_ && st.st_ino == inode_) ::unlink(path_.constData());
+    if (::lstat(path_.constData(), &st) == 0 && st.st_dev == device_ && st.st_ino == inode_)
+      ::unlink(path_.constData());
   }
 
   void Accept() {
@@ -272,7 +275,10 @@ QString SingleInstance::RuntimeFolder(const QString& name, QString* error) {
     return {};
   }
   if (const QString why = NotPrivate(folder); !why.isEmpty()) {
-    if (error) *error = QStringLiteral("the folder %1 %2; remove it or set XDG_RUNTIME_DIR to a private folder").arg(folder, why);
+    if (error) {
+      *error = QStringLiteral("the folder %1 %2; remove it or set XDG_RUNTIME_DIR to a private folder")
+                   .arg(folder, why);
+    }
     return {};
   }
   return folder;

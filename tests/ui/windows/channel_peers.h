@@ -87,7 +87,7 @@ class FakeListener {
         const int client = ::accept(fd, nullptr, nullptr);
         if (client < 0) break;
         received += ReadFor(client, 500);
-        if (answer) (void)!::write(client, "\0\0\0\0", 4);
+        if (answer) (void)!::send(client, "\0\0\0\0", 4, MSG_NOSIGNAL);
         ::close(client);
       }
       ::_exit(received > 0 ? 1 : 0);
@@ -126,7 +126,7 @@ inline int ForeignRequest(const std::string& path, unsigned uid, const std::stri
     if (::syscall(SYS_setresuid, -1, uid, -1) != 0 || ::syscall(SYS_setfsuid, 0) < 0) ::_exit(201);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ::_exit(200);
-    (void)!::write(fd, request.data(), request.size());
+    (void)!::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     const int answer = ReadFor(fd, ms);
     ::_exit(answer > 100 ? 100 : answer);
   }

@@ -119,13 +119,16 @@ TEST(SingleInstanceTrust, FolderNotPrivateIsRefusedByName) {
     std::function<bool()> make;
     const char* reason;
   };
+  const QString sharedName = "tmp/chan-" + QString::number(::getuid());
   const std::vector<Case> cases = {
-      {"open to others", [&] { return !Made(dir, "tmp/chan-" + QString::number(::getuid()), 0755).isEmpty(); }, "mode 0755"},
+      {"open to others", [&] { return !Made(dir, sharedName, 0755).isEmpty(); }, "mode 0755"},
       {"a link to a private folder", [&] { return QFile::link(elsewhere, shared); }, "symbolic link"},
-      {"another user's", [&] {
-         Made(dir, "tmp/chan-" + QString::number(::getuid()), 0700);
+      {"another user's",
+       [&] {
+         Made(dir, sharedName, 0700);
          return ::chown(QFile::encodeName(shared).constData(), test::kNobody, test::kNobody) == 0;
-       }, "another user (uid 65534)"},
+       },
+       "another user (uid 65534)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -177,7 +180,9 @@ TEST(SingleInstanceTrust, SocketFileOrClientOfAnotherUserIsNeverUsed) {
     return 0;
   });
   const std::string quit("\x4B\x4D\0\0\x4B\x49\x4C\x4C\0\0\0\0", 12);
-  auto foreign = std::async(std::launch::async, [&] { return test::ForeignRequest(first.SocketPath().toStdString(), test::kNobody, quit, 1000); });
+  auto foreign = std::async(std::launch::async, [&] {
+    return test::ForeignRequest(first.SocketPath().toStdString(), test::kNobody, quit, 1000);
+  });
   while (foreign.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
