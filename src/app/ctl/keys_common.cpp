@@ -155,7 +155,7 @@ std::string KeyName(std::uint16_t code, const text::TextSource& texts) {
   return name;
 }
 
-std::string GKeyName(const keys::GKeyPlace& g) { return "G" + std::to_string(g.DeviceNumber()); }
+std::string GKeyName(const keys::GKeyPlace& g) { return std::string("G").append(std::to_string(g.DeviceNumber())); }
 
 bool KeyboardKeepsKey(Context& ctx, const KeyboardSession& session, std::uint16_t index) {
   if (keys::FactoryTableHasKey(session.config.factory, index)) return true;

@@ -19,6 +19,7 @@
 #include "platform/executable_path.h"
 #include "platform/program_launcher.h"
 #include "platform/single_instance.h"
+#include "platform/termination_signals.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/app_core.h"
@@ -26,6 +27,8 @@
 #include "ui/windows/tray.h"
 
 namespace {
+
+using namespace vantrel;
 
 constexpr const char* kUsage =
     "Usage: vantrel [/Start] [/Kill] [OPTION]...\n"
@@ -41,6 +44,8 @@ constexpr const char* kUsage =
     "  --help                   show this help\n";
 
 constexpr const char* kChannelName = "PX204-1127";
+// How long "/Kill" waits for the running instance to end after it took the request.
+constexpr int kQuitWaitMs = 30000;
 
 struct Arguments {
   bool start = false;
@@ -126,6 +131,96 @@ std::optional<std::string> SkinPictureProblem(const std::filesystem::path& progr
   return std::nullopt;
 }
 
+void PrintChannelError(const platform::SingleInstance& instance) {
+  std::fprintf(stderr, "vantrel: %s\n", instance.Error().toLocal8Bit().constData());
+}
+
+// After a request went unanswered because nothing listens: either the lock's owner is
+// gone (carry on as the first instance: nullopt) or it runs without answering (exit 1).
+std::optional<int> ReclaimAfterSilence(platform::SingleInstance& instance) {
+  switch (instance.TryClaim()) {
+    case platform::SingleInstance::Claim::First:
+      return std::nullopt;
+    case platform::SingleInstance::Claim::Taken:
+      std::fprintf(stderr, "vantrel: another instance holds the lock %s but does not answer\n",
+                   instance.LockPath().toLocal8Bit().constData());
+      return 1;
+    case platform::SingleInstance::Claim::Failed:
+      break;
+  }
+  PrintChannelError(instance);
+  return 1;
+}
+
+// Settles who runs: nullopt when this process is the first instance from now on, else the
+// exit code. A second start asks the running instance to show itself; "/Kill" asks it to
+// quit and waits until it has ended. A request that is not handled is a failure (1), as
+// is a lock or socket that belongs to someone else.
+std::optional<int> SettleInstance(platform::SingleInstance& instance, bool kill) {
+  using Claim = platform::SingleInstance::Claim;
+  const Claim claim = instance.TryClaim();
+  if (claim == Claim::First) return std::nullopt;
+  if (claim == Claim::Failed) {
+    PrintChannelError(instance);
+    return 1;
+  }
+  const platform::InstanceMessage m = kill ? platform::InstanceMessage{ui::MsgQuit, ui::kQuitParam, {}}
+                                           : platform::InstanceMessage{ui::MsgOpenWindow, ui::kOpenWindowParam, {}};
+  const int status = instance.Send(m);
+  if (status == platform::kNoInstance) return ReclaimAfterSilence(instance);
+  if (status < 0) {
+    PrintChannelError(instance);
+    return 1;
+  }
+  if (!kill) return 0;
+  if (status != 0) {
+    std::fputs("vantrel: the running instance would not quit\n", stderr);
+    return 1;
+  }
+  if (!instance.WaitForEnd(kQuitWaitMs)) {
+    std::fprintf(stderr, "vantrel: the running instance has not ended after %d s\n", kQuitWaitMs / 1000);
+    return 1;
+  }
+  return 0;
+}
+
+// "--sim-event": 0 handled, 2 refused (not simulating, unknown event), 3 none runs, 1 the
+// request failed.
+int SendSimEvent(platform::SingleInstance& instance, const std::string& event) {
+  const platform::InstanceMessage m{ui::MsgSimEvent, ui::kSimEventParam, QByteArray::fromStdString(event)};
+  auto noneRuns = [] {
+    std::fputs("vantrel: no instance is running\n", stderr);
+    return 3;
+  };
+  switch (instance.TryClaim()) {
+    case platform::SingleInstance::Claim::First:
+      return noneRuns();
+    case platform::SingleInstance::Claim::Failed:
+      PrintChannelError(instance);
+      return 1;
+    case platform::SingleInstance::Claim::Taken:
+      break;
+  }
+  const int status = instance.Send(m);
+  if (status == platform::kNoInstance) {
+    const auto ended = ReclaimAfterSilence(instance);
+    return ended ? *ended : noneRuns();
+  }
+  if (status < 0) {
+    PrintChannelError(instance);
+    return 1;
+  }
+  if (status == ui::kSimEventNotSimulating) {
+    std::fputs("vantrel: the running instance does not use the virtual keyboard\n", stderr);
+    return 2;
+  }
+  if (status == ui::kSimEventUnknown) {
+    std::fprintf(stderr, "vantrel: unknown event %s\n%s", event.c_str(), kUsage);
+    return 2;
+  }
+  return status == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,34 +238,8 @@ int main(int argc, char** argv) {
 
   // Talk to a running instance before touching any device, state file or setting.
   platform::SingleInstance instance(kChannelName);
-  if (args.simEvent) {
-    platform::InstanceMessage m{ui::MsgSimEvent, ui::kSimEventParam, QByteArray::fromStdString(*args.simEvent)};
-    const int status = instance.TryBecomeFirst() ? platform::kNoInstance : instance.Send(m);
-    if (status == platform::kNoInstance) {
-      std::fputs("vantrel: no instance is running\n", stderr);
-      return 3;
-    }
-    if (status == ui::kSimEventNotSimulating) {
-      std::fputs("vantrel: the running instance does not use the virtual keyboard\n", stderr);
-      return 2;
-    }
-    if (status == ui::kSimEventUnknown) {
-      std::fprintf(stderr, "vantrel: unknown event %s\n%s", args.simEvent->c_str(), kUsage);
-      return 2;
-    }
-    return status == 0 ? 0 : 1;
-  }
-  if (!instance.TryBecomeFirst()) {
-    const platform::InstanceMessage m = args.kill ? platform::InstanceMessage{ui::MsgQuit, ui::kQuitParam, {}}
-                                                  : platform::InstanceMessage{ui::MsgOpenWindow, ui::kOpenWindowParam, {}};
-    const int status = instance.Send(m);
-    if (status != platform::kNoInstance) return 0;
-    // The lock's owner is gone without answering: carry on as the first instance.
-    if (!instance.TryBecomeFirst() && !args.kill) {
-      std::fputs("vantrel: another instance holds the lock but does not answer\n", stderr);
-      return 1;
-    }
-  }
+  if (args.simEvent) return SendSimEvent(instance, *args.simEvent);
+  if (const auto ended = SettleInstance(instance, args.kill)) return *ended;
   // "/Kill" with nothing running ends here: a command meant to stop the program never
   // starts it.
   if (args.kill) return 0;
@@ -189,6 +258,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vantrel: required skin picture unusable: %s\n", problem->c_str());
     return 1;
   }
+  // SIGTERM and SIGINT end the program through its closing routine (state saved, channel
+  // closed); one that comes before the window exists is kept until it does.
+  ui::CVantrelDlg* mainWindow = nullptr;
+  bool endRequested = false;
+  platform::TerminationSignals termination([&mainWindow, &endRequested](int) {
+    if (mainWindow) mainWindow->CloseProgram();
+    else endRequested = true;
+  });
   // A picture that still fails to load later names itself and ends with a failure code.
   ui::SetProcessEndAction([](int) {
     std::fprintf(stderr, "vantrel: required skin picture unusable: %s\n", ui::ProcessEndReason().toStdString().c_str());
@@ -204,7 +281,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vantrel: %s\n", error.c_str());
     return 1;
   }
-  if (!instance.Listen()) std::fputs("vantrel: the single-instance channel could not be opened\n", stderr);
+  if (!instance.Listen()) {
+    std::fprintf(stderr, "vantrel: the single-instance channel could not be opened: %s\n",
+                 instance.Error().toLocal8Bit().constData());
+  }
 
   // The companion daemon, when one lies beside us; none is not an error.
   const auto daemon = programFolder / "vantrel-daemon";
@@ -228,8 +308,13 @@ int main(int argc, char** argv) {
   instance.SetHandler([&window](const platform::InstanceMessage& m) {
     return window.HandleInstanceMessage(m.message, m.param, m.payload);
   });
+  // A closing program takes no more requests: a later start waits for it to end and
+  // then becomes the first instance.
+  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&instance] { instance.Close(); });
   QObject::connect(&window, &ui::CVantrelDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   window.Start(&tray);
+  mainWindow = &window;
+  if (endRequested) QMetaObject::invokeMethod(&window, [&window] { window.CloseProgram(); }, Qt::QueuedConnection);
   if (args.exitWhenShown) {
     // Polled from the event loop: the window counts as shown once it is exposed.
     auto* poll = new QTimer(&app);

@@ -1,6 +1,7 @@
 // The single-instance channel: the lock decides the first instance, a later start's
 // request reaches the first and waits for its answer, a crashed instance's socket is
-// cleared, and nobody listening is told at once.
+// cleared, nobody listening is told at once, and neither running out of descriptors nor
+// a client that stalls mid-request stops the channel.
 #include "platform/single_instance.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +12,18 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
 #include <future>
+#include <vector>
 
 #include "ui/ui_test_app.h"
+#include "ui/windows/channel_peers.h"
 
 namespace vantrel::platform {
 namespace {
@@ -63,6 +73,89 @@ TEST(SingleInstanceThreads, NobodyListeningIsToldAtOnce) {
   EXPECT_EQ(SendWhilePumping(sender, {0x4D4B, 0x4C4C494B, {}}, 60000), kNoInstance);
   // No lock is held, so the sender does not wait out its minute of connection attempts.
   EXPECT_LT(timer.elapsed(), 30000);
+}
+
+// Pumps events until `done` or `ms` have passed.
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+// A plain client connection, non-blocking; -1 when no descriptor is left.
+int RawConnect(const QString& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  const sockaddr_un address = test::UnixAddress(path.toStdString());
+  (void)::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  return fd;
+}
+
+TEST(SingleInstanceThreads, RunningOutOfDescriptorsDoesNotCloseTheChannel) {
+  ui::test::App();
+  QTemporaryDir dir;
+  SingleInstance first("vantrel-fds", dir.path());
+  SingleInstance second("vantrel-fds", dir.path());
+  ASSERT_TRUE(first.TryBecomeFirst());
+  ASSERT_TRUE(first.Listen());
+  int handled = 0;
+  first.SetHandler([&](const InstanceMessage&) { return ++handled; });
+
+  // Clients take every descriptor left, so the first's accept fails for want of one.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlim_t open = 0;
+  for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) ++open;
+  rlimit tight = saved;
+  tight.rlim_cur = open + 16;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  std::vector<int> clients;
+  for (int fd; (fd = RawConnect(first.SocketPath())) >= 0;) clients.push_back(fd);
+  const int lastError = errno;
+  QElapsedTimer pumped;
+  pumped.start();
+  while (pumped.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  for (int fd : clients) ::close(fd);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+  ASSERT_EQ(lastError, EMFILE);
+  ASSERT_FALSE(clients.empty());
+
+  // Descriptors are back: the channel still answers.
+  EXPECT_EQ(SendWhilePumping(second, {0x5350, 0x4F50454E, {}}, 1000), 1);
+  EXPECT_TRUE(QFile::exists(first.SocketPath()));
+}
+
+TEST(SingleInstanceThreads, StalledRequestIsDroppedAndOthersStillServed) {
+  ui::test::App();
+  QTemporaryDir dir;
+  SingleInstance first("vantrel-stall", dir.path());
+  SingleInstance second("vantrel-stall", dir.path());
+  ASSERT_TRUE(first.TryBecomeFirst());
+  ASSERT_TRUE(first.Listen());
+  int handled = 0;
+  first.SetHandler([&](const InstanceMessage&) { return ++handled; });
+
+  // Half a header, then nothing: the first closes the connection after a short while.
+  const int stalled = RawConnect(first.SocketPath());
+  ASSERT_GE(stalled, 0);
+  ASSERT_EQ(::write(stalled, "\x50\x53\0\0\x4E\x45", 6), 6);
+  bool closed = false;
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        char byte;
+        const auto n = ::read(stalled, &byte, 1);
+        closed = n == 0 || (n < 0 && errno != EAGAIN);
+        return closed;
+      },
+      SingleInstance::kRequestTimeoutMs + 3000));
+  ::close(stalled);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(handled, 0);
+  EXPECT_EQ(SendWhilePumping(second, {0x5350, 0x4F50454E, {}}, 1000), 1);
 }
 
 }  // namespace
