@@ -76,7 +76,6 @@ class BenchHost final : public ui::LightingPanelHost {
       keys_[key.controlId] = button;
     }
   }
-  int CurrentProfile() const override { return 0; }
   void SetKeyColour(int controlId, const QColor& colour) override {
     if (auto it = keys_.find(controlId); it != keys_.end()) it->second->SetColour(colour);
   }
@@ -84,13 +83,10 @@ class BenchHost final : public ui::LightingPanelHost {
     for (auto& [id, key] : keys_) key->Clear();
   }
   void RedrawKeyFaces() override {}
-  void ProfileSwitched(int) override {}
 
  private:
   std::map<int, ColourKey*> keys_;
 };
-
-using NoView = profiles::NoWindowsView;
 
 class NoMessages final : public text::MessageSink {
  public:
@@ -121,10 +117,9 @@ void BM_PreviewCpu(benchmark::State& state) {
   text::FixedSystemLanguage system(1033);
   text::LanguageTexts texts(VANTREL_BIN_DIR, settings, system);
   NoMessages sink;
-  NoView view;
   profiles::ProfileService service(sim.commands, editing, applied, cache,
-                                   profiles::ProfilePaths{user, std::filesystem::path(VANTREL_BIN_DIR)}, texts, sink,
-                                   view);
+                                   profiles::ProfilePaths{user, std::filesystem::path(VANTREL_BIN_DIR)}, texts, sink);
+  profiles::EditSession session(service, editing, applied, texts, sink);
   lighting::LightingState lightingState;
   lighting::KeyColourEditor colours(user, std::filesystem::path(VANTREL_BIN_DIR) / "Skins" / "UserDengColor_3.userd");
   colours.EnsureUserFiles();
@@ -134,7 +129,7 @@ void BM_PreviewCpu(benchmark::State& state) {
   window.resize(1340, 556);
   BenchHost host(&window);
   ui::LightingPanel panel(&window, host,
-                          ui::LightingPanelDeps{sim.commands, worker, service, cache, lightingState, colours, texts,
+                          ui::LightingPanelDeps{sim.commands, worker, session, lightingState, colours, texts,
                                                 user / "wskb.ini", kSkins + "/Main.ini", kSkins});
   panel.DeviceConnected();
   while (panel.Busy()) {

@@ -1,9 +1,10 @@
 // Profile operations against the virtual keyboard: reading it into the working file,
 // switching, restoring and backing up, and the updater hand-over.
-#include "core/profiles/profile_service.h"
+#include "core/profiles/edit_session.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <optional>
 
@@ -21,23 +22,15 @@ using keys::KeyAssignment;
 
 class RecordingView final : public ProfileView {
  public:
-  bool KeyPageOpen() const override { return keyPageOpen; }
-  bool HasUnsavedChanges() const override { return unsaved; }
-  void ClearUnsavedChanges() override {
-    unsaved = false;
-    calls.push_back("clear");
-  }
-  bool ProfileManagerOpen() const override { return managerOpen; }
-  bool ProfileManagerUnsaved() const override { return managerUnsaved; }
-  void CheckProfileManagerRow(int row) override { calls.push_back("row " + std::to_string(row)); }
-  void RunApply() override { calls.push_back("apply"); }
-  void ShowKeyButtons(const keys::StoreImage& image) override {
-    calls.push_back("show");
+  void ShowKeyButtons(const keys::StoreImage& image, int profile) override {
+    calls.push_back("show " + std::to_string(profile));
     shownMacros = image.macros.size();
   }
+  void ProfileSwitched(int profile) override { calls.push_back("switched " + std::to_string(profile)); }
+  void ConfigurationRead(int profile) override { calls.push_back("read " + std::to_string(profile)); }
+  void ArrivalWithEdits() override { calls.push_back("arrival"); }
   void RebuildProfileMenu() override { calls.push_back("menu"); }
 
-  bool keyPageOpen = false, unsaved = false, managerOpen = false, managerUnsaved = false;
   std::vector<std::string> calls;
   std::size_t shownMacros = 0;
 };
@@ -46,8 +39,10 @@ class ProfileServiceTest : public ::testing::Test {
  protected:
   ProfileServiceTest()
       : dir(ScratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts, sink,
-                view) {}
+        service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts, sink),
+        session(service, editing, applied, texts, sink) {
+    session.AddView(view);
+  }
 
   // Command bytes of the configuration requests sent so far.
   std::vector<std::uint8_t> SentCommands() {
@@ -66,6 +61,7 @@ class ProfileServiceTest : public ::testing::Test {
   RecordingSink sink;
   RecordingView view;
   ProfileService service;
+  EditSession session;
 };
 
 TEST_F(ProfileServiceTest, ReloadReadsTheKeyboardIntoTheWorkingFileAndTheStore) {
@@ -80,7 +76,7 @@ TEST_F(ProfileServiceTest, ReloadReadsTheKeyboardIntoTheWorkingFileAndTheStore) 
   const auto block = keys::BuildMacroBlock(std::vector{m}, true);
   std::copy(block.begin(), block.end(), sim.keyboard.MacroArea().begin());
 
-  service.ReloadFromDevice(false);
+  session.ReloadOnArrival();
   const std::vector<std::uint8_t> f = ReadAll(Working());
   ASSERT_EQ(f.size(), 32832u + 16512u);
   EXPECT_EQ(LoadU16(f, 14), 1);
@@ -103,8 +99,10 @@ TEST_F(ProfileServiceTest, ReloadReadsTheKeyboardIntoTheWorkingFileAndTheStore) 
   EXPECT_EQ(changed, 1u);
   ASSERT_EQ(lock->macros.size(), 1u);
   EXPECT_EQ(lock->macros[0].ActionCount(), 2u);
-  EXPECT_EQ(view.calls, (std::vector<std::string>{"show", "clear"}));
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"show 0", "read 0", "menu"}));
   EXPECT_EQ(view.shownMacros, 1u);
+  EXPECT_FALSE(session.Unsaved());
+  EXPECT_TRUE(session.Facts().configurationRead);
   // What was read is what the keyboard's key tables refer to: an apply of one profile
   // needs no other profile's table while the macro list stays so.
   keys::AppliedStore::Lock a(applied, lock);
@@ -122,14 +120,12 @@ TEST_F(ProfileServiceTest, UnknownActiveProfileSendsNothingMoreAndGivesTheDefaul
   WriteAll(Working(), {9, 9, 9});
   sim.keyboard.SetPresent(false);
   sim.ClearTrace();
-  view.unsaved = true;
-  service.ReloadFromDevice(true);
+  EXPECT_FALSE(service.ReloadFromDevice());
   for (std::uint8_t c : SentCommands()) EXPECT_EQ(c, device::kCmdReadDeviceState);
   EXPECT_EQ(ReadAll(Working()), (std::vector<std::uint8_t>{9, 9, 9}));
   keys::EditingStore::Lock lock(editing);
   EXPECT_EQ(lock->table, DefaultAssignmentTable());
   EXPECT_TRUE(lock->macros.empty());
-  EXPECT_TRUE(view.unsaved);  // kept as asked
   // Nothing was read: the keyboard's macro list is not known any more.
   EXPECT_FALSE(keys::AppliedStore::Lock(applied, lock).DeviceMacros().has_value());
   EXPECT_FALSE(service.DumpDeviceToFile(dir / "x.vnp"));
@@ -153,74 +149,167 @@ TEST_F(ProfileServiceTest, ActiveProfileIsCachedAndSetThroughTheDeviceState) {
 }
 
 TEST_F(ProfileServiceTest, SwitchingChecksTheKeyPageAndUnsavedChanges) {
-  view.keyPageOpen = true;
+  session.EditorOpened(Editor::KeyPage);
   sim.ClearTrace();
-  EXPECT_FALSE(service.SwitchProfile(1));
+  EXPECT_FALSE(session.FinishSwitch(session.CheckSwitch(1)));
   EXPECT_EQ(sink.shown, (std::vector<std::string>{"Close the key page first"}));
   EXPECT_TRUE(SentCommands().empty());
-  view.keyPageOpen = false;
+  session.EditorClosed(Editor::KeyPage);
 
-  // Index 3 and above switch to profile 0; the open manager gets its row checked.
+  // Index 3 and above switch to profile 0.
   sim.keyboard.DeviceState()[10] = 2;
-  view.managerOpen = true;
-  EXPECT_TRUE(service.SwitchProfile(7));
+  EXPECT_TRUE(session.FinishSwitch(session.CheckSwitch(7)));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 0);
-  EXPECT_EQ(view.calls, (std::vector<std::string>{"row 0", "show", "menu"}));
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"show 0", "switched 0", "menu"}));
   EXPECT_TRUE(sink.asked.empty());
 
   // Unsaved changes, answer No: the working file's configuration comes back.
-  service.ReloadFromDevice(false);
+  session.ReloadOnArrival();
   {
     keys::EditingStore::Lock lock(editing);
     lock->macros.push_back(keys::NewMacro(u"unsaved", 1));
   }
+  session.MarkEdited();
   view.calls.clear();
-  view.unsaved = true;
   sink.answer = false;
-  EXPECT_TRUE(service.SwitchProfile(2));
+  EXPECT_TRUE(session.FinishSwitch(session.CheckSwitch(2)));
   ASSERT_EQ(sink.asked.size(), 1u);
   EXPECT_FALSE(sink.lastDefaultYes);
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
-  EXPECT_FALSE(view.unsaved);
+  EXPECT_FALSE(session.Unsaved());
+  EXPECT_EQ(session.CurrentProfile(), 2);
   EXPECT_TRUE(keys::EditingStore::Lock(editing)->macros.empty());
 
-  // Answer Yes: the main window applies first; the manager's own unsaved state counts too.
-  view.calls.clear();
-  view.managerUnsaved = true;
+  // The manager's own unsaved list counts too; answer Yes with nothing of the store
+  // edited applies nothing and switches.
+  session.EditorOpened(Editor::ProfileManager);
+  session.SetManagerUnsaved(true);
   sink.answer = true;
-  EXPECT_TRUE(service.SwitchProfile(1));
-  EXPECT_EQ(view.calls, (std::vector<std::string>{"apply", "show", "menu"}));
+  EXPECT_TRUE(session.FinishSwitch(session.CheckSwitch(1)));
+  EXPECT_EQ(sink.asked.size(), 2u);
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
+  session.EditorClosed(Editor::ProfileManager);
 
   // The default-profile menu item (-1) keeps the active profile.
-  view.managerUnsaved = false;
-  EXPECT_TRUE(service.SwitchProfile(-1));
+  EXPECT_TRUE(session.FinishSwitch(session.CheckSwitch(-1)));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
 }
 
-TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {
-  service.ReloadFromDevice(false);
+// Edits pending in profile 1 and a switch to profile 3 answered Yes used to write profile
+// 3's key table and mark everything saved: the edit never reached the keyboard.
+TEST_F(ProfileServiceTest, YesToTheSwitchQuestionWritesTheProfileTheEditsBelongTo) {
+  sim.keyboard.DeviceState()[10] = 0;
+  session.ReloadOnArrival();
+  ASSERT_EQ(session.CurrentProfile(), 0);
+  // Profile 0 (the first profile) gets key 0x1E disabled.
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->table.SetRecord(0, 0x1E, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  }
+  session.MarkEdited();
+  sink.answer = true;
+  // As a profile button does: the current profile becomes the new one first.
+  const SwitchDecision decision = session.CheckSwitch(2);
+  ASSERT_TRUE(decision.asked && decision.applyFirst);
+  session.SetCurrentProfile(2);
+  ASSERT_TRUE(session.SelectProfile(decision));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
+  EXPECT_FALSE(session.Unsaved());
+  // Read back from the keyboard: profile 0 holds the edit.
+  keys::StoreImage back;
+  ASSERT_TRUE(service.DumpDevice(back));
+  EXPECT_EQ(back.table.Record(0, 0x1E).kind, keys::kKindDisabled);
+  EXPECT_NE(back.table.Record(2, 0x1E).kind, keys::kKindDisabled);
+}
+
+TEST_F(ProfileServiceTest, ApplyBeforeAnyKeyboardSaysSoAndKeepsTheEdits) {
+  session.SetKeyboardPresent([] { return false; });
+  session.MarkEdited();
+  sim.ClearTrace();
+  EXPECT_EQ(session.Apply(), ApplyResult::NoKeyboard);
+  EXPECT_EQ(sink.shown, (std::vector<std::string>{"#Error"}));  // the "no keyboard" text
+  EXPECT_TRUE(SentCommands().empty());
+  EXPECT_TRUE(session.Unsaved());
+}
+
+TEST_F(ProfileServiceTest, AnEditDuringApplyStaysPending) {
+  session.ReloadOnArrival();
+  session.MarkEdited();
+  // The edit arrives while the apply runs (here: as it saves the working file).
+  service.SetWriteFaultHook([this, done = false](WriteStep) mutable {
+    if (!done) {
+      done = true;
+      session.MarkEdited();
+    }
+    return true;
+  });
+  EXPECT_EQ(session.Apply(), ApplyResult::Applied);
+  service.SetWriteFaultHook({});
+  EXPECT_TRUE(session.Unsaved());
+  EXPECT_EQ(session.Apply(), ApplyResult::Applied);
+  EXPECT_FALSE(session.Unsaved());
+}
+
+TEST_F(ProfileServiceTest, TheKeyboardBackWithEditsPendingWaitsForTheAnswer) {
+  session.ReloadOnArrival();
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->table.SetRecord(0, 0x1E, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  }
+  session.MarkEdited();
   view.calls.clear();
-  view.unsaved = true;
+  sim.ClearTrace();
+  // Replugged: nothing is read and the edits stay until the user answers.
+  session.ReloadOnArrival();
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"arrival"}));
+  EXPECT_TRUE(SentCommands().empty());
+  EXPECT_TRUE(session.Unsaved());
+  EXPECT_EQ(keys::EditingStore::Lock(editing)->table.Record(0, 0x1E).kind, keys::kKindDisabled);
+  // Write them: the keyboard gets them.
+  session.ResolveArrival(true);
+  EXPECT_FALSE(session.Unsaved());
+  keys::StoreImage back;
+  ASSERT_TRUE(service.DumpDevice(back));
+  EXPECT_EQ(back.table.Record(0, 0x1E).kind, keys::kKindDisabled);
+
+  // Another edit, and this time the keyboard's configuration is read instead.
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->table.SetRecord(0, 0x1F, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  }
+  session.MarkEdited();
+  session.ReloadOnArrival();
+  session.ResolveArrival(false);
+  EXPECT_FALSE(session.Unsaved());
+  EXPECT_NE(keys::EditingStore::Lock(editing)->table.Record(0, 0x1F).kind, keys::kKindDisabled);
+}
+
+TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {
+  session.ReloadOnArrival();
+  session.MarkEdited();
+  view.calls.clear();
   sink.answer = true;
   sim.ClearTrace();
   // The check puts the question and sends nothing.
-  const SwitchDecision decision = service.CheckSwitch(2);
+  const SwitchDecision decision = session.CheckSwitch(2);
   EXPECT_EQ(sink.asked.size(), 1u);
   EXPECT_TRUE(decision.proceed && decision.asked && decision.applyFirst);
   EXPECT_TRUE(SentCommands().empty());
   EXPECT_TRUE(view.calls.empty());
-  // The second half asks nothing and does the work in the order of the whole switch.
-  EXPECT_TRUE(service.FinishSwitch(decision));
+  // The second half asks nothing: the edits are applied, then the switch.
+  EXPECT_TRUE(session.FinishSwitch(decision));
   EXPECT_EQ(sink.asked.size(), 1u);
-  EXPECT_EQ(view.calls, (std::vector<std::string>{"apply", "show", "menu"}));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
+  EXPECT_FALSE(session.Unsaved());
+  const auto sent = SentCommands();
+  EXPECT_LT(std::find(sent.begin(), sent.end(), device::kCmdWriteKeyTable) - sent.begin(),
+            std::find(sent.begin(), sent.end(), device::kCmdWriteDeviceState) - sent.begin());
 
   // A refusal carries through: nothing is sent.
-  view.keyPageOpen = true;
+  session.EditorOpened(Editor::KeyPage);
   sim.ClearTrace();
-  const SwitchDecision refused = service.CheckSwitch(1);
-  EXPECT_FALSE(service.FinishSwitch(refused));
+  const SwitchDecision refused = session.CheckSwitch(1);
+  EXPECT_FALSE(session.FinishSwitch(refused));
   EXPECT_TRUE(SentCommands().empty());
 }
 
@@ -232,15 +321,15 @@ TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
   std::atomic<int> cache{-1};
   MapTexts texts;
   RecordingSink sink;
-  RecordingView view;
   ProfileService service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts,
-                         sink, view);
-  view.unsaved = true;
+                         sink);
+  EditSession session(service, editing, applied, texts, sink);
+  session.MarkEdited();
   sink.answer = false;
   // The device worker holds the editing store while the UI thread checks a switch: the
   // check must finish without waiting for it.
   std::optional<keys::EditingStore::Lock> held(std::in_place, editing);
-  auto check = std::async(std::launch::async, [&] { return service.CheckSwitch(1); });
+  auto check = std::async(std::launch::async, [&] { return session.CheckSwitch(1); });
   const bool finished = check.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
   held.reset();  // a failing check must not hang the test as well
   EXPECT_TRUE(finished);
@@ -258,12 +347,12 @@ TEST_F(ProfileServiceTest, RestoreSendsEveryProfileAndMirrorsTheWorkingFile) {
   const auto tablesBefore = sim.keyboard.KeyTables();
 
   // No working file yet: it is not created.
-  view.unsaved = true;
-  RestoreOutcome r = service.RestoreFromFile(file);
+  session.MarkEdited();
+  RestoreOutcome r = session.Restore(file);
   EXPECT_EQ(r.validation, kProfileValid);
   EXPECT_TRUE(r.applied) << (sink.shown.empty() ? "" : sink.shown[0]);
   EXPECT_FALSE(std::filesystem::exists(Working()));
-  EXPECT_FALSE(view.unsaved);
+  EXPECT_FALSE(session.Unsaved());
   EXPECT_NE(sim.keyboard.KeyTables(), tablesBefore);
   EXPECT_EQ(LoadU16(sim.keyboard.MacroArea(), 4), 1);  // one macro on the keyboard
   int tableWrites = 0;
@@ -399,7 +488,7 @@ TEST_F(ProfileServiceTest, RestoreOfAFileCutShortTouchesNeitherStoreNorWorkingFi
   }
   std::filesystem::create_directories(dir / "user");
   WriteAll(Working(), {1, 2, 3});
-  view.unsaved = true;
+  session.MarkEdited();
   sim.keyboard.MacroArea()[0] = 0x5A;
   const auto macroAreaBefore = sim.keyboard.MacroArea();
   sim.ClearTrace();
@@ -413,7 +502,7 @@ TEST_F(ProfileServiceTest, RestoreOfAFileCutShortTouchesNeitherStoreNorWorkingFi
   EXPECT_TRUE(SentCommands().empty());
   EXPECT_EQ(sim.keyboard.MacroArea(), macroAreaBefore);
   EXPECT_EQ(ReadAll(Working()), (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_TRUE(view.unsaved);
+  EXPECT_TRUE(session.Unsaved());
   keys::EditingStore::Lock lock(editing);
   ASSERT_EQ(lock->macros.size(), 1u);
   EXPECT_EQ(lock->macros[0].Id(), 7);

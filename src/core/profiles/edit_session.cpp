@@ -242,7 +242,6 @@ ApplyResult EditSession::Apply() {
 }
 
 ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t changesSeen) {
-  const DeviceFacts facts = service_.Facts();
   bool read = false;
   {
     std::lock_guard lock(mutex_);
@@ -251,7 +250,8 @@ ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t change
   // Without a keyboard, or before its configuration was read, there is nothing the edits
   // could be written over safely: the store holds the default profile, and writing it
   // would erase the keyboard's macros and reset its other profiles.
-  if (!KeyboardPresent() || !read || facts.macroCapacity == 0) {
+  const DeviceFacts facts = KeyboardPresent() && read ? service_.Facts() : DeviceFacts{};
+  if (facts.macroCapacity == 0) {
     sink_.ShowMessage(texts_.Text("MAIN_NO_DEVICE_PROMPT"));
     return ApplyResult::NoKeyboard;
   }
@@ -264,9 +264,10 @@ ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t change
     request.allProfiles = true;
   }
   const ProfilePaths& paths = service_.Paths();
+  const WriteFaultHook& hook = service_.WriteHook();
   const bool written = keys::ApplyStoreToDevice(editing_, applied_, request, service_.Commands(), texts_, sink_,
                                                 [&](keys::EditingStore::Lock& lock) {
-                                                  (void)SaveWorkingFile(paths, lock);
+                                                  (void)SaveWorkingFile(paths, lock, hook);
                                                 });
   if (written) {
     std::lock_guard lock(mutex_);
@@ -306,6 +307,11 @@ bool EditSession::FinishSwitch(const SwitchDecision& decision) {
   // The edits belong to the profile they were made in: they are written (or dropped)
   // before the keyboard changes profile, and a failure keeps them and the profile.
   if (!WriteDecidedEdits(decision)) return false;
+  if (decision.profile < 0) {
+    // The profile menu's default item: nothing to write.
+    NotifySwitched(CurrentProfile());
+    return true;
+  }
   const bool switched = service_.SetActiveProfile(decision.profile);
   if (!switched) {
     sink_.ShowMessage(texts_.Text("MAIN_PROMPT_SWITCH_FAILED"));

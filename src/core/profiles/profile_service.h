@@ -85,6 +85,7 @@ class ProfileService {
   // Fault hook for every file this service writes (tests).
   void SetWriteFaultHook(WriteFaultHook hook) { hook_ = std::move(hook); }
   const ProfilePaths& Paths() const { return paths_; }
+  const WriteFaultHook& WriteHook() const { return hook_; }
 
   device::CommandSet& Commands() { return commands_; }
   // The keyboard's active profile as last read or written; -1 unknown. Never reads.

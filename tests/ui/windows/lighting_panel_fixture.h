@@ -29,6 +29,7 @@
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/lighting_panel.h"
+#include <mutex>
 #include "ui/ui_test_app.h"
 #include "ui/windows/fake_ui_services.h"
 
@@ -37,11 +38,19 @@ namespace vantrel::ui::test {
 inline QString SkinFolder() { return QStringLiteral(VANTREL_BIN_DIR "/Skins"); }
 inline QString MainIni() { return SkinFolder() + "/Main.ini"; }
 
-// What the profile service asks of the main window.
+// The session's switch notifications, as the main window gets them (from the worker).
 class PanelProfileView final : public profiles::NoWindowsView {
  public:
-  bool KeyPageOpen() const override { return keyPageOpen; }
-  std::atomic<bool> keyPageOpen{false};
+  void ProfileSwitched(int p) override {
+    std::lock_guard lock(mutex);
+    switched.push_back(p);
+  }
+  std::vector<int> Switched() {
+    std::lock_guard lock(mutex);
+    return switched;
+  }
+  std::mutex mutex;
+  std::vector<int> switched;
 };
 
 // The main window's side: records the calls and shows coloured key faces on the surface.
@@ -49,7 +58,6 @@ class FakePanelHost final : public LightingPanelHost {
  public:
   explicit FakePanelHost(QWidget* surface) : surface_(surface) {}
 
-  int CurrentProfile() const override { return profile; }
   void SetKeyColour(int controlId, const QColor& colour) override {
     colours[controlId] = colour;
     ++colourCalls;
@@ -64,7 +72,6 @@ class FakePanelHost final : public LightingPanelHost {
     for (auto& [id, face] : faces_) face->hide();
   }
   void RedrawKeyFaces() override { ++faceRedraws; }
-  void ProfileSwitched(int p) override { switched.push_back(p); }
 
   // Key buttons placed from the main skin, with a colour face over each.
   void BuildKeyButtons() {
@@ -83,12 +90,10 @@ class FakePanelHost final : public LightingPanelHost {
     }
   }
 
-  int profile = 0;
   std::map<int, QColor> colours;
   int colourCalls = 0;
   int captionCalls = 0;
   int faceRedraws = 0;
-  std::vector<int> switched;
 
  private:
   QWidget* surface_;
@@ -111,9 +116,11 @@ class LightingPanelTest : public ::testing::Test {
         system_(1033),
         texts_(VANTREL_BIN_DIR, settings_, system_),
         profiles_(sim_.commands, editing_, applied_, cache_,
-                  profiles::ProfilePaths{UserDir(), std::filesystem::path(VANTREL_BIN_DIR)}, texts_, sink_, view_),
+                  profiles::ProfilePaths{UserDir(), std::filesystem::path(VANTREL_BIN_DIR)}, texts_, sink_),
+        session_(profiles_, editing_, applied_, texts_, sink_),
         colours_(UserDir(), std::filesystem::path(VANTREL_BIN_DIR) / "Skins" / "UserDengColor_3.userd"),
         host_(&surface_) {
+    session_.AddView(view_);
     surface_.setStyleSheet(SkinStyleSheet());
     surface_.resize(1340, 556);
     colours_.EnsureUserFiles();
@@ -123,7 +130,7 @@ class LightingPanelTest : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     panel_ = std::make_unique<LightingPanel>(
         &surface_, host_,
-        LightingPanelDeps{sim_.commands, worker_, profiles_, cache_, state_, colours_, texts_, WskbIni(), MainIni(),
+        LightingPanelDeps{sim_.commands, worker_, session_, state_, colours_, texts_, WskbIni(), MainIni(),
                           SkinFolder()});
     panel_->SetColourPicker([this](const QColor&, QWidget*) -> std::optional<QColor> { return pick_; });
   }
@@ -148,9 +155,20 @@ class LightingPanelTest : public ::testing::Test {
 
   // Connection with the keyboard's active profile as current profile.
   void Connect() {
-    host_.profile = sim_.keyboard.DeviceState()[device::kStateActiveProfile];
-    cache_ = host_.profile;
+    const int active = sim_.keyboard.DeviceState()[device::kStateActiveProfile];
+    session_.SetCurrentProfile(active);
+    cache_ = active;
     panel_->DeviceConnected();
+    Settle();
+  }
+  // A profile button as the main window runs it: the question, the current profile, the
+  // panel's loads, then the session's switch on the worker.
+  void PressProfileButton(int profile) {
+    const auto decision = session_.CheckSwitch(profile);
+    if (!decision.proceed) return;
+    session_.SetCurrentProfile(decision.profile);
+    panel_->ProfileButton(decision.profile);
+    worker_.Post([this, decision] { (void)session_.SelectProfile(decision); });
     Settle();
   }
   void OpenPanel() {
@@ -219,6 +237,7 @@ class LightingPanelTest : public ::testing::Test {
   FakeMessageSink sink_;
   PanelProfileView view_;
   profiles::ProfileService profiles_;
+  profiles::EditSession session_;
   lighting::LightingState state_;
   lighting::KeyColourEditor colours_;
   DeviceWorker worker_;

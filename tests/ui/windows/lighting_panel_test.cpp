@@ -96,7 +96,7 @@ TEST_F(LightingPanelTest, LampOpensAfterTheProfileReselectionAndClosesAgain) {
 
 TEST_F(LightingPanelTest, LampWithAFailingReselectionWritesNothingAndShowsNothing) {
   Connect();
-  view_.keyPageOpen = true;  // the switch refuses while the key page is open
+  session_.EditorOpened(profiles::Editor::KeyPage);  // the switch refuses while the key page is open
   panel_->ToggleLamp();
   Settle();
   EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", "missing"), "missing");
@@ -107,7 +107,7 @@ TEST_F(LightingPanelTest, LampWithAFailingReselectionWritesNothingAndShowsNothin
   EXPECT_FALSE(panel_->KeyClicked(keys::FnLayoutKey().controlId));
 
   // The keyboard refuses the state write: the switch reports success, the panel does not.
-  view_.keyPageOpen = false;
+  session_.EditorClosed(profiles::Editor::KeyPage);
   sim::FaultPlan faults;
   const auto next = sim_.service.ConfigRequests();
   for (std::uint64_t n = next + 2; n <= next + 4; ++n) faults.Add(n, sim::Fault::kStatusFF);
@@ -141,7 +141,7 @@ TEST_F(LightingPanelTest, EffectChoiceSendsOneBracketWithTheEffectsWrites) {
 TEST_F(LightingPanelTest, ProfileTwoAddressesItsOwnRecord) {
   sim_.keyboard.DeviceState()[device::kStateActiveProfile] = 2;
   Connect();
-  ASSERT_EQ(host_.profile, 2);
+  ASSERT_EQ(session_.CurrentProfile(), 2);
   OpenPanel();
   ChooseEffect(5);
   ClearTrace();
@@ -349,24 +349,24 @@ TEST_F(LightingPanelTest, ProfileButtonReloadsClosesAndSwitches) {
   OpenPanel();
   // The same profile again: lighting and colours reload, no switch is sent.
   ClearTrace();
-  host_.profile = 0;
-  panel_->ProfileButton(0);
-  Settle();
+  const auto before = view_.Switched();
+  PressProfileButton(0);
   auto commands = Commands();
   EXPECT_EQ(std::count(commands.begin(), commands.end(), kCmdWriteDeviceState), 0);
   EXPECT_EQ(std::count(commands.begin(), commands.end(), device::kCmdReadParams), 3);
   EXPECT_EQ(std::count(commands.begin(), commands.end(), kCmdWriteKeyColours), 8);
   EXPECT_FALSE(panel_->IsOpen());
   EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", ""), "0");
-  EXPECT_TRUE(host_.switched.empty());
+  // No write, but every window hears that profile 0 is the one shown.
+  auto expected = before;
+  expected.push_back(0);
+  EXPECT_EQ(view_.Switched(), expected);
 
   // Another profile: its record is shown and the keyboard switches.
   SetRecord(sim_.keyboard, 1, {{0, 9}});
-  host_.profile = 1;
-  panel_->ProfileButton(1);
-  Settle();
+  PressProfileButton(1);
   EXPECT_EQ(sim_.keyboard.DeviceState()[device::kStateActiveProfile], 1);
-  EXPECT_EQ(host_.switched, std::vector<int>{1});
+  EXPECT_EQ(view_.Switched().back(), 1);
   EXPECT_EQ(EffectCombo()->currentText().toStdString(), texts_.ModeText("9"));
 }
 

@@ -25,6 +25,8 @@
 #include "core/lighting/key_buttons.h"
 #include "core/keys/key_codes.h"
 #include "sim/fault_plan.h"
+#include "sim/simulated_hid_service.h"
+#include "sim/virtual_keyboard.h"
 #include "sim/sim_state.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/ui_test_app.h"
@@ -392,16 +394,16 @@ TEST(MainWindowJourney, GKeyLayerEventsRelabelTheGKeysAndWriteTheStatusReport) {
   EXPECT_FALSE(p.window->EditedKeyValue().isG9);
   // The keyboard keeps no entry for the second layer's G7: the page says so instead of
   // opening. G9's page opens there for its macros, on record 273.
-  EXPECT_FALSE(p.window->KeyPageOpen());
+  EXPECT_FALSE((p.core->Session()->Facts().keyPagesOpen > 0));
   EXPECT_FALSE(p.window->KeyButton(g7)->isSelectedFlag());
   EXPECT_EQ(p.sink.messages, (std::vector<std::string>{p.core->Texts().Text("KEY_GKEY_LAYER2_NOT_KEPT")}));
   p.Click(ids::kMacro);
   ASSERT_NE(p.window->KeyPage(), nullptr);
   EXPECT_EQ(p.window->KeyPage()->keyIndex(), 273);
-  EXPECT_TRUE(p.window->KeyPageOpen());
+  EXPECT_TRUE((p.core->Session()->Facts().keyPagesOpen > 0));
   p.window->KeyPage()->ClosePage();
   p.Settle();
-  EXPECT_FALSE(p.window->KeyPageOpen());
+  EXPECT_FALSE((p.core->Session()->Facts().keyPagesOpen > 0));
   p.Event("g-layer");
   EXPECT_EQ(p.window->KeyButton(g1)->text(), "A1");
   EXPECT_EQ(p.Trace("> DEL"), (std::vector<std::string>{"> DEL 05 03", "> DEL 05 02"}));
@@ -514,7 +516,7 @@ TEST(MainWindowJourney, TheOtherWindowsAreReachedFromTheMainWindow) {
   // With the panel closed the key page opens for the key.
   p.Click(keys::OrdinaryLayoutKeys()[0].controlId);
   ASSERT_NE(p.window->KeyPage(), nullptr);
-  EXPECT_TRUE(p.window->KeyPageOpen());
+  EXPECT_TRUE((p.core->Session()->Facts().keyPagesOpen > 0));
   p.window->KeyPage()->ClosePage();
   p.Settle();
   // The menu button's menu: restore, backup, update.
@@ -525,10 +527,10 @@ TEST(MainWindowJourney, TheOtherWindowsAreReachedFromTheMainWindow) {
   // The profiles button opens the manager; the keyboard going ends it as Cancel would.
   p.Click(ids::kProfiles);
   ASSERT_NE(p.window->ProfileManager(), nullptr);
-  EXPECT_TRUE(p.window->ProfileManagerOpen());
+  EXPECT_TRUE((p.core->Session()->Facts().managersOpen > 0));
   EXPECT_TRUE(p.window->ProfileManager()->isVisible());
   p.Event("unplug");
-  EXPECT_FALSE(p.window->ProfileManagerOpen());
+  EXPECT_FALSE((p.core->Session()->Facts().managersOpen > 0));
 }
 
 TEST(MainWindowJourney, TrayItemWritesAndRemovesTheAutostartEntry) {

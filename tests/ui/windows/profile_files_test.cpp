@@ -139,7 +139,7 @@ TEST_F(ProfileFilesTest, RestoreSendsAllThreeTablesAndTheMacrosAndClearsTheUnsav
   std::filesystem::create_directories(dir / "user");
   vantrel::test::WriteAll(Working(), {1});
   const auto tablesBefore = sim.keyboard.KeyTables();
-  view.unsaved = true;
+  session.MarkEdited(0);
   sim.ClearTrace();
   files.answers = {Q(file)};
   QSignalSpy finished(&menu, &FileMenu::restoreFinished);
@@ -151,8 +151,8 @@ TEST_F(ProfileFilesTest, RestoreSendsAllThreeTablesAndTheMacrosAndClearsTheUnsav
   ASSERT_EQ(finished.size(), 1);
   EXPECT_EQ(finished[0][0].toInt(), profiles::kProfileValid);
   EXPECT_TRUE(finished[0][1].toBool());
-  EXPECT_EQ(host.calls, (std::vector<std::string>{"progress on", "progress off", "keys", "clear"}));
-  EXPECT_FALSE(view.unsaved.load());
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"progress on", "progress off"}));
+  EXPECT_FALSE(session.Unsaved());
   EXPECT_TRUE(uiSink.messages.empty());
 
   // One bracket with the macro area and the key tables of profiles 0, 1 and 2.

@@ -3,6 +3,8 @@
 // skin generated into the build folder.
 #pragma once
 
+#include "core/profiles/edit_session.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -48,36 +50,30 @@ class LockedSink final : public text::MessageSink {
   std::vector<std::string> shown_;
 };
 
-class LockedView final : public profiles::ProfileView {
+// The session's notifications; a switch is handed to `checkRow` on the UI thread, as the
+// main window hands it to the profile manager.
+class LockedView final : public QObject, public profiles::ProfileView {
  public:
-  bool KeyPageOpen() const override { return false; }
-  bool HasUnsavedChanges() const override { return unsaved.load(); }
-  void ClearUnsavedChanges() override { unsaved.store(false); }
-  bool ProfileManagerOpen() const override { return managerOpen ? managerOpen() : false; }
-  bool ProfileManagerUnsaved() const override { return managerUnsaved ? managerUnsaved() : false; }
-  void CheckProfileManagerRow(int row) override {
-    if (checkRow) checkRow(row);
+  void ProfileSwitched(int profile) override {
+    QMetaObject::invokeMethod(
+        this, [this, profile] { if (checkRow) checkRow(profile); }, Qt::QueuedConnection);
   }
-  void RunApply() override {}
-  void ShowKeyButtons(const keys::StoreImage&) override {}
-  void RebuildProfileMenu() override {}
-
-  std::atomic<bool> unsaved{false};
-  // Wired to the profile manager by the tests that open it.
-  std::function<bool()> managerOpen;
-  std::function<bool()> managerUnsaved;
   std::function<void(int)> checkRow;
 };
 
 class FakeHost final : public ProfileWindowsHost {
  public:
+  explicit FakeHost(profiles::EditSession& session) : session_(session) {}
   QWidget* HostWindow() override { return &window; }
+  profiles::EditSession& Session() override { return session_; }
   void RebuildProfileMenu() override { calls.emplace_back("menu"); }
-  void ClearUnsavedChanges() override { calls.emplace_back("clear"); }
   void ShowProgress(bool on) override { calls.emplace_back(on ? "progress on" : "progress off"); }
   void RefreshKeyButtons() override { calls.emplace_back("keys"); }
   QWidget window;
   std::vector<std::string> calls;
+
+ private:
+  profiles::EditSession& session_;
 };
 
 // Makes the application before any widget member of a fixture.
@@ -91,7 +87,9 @@ class ProfileWindowsTest : public ::testing::Test, private WithApp {
       : dir(vantrel::test::ScratchFolder(std::string("ui-") +
                                          ::testing::UnitTest::GetInstance()->current_test_info()->name())),
         service(sim.commands, editing, applied, cache, profiles::ProfilePaths{dir / "user", dir / "program"}, texts,
-                serviceSink, view) {
+                serviceSink),
+        session(service, editing, applied, texts, serviceSink) {
+    session.AddView(view);
     SetProcessEndAction([](int) { ADD_FAILURE() << "a skin picture is missing"; });
     texts.texts["PROFILE_NEW"] = "/New profile.vnp";
     texts.texts["MENU_1"] = "Restore...";
@@ -137,10 +135,11 @@ class ProfileWindowsTest : public ::testing::Test, private WithApp {
   LockedSink serviceSink;
   LockedView view;
   profiles::ProfileService service;
+  profiles::EditSession session;
   DeviceWorker worker;
   FakeMessageSink uiSink;
   FakeFileChooser files;
-  FakeHost host;
+  FakeHost host{session};
 };
 
 }  // namespace vantrel::ui::test

@@ -28,8 +28,6 @@ class ProfileManagerTest : public ProfileWindowsTest {
   ProfileManagerTest()
       : dialog(CVantrel_DlgProfile::Services{service, texts, uiSink, files, settings, worker, host},
                SkinIni("Profile.ini"), Skins(), &host.window) {
-    view.managerOpen = [this] { return dialog.openCount() > 0; };
-    view.managerUnsaved = [this] { return dialog.unsaved(); };
     view.checkRow = [this](int row) { dialog.CheckProfileRow(row); };
   }
 
@@ -125,7 +123,7 @@ TEST_F(ProfileManagerTest, ApplySwitchesTheKeyboardRecordsTheRowsAndReadsTheKeyb
   EXPECT_EQ(settings.values, (std::map<std::string, QString>{
                                  {"PROFILE00", "3"}, {"PROFILE01", working}, {"PROFILE02", working},
                                  {"PROFILE03", working}}));
-  EXPECT_EQ(host.calls, (std::vector<std::string>{"progress on", "progress off", "menu", "clear"}));
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"progress on", "progress off", "menu"}));
   // The working file was written from the keyboard and loaded.
   EXPECT_EQ(vantrel::test::ReadAll(Working()).size(), 32832u);
   {
@@ -252,7 +250,7 @@ class ProfileManagerThreadsTest : public ProfileManagerTest {};
 TEST_F(ProfileManagerThreadsTest, SwitchElsewhereChecksTheNewRowAndClearsTheManagersChanges) {
   sim.keyboard.DeviceState()[10] = 0;
   OpenSettled();
-  worker.Post([this] { service.SwitchProfile(2); });
+  worker.Post([this] { (void)session.FinishSwitch(session.CheckSwitch(2)); });
   Settle();
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
   EXPECT_EQ(CheckedRow(), 2);
@@ -260,14 +258,14 @@ TEST_F(ProfileManagerThreadsTest, SwitchElsewhereChecksTheNewRowAndClearsTheMana
   EXPECT_FALSE(Button(kIdProfileApply)->isEnabled());
 
   // The menu's default item (command 9000, index -1) leaves the keyboard's profile alone.
-  worker.Post([this] { service.SwitchProfile(9000 - 9001); });
+  worker.Post([this] { (void)session.FinishSwitch(session.CheckSwitch(9000 - 9001)); });
   Settle();
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
 
   // With the manager's own change pending the switch asks first (answered No here).
   ClickCheckBox(0);
   EXPECT_TRUE(dialog.unsaved());
-  worker.Post([this] { service.SwitchProfile(1); });
+  worker.Post([this] { (void)session.FinishSwitch(session.CheckSwitch(1)); });
   Settle();
   EXPECT_EQ(serviceSink.Shown(), (std::vector<std::string>{"Apply changes first?"}));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
