@@ -164,6 +164,9 @@ TEST(PresenceTest, WaitsForTheMainWindowBeforeTheTrayAndTheOpenMessage) {
   h.window.ready = false;
   h.presence->Start(false);
   h.sim.service.Drain();
+  // The reload message comes first; wait for it (slow under the thread sanitizer), then
+  // check that nothing more follows while the window is not ready.
+  for (int i = 0; i < 500 && h.window.Calls().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(h.window.Calls(), (std::vector<std::string>{"profile"}));
   EXPECT_EQ(h.presence->LastDeviceCount(), 0);
