@@ -576,3 +576,137 @@ TEST(MainWindowScreenshot, SavesTheMainWindowForReview) {
 
 }  // namespace
 }  // namespace vantrel::ui
+
+namespace vantrel::ui {
+namespace {
+
+std::size_t FirstKeyIndex() { return keys::KeyIndexOfCode(keys::OrdinaryLayoutKeys()[0].code); }
+
+// The first ordinary key disabled in the current profile, as the key page's Apply stores it.
+void DisableFirstKey(Program& p) {
+  const int profile = p.window->CurrentProfile();
+  {
+    keys::EditingStore::Lock lock(p.core->Editing());
+    lock->table.SetRecord(static_cast<std::size_t>(profile), FirstKeyIndex(),
+                          keys::KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  }
+  p.window->KeysEdited();
+  p.Settle();
+}
+
+// Whether the keyboard holds the first key disabled in a profile.
+int SelectedOnKeyboard(Program& p, std::size_t profile) {
+  keys::StoreImage back;
+  EXPECT_TRUE(p.core->Session()->Service().DumpDevice(back));
+  return back.table.Record(profile, FirstKeyIndex()).kind == keys::kKindDisabled ? 1 : 0;
+}
+
+// Yes to the switch question used to write the new profile's table: the edit of profile 1
+// never reached the keyboard. The same through the tray's profile menu, which also used to
+// leave the window on the old profile.
+TEST(MainWindowJourney, YesToTheSwitchQuestionWritesTheEditedProfileFromButtonsAndMenu) {
+  Program p("switch_yes");
+  DisableFirstKey(p);  // an edit in profile 0 (the first)
+  p.sink.answers = {true};
+  p.Click(ids::kProfile1 + 2);
+  EXPECT_EQ(p.Keyboard().DeviceState()[10], 2);
+  EXPECT_EQ(p.window->CurrentProfile(), 2);
+  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_EQ(SelectedOnKeyboard(p, 0), 1);
+  EXPECT_EQ(SelectedOnKeyboard(p, 2), 0);
+
+  // Profile menu: an edit in profile 2, Yes, switch to profile 1 (command 9002).
+  DisableFirstKey(p);
+  ASSERT_TRUE(p.window->ApplyPending());
+  p.sink.answers = {true};
+  p.window->ChooseProfileFromMenu(9002);
+  p.Settle();
+  EXPECT_EQ(p.Keyboard().DeviceState()[10], 1);
+  EXPECT_EQ(SelectedOnKeyboard(p, 2), 1);
+  // Every window follows: the profile buttons and the current profile.
+  EXPECT_EQ(p.window->CurrentProfile(), 1);
+  EXPECT_TRUE(p.window->Button(ids::kProfile1 + 1)->isSelectedFlag());
+  EXPECT_FALSE(p.window->Button(ids::kProfile1 + 2)->isSelectedFlag());
+}
+
+// Apply before any keyboard was seen used to say the macros do not fit.
+TEST(MainWindowJourney, ApplyWithoutAKeyboardSaysSoAndKeepsTheEdits) {
+  Program p("apply_no_keyboard", {.keyboard = false, .tray = false});
+  p.core->Session()->MarkEdited();
+  p.sink.messages.clear();
+  p.window->Button(ids::kApply)->setEnabled(true);
+  p.Click(ids::kApply);
+  EXPECT_EQ(p.sink.messages, (std::vector<std::string>{p.core->Texts().Text("MAIN_NO_DEVICE_PROMPT")}));
+  EXPECT_TRUE(p.window->ApplyPending());
+}
+
+// Exit with edits pending used to drop them without a word.
+TEST(MainWindowJourney, ExitWithEditsAsksAndCanStayOrApplyFirst) {
+  Program p("exit_question");
+  p.Click(ids::kSwitch);
+  p.Click(keys::OrdinaryLayoutKeys()[0].controlId);
+  p.sink.choices = {text::Answer::Cancel};
+  p.window->RequestExit();
+  p.Settle();
+  EXPECT_FALSE(p.closed);
+  EXPECT_EQ(p.sink.questions.back(), p.core->Texts().Text("MAIN_PROMPT_EXIT_UNSAVED"));
+  EXPECT_TRUE(p.window->ApplyPending());
+
+  const std::size_t before = p.TraceSize();
+  p.sink.choices = {text::Answer::Yes};
+  p.window->RequestExit();
+  ASSERT_TRUE(ProcessUntil([&] { return p.closed; }));
+  // The edit went to the keyboard before the program ended.
+  EXPECT_GE(Count(p.Commands(before), device::kCmdWriteKeyTable), 1);
+}
+
+// Escape used to hide the window without the closing routine: with no tray the program
+// then ran with no window and no icon.
+TEST(MainWindowJourney, EscapeNeverLeavesAnInvisibleProgram) {
+  Program p("escape", {.tray = false});
+  ASSERT_TRUE(p.window->isVisible());
+  QTest::keyClick(p.window.get(), Qt::Key_Escape);
+  p.Settle();
+  EXPECT_TRUE(p.closed);
+
+  Program q("escape_tray");
+  q.window->ShowWindowRoutine();
+  q.Settle();
+  QTest::keyClick(q.window.get(), Qt::Key_Escape);
+  q.Settle();
+  EXPECT_FALSE(q.closed);
+  EXPECT_FALSE(q.window->isVisible());
+}
+
+// An unplug and replug used to clear the edits: now the user is asked, and Yes writes them.
+TEST(MainWindowJourney, ReplugWithEditsAsksAndWritesThem) {
+  Program p("replug_edits");
+  DisableFirstKey(p);
+  p.Event("unplug");
+  EXPECT_TRUE(p.window->ApplyPending());
+  p.sink.answers = {true};
+  p.Event("plug");
+  p.Settle();
+  EXPECT_EQ(p.sink.questions.back(), p.core->Texts().Text("MAIN_PROMPT_RECONNECT"));
+  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_EQ(SelectedOnKeyboard(p, 0), 1);
+}
+
+// Opening the lighting panel used to put the switch question, and No dropped the edits.
+TEST(MainWindowJourney, OpeningTheLightingPanelKeepsTheEditsWithoutAQuestion) {
+  Program p("lamp_edits");
+  p.Click(ids::kSwitch);
+  p.Click(keys::OrdinaryLayoutKeys()[0].controlId);
+  p.sink.questions.clear();
+  p.window->Panel()->ToggleLamp();
+  p.Settle();
+  EXPECT_TRUE(p.sink.questions.empty());
+  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())
+                ->table.Record(0, keys::KeyIndexOfCode(keys::OrdinaryLayoutKeys()[0].code))
+                .selected,
+            1);
+}
+
+}  // namespace
+}  // namespace vantrel::ui
