@@ -86,8 +86,10 @@ bool ProfileService::ReloadFromDevice() {
   if (read && !saved) {
     // What was read stays in memory: falling back to the default profile here would make
     // the next Apply erase the keyboard's macros and reset its other profiles.
-    sink_.ShowMessage("The folder " + paths_.userFolder.string() + " is not writable (" + why +
-                      "): the keyboard's configuration is kept in memory only.");
+    std::string message("The folder ");
+    message.append(paths_.userFolder.string()).append(" is not writable (").append(why);
+    message.append("): the keyboard's configuration is kept in memory only.");
+    sink_.ShowMessage(message);
   }
   keys::EditingStore::Lock lock(editing_);
   EmptyEditingStore(lock);
