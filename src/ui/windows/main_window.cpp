@@ -37,7 +37,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-constexpr int kGKeyFirstIndex = 256;  // key index of G1 in the first layer; +9 in the second
 constexpr int kProfileMenuFirst = 9000;
 
 // Skin keys of the command buttons, by control id.
@@ -392,9 +391,12 @@ CVantrelDlg::KeySnapshot CVantrelDlg::TakeSnapshot(const keys::StoreImage& image
   }
   int n = 0;
   for (const auto& key : keys::GLayoutKeys()) {
-    const auto record = image.table.Record(slot, static_cast<std::size_t>(kGKeyFirstIndex + n + 9 * layer));
+    const auto record = image.table.Record(slot, keys::GKeyPlace{static_cast<std::size_t>(n), layer}.Index());
     const auto tip = keys::KeyTooltip(0, n + 1, record, image, texts);
-    snapshot.looks[key.controlId] = {Q(tip.text), tip.assigned, record.selected != 0};
+    // A G key the keyboard has no entry for (the second layer) never looks reassigned.
+    const auto button = keys::ResolveKeyButton(key.controlId, layer);
+    const bool kept = button && button->onKeyboard;
+    snapshot.looks[key.controlId] = {Q(tip.text), tip.assigned && kept, record.selected != 0};
     ++n;
   }
   snapshot.looks[keys::FnLayoutKey().controlId] = {QStringLiteral("Fn"), false, false};
@@ -519,26 +521,10 @@ void CVantrelDlg::OnButton(int controlId) {
 void CVantrelDlg::OnKeyClicked(int controlId) {
   // With the lighting panel open a click is the colour brush's, not the key page's.
   if (panel_ && panel_->KeyClicked(controlId)) return;
-  const int layer = GLayer();
-  EditedKey key;
-  int keyIndex = -1;
-  const auto gKeys = keys::GLayoutKeys();
-  for (std::size_t n = 0; n < gKeys.size(); ++n) {
-    if (gKeys[n].controlId == controlId) {
-      key = {static_cast<std::uint16_t>(0x100 + n + 9 * static_cast<std::size_t>(layer)), controlId,
-             controlId == gKeys[8].controlId};
-      keyIndex = kGKeyFirstIndex + static_cast<int>(n) + 9 * layer;
-    }
-  }
-  const int position = lighting::OrdinaryKeyPosition(controlId);
-  if (position >= 0) {
-    const auto code = keys::OrdinaryLayoutKeys()[static_cast<std::size_t>(position)].code;
-    key = {code, controlId, false};
-    keyIndex = keys::KeyIndexOfCode(code);
-  }
-  if (controlId == keys::FnLayoutKey().controlId) key = {0, controlId, false};
-  if (key.controlId == 0) return;
-  editedKey_ = key;
+  const auto button = keys::ResolveKeyButton(controlId, GLayer());
+  if (!button) return;
+  editedKey_ = {button->code, controlId, button->macroButton};
+  const int keyIndex = button->index == keys::kNoKeyIndex ? -1 : static_cast<int>(button->index);
   if (colourView_ == 0) {
     keyButtons_[controlId]->SetSelected(true);
     OpenKeyPage(controlId);
@@ -711,7 +697,7 @@ void CVantrelDlg::OnRestoreDefault() {
   std::vector<std::size_t> indexes;
   const int layer = GLayer();
   for (std::size_t n = 0; n < keys::kGKeyCount; ++n)
-    indexes.push_back(kGKeyFirstIndex + n + keys::kGKeyCount * static_cast<std::size_t>(layer));
+    indexes.push_back(keys::GKeyPlace{n, layer}.Index());
   for (const auto& key : keys::OrdinaryLayoutKeys()) indexes.push_back(keys::KeyIndexOfCode(key.code));
   session->RestoreDefaultKeys(indexes);
   UpdateApplyButton();
