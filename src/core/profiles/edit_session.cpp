@@ -47,30 +47,23 @@ bool EditSession::Unsaved() const {
   return facts_.Unsaved();
 }
 
+std::vector<ProfileView*> EditSession::Views() const {
+  std::lock_guard lock(mutex_);
+  return views_;
+}
+
 void EditSession::Notify() {
-  std::vector<ProfileView*> views;
-  {
-    std::lock_guard lock(mutex_);
-    views = views_;
-  }
+  const std::vector<ProfileView*> views = Views();
   for (auto* v : views) v->SessionChanged();
 }
 
 void EditSession::NotifyKeys(keys::EditingStore::Lock& held, int profile) {
-  std::vector<ProfileView*> views;
-  {
-    std::lock_guard lock(mutex_);
-    views = views_;
-  }
+  const std::vector<ProfileView*> views = Views();
   for (auto* v : views) v->ShowKeyButtons(held.Image(), profile);
 }
 
 void EditSession::NotifySwitched(int profile) {
-  std::vector<ProfileView*> views;
-  {
-    std::lock_guard lock(mutex_);
-    views = views_;
-  }
+  const std::vector<ProfileView*> views = Views();
   for (auto* v : views) {
     v->ProfileSwitched(profile);
     v->RebuildProfileMenu();
@@ -79,11 +72,7 @@ void EditSession::NotifySwitched(int profile) {
 }
 
 void EditSession::NotifyRead(int profile) {
-  std::vector<ProfileView*> views;
-  {
-    std::lock_guard lock(mutex_);
-    views = views_;
-  }
+  const std::vector<ProfileView*> views = Views();
   for (auto* v : views) {
     v->ConfigurationRead(profile);
     v->RebuildProfileMenu();

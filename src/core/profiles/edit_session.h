@@ -121,6 +121,8 @@ class EditSession {
   void KeyboardGone();
 
  private:
+  // A copy of the views, so none is called with the facts' mutex held.
+  std::vector<ProfileView*> Views() const;
   void Notify();
   void NotifyKeys(keys::EditingStore::Lock& held, int profile);
   void NotifySwitched(int profile);
