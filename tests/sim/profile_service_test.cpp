@@ -510,3 +510,39 @@ TEST_F(ProfileServiceTest, RestoreOfAFileCutShortTouchesNeitherStoreNorWorkingFi
 
 }  // namespace
 }  // namespace vantrel::test
+
+namespace vantrel::test {
+namespace {
+
+// A restore whose keyboard write failed used to clear the unsaved state and say nothing.
+TEST_F(ProfileServiceTest, RestoreThatTheKeyboardDidNotTakeKeepsTheEditsPendingAndSaysSo) {
+  keys::StoreImage image;
+  image.macros.push_back(keys::NewMacro(u"restored", 1));
+  const auto file = dir / "in.vnp";
+  ASSERT_TRUE(SaveProfileImage(file, image));
+  texts.texts["MAIN_PROMPT_APPLY_FAILED"] = "The keyboard did not take it";
+  session.ReloadOnArrival();
+  // The keyboard refuses every request from here on.
+  sim::FaultPlan faults;
+  const auto next = sim.service.ConfigRequests();
+  for (std::uint64_t n = next + 1; n <= next + 400; ++n) faults.Add(n, sim::Fault::kStatusFF);
+  sim.service.SetFaults(faults);
+  const RestoreOutcome r = session.Restore(file);
+  EXPECT_TRUE(r.loaded);
+  EXPECT_FALSE(r.applied);
+  EXPECT_TRUE(session.Unsaved());
+  EXPECT_EQ(sink.shown.back(), "The keyboard did not take it");
+}
+
+// A checked fourth row of the profile manager used to become device profile 3.
+TEST_F(ProfileServiceTest, ProfileManagerRowsBeyondTheThirdMeanProfileZero) {
+  sim.keyboard.DeviceState()[10] = 2;
+  session.ReloadOnArrival();
+  sim.ClearTrace();
+  EXPECT_TRUE(session.FinishManagerApply(session.CheckManagerApply(3)));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 0);
+  EXPECT_EQ(session.CurrentProfile(), 0);
+}
+
+}  // namespace
+}  // namespace vantrel::test
