@@ -71,7 +71,9 @@ Vantrel_DlgComposite::Vantrel_DlgComposite(keys::EditingStore& editing, const te
                 "QListWidget::item { height: 22px; }"
                 "QListWidget::item:selected { background: #1A4E6B; color: #FFFFFF; }"
                 "QListWidget:disabled, QLineEdit:disabled { color: #5A616C; }");
-  setModal(true);
+  // Modal for the main window only: the tray menu (Exit, language) stays usable while
+  // the page is open.
+  setWindowModality(Qt::WindowModal);
   captureFilter_ = new KeyEventFilter(this);
   captureFilter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat) {
     return OnCaptureKey(code, release, repeat);
