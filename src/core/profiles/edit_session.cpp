@@ -307,25 +307,25 @@ bool EditSession::FinishSwitch(const SwitchDecision& decision) {
     Notify();
     return false;
   }
-  SetCurrentProfile(decision.profile);
+  ShowProfile(decision.profile);
+  return true;
+}
+
+void EditSession::ShowProfile(int profile) {
+  SetCurrentProfile(profile);
   {
     keys::EditingStore::Lock lock(editing_);
-    NotifyKeys(lock, decision.profile);
+    NotifyKeys(lock, profile);
   }
-  NotifySwitched(decision.profile);
-  return true;
+  NotifySwitched(profile);
 }
 
 bool EditSession::SelectProfile(const SwitchDecision& decision) {
   if (!decision.proceed) return false;
   const int active = service_.ActiveProfile();
   if (active != decision.profile) return FinishSwitch(decision);
-  SetCurrentProfile(decision.profile);
-  {
-    keys::EditingStore::Lock lock(editing_);
-    NotifyKeys(lock, decision.profile);
-  }
-  NotifySwitched(decision.profile);
+  if (!WriteDecidedEdits(decision)) return false;
+  ShowProfile(decision.profile);
   return true;
 }
 

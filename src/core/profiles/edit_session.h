@@ -127,6 +127,8 @@ class EditSession {
   void NotifyKeys(keys::EditingStore::Lock& held, int profile);
   void NotifySwitched(int profile);
   void NotifyRead(int profile);
+  // The profile becomes the current one; every view is told it is shown.
+  void ShowProfile(int profile);
   bool KeyboardPresent() const { return !present_ || present_(); }
   // Drops the edits: the store read back from the working file (the last configuration
   // read from or written to the keyboard).
