@@ -24,10 +24,18 @@ namespace fs = std::filesystem;
 class FifoFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / "vantrel-fifo-files";
+    // One folder per test and process: ctest runs the tests of this suite side by side.
+    dir = fs::temp_directory_path() /
+          ("vantrel-fifo-files-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+           "-" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+
   fs::path Fifo(const fs::path& p) {
     fs::create_directories(p.parent_path());
     EXPECT_EQ(mkfifo(p.c_str(), 0600), 0) << p;
