@@ -171,13 +171,7 @@ SwitchDecision EditSession::CheckSwitch(int profile) {
   if (decision.profile >= 0 && decision.profile == facts.activeProfile && decision.profile == facts.currentProfile)
     return decision;
   decision.unsaved = facts.Unsaved() || (facts.managersOpen > 0 && facts.managerUnsaved);
-  // A question already on screen (a nested request while it is up) is not put twice.
-  if (decision.unsaved && !questionOnScreen_) {
-    questionOnScreen_ = true;
-    decision.asked = true;
-    decision.applyFirst = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
-    questionOnScreen_ = false;
-  }
+  AskApplyFirst(decision);
   return decision;
 }
 
@@ -187,13 +181,17 @@ SwitchDecision EditSession::CheckManagerApply(int checkedRow) {
   decision.checkedRow = checkedRow;
   decision.profile = checkedRow < 0 ? -1 : ProfileService::MapProfile(checkedRow);
   decision.unsaved = Unsaved();
-  if (decision.unsaved && !questionOnScreen_) {
-    questionOnScreen_ = true;
-    decision.asked = true;
-    decision.applyFirst = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
-    questionOnScreen_ = false;
-  }
+  AskApplyFirst(decision);
   return decision;
+}
+
+void EditSession::AskApplyFirst(SwitchDecision& decision) {
+  // A question already on screen (a nested request while it is up) is not put twice.
+  if (!decision.unsaved || questionOnScreen_) return;
+  questionOnScreen_ = true;
+  decision.asked = true;
+  decision.applyFirst = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
+  questionOnScreen_ = false;
 }
 
 CloseChoice EditSession::CheckClose() {

@@ -134,6 +134,8 @@ class EditSession {
   // read from or written to the keyboard).
   void DropEdits();
   bool Reload();
+  // "PROFILE_SELECT_PROMPT" when the decision found edits pending (UI thread).
+  void AskApplyFirst(SwitchDecision& decision);
   bool WriteDecidedEdits(const SwitchDecision& decision);
   // Writes `profiles` (bit mask) and the macro area from a copy taken under the lock.
   ApplyResult WriteToKeyboard(unsigned profiles, std::uint64_t changesSeen);
