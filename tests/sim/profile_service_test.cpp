@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <future>
 #include <optional>
+#include <thread>
 
 #include "core/keys/key_table.h"
 #include "core/profiles/profile_fakes.h"
@@ -334,6 +335,52 @@ TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
   held.reset();  // a failing check must not hang the test as well
   EXPECT_TRUE(finished);
   EXPECT_TRUE(check.get().asked);
+}
+
+// The UI thread edits while the device worker applies over and over: every edit either
+// reached the keyboard or is still pending, never lost between the two.
+TEST(EditSessionThreads, EditsDuringAppliesAreNeverLost) {
+  std::filesystem::path dir = ScratchFolder("EditsDuringAppliesAreNeverLost");
+  SimHarness sim;
+  keys::EditingStore editing;
+  keys::AppliedStore applied;
+  std::atomic<int> cache{-1};
+  MapTexts texts;
+  RecordingSink sink;
+  ProfileService service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts,
+                         sink);
+  EditSession session(service, editing, applied, texts, sink);
+  RecordingView view;
+  session.AddView(view);
+  session.ReloadOnArrival();
+
+  std::atomic<bool> stop{false};
+  auto worker = std::async(std::launch::async, [&] {
+    int applies = 0;
+    while (!stop.load()) {
+      session.Apply();
+      ++applies;
+    }
+    return applies;
+  });
+  constexpr int kEdits = 40;
+  for (int i = 1; i <= kEdits; ++i) {
+    {
+      keys::EditingStore::Lock lock(editing);
+      lock->table.SetRecord(0, 0x1E, KeyAssignment{keys::kKindKey, 0, 4 + i, 0, 0});
+    }
+    session.MarkEdited();
+    (void)session.Facts();
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  stop = true;
+  EXPECT_GT(worker.get(), 0);
+  // Whatever the last pass left pending goes now; then the keyboard holds the last edit.
+  session.Apply();
+  EXPECT_FALSE(session.Unsaved());
+  keys::StoreImage back;
+  ASSERT_TRUE(service.DumpDevice(back));
+  EXPECT_EQ(back.table.Record(0, 0x1E).code, 4 + kEdits);
 }
 
 TEST_F(ProfileServiceTest, RestoreSendsEveryProfileAndMirrorsTheWorkingFile) {

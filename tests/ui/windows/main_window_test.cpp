@@ -14,6 +14,9 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTest>
+#include <QKeyEvent>
+#include <QApplication>
+#include <QTimer>
 
 #include <QThread>
 
@@ -24,6 +27,7 @@
 
 #include "core/lighting/key_buttons.h"
 #include "core/keys/key_codes.h"
+#include "platform/native_key_codes.h"
 #include "sim/fault_plan.h"
 #include "sim/simulated_hid_service.h"
 #include "sim/virtual_keyboard.h"
@@ -31,6 +35,8 @@
 #include "ui/skin/skin_placement.h"
 #include "ui/ui_test_app.h"
 #include "ui/windows/fake_ui_services.h"
+#include "ui/windows/key_page.h"
+#include "ui/windows/macro_editor.h"
 #include "ui/windows/tray.h"
 
 namespace vantrel::ui {
@@ -706,6 +712,119 @@ TEST(MainWindowJourney, OpeningTheLightingPanelKeepsTheEditsWithoutAQuestion) {
                 ->table.Record(0, keys::KeyIndexOfCode(keys::OrdinaryLayoutKeys()[0].code))
                 .selected,
             1);
+}
+
+
+// The profile manager's Apply used to read the keyboard again over pending edits without a
+// word. Now it asks first: No drops them, Yes writes them before the manager's choice.
+TEST(MainWindowJourney, ProfileManagerAsksAboutPendingEditsBeforeItsApply) {
+  Program p("manager_edits");
+  DisableFirstKey(p);  // profile 0
+  p.Click(ids::kProfiles);
+  auto* manager = p.window->ProfileManager();
+  ASSERT_NE(manager, nullptr);
+  p.sink.questions.clear();
+  p.sink.answers = {false};
+  manager->CheckProfileRow(1);
+  manager->ApplyProfiles();
+  p.Settle();
+  EXPECT_EQ(p.sink.questions, (std::vector<std::string>{p.core->Texts().Text("PROFILE_SELECT_PROMPT")}));
+  EXPECT_EQ(p.Keyboard().DeviceState()[10], 1);
+  EXPECT_EQ(SelectedOnKeyboard(p, 0), 0);  // No: dropped, never written
+  EXPECT_FALSE(p.window->ApplyPending());
+
+  // An edit in the profile now shown, then Yes: the edit reaches the keyboard first.
+  DisableFirstKey(p);
+  const int edited = p.window->CurrentProfile();
+  p.sink.answers = {true};
+  manager->CheckProfileRow(2);
+  manager->ApplyProfiles();
+  p.Settle();
+  EXPECT_EQ(p.Keyboard().DeviceState()[10], 2);
+  EXPECT_EQ(SelectedOnKeyboard(p, static_cast<std::size_t>(edited)), 1);
+  EXPECT_FALSE(p.window->ApplyPending());
+  manager->CloseProfileManager();
+}
+
+// The keyboard arrives on another profile than the one last shown: the key picture used to
+// be drawn from the old profile while the new one's button was checked.
+TEST(MainWindowJourney, KeyPictureAfterArrivalShowsTheKeyboardsProfile) {
+  Program p("arrival_picture");
+  // Profile 1 gets the first key disabled on the keyboard; then the window shows profile 0.
+  p.Click(ids::kProfile1 + 1);
+  DisableFirstKey(p);
+  p.Click(ids::kApply);
+  ASSERT_TRUE(ProcessUntil([&] { return !p.window->ApplyPending() && !p.window->ApplyRunning(); }));
+  p.Click(ids::kProfile1);
+  ASSERT_EQ(p.window->CurrentProfile(), 0);
+  const int firstKey = keys::OrdinaryLayoutKeys()[0].controlId;
+  ASSERT_FALSE(p.window->KeyButton(firstKey)->isSelectedFlag());
+
+  // Unplugged, the keyboard is switched to profile 1 on its own, then comes back.
+  p.Event("unplug");
+  p.Keyboard().DeviceState()[10] = 1;
+  p.Event("plug");
+  p.Settle();
+  EXPECT_EQ(p.window->CurrentProfile(), 1);
+  EXPECT_TRUE(p.window->Button(ids::kProfile1 + 1)->isSelectedFlag());
+  EXPECT_FALSE(p.window->Button(ids::kProfile1)->isSelectedFlag());
+  EXPECT_TRUE(p.window->KeyButton(firstKey)->isSelectedFlag()) << "the key picture shows profile 0";
+}
+
+// An unplug while the key page records a macro used to lose the recording with the page.
+TEST(MainWindowJourney, UnplugWhileRecordingKeepsTheRecordedStepsInTheStore) {
+  Program p("unplug_recording");
+  p.Click(keys::GLayoutKeys()[0].controlId);
+  auto* page = p.window->KeyPage();
+  ASSERT_NE(page, nullptr);
+  auto click = [&](int id) {
+    CPngButton* b = page->button(id);
+    if (!b) b = page->macroEditor().button(id);
+    ASSERT_NE(b, nullptr) << id;
+    QTest::mouseClick(b, Qt::LeftButton);
+  };
+  click(kIdTabMacro);
+  click(kIdMacroAdd);
+  click(kIdRecord);
+  ASSERT_TRUE(page->macroEditor().recording());
+  for (bool release : {false, true}) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : page;
+    QKeyEvent e(release ? QEvent::KeyRelease : QEvent::KeyPress, 0, Qt::NoModifier,
+                platform::NativeScanCodeOfKeyCode(0x01E), 0, 0);
+    QApplication::sendEvent(target, &e);
+  }
+  ASSERT_EQ(page->macroEditor().actions().size(), 2u);
+
+  p.Event("unplug");
+  EXPECT_EQ(p.window->KeyPage() == nullptr || !p.window->KeyPage()->isVisible(), true);
+  EXPECT_TRUE(p.window->ApplyPending());
+  keys::EditingStore::Lock lock(p.core->Editing());
+  ASSERT_EQ(lock->macros.size(), 1u);
+  EXPECT_EQ(lock->macros[0].ActionCount(), 2u);
+}
+
+// While the key page was open the tray menu did not open, so Exit was out of reach. Exit
+// from the tray now asks about the edits, closes the page as Cancel would, and ends.
+TEST(MainWindowJourney, TrayExitWhileTheKeyPageIsOpenClosesItAndEnds) {
+  Program p("tray_exit_page");
+  DisableFirstKey(p);
+  p.window->SetKeyPageModal(true);
+  p.sink.choices = {text::Answer::No};  // close without applying
+  const std::size_t before = p.TraceSize();
+  bool pageWasWindowModal = false;
+  QTimer::singleShot(50, [&] {
+    auto* page = p.window->KeyPage();
+    pageWasWindowModal = page && page->isVisible() && page->windowModality() == Qt::WindowModal;
+    // Exit as the tray's menu item triggers it.
+    const auto actions = p.tray->ContextMenu().actions();
+    ASSERT_FALSE(actions.isEmpty());
+    actions.back()->trigger();
+  });
+  p.window->OpenKeyPage(keys::OrdinaryLayoutKeys()[0].controlId);  // returns when the page ends
+  ASSERT_TRUE(ProcessUntil([&] { return p.closed; }));
+  EXPECT_TRUE(pageWasWindowModal);
+  EXPECT_EQ(p.sink.questions.back(), p.core->Texts().Text("MAIN_PROMPT_EXIT_UNSAVED"));
+  EXPECT_EQ(Count(p.Commands(before), device::kCmdWriteKeyTable), 0);  // No: nothing written
 }
 
 }  // namespace
