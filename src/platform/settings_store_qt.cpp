@@ -108,7 +108,13 @@ bool QSettingsStore::WriteDword(std::string_view name, std::uint32_t value) {
   std::lock_guard lock(mutex_);
   if (!settings_ || !SettingsFileUsable(settings_->fileName())) return false;
   settings_->setValue(Key(name), QVariant::fromValue(static_cast<uint>(value)));
+  ++writes_;
   return SyncSettings(*settings_);
+}
+
+std::optional<std::uint64_t> QSettingsStore::Writes() const {
+  std::lock_guard lock(mutex_);
+  return writes_;
 }
 
 std::uint32_t LocaleSystemLanguage::DefaultLanguageId() const {

@@ -46,10 +46,13 @@ class QSettingsStore : public text::SettingsStore {
   // (false).
   std::optional<std::uint32_t> ReadDword(std::string_view name) const override;
   bool WriteDword(std::string_view name, std::uint32_t value) override;
+  // Writes of this process; another process's are seen at the reader's next check.
+  std::optional<std::uint64_t> Writes() const override;
 
  private:
   mutable std::mutex mutex_;
   std::unique_ptr<QSettings> settings_;
+  std::uint64_t writes_ = 0;
 };
 
 // The system's default language from the locale: LC_ALL, LC_MESSAGES or LANG (the first

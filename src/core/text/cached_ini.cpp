@@ -4,12 +4,28 @@
 
 namespace vantrel::text {
 
+std::chrono::steady_clock::time_point CachedIniFile::Now() const {
+  return clock_ ? clock_() : std::chrono::steady_clock::now();
+}
+
 std::shared_ptr<const IniSnapshot> CachedIniFile::Current() const {
+  {
+    std::lock_guard lock(mutex_);
+    if (lastLook_ && Now() - *lastLook_ < interval_) return ini_;
+  }
+  return Check();
+}
+
+std::shared_ptr<const IniSnapshot> CachedIniFile::CurrentNow() const { return Check(); }
+
+std::shared_ptr<const IniSnapshot> CachedIniFile::Check() const {
+  const auto now = Now();
   std::error_code sizeError, timeError;
   const std::uintmax_t size = std::filesystem::file_size(path_, sizeError);
   const auto modified = std::filesystem::last_write_time(path_, timeError);
 
   std::lock_guard lock(mutex_);
+  lastLook_ = now;
   if (sizeError || timeError) {
     // Gone (or not a file): nothing to read; a file that comes back is parsed anew.
     checked_ = false;

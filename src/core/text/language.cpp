@@ -73,12 +73,33 @@ std::filesystem::path LanguageFilePath(const std::filesystem::path& programFolde
 }
 
 LanguageTexts::LanguageTexts(std::filesystem::path programFolder, SettingsStore& settings,
-                             const SystemLanguage& system)
-    : programFolder_(std::move(programFolder)), settings_(settings), system_(system) {}
+                             const SystemLanguage& system, std::chrono::milliseconds checkInterval, SteadyClock clock)
+    : programFolder_(std::move(programFolder)),
+      settings_(settings),
+      system_(system),
+      interval_(checkInterval),
+      clock_(std::move(clock)) {}
 
 std::uint32_t LanguageTexts::CurrentLanguageId() const { return text::CurrentLanguageId(settings_, system_); }
 
-int LanguageTexts::CurrentLanguageIndex() const { return text::CurrentLanguageIndex(settings_, system_); }
+int LanguageTexts::CurrentLanguageIndex() const { return IndexNow(false); }
+
+int LanguageTexts::IndexNow(bool now) const {
+  const auto time = clock_ ? clock_() : std::chrono::steady_clock::now();
+  if (!now) {
+    const auto writes = settings_.Writes();
+    std::lock_guard lock(mutex_);
+    if (writes && indexWrites_ == writes && indexRead_ && time - *indexRead_ < interval_) return index_;
+  }
+  const int index = text::CurrentLanguageIndex(settings_, system_);
+  // Taken after the read: a default the read stored is not a change to look at again.
+  const auto writes = settings_.Writes();
+  std::lock_guard lock(mutex_);
+  index_ = index;
+  indexWrites_ = writes;
+  indexRead_ = time;
+  return index;
+}
 
 std::filesystem::path LanguageTexts::LanguageFilePath(int languageIndex) const {
   return text::LanguageFilePath(programFolder_, languageIndex);
@@ -88,7 +109,7 @@ const CachedIniFile& LanguageTexts::File(int languageIndex) const {
   if (languageIndex < 0 || languageIndex >= static_cast<int>(kLanguageIds.size())) languageIndex = 0;
   std::lock_guard lock(mutex_);
   auto& file = files_[languageIndex];
-  if (!file) file = std::make_unique<CachedIniFile>(LanguageFilePath(languageIndex));
+  if (!file) file = std::make_unique<CachedIniFile>(LanguageFilePath(languageIndex), interval_, clock_);
   return *file;
 }
 
@@ -96,7 +117,7 @@ std::string LanguageTexts::Lookup(std::string_view section, std::string_view key
   return File(languageIndex).Read(section, key, kMissingText, kMaxTextChars);
 }
 
-LanguageSnapshot LanguageTexts::Snapshot() const { return LanguageSnapshot(File(CurrentLanguageIndex()).Current()); }
+LanguageSnapshot LanguageTexts::Snapshot() const { return LanguageSnapshot(File(IndexNow(true)).CurrentNow()); }
 
 std::string LanguageSnapshot::Lookup(std::string_view section, std::string_view key) const {
   const auto value = ini_ ? ini_->Value(section, key) : std::nullopt;

@@ -81,12 +81,15 @@ class LanguageSnapshot final : public TextSource {
 };
 
 // The texts of the language files in one program folder, with the current language taken
-// from the settings on every lookup (a changed "dwLanguageId" takes effect at the next
-// lookup). Each file is parsed once and parsed again only when its size or modification
-// time changes, so an edited file takes effect at the next lookup too. Thread-safe.
+// from the settings. A "dwLanguageId" written through the settings object takes effect at
+// the next lookup; one written by another process, or an edited language file, within the
+// check interval (the settings and the file are looked at no more often than that, so a
+// lookup costs no file-system call). Each file is parsed once and parsed again only when
+// its size or modification time changes. Thread-safe.
 class LanguageTexts : public TextSource {
  public:
-  LanguageTexts(std::filesystem::path programFolder, SettingsStore& settings, const SystemLanguage& system);
+  LanguageTexts(std::filesystem::path programFolder, SettingsStore& settings, const SystemLanguage& system,
+                std::chrono::milliseconds checkInterval = kFileCheckInterval, SteadyClock clock = {});
 
   std::uint32_t CurrentLanguageId() const;
   int CurrentLanguageIndex() const;
@@ -103,8 +106,8 @@ class LanguageTexts : public TextSource {
   std::string LightText(std::string_view key) const override;
   std::string ModeText(std::string_view key) const override;
 
-  // The current language's texts as they are now (the settings and the file are checked
-  // once, here).
+  // The current language's texts as they are now (the settings and the file are looked
+  // at here, whatever the interval).
   LanguageSnapshot Snapshot() const;
 
   // How many times language files have been parsed in all (tests and benchmarks).
@@ -113,11 +116,19 @@ class LanguageTexts : public TextSource {
  private:
   const CachedIniFile& File(int languageIndex) const;
   std::string Lookup(std::string_view section, std::string_view key, int languageIndex) const;
+  // The current index, read from the settings when they were written here or the interval
+  // has passed (or always, with `now`).
+  int IndexNow(bool now) const;
 
   std::filesystem::path programFolder_;
   SettingsStore& settings_;
   const SystemLanguage& system_;
+  std::chrono::milliseconds interval_;
+  SteadyClock clock_;
   mutable std::mutex mutex_;
+  mutable int index_ = 0;
+  mutable std::optional<std::uint64_t> indexWrites_;
+  mutable std::optional<std::chrono::steady_clock::time_point> indexRead_;
   // One entry per language index, made at its first lookup and never removed.
   mutable std::map<int, std::unique_ptr<CachedIniFile>> files_;
 };

@@ -20,6 +20,10 @@ class SettingsStore {
   virtual std::optional<std::uint32_t> ReadDword(std::string_view name) const = 0;
   // false when the value could not be stored.
   virtual bool WriteDword(std::string_view name, std::uint32_t value) = 0;
+  // A count that grows with every write made through this object, so a reader that keeps
+  // a value can tell at once that this process changed it; nothing when the store cannot
+  // tell (the reader then reads every time).
+  virtual std::optional<std::uint64_t> Writes() const { return std::nullopt; }
 };
 
 // Values held in memory only. Thread-safe.
@@ -27,11 +31,13 @@ class MemorySettingsStore : public SettingsStore {
  public:
   std::optional<std::uint32_t> ReadDword(std::string_view name) const override;
   bool WriteDword(std::string_view name, std::uint32_t value) override;
+  std::optional<std::uint64_t> Writes() const override;
   void Remove(std::string_view name);
 
  private:
   mutable std::mutex mutex_;
   std::map<std::string, std::uint32_t, std::less<>> values_;
+  std::uint64_t writes_ = 0;
 };
 
 // A store whose chosen values are overridden in memory for the life of the object (a
@@ -45,6 +51,7 @@ class OverlaySettingsStore : public SettingsStore {
 
   std::optional<std::uint32_t> ReadDword(std::string_view name) const override;
   bool WriteDword(std::string_view name, std::uint32_t value) override;
+  std::optional<std::uint64_t> Writes() const override;
 
  private:
   SettingsStore& base_;

@@ -105,12 +105,17 @@ TEST(LanguageFilePath, NamesTheFileInTheProgramFolder) {
 
 class LanguageTextsTest : public ::testing::Test {
  protected:
-  void Write(const std::string& file, const std::string& content) { WriteFile(dir / file, content); }
+  // An edit, then the check interval passes (the texts look at files once per interval).
+  void Write(const std::string& file, const std::string& content) {
+    WriteFile(dir / file, content);
+    now += kFileCheckInterval;
+  }
 
   TempDir dir;
   MemorySettingsStore settings;
   FixedSystemLanguage system{0x0409};
-  LanguageTexts texts{dir.Path(), settings, system};
+  std::chrono::steady_clock::time_point now{};
+  LanguageTexts texts{dir.Path(), settings, system, kFileCheckInterval, [this] { return now; }};
 };
 
 TEST_F(LanguageTextsTest, LooksUpEachSectionOfTheChosenFile) {
@@ -152,7 +157,7 @@ TEST_F(LanguageTextsTest, ValuesAreCutAt259Characters) {
   EXPECT_EQ(texts.Text("LONG"), std::string(259, 'x'));
 }
 
-TEST_F(LanguageTextsTest, AnEditedOrRemovedFileTakesEffectAtTheNextLookup) {
+TEST_F(LanguageTextsTest, AnEditedOrRemovedFileTakesEffectOnceTheCheckIntervalPassed) {
   const auto file = dir / "Lang0409.ini";
   Write("Lang0409.ini", "[TEXT]\nK=first\n");
   EXPECT_EQ(texts.Text("K"), "first");
@@ -169,6 +174,7 @@ TEST_F(LanguageTextsTest, AnEditedOrRemovedFileTakesEffectAtTheNextLookup) {
   EXPECT_EQ(texts.Text("K"), "longer text");
 
   std::filesystem::remove(file);
+  now += kFileCheckInterval;
   EXPECT_EQ(texts.Text("K"), "#Error");
   Write("Lang0409.ini", "[TEXT]\nK=back\n");
   EXPECT_EQ(texts.Text("K"), "back");
