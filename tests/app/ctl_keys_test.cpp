@@ -10,6 +10,9 @@
 #include <sstream>
 #include <string>
 
+#include "core/keys/key_codes.h"
+#include "core/profiles/profile_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -38,16 +41,25 @@ class CtlKeys : public ::testing::Test {
     return s.str();
   }
 
+  // The user's folder (working file) lies in the test's folder too, never in the real one.
   CtlRun Ctl(const std::string& args) {
     const fs::path out = dir_ / "out.txt", err = dir_ / "err.txt";
-    const std::string cmd = std::string("'") + VANTREL_BIN_DIR + "/vantrelctl' --simulate='" +
-                            (dir_ / "kb.json").string() + "' " + args + " >'" + out.string() + "' 2>'" +
-                            err.string() + "'";
+    const std::string cmd = "XDG_DATA_HOME='" + (dir_ / "data").string() + "' '" + VANTREL_BIN_DIR +
+                            "/vantrelctl' --simulate='" + (dir_ / "kb.json").string() + "' " + args + " >'" +
+                            out.string() + "' 2>'" + err.string() + "'";
     const int status = std::system(cmd.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
   }
 
   nlohmann::json State() { return nlohmann::json::parse(Slurp(dir_ / "kb.json")); }
+  fs::path WorkingFile() const { return dir_ / "data" / "PX204-1127" / "$Profile0"; }
+  // The configuration requests of a run, from its trace.
+  int Requests(const fs::path& trace) {
+    std::istringstream lines(Slurp(trace));
+    int n = 0;
+    for (std::string line; std::getline(lines, line);) n += line.rfind("> CTRL", 0) == 0 ? 1 : 0;
+    return n;
+  }
   void SetState(const nlohmann::json& j) { std::ofstream(dir_ / "kb.json") << j.dump(); }
 
   fs::path dir_;
@@ -220,6 +232,42 @@ TEST_F(CtlKeys, NoCapacityRefusesAndSendsNothing) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("byte 11 (macro capacity)"), std::string::npos) << r.err;
   EXPECT_EQ(State()["key_tables"], tables);
+}
+
+// The working file mirrors the last configuration read from or written to the keyboard;
+// the windows fall back on it when edits are dropped. Key and macro writes from the shell
+// used to leave it behind, so dropping edits in the window brought back what the shell
+// had since changed.
+TEST_F(CtlKeys, WritesKeepTheWorkingFileInStepWithTheKeyboard) {
+  ASSERT_EQ(Ctl("export " + (dir_ / "x.json").string()).code, 0);  // reads the keyboard into the working file
+  ASSERT_TRUE(fs::exists(WorkingFile()));
+  ASSERT_EQ(Ctl("keys set --profile 1 Esc key:A").code, 0);
+  ASSERT_EQ(Ctl("macros add M A+ A-").code, 0);
+  vantrel::keys::StoreImage image;
+  ASSERT_TRUE(vantrel::profiles::LoadProfileImage(WorkingFile(), image));
+  const auto esc = image.table.Record(1, vantrel::keys::KeyIndexOfCode(0x001));
+  EXPECT_EQ(esc.kind, vantrel::keys::kKindKey);
+  EXPECT_EQ(esc.code, 0x1E);
+  ASSERT_EQ(image.macros.size(), 1u);
+  EXPECT_EQ(image.macros[0].Id(), 1);
+}
+
+// A write the keyboard refuses fails the command and says so; the success line is not
+// printed.
+TEST_F(CtlKeys, AWriteTheKeyboardRefusesFailsTheCommand) {
+  const fs::path trace = dir_ / "trace.txt";
+  ASSERT_EQ(Ctl("--trace '" + trace.string() + "' keys").code, 0);
+  // Every read of `keys set` is the read of `keys`; then the begin request, then the
+  // writes. The transaction tries three times.
+  const int first = Requests(trace) + 2;
+  std::string faults;
+  for (int n = first; n < first + 3; ++n) faults += (faults.empty() ? "fe@" : ",fe@") + std::to_string(n);
+  for (const char* command : {"keys set Esc key:A", "macros add M A+ A-"}) {
+    const CtlRun r = Ctl("--sim-fault " + faults + " " + command);
+    EXPECT_EQ(r.code, 1) << command << ": " << r.err;
+    EXPECT_NE(r.err.find("the keyboard's configuration was not written"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << command;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // keys: show the assignments of an on-board profile, and change one key's assignment.
-// Every change reads the keyboard's configuration, edits it and writes it back with the
-// apply order (macro area, then the key table).
+// Every change reads the keyboard's configuration, edits it and applies it through the
+// editing session (macro area, then the key table).
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -188,13 +188,16 @@ void RunKeysSet(Context& ctx, int profileOption, const std::string& key, const s
   if (!LoadKeyboard(ctx, s)) return;
   if (!KeyboardKeepsKey(ctx, s, *index)) return;
   const std::size_t profile = ChosenProfile(ctx, s, profileOption);
+  {
+    EditingStore::Lock lock(s.editing);
+    auto record = ParseAssignment(ctx, assignment, lock.Image(), words);
+    if (!record) return;
+    // G-key records keep their layer word in aux.
+    if (GKeyOfIndex(*index)) record->aux = lock->table.Record(profile, *index).aux;
+    StoreKeyAssignment(lock.Image(), profile, *index, *record);
+  }
+  if (!WriteKeyboard(ctx, s, false, profile)) return;
   EditingStore::Lock lock(s.editing);
-  auto record = ParseAssignment(ctx, assignment, lock.Image(), words);
-  if (!record) return;
-  // G-key records keep their layer word in aux.
-  if (GKeyOfIndex(*index)) record->aux = lock->table.Record(profile, *index).aux;
-  StoreKeyAssignment(lock.Image(), profile, *index, *record);
-  if (!WriteKeyboard(ctx, s, lock, false, profile)) return;
   const KeyAssignment stored = lock->table.Record(profile, *index);
   const std::string value = ValueText(stored, lock.Image(), s.texts);
   ctx.Out() << "profile " << profile << ": " << KeyName(CodeOfKeyIndex(*index), s.texts) << " -> "

@@ -1,6 +1,6 @@
 // macros: list, show, add, remove and rename the macros stored on the keyboard. Every
 // change reads the keyboard's configuration, edits it with the macro editor's rules and
-// writes the macro area and all three key tables back.
+// applies the macro area and all three key tables through the editing session.
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -115,10 +115,14 @@ void RunShow(Context& ctx, int id, bool asJson) {
   for (const MacroAction& a : m.Actions()) ctx.Out() << "  " << ++n << '\t' << StepText(a, s.texts) << '\n';
 }
 
-// Saves the macros with the editor's rules and writes everything back.
-bool Commit(Context& ctx, KeyboardSession& s, EditingStore::Lock& lock, bool yes = false) {
-  SaveMacros(lock.Image());
-  return WriteKeyboard(ctx, s, lock, true, 0, yes);
+// Saves the macros with the editor's rules and writes everything back; a macro change can
+// touch keys of every profile. The caller holds no lock of the store.
+bool Commit(Context& ctx, KeyboardSession& s) {
+  {
+    EditingStore::Lock lock(s.editing);
+    SaveMacros(lock.Image());
+  }
+  return WriteKeyboard(ctx, s, true, 0);
 }
 
 void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector<std::string>& stepTexts) {
@@ -135,44 +139,54 @@ void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector
   }
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
-  EditingStore::Lock lock(s.editing);
-  if (lock->macros.size() >= kMaxMacros) {
-    CtlMessageSink sink(ctx.Err(), false);
-    sink.ShowMessage(text::FormatWithNumber(s.texts.Text("MACRO_ERR_MAX"), static_cast<std::int64_t>(kMaxMacros)));
-    return ctx.SetExitCode(kExitFailed);
+  std::uint16_t id = 0;
+  {
+    EditingStore::Lock lock(s.editing);
+    if (lock->macros.size() >= kMaxMacros) {
+      CtlMessageSink sink(ctx.Err(), false);
+      sink.ShowMessage(text::FormatWithNumber(s.texts.Text("MACRO_ERR_MAX"), static_cast<std::int64_t>(kMaxMacros)));
+      return ctx.SetExitCode(kExitFailed);
+    }
+    MacroRecord m = NewMacro(text::Utf8ToUtf16(name), SmallestFreeMacroId(lock.Image()));
+    m.SetCycles(static_cast<std::uint8_t>(cycles));
+    m.SetActions(steps);
+    id = m.Id();
+    lock->macros.push_back(std::move(m));
   }
-  MacroRecord m = NewMacro(text::Utf8ToUtf16(name), SmallestFreeMacroId(lock.Image()));
-  m.SetCycles(static_cast<std::uint8_t>(cycles));
-  m.SetActions(steps);
-  const std::uint16_t id = m.Id();
-  lock->macros.push_back(std::move(m));
-  if (!Commit(ctx, s, lock)) return;
+  if (!Commit(ctx, s)) return;
+  EditingStore::Lock lock(s.editing);
   ctx.Out() << "macro " << id << " added: " << MacroName(lock->macros.back()) << ", " << steps.size() << " steps\n";
 }
 
 void RunRemove(Context& ctx, int id, bool yes) {
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
-  EditingStore::Lock lock(s.editing);
-  const auto pos = FindMacro(ctx, lock.Image(), id);
-  if (!pos) return;
-  CtlMessageSink sink(ctx.Err(), yes);
-  if (!DeleteMacro(lock.Image(), *pos, s.texts, sink)) {
-    ctx.Err() << "macro " << id << " is used by keys and was kept; nothing was written\n";
-    return ctx.SetExitCode(kExitFailed);
+  {
+    EditingStore::Lock lock(s.editing);
+    const auto pos = FindMacro(ctx, lock.Image(), id);
+    if (!pos) return;
+    CtlMessageSink sink(ctx.Err(), yes);
+    if (!DeleteMacro(lock.Image(), *pos, s.texts, sink)) {
+      ctx.Err() << "macro " << id << " is used by keys and was kept; nothing was written\n";
+      return ctx.SetExitCode(kExitFailed);
+    }
   }
-  if (!Commit(ctx, s, lock, yes)) return;
+  if (!Commit(ctx, s)) return;
   ctx.Out() << "macro " << id << " removed\n";
 }
 
 void RunRename(Context& ctx, int id, const std::string& name) {
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
+  std::optional<std::size_t> pos;
+  {
+    EditingStore::Lock lock(s.editing);
+    pos = FindMacro(ctx, lock.Image(), id);
+    if (!pos) return;
+    RenameMacro(lock.Image(), *pos, text::Utf8ToUtf16(name));
+  }
+  if (!Commit(ctx, s)) return;
   EditingStore::Lock lock(s.editing);
-  const auto pos = FindMacro(ctx, lock.Image(), id);
-  if (!pos) return;
-  RenameMacro(lock.Image(), *pos, text::Utf8ToUtf16(name));
-  if (!Commit(ctx, s, lock)) return;
   ctx.Out() << "macro " << id << " renamed: " << MacroName(lock->macros[*pos]) << '\n';
 }
 

@@ -14,19 +14,18 @@
 #include "core/profiles/edit_session.h"
 #include "core/util/regular_file.h"
 #include "platform/program_launcher.h"
-#include "platform/user_paths.h"
 
 namespace vantrel::ctl {
 namespace {
 
 using namespace vantrel::profiles;
 
-ProfilePaths Paths() { return ProfilePaths{platform::UserDataFolder(), platform::ProgramFolder()}; }
-
 // Everything one command needs; the context must be open.
 struct ProfileSession {
   explicit ProfileSession(Context& ctx)
-      : texts(ctx.Texts()), sink(ctx.Err(), false), service(ctx.Commands(), editing, applied, cache, Paths(), texts, sink),
+      : texts(ctx.Texts()),
+        sink(ctx.Err(), false),
+        service(ctx.Commands(), editing, applied, cache, UserProfilePaths(), texts, sink),
         session(service, editing, applied, texts, sink) {}
   keys::EditingStore editing;
   keys::AppliedStore applied;

@@ -6,6 +6,8 @@
 
 #include "app/ctl/registry.h"
 #include "core/keys/key_codes.h"
+#include "platform/program_launcher.h"
+#include "platform/user_paths.h"
 
 namespace vantrel::ctl {
 namespace {
@@ -28,6 +30,9 @@ std::size_t Distance(std::string_view a, std::string_view b) {
   }
   return prev[b.size()];
 }
+
+// The active profile the keyboard reported, -1 when it is not one of its profiles.
+int KnownProfile(int profile) { return profile >= 0 && profile < static_cast<int>(device::kProfileCount) ? profile : -1; }
 
 KeyRef RefOfIndex(std::uint16_t index) { return KeyRef{index, keys::LayoutKeyOfIndex(index)}; }
 
@@ -206,6 +211,28 @@ std::optional<std::uint16_t> AssignableKeyIndex(Context& ctx, std::string_view n
   return key->index;
 }
 
+profiles::ProfilePaths UserProfilePaths() { return {platform::UserDataFolder(), platform::ProgramFolder()}; }
+
+struct CtlEditSession {
+  CtlEditSession(Context& ctx, KeyboardSession& s)
+      : sink(ctx.Err(), false),
+        activeProfile(KnownProfile(s.config.activeProfile)),
+        service(ctx.Commands(), s.editing, s.applied, activeProfile, UserProfilePaths(), s.texts, sink),
+        session(service, s.editing, s.applied, s.texts, sink) {
+    // The apply rules need what the keyboard reported: its factory key table and the size
+    // of its macro area.
+    service.SetDeviceFacts([&s] { return profiles::DeviceFacts{s.config.factory, s.config.macroCapacity}; });
+    session.ConfigurationLoaded();
+  }
+  CtlMessageSink sink;
+  std::atomic<int> activeProfile;
+  profiles::ProfileService service;
+  profiles::EditSession session;
+};
+
+KeyboardSession::KeyboardSession(Context& ctx) : texts(ctx.Texts()) {}
+KeyboardSession::~KeyboardSession() = default;
+
 bool LoadKeyboard(Context& ctx, KeyboardSession& session) {
   if (!ctx.OpenWithKeyboard()) return false;
   const device::DeviceResult r = keys::ReadDeviceConfiguration(ctx.Commands(), session.config);
@@ -213,21 +240,24 @@ bool LoadKeyboard(Context& ctx, KeyboardSession& session) {
     ctx.DeviceFailure("reading the keyboard's configuration", r);
     return false;
   }
-  keys::EditingStore::Lock lock(session.editing);
-  keys::DecodeIntoImage(session.config, session.texts, lock.Image());
-  keys::NoteKeyboardMacros(lock, session.applied, true);
+  {
+    keys::EditingStore::Lock lock(session.editing);
+    keys::DecodeIntoImage(session.config, session.texts, lock.Image());
+    keys::NoteKeyboardMacros(lock, session.applied, true);
+  }
+  session.edits = std::make_unique<CtlEditSession>(ctx, session);
   return true;
 }
 
-bool WriteKeyboard(Context& ctx, KeyboardSession& session, keys::EditingStore::Lock& lock, bool allProfiles,
-                   std::size_t profile, bool yes) {
-  CtlMessageSink sink(ctx.Err(), yes);
-  keys::ApplyRequest request;
-  request.allProfiles = allProfiles;
-  request.currentProfile = profile;
-  request.factory = session.config.factory;
-  request.macroCapacity = session.config.macroCapacity;
-  if (!keys::ApplyToDevice(lock, session.applied, request, ctx.Commands(), session.texts, sink)) {
+bool WriteKeyboard(Context& ctx, KeyboardSession& session, bool allProfiles, std::size_t profile) {
+  profiles::EditSession& edits = session.edits->session;
+  if (allProfiles) {
+    for (int p = 0; p < static_cast<int>(device::kProfileCount); ++p) edits.MarkEdited(p);
+  } else {
+    edits.MarkEdited(static_cast<int>(profile));
+  }
+  // The session's messages (a macro area too full, no keyboard) are on stderr already.
+  if (edits.Apply() != profiles::ApplyResult::Applied) {
     ctx.Err() << "the keyboard's configuration was not written\n";
     ctx.SetExitCode(kExitFailed);
     return false;

@@ -1,9 +1,11 @@
 // What the keys and macros commands share: the texts and messages of the command line,
-// reading the keyboard's configuration into an editing store and writing it back with
-// the apply order, and the parsing of key names.
+// reading the keyboard's configuration into an editing store and writing it back through
+// the editing session (the apply routine the windows use), and the parsing of key names.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +17,8 @@
 #include "core/keys/device_config.h"
 #include "core/keys/keyboard_layout.h"
 #include "core/keys/stores.h"
+#include "core/profiles/edit_session.h"
+#include "core/profiles/profile_service.h"
 #include "core/text/cached_ini.h"
 #include "core/text/text_source.h"
 
@@ -32,23 +36,33 @@ class CtlMessageSink final : public text::MessageSink {
   bool yes_;
 };
 
+// The per-user folders of the working file and the colour files, and the program's folder.
+profiles::ProfilePaths UserProfilePaths();
+
+// The editing session over a KeyboardSession's stores, with the facts vantrelctl read from
+// the keyboard (factory key table, macro capacity).
+struct CtlEditSession;
+
 // The keyboard's configuration, read and decoded into an editing store; texts are the
 // language in force (--language or the stored choice).
 struct KeyboardSession {
-  explicit KeyboardSession(Context& ctx) : texts(ctx.Texts()) {}
+  explicit KeyboardSession(Context& ctx);
+  ~KeyboardSession();
   keys::DeviceConfiguration config;
   keys::EditingStore editing;
   keys::AppliedStore applied;
   const text::TextSource& texts;
+  std::unique_ptr<CtlEditSession> edits;  // set by LoadKeyboard
 };
 
 // Reads everything; false (message, exit code) when a read fails, so nothing is ever
 // written back from a partial picture.
 bool LoadKeyboard(Context& ctx, KeyboardSession& session);
-// Applies the editing store: all three profiles or only `profile`. False (exit code 1)
-// when nothing or not everything was written.
-bool WriteKeyboard(Context& ctx, KeyboardSession& session, keys::EditingStore::Lock& lock, bool allProfiles,
-                   std::size_t profile, bool yes = false);
+// Marks the edits made in the editing store (all three profiles or only `profile`) and
+// applies them through the editing session, which also keeps the working file in step.
+// Call it without holding the store's lock. False (exit code 1) when nothing or not
+// everything was written.
+bool WriteKeyboard(Context& ctx, KeyboardSession& session, bool allProfiles, std::size_t profile);
 
 // A key named on the command line: its key index (kNoKeyIndex for Fn, which has no key
 // code) and its button on the keyboard picture (nullptr for keys that have none).

@@ -441,4 +441,9 @@ bool EditSession::Install(keys::StoreImage image) {
 
 void EditSession::KeyboardGone() { Notify(); }
 
+void EditSession::ConfigurationLoaded() {
+  std::lock_guard lock(mutex_);
+  facts_.configurationRead = true;
+}
+
 }  // namespace vantrel::profiles

@@ -119,6 +119,9 @@ class EditSession {
   bool Install(keys::StoreImage image);
   // The keyboard went away: its active profile is unknown until it is back.
   void KeyboardGone();
+  // The owner filled the store from the keyboard itself (vantrelctl reads it directly):
+  // from now on Apply may write over the keyboard.
+  void ConfigurationLoaded();
 
  private:
   // A copy of the views, so none is called with the facts' mutex held.

@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include "ui/windows/control_ids.h"
+
 class QLabel;
 class QPushButton;
 
@@ -22,10 +24,10 @@ class CAboutBox final : public QDialog {
 
  private:
   AppCore& core_;
-  QLabel* introduction_;   // 1206
-  QLabel* copyright_;      // 1205
+  QLabel* introduction_;   // kIdAboutIntroduction
+  QLabel* copyright_;      // kIdAboutCopyright
   QLabel* version_;
-  QPushButton* ok_;        // 1
+  QPushButton* ok_;        // kIdAboutOk
 };
 
 // The program's version text.

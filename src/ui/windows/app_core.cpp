@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include "core/keys/key_table.h"
+#include "platform/autostart.h"
 #include "platform/profile_strings_qt.h"
 #include "platform/program_launcher.h"
 #include "platform/user_paths.h"
@@ -63,6 +64,7 @@ AppCore::AppCore(AppOptions options)
     profileList_ = std::make_unique<QtProfileListSettings>(file);
   }
   launcher_ = std::make_unique<platform::DetachedLauncher>();
+  autostart_ = std::make_unique<platform::Autostart>();
   keyColours_ = std::make_unique<lighting::KeyColourEditor>(paths_.userFolder,
                                                             programFolder_ / "Skins" / "UserDengColor_3.userd");
 }

@@ -26,6 +26,10 @@
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/ui_services.h"
 
+namespace vantrel::platform {
+class Autostart;
+}
+
 namespace vantrel::ui {
 
 struct AppOptions {
@@ -87,6 +91,8 @@ class AppCore {
   text::ProfileStrings& ProfileStrings() { return *profileStrings_; }
   ProfileListSettings& ProfileList() { return *profileList_; }
   profiles::ProgramLauncher& Launcher() { return *launcher_; }
+  // The desktop session's autostart entry of the current user (the tray's menu item).
+  platform::Autostart& Autostart() { return *autostart_; }
 
   keys::EditingStore& Editing() { return editing_; }
   keys::AppliedStore& Applied() { return applied_; }
@@ -125,6 +131,7 @@ class AppCore {
   std::unique_ptr<text::ProfileStrings> profileStrings_;
   std::unique_ptr<ProfileListSettings> profileList_;
   std::unique_ptr<profiles::ProgramLauncher> launcher_;
+  std::unique_ptr<platform::Autostart> autostart_;
   keys::EditingStore editing_;
   keys::AppliedStore applied_;
   lighting::LightingState lighting_;

@@ -10,6 +10,7 @@
 
 #include "core/profiles/profile_service.h"
 #include "core/text/text_source.h"
+#include "ui/windows/control_ids.h"
 
 class QMenu;
 
@@ -19,12 +20,6 @@ class CVantrel_DlgUpdate;
 class DeviceWorker;
 class FileChooser;
 class ProfileWindowsHost;
-
-inline constexpr int kIdMenuButton = 1139;
-inline constexpr int kMenuBackupResource = 144;
-inline constexpr int kCmdRestore = 32776;
-inline constexpr int kCmdBackup = 32777;
-inline constexpr int kCmdUpdateDialog = 32780;
 
 class FileMenu final : public QObject {
   Q_OBJECT

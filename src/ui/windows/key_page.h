@@ -15,6 +15,7 @@
 #include "core/text/profile_strings.h"
 #include "core/text/text_source.h"
 #include "ui/skin/base_dialog.h"
+#include "ui/windows/control_ids.h"
 
 class QComboBox;
 class QLineEdit;
@@ -47,22 +48,6 @@ class KeyPageHost {
   // keys::KeyTooltip) and enable the main window's Apply.
   virtual void KeysEdited() = 0;
 };
-
-// Control ids of the page (dialog 134).
-inline constexpr int kKeyPageResource = 134;
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-inline constexpr int kIdApply = 1015;
-inline constexpr int kIdTabSingle = 1028;
-inline constexpr int kIdTabMacro = 1029;
-inline constexpr int kIdTabMedia = 1030;
-inline constexpr int kIdTabFunction = 1031;
-inline constexpr int kIdClear = 1032;
-inline constexpr int kIdOsk = 1132;
-inline constexpr int kIdKb = 1185;
-inline constexpr int kIdMou = 1186;
-// The main window's "FUNC_MACRO" button (1007) acts as G9 (keys::kGKeyMacroButton).
-inline constexpr int kIdMacroButton = 1007;
 
 // Top-left corner of the page next to a button: right of and below its bottom-right
 // corner if it fits there, else above it on the right, else on the left below or above;

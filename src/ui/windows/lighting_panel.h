@@ -35,6 +35,7 @@
 #include "core/profiles/edit_session.h"
 #include "core/text/text_source.h"
 #include "ui/skin/skin_color_btn.h"
+#include "ui/windows/control_ids.h"
 #include "ui/windows/device_worker.h"
 
 class QComboBox;
@@ -46,45 +47,6 @@ namespace vantrel::ui {
 class CBitmapSlider;
 class CPngButton;
 class ColorStatic;
-
-// Control ids of the panel (dialog 102).
-namespace panel_id {
-inline constexpr int kEffectCombo = 1146;
-inline constexpr int kReportRate1 = 1147;
-inline constexpr int kDirectionStatic = 1148;
-inline constexpr int kDirectionForward = 1149;  // 0xFF: left, up, outward
-inline constexpr int kDirectionBack = 1150;     // 0x00: right, down, inward
-inline constexpr int kFyColourStatic = 1151;
-inline constexpr int kFyColourButton = 1152;
-inline constexpr int kHxColourStatic = 1154;
-inline constexpr int kHxColourButton = 1155;
-inline constexpr int kHxMultiPicture = 1156;
-inline constexpr int kBrushStatic = 1159;
-inline constexpr int kBrushButton = 1160;
-inline constexpr int kBaseStatic = 1161;
-inline constexpr int kBaseButton = 1162;
-inline constexpr int kToolStatic = 1163;
-inline constexpr int kTool0Picture = 1164;
-inline constexpr int kTool1Picture = 1165;
-inline constexpr int kSpeedStatic = 1166;
-inline constexpr int kLamp = 1167;
-inline constexpr int kReportRate2 = 1168;
-inline constexpr int kReportRate3 = 1169;
-inline constexpr int kReportRate4 = 1170;
-inline constexpr int kTitle = 1171;
-inline constexpr int kBrightnessStatic = 1172;
-inline constexpr int kHxMultiStatic = 1173;
-inline constexpr int kFyMultiPicture = 1175;
-inline constexpr int kFyMultiStatic = 1176;
-inline constexpr int kProgress = 1177;
-inline constexpr int kBrightnessSlider = 1178;
-inline constexpr int kSpeedSlider = 1179;
-inline constexpr int kChoiceRed = 1194;  // 1194..1197: red, yellow, green, blue
-inline constexpr int kUserModeCombo = 1198;
-inline constexpr int kReportStatic = 1204;
-inline constexpr int kRgbStatic = 1207;
-inline constexpr int kRgbEditRed = 1208;  // 1208..1210: R, G, B
-}  // namespace panel_id
 
 // What the panel needs from the main window. All calls come on the UI thread.
 class LightingPanelHost {

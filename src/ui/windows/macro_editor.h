@@ -18,6 +18,7 @@
 #include "core/keys/stores.h"
 #include "core/text/profile_strings.h"
 #include "core/text/text_source.h"
+#include "ui/windows/control_ids.h"
 
 class QComboBox;
 
@@ -44,19 +45,6 @@ class MacroNameBox : public QWidget {
   QLineEdit* edit_;
   QListWidget* list_;
 };
-
-// Control ids of the macro tab.
-inline constexpr int kIdMacroAdd = 1017;
-inline constexpr int kIdMacroDelete = 1018;
-inline constexpr int kIdActionList = 1019;
-inline constexpr int kIdRecord = 1020;
-inline constexpr int kIdStepDelete = 1021;
-inline constexpr int kIdStepClear = 1022;
-inline constexpr int kIdStepTop = 1023;
-inline constexpr int kIdStepUp = 1024;
-inline constexpr int kIdStepDown = 1025;
-inline constexpr int kIdStepBottom = 1026;
-inline constexpr int kIdRecordDelays = 1027;
 
 class MacroEditor : public QObject {
   Q_OBJECT

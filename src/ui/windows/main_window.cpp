@@ -37,8 +37,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-constexpr int kProfileMenuFirst = 9000;
-
 // Skin keys of the command buttons, by control id.
 const std::vector<std::pair<int, const char*>>& CommandButtonKeys() {
   static const std::vector<std::pair<int, const char*>> keys = {
@@ -180,9 +178,9 @@ void CVantrelDlg::PlaceControls() {
 
 void CVantrelDlg::ApplyFlip() {
   const bool flip = Flip() != 0;
-  for (int id = 1010; id <= 1013; ++id)
+  for (int id = ids::kFlipOffFirst; id <= ids::kFlipOffLast; ++id)
     if (auto* b = Button(id)) b->setEnabled(!flip);
-  for (int id = 1016; id <= 1021; ++id)
+  for (int id = ids::kFlipOnFirst; id <= ids::kFlipOnLast; ++id)
     if (auto* b = Button(id)) b->setEnabled(flip);
   const QString prefix = flip ? "UP_ARROW_" : "DOWN_ARROW_";
   PlaceWithFaceKey(*leftArrow_, iniPath(), "BUTTONINFO", "LEFT_ARROW", "BUTTONINFO2", prefix + "LEFT1", faces_[4]);
@@ -463,16 +461,16 @@ void CVantrelDlg::BuildProfileMenu(QMenu& menu) {
     a->setChecked(active < 0 ? position == 0 : position == active + 2);
     connect(a, &QAction::triggered, this, [this, command] { ChooseProfileFromMenu(command); });
   };
-  add(kProfileMenuFirst, Q(core_.Texts().Text("DEFAULT_PROFILE_NAME")), 0);
+  add(ids::kProfileMenuFirst, Q(core_.Texts().Text("DEFAULT_PROFILE_NAME")), 0);
   menu.addSeparator();
   for (int slot = 0; slot < 3; ++slot) {
-    add(kProfileMenuFirst + 1 + slot, Q(profiles::WorkingFilePath(core_.Paths(), slot).stem().string()), slot + 2);
+    add(ids::kProfileMenuFirst + 1 + slot, Q(profiles::WorkingFilePath(core_.Paths(), slot).stem().string()), slot + 2);
   }
 }
 
 void CVantrelDlg::ChooseProfileFromMenu(int command) {
-  if (command < kProfileMenuFirst || command > kProfileMenuFirst + 200) return;
-  RequestSwitch(command - (kProfileMenuFirst + 1));
+  if (command < ids::kProfileMenuFirst || command > ids::kProfileMenuLast) return;
+  RequestSwitch(command - (ids::kProfileMenuFirst + 1));
 }
 
 void CVantrelDlg::RequestSwitch(int profile) {

@@ -18,6 +18,7 @@
 #include "ui/skin/png_button.h"
 #include "ui/windows/about_box.h"
 #include "ui/windows/app_core.h"
+#include "ui/windows/control_ids.h"
 #include "ui/windows/key_page.h"
 #include "ui/windows/lighting_panel.h"
 #include "ui/windows/profile_manager.h"
@@ -43,19 +44,6 @@ inline constexpr std::uint32_t MsgDeviceGone = 0x4753;
 inline constexpr std::uint32_t MsgLanguageChanged = 0x5041, kLanguageParam = 0x4C414E47;
 // Our own message between instances: a virtual-keyboard event by name in the payload.
 inline constexpr std::uint32_t MsgSimEvent = 0x5345, kSimEventParam = 0x53494D45;
-
-// Control ids of the main window.
-namespace ids {
-inline constexpr int kOk = 1, kCancel = 2;
-inline constexpr int kProfiles = 1005, kApply = 1006, kMacro = 1007;
-inline constexpr int kLink = 1121, kHelp = 1122, kMinimise = 1123, kClose = 1124;
-inline constexpr int kLockCaps = 1125, kLockNum = 1126, kLockScroll = 1127, kLockAb = 1128;
-inline constexpr int kFlip0 = 1129, kFlip1 = 1130, kFlip2 = 1131;
-inline constexpr int kVersion = 1134, kProfile1 = 1135, kDefault = 1138, kMenu = 1139, kSwitch = 1144;
-inline constexpr int kWebLink = 1199;
-inline constexpr std::array<int, 4> kReport = {1147, 1168, 1169, 1170};
-inline constexpr int kLeftArrow = 1300, kRightArrow = 1301;  // our own: the arrow pictures have no id
-}  // namespace ids
 
 // Answers of a sim-event request.
 inline constexpr int kSimEventDone = 0, kSimEventUnknown = 1, kSimEventNotSimulating = 2;

@@ -12,6 +12,7 @@
 #include "core/profiles/profile_service.h"
 #include "core/text/text_source.h"
 #include "ui/skin/base_dialog.h"
+#include "ui/windows/control_ids.h"
 
 class QSettings;
 
@@ -22,16 +23,6 @@ class CReportCtrl;
 class DeviceWorker;
 class FileChooser;
 class ProfileWindowsHost;
-
-// Control ids of the profile manager.
-inline constexpr int kIdProfileList = 1007;
-inline constexpr int kIdProfileAdd = 1010;
-inline constexpr int kIdProfileLoad = 1008;
-inline constexpr int kIdProfileDelete = 1011;
-inline constexpr int kIdProfileOk = 1;
-inline constexpr int kIdProfileCancel = 2;
-inline constexpr int kIdProfileApply = 1012;
-inline constexpr int kProfileDialogResource = 131;
 
 // Section "PROFILES" of the application settings, where Apply records the list.
 class ProfileListSettings {

@@ -25,7 +25,7 @@ QIcon IconFor(CVantrelDlg& window, int resource) {
 }  // namespace
 
 CTrayIcon::CTrayIcon(CVantrelDlg& window, std::function<bool()> availability, QObject* parent)
-    : QObject(parent), window_(window), availability_(std::move(availability)) {
+    : QObject(parent), window_(window), availability_(std::move(availability)), autostart_(window.Core().Autostart()) {
   if (!availability_) availability_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
   Build();
   retry_.setInterval(kRetryMs);
@@ -66,15 +66,14 @@ void CTrayIcon::Build() {
     menu_.addMenu(&simMenu_);
   }
   menu_.addSeparator();
-  autostart_ = std::make_unique<platform::Autostart>();
   autostartItem_ = menu_.addAction(QString());
   autostartItem_->setCheckable(true);
   connect(autostartItem_, &QAction::triggered, this, [this](bool on) {
     // A failed write shows what the desktop will really do.
-    if (!autostart_->setEnabled(on)) autostartItem_->setChecked(autostart_->enabled());
+    if (!autostart_.setEnabled(on)) autostartItem_->setChecked(autostart_.enabled());
   });
   // The entry may change outside the program: read it each time the menu opens.
-  connect(&menu_, &QMenu::aboutToShow, this, [this] { autostartItem_->setChecked(autostart_->enabled()); });
+  connect(&menu_, &QMenu::aboutToShow, this, [this] { autostartItem_->setChecked(autostart_.enabled()); });
   exit_ = menu_.addAction(QString());
   connect(exit_, &QAction::triggered, &window_, [this] { window_.RequestExit(); });
   Retranslate();
@@ -86,7 +85,7 @@ void CTrayIcon::Retranslate() {
   about_->setText(QString::fromStdString(texts.Text("MENU_22")));
   exit_->setText(QString::fromStdString(texts.Text("MENU_33")));
   autostartItem_->setText(QString::fromStdString(texts.Text("MENU_AUTOSTART")));
-  autostartItem_->setChecked(autostart_->enabled());
+  autostartItem_->setChecked(autostart_.enabled());
   // The submenu names the profile in use, as the main window's profile name does.
   profileSubmenu_.setTitle(QString::fromStdString(texts.Text("PROFILE_TIP")) + window_.ProfileName());
   languageMenu_.setTitle(QStringLiteral("Language"));

@@ -4,8 +4,6 @@
 // first minute, for a panel that starts after us.
 #pragma once
 
-#include <memory>
-
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -68,7 +66,7 @@ class CTrayIcon final : public QObject {
   QAction* about_ = nullptr;
   QAction* exit_ = nullptr;
   QAction* autostartItem_ = nullptr;
-  std::unique_ptr<platform::Autostart> autostart_;
+  platform::Autostart& autostart_;  // the program's, from the window's AppCore
   QTimer retry_;
   int retries_ = 0;
   int shownIcon_ = 128;

@@ -10,6 +10,7 @@
 #include "core/device/commands.h"
 #include "core/profiles/profile_service.h"
 #include "ui/skin/base_dialog.h"
+#include "ui/windows/control_ids.h"
 
 namespace vantrel::ui {
 
@@ -17,14 +18,6 @@ class ColorStatic;
 class CPngButton;
 class DeviceWorker;
 class FileChooser;
-
-inline constexpr int kUpdateDialogResource = 149;
-inline constexpr int kIdUpdatePath = 1179;
-inline constexpr int kIdUpdateCombo = 1178;
-inline constexpr int kIdUpdateOpen = 1181;
-inline constexpr int kIdUpdateStart = 1147;
-inline constexpr int kIdUpdateCancel = 1180;
-inline constexpr int kIdUpdateBackup = 1182;
 
 class CVantrel_DlgUpdate final : public CBaseDialog {
   Q_OBJECT
