@@ -111,8 +111,9 @@ LightingPanel::~LightingPanel() {
 QPixmap LightingPanel::Picture(const QString& name) {
   auto it = pictures_.find(name);
   if (it != pictures_.end()) return it->second;
-  // A picture that cannot be loaded stays empty: its control then shows nothing.
-  QPixmap picture(QDir(deps_.skinFolder).filePath(name));
+  // A picture that cannot be loaded (or is no regular file) stays empty: its control then
+  // shows nothing.
+  QPixmap picture = OptionalPicture(QDir(deps_.skinFolder).filePath(name));
   pictures_.emplace(name, picture);
   return picture;
 }
