@@ -76,6 +76,21 @@ TEST_F(CtlProfilesTest, BackupGoesThroughTheWorkingFileAndWithoutKeyboardIsTheDe
   EXPECT_EQ(0, std::memcmp(bytes.data(), fresh.Bytes().data(), bytes.size()));
 }
 
+// The per-user data folder lies under a regular file, so it cannot be created or written
+// (not even by root): the message names that folder, not the keyboard, and nothing is
+// backed up.
+TEST_F(CtlProfilesTest, BackupWithAnUnwritableUserFolderNamesTheFolder) {
+  std::ofstream(dir / "blocker") << "x";
+  const auto data = dir / "blocker" / "data";
+  const auto file = (dir / "a.vnp").string();
+  const CtlResult r = Shell("XDG_DATA_HOME=" + data.string() + " " + std::string(VANTREL_BIN_DIR) +
+                            "/vantrelctl --simulate=" + (dir / "state.json").string() + " backup " + file);
+  EXPECT_EQ(r.code, 1) << r.out;
+  EXPECT_NE(r.out.find((data / "PX204-1127").string() + " is not writable"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("could not be read"), std::string::npos) << r.out;
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 TEST_F(CtlProfilesTest, RestoreWritesAllProfilesAndBadFilesSendNothing) {
   // Profile 3 (table 2) disables the "1" key; the file has one macro.
   keys::StoreImage image;

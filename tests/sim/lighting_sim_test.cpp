@@ -124,6 +124,47 @@ TEST_F(LightingOnVirtualKeyboard, ParameterWritesReachTheRecordOfTheProfile) {
   EXPECT_EQ(keyboard_.UnbracketedWrites(), 0u);
 }
 
+// A change the keyboard refuses says so, and the state then follows the record the
+// keyboard holds (read back), or, when that cannot be read either, what it was before.
+TEST_F(LightingOnVirtualKeyboard, RefusedChangeIsReportedAndTheStateFollowsTheKeyboard) {
+  ASSERT_EQ(LoadLighting(commands_, state_, 1, LoadOccasion::Other, dir_ / "wskb.ini"), kLoadOk);
+  EXPECT_EQ(ChangeOrRecover(commands_, state_, 1, [&] { return SendReportRate(commands_, state_, 1, 2); }),
+            WriteOutcome::Taken);
+  EXPECT_EQ(keyboard_.Lighting()[42 + 15], 2);
+  EXPECT_EQ(state_.reportRate, 2);
+
+  // The keyboard changed the rate on its own meanwhile, then refuses the write (request
+  // 2 of the bracket, and its two retries): the rate read back is shown.
+  keyboard_.Lighting()[42 + 15] = 3;
+  sim::FaultPlan faults;
+  auto next = service_.ConfigRequests();
+  for (std::uint64_t n = next + 2; n <= next + 4; ++n) faults.Add(n, sim::Fault::kStatusFF);
+  service_.SetFaults(faults);
+  ClearTrace();
+  EXPECT_EQ(ChangeOrRecover(commands_, state_, 1, [&] { return SendReportRate(commands_, state_, 1, 0); }),
+            WriteOutcome::Refused);
+  EXPECT_EQ(Commands(SentReports()), (std::vector<int>{1, 6, 6, 6, 2, 1, 5, 2}));
+  EXPECT_EQ(keyboard_.Lighting()[42 + 15], 3);
+  EXPECT_EQ(state_.reportRate, 3);
+  EXPECT_EQ(state_.records[1][15], 3);
+
+  // Nothing answers at all: the state is what it was before the change.
+  const LightingState before = state_;
+  faults = {};
+  next = service_.ConfigRequests();
+  for (std::uint64_t n = next + 1; n <= next + 40; ++n) faults.Add(n, sim::Fault::kStatusFE);
+  service_.SetFaults(faults);
+  const int other = (state_.brightness + 1) % 5;
+  EXPECT_EQ(ChangeOrRecover(commands_, state_, 1, [&] { return SendBrightness(commands_, state_, 1, other); }),
+            WriteOutcome::Refused);
+  EXPECT_EQ(state_.brightness, before.brightness);
+  EXPECT_EQ(state_.reportRate, 3);
+  EXPECT_EQ(state_.records, before.records);
+  // Nothing to send is neither taken nor refused.
+  service_.SetFaults({});
+  EXPECT_EQ(SendBrightness(commands_, state_, 1, state_.brightness), WriteOutcome::NotSent);
+}
+
 TEST_F(LightingOnVirtualKeyboard, DefaultRecordWritesBytesZeroTo34) {
   auto& area = keyboard_.Lighting();
   for (std::size_t i = 0; i < 42; ++i) area[i] = 0x5A;

@@ -111,6 +111,58 @@ TEST_F(ProfileServiceTest, ReloadReadsTheKeyboardIntoTheWorkingFileAndTheStore) 
   (void)factory;
 }
 
+// The working folder cannot be written (here a regular file stands where it belongs, so
+// even root cannot write there): what was read stays in memory, the message names the
+// folder, and an Apply of one profile writes nothing that was not read from the keyboard.
+TEST_F(ProfileServiceTest, UnwritableWorkingFolderKeepsWhatWasReadAndApplyWritesNoDefaults) {
+  for (std::size_t i = 0; i < 3; ++i) {
+    sim.keyboard.KeyTables()[1 * 378 + 17 * 3 + i] = 0;  // profile 1: entry 17 disabled
+    sim.keyboard.KeyTables()[2 * 378 + 20 * 3 + i] = 0;  // profile 2: entry 20 disabled
+  }
+  keys::MacroRecord m = keys::NewMacro(u"kept", 1);
+  const keys::MacroAction steps[] = {{10, 0x1E, keys::kPress}, {20, 0x1E, keys::kRelease}};
+  m.SetActions(steps);
+  const auto block = keys::BuildMacroBlock(std::vector{m}, true);
+  std::copy(block.begin(), block.end(), sim.keyboard.MacroArea().begin());
+  WriteAll(dir / "user", {1});
+  const auto tablesBefore = sim.keyboard.KeyTables();
+  const auto macrosBefore = sim.keyboard.MacroArea();
+
+  session.ReloadOnArrival();
+  ASSERT_EQ(sink.shown.size(), 1u);
+  EXPECT_NE(sink.shown[0].find((dir / "user").string()), std::string::npos) << sink.shown[0];
+  EXPECT_NE(sink.shown[0].find("not writable"), std::string::npos) << sink.shown[0];
+  EXPECT_TRUE(session.Facts().configurationRead);
+  std::size_t profile1Changed = 0;
+  {
+    keys::EditingStore::Lock lock(editing);
+    ASSERT_EQ(lock->macros.size(), 1u);
+    EXPECT_EQ(lock->macros[0].ActionCount(), 2u);
+    for (std::size_t r = 0; r < 512; ++r) profile1Changed += lock->table.Record(1, r).kind == keys::kKindDisabled;
+    EXPECT_EQ(keys::AppliedStore::Lock(applied, lock).DeviceMacros(),
+              std::optional<keys::MacroIdList>(keys::MacroIdList{1}));
+    lock->table.SetRecord(0, 0x1E, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  }
+  EXPECT_EQ(profile1Changed, 1u);
+
+  session.MarkEdited(0);
+  sim.ClearTrace();
+  EXPECT_EQ(session.Apply(), ApplyResult::Applied);
+  EXPECT_FALSE(session.Unsaved());
+  // Profile 0's table went out; the other profiles and the macro are as they were.
+  const auto tablesAfter = sim.keyboard.KeyTables();
+  EXPECT_NE(std::vector(tablesAfter.begin(), tablesAfter.begin() + 378),
+            std::vector(tablesBefore.begin(), tablesBefore.begin() + 378));
+  EXPECT_EQ(std::vector(tablesAfter.begin() + 378, tablesAfter.end()),
+            std::vector(tablesBefore.begin() + 378, tablesBefore.end()));
+  EXPECT_EQ(sim.keyboard.MacroArea(), macrosBefore);
+  keys::StoreImage back;
+  ASSERT_TRUE(service.DumpDevice(back));
+  ASSERT_EQ(back.macros.size(), 1u);
+  EXPECT_EQ(back.macros[0].ActionCount(), 2u);
+  EXPECT_EQ(back.table.Record(0, 0x1E).kind, keys::kKindDisabled);
+}
+
 TEST_F(ProfileServiceTest, UnknownActiveProfileSendsNothingMoreAndGivesTheDefault) {
   {
     keys::EditingStore::Lock lock(editing);

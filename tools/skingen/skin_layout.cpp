@@ -183,6 +183,8 @@ DialogLayout MainLayout() {
   e.push_back({"CONTROL_USERgjStaPic2", R(px + 126, 382, 36, 26), Kind::Picture, {}});
   e.push_back({"CONTROL_umCombo", R(px + 84, 418, 160, 26), Kind::Field, {}});
   e.push_back({"CONTROL_JDTStatic", R(px + 12, 454, 232, 10), Kind::Picture, {}});
+  // Under the panel: the note that the keyboard did not take a lighting change.
+  e.push_back({"CONTROL_LightStatus", R(px, 472, 256, 24), Kind::Label, {}});
 
   // Bottom bar.
   const char* links[] = {"CONTROL_LINK", "CONTROL_Facebook", "CONTROL_twitter", "CONTROL_Network"};

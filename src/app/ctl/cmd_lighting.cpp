@@ -125,19 +125,20 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
       }
       effect = code;
       changes.push_back([code](Context& c, LightingState& st, int p) {
-        if (!SendEffect(c.Commands(), st, p, code)) c.Out() << "effect 19: nothing is sent\n";
+        if (SendEffect(c.Commands(), st, p, code) == WriteOutcome::NotSent) c.Out() << "effect 19: nothing is sent\n";
       });
     } else if (opt == o.brightness) {
       if (!uses(params.brightness, "brightness")) return;
       const int n = std::stoi(value);
       changes.push_back([n](Context& c, LightingState& st, int p) {
-        if (!SendBrightness(c.Commands(), st, p, n)) c.Out() << "brightness is " << n << " already\n";
+        if (SendBrightness(c.Commands(), st, p, n) == WriteOutcome::NotSent)
+          c.Out() << "brightness is " << n << " already\n";
       });
     } else if (opt == o.speed) {
       if (!uses(params.speed, "speed")) return;
       const int n = std::stoi(value);
       changes.push_back([n](Context& c, LightingState& st, int p) {
-        if (!SendSpeed(c.Commands(), st, p, n)) c.Out() << "speed is " << n << " already\n";
+        if (SendSpeed(c.Commands(), st, p, n) == WriteOutcome::NotSent) c.Out() << "speed is " << n << " already\n";
       });
     } else if (opt == o.direction) {
       if (!uses(params.direction != DirectionPictures::None, "direction")) return;

@@ -45,8 +45,17 @@ bool ReadConfiguration(Context& ctx, ProfileSession& s) {
   }
   EnsureWorkingFolder(s.service.Paths());
   const auto working = WorkingFilePath(s.service.Paths());
-  if (!s.service.DumpDeviceToFile(working)) {
+  keys::StoreImage image;
+  if (!s.service.DumpDevice(image)) {
     ctx.Err() << "the keyboard's configuration could not be read\n";
+    ctx.SetExitCode(kExitFailed);
+    return false;
+  }
+  // The keyboard was read; a failure from here on is the user's folder, not the keyboard.
+  std::string why;
+  if (!SaveProfileImage(working, image, s.service.WriteHook(), &why)) {
+    ctx.Err() << "the folder " << s.service.Paths().userFolder.string() << " is not writable (" << why
+              << "): the working file " << working.string() << " cannot be written\n";
     ctx.SetExitCode(kExitFailed);
     return false;
   }

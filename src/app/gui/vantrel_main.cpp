@@ -99,7 +99,7 @@ Arguments Parse(int argc, char** argv) {
 int RunGallery(int argc, char** argv, QString skins) {
   QApplication app(argc, argv);
   if (skins.isEmpty()) skins = QDir(QCoreApplication::applicationDirPath()).filePath("Skins");
-  app.setWindowIcon(QIcon(QDir(skins).filePath("vantrel.png")));
+  app.setWindowIcon(vantrel::ui::OptionalIcon(QDir(skins).filePath("vantrel.png")));
   vantrel::ui::SkinGallery window(skins);
   window.setWindowTitle("Vantrel skin gallery");
   window.show();
@@ -253,7 +253,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName("Vantrel");
   app.setQuitOnLastWindowClosed(false);
-  app.setWindowIcon(QIcon(QDir(QString::fromStdString((programFolder / "Skins").string())).filePath("vantrel.png")));
+  app.setWindowIcon(
+      vantrel::ui::OptionalIcon(QDir(QString::fromStdString((programFolder / "Skins").string())).filePath("vantrel.png")));
   if (auto problem = SkinPictureProblem(programFolder)) {
     std::fprintf(stderr, "vantrel: required skin picture unusable: %s\n", problem->c_str());
     return 1;

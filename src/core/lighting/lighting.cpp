@@ -16,12 +16,15 @@ struct Write {
   std::span<const std::uint8_t> bytes;
 };
 
-void Bracket(CommandSet& commands, std::initializer_list<Write> writes) {
-  (void)commands.CmdBegin();
+// Every report is sent whatever the ones before it answered (the end closes what the
+// begin may have opened); Refused when any of them failed.
+WriteOutcome Bracket(CommandSet& commands, std::initializer_list<Write> writes) {
+  bool taken = commands.CmdBegin() == device::kDeviceOk;
   for (const auto& w : writes) {
-    (void)commands.CmdWriteParams(w.bytes, static_cast<int>(w.bytes.size()), w.offset);
+    taken = commands.CmdWriteParams(w.bytes, static_cast<int>(w.bytes.size()), w.offset) == device::kDeviceOk && taken;
   }
-  (void)commands.CmdEnd();
+  taken = commands.CmdEnd() == device::kDeviceOk && taken;
+  return taken ? WriteOutcome::Taken : WriteOutcome::Refused;
 }
 
 int ClampProfile(int profile) { return std::clamp(profile, 0, static_cast<int>(kProfileCount) - 1); }
@@ -98,80 +101,77 @@ bool WriteDengCheck(const std::filesystem::path& wskbIni, bool open) {
   return text::WriteIniString(wskbIni, "KEYCOLOR", "DengCheck", open ? "1" : "0");
 }
 
-bool SendEffect(CommandSet& commands, LightingState& state, int profile, EffectCode code) {
+WriteOutcome SendEffect(CommandSet& commands, LightingState& state, int profile, EffectCode code) {
   state.effect = code;
-  if (code == kEffectNone) return false;
+  if (code == kEffectNone) return WriteOutcome::NotSent;
   const std::uint8_t effectByte[1] = {static_cast<std::uint8_t>(code)};
   if (ParamsOf(code).writesMulticolour) {
     const std::uint8_t multi[1] = {static_cast<std::uint8_t>(state.multicolour ? 1 : 0)};
-    Bracket(commands, {{RecordOffset(profile, kRecEffect), effectByte}, {RecordOffset(profile, kRecMulticolour), multi}});
-  } else {
-    Bracket(commands, {{RecordOffset(profile, kRecEffect), effectByte}});
+    return Bracket(commands,
+                   {{RecordOffset(profile, kRecEffect), effectByte}, {RecordOffset(profile, kRecMulticolour), multi}});
   }
-  return true;
+  return Bracket(commands, {{RecordOffset(profile, kRecEffect), effectByte}});
 }
 
-bool SendEffectAtPosition(CommandSet& commands, LightingState& state, int profile, const EffectIndexTable& table,
-                          int position) {
+WriteOutcome SendEffectAtPosition(CommandSet& commands, LightingState& state, int profile,
+                                  const EffectIndexTable& table, int position) {
   return SendEffect(commands, state, profile, table.EffectAtPosition(position));
 }
 
-bool SendBrightness(CommandSet& commands, LightingState& state, int profile, int position) {
-  if (position == state.brightness) return false;
+WriteOutcome SendBrightness(CommandSet& commands, LightingState& state, int profile, int position) {
+  if (position == state.brightness) return WriteOutcome::NotSent;
   state.brightness = position;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(position)};
-  Bracket(commands, {{RecordOffset(profile, kRecBrightness), b}});
-  return true;
+  return Bracket(commands, {{RecordOffset(profile, kRecBrightness), b}});
 }
 
-bool SendSpeed(CommandSet& commands, LightingState& state, int profile, int position) {
-  if (position == state.speedPosition) return false;
+WriteOutcome SendSpeed(CommandSet& commands, LightingState& state, int profile, int position) {
+  if (position == state.speedPosition) return WriteOutcome::NotSent;
   state.speedPosition = position;
   state.speed = 4 - position;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(4 - position)};
-  Bracket(commands, {{RecordOffset(profile, kRecSpeed), b}});
-  return true;
+  return Bracket(commands, {{RecordOffset(profile, kRecSpeed), b}});
 }
 
-void SendDirection(CommandSet& commands, LightingState& state, int profile, int value) {
+WriteOutcome SendDirection(CommandSet& commands, LightingState& state, int profile, int value) {
   state.direction = value != 0 ? 255 : 0;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(state.direction)};
-  Bracket(commands, {{RecordOffset(profile, kRecDirection), b}});
+  return Bracket(commands, {{RecordOffset(profile, kRecDirection), b}});
 }
 
-void SendColour(CommandSet& commands, LightingState& state, int profile, Rgb colour) {
+WriteOutcome SendColour(CommandSet& commands, LightingState& state, int profile, Rgb colour) {
   state.multicolour = false;
   state.colour = colour;
   const std::uint8_t off[1] = {0};
   const std::uint8_t rgb[3] = {RedOf(colour), GreenOf(colour), BlueOf(colour)};
-  Bracket(commands, {{RecordOffset(profile, kRecMulticolour), off}, {RecordOffset(profile, kRecRed), rgb}});
+  return Bracket(commands, {{RecordOffset(profile, kRecMulticolour), off}, {RecordOffset(profile, kRecRed), rgb}});
 }
 
-void SendMulticolour(CommandSet& commands, LightingState& state, int profile, bool on) {
+WriteOutcome SendMulticolour(CommandSet& commands, LightingState& state, int profile, bool on) {
   state.multicolour = on;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(on ? 1 : 0)};
-  Bracket(commands, {{RecordOffset(profile, kRecMulticolour), b}});
+  return Bracket(commands, {{RecordOffset(profile, kRecMulticolour), b}});
 }
 
-void ToggleMulticolour(CommandSet& commands, LightingState& state, int profile, ColourGroup group) {
+WriteOutcome ToggleMulticolour(CommandSet& commands, LightingState& state, int profile, ColourGroup group) {
   if (group == ColourGroup::FY) state.variantFlag = !state.variantFlag;
-  SendMulticolour(commands, state, profile, !state.multicolour);
+  return SendMulticolour(commands, state, profile, !state.multicolour);
 }
 
-void SendColourChoice(CommandSet& commands, LightingState& state, int profile, int choice) {
+WriteOutcome SendColourChoice(CommandSet& commands, LightingState& state, int profile, int choice) {
   state.colourChoice = choice;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(choice)};
-  Bracket(commands, {{RecordOffset(profile, kRecColourChoice), b}});
+  return Bracket(commands, {{RecordOffset(profile, kRecColourChoice), b}});
 }
 
-void SendReportRate(CommandSet& commands, LightingState& state, int profile, int rate) {
+WriteOutcome SendReportRate(CommandSet& commands, LightingState& state, int profile, int rate) {
   state.reportRate = rate;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(rate)};
-  Bracket(commands, {{RecordOffset(profile, kRecReportRate), b}});
+  return Bracket(commands, {{RecordOffset(profile, kRecReportRate), b}});
 }
 
-void SendDefaultLighting(CommandSet& commands, LightingState& state, int profile) {
-  SendEffect(commands, state, profile, 1);
+WriteOutcome SendDefaultLighting(CommandSet& commands, LightingState& state, int profile) {
+  const WriteOutcome effect = SendEffect(commands, state, profile, 1);
   state.brightness = 4;
   state.speedPosition = 2;
   state.speed = 2;
@@ -180,7 +180,28 @@ void SendDefaultLighting(CommandSet& commands, LightingState& state, int profile
   state.multicolour = true;
   state.reportRate = 0;
   const auto bytes = DefaultLightingBytes();
-  Bracket(commands, {{RecordOffset(profile, kRecEffect), bytes}});
+  const WriteOutcome record = Bracket(commands, {{RecordOffset(profile, kRecEffect), bytes}});
+  return effect == WriteOutcome::Refused ? effect : record;
+}
+
+bool ReadBackRecord(CommandSet& commands, LightingState& state, int profile) {
+  std::array<std::uint8_t, device::kPayloadSize> buffer{};
+  (void)commands.CmdBegin();
+  const bool read = commands.CmdReadParams(buffer, static_cast<int>(device::kPayloadSize),
+                                           RecordOffset(profile, 0)) == device::kDeviceOk;
+  (void)commands.CmdEnd();
+  if (!read) return false;
+  std::copy_n(buffer.begin(), kRecordSize, state.records[static_cast<std::size_t>(ClampProfile(profile))].begin());
+  DecodeIntoState(state, profile);
+  return true;
+}
+
+WriteOutcome ChangeOrRecover(CommandSet& commands, LightingState& state, int profile,
+                             const std::function<WriteOutcome()>& change) {
+  const LightingState before = state;
+  const WriteOutcome outcome = change();
+  if (outcome == WriteOutcome::Refused && !ReadBackRecord(commands, state, profile)) state = before;
+  return outcome;
 }
 
 }  // namespace vantrel::lighting

@@ -1,8 +1,9 @@
 // The host's lighting state for the current profile, how it is loaded from the
 // keyboard, and the write that each parameter change sends. Every write goes out at
 // once in a bracket of its own: begin (0x01), one or more parameter writes (0x06) at
-// area offset 42 x profile + field offset, end (0x02). Results of begin, write and end
-// are ignored: the host state changes whatever the keyboard answers.
+// area offset 42 x profile + field offset, end (0x02). The host state changes with the
+// change whatever the keyboard answers; each change says whether the keyboard took its
+// bracket, and ReadBackRecord puts the state in line with the keyboard after a refusal.
 #pragma once
 
 #include <array>
@@ -41,6 +42,13 @@ struct LightingState {
 
 enum class LoadOccasion { Connection, Other };
 
+// How the keyboard answered one parameter change.
+enum class WriteOutcome {
+  NotSent,  // nothing to send (effect 19, a slider at the position it already has)
+  Taken,    // begin, every write and end succeeded
+  Refused,  // one of them failed: the keyboard may not hold the change
+};
+
 inline constexpr int kLoadOk = 0;
 inline constexpr int kLoadNoDeviceState = -1;
 
@@ -63,30 +71,41 @@ bool WriteDengCheck(const std::filesystem::path& wskbIni, bool open);
 std::uint16_t RecordOffset(int profile, std::size_t field);
 
 // effect = code; one byte code at 42p, then for the codes that carry it the multicolour
-// byte at 42p + 4. Code 19 sends nothing. Returns true when a bracket was sent.
-bool SendEffect(device::CommandSet& commands, LightingState& state, int profile, EffectCode code);
+// byte at 42p + 4. Code 19 sends nothing.
+WriteOutcome SendEffect(device::CommandSet& commands, LightingState& state, int profile, EffectCode code);
 // The effect at drop-down position k (EffectAtPosition), sent as above.
-bool SendEffectAtPosition(device::CommandSet& commands, LightingState& state, int profile,
-                          const EffectIndexTable& table, int position);
+WriteOutcome SendEffectAtPosition(device::CommandSet& commands, LightingState& state, int profile,
+                                  const EffectIndexTable& table, int position);
 // Position n (0..4): nothing when n equals the brightness; else one byte n at 42p + 1.
-bool SendBrightness(device::CommandSet& commands, LightingState& state, int profile, int position);
+WriteOutcome SendBrightness(device::CommandSet& commands, LightingState& state, int profile, int position);
 // Position n (0..4): nothing when n is the last speed position; else 4 - n at 42p + 2.
-bool SendSpeed(device::CommandSet& commands, LightingState& state, int profile, int position);
+WriteOutcome SendSpeed(device::CommandSet& commands, LightingState& state, int profile, int position);
 // value 0xFF or 0x00 at 42p + 3.
-void SendDirection(device::CommandSet& commands, LightingState& state, int profile, int value);
+WriteOutcome SendDirection(device::CommandSet& commands, LightingState& state, int profile, int value);
 // Multicolour off: 0 at 42p + 4, then R, G, B at 42p + 5.
-void SendColour(device::CommandSet& commands, LightingState& state, int profile, Rgb colour);
+WriteOutcome SendColour(device::CommandSet& commands, LightingState& state, int profile, Rgb colour);
 // The multicolour byte (on ? 1 : 0) at 42p + 4.
-void SendMulticolour(device::CommandSet& commands, LightingState& state, int profile, bool on);
+WriteOutcome SendMulticolour(device::CommandSet& commands, LightingState& state, int profile, bool on);
 // The multicolour picture of a colour group: toggles multicolour (and, in group "FY",
 // the variant flag) and sends it.
-void ToggleMulticolour(device::CommandSet& commands, LightingState& state, int profile, ColourGroup group);
+WriteOutcome ToggleMulticolour(device::CommandSet& commands, LightingState& state, int profile, ColourGroup group);
 // n (0 red, 1 yellow, 2 green, 3 blue) at 42p + 17.
-void SendColourChoice(device::CommandSet& commands, LightingState& state, int profile, int choice);
+WriteOutcome SendColourChoice(device::CommandSet& commands, LightingState& state, int profile, int choice);
 // n (0..3) at 42p + 15.
-void SendReportRate(device::CommandSet& commands, LightingState& state, int profile, int rate);
+WriteOutcome SendReportRate(device::CommandSet& commands, LightingState& state, int profile, int rate);
 // Effect 1 as a normal effect change, the state set to the defaults, then 35 bytes of
-// the default record at 42p in a bracket of their own.
-void SendDefaultLighting(device::CommandSet& commands, LightingState& state, int profile);
+// the default record at 42p in a bracket of their own. Refused when either bracket was.
+WriteOutcome SendDefaultLighting(device::CommandSet& commands, LightingState& state, int profile);
+
+// After a refused change: the profile's record is read again (one bracket) and decoded,
+// so the state shows what the keyboard holds. False when it cannot be read; the state is
+// then unchanged.
+bool ReadBackRecord(device::CommandSet& commands, LightingState& state, int profile);
+
+// Runs `change` (one of the sends above, on `state`); when the keyboard refused it, the
+// state follows the keyboard's record read back, or, when that cannot be read either,
+// goes back to what it was before the change.
+WriteOutcome ChangeOrRecover(device::CommandSet& commands, LightingState& state, int profile,
+                             const std::function<WriteOutcome()>& change);
 
 }  // namespace vantrel::lighting

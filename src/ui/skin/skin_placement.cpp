@@ -152,6 +152,18 @@ QString SkinPictureProblem(const QString& path) {
   return {};
 }
 
+QPixmap OptionalPicture(const QString& path) {
+  QPixmap picture;
+  if (RegularFileProblem(ToPath(path)).empty()) picture.load(path);
+  return picture;
+}
+
+QIcon OptionalIcon(const QString& path) {
+  // QIcon reads its file at once; only a regular file is handed to it.
+  if (!RegularFileProblem(ToPath(path)).empty()) return QIcon();
+  return QIcon(path);
+}
+
 QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name) {
   const QString path = QDir(skinFolder).filePath(name);
   {

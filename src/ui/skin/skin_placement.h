@@ -1,6 +1,7 @@
 // Placement of controls and dialogs from a skin INI file, and the shared state pictures.
 #pragma once
 
+#include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QRegion>
@@ -69,5 +70,11 @@ QString SkinPictureProblem(const QString& path);
 QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name);
 // Forgets the pictures loaded so far (tests that load other skin folders).
 void ClearSkinPictureCache();
+
+// A picture or icon the program does without when it is missing: loaded only from a
+// regular file (opening a FIFO would block the program until a writer came), and empty
+// when the file is anything else or holds no picture. Nothing is reported.
+QPixmap OptionalPicture(const QString& path);
+QIcon OptionalIcon(const QString& path);
 
 }  // namespace vantrel::ui

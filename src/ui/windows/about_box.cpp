@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/skin/skin_placement.h"
 #include "ui/windows/app_core.h"
 
 #ifndef VANTREL_VERSION
@@ -22,7 +23,7 @@ CAboutBox::CAboutBox(AppCore& core, QWidget* parent) : QDialog(parent), core_(co
   auto* layout = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
   auto* icon = new QLabel(this);
-  icon->setPixmap(QPixmap(QDir(core.SkinFolder()).filePath("vantrel.png"))
+  icon->setPixmap(OptionalPicture(QDir(core.SkinFolder()).filePath("vantrel.png"))
                       .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
   top->addWidget(icon, 0, Qt::AlignTop);
   auto* texts = new QVBoxLayout;

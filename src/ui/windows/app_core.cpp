@@ -4,9 +4,12 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <cstdio>
+
 #include "core/keys/key_table.h"
 #include "platform/autostart.h"
 #include "platform/profile_strings_qt.h"
+#include "platform/settings_store_qt.h"
 #include "platform/program_launcher.h"
 #include "platform/user_paths.h"
 
@@ -48,11 +51,24 @@ AppCore::AppCore(AppOptions options)
       paths_{OrDefault(options_.userFolder, platform::UserDataFolder()), programFolder_},
       texts_(programFolder_, options_.stack.languageId, options_.settingsFile),
       worker_(std::make_unique<DeviceWorker>()) {
+  const QString appSettingsFile =
+      options_.appSettingsFile.empty()
+          ? platform::NativeSettingsFile(QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"))
+          : QString::fromStdString(options_.appSettingsFile.string());
   appSettings_ = options_.appSettingsFile.empty()
-                     ? std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                   QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"))
-                     : std::make_unique<QSettings>(QString::fromStdString(options_.appSettingsFile.string()),
-                                                   QSettings::IniFormat);
+                     ? platform::OpenNativeSettings(QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"))
+                     : platform::OpenIniSettings(appSettingsFile);
+  if (!appSettings_) {
+    // Something other than a regular file (a FIFO would block every read) stands where the
+    // settings file belongs: the defaults apply, and what changes in this run is kept in
+    // a file of a temporary folder that goes with the program.
+    std::fprintf(stderr,
+                 "vantrel: %s is not a regular file: the settings start from their defaults and are not saved\n",
+                 appSettingsFile.toLocal8Bit().constData());
+    scratchSettings_ = std::make_unique<QTemporaryDir>();
+    appSettings_ = std::make_unique<QSettings>(scratchSettings_->filePath(QStringLiteral("settings.ini")),
+                                               QSettings::IniFormat);
+  }
   // The application's "PROFILES" settings (record-delay mode, profile list) live with the
   // other application settings, in the test's file when one is given.
   if (options_.appSettingsFile.empty()) {

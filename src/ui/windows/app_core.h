@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSettings>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <chrono>
@@ -86,6 +87,8 @@ class AppCore {
   const text::LanguageTexts& Texts() const { return texts_.Texts(); }
   text::SettingsStore& Settings() { return texts_.Settings(); }
   bool LanguageOverridden() const { return texts_.Overridden(); }
+  // The application settings; their defaults (kept for this run only) when the settings
+  // file is not a regular file.
   QSettings& AppSettings() { return *appSettings_; }
   // The platform adapters the windows use, built here once for the program.
   text::ProfileStrings& ProfileStrings() { return *profileStrings_; }
@@ -127,6 +130,7 @@ class AppCore {
   profiles::ProfilePaths paths_;
   stack::DeviceStack stack_;
   stack::ProgramTexts texts_;
+  std::unique_ptr<QTemporaryDir> scratchSettings_;  // only while the settings file is unusable
   std::unique_ptr<QSettings> appSettings_;
   std::unique_ptr<text::ProfileStrings> profileStrings_;
   std::unique_ptr<ProfileListSettings> profileList_;

@@ -111,8 +111,9 @@ LightingPanel::~LightingPanel() {
 QPixmap LightingPanel::Picture(const QString& name) {
   auto it = pictures_.find(name);
   if (it != pictures_.end()) return it->second;
-  // A picture that cannot be loaded stays empty: its control then shows nothing.
-  QPixmap picture(QDir(deps_.skinFolder).filePath(name));
+  // A picture that cannot be loaded (or is no regular file) stays empty: its control then
+  // shows nothing.
+  QPixmap picture = OptionalPicture(QDir(deps_.skinFolder).filePath(name));
   pictures_.emplace(name, picture);
   return picture;
 }
@@ -285,6 +286,18 @@ void LightingPanel::BuildControls() {
     rgbEdits_[static_cast<std::size_t>(i)] = edit;
     controls_[id::kRgbEditRed + i] = edit;
   }
+  // Shown, whether the panel is open or not, while the keyboard has refused the last change.
+  status_ = new ColorStatic(surface_, id::kWriteStatus);
+  PlaceControl(*status_, ini, "BUTTONINFO", "CONTROL_LightStatus");
+  status_->setObjectName("CONTROL_LightStatus");
+  QFont statusFont("DejaVu Sans");
+  statusFont.setPixelSize(12);
+  status_->setFont(statusFont);
+  status_->SetTextColor(QColor(0xFF, 0xB4, 0x4A));
+  status_->setAlignment(Qt::AlignCenter);
+  status_->setWordWrap(true);
+  status_->hide();
+  controls_[id::kWriteStatus] = status_;
   Retranslate();
 }
 
@@ -300,7 +313,26 @@ void LightingPanel::Retranslate() {
     }
     label->setFont(font);
   }
+  if (writeFailed_) ShowWriteStatus(true);
   FillEffectCombo();
+}
+
+void LightingPanel::ShowWriteStatus(bool failed) {
+  writeFailed_ = failed;
+  if (!failed) {
+    status_->hide();
+    return;
+  }
+  status_->setText(Utf8(deps_.texts.Text("LIGHT_PROMPT_WRITE_FAILED")));
+  // One line where it fits, in a smaller font if need be; longer texts wrap.
+  QFont font = status_->font();
+  for (int size = 12; size >= 9; --size) {
+    font.setPixelSize(size);
+    if (QFontMetrics(font).horizontalAdvance(status_->text()) <= status_->width()) break;
+  }
+  status_->setFont(font);
+  status_->show();
+  status_->raise();
 }
 
 QWidget* LightingPanel::Control(int controlId) const {
@@ -350,6 +382,34 @@ void LightingPanel::RunJob(Job job, ColourScope scope, Done done) {
         --pendingJobs_;
         Adopt(result);
         done(result);
+        if (redrawAfterJobs_ && pendingJobs_ == 0) {
+          redrawAfterJobs_ = false;
+          engine_->EffectChanged();
+          Refresh();
+        }
+      });
+}
+
+template <typename Send>
+void LightingPanel::RunWrite(Send send, ColourScope scope, std::function<void()> after) {
+  auto& commands = deps_.commands;
+  auto& state = deps_.state;
+  const int profile = deps_.session.CurrentProfile();
+  RunJob(
+      [&commands, &state, profile, send = std::move(send)]() mutable {
+        return static_cast<int>(lighting::ChangeOrRecover(commands, state, profile,
+                                                          [&] { return send(commands, state, profile); }));
+      },
+      scope,
+      [this, after = std::move(after)](const JobResult& result) {
+        const auto outcome = static_cast<lighting::WriteOutcome>(result.code);
+        if (outcome == lighting::WriteOutcome::Refused) {
+          ShowWriteStatus(true);
+          redrawAfterJobs_ = true;
+        } else if (outcome == lighting::WriteOutcome::Taken) {
+          ShowWriteStatus(false);
+        }
+        if (after) after();
       });
 }
 
@@ -398,6 +458,7 @@ void LightingPanel::Load(lighting::LoadOccasion occasion, bool userColours, std:
         // but the drop-down is filled from what the keyboard offers now.
         view_.supportedEffects = result.state.supportedEffects;
         view_.panelOpen = result.state.panelOpen;
+        if (result.code == lighting::kLoadOk) ShowWriteStatus(false);
         Refresh();
         if (after) after();
         emit loaded(result.code);
@@ -511,19 +572,15 @@ bool LightingPanel::KeyClicked(int controlId) {
 
 void LightingPanel::RestoreDefault() {
   if (!view_.panelOpen) return;
-  auto& commands = deps_.commands;
-  auto& state = deps_.state;
   auto& colours = deps_.colours;
-  const int profile = deps_.session.CurrentProfile();
   const bool userColours = lighting::EffectListHolds(view_.supportedEffects, lighting::kEffectUserColours);
   engine_->EffectChanged();
-  RunJob(
-      [&commands, &state, &colours, profile, userColours] {
-        if (userColours) colours.RestoreDefault(commands, profile);
-        lighting::SendDefaultLighting(commands, state, profile);
-        return 0;
+  RunWrite(
+      [&colours, userColours](device::CommandSet& c, lighting::LightingState& st, int p) {
+        if (userColours) colours.RestoreDefault(c, p);
+        return lighting::SendDefaultLighting(c, st, p);
       },
-      ColourScope::TableAndNames, [this](const JobResult&) { Refresh(); });
+      ColourScope::TableAndNames, [this] { Refresh(); });
 }
 
 void LightingPanel::ShowProgress(bool on) {
@@ -660,50 +717,38 @@ void LightingPanel::OnEffectChosen(int position) {
   view_.effect = code;
   engine_->EffectChanged();
   ShowForEffect(code);
-  auto& commands = deps_.commands;
-  auto& state = deps_.state;
-  const int profile = deps_.session.CurrentProfile();
   const auto table = effects_.table;
-  RunJob(
-      [&commands, &state, profile, table, position] {
-        return lighting::SendEffectAtPosition(commands, state, profile, table, position) ? 1 : 0;
+  RunWrite(
+      [table, position](device::CommandSet& c, lighting::LightingState& st, int p) {
+        return lighting::SendEffectAtPosition(c, st, p, table, position);
       },
       code == lighting::kEffectUserColours ? ColourScope::Table : ColourScope::None,
-      [this, code](const JobResult&) {
+      [this, code] {
         if (code == lighting::kEffectUserColours && view_.panelOpen && SelectedEffect() == code) PaintKeyButtons();
       });
 }
 
 void LightingPanel::OnSlider(int controlId, int position) {
   if (updatingControls_) return;
-  auto& commands = deps_.commands;
-  auto& state = deps_.state;
-  const int profile = deps_.session.CurrentProfile();
   if (controlId == id::kBrightnessSlider) {
     brightness_->SetChannelPicture(Picture(QString("%1.bmp").arg(position)));
-    RunJob([&commands, &state, profile,
-            position] { return lighting::SendBrightness(commands, state, profile, position) ? 1 : 0; },
-           ColourScope::None, [](const JobResult&) {});
+    RunWrite([position](device::CommandSet& c, lighting::LightingState& st,
+                        int p) { return lighting::SendBrightness(c, st, p, position); },
+             ColourScope::None);
   } else if (controlId == id::kSpeedSlider) {
     speed_->SetChannelPicture(Picture(QString("%1.bmp").arg(kSpeedPictureBase + position)));
-    RunJob([&commands, &state, profile,
-            position] { return lighting::SendSpeed(commands, state, profile, position) ? 1 : 0; },
-           ColourScope::None, [](const JobResult&) {});
+    RunWrite([position](device::CommandSet& c, lighting::LightingState& st,
+                        int p) { return lighting::SendSpeed(c, st, p, position); },
+             ColourScope::None);
   }
 }
 
 void LightingPanel::OnDirection(int value) {
   view_.direction = value;
   ShowForEffect(SelectedEffect());
-  auto& commands = deps_.commands;
-  auto& state = deps_.state;
-  const int profile = deps_.session.CurrentProfile();
-  RunJob(
-      [&commands, &state, profile, value] {
-        lighting::SendDirection(commands, state, profile, value);
-        return 1;
-      },
-      ColourScope::None, [](const JobResult&) {});
+  RunWrite([value](device::CommandSet& c, lighting::LightingState& st,
+                   int p) { return lighting::SendDirection(c, st, p, value); },
+           ColourScope::None);
 }
 
 void LightingPanel::OnColourPicked(const QColor& colour) {
@@ -718,30 +763,20 @@ void LightingPanel::OnColourPicked(const QColor& colour) {
   rgbEdits_[0]->setText(QString::number(colour.red()));
   rgbEdits_[1]->setText(QString::number(colour.green()));
   rgbEdits_[2]->setText(QString::number(colour.blue()));
-  auto& commands = deps_.commands;
-  auto& state = deps_.state;
-  const int profile = deps_.session.CurrentProfile();
-  RunJob(
-      [&commands, &state, profile, rgb] {
-        lighting::SendColour(commands, state, profile, rgb);
-        return 1;
-      },
-      ColourScope::None, [](const JobResult&) {});
+  RunWrite([rgb](device::CommandSet& c, lighting::LightingState& st,
+                 int p) { return lighting::SendColour(c, st, p, rgb); },
+           ColourScope::None);
 }
 
 void LightingPanel::OnMulticolour(ColourGroup group) {
   view_.multicolour = !view_.multicolour;
   SetSelected(static_cast<CPngButton*>(Control(id::kFyMultiPicture)), view_.multicolour);
   SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), view_.multicolour);
-  auto& commands = deps_.commands;
-  auto& state = deps_.state;
-  const int profile = deps_.session.CurrentProfile();
-  RunJob(
-      [&commands, &state, profile, group] {
-        lighting::ToggleMulticolour(commands, state, profile, group);
-        return 1;
+  RunWrite(
+      [group](device::CommandSet& c, lighting::LightingState& st, int p) {
+        return lighting::ToggleMulticolour(c, st, p, group);
       },
-      ColourScope::None, [this](const JobResult&) {
+      ColourScope::None, [this] {
         SetSelected(static_cast<CPngButton*>(Control(id::kFyMultiPicture)), view_.multicolour);
         SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), view_.multicolour);
       });
@@ -750,29 +785,17 @@ void LightingPanel::OnMulticolour(ColourGroup group) {
 void LightingPanel::OnColourChoice(int choice) {
   view_.colourChoice = choice;
   for (int n = 0; n < 4; ++n) SetSelected(static_cast<CPngButton*>(Control(id::kChoiceRed + n)), n == choice);
-  auto& commands = deps_.commands;
-  auto& state = deps_.state;
-  const int profile = deps_.session.CurrentProfile();
-  RunJob(
-      [&commands, &state, profile, choice] {
-        lighting::SendColourChoice(commands, state, profile, choice);
-        return 1;
-      },
-      ColourScope::None, [](const JobResult&) {});
+  RunWrite([choice](device::CommandSet& c, lighting::LightingState& st,
+                    int p) { return lighting::SendColourChoice(c, st, p, choice); },
+           ColourScope::None);
 }
 
 void LightingPanel::OnReportRate(int rate) {
   view_.reportRate = rate;
   for (int n = 0; n < 4; ++n) static_cast<CPngButton*>(Control(kReportIds[n]))->SetToggled(n == rate);
-  auto& commands = deps_.commands;
-  auto& state = deps_.state;
-  const int profile = deps_.session.CurrentProfile();
-  RunJob(
-      [&commands, &state, profile, rate] {
-        lighting::SendReportRate(commands, state, profile, rate);
-        return 1;
-      },
-      ColourScope::None, [](const JobResult&) {});
+  RunWrite([rate](device::CommandSet& c, lighting::LightingState& st,
+                  int p) { return lighting::SendReportRate(c, st, p, rate); },
+           ColourScope::None);
 }
 
 void LightingPanel::OnBaseColour(const QColor& colour) {

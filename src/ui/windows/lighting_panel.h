@@ -1,7 +1,7 @@
 // The lighting panel of the main window: the lamp that opens and closes it, the effect
 // drop-down and the parameter controls of the current effect, the per-key colour tools
-// of effect 20, the report-rate buttons and the live preview of the effect on the key
-// picture.
+// of effect 20, the report-rate buttons, the live preview of the effect on the key
+// picture, and a note under the panel while the keyboard has refused a change.
 //
 // Threads: the lighting state and the key-colour editor handed in belong to the device
 // worker: every job that reads or changes them runs there, in the order the user acted,
@@ -170,6 +170,14 @@ class LightingPanel : public QObject {
   // panel and, once no other job of the panel is outstanding, replaces the copy.
   template <typename Job, typename Done>
   void RunJob(Job job, ColourScope scope, Done done);
+  // Queues one change of the lighting record, `send` (commands, state, profile) ->
+  // WriteOutcome, addressed to the current profile. When the keyboard refuses it, the
+  // state follows what the keyboard holds (see ChangeOrRecover), the status text says
+  // the change was not taken and the panel is redrawn from that state; a change taken
+  // clears the status text. `after` runs on the UI thread once the result is in.
+  template <typename Send>
+  void RunWrite(Send send, ColourScope scope, std::function<void()> after = {});
+  void ShowWriteStatus(bool failed);
   // The switch of the keyboard to `profile`: its check (and questions) now, on the UI
   // thread, then the switch on the worker, followed there by `afterSwitch` when it took;
   // `then` gets whether it took.
@@ -216,6 +224,10 @@ class LightingPanel : public QObject {
   ColourView colourView_;
   lighting::EffectListModel effects_;
   int pendingJobs_ = 0;
+  // A refused change put the state back: the controls are redrawn from it once the last
+  // outstanding job's state has come in.
+  bool redrawAfterJobs_ = false;
+  bool writeFailed_ = false;
 
   std::map<int, QWidget*> controls_;
   std::map<QString, QPixmap> pictures_;
@@ -225,6 +237,7 @@ class LightingPanel : public QObject {
   CBitmapSlider* speed_ = nullptr;
   std::array<CSkinColorBtn*, 4> swatches_{};
   std::array<QLineEdit*, 3> rgbEdits_{};
+  ColorStatic* status_ = nullptr;
   std::vector<std::pair<ColorStatic*, const char*>> labels_;
   bool updatingControls_ = false;
 

@@ -10,6 +10,7 @@
 
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
+#include "platform/settings_store_qt.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/report_ctrl.h"
 #include "ui/skin/skin_gallery.h"
@@ -36,21 +37,21 @@ QString ToQString(const std::filesystem::path& p) { return QString::fromStdStrin
 
 }  // namespace
 
+// The settings file is opened only while it is absent or a regular file (a FIFO would
+// block the program): otherwise nothing is written.
 QtProfileListSettings::QtProfileListSettings()
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"))) {}
+    : settings_(platform::OpenNativeSettings(QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"))) {}
 
-QtProfileListSettings::QtProfileListSettings(const QString& iniFile)
-    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+QtProfileListSettings::QtProfileListSettings(const QString& iniFile) : settings_(platform::OpenIniSettings(iniFile)) {}
 
 QtProfileListSettings::~QtProfileListSettings() = default;
 
 bool QtProfileListSettings::WriteValue(std::string_view key, const QString& value) {
+  if (!settings_ || !platform::SettingsFileUsable(settings_->fileName())) return false;
   settings_->setValue(QString::fromLatin1(kSection) + '/' +
                           QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())),
                       value);
-  settings_->sync();
-  return settings_->status() == QSettings::NoError;
+  return platform::SyncSettings(*settings_);
 }
 
 QString ProfileSettingsKey(int number) { return QStringLiteral("PROFILE%1").arg(number, 2, 10, QLatin1Char('0')); }

@@ -7,6 +7,7 @@
 
 #include "core/text/language.h"
 #include "platform/autostart.h"
+#include "ui/skin/skin_placement.h"
 #include "ui/windows/main_window.h"
 
 namespace vantrel::ui {
@@ -19,7 +20,7 @@ constexpr int kRetries = 12;  // the first minute
 const char* const kLanguageNames[4] = {"English", "简体中文", "繁體中文", "Français"};
 
 QIcon IconFor(CVantrelDlg& window, int resource) {
-  return QIcon(QDir(window.Core().SkinFolder()).filePath(QString("tray_%1.png").arg(resource)));
+  return OptionalIcon(QDir(window.Core().SkinFolder()).filePath(QString("tray_%1.png").arg(resource)));
 }
 
 }  // namespace

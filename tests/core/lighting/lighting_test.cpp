@@ -244,14 +244,14 @@ class LightingWrites : public ::testing::Test {
 };
 
 TEST_F(LightingWrites, EffectChoiceWritesTheCodeAndForSomeTheMulticolourByte) {
-  EXPECT_TRUE(SendEffect(dev_.commands, state_, 1, 4));
+  EXPECT_EQ(SendEffect(dev_.commands, state_, 1, 4), WriteOutcome::Taken);
   EXPECT_EQ(Writes(), (std::vector<Op>{Begin(), Write(42, {4}), End()}));
   dev_.keyboard.ops.clear();
   state_.multicolour = true;
   SendEffect(dev_.commands, state_, 1, 13);
   EXPECT_EQ(Writes(), (std::vector<Op>{Begin(), Write(42, {13}), Write(46, {1}), End()}));
   dev_.keyboard.ops.clear();
-  EXPECT_FALSE(SendEffect(dev_.commands, state_, 1, 19));
+  EXPECT_EQ(SendEffect(dev_.commands, state_, 1, 19), WriteOutcome::NotSent);
   EXPECT_TRUE(dev_.keyboard.ops.empty());
   EXPECT_EQ(state_.effect, 19);
 
@@ -264,12 +264,12 @@ TEST_F(LightingWrites, EffectChoiceWritesTheCodeAndForSomeTheMulticolourByte) {
 
 TEST_F(LightingWrites, SlidersSendOnlyChanges) {
   state_.brightness = 3;
-  EXPECT_FALSE(SendBrightness(dev_.commands, state_, 0, 3));
+  EXPECT_EQ(SendBrightness(dev_.commands, state_, 0, 3), WriteOutcome::NotSent);
   EXPECT_TRUE(dev_.keyboard.ops.empty());
-  EXPECT_TRUE(SendBrightness(dev_.commands, state_, 2, 1));
-  EXPECT_TRUE(SendSpeed(dev_.commands, state_, 2, 0));
-  EXPECT_FALSE(SendSpeed(dev_.commands, state_, 2, 0));
-  EXPECT_TRUE(SendSpeed(dev_.commands, state_, 2, 4));
+  EXPECT_EQ(SendBrightness(dev_.commands, state_, 2, 1), WriteOutcome::Taken);
+  EXPECT_EQ(SendSpeed(dev_.commands, state_, 2, 0), WriteOutcome::Taken);
+  EXPECT_EQ(SendSpeed(dev_.commands, state_, 2, 0), WriteOutcome::NotSent);
+  EXPECT_EQ(SendSpeed(dev_.commands, state_, 2, 4), WriteOutcome::Taken);
   EXPECT_EQ(Writes(), (std::vector<Op>{Begin(), Write(85, {1}), End(), Begin(), Write(86, {4}), End(), Begin(),
                                        Write(86, {0}), End()}));
   EXPECT_EQ(state_.speed, 0);

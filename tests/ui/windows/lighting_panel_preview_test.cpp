@@ -150,6 +150,15 @@ TEST_F(LightingPreviewTest, Screenshots) {
   panel_->ToggleLamp();
   Settle();
   EXPECT_TRUE(surface_.grab().save(out.filePath("closed.png")));
+  // The note under the panel after a report-rate write the keyboard refused.
+  sim::FaultPlan faults;
+  const auto next = sim_.service.ConfigRequests();
+  for (std::uint64_t n = next + 1; n <= next + 40; ++n) faults.Add(n, sim::Fault::kStatusFF);
+  sim_.service.SetFaults(faults);
+  static_cast<QAbstractButton*>(panel_->Control(panel_id::kReportRate4))->click();
+  Settle();
+  sim_.service.SetFaults({});
+  EXPECT_TRUE(surface_.grab().save(out.filePath("write_refused.png")));
 }
 
 }  // namespace

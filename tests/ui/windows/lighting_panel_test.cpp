@@ -221,6 +221,69 @@ TEST_F(LightingPanelTest, DirectionChoiceAndReportRateWriteTheirBytes) {
   EXPECT_FALSE(static_cast<CPngButton*>(panel_->Control(id::kChoiceRed))->isToggled());
 }
 
+// Writes the keyboard refuses: the status text says so, and the controls show what the
+// keyboard holds (read back), or what they showed before when nothing can be read.
+TEST_F(LightingPanelTest, RefusedWritesShowTheKeyboardsValuesAndSaySo) {
+  SetRecord(sim_.keyboard, 0, {{0, 1}, {1, 2}, {15, 1}});
+  Connect();
+  const auto rateShown = [&] {
+    int shown = -1;
+    for (int n = 0; n < 4; ++n)
+      if (static_cast<CPngButton*>(panel_->Control(n == 0 ? id::kReportRate1 : id::kReportRate2 + n - 1))
+              ->isToggled())
+        shown = shown == -1 ? n : -2;
+    return shown;
+  };
+  const auto failAt = [&](std::uint64_t from, std::uint64_t to) {
+    sim::FaultPlan faults;
+    const auto next = sim_.service.ConfigRequests();
+    for (std::uint64_t n = next + from; n <= next + to; ++n) faults.Add(n, sim::Fault::kStatusFF);
+    sim_.service.SetFaults(faults);
+  };
+  EXPECT_FALSE(Shown(id::kWriteStatus));
+  ASSERT_EQ(rateShown(), 1);
+
+  // The keyboard went to rate 3 on its own, then refuses the write of rate 2 (the second
+  // request of the bracket, and its retries): rate 3 is shown.
+  sim_.keyboard.Lighting()[15] = 3;
+  failAt(2, 4);
+  Click(id::kReportRate3);
+  EXPECT_TRUE(Shown(id::kWriteStatus));
+  EXPECT_EQ(static_cast<QLabel*>(panel_->Control(id::kWriteStatus))->text().toStdString(),
+            texts_.Text("LIGHT_PROMPT_WRITE_FAILED"));
+  EXPECT_EQ(rateShown(), 3);
+  EXPECT_EQ(panel_->View().reportRate, 3);
+  EXPECT_EQ(sim_.keyboard.Lighting()[15], 3);
+
+  // Nothing answers, not even the read-back: the rate shown before stays.
+  failAt(1, 40);
+  Click(id::kReportRate1);
+  EXPECT_EQ(rateShown(), 3);
+  EXPECT_TRUE(Shown(id::kWriteStatus));
+
+  // A rate the keyboard takes clears the text.
+  sim_.service.SetFaults({});
+  Click(id::kReportRate2);
+  EXPECT_FALSE(Shown(id::kWriteStatus));
+  EXPECT_EQ(rateShown(), 1);
+  EXPECT_EQ(sim_.keyboard.Lighting()[15], 1);
+
+  // The other writes of the panel alike: a refused brightness puts the slider back, and
+  // the same position can then be sent again.
+  OpenPanel();
+  failAt(2, 4);
+  static_cast<CBitmapSlider*>(panel_->Control(id::kBrightnessSlider))->SetPos(4);  // dragged there
+  MoveSlider(id::kBrightnessSlider, 4);
+  EXPECT_TRUE(Shown(id::kWriteStatus));
+  EXPECT_EQ(static_cast<CBitmapSlider*>(panel_->Control(id::kBrightnessSlider))->pos(), 2);
+  EXPECT_EQ(panel_->View().brightness, 2);
+  ClearTrace();
+  MoveSlider(id::kBrightnessSlider, 4);
+  EXPECT_EQ(ParamWrites(Sent()), (std::vector<std::pair<int, std::vector<int>>>{{1, {4}}}));
+  EXPECT_FALSE(Shown(id::kWriteStatus));
+  EXPECT_EQ(sim_.keyboard.Lighting()[1], 4);
+}
+
 // Which controls each effect shows while the panel is open.
 TEST_F(LightingPanelTest, ShowRuleForEveryEffect) {
   sim_.keyboard.DeviceState()[12 + 19] = 19;  // offer 19 as well
