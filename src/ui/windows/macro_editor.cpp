@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QResizeEvent>
@@ -58,12 +59,13 @@ MacroEditor::MacroEditor(QWidget* page, const QString& iniPath, const QString& s
     : QObject(page), texts_(texts), sink_(sink), profileStrings_(profileStrings), clock_(SteadyMs),
       filter_(new KeyEventFilter(this)) {
   BuildControls(page, iniPath, skinFolder);
-  filter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat) {
-    return OnRecordKey(code, release, repeat);
+  filter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat, std::uint64_t timestamp) {
+    return OnRecordKey(code, release, repeat, timestamp);
   });
-  filter_->SetMouseHandler([this](std::uint16_t code, bool release, const QPoint& pos, QWidget* target) {
-    OnRecordMouse(code, release, pos, target);
-  });
+  filter_->SetMouseHandler(
+      [this](std::uint16_t code, bool release, const QPoint& pos, QWidget* target, std::uint64_t timestamp) {
+        OnRecordMouse(code, release, pos, target, timestamp);
+      });
   UpdateButtons();
 }
 
@@ -169,6 +171,10 @@ void MacroEditor::ApplyTexts() {
   cyclesCaption_->setText(Q(texts_.Text("MACRO_CYCLES")));
   delaysCaption_->setText(Q(texts_.Text("RECORD_DELAY")));
   button(kIdRecord)->setText(Q(texts_.Text(recorder_.recording ? "MACRO_ACTION_STOP_RECORD" : "A_RECORD")));
+  // A Wayland compositor keeps its own shortcut keys (Super and the like) from a window;
+  // Qt offers a window no way to ask for them, so the user is told.
+  if (QGuiApplication::platformName().startsWith("wayland"))
+    button(kIdRecord)->SetTooltipText(Q(texts_.Text("MACRO_RECORD_DESKTOP_KEYS")));
   button(kIdStepTop)->SetTooltipText(Q(texts_.Text("A_TOP")));
   button(kIdStepUp)->SetTooltipText(Q(texts_.Text("A_UP")));
   button(kIdStepDown)->SetTooltipText(Q(texts_.Text("A_DOWN")));
@@ -507,6 +513,7 @@ void MacroEditor::ToggleRecording() {
   if (selected_ < 0) return;
   FinishCellEdit();
   keys::StartRecording(recorder_, clock_());
+  timestampOffset_.reset();
   auto* b = button(kIdRecord);
   b->setText(Q(texts_.Text("MACRO_ACTION_STOP_RECORD")));
   b->SetSelected(true);
@@ -514,6 +521,7 @@ void MacroEditor::ToggleRecording() {
   button(kIdMacroDelete)->setEnabled(false);
   nameBox_->setEnabled(false);
   filter_->Install();
+  emit recordingChanged(true);
 }
 
 void MacroEditor::StopRecordingIfActive() {
@@ -526,17 +534,42 @@ void MacroEditor::StopRecordingIfActive() {
   button(kIdMacroAdd)->setEnabled(true);
   button(kIdMacroDelete)->setEnabled(true);
   nameBox_->setEnabled(true);
+  emit recordingChanged(false);
 }
 
-bool MacroEditor::OnRecordKey(std::uint16_t code, bool release, bool autoRepeat) {
+std::uint32_t MacroEditor::EventTime(std::uint64_t timestamp) {
+  std::uint32_t now = 0;
+  if (timestamp == 0) {
+    now = clock_();
+  } else {
+    // The window system's clock (32-bit ms on X11 and Wayland) has another origin than
+    // ours; the first timestamped event of the recording ties the two. From then on the
+    // delays are differences of the events' own times, however late the loop got to them.
+    const auto ts = static_cast<std::uint32_t>(timestamp);
+    if (!timestampOffset_) timestampOffset_ = clock_() - ts;
+    now = ts + *timestampOffset_;
+  }
+  // Time never runs back: an event with an old timestamp after a key chosen on the chooser
+  // gets no delay rather than a wrapped one.
+  if (static_cast<std::int32_t>(now - recorder_.lastEventTime) < 0) now = recorder_.lastEventTime;
+  return now;
+}
+
+bool MacroEditor::OnRecordKey(std::uint16_t code, bool release, bool autoRepeat, std::uint64_t timestamp) {
   SyncSelectionFromView();
   const std::size_t before = rows_.actions.size();
-  const auto result = keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{code, release, autoRepeat}, clock_());
+  // X11 and Wayland send a held key as repeated release/press pairs, both halves marked as
+  // repeats. The repeated release is no step: it is passed to the recorder as the repeat
+  // it is (swallowed, nothing recorded), so only the real release ends the key, with the
+  // time since the press as the press step's delay.
+  const keys::KeyEvent event{code, release && !autoRepeat, autoRepeat};
+  const auto result = keys::OnKeyEvent(recorder_, rows_, event, EventTime(timestamp));
   AfterRecordedStep(before);
   return result == keys::HookResult::kSwallow;
 }
 
-void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target) {
+void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target,
+                                std::uint64_t timestamp) {
   if (mouseIgnored_ && mouseIgnored_(target)) return;
   auto* record = button(kIdRecord);
   const QRect recordRect(record->mapToGlobal(QPoint(0, 0)), record->size());
@@ -545,14 +578,14 @@ void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& 
   const auto message = code == keys::kCodeMouseLeft    ? (release ? keys::MouseMessage::kLeftUp : keys::MouseMessage::kLeftDown)
                        : code == keys::kCodeMouseRight ? (release ? keys::MouseMessage::kRightUp : keys::MouseMessage::kRightDown)
                                                        : (release ? keys::MouseMessage::kMiddleUp : keys::MouseMessage::kMiddleDown);
-  keys::OnMouseMessage(recorder_, rows_, message, recordRect.contains(globalPos), clock_());
+  keys::OnMouseMessage(recorder_, rows_, message, recordRect.contains(globalPos), EventTime(timestamp));
   AfterRecordedStep(before);
 }
 
 void MacroEditor::RecordChosenKey(std::uint16_t code) {
   if (!recorder_.recording) return;
-  OnRecordKey(code, false, false);
-  OnRecordKey(code, true, false);
+  OnRecordKey(code, false, false, 0);
+  OnRecordKey(code, true, false, 0);
 }
 
 void MacroEditor::AfterRecordedStep(std::size_t before) {
