@@ -40,7 +40,8 @@ bool KeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
       if (!keyHandler_) return false;
       auto* key = static_cast<QKeyEvent*>(event);
       const std::uint16_t code = platform::KeyCodeOfNativeScanCode(key->nativeScanCode(), key->nativeVirtualKey());
-      return keyHandler_(code, event->type() == QEvent::KeyRelease, key->isAutoRepeat(), key->timestamp());
+      return keyHandler_(
+          KeyInput{code, event->type() == QEvent::KeyRelease, key->isAutoRepeat(), key->timestamp(), key->modifiers()});
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease: {

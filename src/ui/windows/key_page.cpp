@@ -75,8 +75,8 @@ Vantrel_DlgComposite::Vantrel_DlgComposite(keys::EditingStore& editing, const te
   // the page is open.
   setWindowModality(Qt::WindowModal);
   captureFilter_ = new KeyEventFilter(this);
-  captureFilter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat, std::uint64_t) {
-    return OnCaptureKey(code, release, repeat);
+  captureFilter_->SetKeyHandler([this](const KeyEventFilter::KeyInput& in) {
+    return OnCaptureKey(in.code, in.release, in.autoRepeat);
   });
   InitDialog();
 }

@@ -40,6 +40,19 @@ std::uint32_t SteadyMs() {
   return static_cast<std::uint32_t>(timer.elapsed());
 }
 
+// The modifiers a key event reports, and their keys.
+struct ModifierKeys {
+  Qt::KeyboardModifier modifier;
+  std::uint16_t left;
+  std::uint16_t right;
+};
+constexpr ModifierKeys kModifierKeys[] = {
+    {Qt::ShiftModifier, keys::kCodeLeftShift, keys::kCodeRightShift},
+    {Qt::ControlModifier, keys::kCodeLeftCtrl, keys::kCodeRightCtrl},
+    {Qt::AltModifier, keys::kCodeLeftAlt, keys::kCodeRightAlt},
+    {Qt::MetaModifier, keys::kCodeLeftWin, keys::kCodeRightWin},
+};
+
 }  // namespace
 
 MacroNameBox::MacroNameBox(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(this)), list_(new QListWidget(this)) {
@@ -59,9 +72,7 @@ MacroEditor::MacroEditor(QWidget* page, const QString& iniPath, const QString& s
     : QObject(page), texts_(texts), sink_(sink), profileStrings_(profileStrings), clock_(SteadyMs),
       filter_(new KeyEventFilter(this)) {
   BuildControls(page, iniPath, skinFolder);
-  filter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat, std::uint64_t timestamp) {
-    return OnRecordKey(code, release, repeat, timestamp);
-  });
+  filter_->SetKeyHandler([this](const KeyEventFilter::KeyInput& in) { return OnRecordKey(in); });
   filter_->SetMouseHandler(
       [this](std::uint16_t code, bool release, const QPoint& pos, QWidget* target, std::uint64_t timestamp) {
         OnRecordMouse(code, release, pos, target, timestamp);
@@ -514,6 +525,7 @@ void MacroEditor::ToggleRecording() {
   FinishCellEdit();
   keys::StartRecording(recorder_, clock_());
   timestampOffset_.reset();
+  modifierKeysDown_ = modifiersAdded_ = 0;
   auto* b = button(kIdRecord);
   b->setText(Q(texts_.Text("MACRO_ACTION_STOP_RECORD")));
   b->SetSelected(true);
@@ -526,6 +538,7 @@ void MacroEditor::ToggleRecording() {
 
 void MacroEditor::StopRecordingIfActive() {
   if (!recorder_.recording) return;
+  ReleaseAddedModifiers();
   keys::StopRecording(recorder_);
   filter_->Remove();
   auto* b = button(kIdRecord);
@@ -555,17 +568,59 @@ std::uint32_t MacroEditor::EventTime(std::uint64_t timestamp) {
   return now;
 }
 
-bool MacroEditor::OnRecordKey(std::uint16_t code, bool release, bool autoRepeat, std::uint64_t timestamp) {
+bool MacroEditor::OnRecordKey(const KeyEventFilter::KeyInput& in, bool followModifiers) {
   SyncSelectionFromView();
   const std::size_t before = rows_.actions.size();
+  const std::uint32_t now = EventTime(in.timestamp);
+  if (followModifiers && !in.autoRepeat && in.code != 0 && !keys::IsMediaKey(in.code)) FollowModifiers(in, now);
   // X11 and Wayland send a held key as repeated release/press pairs, both halves marked as
   // repeats. The repeated release is no step: it is passed to the recorder as the repeat
   // it is (swallowed, nothing recorded), so only the real release ends the key, with the
   // time since the press as the press step's delay.
-  const keys::KeyEvent event{code, release && !autoRepeat, autoRepeat};
-  const auto result = keys::OnKeyEvent(recorder_, rows_, event, EventTime(timestamp));
+  const keys::KeyEvent event{in.code, in.release && !in.autoRepeat, in.autoRepeat};
+  const auto result = keys::OnKeyEvent(recorder_, rows_, event, now);
   AfterRecordedStep(before);
   return result == keys::HookResult::kSwallow;
+}
+
+// Key events sent to a window by another program (XSendEvent on X11, as xdotool's "type"
+// does for a window without the focus) carry the modifiers in their state but come without
+// the modifier keys' own events. Such a modifier is recorded as a press of its left-hand
+// key before the event that first reports it, and as a release before the first event
+// without it; a modifier whose key was seen pressed is left to its own events.
+void MacroEditor::FollowModifiers(const KeyEventFilter::KeyInput& in, std::uint32_t now) {
+  for (std::size_t i = 0; i < std::size(kModifierKeys); ++i) {
+    const ModifierKeys& m = kModifierKeys[i];
+    const auto keyBits = static_cast<std::uint8_t>(3u << (2 * i));  // left, right
+    const auto addedBit = static_cast<std::uint8_t>(1u << i);
+    if (in.code == m.left || in.code == m.right) {
+      const auto bit = static_cast<std::uint8_t>(1u << (2 * i + (in.code == m.right ? 1 : 0)));
+      modifierKeysDown_ = in.release ? modifierKeysDown_ & ~bit : modifierKeysDown_ | bit;
+      modifiersAdded_ &= static_cast<std::uint8_t>(~addedBit);  // its own events take over
+      continue;
+    }
+    const bool held = in.modifiers.testFlag(m.modifier);
+    if (held && !(modifierKeysDown_ & keyBits) && !(modifiersAdded_ & addedBit)) {
+      keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{m.left, false, false}, now);
+      modifiersAdded_ |= addedBit;
+    } else if (!held && (modifiersAdded_ & addedBit)) {
+      keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{m.left, true, false}, now);
+      modifiersAdded_ &= static_cast<std::uint8_t>(~addedBit);
+    }
+  }
+}
+
+// A recording that ends with added modifiers still held releases them, so the macro does
+// not leave them down on the keyboard.
+void MacroEditor::ReleaseAddedModifiers() {
+  if (modifiersAdded_ == 0) return;
+  SyncSelectionFromView();
+  const std::size_t before = rows_.actions.size();
+  const std::uint32_t now = EventTime(0);
+  for (std::size_t i = 0; i < std::size(kModifierKeys); ++i)
+    if (modifiersAdded_ & (1u << i)) keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{kModifierKeys[i].left, true, false}, now);
+  modifiersAdded_ = 0;
+  AfterRecordedStep(before);
 }
 
 void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target,
@@ -584,8 +639,9 @@ void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& 
 
 void MacroEditor::RecordChosenKey(std::uint16_t code) {
   if (!recorder_.recording) return;
-  OnRecordKey(code, false, false, 0);
-  OnRecordKey(code, true, false, 0);
+  // A key of the chooser says nothing about the modifiers the keyboard holds.
+  OnRecordKey(KeyEventFilter::KeyInput{code, false, false, 0, {}}, false);
+  OnRecordKey(KeyEventFilter::KeyInput{code, true, false, 0, {}}, false);
 }
 
 void MacroEditor::AfterRecordedStep(std::size_t before) {

@@ -19,6 +19,7 @@
 #include "core/keys/stores.h"
 #include "core/text/profile_strings.h"
 #include "core/text/text_source.h"
+#include "ui/windows/key_event_filter.h"
 
 class QComboBox;
 
@@ -27,7 +28,6 @@ namespace vantrel::ui {
 class CPngButton;
 class CReportCtrl;
 class ColorStatic;
-class KeyEventFilter;
 
 // The name box: an edit field over the always-open list of macro names (a combo box whose
 // list stays open). Typing in the field renames the selected macro.
@@ -146,7 +146,9 @@ class MacroEditor : public QObject {
   void CloseCellEditor();
 
   // Recording input from the event filter.
-  bool OnRecordKey(std::uint16_t code, bool release, bool autoRepeat, std::uint64_t timestamp);
+  bool OnRecordKey(const KeyEventFilter::KeyInput& input, bool followModifiers = true);
+  void FollowModifiers(const KeyEventFilter::KeyInput& input, std::uint32_t now);
+  void ReleaseAddedModifiers();
   void OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target,
                      std::uint64_t timestamp);
   std::uint32_t EventTime(std::uint64_t timestamp);
@@ -164,6 +166,10 @@ class MacroEditor : public QObject {
   std::function<std::uint32_t()> clock_;
   // Window-system time -> clock_ time, fixed by the first timestamped event of a recording.
   std::optional<std::uint32_t> timestampOffset_;
+  // Modifier keys (kModifierKeys) seen pressed, and modifiers whose press was added because
+  // an event reported them held without their key's own event.
+  std::uint8_t modifierKeysDown_ = 0;
+  std::uint8_t modifiersAdded_ = 0;
   std::function<bool(QWidget*)> mouseIgnored_;
   KeyEventFilter* filter_;
   bool loading_ = false;

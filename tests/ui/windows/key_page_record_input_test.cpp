@@ -73,6 +73,29 @@ TEST_F(RecordInputTest, HeldKeysAndShiftRecordOneStepPerEdgeWithTheHoldTimeAsDel
   EXPECT_EQ(Editor().actions()[7], (MacroAction{0, keys::kCodeRightShift, keys::kRelease}));
 }
 
+// Keys sent to the window by another program (XSendEvent, as xdotool's "type" does for a
+// window without the focus) report Shift in their modifiers without any Shift key event.
+TEST_F(RecordInputTest, ModifiersReportedWithoutTheirKeysAreRecordedAroundTheKeys) {
+  StartRecordingNewMacro(/*measuredDelays=*/false);
+  for (const auto& [code, qtKey] : {std::pair{0x01E, Qt::Key_A}, std::pair{0x030, Qt::Key_B}}) {
+    Send(static_cast<std::uint16_t>(code), false, false, 0, qtKey, Qt::ShiftModifier);
+    Send(static_cast<std::uint16_t>(code), true, false, 0, qtKey, Qt::ShiftModifier);
+  }
+  Send(0x02E, false, false, 0, Qt::Key_C);
+  Send(0x02E, true, false, 0, Qt::Key_C);
+  // Ctrl still reported as held when recording stops is released with the stop.
+  Send(0x02E, false, false, 0, Qt::Key_C, Qt::ControlModifier);
+  Click(kIdRecord);
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> steps;
+  for (const auto& a : Editor().actions()) steps.emplace_back(a.code, a.direction);
+  EXPECT_EQ(steps, (std::vector<std::pair<std::uint16_t, std::uint16_t>>{
+                       {keys::kCodeLeftShift, keys::kPress}, {0x01E, keys::kPress}, {0x01E, keys::kRelease},
+                       {0x030, keys::kPress}, {0x030, keys::kRelease}, {keys::kCodeLeftShift, keys::kRelease},
+                       {0x02E, keys::kPress}, {0x02E, keys::kRelease}, {keys::kCodeLeftCtrl, keys::kPress},
+                       {0x02E, keys::kPress}, {keys::kCodeLeftCtrl, keys::kRelease}}));
+  EXPECT_EQ(Editor().actionList()->GetItemCount(), 11);
+}
+
 TEST_F(RecordInputTest, DelaysComeFromTheEventTimestampsNotFromWhenTheyAreHandled) {
   StartRecordingNewMacro(/*measuredDelays=*/true);
   // The events were queued while the program was busy: the clock stands still.
