@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
+#include <QTimer>
 
 #include "core/device/commands.h"
 #include "core/keys/key_codes.h"
@@ -417,6 +418,11 @@ void Vantrel_DlgComposite::UpdateCapture() {
   } else if (grabbing_) {
     releaseKeyboard();
     grabbing_ = false;
+    // On xcb the release goes out with Qt's next batch of requests, which may wait for the
+    // next event from the server; with the grab still held that is the next key typed into
+    // the other program, and the page would take it. A round trip sends it now (not from
+    // here: it runs the event loop once).
+    QTimer::singleShot(0, this, [] { QGuiApplication::sync(); });
   }
 }
 

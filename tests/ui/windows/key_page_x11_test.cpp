@@ -55,7 +55,7 @@ TEST_F(KeyPageX11Test, KeysTypedIntoAnotherProgramAreNotCaptured) {
   Xdotool({"windowfocus", "--sync", peer});
   EXPECT_TRUE(QTest::qWaitFor([&] { return !page_->isActiveWindow(); }, 3000));
   EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
-  QTest::qWait(100);  // the release of the grab reaches the server with the loop's next round
+  QTest::qWait(100);
   Xdotool({"key", "x", "y"});  // key, not type: key goes through the XTEST keyboard as typing does
   EXPECT_EQ(page_->capturedKey(), keys::kCodeLeftWin) << "a key typed into the other program was captured";
   xev.terminate();
@@ -101,6 +101,28 @@ TEST_F(KeyPageX11Test, ShiftHeldWhileTypingAndAHeldKeyAreRecordedOnce) {
   EXPECT_GE(press.delay, 1400);
   EXPECT_LE(press.delay, 2500);
   EXPECT_EQ(Editor().actions().back().direction, keys::kRelease);
+}
+
+// xdotool's "type" for a window without the focus sends the keys with XSendEvent: the
+// letters carry Shift in their state, and no Shift key event comes.
+TEST_F(KeyPageX11Test, KeysSentByAnotherProgramKeepTheirShift) {
+  ASSERT_TRUE(page_->Begin(1000));
+  Show(*page_);
+  QTest::mouseClick(page_->button(kIdTabMacro), Qt::LeftButton);
+  QTest::mouseClick(Editor().button(kIdMacroAdd), Qt::LeftButton);
+  QTest::mouseClick(Editor().button(kIdRecord), Qt::LeftButton);
+  ASSERT_TRUE(Editor().recording());
+  QWidget other;
+  other.resize(200, 100);
+  Show(other);
+  Xdotool({"type", "--window", QString::number(page_->winId()), "AB"});
+  Show(*page_);
+  QTest::mouseClick(Editor().button(kIdRecord), Qt::LeftButton);
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> steps;
+  for (const auto& a : Editor().actions()) steps.emplace_back(a.code, a.direction);
+  EXPECT_EQ(steps, (std::vector<std::pair<std::uint16_t, std::uint16_t>>{
+                       {keys::kCodeLeftShift, keys::kPress}, {0x01E, keys::kPress}, {0x01E, keys::kRelease},
+                       {0x030, keys::kPress}, {0x030, keys::kRelease}, {keys::kCodeLeftShift, keys::kRelease}}));
 }
 
 }  // namespace
