@@ -40,7 +40,8 @@ bool KeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
       if (!keyHandler_) return false;
       auto* key = static_cast<QKeyEvent*>(event);
       const std::uint16_t code = platform::KeyCodeOfNativeScanCode(key->nativeScanCode(), key->nativeVirtualKey());
-      return keyHandler_(code, event->type() == QEvent::KeyRelease, key->isAutoRepeat());
+      return keyHandler_(
+          KeyInput{code, event->type() == QEvent::KeyRelease, key->isAutoRepeat(), key->timestamp(), key->modifiers()});
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease: {
@@ -58,7 +59,9 @@ bool KeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
       if (mouse->button() == Qt::LeftButton) code = keys::kCodeMouseLeft;
       else if (mouse->button() == Qt::RightButton) code = keys::kCodeMouseRight;
       else if (mouse->button() == Qt::MiddleButton) code = keys::kCodeMouseMiddle;
-      if (code != 0) mouseHandler_(code, event->type() == QEvent::MouseButtonRelease, pos, static_cast<QWidget*>(watched));
+      if (code != 0)
+        mouseHandler_(code, event->type() == QEvent::MouseButtonRelease, pos, static_cast<QWidget*>(watched),
+                      mouse->timestamp());
       return false;
     }
     default: return false;

@@ -17,12 +17,22 @@ namespace vantrel::ui {
 class KeyEventFilter final : public QObject {
   Q_OBJECT
  public:
+  struct KeyInput {
+    std::uint16_t code = 0;  // 0: not a key of ours
+    bool release = false;
+    // Set on both halves of the release/press pairs X11 and Wayland send while a key is held.
+    bool autoRepeat = false;
+    // The event's own time in ms on the window system's clock; 0 when it carries none.
+    std::uint64_t timestamp = 0;
+    // The modifiers held as the event happened (a modifier's own press does not have it).
+    Qt::KeyboardModifiers modifiers;
+  };
   // Returns true to swallow the event (nobody else sees it).
-  using KeyHandler = std::function<bool(std::uint16_t code, bool release, bool autoRepeat)>;
+  using KeyHandler = std::function<bool(const KeyInput& input)>;
   // Button presses and releases of the left, right and middle button (0x171-0x173). The
   // event is always delivered on. target: the widget the event is delivered to.
-  using MouseHandler =
-      std::function<void(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target)>;
+  using MouseHandler = std::function<void(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target,
+                                          std::uint64_t timestamp)>;
 
   explicit KeyEventFilter(QObject* parent = nullptr) : QObject(parent) {}
   ~KeyEventFilter() override { Remove(); }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
+#include <QTimer>
 
 #include "core/device/commands.h"
 #include "core/keys/key_codes.h"
@@ -75,8 +76,8 @@ Vantrel_DlgComposite::Vantrel_DlgComposite(keys::EditingStore& editing, const te
   // the page is open.
   setWindowModality(Qt::WindowModal);
   captureFilter_ = new KeyEventFilter(this);
-  captureFilter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat) {
-    return OnCaptureKey(code, release, repeat);
+  captureFilter_->SetKeyHandler([this](const KeyEventFilter::KeyInput& in) {
+    return OnCaptureKey(in.code, in.release, in.autoRepeat);
   });
   InitDialog();
 }
@@ -183,6 +184,7 @@ void Vantrel_DlgComposite::BuildControls() {
 
   editor_ = new MacroEditor(this, ini, folder, texts_, sink_, profileStrings_);
   connect(editor_, &MacroEditor::changed, this, &Vantrel_DlgComposite::MarkChanged);
+  connect(editor_, &MacroEditor::recordingChanged, this, &Vantrel_DlgComposite::UpdateCapture);
 
   chooser_ = new KeyChooser(texts_, this);
   connect(chooser_, &KeyChooser::keyChosen, this, &Vantrel_DlgComposite::ChooseKey);
@@ -399,22 +401,28 @@ void Vantrel_DlgComposite::ClearPage() {
 bool Vantrel_DlgComposite::capturing() const { return captureFilter_->installed(); }
 
 void Vantrel_DlgComposite::UpdateCapture() {
-  const bool want = open_ && isVisible() && IsSingleKeyTab(kind_);
-  if (want) {
-    captureFilter_->Install();
-    // On X11 this keeps Super and the desktop's shortcuts away from the desktop while
-    // the page waits for a key; on Wayland the compositor may keep Super to itself (the
-    // key chooser offers it then).
+  const bool shown = open_ && isVisible();
+  const bool single = shown && IsSingleKeyTab(kind_);
+  if (single) captureFilter_->Install();
+  else captureFilter_->Remove();
+  // The keyboard grab keeps Super and the desktop's shortcuts away from the desktop while
+  // the page waits for a key or records one (on xcb it is an X keyboard grab; a Wayland
+  // compositor may keep Super to itself, the key chooser offers it then). It is held only
+  // while the page is the active window: keys typed into another program are that
+  // program's.
+  if ((single || (shown && editor_->recording())) && isActiveWindow()) {
     // Grabbed again on each call: a grab asked for before the window is mapped (right
     // after show) may not take, so activation asks again.
     grabKeyboard();
     grabbing_ = true;
-  } else {
-    captureFilter_->Remove();
-    if (grabbing_) {
-      releaseKeyboard();
-      grabbing_ = false;
-    }
+  } else if (grabbing_) {
+    releaseKeyboard();
+    grabbing_ = false;
+    // On xcb the release goes out with Qt's next batch of requests, which may wait for the
+    // next event from the server; with the grab still held that is the next key typed into
+    // the other program, and the page would take it. A round trip sends it now (not from
+    // here: it runs the event loop once).
+    QTimer::singleShot(0, this, [] { QGuiApplication::sync(); });
   }
 }
 
@@ -533,7 +541,7 @@ void Vantrel_DlgComposite::hideEvent(QHideEvent* event) {
 
 void Vantrel_DlgComposite::changeEvent(QEvent* event) {
   CBaseDialog::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) UpdateCapture();
+  if (event->type() == QEvent::ActivationChange) UpdateCapture();
 }
 
 void Vantrel_DlgComposite::MarkChanged() {

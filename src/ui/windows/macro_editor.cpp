@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QResizeEvent>
@@ -39,6 +40,19 @@ std::uint32_t SteadyMs() {
   return static_cast<std::uint32_t>(timer.elapsed());
 }
 
+// The modifiers a key event reports, and their keys.
+struct ModifierKeys {
+  Qt::KeyboardModifier modifier;
+  std::uint16_t left;
+  std::uint16_t right;
+};
+constexpr ModifierKeys kModifierKeys[] = {
+    {Qt::ShiftModifier, keys::kCodeLeftShift, keys::kCodeRightShift},
+    {Qt::ControlModifier, keys::kCodeLeftCtrl, keys::kCodeRightCtrl},
+    {Qt::AltModifier, keys::kCodeLeftAlt, keys::kCodeRightAlt},
+    {Qt::MetaModifier, keys::kCodeLeftWin, keys::kCodeRightWin},
+};
+
 }  // namespace
 
 MacroNameBox::MacroNameBox(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(this)), list_(new QListWidget(this)) {
@@ -58,12 +72,11 @@ MacroEditor::MacroEditor(QWidget* page, const QString& iniPath, const QString& s
     : QObject(page), texts_(texts), sink_(sink), profileStrings_(profileStrings), clock_(SteadyMs),
       filter_(new KeyEventFilter(this)) {
   BuildControls(page, iniPath, skinFolder);
-  filter_->SetKeyHandler([this](std::uint16_t code, bool release, bool repeat) {
-    return OnRecordKey(code, release, repeat);
-  });
-  filter_->SetMouseHandler([this](std::uint16_t code, bool release, const QPoint& pos, QWidget* target) {
-    OnRecordMouse(code, release, pos, target);
-  });
+  filter_->SetKeyHandler([this](const KeyEventFilter::KeyInput& in) { return OnRecordKey(in); });
+  filter_->SetMouseHandler(
+      [this](std::uint16_t code, bool release, const QPoint& pos, QWidget* target, std::uint64_t timestamp) {
+        OnRecordMouse(code, release, pos, target, timestamp);
+      });
   UpdateButtons();
 }
 
@@ -169,6 +182,10 @@ void MacroEditor::ApplyTexts() {
   cyclesCaption_->setText(Q(texts_.Text("MACRO_CYCLES")));
   delaysCaption_->setText(Q(texts_.Text("RECORD_DELAY")));
   button(kIdRecord)->setText(Q(texts_.Text(recorder_.recording ? "MACRO_ACTION_STOP_RECORD" : "A_RECORD")));
+  // A Wayland compositor keeps its own shortcut keys (Super and the like) from a window;
+  // Qt offers a window no way to ask for them, so the user is told.
+  if (QGuiApplication::platformName().startsWith("wayland"))
+    button(kIdRecord)->SetTooltipText(Q(texts_.Text("MACRO_RECORD_DESKTOP_KEYS")));
   button(kIdStepTop)->SetTooltipText(Q(texts_.Text("A_TOP")));
   button(kIdStepUp)->SetTooltipText(Q(texts_.Text("A_UP")));
   button(kIdStepDown)->SetTooltipText(Q(texts_.Text("A_DOWN")));
@@ -507,6 +524,8 @@ void MacroEditor::ToggleRecording() {
   if (selected_ < 0) return;
   FinishCellEdit();
   keys::StartRecording(recorder_, clock_());
+  timestampOffset_.reset();
+  modifierKeysDown_ = modifiersAdded_ = 0;
   auto* b = button(kIdRecord);
   b->setText(Q(texts_.Text("MACRO_ACTION_STOP_RECORD")));
   b->SetSelected(true);
@@ -514,10 +533,12 @@ void MacroEditor::ToggleRecording() {
   button(kIdMacroDelete)->setEnabled(false);
   nameBox_->setEnabled(false);
   filter_->Install();
+  emit recordingChanged(true);
 }
 
 void MacroEditor::StopRecordingIfActive() {
   if (!recorder_.recording) return;
+  ReleaseAddedModifiers();
   keys::StopRecording(recorder_);
   filter_->Remove();
   auto* b = button(kIdRecord);
@@ -526,17 +547,84 @@ void MacroEditor::StopRecordingIfActive() {
   button(kIdMacroAdd)->setEnabled(true);
   button(kIdMacroDelete)->setEnabled(true);
   nameBox_->setEnabled(true);
+  emit recordingChanged(false);
 }
 
-bool MacroEditor::OnRecordKey(std::uint16_t code, bool release, bool autoRepeat) {
+std::uint32_t MacroEditor::EventTime(std::uint64_t timestamp) {
+  std::uint32_t now = 0;
+  if (timestamp == 0) {
+    now = clock_();
+  } else {
+    // The window system's clock (32-bit ms on X11 and Wayland) has another origin than
+    // ours; the first timestamped event of the recording ties the two. From then on the
+    // delays are differences of the events' own times, however late the loop got to them.
+    const auto ts = static_cast<std::uint32_t>(timestamp);
+    if (!timestampOffset_) timestampOffset_ = clock_() - ts;
+    now = ts + *timestampOffset_;
+  }
+  // Time never runs back: an event with an old timestamp after a key chosen on the chooser
+  // gets no delay rather than a wrapped one.
+  if (static_cast<std::int32_t>(now - recorder_.lastEventTime) < 0) now = recorder_.lastEventTime;
+  return now;
+}
+
+bool MacroEditor::OnRecordKey(const KeyEventFilter::KeyInput& in, bool followModifiers) {
   SyncSelectionFromView();
   const std::size_t before = rows_.actions.size();
-  const auto result = keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{code, release, autoRepeat}, clock_());
+  const std::uint32_t now = EventTime(in.timestamp);
+  if (followModifiers && !in.autoRepeat && in.code != 0 && !keys::IsMediaKey(in.code)) FollowModifiers(in, now);
+  // X11 and Wayland send a held key as repeated release/press pairs, both halves marked as
+  // repeats. The repeated release is no step: it is passed to the recorder as the repeat
+  // it is (swallowed, nothing recorded), so only the real release ends the key, with the
+  // time since the press as the press step's delay.
+  const keys::KeyEvent event{in.code, in.release && !in.autoRepeat, in.autoRepeat};
+  const auto result = keys::OnKeyEvent(recorder_, rows_, event, now);
   AfterRecordedStep(before);
   return result == keys::HookResult::kSwallow;
 }
 
-void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target) {
+// Key events sent to a window by another program (XSendEvent on X11, as xdotool's "type"
+// does for a window without the focus) carry the modifiers in their state but come without
+// the modifier keys' own events. Such a modifier is recorded as a press of its left-hand
+// key before the event that first reports it, and as a release before the first event
+// without it; a modifier whose key was seen pressed is left to its own events.
+void MacroEditor::FollowModifiers(const KeyEventFilter::KeyInput& in, std::uint32_t now) {
+  for (std::size_t i = 0; i < std::size(kModifierKeys); ++i) {
+    const ModifierKeys& m = kModifierKeys[i];
+    const auto keyBits = static_cast<std::uint8_t>(3u << (2 * i));  // left, right
+    const auto addedBit = static_cast<std::uint8_t>(1u << i);
+    if (in.code == m.left || in.code == m.right) {
+      const auto bit = static_cast<std::uint8_t>(1u << (2 * i + (in.code == m.right ? 1 : 0)));
+      modifierKeysDown_ = in.release ? modifierKeysDown_ & ~bit : modifierKeysDown_ | bit;
+      modifiersAdded_ &= static_cast<std::uint8_t>(~addedBit);  // its own events take over
+      continue;
+    }
+    const bool held = in.modifiers.testFlag(m.modifier);
+    if (held && !(modifierKeysDown_ & keyBits) && !(modifiersAdded_ & addedBit)) {
+      keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{m.left, false, false}, now);
+      modifiersAdded_ |= addedBit;
+    } else if (!held && (modifiersAdded_ & addedBit)) {
+      keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{m.left, true, false}, now);
+      modifiersAdded_ &= static_cast<std::uint8_t>(~addedBit);
+    }
+  }
+}
+
+// A recording that ends with added modifiers still held releases them, so the macro does
+// not leave them down on the keyboard.
+void MacroEditor::ReleaseAddedModifiers() {
+  if (modifiersAdded_ == 0) return;
+  SyncSelectionFromView();
+  const std::size_t before = rows_.actions.size();
+  const std::uint32_t now = EventTime(0);
+  for (std::size_t i = 0; i < std::size(kModifierKeys); ++i)
+    if (modifiersAdded_ & (1u << i)) keys::OnKeyEvent(recorder_, rows_, keys::KeyEvent{kModifierKeys[i].left, true, false}, now);
+  modifiersAdded_ = 0;
+  AfterRecordedStep(before);
+}
+
+void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target,
+                                std::uint64_t timestamp) {
   if (mouseIgnored_ && mouseIgnored_(target)) return;
   auto* record = button(kIdRecord);
   const QRect recordRect(record->mapToGlobal(QPoint(0, 0)), record->size());
@@ -545,14 +633,15 @@ void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& 
   const auto message = code == keys::kCodeMouseLeft    ? (release ? keys::MouseMessage::kLeftUp : keys::MouseMessage::kLeftDown)
                        : code == keys::kCodeMouseRight ? (release ? keys::MouseMessage::kRightUp : keys::MouseMessage::kRightDown)
                                                        : (release ? keys::MouseMessage::kMiddleUp : keys::MouseMessage::kMiddleDown);
-  keys::OnMouseMessage(recorder_, rows_, message, recordRect.contains(globalPos), clock_());
+  keys::OnMouseMessage(recorder_, rows_, message, recordRect.contains(globalPos), EventTime(timestamp));
   AfterRecordedStep(before);
 }
 
 void MacroEditor::RecordChosenKey(std::uint16_t code) {
   if (!recorder_.recording) return;
-  OnRecordKey(code, false, false);
-  OnRecordKey(code, true, false);
+  // A key of the chooser says nothing about the modifiers the keyboard holds.
+  OnRecordKey(KeyEventFilter::KeyInput{code, false, false, 0, {}}, false);
+  OnRecordKey(KeyEventFilter::KeyInput{code, true, false, 0, {}}, false);
 }
 
 void MacroEditor::AfterRecordedStep(std::size_t before) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/keys/recorder.h"
@@ -19,6 +20,7 @@
 #include "core/text/profile_strings.h"
 #include "core/text/text_source.h"
 #include "ui/windows/control_ids.h"
+#include "ui/windows/key_event_filter.h"
 
 class QComboBox;
 
@@ -27,7 +29,6 @@ namespace vantrel::ui {
 class CPngButton;
 class CReportCtrl;
 class ColorStatic;
-class KeyEventFilter;
 
 // The name box: an edit field over the always-open list of macro names (a combo box whose
 // list stays open). Typing in the field renames the selected macro.
@@ -81,7 +82,8 @@ class MacroEditor : public QObject {
   // Clicks on widgets for which this answers true are not recorded (the key chooser, which
   // stands for a keyboard of its own).
   void SetMouseIgnored(std::function<bool(QWidget*)> ignored) { mouseIgnored_ = std::move(ignored); }
-  // Milliseconds for the recorded delays; the steady clock by default.
+  // Milliseconds for the recorded delays of input without a timestamp of its own (keys
+  // chosen on the key chooser, events made up by tests); the steady clock by default.
   void SetClock(std::function<std::uint32_t()> clock) { clock_ = std::move(clock); }
 
   bool hasMacros() const { return !work_.macros.empty(); }
@@ -102,6 +104,8 @@ class MacroEditor : public QObject {
  signals:
   // Something the page saves was changed.
   void changed();
+  // Recording started (true) or stopped (false).
+  void recordingChanged(bool recording);
 
  private:
   void BuildControls(QWidget* page, const QString& iniPath, const QString& skinFolder);
@@ -130,8 +134,12 @@ class MacroEditor : public QObject {
   void CloseCellEditor();
 
   // Recording input from the event filter.
-  bool OnRecordKey(std::uint16_t code, bool release, bool autoRepeat);
-  void OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target);
+  bool OnRecordKey(const KeyEventFilter::KeyInput& input, bool followModifiers = true);
+  void FollowModifiers(const KeyEventFilter::KeyInput& input, std::uint32_t now);
+  void ReleaseAddedModifiers();
+  void OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target,
+                     std::uint64_t timestamp);
+  std::uint32_t EventTime(std::uint64_t timestamp);
   void AfterRecordedStep(std::size_t before);
 
   const text::TextSource& texts_;
@@ -144,6 +152,12 @@ class MacroEditor : public QObject {
   keys::RecordList rows_;  // the selected macro's steps as shown
   keys::RecorderState recorder_;
   std::function<std::uint32_t()> clock_;
+  // Window-system time -> clock_ time, fixed by the first timestamped event of a recording.
+  std::optional<std::uint32_t> timestampOffset_;
+  // Modifier keys (kModifierKeys) seen pressed, and modifiers whose press was added because
+  // an event reported them held without their key's own event.
+  std::uint8_t modifierKeysDown_ = 0;
+  std::uint8_t modifiersAdded_ = 0;
   std::function<bool(QWidget*)> mouseIgnored_;
   KeyEventFilter* filter_;
   bool loading_ = false;

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs the key page's X11 tests (KeyPageX11Test) under a virtual X server, with xdotool
+# sending real key events through it. Exit 77 (skipped) when xvfb-run or xdotool is missing.
+# Usage: key_page_x11_test.sh UI_TESTS_BINARY
+set -u
+tests="${1:?usage: $0 UI_TESTS_BINARY}"
+for tool in xvfb-run xdotool; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is missing (packages xvfb, xdotool)"
+    exit 77
+  fi
+done
+export QT_QPA_PLATFORM=xcb
+exec xvfb-run -a -s "-screen 0 1280x1024x24" "$tests" --gtest_filter='KeyPageX11Test.*'
