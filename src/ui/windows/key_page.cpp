@@ -220,16 +220,19 @@ int Vantrel_DlgComposite::Open(int controlId) {
 
 bool Vantrel_DlgComposite::Begin(int controlId) {
   std::uint16_t index = 0;
+  std::uint16_t code = 0;
+  int gKeyNumber = 0;
   bool macroOnly = false;
   bool onKeyboard = true;
   const auto resolved = keys::ResolveKeyButton(controlId == kIdMacroButton ? keys::kGKeyMacroButton : controlId,
                                                host_.GKeyLayer());
   if (resolved && resolved->gKey) {
     index = resolved->index;
+    gKeyNumber = static_cast<int>(resolved->gKey->n) + 1;
     macroOnly = resolved->macroButton;
     onKeyboard = resolved->onKeyboard;
   } else {
-    const std::uint16_t code = host_.KeyCodeOfButton(controlId);
+    code = host_.KeyCodeOfButton(controlId);
     if (code == 0) return false;
     index = keys::KeyIndexOfCode(code);
   }
@@ -243,6 +246,8 @@ bool Vantrel_DlgComposite::Begin(int controlId) {
   }
   keyOnKeyboard_ = onKeyboard;
   keyIndex_ = index;
+  keyCode_ = code;
+  gKeyNumber_ = gKeyNumber;
   buttonId_ = controlId;
   macroOnly_ = macroOnly;
   open_ = true;
@@ -553,7 +558,12 @@ void Vantrel_DlgComposite::ApplyTexts() {
   functionCaption_->setText(t("FUNCTION_TISHI"));
   kbCaption_->setText(t("IDS_MACRO_KB_KEY"));
   mouCaption_->setText(t("IDS_MACRO_MOU_KEY"));
-  title_->setText(macroOnly_ ? t("MACRO_EDIT_TISHI") : t("KEY_SETTING_TISHI"));
+  // The title names the key being edited.
+  const QString keyName = gKeyNumber_ > 0 ? QStringLiteral("G%1").arg(gKeyNumber_)
+                                          : Q(keys::KeyDisplayName(keyCode_, texts_));
+  const QString title = (macroOnly_ ? t("MACRO_EDIT_TISHI") : t("KEY_SETTING_TISHI")) + QStringLiteral(" \u2013 ") + keyName;
+  title_->setText(title);
+  setWindowTitle(title);
   button(kIdTabSingle)->setText(macroOnly_ ? QString() : t("SINGLE_KEY"));
   button(kIdTabMedia)->setText(macroOnly_ ? QString() : t("MULTI_MEDIA"));
   button(kIdTabFunction)->setText(macroOnly_ ? QString() : t("FUNCTION_KEY"));
@@ -577,6 +587,7 @@ void Vantrel_DlgComposite::ApplyTexts() {
   functionList_->setCurrentRow(function);
   mouseList_->setCurrentIndex(mouse);
   if (captured_ != 0 && keyboardChosen_) keyField_->setText(Q(keys::KeyDisplayName(captured_, texts_)));
+  chooser_->ApplyTexts();
 }
 
 }  // namespace vantrel::ui
