@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QResizeEvent>
@@ -28,6 +29,10 @@ const QString kPress = QStringLiteral("\u2193");
 const QString kRelease = QStringLiteral("  \u2191");
 
 QString DirectionText(std::uint16_t direction) { return direction == keys::kRelease ? kRelease : kPress; }
+
+// The keyboard keeps a delay in steps of 10 ms (rounded down): the list shows what it will
+// play, not the millisecond the recorder measured.
+QString DelayText(std::int32_t delay) { return QString::number(std::max<std::int32_t>(0, delay) / 10 * 10); }
 
 const std::array<QColor, 5> kCaptionColours = {QColor(0xE7, 0xEA, 0xF0), QColor(0xFF, 0xFF, 0xFF),
                                                QColor(0x06, 0x12, 0x1C), QColor(0x4B, 0x51, 0x5C),
@@ -106,11 +111,12 @@ void MacroEditor::BuildControls(QWidget* page, const QString& ini, const QString
   list_ = new CReportCtrl(page, kIdActionList);
   PlaceControl(*list_, ini, "BUTTONINFO", "FUNC_MACRO_LIST2");
   list_->setObjectName("FUNC_MACRO_LIST2");
-  // Three left-aligned columns sharing the list's width (key, direction, delay).
-  const int w = std::max(120, list_->width() - 4);
-  list_->InsertColumn(0, {}, Qt::AlignLeft, w * 45 / 100);
-  list_->InsertColumn(1, {}, Qt::AlignLeft, w * 22 / 100);
-  list_->InsertColumn(2, {}, Qt::AlignLeft, w - w * 45 / 100 - w * 22 / 100);
+  // Three left-aligned columns (key, direction, delay) sharing what the list shows, with
+  // or without its vertical scroll bar: they never need a horizontal one.
+  list_->InsertColumn(0, {}, Qt::AlignLeft);
+  list_->InsertColumn(1, {}, Qt::AlignLeft);
+  list_->InsertColumn(2, {}, Qt::AlignLeft);
+  list_->SetColumnShares({45, 22});
   list_->header()->setSectionsMovable(false);
   QPalette pal = list_->palette();
   pal.setColor(QPalette::Text, QColor(0xA0, 0xA6, 0xB0));  // the system's grey text
@@ -180,7 +186,11 @@ void MacroEditor::ApplyTexts() {
   list_->headerItem()->setText(1, Q(texts_.Text("MACRO_ACTION_TISHI")));
   list_->headerItem()->setText(2, Q(texts_.Text("MACRO_DELAY_MS")));
   // Row texts are display names in the current language.
-  for (int row = 0; row < list_->GetItemCount(); ++row) ShowRow(row);
+  if (list_->GetItemCount() > 0) {
+    const int selected = list_->GetSelectedRow();
+    ShowRows();
+    if (selected >= 0) SelectRow(selected);
+  }
 }
 
 void MacroEditor::SetVisible(bool visible) {
@@ -321,13 +331,17 @@ void MacroEditor::OnCyclesEdited() {
 // ---- Action list ----
 
 void MacroEditor::ShowRows() {
-  list_->setUpdatesEnabled(false);
-  list_->DeleteAllItems();
-  for (std::size_t i = 0; i < rows_.actions.size(); ++i) {
-    list_->InsertItem(static_cast<int>(i), {});
-    ShowRow(static_cast<int>(i));
+  // All rows in one insertion; a macro has up to 2000 steps over a few dozen keys, so
+  // each key's name is looked up once.
+  QHash<std::uint16_t, QString> names;
+  QList<QStringList> rows;
+  rows.reserve(static_cast<qsizetype>(rows_.actions.size()));
+  for (const auto& a : rows_.actions) {
+    auto name = names.find(a.code);
+    if (name == names.end()) name = names.insert(a.code, Q(keys::KeyDisplayName(a.code, texts_)));
+    rows.push_back({*name, DirectionText(a.direction), DelayText(a.delay)});
   }
-  list_->setUpdatesEnabled(true);
+  list_->SetRows(rows);
 }
 
 void MacroEditor::ShowRow(int row) {
@@ -335,11 +349,11 @@ void MacroEditor::ShowRow(int row) {
   const auto& a = rows_.actions[static_cast<std::size_t>(row)];
   list_->SetItemText(row, 0, Q(keys::KeyDisplayName(a.code, texts_)));
   list_->SetItemText(row, 1, DirectionText(a.direction));
-  list_->SetItemText(row, 2, QString::number(a.delay));
+  list_->SetItemText(row, 2, DelayText(a.delay));
 }
 
 void MacroEditor::SyncSelectionFromView() {
-  const int row = list_->GetNextItem(-1, kRowSelected);
+  const int row = list_->GetSelectedRow();
   if (row >= 0 && row < static_cast<int>(rows_.actions.size())) rows_.selected = static_cast<std::size_t>(row);
   else rows_.selected.reset();
 }
@@ -437,7 +451,7 @@ bool MacroEditor::OnEditStart(int row, int column) {
     StopRecordingIfActive();
     auto* edit = new QLineEdit(list_->viewport());
     edit->setValidator(new QIntValidator(0, 999999, edit));
-    edit->setText(QString::number(a.delay));
+    edit->setText(DelayText(a.delay));
     edit->selectAll();
     // Enter or leaving the field ends the edit.
     connect(edit, &QLineEdit::editingFinished, this, [this] { CommitCellEdit(); });
