@@ -198,8 +198,7 @@ void Vantrel_DlgComposite::BuildControls() {
   connect(button(kIdClear), &QAbstractButton::clicked, this, &Vantrel_DlgComposite::ClearPage);
   connect(button(kIdApply), &QAbstractButton::clicked, this, &Vantrel_DlgComposite::ApplyPage);
   connect(button(kIdOk), &QAbstractButton::clicked, this, [this] {
-    ApplyPage();
-    done(QDialog::Accepted);
+    if (ApplyPage()) done(QDialog::Accepted);
   });
   connect(button(kIdCancel), &QAbstractButton::clicked, this, [this] { done(QDialog::Rejected); });
   connect(button(kIdOsk), &QAbstractButton::clicked, this, [this] {
@@ -453,8 +452,11 @@ void Vantrel_DlgComposite::ChooseKey(std::uint16_t code) {
 
 // ---- Apply, OK, Cancel ----
 
-void Vantrel_DlgComposite::ApplyPage() {
-  editor_->FinishCellEdit();
+bool Vantrel_DlgComposite::ApplyPage() {
+  // A message about the open cell's entry runs its own event loop, in which the page may
+  // close (the keyboard went away) and store its edits itself: then nothing more here.
+  // A closed page holds no copies, and storing them would empty the store's macros.
+  if (!open_ || !editor_->FinishCellEdit()) return false;
   editor_->StopRecordingIfActive();
   keys::KeyAssignment record;
   record.kind = static_cast<std::uint16_t>(kind_);
@@ -486,6 +488,7 @@ void Vantrel_DlgComposite::ApplyPage() {
   changed_ = false;
   button(kIdApply)->setEnabled(false);
   host_.KeysEdited();
+  return true;
 }
 
 void Vantrel_DlgComposite::reject() { done(QDialog::Rejected); }

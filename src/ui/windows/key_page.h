@@ -111,8 +111,9 @@ class Vantrel_DlgComposite : public CBaseDialog {
   QListWidget* functionList() const { return functionList_; }
   bool keyboardChosen() const { return keyboardChosen_; }
 
-  // The button actions, as the buttons run them.
-  void ApplyPage();
+  // The button actions, as the buttons run them. ApplyPage is false when the page closed
+  // while it ran (it stored nothing then).
+  bool ApplyPage();
   void ClearPage();
   void SwitchTab(int kind);
   void ChooseKeyboard(bool keyboard);

@@ -194,7 +194,8 @@ void MacroEditor::ApplyTexts() {
 }
 
 void MacroEditor::SetVisible(bool visible) {
-  if (!visible) CloseCellEditor();
+  // Leaving the tab keeps what the open cell holds.
+  if (!visible) FinishCellEdit();
   for (QWidget* w : widgets_) w->setVisible(visible);
 }
 
@@ -202,6 +203,8 @@ void MacroEditor::SetVisible(bool visible) {
 
 void MacroEditor::Load(const keys::StoreImage& image, std::uint16_t selectId) {
   StopRecordingIfActive();
+  CloseCellEditor();
+  ++session_;
   work_.table = image.table;
   work_.macros = image.macros;
   for (auto& m : work_.macros) m.SetNewFlag(0);
@@ -218,6 +221,7 @@ void MacroEditor::Load(const keys::StoreImage& image, std::uint16_t selectId) {
 void MacroEditor::Clear() {
   StopRecordingIfActive();
   CloseCellEditor();
+  ++session_;
   work_ = keys::StoreImage{};
   rows_.actions.clear();
   rows_.selected.reset();
@@ -235,7 +239,11 @@ void MacroEditor::RefillNames() {
 }
 
 void MacroEditor::Select(int position, bool saveCurrent) {
-  if (saveCurrent) SaveEditorInto(selected_);
+  // An open cell belongs to the macro being left: it goes into that macro's steps.
+  if (saveCurrent) {
+    if (!FinishCellEdit()) return;
+    SaveEditorInto(selected_);
+  }
   CloseCellEditor();
   selected_ = position;
   loading_ = true;
@@ -276,7 +284,9 @@ std::uint16_t MacroEditor::selectedMacroId() const {
 int MacroEditor::cycles() const { return keys::CorrectCycles(cycles_->text().toStdString()); }
 
 std::vector<std::size_t> MacroEditor::SaveInto(keys::StoreImage& image) {
-  FinishCellEdit();
+  // The page finishes the cell before it locks the store; this only catches a caller
+  // that did not, and never writes copies that were dropped meanwhile.
+  if (!FinishCellEdit()) return {};
   StopRecordingIfActive();
   SaveEditorInto(selected_);
   image.macros = work_.macros;
@@ -295,14 +305,33 @@ void MacroEditor::OnNameEdited(const QString& text) {
     Select(0, false);
     nameBox_->edit()->setText(text);
   } else if (selected_ >= 0) {
+    if (NameTakenByOther(text)) {
+      // Two macros never share a name (the name box finds a macro by its name): the
+      // macro keeps its name and the field shows it again.
+      const unsigned session = session_;
+      sink_.ShowMessage(texts_.Text("MACRO_ERR_SAME"));
+      if (session != session_ || selected_ < 0) return;
+      nameBox_->edit()->setText(nameBox_->list()->item(selected_)->text());
+      return;
+    }
     keys::RenameMacro(work_, static_cast<std::size_t>(selected_), name);
     nameBox_->list()->item(selected_)->setText(QString::fromStdU16String(work_.macros[static_cast<std::size_t>(selected_)].Name()));
   }
   MarkChanged();
 }
 
+bool MacroEditor::NameTakenByOther(const QString& name) const {
+  // As the name box compares names: whole names, letter case ignored.
+  const QString cut = name.left(static_cast<qsizetype>(keys::kMaxNameChars));
+  for (std::size_t i = 0; i < work_.macros.size(); ++i)
+    if (static_cast<int>(i) != selected_ &&
+        QString::fromStdU16String(work_.macros[i].Name()).compare(cut, Qt::CaseInsensitive) == 0)
+      return true;
+  return false;
+}
+
 void MacroEditor::OnAddMacro() {
-  if (recorder_.recording) return;
+  if (recorder_.recording || !FinishCellEdit()) return;
   SaveEditorInto(selected_);
   const auto position = keys::AddMacro(work_, naming_, texts_, sink_);
   if (!position) return;
@@ -312,9 +341,16 @@ void MacroEditor::OnAddMacro() {
 }
 
 void MacroEditor::OnDeleteMacro() {
-  if (recorder_.recording || selected_ < 0) return;
+  if (recorder_.recording || selected_ < 0 || !FinishCellEdit()) return;
   SaveEditorInto(selected_);
-  if (!keys::DeleteMacro(work_, static_cast<std::size_t>(selected_), texts_, sink_)) return;
+  const auto position = static_cast<std::size_t>(selected_);
+  const keys::MacroDeleteCheck check = keys::CheckMacroDelete(work_, position);
+  if (!check.exists) return;
+  if (check.needsConfirm) {
+    const unsigned session = session_;
+    if (!sink_.AskYesNo(texts_.Text("MACRO_DELETE_CONFIRM_OF_KEYS"), false) || session != session_) return;
+  }
+  if (!keys::EraseMacro(work_, position, check.id)) return;
   const int next = work_.macros.empty() ? -1 : std::max(0, selected_ - 1);
   RefillNames();
   Select(next, false);
@@ -367,7 +403,7 @@ void MacroEditor::SelectRow(int row) {
 }
 
 void MacroEditor::OnDeleteStep() {
-  FinishCellEdit();
+  if (!FinishCellEdit()) return;
   SyncSelectionFromView();
   if (!rows_.selected) return;
   const int row = static_cast<int>(*rows_.selected);
@@ -378,9 +414,9 @@ void MacroEditor::OnDeleteStep() {
 }
 
 void MacroEditor::OnClearSteps() {
-  FinishCellEdit();
-  if (rows_.actions.empty()) return;
-  if (!sink_.AskYesNo(texts_.Text("MACRO_ACTION_CLEAR_CONFIRM"), false)) return;
+  if (!FinishCellEdit() || rows_.actions.empty()) return;
+  const unsigned session = session_;
+  if (!sink_.AskYesNo(texts_.Text("MACRO_ACTION_CLEAR_CONFIRM"), false) || session != session_) return;
   rows_.actions.clear();
   rows_.selected.reset();
   ShowRows();
@@ -388,7 +424,7 @@ void MacroEditor::OnClearSteps() {
 }
 
 void MacroEditor::OnMove(int id) {
-  FinishCellEdit();
+  if (!FinishCellEdit()) return;
   SyncSelectionFromView();
   if (!rows_.selected) return;
   const int from = static_cast<int>(*rows_.selected);
@@ -419,7 +455,7 @@ void MacroEditor::OnRecordDelaysToggled() {
 // ---- In-place editing ----
 
 bool MacroEditor::OnEditStart(int row, int column) {
-  FinishCellEdit();
+  if (!FinishCellEdit()) return false;
   if (row < 0 || row >= static_cast<int>(rows_.actions.size())) return false;
   if (column < 0 || column > 2) {
     sink_.ShowMessage(texts_.Text("MACRO_ACTION_ERR_MODIFY"));
@@ -466,41 +502,50 @@ bool MacroEditor::OnEditStart(int row, int column) {
   return false;  // the page's own editor is used, not the list's
 }
 
-void MacroEditor::FinishCellEdit() { CommitCellEdit(); }
+bool MacroEditor::FinishCellEdit() {
+  const unsigned session = session_;
+  CommitCellEdit();
+  return session == session_;
+}
 
 void MacroEditor::CommitCellEdit() {
   if (!cellEditor_) return;
-  QWidget* editor = cellEditor_;
+  const QPointer<QWidget> editor = cellEditor_;
   const int row = editRow_, column = editColumn_;
   cellEditor_ = nullptr;
   editRow_ = editColumn_ = -1;
+  bool clamped = false;
   if (row >= 0 && row < static_cast<int>(rows_.actions.size())) {
     auto& a = rows_.actions[static_cast<std::size_t>(row)];
     bool accepted = false;
     if (column == 0) {
-      const int choice = static_cast<QComboBox*>(editor)->currentIndex();
+      const int choice = static_cast<QComboBox*>(editor.data())->currentIndex();
       if (choice >= 0 && choice < static_cast<int>(keys::kAssignableKeyCount) && choice != keys::ListIdOfCode(a.code)) {
         a.code = keys::CodeOfListId(static_cast<std::uint16_t>(choice));
         accepted = true;
       }
     } else if (column == 1) {
-      const int choice = static_cast<QComboBox*>(editor)->currentIndex();
+      const int choice = static_cast<QComboBox*>(editor.data())->currentIndex();
       if (choice >= 0 && choice <= 1 && choice != a.direction) {
         a.direction = static_cast<std::uint16_t>(choice);
         accepted = true;
       }
     } else if (column == 2) {
-      const auto entry = keys::ParseDelayEntry(static_cast<QLineEdit*>(editor)->text().toStdString());
-      if (entry.clamped)
-        sink_.ShowMessage(text::FormatWithNumber(texts_.Text("MACRO_ACTION_ERR_DELAY_MAX"), keys::kMaxDelayMs));
+      const auto entry = keys::ParseDelayEntry(static_cast<QLineEdit*>(editor.data())->text().toStdString());
+      clamped = entry.clamped;
       accepted = entry.delay != a.delay;
       a.delay = entry.delay;
     }
     ShowRow(row);
     if (accepted) MarkChanged();
   }
-  editor->hide();
-  editor->deleteLater();
+  if (editor) {
+    editor->hide();
+    editor->deleteLater();
+  }
+  // Last: the message box runs its own event loop, in which the page may close (the
+  // keyboard went away) and drop or reload the rows. Nothing above is touched after it.
+  if (clamped) sink_.ShowMessage(text::FormatWithNumber(texts_.Text("MACRO_ACTION_ERR_DELAY_MAX"), keys::kMaxDelayMs));
 }
 
 void MacroEditor::CloseCellEditor() {
@@ -518,8 +563,7 @@ void MacroEditor::ToggleRecording() {
     StopRecordingIfActive();
     return;
   }
-  if (selected_ < 0) return;
-  FinishCellEdit();
+  if (selected_ < 0 || !FinishCellEdit()) return;
   keys::StartRecording(recorder_, clock_());
   auto* b = button(kIdRecord);
   b->setText(Q(texts_.Text("MACRO_ACTION_STOP_RECORD")));
