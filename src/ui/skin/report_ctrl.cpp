@@ -46,16 +46,48 @@ void CReportCtrl::ApplyCheckStyle(QTreeWidgetItem* item) {
   internalChange_ = false;
 }
 
+QTreeWidgetItem* CReportCtrl::NewItem() const {
+  auto* item = new QTreeWidgetItem();
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  return item;
+}
+
 int CReportCtrl::InsertItem(int row, const QString& text) {
   row = std::clamp(row, 0, topLevelItemCount());
-  auto* item = new QTreeWidgetItem();
+  auto* item = NewItem();
   item->setText(0, text);
-  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
   internalChange_ = true;
   insertTopLevelItem(row, item);
   internalChange_ = false;
   ApplyCheckStyle(item);
   return row;
+}
+
+void CReportCtrl::SetRows(const QList<QStringList>& rows) {
+  DeleteAllItems();
+  QList<QTreeWidgetItem*> items;
+  items.reserve(rows.size());
+  const int columns = std::max(1, columnCount());
+  for (const QStringList& texts : rows) {
+    auto* item = NewItem();
+    for (int column = 0; column < columns && column < texts.size(); ++column) {
+      item->setText(column, texts[column]);
+      if (static_cast<std::size_t>(column) < columnFormats_.size())
+        item->setTextAlignment(column, columnFormats_[static_cast<std::size_t>(column)] | Qt::AlignVCenter);
+    }
+    ApplyCheckStyle(item);
+    items.push_back(item);
+  }
+  internalChange_ = true;
+  addTopLevelItems(items);
+  internalChange_ = false;
+}
+
+int CReportCtrl::GetSelectedRow() const {
+  int first = -1;
+  for (const QModelIndex& index : selectionModel()->selectedIndexes())
+    if (!index.parent().isValid() && (first < 0 || index.row() < first)) first = index.row();
+  return first;
 }
 
 bool CReportCtrl::SetItemText(int row, int column, const QString& text) {
@@ -99,6 +131,13 @@ bool CReportCtrl::SetItemState(int row, unsigned state, unsigned mask) {
 }
 
 int CReportCtrl::GetNextItem(int start, unsigned flags) const {
+  if (flags == kRowSelected) {
+    // From the selection model: asking every row costs a search for each.
+    int next = -1;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes())
+      if (!index.parent().isValid() && index.row() > start && (next < 0 || index.row() < next)) next = index.row();
+    return next;
+  }
   for (int row = std::max(0, start + 1); row < topLevelItemCount(); ++row)
     if (GetItemState(row, flags) != 0) return row;
   return -1;
@@ -128,6 +167,32 @@ int CReportCtrl::DeleteItemsByState(unsigned flags) {
 void CReportCtrl::DeleteAllItems() {
   editRow_ = editColumn_ = -1;
   clear();
+}
+
+void CReportCtrl::SetColumnShares(std::vector<int> percent) {
+  columnShares_ = std::move(percent);
+  FitColumns();
+}
+
+void CReportCtrl::updateGeometries() {
+  FitColumns();
+  QTreeWidget::updateGeometries();
+}
+
+void CReportCtrl::FitColumns() {
+  if (columnShares_.empty() || fitting_) return;
+  const int visible = viewport()->width();
+  if (visible <= 0) return;
+  fitting_ = true;
+  int used = 0;
+  const int last = columnCount() - 1;
+  for (int column = 0; column < last && static_cast<std::size_t>(column) < columnShares_.size(); ++column) {
+    const int width = visible * columnShares_[static_cast<std::size_t>(column)] / 100;
+    if (columnWidth(column) != width) setColumnWidth(column, width);
+    used += width;
+  }
+  if (last >= 0 && columnWidth(last) != visible - used) setColumnWidth(last, std::max(0, visible - used));
+  fitting_ = false;
 }
 
 void CReportCtrl::SetCheckboxStyle(int style) {

@@ -27,10 +27,17 @@ std::vector<std::uint16_t> OfferedKeys() {
   return codes;
 }
 
+// Keys without a text of their own show their plain label rather than a number.
+QString KeyLabel(std::uint16_t code, const text::TextSource& texts) {
+  const auto& entry = keys::KeyEntryOfCode(code);
+  return entry.languageKey.empty() ? QString::fromUtf8(entry.label.data(), static_cast<qsizetype>(entry.label.size()))
+                                   : QString::fromStdString(keys::KeyDisplayName(code, texts));
+}
+
 }  // namespace
 
 KeyChooser::KeyChooser(const text::TextSource& texts, QWidget* parent)
-    : QFrame(parent, Qt::Popup), codes_(OfferedKeys()) {
+    : QFrame(parent, Qt::Popup), texts_(texts), codes_(OfferedKeys()) {
   setObjectName("KeyChooser");
   setStyleSheet(
       "#KeyChooser { background: #14171D; border: 1px solid #2E3540; }"
@@ -44,15 +51,7 @@ KeyChooser::KeyChooser(const text::TextSource& texts, QWidget* parent)
   constexpr int kColumns = 10;
   int i = 0;
   for (std::uint16_t code : codes_) {
-    // Keys without a text of their own show their plain label rather than a number.
-    const auto& entry = keys::KeyEntryOfCode(code);
-    const QString name = entry.languageKey.empty()
-                             ? QString::fromUtf8(entry.label.data(), static_cast<qsizetype>(entry.label.size()))
-                             : QString::fromStdString(keys::KeyDisplayName(code, texts));
-    auto* b = new QPushButton(name, this);
-    b->setToolTip(name);
-    b->ensurePolished();  // the style sheet's font, for the width below
-    b->setMinimumWidth(b->fontMetrics().horizontalAdvance(name) + 16);
+    auto* b = new QPushButton(this);
     b->setFocusPolicy(Qt::NoFocus);
     connect(b, &QPushButton::clicked, this, [this, code] {
       hide();
@@ -61,6 +60,22 @@ KeyChooser::KeyChooser(const text::TextSource& texts, QWidget* parent)
     grid->addWidget(b, i / kColumns, i % kColumns);
     buttons_.push_back(b);
     ++i;
+  }
+  ApplyTexts();
+}
+
+void KeyChooser::ApplyTexts() {
+  for (std::size_t i = 0; i < codes_.size(); ++i) {
+    QPushButton* b = buttons_[i];
+    const QString name = KeyLabel(codes_[i], texts_);
+    b->setText(name);
+    b->setToolTip(name);
+    b->ensurePolished();  // the style sheet's font, for the width below
+    b->setMinimumWidth(b->fontMetrics().horizontalAdvance(name) + 16);
+  }
+  if (isVisible()) {
+    layout()->invalidate();
+    adjustSize();
   }
 }
 

@@ -23,6 +23,8 @@ class KeyChooser final : public QFrame {
   // The key codes offered, in the order shown.
   const std::vector<std::uint16_t>& codes() const { return codes_; }
   QPushButton* buttonFor(std::uint16_t code) const;
+  // Labels the keys in the current language (on opening and when the language changes).
+  void ApplyTexts();
   // Shows the chooser below (or above) a global rectangle, kept on its screen.
   void ShowNear(const QRect& anchor);
 
@@ -30,6 +32,7 @@ class KeyChooser final : public QFrame {
   void keyChosen(std::uint16_t code);
 
  private:
+  const text::TextSource& texts_;
   std::vector<std::uint16_t> codes_;
   std::vector<QPushButton*> buttons_;
 };

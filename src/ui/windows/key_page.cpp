@@ -200,8 +200,7 @@ void Vantrel_DlgComposite::BuildControls() {
   connect(button(kIdClear), &QAbstractButton::clicked, this, &Vantrel_DlgComposite::ClearPage);
   connect(button(kIdApply), &QAbstractButton::clicked, this, &Vantrel_DlgComposite::ApplyPage);
   connect(button(kIdOk), &QAbstractButton::clicked, this, [this] {
-    ApplyPage();
-    done(QDialog::Accepted);
+    if (ApplyPage()) done(QDialog::Accepted);
   });
   connect(button(kIdCancel), &QAbstractButton::clicked, this, [this] { done(QDialog::Rejected); });
   connect(button(kIdOsk), &QAbstractButton::clicked, this, [this] {
@@ -222,16 +221,19 @@ int Vantrel_DlgComposite::Open(int controlId) {
 
 bool Vantrel_DlgComposite::Begin(int controlId) {
   std::uint16_t index = 0;
+  std::uint16_t code = 0;
+  int gKeyNumber = 0;
   bool macroOnly = false;
   bool onKeyboard = true;
   const auto resolved = keys::ResolveKeyButton(controlId == kIdMacroButton ? keys::kGKeyMacroButton : controlId,
                                                host_.GKeyLayer());
   if (resolved && resolved->gKey) {
     index = resolved->index;
+    gKeyNumber = static_cast<int>(resolved->gKey->n) + 1;
     macroOnly = resolved->macroButton;
     onKeyboard = resolved->onKeyboard;
   } else {
-    const std::uint16_t code = host_.KeyCodeOfButton(controlId);
+    code = host_.KeyCodeOfButton(controlId);
     if (code == 0) return false;
     index = keys::KeyIndexOfCode(code);
   }
@@ -245,6 +247,8 @@ bool Vantrel_DlgComposite::Begin(int controlId) {
   }
   keyOnKeyboard_ = onKeyboard;
   keyIndex_ = index;
+  keyCode_ = code;
+  gKeyNumber_ = gKeyNumber;
   buttonId_ = controlId;
   macroOnly_ = macroOnly;
   open_ = true;
@@ -456,8 +460,11 @@ void Vantrel_DlgComposite::ChooseKey(std::uint16_t code) {
 
 // ---- Apply, OK, Cancel ----
 
-void Vantrel_DlgComposite::ApplyPage() {
-  editor_->FinishCellEdit();
+bool Vantrel_DlgComposite::ApplyPage() {
+  // A message about the open cell's entry runs its own event loop, in which the page may
+  // close (the keyboard went away) and store its edits itself: then nothing more here.
+  // A closed page holds no copies, and storing them would empty the store's macros.
+  if (!open_ || !editor_->FinishCellEdit()) return false;
   editor_->StopRecordingIfActive();
   keys::KeyAssignment record;
   record.kind = static_cast<std::uint16_t>(kind_);
@@ -489,6 +496,7 @@ void Vantrel_DlgComposite::ApplyPage() {
   changed_ = false;
   button(kIdApply)->setEnabled(false);
   host_.KeysEdited();
+  return true;
 }
 
 void Vantrel_DlgComposite::reject() { done(QDialog::Rejected); }
@@ -561,7 +569,12 @@ void Vantrel_DlgComposite::ApplyTexts() {
   functionCaption_->setText(t("FUNCTION_TISHI"));
   kbCaption_->setText(t("IDS_MACRO_KB_KEY"));
   mouCaption_->setText(t("IDS_MACRO_MOU_KEY"));
-  title_->setText(macroOnly_ ? t("MACRO_EDIT_TISHI") : t("KEY_SETTING_TISHI"));
+  // The title names the key being edited.
+  const QString keyName = gKeyNumber_ > 0 ? QStringLiteral("G%1").arg(gKeyNumber_)
+                                          : Q(keys::KeyDisplayName(keyCode_, texts_));
+  const QString title = (macroOnly_ ? t("MACRO_EDIT_TISHI") : t("KEY_SETTING_TISHI")) + QStringLiteral(" \u2013 ") + keyName;
+  title_->setText(title);
+  setWindowTitle(title);
   button(kIdTabSingle)->setText(macroOnly_ ? QString() : t("SINGLE_KEY"));
   button(kIdTabMedia)->setText(macroOnly_ ? QString() : t("MULTI_MEDIA"));
   button(kIdTabFunction)->setText(macroOnly_ ? QString() : t("FUNCTION_KEY"));
@@ -585,6 +598,7 @@ void Vantrel_DlgComposite::ApplyTexts() {
   functionList_->setCurrentRow(function);
   mouseList_->setCurrentIndex(mouse);
   if (captured_ != 0 && keyboardChosen_) keyField_->setText(Q(keys::KeyDisplayName(captured_, texts_)));
+  chooser_->ApplyTexts();
 }
 
 }  // namespace vantrel::ui

@@ -89,14 +89,16 @@ class Vantrel_DlgComposite : public CBaseDialog {
   MacroEditor& macroEditor() const { return *editor_; }
   KeyChooser* keyChooser() const { return chooser_; }
   CPngButton* button(int id) const;
+  ColorStatic* title() const { return title_; }
   QLineEdit* capturedKeyField() const { return keyField_; }
   QComboBox* mouseFunctions() const { return mouseList_; }
   QListWidget* mediaList() const { return mediaList_; }
   QListWidget* functionList() const { return functionList_; }
   bool keyboardChosen() const { return keyboardChosen_; }
 
-  // The button actions, as the buttons run them.
-  void ApplyPage();
+  // The button actions, as the buttons run them. ApplyPage is false when the page closed
+  // while it ran (it stored nothing then).
+  bool ApplyPage();
   void ClearPage();
   void SwitchTab(int kind);
   void ChooseKeyboard(bool keyboard);
@@ -131,6 +133,8 @@ class Vantrel_DlgComposite : public CBaseDialog {
   KeyPageHost& host_;
 
   std::uint16_t keyIndex_ = 0;
+  std::uint16_t keyCode_ = 0;  // the picture key's code; 0 for a G key
+  int gKeyNumber_ = 0;         // 1..9 for a G key, else 0
   bool keyOnKeyboard_ = true;  // the keyboard keeps an entry for keyIndex_
   int buttonId_ = 0;
   bool macroOnly_ = false;

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QResizeEvent>
@@ -29,6 +30,10 @@ const QString kPress = QStringLiteral("\u2193");
 const QString kRelease = QStringLiteral("  \u2191");
 
 QString DirectionText(std::uint16_t direction) { return direction == keys::kRelease ? kRelease : kPress; }
+
+// The keyboard keeps a delay in steps of 10 ms (rounded down): the list shows what it will
+// play, not the millisecond the recorder measured.
+QString DelayText(std::int32_t delay) { return QString::number(std::max<std::int32_t>(0, delay) / 10 * 10); }
 
 const std::array<QColor, 5> kCaptionColours = {QColor(0xE7, 0xEA, 0xF0), QColor(0xFF, 0xFF, 0xFF),
                                                QColor(0x06, 0x12, 0x1C), QColor(0x4B, 0x51, 0x5C),
@@ -119,11 +124,12 @@ void MacroEditor::BuildControls(QWidget* page, const QString& ini, const QString
   list_ = new CReportCtrl(page, kIdActionList);
   PlaceControl(*list_, ini, "BUTTONINFO", "FUNC_MACRO_LIST2");
   list_->setObjectName("FUNC_MACRO_LIST2");
-  // Three left-aligned columns sharing the list's width (key, direction, delay).
-  const int w = std::max(120, list_->width() - 4);
-  list_->InsertColumn(0, {}, Qt::AlignLeft, w * 45 / 100);
-  list_->InsertColumn(1, {}, Qt::AlignLeft, w * 22 / 100);
-  list_->InsertColumn(2, {}, Qt::AlignLeft, w - w * 45 / 100 - w * 22 / 100);
+  // Three left-aligned columns (key, direction, delay) sharing what the list shows, with
+  // or without its vertical scroll bar: they never need a horizontal one.
+  list_->InsertColumn(0, {}, Qt::AlignLeft);
+  list_->InsertColumn(1, {}, Qt::AlignLeft);
+  list_->InsertColumn(2, {}, Qt::AlignLeft);
+  list_->SetColumnShares({45, 22});
   list_->header()->setSectionsMovable(false);
   QPalette pal = list_->palette();
   pal.setColor(QPalette::Text, QColor(0xA0, 0xA6, 0xB0));  // the system's grey text
@@ -197,11 +203,16 @@ void MacroEditor::ApplyTexts() {
   list_->headerItem()->setText(1, Q(texts_.Text("MACRO_ACTION_TISHI")));
   list_->headerItem()->setText(2, Q(texts_.Text("MACRO_DELAY_MS")));
   // Row texts are display names in the current language.
-  for (int row = 0; row < list_->GetItemCount(); ++row) ShowRow(row);
+  if (list_->GetItemCount() > 0) {
+    const int selected = list_->GetSelectedRow();
+    ShowRows();
+    if (selected >= 0) SelectRow(selected);
+  }
 }
 
 void MacroEditor::SetVisible(bool visible) {
-  if (!visible) CloseCellEditor();
+  // Leaving the tab keeps what the open cell holds.
+  if (!visible) FinishCellEdit();
   for (QWidget* w : widgets_) w->setVisible(visible);
 }
 
@@ -209,6 +220,8 @@ void MacroEditor::SetVisible(bool visible) {
 
 void MacroEditor::Load(const keys::StoreImage& image, std::uint16_t selectId) {
   StopRecordingIfActive();
+  CloseCellEditor();
+  ++session_;
   work_.table = image.table;
   work_.macros = image.macros;
   for (auto& m : work_.macros) m.SetNewFlag(0);
@@ -225,6 +238,7 @@ void MacroEditor::Load(const keys::StoreImage& image, std::uint16_t selectId) {
 void MacroEditor::Clear() {
   StopRecordingIfActive();
   CloseCellEditor();
+  ++session_;
   work_ = keys::StoreImage{};
   rows_.actions.clear();
   rows_.selected.reset();
@@ -242,7 +256,11 @@ void MacroEditor::RefillNames() {
 }
 
 void MacroEditor::Select(int position, bool saveCurrent) {
-  if (saveCurrent) SaveEditorInto(selected_);
+  // An open cell belongs to the macro being left: it goes into that macro's steps.
+  if (saveCurrent) {
+    if (!FinishCellEdit()) return;
+    SaveEditorInto(selected_);
+  }
   CloseCellEditor();
   selected_ = position;
   loading_ = true;
@@ -283,7 +301,9 @@ std::uint16_t MacroEditor::selectedMacroId() const {
 int MacroEditor::cycles() const { return keys::CorrectCycles(cycles_->text().toStdString()); }
 
 std::vector<std::size_t> MacroEditor::SaveInto(keys::StoreImage& image) {
-  FinishCellEdit();
+  // The page finishes the cell before it locks the store; this only catches a caller
+  // that did not, and never writes copies that were dropped meanwhile.
+  if (!FinishCellEdit()) return {};
   StopRecordingIfActive();
   SaveEditorInto(selected_);
   image.macros = work_.macros;
@@ -302,14 +322,33 @@ void MacroEditor::OnNameEdited(const QString& text) {
     Select(0, false);
     nameBox_->edit()->setText(text);
   } else if (selected_ >= 0) {
+    if (NameTakenByOther(text)) {
+      // Two macros never share a name (the name box finds a macro by its name): the
+      // macro keeps its name and the field shows it again.
+      const unsigned session = session_;
+      sink_.ShowMessage(texts_.Text("MACRO_ERR_SAME"));
+      if (session != session_ || selected_ < 0) return;
+      nameBox_->edit()->setText(nameBox_->list()->item(selected_)->text());
+      return;
+    }
     keys::RenameMacro(work_, static_cast<std::size_t>(selected_), name);
     nameBox_->list()->item(selected_)->setText(QString::fromStdU16String(work_.macros[static_cast<std::size_t>(selected_)].Name()));
   }
   MarkChanged();
 }
 
+bool MacroEditor::NameTakenByOther(const QString& name) const {
+  // As the name box compares names: whole names, letter case ignored.
+  const QString cut = name.left(static_cast<qsizetype>(keys::kMaxNameChars));
+  for (std::size_t i = 0; i < work_.macros.size(); ++i)
+    if (static_cast<int>(i) != selected_ &&
+        QString::fromStdU16String(work_.macros[i].Name()).compare(cut, Qt::CaseInsensitive) == 0)
+      return true;
+  return false;
+}
+
 void MacroEditor::OnAddMacro() {
-  if (recorder_.recording) return;
+  if (recorder_.recording || !FinishCellEdit()) return;
   SaveEditorInto(selected_);
   const auto position = keys::AddMacro(work_, naming_, texts_, sink_);
   if (!position) return;
@@ -319,9 +358,16 @@ void MacroEditor::OnAddMacro() {
 }
 
 void MacroEditor::OnDeleteMacro() {
-  if (recorder_.recording || selected_ < 0) return;
+  if (recorder_.recording || selected_ < 0 || !FinishCellEdit()) return;
   SaveEditorInto(selected_);
-  if (!keys::DeleteMacro(work_, static_cast<std::size_t>(selected_), texts_, sink_)) return;
+  const auto position = static_cast<std::size_t>(selected_);
+  const keys::MacroDeleteCheck check = keys::CheckMacroDelete(work_, position);
+  if (!check.exists) return;
+  if (check.needsConfirm) {
+    const unsigned session = session_;
+    if (!sink_.AskYesNo(texts_.Text("MACRO_DELETE_CONFIRM_OF_KEYS"), false) || session != session_) return;
+  }
+  if (!keys::EraseMacro(work_, position, check.id)) return;
   const int next = work_.macros.empty() ? -1 : std::max(0, selected_ - 1);
   RefillNames();
   Select(next, false);
@@ -338,13 +384,17 @@ void MacroEditor::OnCyclesEdited() {
 // ---- Action list ----
 
 void MacroEditor::ShowRows() {
-  list_->setUpdatesEnabled(false);
-  list_->DeleteAllItems();
-  for (std::size_t i = 0; i < rows_.actions.size(); ++i) {
-    list_->InsertItem(static_cast<int>(i), {});
-    ShowRow(static_cast<int>(i));
+  // All rows in one insertion; a macro has up to 2000 steps over a few dozen keys, so
+  // each key's name is looked up once.
+  QHash<std::uint16_t, QString> names;
+  QList<QStringList> rows;
+  rows.reserve(static_cast<qsizetype>(rows_.actions.size()));
+  for (const auto& a : rows_.actions) {
+    auto name = names.find(a.code);
+    if (name == names.end()) name = names.insert(a.code, Q(keys::KeyDisplayName(a.code, texts_)));
+    rows.push_back({*name, DirectionText(a.direction), DelayText(a.delay)});
   }
-  list_->setUpdatesEnabled(true);
+  list_->SetRows(rows);
 }
 
 void MacroEditor::ShowRow(int row) {
@@ -352,11 +402,11 @@ void MacroEditor::ShowRow(int row) {
   const auto& a = rows_.actions[static_cast<std::size_t>(row)];
   list_->SetItemText(row, 0, Q(keys::KeyDisplayName(a.code, texts_)));
   list_->SetItemText(row, 1, DirectionText(a.direction));
-  list_->SetItemText(row, 2, QString::number(a.delay));
+  list_->SetItemText(row, 2, DelayText(a.delay));
 }
 
 void MacroEditor::SyncSelectionFromView() {
-  const int row = list_->GetNextItem(-1, kRowSelected);
+  const int row = list_->GetSelectedRow();
   if (row >= 0 && row < static_cast<int>(rows_.actions.size())) rows_.selected = static_cast<std::size_t>(row);
   else rows_.selected.reset();
 }
@@ -370,7 +420,7 @@ void MacroEditor::SelectRow(int row) {
 }
 
 void MacroEditor::OnDeleteStep() {
-  FinishCellEdit();
+  if (!FinishCellEdit()) return;
   SyncSelectionFromView();
   if (!rows_.selected) return;
   const int row = static_cast<int>(*rows_.selected);
@@ -381,9 +431,9 @@ void MacroEditor::OnDeleteStep() {
 }
 
 void MacroEditor::OnClearSteps() {
-  FinishCellEdit();
-  if (rows_.actions.empty()) return;
-  if (!sink_.AskYesNo(texts_.Text("MACRO_ACTION_CLEAR_CONFIRM"), false)) return;
+  if (!FinishCellEdit() || rows_.actions.empty()) return;
+  const unsigned session = session_;
+  if (!sink_.AskYesNo(texts_.Text("MACRO_ACTION_CLEAR_CONFIRM"), false) || session != session_) return;
   rows_.actions.clear();
   rows_.selected.reset();
   ShowRows();
@@ -391,7 +441,7 @@ void MacroEditor::OnClearSteps() {
 }
 
 void MacroEditor::OnMove(int id) {
-  FinishCellEdit();
+  if (!FinishCellEdit()) return;
   SyncSelectionFromView();
   if (!rows_.selected) return;
   const int from = static_cast<int>(*rows_.selected);
@@ -422,7 +472,7 @@ void MacroEditor::OnRecordDelaysToggled() {
 // ---- In-place editing ----
 
 bool MacroEditor::OnEditStart(int row, int column) {
-  FinishCellEdit();
+  if (!FinishCellEdit()) return false;
   if (row < 0 || row >= static_cast<int>(rows_.actions.size())) return false;
   if (column < 0 || column > 2) {
     sink_.ShowMessage(texts_.Text("MACRO_ACTION_ERR_MODIFY"));
@@ -454,7 +504,7 @@ bool MacroEditor::OnEditStart(int row, int column) {
     StopRecordingIfActive();
     auto* edit = new QLineEdit(list_->viewport());
     edit->setValidator(new QIntValidator(0, 999999, edit));
-    edit->setText(QString::number(a.delay));
+    edit->setText(DelayText(a.delay));
     edit->selectAll();
     // Enter or leaving the field ends the edit.
     connect(edit, &QLineEdit::editingFinished, this, [this] { CommitCellEdit(); });
@@ -469,41 +519,50 @@ bool MacroEditor::OnEditStart(int row, int column) {
   return false;  // the page's own editor is used, not the list's
 }
 
-void MacroEditor::FinishCellEdit() { CommitCellEdit(); }
+bool MacroEditor::FinishCellEdit() {
+  const unsigned session = session_;
+  CommitCellEdit();
+  return session == session_;
+}
 
 void MacroEditor::CommitCellEdit() {
   if (!cellEditor_) return;
-  QWidget* editor = cellEditor_;
+  const QPointer<QWidget> editor = cellEditor_;
   const int row = editRow_, column = editColumn_;
   cellEditor_ = nullptr;
   editRow_ = editColumn_ = -1;
+  bool clamped = false;
   if (row >= 0 && row < static_cast<int>(rows_.actions.size())) {
     auto& a = rows_.actions[static_cast<std::size_t>(row)];
     bool accepted = false;
     if (column == 0) {
-      const int choice = static_cast<QComboBox*>(editor)->currentIndex();
+      const int choice = static_cast<QComboBox*>(editor.data())->currentIndex();
       if (choice >= 0 && choice < static_cast<int>(keys::kAssignableKeyCount) && choice != keys::ListIdOfCode(a.code)) {
         a.code = keys::CodeOfListId(static_cast<std::uint16_t>(choice));
         accepted = true;
       }
     } else if (column == 1) {
-      const int choice = static_cast<QComboBox*>(editor)->currentIndex();
+      const int choice = static_cast<QComboBox*>(editor.data())->currentIndex();
       if (choice >= 0 && choice <= 1 && choice != a.direction) {
         a.direction = static_cast<std::uint16_t>(choice);
         accepted = true;
       }
     } else if (column == 2) {
-      const auto entry = keys::ParseDelayEntry(static_cast<QLineEdit*>(editor)->text().toStdString());
-      if (entry.clamped)
-        sink_.ShowMessage(text::FormatWithNumber(texts_.Text("MACRO_ACTION_ERR_DELAY_MAX"), keys::kMaxDelayMs));
+      const auto entry = keys::ParseDelayEntry(static_cast<QLineEdit*>(editor.data())->text().toStdString());
+      clamped = entry.clamped;
       accepted = entry.delay != a.delay;
       a.delay = entry.delay;
     }
     ShowRow(row);
     if (accepted) MarkChanged();
   }
-  editor->hide();
-  editor->deleteLater();
+  if (editor) {
+    editor->hide();
+    editor->deleteLater();
+  }
+  // Last: the message box runs its own event loop, in which the page may close (the
+  // keyboard went away) and drop or reload the rows. Nothing above is touched after it.
+  if (clamped) sink_.ShowMessage(text::FormatWithNumber(texts_.Text("MACRO_ACTION_ERR_DELAY_MAX"), keys::kMaxDelayMs));
 }
 
 void MacroEditor::CloseCellEditor() {
@@ -521,8 +580,7 @@ void MacroEditor::ToggleRecording() {
     StopRecordingIfActive();
     return;
   }
-  if (selected_ < 0) return;
-  FinishCellEdit();
+  if (selected_ < 0 || !FinishCellEdit()) return;
   keys::StartRecording(recorder_, clock_());
   timestampOffset_.reset();
   modifierKeysDown_ = modifiersAdded_ = 0;

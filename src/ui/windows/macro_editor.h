@@ -70,8 +70,12 @@ class MacroEditor : public QObject {
 
   void SetVisible(bool visible);
   void ApplyTexts();
-  // Ends an in-place edit of the action list, keeping what was chosen or typed.
-  void FinishCellEdit();
+  // Ends an in-place edit of the action list, keeping what was chosen or typed. False when
+  // the copies were dropped or reloaded meanwhile (a message box about the entry runs its
+  // own event loop, in which the page may close): the caller then stops.
+  bool FinishCellEdit();
+  // Changes whenever the copies are loaded or dropped.
+  unsigned session() const { return session_; }
 
   // Recording.
   bool recording() const { return recorder_.recording; }
@@ -121,6 +125,7 @@ class MacroEditor : public QObject {
   void UpdateButtons();
 
   void OnNameEdited(const QString& text);
+  bool NameTakenByOther(const QString& name) const;
   void OnAddMacro();
   void OnDeleteMacro();
   void OnCyclesEdited();
@@ -161,6 +166,7 @@ class MacroEditor : public QObject {
   std::function<bool(QWidget*)> mouseIgnored_;
   KeyEventFilter* filter_;
   bool loading_ = false;
+  unsigned session_ = 0;
 
   MacroNameBox* nameBox_ = nullptr;
   QLineEdit* cycles_ = nullptr;

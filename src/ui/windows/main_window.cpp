@@ -523,12 +523,12 @@ void CVantrelDlg::OnKeyClicked(int controlId) {
   if (!button) return;
   editedKey_ = {button->code, controlId, button->macroButton};
   const int keyIndex = button->index == keys::kNoKeyIndex ? -1 : static_cast<int>(button->index);
+  if (keyIndex < 0) return;  // Fn has no record of its own: no page, no selection
   if (colourView_ == 0) {
     keyButtons_[controlId]->SetSelected(true);
     OpenKeyPage(controlId);
     return;
   }
-  if (keyIndex < 0) return;  // Fn has no record of its own
   if (auto* session = core_.Session()) session->ToggleSelected(static_cast<std::size_t>(keyIndex));
 }
 

@@ -340,6 +340,20 @@ TEST(MainWindowJourney, ColourViewMarksKeysAndApplyWritesThem) {
             QString::fromStdString(p.core->Texts().Text("MAIN_SWITCH_FUNCTION_TEXT")));
 }
 
+// Fn has no record and no page: a click in the function view leaves it as it was drawn.
+TEST(MainWindowJourney, FnClickedInTheFunctionViewIsNotLeftPressed) {
+  Program p("fn_click");
+  ASSERT_EQ(p.window->ColourView(), 0);
+  const int fn = keys::FnLayoutKey().controlId;
+  CPngButton* b = p.window->KeyButton(fn);
+  ASSERT_NE(b, nullptr);
+  ASSERT_FALSE(b->isSelectedFlag());
+  p.Click(fn);
+  EXPECT_FALSE(b->isSelectedFlag());
+  EXPECT_TRUE(p.window->KeyPage() == nullptr || !p.window->KeyPage()->isVisible());
+  EXPECT_FALSE(p.window->ApplyPending());
+}
+
 TEST(MainWindowJourney, RestoreDefaultAsksAndOnYesClearsTheKeysAndApplies) {
   Program p("restore_default");
   const auto& key = keys::OrdinaryLayoutKeys()[5];
