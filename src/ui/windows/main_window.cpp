@@ -262,10 +262,8 @@ void CVantrelDlg::ProfileChanged() {
   if (core_.Stopping() || !session) return;
   auto done = std::make_shared<std::promise<void>>();
   auto finished = done->get_future();
-  AppCore& core = core_;
-  core_.Worker().Post([&core, session, done] {
+  core_.Worker().Post([session, done] {
     session->ReloadOnArrival();
-    if (core.Simulating()) core.PersistSimState();
     done->set_value();
   });
   finished.wait();
@@ -873,12 +871,8 @@ void CVantrelDlg::CloseProgram() {
 
 bool CVantrelDlg::PostDeviceJob(std::function<void()> job, std::function<void()> done) {
   if (closing_) return false;
-  AppCore& core = core_;
   core_.Worker().Run(
-      [&core, job = std::move(job)] {
-        job();
-        if (core.Simulating()) core.PersistSimState();
-      },
+      std::move(job),
       this,
       [this, done = std::move(done)] {
         if (done) done();

@@ -220,8 +220,8 @@ class CVantrelDlg final : public CBaseDialog,
   void SetNoDeviceLook(bool absent);
   void ClosePages(bool keepEdits = false);
   int GLayer() const;
-  // Queues device work; the virtual keyboard's state is saved after it (simulating only).
-  // False, with nothing queued, once the program is closing.
+  // Queues device work (the worker keeps the virtual keyboard's state file current). False,
+  // with nothing queued, once the program is closing.
   bool PostDeviceJob(std::function<void()> job, std::function<void()> done = {});
 
   AppCore& core_;
