@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <QUrl>
 
 #include <array>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "core/device/presence.h"
 #include "core/profiles/profile_service.h"
+#include "platform/lock_keys.h"
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
@@ -54,6 +56,9 @@ inline constexpr int kFlip0 = 1129, kFlip1 = 1130, kFlip2 = 1131;
 inline constexpr int kVersion = 1134, kProfile1 = 1135, kDefault = 1138, kMenu = 1139, kSwitch = 1144;
 inline constexpr int kWebLink = 1199;
 inline constexpr std::array<int, 4> kReport = {1147, 1168, 1169, 1170};
+// F1..F4, and the six media keys that take their place while "Flip" is set.
+inline constexpr int kF1 = 1010, kF4 = 1013;
+inline constexpr int kFlipKeyFirst = 1016, kFlipKeyLast = 1021;
 inline constexpr int kLeftArrow = 1300, kRightArrow = 1301;  // our own: the arrow pictures have no id
 }  // namespace ids
 
@@ -127,6 +132,15 @@ class CVantrelDlg final : public CBaseDialog,
   EditedKey EditedKeyValue() const { return editedKey_; }
   int Flip() const;
 
+  // The lamps: Caps, Num and Scroll Lock from the host's lock states, read now.
+  using LockKeySource = std::function<std::optional<platform::LockKeys>()>;
+  void SetLockKeySource(LockKeySource source);
+  void RefreshLockLamps();
+  // Opens a web page or a local file with the desktop's program; false when nothing took
+  // it. QDesktopServices by default.
+  using UrlOpener = std::function<bool(const QUrl&)>;
+  void SetUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+
   // Re-reads every text of the window (MsgLanguageChanged).
   void Retranslate();
   // Chooses and stores a language (index 0..3 of the language ids) and tells every window.
@@ -197,7 +211,11 @@ class CVantrelDlg final : public CBaseDialog,
 
   CPngButton* MakeButton(int controlId, const QString& key, bool keyButton);
   void PlaceControls();
+  void PlaceFlipKeys();
   void ApplyFlip();
+  void ApplyFlipEnabling();
+  void BindColourFields();
+  void OpenWithDesktop(const QUrl& url);
   void OnButton(int controlId);
   void OnKeyClicked(int controlId);
   void OnProfileButton(int profile);
@@ -232,6 +250,10 @@ class CVantrelDlg final : public CBaseDialog,
   std::map<int, CPngButton*> buttons_;
   std::map<int, CPngButton*> keyButtons_;
   std::array<QPixmap, 7> faces_;  // normal, over, down, disable, arrow, color0, color1
+  std::array<QPixmap, 4> flipFaces_;  // normal, over, down, disable of the six media keys
+  QTimer lockTimer_;
+  LockKeySource lockSource_;
+  UrlOpener urlOpener_;
   CPngButton* leftArrow_ = nullptr;
   CPngButton* rightArrow_ = nullptr;
   ColorStatic* version_ = nullptr;
@@ -244,6 +266,7 @@ class CVantrelDlg final : public CBaseDialog,
   QString link_;
 
   int colourView_ = 0;
+  bool noDeviceLook_ = false;
   bool applyRunning_ = false;
   bool closing_ = false;
   bool arrivalQuestionUp_ = false;
