@@ -124,7 +124,7 @@ DialogLayout MainLayout() {
   // Status strip under the keyboard: lock lamps, the arrow indicators and Flip switches,
   // and the per-key colour controls.
   const char* locks[] = {"LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "LOCK_AB"};
-  const char* lockLegends[] = {"Caps", "Num", "Scroll", "Win"};
+  const char* lockLegends[] = {"Caps", "Num", "Scroll", "G layer B"};  // LOCK_AB: the G-key layer
   for (int i = 0; i < 4; ++i) e.push_back({locks[i], R(24 + i * 92, 414, 86, 26), Kind::Led, lockLegends[i]});
   e.push_back({"LEFT_ARROW", R(420, 416, kArrowFace, kArrowFace), Kind::Arrow, {}});
   e.push_back({"FLIP_0", R(448, 414, 70, 26), Kind::Segment, "Flip"});

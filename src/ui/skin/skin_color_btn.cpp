@@ -1,7 +1,11 @@
 #include "ui/skin/skin_color_btn.h"
 
 #include <QColorDialog>
+#include <QEvent>
+#include <QValidator>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleOptionButton>
 
 namespace vantrel::ui {
@@ -25,12 +29,16 @@ void CSkinColorBtn::Pick() {
     const QColor c = QColorDialog::getColor(colour_, this);
     if (c.isValid()) chosen = c;
   }
-  if (chosen && chosen->isValid() && *chosen != colour_) {
-    colour_ = *chosen;
-    emit colorChanged(controlId_, colour_);
-  }
+  if (chosen) Choose(*chosen);
   // Repaint after the pop-up closes, whatever was chosen.
   update();
+}
+
+void CSkinColorBtn::Choose(const QColor& colour) {
+  if (!colour.isValid() || colour == colour_) return;
+  colour_ = colour;
+  update();
+  emit colorChanged(controlId_, colour_);
 }
 
 void CSkinColorBtn::paintEvent(QPaintEvent*) {
@@ -52,6 +60,82 @@ void CSkinColorBtn::paintEvent(QPaintEvent*) {
 void CSkinColorBtn::leaveEvent(QEvent* event) {
   update();
   QPushButton::leaveEvent(event);
+}
+
+namespace {
+
+// 0 to 255: digits only, and a value above 255 cannot even be typed.
+class ByteValidator final : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    if (input.isEmpty()) return Intermediate;
+    if (input.size() > 3) return Invalid;
+    for (QChar c : input)
+      if (c < u'0' || c > u'9') return Invalid;
+    return input.toInt() <= 255 ? Acceptable : Invalid;
+  }
+};
+
+// Takes the fields' values on editing's end; puts the button's value back into a field
+// left without an acceptable number.
+class RgbFieldsBinding final : public QObject {
+ public:
+  RgbFieldsBinding(const std::array<QLineEdit*, 3>& fields, CSkinColorBtn& button)
+      : QObject(&button), button_(button) {
+    for (std::size_t i = 0; i < 3; ++i) {
+      QLineEdit* field = fields[i];
+      fields_[i] = field;
+      field->setReadOnly(false);
+      field->setValidator(new ByteValidator(field));
+      field->installEventFilter(this);
+      connect(field, &QLineEdit::editingFinished, this, [this] { Take(); });
+    }
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusOut) {
+      for (const auto& field : fields_)
+        if (field == watched && !field->hasAcceptableInput()) ShowButtonValue();
+    }
+    return false;
+  }
+
+ private:
+  // False while the window is being taken apart.
+  bool Whole() const { return fields_[0] && fields_[1] && fields_[2]; }
+  void Take() {
+    if (!Whole()) return;
+    int rgb[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (!fields_[i]->hasAcceptableInput()) return;
+      rgb[i] = fields_[i]->text().toInt();
+    }
+    button_.Choose(QColor(rgb[0], rgb[1], rgb[2]));
+    // The same colour again is not reported; the fields still show it plainly ("007": 7).
+    ShowButtonValue();
+  }
+  void ShowButtonValue() {
+    if (!Whole()) return;
+    const QColor c = button_.color();
+    const int values[3] = {c.red(), c.green(), c.blue()};
+    for (std::size_t i = 0; i < 3; ++i) {
+      const QString text = QString::number(values[i]);
+      if (fields_[i]->text() != text) fields_[i]->setText(text);
+    }
+  }
+
+  std::array<QPointer<QLineEdit>, 3> fields_;
+  CSkinColorBtn& button_;
+};
+
+}  // namespace
+
+void BindRgbFields(const std::array<QLineEdit*, 3>& fields, CSkinColorBtn& button) {
+  for (QLineEdit* field : fields)
+    if (!field) return;
+  new RgbFieldsBinding(fields, button);
 }
 
 }  // namespace vantrel::ui

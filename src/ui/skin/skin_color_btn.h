@@ -3,8 +3,11 @@
 
 #include <QColor>
 #include <QPushButton>
+#include <array>
 #include <functional>
 #include <optional>
+
+class QLineEdit;
 
 namespace vantrel::ui {
 
@@ -20,6 +23,8 @@ class CSkinColorBtn : public QPushButton {
   // The picker asked on a click: nothing when the user cancels. Defaults to QColorDialog.
   using Picker = std::function<std::optional<QColor>(const QColor& current, QWidget* parent)>;
   void SetPicker(Picker picker) { picker_ = std::move(picker); }
+  // As if the user had picked `colour`: shown, and reported when it differs.
+  void Choose(const QColor& colour);
 
  signals:
   void colorChanged(int controlId, const QColor& colour);
@@ -35,5 +40,10 @@ class CSkinColorBtn : public QPushButton {
   QColor colour_{255, 255, 255};
   Picker picker_;
 };
+
+// Three number fields (red, green, blue: 0 to 255) that edit a colour button's colour: the
+// values are taken when a field is left or Enter is pressed in it, as if the colour had
+// been picked with the button. A field left empty shows the button's value again.
+void BindRgbFields(const std::array<QLineEdit*, 3>& fields, CSkinColorBtn& button);
 
 }  // namespace vantrel::ui

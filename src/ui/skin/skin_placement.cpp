@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QImageReader>
 #include <QMutex>
+#include <QPainter>
 #include <QRect>
 #include <QWidget>
 #include <cstdlib>
@@ -50,6 +51,16 @@ void PlaceSkinnedButton(CPngButton& button, const QString& iniPath, const QStrin
   button.SetFaceOrigin(r.x, r.y);
   button.setUpdatesEnabled(updates);
   if (text::IsDisabledPlacement(r)) button.setEnabled(false);
+}
+
+void DrawWidenedFace(QPainter& painter, const QPoint& at, int width, const QPixmap& picture, const QRect& source,
+                     int edge) {
+  const int h = source.height();
+  painter.drawPixmap(QRect(at.x(), at.y(), edge, h), picture, QRect(source.left(), source.top(), edge, h));
+  painter.drawPixmap(QRect(at.x() + edge, at.y(), width - 2 * edge, h), picture,
+                     QRect(source.left() + edge, source.top(), 1, h));
+  painter.drawPixmap(QRect(at.x() + width - edge, at.y(), edge, h), picture,
+                     QRect(source.right() - edge + 1, source.top(), edge, h));
 }
 
 void PlaceControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key) {

@@ -11,6 +11,7 @@
 
 #include "core/text/skin_values.h"
 
+class QPainter;
 class QWidget;
 
 namespace vantrel::ui {
@@ -33,6 +34,13 @@ void PlaceWithFaceKey(CPngButton& button, const QString& iniPath, const QString&
                       const QPixmap& picture);
 // Position only: the control keeps its size.
 void MoveControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key);
+
+// A face of another width made from one cut out of a state picture, drawn with `painter`
+// at `at`: the left and right `edge` columns of `source` are kept and the column next to
+// the left edge (clear of a centred legend) is stretched between them. `width` must be at
+// least 2 x `edge`.
+void DrawWidenedFace(QPainter& painter, const QPoint& at, int width, const QPixmap& picture, const QRect& source,
+                     int edge);
 
 // Window shape from a mask: every run of pixels that is not exactly white, joined in
 // batches of 2000 one-pixel-high rectangles.

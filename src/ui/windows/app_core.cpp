@@ -83,6 +83,9 @@ AppCore::AppCore(AppOptions options)
   autostart_ = std::make_unique<platform::Autostart>();
   keyColours_ = std::make_unique<lighting::KeyColourEditor>(paths_.userFolder,
                                                             programFolder_ / "Skins" / "UserDengColor_3.userd");
+  // While simulating, the virtual keyboard's state file follows every change that device
+  // work of any window makes, once the work asked for is done.
+  if (Simulating()) worker_->SetWhenIdle([this] { PersistSimState(); });
 }
 
 AppCore::~AppCore() {

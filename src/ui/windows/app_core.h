@@ -121,7 +121,8 @@ class AppCore {
   void SetStopping() { stopping_.store(true); }
   bool Stopping() const { return stopping_.load(); }
   bool Simulating() const { return options_.stack.simulate; }
-  // Writes the virtual keyboard's state file (after each device job while simulating).
+  // Writes the virtual keyboard's state file (by the device worker once its jobs are
+  // done, while simulating).
   void PersistSimState();
 
  private:

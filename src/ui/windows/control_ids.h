@@ -20,8 +20,8 @@ inline constexpr int kVersion = 1134, kProfile1 = 1135, kDefault = 1138, kMenu =
 inline constexpr int kWebLink = 1199;
 inline constexpr std::array<int, 4> kReport = {1147, 1168, 1169, 1170};
 inline constexpr int kLeftArrow = 1300, kRightArrow = 1301;  // our own: the arrow pictures have no id
-// The Flip setting swaps two layouts of the top-left keys: F1..F4 (1010..1013) are enabled
-// with Flip 0, the six buttons 1016..1021 with Flip non-zero.
+// The Flip setting swaps two layouts of the top-left keys: F1..F4 (1010..1013) are shown
+// with Flip 0, the six media buttons 1016..1021 in their place with Flip non-zero.
 inline constexpr int kFlipOffFirst = 1010, kFlipOffLast = 1013;
 inline constexpr int kFlipOnFirst = 1016, kFlipOnLast = 1021;
 // Profile menu: 9000 is the default profile, 9001..9003 the slots; every command up to

@@ -16,6 +16,16 @@ DeviceWorker::DeviceWorker(QObject* parent)
 // object (the target of Deliver and of the busy signal) still exists.
 DeviceWorker::~DeviceWorker() = default;
 
+void DeviceWorker::Post(std::function<void()> job) {
+  pending_.fetch_add(1);
+  queue_.Post([this, job = std::move(job)] {
+    job();
+    // A job posted meanwhile runs its own idle call afterwards, so the last one always
+    // comes after the last job.
+    if (pending_.fetch_sub(1) == 1 && whenIdle_) whenIdle_();
+  });
+}
+
 void DeviceWorker::Deliver(std::function<void()> call) {
   QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }

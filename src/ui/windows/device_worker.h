@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <functional>
 #include <type_traits>
 #include <utility>
@@ -27,7 +28,12 @@ class DeviceWorker final : public QObject {
   DeviceWorker& operator=(const DeviceWorker&) = delete;
 
   // Queues a job with no result.
-  void Post(std::function<void()> job) { queue_.Post(std::move(job)); }
+  void Post(std::function<void()> job);
+
+  // Called on the worker after a job when no other job is left (the program saves the
+  // virtual keyboard's state there, so its file is current whenever the device work is
+  // done, whichever window asked for it). Set it before the first job is posted.
+  void SetWhenIdle(std::function<void()> call) { whenIdle_ = std::move(call); }
 
   // Queues a job; `done` receives its result on this object's thread, if `context` (an
   // object of that same thread, e.g. a window) still exists then.
@@ -70,6 +76,8 @@ class DeviceWorker final : public QObject {
   // Queues `call` to this object's thread.
   void Deliver(std::function<void()> call);
 
+  std::function<void()> whenIdle_;
+  std::atomic<int> pending_{0};  // jobs posted and not yet finished
   JobQueue queue_;  // last: its thread ends (after the queued jobs) before the rest goes
 };
 

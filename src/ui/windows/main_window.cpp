@@ -5,12 +5,16 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMetaObject>
+#include <QPainter>
 #include <QTimerEvent>
 #include <QUrl>
 
+#include <algorithm>
 #include <future>
 
 #include "core/keys/apply.h"
@@ -19,6 +23,7 @@
 #include "core/keys/key_tooltip.h"
 #include "core/lighting/key_buttons.h"
 #include "core/profiles/working_file.h"
+#include "core/text/safe_format.h"
 #include "core/text/skin_keys.h"
 #include "platform/profile_strings_qt.h"
 #include "platform/program_launcher.h"
@@ -52,6 +57,23 @@ const std::vector<std::pair<int, const char*>>& CommandButtonKeys() {
   return keys;
 }
 
+// The six media keys that take the place of F1..F4 while "Flip" is set (ids 1016..1021):
+// caption and the language key of their tooltip.
+struct FlipKey {
+  const char* caption;
+  const char* tip;
+};
+constexpr std::array<FlipKey, 6> kFlipKeys = {{{"\u266B", "MEDIA_PALYER_1"},
+                                               {"\u25C0\u25C0", "MEDIA_PREV_TRACK_4"},
+                                               {"\u25B6\u2016", "MEDIA_PALY_PAUSE_2"},
+                                               {"\u25A0", "MEDIA_STOP_PALY_3"},
+                                               {"\u25B6\u25B6", "MEDIA_Next_TRACK_5"},
+                                               {"\u2709", "MEDIA_MAIL_18"}}};
+static_assert(kFlipKeys.size() == ids::kFlipOnLast - ids::kFlipOnFirst + 1);
+
+// How often the lamps look at the host's lock states while the window is shown.
+constexpr int kLockPollMs = 250;
+
 const std::array<QColor, 5> kCaptionColours = {QColor(0xE8, 0xEC, 0xF2), QColor(0xFF, 0xFF, 0xFF),
                                                QColor(0xFF, 0xFF, 0xFF), QColor(0x70, 0x78, 0x84),
                                                QColor(0xFF, 0xFF, 0xFF)};
@@ -64,6 +86,11 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
       messages_(messages),
       files_(files) {
   setAttribute(Qt::WA_TranslucentBackground);
+  lockSource_ = [] { return platform::ReadHostLockKeys(); };
+  urlOpener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  connect(&lockTimer_, &QTimer::timeout, this, [this] {
+    if (isVisible()) RefreshLockLamps();
+  });
 }
 
 CVantrelDlg::~CVantrelDlg() {
@@ -130,6 +157,8 @@ void CVantrelDlg::OnInitDialog() {
   ApplyFlip();
   Retranslate();
   SetNoDeviceLook(true);
+  RefreshLockLamps();
+  lockTimer_.start(kLockPollMs);
 }
 
 void CVantrelDlg::PlaceControls() {
@@ -152,6 +181,7 @@ void CVantrelDlg::PlaceControls() {
     buttons_[lock]->SetToggleMode(true);
   }
   buttons_[ids::kApply]->setEnabled(false);
+  PlaceFlipKeys();
 
   leftArrow_ = new CPngButton(this, ids::kLeftArrow);
   rightArrow_ = new CPngButton(this, ids::kRightArrow);
@@ -176,18 +206,109 @@ void CVantrelDlg::PlaceControls() {
   noDevice_->hide();
 }
 
+void CVantrelDlg::PlaceFlipKeys() {
+  // The six keys share the place of F1..F4, which they cover whole: one strip per state
+  // of blank caps widened from F1's face, on the plate colour seen just left of F1.
+  CPngButton* f1 = KeyButton(ids::kFlipOffFirst);
+  CPngButton* f4 = KeyButton(ids::kFlipOffLast);
+  if (!f1 || !f4) return;
+  const QRect span = f1->geometry().united(f4->geometry());
+  const auto origin = text::FaceSourceOrigin(f1->faceOrigin().x(), f1->faceOrigin().y());
+  const QRect cap(origin.x, origin.y, f1->width(), f1->height());
+  constexpr int kCount = static_cast<int>(kFlipKeys.size()), kGap = 4, kEdge = 6;
+  auto left = [&](int n) { return n * (span.width() + kGap) / kCount; };
+  for (std::size_t state = 0; state < flipFaces_.size(); ++state) {
+    const QPixmap& picture = faces_[state];
+    QPixmap strip(span.size());
+    strip.fill(picture.copy(cap.left() - 2, cap.center().y(), 1, 1).toImage().pixelColor(0, 0));
+    QPainter painter(&strip);
+    for (int n = 0; n < kCount; ++n) {
+      const int width = std::max(left(n + 1) - kGap - left(n), 2 * kEdge);
+      DrawWidenedFace(painter, QPoint(left(n), 0), width, picture, cap, kEdge);
+    }
+    painter.end();
+    flipFaces_[state] = strip;
+  }
+  for (int n = 0; n < kCount; ++n) {
+    const int id = ids::kFlipOnFirst + n;
+    auto* b = new CPngButton(this, id);
+    const int right = n + 1 == kCount ? span.width() : left(n + 1);
+    b->setGeometry(span.x() + left(n), span.y(), right - left(n), span.height());
+    b->SetStatePictures(flipFaces_[0], flipFaces_[1], flipFaces_[2], flipFaces_[3], flipFaces_[2]);
+    b->SetFaceOrigin(left(n) + 1, 1);
+    b->SetTextAttributes(8, "DejaVu Sans", kCaptionColours);
+    b->SetTextInsets(0, n + 1 == kCount ? 0 : -kGap, 0, 0);  // centred on the cap, not on its gap
+    b->setText(QString::fromUtf8(kFlipKeys[static_cast<std::size_t>(n)].caption));
+    // Fixed functions of that layout: nothing to assign, so a click does nothing.
+    buttons_[id] = b;
+  }
+}
+
 void CVantrelDlg::ApplyFlip() {
   const bool flip = Flip() != 0;
   for (int id = ids::kFlipOffFirst; id <= ids::kFlipOffLast; ++id)
-    if (auto* b = Button(id)) b->setEnabled(!flip);
+    if (auto* b = Button(id)) b->setVisible(!flip);
   for (int id = ids::kFlipOnFirst; id <= ids::kFlipOnLast; ++id)
-    if (auto* b = Button(id)) b->setEnabled(flip);
+    if (auto* b = Button(id)) b->setVisible(flip);
+  ApplyFlipEnabling();
+  // The arrows point up and are lit while the media keys are shown.
   const QString prefix = flip ? "UP_ARROW_" : "DOWN_ARROW_";
-  PlaceWithFaceKey(*leftArrow_, iniPath(), "BUTTONINFO", "LEFT_ARROW", "BUTTONINFO2", prefix + "LEFT1", faces_[4]);
-  PlaceWithFaceKey(*rightArrow_, iniPath(), "BUTTONINFO", "RIGHT_ARROW", "BUTTONINFO2", prefix + "RIGHT1",
+  const QString state = flip ? "2" : "1";
+  PlaceWithFaceKey(*leftArrow_, iniPath(), "BUTTONINFO", "LEFT_ARROW", "BUTTONINFO2", prefix + "LEFT" + state,
                    faces_[4]);
+  PlaceWithFaceKey(*rightArrow_, iniPath(), "BUTTONINFO", "RIGHT_ARROW", "BUTTONINFO2", prefix + "RIGHT" + state,
+                   faces_[4]);
+  const QString tip = Q(core_.Texts().Text(flip ? "MAIN_FLIP_STATE_MEDIA" : "MAIN_FLIP_STATE_F"));
+  leftArrow_->SetTooltipText(tip);
+  rightArrow_->SetTooltipText(tip);
   leftArrow_->update();
   rightArrow_->update();
+}
+
+void CVantrelDlg::ApplyFlipEnabling() {
+  // Keys are usable only with the keyboard there, and of F1..F4 and the six media keys
+  // only the set that "Flip" shows.
+  const bool flip = Flip() != 0;
+  for (int id = ids::kFlipOffFirst; id <= ids::kFlipOffLast; ++id)
+    if (auto* b = Button(id)) b->setEnabled(!noDeviceLook_ && !flip);
+  for (int id = ids::kFlipOnFirst; id <= ids::kFlipOnLast; ++id)
+    if (auto* b = Button(id)) b->setEnabled(!noDeviceLook_ && flip);
+}
+
+void CVantrelDlg::SetLockKeySource(LockKeySource source) {
+  lockSource_ = std::move(source);
+  RefreshLockLamps();
+}
+
+void CVantrelDlg::RefreshLockLamps() {
+  const std::optional<platform::LockKeys> keys = lockSource_ ? lockSource_() : std::nullopt;
+  // Without word from the system the three lamps are greyed rather than shown off.
+  const std::pair<int, bool> lamps[] = {{ids::kLockCaps, keys && keys->caps},
+                                        {ids::kLockNum, keys && keys->num},
+                                        {ids::kLockScroll, keys && keys->scroll}};
+  for (const auto& [id, on] : lamps) {
+    CPngButton* lamp = Button(id);
+    if (!lamp) continue;  // before the controls are placed
+    lamp->setEnabled(keys.has_value());
+    if (lamp->isToggled() != on) lamp->SetToggled(on);
+    lamp->update();
+  }
+}
+
+void CVantrelDlg::BindColourFields() {
+  // The panel's RGB fields edit the colour that its colour button picks.
+  std::array<QLineEdit*, 3> fields{};
+  for (int i = 0; i < 3; ++i)
+    fields[static_cast<std::size_t>(i)] = qobject_cast<QLineEdit*>(panel_->Control(panel_id::kRgbEditRed + i));
+  if (auto* button = qobject_cast<CSkinColorBtn*>(panel_->Control(panel_id::kFyColourButton)))
+    BindRgbFields(fields, *button);
+}
+
+void CVantrelDlg::OpenWithDesktop(const QUrl& url) {
+  const bool missing = url.isLocalFile() && !QFileInfo::exists(url.toLocalFile());
+  if (!missing && urlOpener_ && urlOpener_(url)) return;
+  const QString target = url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString();
+  messages_.ShowMessage(text::FormatWithString(core_.Texts().Text("MAIN_PROMPT_OPEN_FAILED"), target.toStdString()));
 }
 
 void CVantrelDlg::Retranslate() {
@@ -198,6 +319,16 @@ void CVantrelDlg::Retranslate() {
   buttons_[ids::kWebLink]->SetTooltipText(Q(t.Text("MAIN_LINK_PROMPT")));
   buttons_[ids::kMinimise]->SetTooltipText(Q(t.Text("MAIN_MINIMIZE_PROMPT")));
   buttons_[ids::kMenu]->SetTooltipText(Q(t.Text("MAIN_MENU_PROMPT")));
+  buttons_[ids::kLockCaps]->SetTooltipText(Q(t.Text("MAIN_LOCK_CAPS_PROMPT")));
+  buttons_[ids::kLockNum]->SetTooltipText(Q(t.Text("MAIN_LOCK_NUM_PROMPT")));
+  buttons_[ids::kLockScroll]->SetTooltipText(Q(t.Text("MAIN_LOCK_SCROLL_PROMPT")));
+  buttons_[ids::kLockAb]->SetTooltipText(Q(t.Text("MAIN_LOCK_GLAYER_PROMPT")));
+  buttons_[ids::kFlip0]->SetTooltipText(Q(t.Text("MAIN_FLIP_PROMPT")));
+  buttons_[ids::kFlip1]->SetTooltipText(Q(t.Text("MAIN_FLIP_SWITCH_PROMPT")));
+  buttons_[ids::kFlip2]->SetTooltipText(Q(t.Text("MAIN_FLIP_SWITCH_PROMPT")));
+  for (std::size_t n = 0; n < kFlipKeys.size(); ++n)
+    buttons_[ids::kFlipOnFirst + static_cast<int>(n)]->SetTooltipText(Q(t.Text(kFlipKeys[n].tip)));
+  ApplyFlip();  // the arrows' tooltip
   buttons_[ids::kSwitch]->setText(Q(t.Text(colourView_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT")));
   for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->setText(Q(t.Text("PROFILE_" + std::to_string(p + 1))));
   buttons_[ids::kProfiles]->setText(Q(t.Text("MENU_3")));
@@ -260,10 +391,8 @@ void CVantrelDlg::ProfileChanged() {
   if (core_.Stopping() || !session) return;
   auto done = std::make_shared<std::promise<void>>();
   auto finished = done->get_future();
-  AppCore& core = core_;
-  core_.Worker().Post([&core, session, done] {
+  core_.Worker().Post([session, done] {
     session->ReloadOnArrival();
-    if (core.Simulating()) core.PersistSimState();
     done->set_value();
   });
   finished.wait();
@@ -348,6 +477,7 @@ void CVantrelDlg::ConfigurationRead(int profile) {
           for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->SetSelected(p == profile);
         }
         SetNoDeviceLook(false);
+        buttons_[ids::kLockAb]->SetToggled(GLayer() != 0);
         UpdateApplyButton();
         // The lighting and the per-key colours follow on the worker, in this order.
         if (panel_) panel_->DeviceConnected();
@@ -502,10 +632,10 @@ void CVantrelDlg::OnButton(int controlId) {
     case ids::kOk:
     case ids::kCancel: RequestExit(); return;
     case ids::kHelp:
-      QDesktopServices::openUrl(QUrl::fromLocalFile(Q((core_.ProgramFolder() / "Help" / "index.html").string())));
+      OpenWithDesktop(QUrl::fromLocalFile(Q((core_.ProgramFolder() / "Help" / "index.html").string())));
       return;
     case ids::kLink:
-    case ids::kWebLink: QDesktopServices::openUrl(QUrl(link_)); return;
+    case ids::kWebLink: OpenWithDesktop(QUrl(link_)); return;
     case ids::kFlip1:
     case ids::kFlip2:
       core_.AppSettings().setValue("PROFILES/Flip", QString::number(Flip() != 0 ? 0 : 1));
@@ -596,6 +726,7 @@ void CVantrelDlg::BuildLightingPanel() {
                          iniPath(),
                          skinFolder()};
   panel_ = new LightingPanel(this, *this, deps);
+  BindColourFields();
   // The window's own pictures stay above the panel's controls where they overlap.
   if (progress_) progress_->raise();
   if (noDevice_) noDevice_->raise();
@@ -736,7 +867,9 @@ void CVantrelDlg::timerEvent(QTimerEvent* event) {
 }
 
 void CVantrelDlg::SetNoDeviceLook(bool absent) {
+  noDeviceLook_ = absent;
   for (const auto& [id, b] : keyButtons_) b->setEnabled(!absent);
+  ApplyFlipEnabling();
   noDevice_->setVisible(absent);
   if (absent) noDevice_->raise();
 }
@@ -745,6 +878,7 @@ void CVantrelDlg::SetNoDeviceLook(bool absent) {
 
 void CVantrelDlg::ShowWindowRoutine() {
   if (closing_) return;
+  RefreshLockLamps();
   if (core_.KeyboardPresent()) {
     SetNoDeviceLook(false);
     if (isMinimized()) showNormal();
@@ -871,12 +1005,8 @@ void CVantrelDlg::CloseProgram() {
 
 bool CVantrelDlg::PostDeviceJob(std::function<void()> job, std::function<void()> done) {
   if (closing_) return false;
-  AppCore& core = core_;
   core_.Worker().Run(
-      [&core, job = std::move(job)] {
-        job();
-        if (core.Simulating()) core.PersistSimState();
-      },
+      std::move(job),
       this,
       [this, done = std::move(done)] {
         if (done) done();

@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <QUrl>
 
 #include <array>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "core/device/presence.h"
 #include "core/profiles/profile_service.h"
+#include "platform/lock_keys.h"
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
@@ -115,6 +117,15 @@ class CVantrelDlg final : public CBaseDialog,
   EditedKey EditedKeyValue() const { return editedKey_; }
   int Flip() const;
 
+  // The lamps: Caps, Num and Scroll Lock from the host's lock states, read now.
+  using LockKeySource = std::function<std::optional<platform::LockKeys>()>;
+  void SetLockKeySource(LockKeySource source);
+  void RefreshLockLamps();
+  // Opens a web page or a local file with the desktop's program; false when nothing took
+  // it. QDesktopServices by default.
+  using UrlOpener = std::function<bool(const QUrl&)>;
+  void SetUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+
   // Re-reads every text of the window (MsgLanguageChanged).
   void Retranslate();
   // Chooses and stores a language (index 0..3 of the language ids) and tells every window.
@@ -185,7 +196,11 @@ class CVantrelDlg final : public CBaseDialog,
 
   CPngButton* MakeButton(int controlId, const QString& key, bool keyButton);
   void PlaceControls();
+  void PlaceFlipKeys();
   void ApplyFlip();
+  void ApplyFlipEnabling();
+  void BindColourFields();
+  void OpenWithDesktop(const QUrl& url);
   void OnButton(int controlId);
   void OnKeyClicked(int controlId);
   void OnProfileButton(int profile);
@@ -208,8 +223,8 @@ class CVantrelDlg final : public CBaseDialog,
   void SetNoDeviceLook(bool absent);
   void ClosePages(bool keepEdits = false);
   int GLayer() const;
-  // Queues device work; the virtual keyboard's state is saved after it (simulating only).
-  // False, with nothing queued, once the program is closing.
+  // Queues device work (the worker keeps the virtual keyboard's state file current). False,
+  // with nothing queued, once the program is closing.
   bool PostDeviceJob(std::function<void()> job, std::function<void()> done = {});
 
   AppCore& core_;
@@ -220,6 +235,10 @@ class CVantrelDlg final : public CBaseDialog,
   std::map<int, CPngButton*> buttons_;
   std::map<int, CPngButton*> keyButtons_;
   std::array<QPixmap, 7> faces_;  // normal, over, down, disable, arrow, color0, color1
+  std::array<QPixmap, 4> flipFaces_;  // normal, over, down, disable of the six media keys
+  QTimer lockTimer_;
+  LockKeySource lockSource_;
+  UrlOpener urlOpener_;
   CPngButton* leftArrow_ = nullptr;
   CPngButton* rightArrow_ = nullptr;
   ColorStatic* version_ = nullptr;
@@ -232,6 +251,7 @@ class CVantrelDlg final : public CBaseDialog,
   QString link_;
 
   int colourView_ = 0;
+  bool noDeviceLook_ = false;
   bool applyRunning_ = false;
   bool closing_ = false;
   bool arrivalQuestionUp_ = false;

@@ -843,3 +843,200 @@ TEST(MainWindowJourney, TrayExitWhileTheKeyPageIsOpenClosesItAndEnds) {
 
 }  // namespace
 }  // namespace vantrel::ui
+
+#include <QFocusEvent>
+#include <QLineEdit>
+
+#include "core/lighting/colour.h"
+#include "core/text/safe_format.h"
+
+namespace vantrel::ui {
+namespace {
+
+QString Text(Program& p, const char* key) { return QString::fromStdString(p.core->Texts().Text(key)); }
+
+sim::VirtualKeyboard SavedKeyboard(Program& p) {
+  sim::VirtualKeyboard saved;
+  std::string error;
+  EXPECT_TRUE(sim::LoadSimState(p.dir_ / "keyboard.json", saved, &error)) << error;
+  return saved;
+}
+
+// The Caps, Num and Scroll lamps never lit, and only the G-layer lamp followed anything.
+TEST(MainWindowJourney, LampsShowTheHostsLockStatesAndTheGKeyLayer) {
+  Program p("lamps");
+  std::optional<platform::LockKeys> host = platform::LockKeys{.caps = true, .num = false, .scroll = true};
+  p.window->SetLockKeySource([&] { return host; });
+  auto lit = [&](int id) { return p.window->Button(id)->isToggled(); };
+  EXPECT_TRUE(lit(ids::kLockCaps));
+  EXPECT_FALSE(lit(ids::kLockNum));
+  EXPECT_TRUE(lit(ids::kLockScroll));
+  EXPECT_FALSE(lit(ids::kLockAb));
+  // The window keeps looking while it is shown.
+  host = platform::LockKeys{.caps = false, .num = true, .scroll = false};
+  ASSERT_TRUE(ProcessUntil([&] { return lit(ids::kLockNum); }));
+  EXPECT_FALSE(lit(ids::kLockCaps));
+  // The G-key layer lights its own lamp and none of the lock lamps.
+  p.Event("g-layer");
+  EXPECT_TRUE(lit(ids::kLockAb));
+  EXPECT_FALSE(lit(ids::kLockCaps));
+  EXPECT_EQ(p.window->Button(ids::kLockAb)->tooltipText(), Text(p, "MAIN_LOCK_GLAYER_PROMPT"));
+  EXPECT_EQ(p.window->Button(ids::kLockCaps)->tooltipText(), Text(p, "MAIN_LOCK_CAPS_PROMPT"));
+  // A system that does not tell its lock states greys the three lamps instead.
+  host.reset();
+  p.window->RefreshLockLamps();
+  for (int id : {ids::kLockCaps, ids::kLockNum, ids::kLockScroll}) {
+    EXPECT_FALSE(p.window->Button(id)->isEnabled()) << id;
+    EXPECT_FALSE(lit(id)) << id;
+  }
+}
+
+// Flip only greyed F1..F4: the six keys that take their place never appeared, and an
+// arrival enabled F1..F4 again.
+TEST(MainWindowJourney, FlipShowsSixMediaKeysInThePlaceOfF1ToF4) {
+  Program p("flip_keys");
+  auto shown = [&](int id) {
+    CPngButton* b = p.window->Button(id);
+    return b && b->isVisibleTo(p.window.get()) && b->isEnabled();
+  };
+  auto arrow = [&] {
+    for (auto* b : p.window->findChildren<CPngButton*>())
+      if (b->controlId() == ids::kLeftArrow) return b;
+    return static_cast<CPngButton*>(nullptr);
+  };
+  ASSERT_NE(arrow(), nullptr);
+  const QPoint downFace = arrow()->faceOrigin();
+  const QString downTip = arrow()->tooltipText();
+  for (int id = ids::kFlipOffFirst; id <= ids::kFlipOffLast; ++id) EXPECT_TRUE(shown(id)) << id;
+  for (int id = ids::kFlipOnFirst; id <= ids::kFlipOnLast; ++id) EXPECT_FALSE(shown(id)) << id;
+
+  p.Click(ids::kFlip1);
+  const QRect span = p.window->Button(ids::kFlipOffFirst)->geometry().united(p.window->Button(ids::kFlipOffLast)->geometry());
+  QRect covered;
+  for (int id = ids::kFlipOffFirst; id <= ids::kFlipOffLast; ++id) EXPECT_FALSE(shown(id)) << id;
+  for (int id = ids::kFlipOnFirst; id <= ids::kFlipOnLast; ++id) {
+    ASSERT_TRUE(shown(id)) << id;
+    CPngButton* b = p.window->Button(id);
+    EXPECT_FALSE(b->text().isEmpty());
+    EXPECT_FALSE(b->tooltipText().isEmpty());
+    EXPECT_NE(b->tooltipText(), "#Error");
+    covered = covered.united(b->geometry());
+  }
+  EXPECT_EQ(covered, span);
+  EXPECT_EQ(p.window->Button(ids::kFlipOnFirst + 2)->tooltipText(), Text(p, "MEDIA_PALY_PAUSE_2"));
+  // The arrows turn up and light; their tooltip says which keys are shown.
+  EXPECT_NE(arrow()->faceOrigin(), downFace);
+  EXPECT_EQ(arrow()->tooltipText(), Text(p, "MAIN_FLIP_STATE_MEDIA"));
+  EXPECT_EQ(p.window->Button(ids::kFlip2)->tooltipText(), Text(p, "MAIN_FLIP_SWITCH_PROMPT"));
+  const QString folder = QDir(VANTREL_BIN_DIR).filePath("../screenshots");
+  QDir().mkpath(folder);
+  EXPECT_TRUE(p.window->grab().save(QDir(folder).filePath("main_window_flip.png")));
+  // A click on a media key edits nothing.
+  p.Click(ids::kFlipOnFirst);
+  EXPECT_EQ(p.window->KeyPage(), nullptr);
+  // Unplugged they are greyed with the other keys; the keyboard's return keeps the layout.
+  p.Event("unplug");
+  EXPECT_FALSE(p.window->Button(ids::kFlipOnFirst)->isEnabled());
+  p.Event("plug");
+  EXPECT_FALSE(p.window->Button(ids::kFlipOffFirst)->isEnabled());
+  EXPECT_TRUE(p.window->Button(ids::kFlipOnFirst)->isEnabled());
+
+  p.Click(ids::kFlip2);
+  for (int id = ids::kFlipOffFirst; id <= ids::kFlipOffLast; ++id) EXPECT_TRUE(shown(id)) << id;
+  EXPECT_FALSE(shown(ids::kFlipOnFirst));
+  EXPECT_EQ(arrow()->faceOrigin(), downFace);
+  EXPECT_EQ(arrow()->tooltipText(), downTip);
+}
+
+// The RGB fields looked editable but took nothing typed.
+TEST(MainWindowJourney, TypedRgbValuesSetTheColourLikeTheColourButton) {
+  Program p("rgb_fields");
+  auto* red = qobject_cast<QLineEdit*>(p.window->Panel()->Control(panel_id::kRgbEditRed));
+  auto* green = qobject_cast<QLineEdit*>(p.window->Panel()->Control(panel_id::kRgbEditRed + 1));
+  ASSERT_TRUE(red && green);
+  EXPECT_FALSE(red->isReadOnly());
+  const lighting::Rgb before = p.window->Panel()->View().colour;
+  const auto lightingBefore = p.Keyboard().Lighting();
+  red->selectAll();
+  QTest::keyClicks(red, "300");  // only 0..255 can be typed: "30"
+  EXPECT_EQ(red->text(), "30");
+  red->selectAll();
+  QTest::keyClicks(red, "200");
+  QTest::keyClick(red, Qt::Key_Return);
+  p.Settle();
+  const lighting::Rgb colour = p.window->Panel()->View().colour;
+  EXPECT_EQ(lighting::RedOf(colour), 200);
+  EXPECT_EQ(lighting::GreenOf(colour), lighting::GreenOf(before));
+  EXPECT_EQ(lighting::BlueOf(colour), lighting::BlueOf(before));
+  EXPECT_NE(p.Keyboard().Lighting(), lightingBefore);
+  auto* button = qobject_cast<CSkinColorBtn*>(p.window->Panel()->Control(panel_id::kFyColourButton));
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->color().red(), 200);
+  // A field left empty shows the colour again; the same value again writes nothing.
+  green->clear();
+  QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+  QCoreApplication::sendEvent(green, &out);
+  EXPECT_EQ(green->text(), QString::number(lighting::GreenOf(before)));
+  const std::size_t again = p.TraceSize();
+  red->setText("200");
+  QTest::keyClick(red, Qt::Key_Return);
+  p.Settle();
+  EXPECT_EQ(p.TraceSize(), again);
+}
+
+// Help and the web link failed without a word when the desktop had nothing to open them.
+TEST(MainWindowJourney, HelpAndLinkSaySoWhenTheDesktopCannotOpenThem) {
+  Program p("open_failed");
+  std::vector<QUrl> asked;
+  bool opens = false;
+  p.window->SetUrlOpener([&](const QUrl& url) {
+    asked.push_back(url);
+    return opens;
+  });
+  p.Click(ids::kHelp);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_TRUE(asked[0].isLocalFile());
+  EXPECT_TRUE(asked[0].toLocalFile().endsWith("Help/index.html"));
+  const std::string format = p.core->Texts().Text("MAIN_PROMPT_OPEN_FAILED");
+  ASSERT_EQ(p.sink.messages.size(), 1u);
+  EXPECT_EQ(p.sink.messages[0],
+            text::FormatWithString(format, QDir::toNativeSeparators(asked[0].toLocalFile()).toStdString()));
+  p.Click(ids::kWebLink);
+  ASSERT_EQ(asked.size(), 2u);
+  ASSERT_EQ(p.sink.messages.size(), 2u);
+  EXPECT_EQ(p.sink.messages[1], text::FormatWithString(format, asked[1].toString().toStdString()));
+  // Opened: nothing to say.
+  opens = true;
+  p.Click(ids::kHelp);
+  p.Click(ids::kLink);
+  EXPECT_EQ(asked.size(), 4u);
+  EXPECT_EQ(p.sink.messages.size(), 2u);
+}
+
+// Only the main window's own device jobs saved the virtual keyboard's state; the lighting
+// panel's writes (and the other windows') were lost from the state file.
+TEST(MainWindowJourney, StateFileFollowsProfileButtonsAndLightingChanges) {
+  Program p("state_file");
+  p.Click(ids::kProfile1 + 1);
+  ASSERT_EQ(p.Keyboard().DeviceState()[10], 1);
+  EXPECT_EQ(SavedKeyboard(p).DeviceState()[10], 1);
+
+  const auto lightingBefore = p.Keyboard().Lighting();
+  auto* rate = qobject_cast<CPngButton*>(p.window->Panel()->Control(ids::kReport[2]));
+  ASSERT_NE(rate, nullptr);
+  rate->click();
+  p.Settle();
+  ASSERT_NE(p.Keyboard().Lighting(), lightingBefore);
+  EXPECT_EQ(SavedKeyboard(p).Lighting(), p.Keyboard().Lighting());
+
+  // A colour typed into the RGB fields as well.
+  auto* blue = qobject_cast<QLineEdit*>(p.window->Panel()->Control(panel_id::kRgbEditRed + 2));
+  ASSERT_NE(blue, nullptr);
+  blue->setText("17");
+  QTest::keyClick(blue, Qt::Key_Return);
+  p.Settle();
+  EXPECT_EQ(SavedKeyboard(p).Lighting(), p.Keyboard().Lighting());
+}
+
+}  // namespace
+}  // namespace vantrel::ui
