@@ -91,6 +91,7 @@ const std::map<std::string, Conversion> kFormatKeys = {
     {"MACRO_ERR_MAX", Conversion::kNumber},
     {"MACRO_ACTION_ERR_DELAY_MAX", Conversion::kNumber},
     {"PROFILE_FORMAT_ERROR", Conversion::kString},
+    {"MAIN_PROMPT_OPEN_FAILED", Conversion::kString},
 };
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;
