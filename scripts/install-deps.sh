@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   libhidapi-dev libudev-dev libsimpleini-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-wqy-microhei bash-completion
+  xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-wqy-microhei bash-completion
 )
 if [ "${1:-}" = "--packaging" ]; then
   packages+=(dpkg-dev file desktop-file-utils appstream lintian)
