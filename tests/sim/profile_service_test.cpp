@@ -161,6 +161,28 @@ TEST_F(ProfileServiceTest, UnwritableWorkingFolderKeepsWhatWasReadAndApplyWrites
   ASSERT_EQ(back.macros.size(), 1u);
   EXPECT_EQ(back.macros[0].ActionCount(), 2u);
   EXPECT_EQ(back.table.Record(0, 0x1E).kind, keys::kKindDisabled);
+
+  // Edits dropped (No to the switch question) used to fall back to the default profile
+  // without a working file: the next Apply then erased the keyboard's macro.
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->table.SetRecord(0, 0x1F, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  }
+  session.MarkEdited(0);
+  sink.answer = false;
+  const SwitchDecision decision = session.CheckSwitch(2);
+  ASSERT_TRUE(decision.asked);
+  ASSERT_TRUE(session.FinishSwitch(decision));
+  {
+    keys::EditingStore::Lock lock(editing);
+    ASSERT_EQ(lock->macros.size(), 1u) << "the dropped edits took the keyboard's macro with them";
+    EXPECT_EQ(lock->table.Record(0, 0x1E).kind, keys::kKindDisabled);  // what the keyboard took is kept
+    EXPECT_NE(lock->table.Record(0, 0x1F).kind, keys::kKindDisabled);  // the dropped edit is gone
+    lock->table.SetRecord(2, 0x20, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  }
+  session.MarkEdited(2);
+  EXPECT_EQ(session.Apply(), ApplyResult::Applied);
+  EXPECT_EQ(sim.keyboard.MacroArea(), macrosBefore);
 }
 
 TEST_F(ProfileServiceTest, UnknownActiveProfileSendsNothingMoreAndGivesTheDefault) {

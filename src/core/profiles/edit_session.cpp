@@ -250,12 +250,8 @@ ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t change
   } else {
     request.allProfiles = true;
   }
-  const ProfilePaths& paths = service_.Paths();
-  const WriteFaultHook& hook = service_.WriteHook();
   const bool written = keys::ApplyStoreToDevice(editing_, applied_, request, service_.Commands(), texts_, sink_,
-                                                [&](keys::EditingStore::Lock& lock) {
-                                                  (void)SaveWorkingFile(paths, lock, hook);
-                                                });
+                                                [&](keys::EditingStore::Lock& lock) { service_.SaveWorkingCopy(lock); });
   if (written) {
     std::lock_guard lock(mutex_);
     // An edit that came in while the writes travelled stays pending.

@@ -96,7 +96,13 @@ bool ProfileService::ReloadFromDevice() {
   bool loaded = false;
   if (saved) {
     loaded = LoadProfileFile(working, lock);
+    std::lock_guard keep(workingMutex_);
+    workingInMemory_.reset();
   } else if (read) {
+    {
+      std::lock_guard keep(workingMutex_);
+      workingInMemory_ = image;
+    }
     lock.Image() = std::move(image);
     loaded = true;
   }
@@ -113,9 +119,26 @@ void ProfileService::ReloadFromWorkingFile() {
   keys::EditingStore::Lock lock(editing_);
   EmptyEditingStore(lock);
   // Without a working file the store gets the default profile, never an empty table.
+  {
+    std::lock_guard keep(workingMutex_);
+    if (workingInMemory_) {
+      lock.Image() = *workingInMemory_;
+      return;
+    }
+  }
   if (!LoadProfileFile(WorkingFilePath(paths_), lock)) {
     EmptyEditingStore(lock);
     CreateDefaultProfile(lock);
+  }
+}
+
+void ProfileService::SaveWorkingCopy(keys::EditingStore::Lock& held) {
+  const bool saved = SaveWorkingFile(paths_, held, hook_);
+  std::lock_guard keep(workingMutex_);
+  if (saved) {
+    workingInMemory_.reset();
+  } else {
+    workingInMemory_ = held.Image();
   }
 }
 
@@ -144,7 +167,7 @@ bool ProfileService::InstallAndApply(keys::StoreImage image) {
                                   [&](keys::EditingStore::Lock& lock) {
                                     EmptyEditingStore(lock);
                                     lock.Image() = std::move(image);
-                                    (void)SaveWorkingFile(paths_, lock, hook_);
+                                    SaveWorkingCopy(lock);
                                   });
 }
 

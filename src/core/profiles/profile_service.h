@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
+#include <mutex>
 #include <functional>
 #include <string>
 
@@ -110,8 +112,13 @@ class ProfileService {
   // working file cannot be written the configuration read is kept in memory and the
   // message names the folder.
   bool ReloadFromDevice();
-  // The store read back from the working file (the default profile without one).
+  // The store read back from the working file, or from the copy kept in memory while the
+  // working folder cannot be written (the default profile without either).
   void ReloadFromWorkingFile();
+  // The store, as the keyboard now holds it, saved as the working file; kept in memory
+  // instead when the file cannot be written, so dropping later edits never falls back to
+  // the default profile (whose Apply would erase the keyboard's macros).
+  void SaveWorkingCopy(keys::EditingStore::Lock& held);
 
   // Validates and loads the file into an image of its own; only when the whole file
   // loaded does that image replace the editing store, the working file get saved (when
@@ -140,6 +147,8 @@ class ProfileService {
   text::MessageSink& sink_;
   std::function<DeviceFacts()> facts_;
   WriteFaultHook hook_;
+  std::mutex workingMutex_;
+  std::optional<keys::StoreImage> workingInMemory_;  // set while the working file cannot be written
 };
 
 }  // namespace vantrel::profiles
