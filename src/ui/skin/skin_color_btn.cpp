@@ -29,7 +29,11 @@ void CSkinColorBtn::Pick() {
     const QColor c = QColorDialog::getColor(colour_, this);
     if (c.isValid()) chosen = c;
   }
-  if (chosen) Choose(*chosen);
+  if (chosen && reportSame_ && chosen->isValid() && *chosen == colour_) {
+    emit colorChanged(controlId_, colour_);
+  } else if (chosen) {
+    Choose(*chosen);
+  }
   // Repaint after the pop-up closes, whatever was chosen.
   update();
 }

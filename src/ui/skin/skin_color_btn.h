@@ -23,6 +23,9 @@ class CSkinColorBtn : public QPushButton {
   // The picker asked on a click: nothing when the user cancels. Defaults to QColorDialog.
   using Picker = std::function<std::optional<QColor>(const QColor& current, QWidget* parent)>;
   void SetPicker(Picker picker) { picker_ = std::move(picker); }
+  // colorChanged also for the colour already shown (a choice that means more than the
+  // colour, e.g. leaving multicolour).
+  void SetReportSameColour(bool on) { reportSame_ = on; }
   // As if the user had picked `colour`: shown, and reported when it differs.
   void Choose(const QColor& colour);
 
@@ -37,6 +40,7 @@ class CSkinColorBtn : public QPushButton {
   void Pick();
 
   int controlId_;
+  bool reportSame_ = false;
   QColor colour_{255, 255, 255};
   Picker picker_;
 };

@@ -1,6 +1,7 @@
 #include "ui/windows/lighting_panel.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFontMetrics>
@@ -209,6 +210,8 @@ void LightingPanel::BuildControls() {
     swatch->setObjectName(swatches[i].key);
     controls_[swatches[i].id] = swatch;
     swatches_[i] = swatch;
+    // A colour chosen for the effect also ends multicolour, even when it is the one shown.
+    swatch->SetReportSameColour(swatches[i].id == id::kFyColourButton || swatches[i].id == id::kHxColourButton);
     connect(swatch, &CSkinColorBtn::colorChanged, this, [this](int controlId, const QColor& colour) {
       if (controlId == id::kBrushButton) {
         OnBrushColour(colour);
@@ -251,6 +254,9 @@ void LightingPanel::BuildControls() {
   controls_[id::kUserModeCombo] = modeCombo_;
   connect(modeCombo_, &QComboBox::activated, this, &LightingPanel::OnUserMode);
   connect(modeCombo_->lineEdit(), &QLineEdit::textEdited, this, &LightingPanel::OnRenameMode);
+  // Enter in the name field would make the list select another mode of the same name;
+  // the rename is already stored as typed, so Enter does nothing more.
+  modeCombo_->lineEdit()->installEventFilter(this);
 
   auto* progress = AddPicture(id::kProgress, "CONTROL_JDTStatic");
   SetPictures(progress, "jdt1.bmp", "jdt1.bmp", false);
@@ -634,7 +640,13 @@ void LightingPanel::Refresh() {
   RefreshUserControls();
   updatingControls_ = false;
   ShowForEffect(SelectedEffect());
-  if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
+  if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) {
+    PaintKeyButtons();
+  } else if (view_.panelOpen && !captionsShown_) {
+    // Left effect 20 by a load or restore default: keys the preview does not paint (the
+    // G keys, the right Win key) must not keep their per-key colours.
+    ShowCaptions();
+  }
 }
 
 void LightingPanel::RefreshUserControls() {
@@ -900,6 +912,10 @@ void LightingPanel::UpdatePreviewTimer() {
 }
 
 bool LightingPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (modeCombo_ && watched == modeCombo_->lineEdit() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+  }
   if (watched == window_) {
     switch (event->type()) {
       case QEvent::Show:

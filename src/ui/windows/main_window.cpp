@@ -565,6 +565,9 @@ void CVantrelDlg::RedrawKeyFaces() {
     }
     b->update();
   }
+  // The panel closing redraws the keys through here: F1..F4 and the media keys are
+  // usable again as Flip says.
+  ApplyFlipEnabling();
 }
 
 void CVantrelDlg::RebuildProfileMenu() {

@@ -506,5 +506,55 @@ TEST_F(LightingPanelThreadsTest, RapidChangesReachTheKeyboardInTheOrderMade) {
   EXPECT_TRUE(Shown(id::kDirectionForward));
 }
 
+// The same colour picked again while multicolour is on used to do nothing: no write, and
+// the switch stayed on. It turns multicolour off as another colour does.
+TEST_F(LightingPanelTest, TheSameColourPickedAgainAlsoEndsMulticolour) {
+  SetRecord(sim_.keyboard, 0, {{0, 6}, {4, 1}, {5, 0x12}, {6, 0x34}, {7, 0x56}});
+  Connect();
+  OpenPanel();
+  ASSERT_TRUE(panel_->View().multicolour);
+  ClearTrace();
+  pick_ = QColor(0x12, 0x34, 0x56);
+  Click(id::kFyColourButton);
+  EXPECT_EQ(ParamWrites(Sent()),
+            (std::vector<std::pair<int, std::vector<int>>>{{4, {0}}, {5, {0x12, 0x34, 0x56}}}));
+  EXPECT_FALSE(panel_->View().multicolour);
+  EXPECT_FALSE(static_cast<CPngButton*>(panel_->Control(id::kFyMultiPicture))->isToggled());
+  EXPECT_FALSE(static_cast<CPngButton*>(panel_->Control(id::kHxMultiPicture))->isToggled());
+}
+
+// Enter in the user-mode name field used to select another mode that had the typed name.
+TEST_F(LightingPanelTest, EnterInTheModeNameFieldKeepsTheModeBeingRenamed) {
+  Connect();
+  OpenPanel();
+  ChooseEffect(20);
+  auto* modes = static_cast<QComboBox*>(panel_->Control(id::kUserModeCombo));
+  ASSERT_GE(modes->count(), 4);
+  modes->setCurrentIndex(3);
+  emit modes->activated(3);
+  Settle();
+  const QString other = modes->itemText(0);
+  modes->lineEdit()->selectAll();
+  QTest::keyClicks(modes->lineEdit(), other);
+  QTest::keyClick(modes->lineEdit(), Qt::Key_Return);
+  Settle();
+  EXPECT_EQ(modes->currentIndex(), 3);
+  EXPECT_EQ(colours_.ReadModeName(0, 3), other.toStdString());
+  EXPECT_EQ(colours_.ReadPresentMode(0), 3);
+}
+
+// Leaving effect 20 by restore default used to leave the G keys in their per-key colours:
+// the preview does not paint them.
+TEST_F(LightingPanelTest, LeavingTheKeyColoursByRestoreDefaultClearsTheGKeys) {
+  Connect();
+  OpenPanel();
+  ChooseEffect(20);
+  ASSERT_TRUE(host_.colours.count(keys::GLayoutKeys()[0].controlId));
+  panel_->RestoreDefault();
+  Settle();
+  ASSERT_NE(panel_->View().effect, lighting::kEffectUserColours);
+  for (const auto& g : keys::GLayoutKeys()) EXPECT_FALSE(host_.colours.count(g.controlId)) << g.controlId;
+}
+
 }  // namespace
 }  // namespace vantrel::ui::test
