@@ -388,17 +388,24 @@ TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {
   EXPECT_TRUE(SentCommands().empty());
 }
 
-TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
-  std::filesystem::path dir = ScratchFolder("CheckTakesNoStoreLock");
+// A session over the virtual keyboard for the tests that drive it from two threads.
+struct ThreadedSession {
+  explicit ThreadedSession(const std::string& name) : dir(ScratchFolder(name)) {}
+  std::filesystem::path dir;
   SimHarness sim;
   keys::EditingStore editing;
   keys::AppliedStore applied;
   std::atomic<int> cache{-1};
   MapTexts texts;
   RecordingSink sink;
-  ProfileService service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts,
-                         sink);
-  EditSession session(service, editing, applied, texts, sink);
+  ProfileService service{sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts,
+                         sink};
+  EditSession session{service, editing, applied, texts, sink};
+};
+
+TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
+  ThreadedSession t("CheckTakesNoStoreLock");
+  auto& [dir, sim, editing, applied, cache, texts, sink, service, session] = t;
   session.MarkEdited();
   sink.answer = false;
   // The device worker holds the editing store while the UI thread checks a switch: the
@@ -414,16 +421,8 @@ TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
 // The UI thread edits while the device worker applies over and over: every edit either
 // reached the keyboard or is still pending, never lost between the two.
 TEST(EditSessionThreads, EditsDuringAppliesAreNeverLost) {
-  std::filesystem::path dir = ScratchFolder("EditsDuringAppliesAreNeverLost");
-  SimHarness sim;
-  keys::EditingStore editing;
-  keys::AppliedStore applied;
-  std::atomic<int> cache{-1};
-  MapTexts texts;
-  RecordingSink sink;
-  ProfileService service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts,
-                         sink);
-  EditSession session(service, editing, applied, texts, sink);
+  ThreadedSession t("EditsDuringAppliesAreNeverLost");
+  auto& [dir, sim, editing, applied, cache, texts, sink, service, session] = t;
   RecordingView view;
   session.AddView(view);
   session.ReloadOnArrival();

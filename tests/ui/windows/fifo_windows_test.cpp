@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 #include <future>
+
+#include "fifo_wait.h"
 #include <string>
 
 #include "ui/skin/skin_placement.h"
@@ -18,6 +20,8 @@
 
 namespace vantrel::ui::test {
 namespace {
+
+using vantrel::test::FinishesPromptly;
 
 namespace fs = std::filesystem;
 
@@ -43,17 +47,6 @@ class FifoWindowsTest : public ::testing::Test {
     const fs::path p = dir / name;
     EXPECT_EQ(mkfifo(p.c_str(), 0600), 0) << p;
     return p;
-  }
-  // Runs the work and reports whether it finished within a few seconds; a reader blocked
-  // on the FIFO is then released (a writer opens and closes it) so the test can end.
-  static bool FinishesPromptly(const fs::path& fifo, const std::function<void()>& work) {
-    auto done = std::async(std::launch::async, work);
-    if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
-    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-      const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-      if (fd >= 0) ::close(fd);
-    }
-    return false;
   }
 
   fs::path dir;
