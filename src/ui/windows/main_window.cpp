@@ -150,7 +150,9 @@ void CVantrelDlg::OnInitDialog() {
                          "Arrow.jpg",       "main_color0.jpg", "main_color1.jpg"};
   for (int i = 0; i < 7; ++i) faces_[static_cast<std::size_t>(i)] = RequiredSkinPicture(folder, names[i]);
   for (int i = 0; i < 10; ++i) {
-    progressFrames_[static_cast<std::size_t>(i)] = QPixmap(QDir(folder).filePath(QString("jdt%1.bmp").arg(i + 1)));
+    // Optional pictures: only a regular file is read (a FIFO there would block the start).
+    progressFrames_[static_cast<std::size_t>(i)] =
+        OptionalPicture(QDir(folder).filePath(QString("jdt%1.bmp").arg(i + 1)));
   }
   link_ = Q(ini().ReadString("SCREEN", "Link").value_or("https://vantrel.example/"));
   PlaceControls();
