@@ -10,8 +10,22 @@
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <string>
+
+#include <gtest/gtest.h>
 
 namespace vantrel::test {
+
+// A scratch folder of its own for the running test and process (ctest runs the tests of a
+// suite side by side), emptied first.
+inline std::filesystem::path FifoScratchFolder(const std::string& prefix) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   (prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                    std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 inline bool FinishesPromptly(const std::filesystem::path& fifo, const std::function<void()>& work) {
   auto done = std::async(std::launch::async, work);

@@ -28,12 +28,7 @@ namespace fs = std::filesystem;
 class FifoFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // One folder per test and process: ctest runs the tests of this suite side by side.
-    dir = fs::temp_directory_path() /
-          ("vantrel-fifo-files-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-           "-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    dir = vantrel::test::FifoScratchFolder("vantrel-fifo-files-");
   }
   void TearDown() override {
     std::error_code ec;

@@ -31,12 +31,7 @@ class FifoWindowsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    // One folder per test and process: ctest runs the tests of this suite side by side.
-    dir = fs::temp_directory_path() /
-          ("vantrel-fifo-windows-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-           "-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    dir = vantrel::test::FifoScratchFolder("vantrel-fifo-windows-");
   }
   void TearDown() override {
     std::error_code ec;
