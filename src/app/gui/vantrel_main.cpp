@@ -1,12 +1,14 @@
 // vantrel: the tray program. Reads the arguments, settles who is the running instance,
 // builds the device stack and the windows, and runs.
 #include <QApplication>
+#include <QEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
 #include <QWindow>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -95,6 +97,29 @@ Arguments Parse(int argc, char** argv) {
   }
   return a;
 }
+
+// Measurement aid for "--exit-when-shown": on the window's first paint it prints
+// "shown NANOSECONDS" (the steady clock, which other processes on this machine read alike)
+// and quits.
+class FirstPaintReporter final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !reported_) {
+      reported_ = true;
+      const auto now = std::chrono::steady_clock::now().time_since_epoch();
+      std::printf("shown %lld\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+      std::fflush(stdout);
+      QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool reported_ = false;
+};
 
 int RunGallery(int argc, char** argv, QString skins) {
   QApplication app(argc, argv);
@@ -317,12 +342,9 @@ int main(int argc, char** argv) {
   mainWindow = &window;
   if (endRequested) QMetaObject::invokeMethod(&window, [&window] { window.CloseProgram(); }, Qt::QueuedConnection);
   if (args.exitWhenShown) {
-    // Polled from the event loop: the window counts as shown once it is exposed.
-    auto* poll = new QTimer(&app);
-    QObject::connect(poll, &QTimer::timeout, &app, [&window, &app] {
-      if (window.isVisible() && window.windowHandle() && window.windowHandle()->isExposed()) app.quit();
-    });
-    poll->start(1);
+    // The first paint of the window is the moment the user sees it: its time on the steady
+    // clock goes to stdout, then the program ends.
+    window.installEventFilter(new FirstPaintReporter(&app));
   }
   return app.exec();
 }

@@ -53,6 +53,11 @@ SkinRect ReadSkinRect(const std::filesystem::path& iniPath, std::string_view sec
   return ParseSkinRect(ReadIniString(iniPath, section, key, kMissingRectValue, kRectValueMaxChars));
 }
 
+SkinRect ReadSkinRect(const IniSnapshot& ini, std::string_view section, std::string_view key) {
+  const std::optional<std::string> value = ini.Value(section, key);
+  return ParseSkinRect(CutUtf8(value ? *value : kMissingRectValue, kRectValueMaxChars));
+}
+
 std::size_t MaskToRuns(std::span<const std::uint32_t> pixels, int width, int height, int stride,
                        const std::function<void(std::span<const ShapeRun>)>& batch) {
   if (width <= 0 || height <= 0 || stride < width) return 0;

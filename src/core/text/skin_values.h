@@ -13,6 +13,8 @@
 
 namespace vantrel::text {
 
+class IniSnapshot;
+
 // A control's rectangle in pixels of the parent's client area.
 struct SkinRect {
   int x = 1;
@@ -35,6 +37,8 @@ SkinRect ParseSkinRect(std::string_view value);
 
 // Reads one rectangle key from an INI file (missing file or key: 1,1,1,1).
 SkinRect ReadSkinRect(const std::filesystem::path& iniPath, std::string_view section, std::string_view key);
+// The same read from a file parsed once (an unloaded snapshot reads as a missing file).
+SkinRect ReadSkinRect(const IniSnapshot& ini, std::string_view section, std::string_view key);
 
 // An image button placed at x = 1 and y = 1 is disabled: that is where a missing key puts it.
 constexpr bool IsDisabledPlacement(const SkinRect& r) { return r.x == 1 && r.y == 1; }

@@ -8,8 +8,10 @@
 #include <QRect>
 #include <QWidget>
 #include <cstdlib>
+#include <map>
 
 #include "core/text/ini_file.h"
+#include "core/text/skin_values.h"
 #include "core/util/regular_file.h"
 #include "ui/skin/png_button.h"
 
@@ -33,10 +35,40 @@ PictureCache& Cache() {
   return cache;
 }
 
+// A window reads a few hundred rectangles of its skin file while it is built. One parse
+// serves them all while the file keeps its size and modification time; a changed file is
+// parsed again at the next read, so an edited skin still shows at the next window.
+struct ParsedSkinFile {
+  std::filesystem::file_time_type modified;
+  std::uintmax_t size = 0;
+  text::IniSnapshot ini;
+};
+
+const text::IniSnapshot* ParsedSkin(const std::filesystem::path& path) {
+  static std::map<std::filesystem::path, ParsedSkinFile> parsed;  // UI thread only
+  std::error_code ec;
+  const auto modified = std::filesystem::last_write_time(path, ec);
+  const auto size = ec ? 0 : std::filesystem::file_size(path, ec);
+  if (ec) {
+    parsed.erase(path);
+    return nullptr;
+  }
+  auto it = parsed.find(path);
+  if (it != parsed.end() && it->second.modified == modified && it->second.size == size) return &it->second.ini;
+  ParsedSkinFile file{modified, size, {}};
+  if (!file.ini.Load(path)) {
+    parsed.erase(path);
+    return nullptr;
+  }
+  return &(parsed.insert_or_assign(path, std::move(file)).first->second.ini);
+}
+
 }  // namespace
 
 text::SkinRect ReadSkinRect(const QString& iniPath, const QString& section, const QString& key) {
-  return text::ReadSkinRect(ToPath(iniPath), section.toStdString(), key.toStdString());
+  const std::filesystem::path path = ToPath(iniPath);
+  if (const text::IniSnapshot* ini = ParsedSkin(path)) return text::ReadSkinRect(*ini, section.toStdString(), key.toStdString());
+  return text::ReadSkinRect(path, section.toStdString(), key.toStdString());
 }
 
 void PlaceSkinnedButton(CPngButton& button, const QString& iniPath, const QString& section, const QString& key,

@@ -1,3 +1,4 @@
+#include "core/text/ini_file.h"
 #include "core/text/skin_values.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 namespace vantrel::text {
@@ -41,12 +43,23 @@ TEST(SkinRect, ReadsKeysFromFileAndMissingOnesAsOneOneOneOne) {
   const auto path = std::filesystem::temp_directory_path() / "vantrel_skin_values_test.ini";
   {
     std::ofstream out(path);
-    out << "[BUTTONINFO]\nFUNC_ADD=10,20,30,40,x\nCONTROL_OK=1,1,1,1\n";
+    out << "[BUTTONINFO]\nFUNC_ADD=10,20,30,40,x\nCONTROL_OK=1,1,1,1\nQUOTED=\"5,6,7,8\"\nEMPTY=\n"
+        << "LONG=" << std::string(300, ' ') << "9,9,9,9\n";
   }
   EXPECT_EQ(ReadSkinRect(path, "BUTTONINFO", "FUNC_ADD"), (SkinRect{10, 20, 30, 40}));
   EXPECT_EQ(ReadSkinRect(path, "buttoninfo", "func_add"), (SkinRect{10, 20, 30, 40}));
   EXPECT_EQ(ReadSkinRect(path, "BUTTONINFO", "FUNC_LOAD"), (SkinRect{1, 1, 1, 1}));
   EXPECT_EQ(ReadSkinRect(path.string() + ".missing", "BUTTONINFO", "FUNC_ADD"), (SkinRect{1, 1, 1, 1}));
+
+  // A file parsed once reads every key as the key-by-key read does: case, quotes, an empty
+  // or cut value, a missing key, and a missing file.
+  IniSnapshot once;
+  ASSERT_TRUE(once.Load(path));
+  for (const char* key : {"FUNC_ADD", "func_add", "CONTROL_OK", "QUOTED", "EMPTY", "LONG", "FUNC_LOAD"})
+    EXPECT_EQ(ReadSkinRect(once, "BUTTONINFO", key), ReadSkinRect(path, "BUTTONINFO", key)) << key;
+  IniSnapshot missing;
+  EXPECT_FALSE(missing.Load(path.string() + ".missing"));
+  EXPECT_EQ(ReadSkinRect(missing, "BUTTONINFO", "FUNC_ADD"), (SkinRect{1, 1, 1, 1}));
   std::filesystem::remove(path);
 }
 

@@ -174,6 +174,21 @@ TEST(VantrelProcess, SecondStartSimEventAndKillWithTheirExitCodes) {
   EXPECT_FALSE(Exists(box.LockPath()));
 }
 
+TEST(VantrelProcess, ExitWhenShownReportsTheFirstPaintOnTheSteadyClock) {
+  // The start-up benchmark times the window by this report, so it must come from this
+  // run, after the start, and the program must end cleanly after it.
+  Sandbox box;
+  const auto before = std::chrono::steady_clock::now().time_since_epoch();
+  const Outcome shown = box.Run({box.Simulate(), "--exit-when-shown"});
+  const auto after = std::chrono::steady_clock::now().time_since_epoch();
+  ASSERT_EQ(shown.code, 0) << shown.output;
+  const auto at = shown.output.find("shown ");
+  ASSERT_NE(at, std::string::npos) << shown.output;
+  const auto ns = std::chrono::nanoseconds(std::stoll(shown.output.substr(at + 6)));
+  EXPECT_GT(ns, before);
+  EXPECT_LT(ns, after);
+}
+
 TEST(VantrelProcess, UnansweredRequestIsAFailureWithItsReason) {
   // An instance that holds the lock and takes connections but dies on every request.
   Sandbox box;
