@@ -35,6 +35,7 @@ class CSkinColorBtn : public QPushButton {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Pick();
