@@ -1,6 +1,7 @@
 #include "ui/skin/bitmap_slider.h"
 
 #include <QAccessible>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -90,7 +91,7 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
     const int cx = margin_ + (track - 1) * (position_ - minimum_) / (maximum_ - minimum_);
     painter.drawPixmap(cx - thumb_.width() / 2, (height() - thumb_.height()) / 2, thumb_);
   }
-  if (hasFocus() && enabled_) PaintFocusRing(painter, rect());
+  if (hasFocus() && focusRing_ && enabled_) PaintFocusRing(painter, rect());
   else if (pointerOver_ && enabled_) {
     QPen pen(QColor(255, 255, 255, 110), 1, Qt::DotLine);
     painter.setPen(pen);
@@ -122,6 +123,7 @@ void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
 
 void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
   if (!enabled_) return;
+  focusRing_ = true;
   switch (event->key()) {
     case Qt::Key_PageUp: MoveByUser(position_ - pageSize_); break;
     case Qt::Key_PageDown: MoveByUser(position_ + pageSize_); break;
@@ -160,6 +162,7 @@ void CBitmapSlider::leaveEvent(QEvent* event) {
 
 void CBitmapSlider::focusInEvent(QFocusEvent* event) {
   focus_ = true;
+  focusRing_ = FocusRingShownFor(event->reason());
   update();
   QWidget::focusInEvent(event);
 }

@@ -66,6 +66,7 @@ class CBitmapSlider : public QWidget {
   int pageSize_ = 10;
   bool enabled_ = true;
   bool focus_ = false;
+  bool focusRing_ = false;  // focus came from the keyboard, or a key was used since
   bool dragging_ = false;
   bool pointerOver_ = false;
   int margin_ = 0;

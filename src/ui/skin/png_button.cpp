@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QEnterEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -202,7 +203,7 @@ void CPngButton::paintEvent(QPaintEvent*) {
     }
   }
 
-  if (hasFocus()) PaintFocusRing(painter, rect());
+  if (hasFocus() && focusRing_) PaintFocusRing(painter, rect());
 
   if (drawCallback_) drawCallback_(this, face == ButtonFace::Normal);
 }
@@ -244,6 +245,10 @@ void CPngButton::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CPngButton::keyPressEvent(QKeyEvent* event) {
+  if (!focusRing_) {
+    focusRing_ = true;
+    update();
+  }
   // Enter presses the focused button as Space does (Space is the base class's).
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat() &&
       !(event->modifiers() & ~Qt::KeypadModifier)) {
@@ -255,6 +260,7 @@ void CPngButton::keyPressEvent(QKeyEvent* event) {
 }
 
 void CPngButton::focusInEvent(QFocusEvent* event) {
+  focusRing_ = FocusRingShownFor(event->reason());
   update();
   QAbstractButton::focusInEvent(event);
 }

@@ -112,6 +112,7 @@ class CPngButton : public QAbstractButton {
   QString tooltip_;
   DrawCallback drawCallback_;
   bool hovering_ = false;
+  bool focusRing_ = false;  // focus came from the keyboard, or a key was used since
   QTimer tooltipTimer_;
 };
 

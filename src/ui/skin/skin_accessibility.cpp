@@ -150,6 +150,11 @@ void PaintFocusRing(QPainter& painter, const QRect& rect) {
   painter.restore();
 }
 
+bool FocusRingShownFor(Qt::FocusReason reason) {
+  return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::OtherFocusReason ||
+         reason == Qt::ShortcutFocusReason;
+}
+
 void NotifyDescriptionChanged(QWidget* widget) {
   if (!widget || !QAccessible::isActive()) return;
   QAccessibleEvent description(widget, QAccessible::DescriptionChanged);

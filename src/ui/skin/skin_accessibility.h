@@ -23,6 +23,9 @@ void InstallSkinAccessibility();
 // The focus ring of a skinned control: a light rounded outline inside `rect`.
 inline const QColor kFocusRingColour{0x9B, 0xE4, 0xFF};
 void PaintFocusRing(QPainter& painter, const QRect& rect);
+// Whether focus gained for `reason` shows the ring at once: focus from the keyboard does;
+// focus the window hands out on activation or a click shows it only after a key is used.
+bool FocusRingShownFor(Qt::FocusReason reason);
 
 // Tells assistive technology that the accessible description of `widget` changed.
 void NotifyDescriptionChanged(QWidget* widget);

@@ -71,10 +71,16 @@ void CSkinColorBtn::paintEvent(QPaintEvent*) {
   painter.setPen(QPen(QColor(0, 0, 0, 120), 1));
   painter.setBrush(colour_);
   painter.drawRoundedRect(inner, 2, 2);
-  if (hasFocus()) PaintFocusRing(painter, rect());
+  if (hasFocus() && focusRing_) PaintFocusRing(painter, rect());
+}
+
+void CSkinColorBtn::focusInEvent(QFocusEvent* event) {
+  focusRing_ = FocusRingShownFor(event->reason());
+  QPushButton::focusInEvent(event);
 }
 
 void CSkinColorBtn::keyPressEvent(QKeyEvent* event) {
+  focusRing_ = true;
   // Enter opens the picker as Space does.
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
     click();

@@ -587,6 +587,11 @@ void Vantrel_DlgComposite::ApplyTexts() {
   functionCaption_->setText(t("FUNCTION_TISHI"));
   kbCaption_->setText(t("IDS_MACRO_KB_KEY"));
   mouCaption_->setText(t("IDS_MACRO_MOU_KEY"));
+  // The captions beside the choices and lists name them for a screen reader.
+  button(kIdKb)->setAccessibleName(kbCaption_->text());
+  button(kIdMou)->setAccessibleName(mouCaption_->text());
+  mediaList_->setAccessibleName(mediaCaption_->text());
+  functionList_->setAccessibleName(functionCaption_->text());
   // The title names the key being edited.
   const QString keyName = gKeyNumber_ > 0 ? QStringLiteral("G%1").arg(gKeyNumber_)
                                           : Q(keys::KeyDisplayName(keyCode_, texts_));
