@@ -189,7 +189,7 @@ int NearestInDirection(const QRect& from, const std::vector<QRect>& candidates, 
     const bool horizontal = direction == ArrowDirection::Left || direction == ArrowDirection::Right;
     const double slack = (horizontal ? from.height() : from.width()) / 2.0;
     const double off = std::max(0.0, std::abs(aside) - slack);
-    const double score = ahead + 2.0 * off + 0.01 * std::abs(aside);
+    const double score = ahead + 10.0 * off + 0.01 * std::abs(aside);
     if (score < bestScore) {
       bestScore = score;
       best = static_cast<int>(i);
@@ -258,8 +258,13 @@ bool ArrowKeyGroup::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn: MakeTabStop(w); break;
     case QEvent::EnabledChange:
     case QEvent::HideToParent:
-      // The tab stop must stay reachable: it passes to the first usable button.
-      if (w == current_ && (!w->isEnabled() || w->isHidden())) {
+    case QEvent::ShowToParent: {
+      // The tab stop must stay reachable: it passes to the first usable button, or to a
+      // button that becomes usable while the stop is not.
+      const auto usable = [](const QWidget* b) { return b && b->isEnabled() && !b->isHidden(); };
+      if (!usable(current_) && usable(w)) {
+        MakeTabStop(w);
+      } else if (w == current_ && !usable(w)) {
         for (const auto& b : buttons_) {
           if (b && b != w && b->isEnabled() && !b->isHidden()) {
             MakeTabStop(b);
@@ -268,6 +273,7 @@ bool ArrowKeyGroup::eventFilter(QObject* watched, QEvent* event) {
         }
       }
       break;
+    }
     default: break;
   }
   return false;

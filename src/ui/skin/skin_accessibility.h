@@ -30,8 +30,9 @@ bool FocusRingShownFor(Qt::FocusReason reason);
 // Tells assistive technology that the accessible description of `widget` changed.
 void NotifyDescriptionChanged(QWidget* widget);
 
-// Sets the tab order of `chain` as listed (hidden or missing entries are skipped by Qt
-// itself when moving; null entries are left out).
+// Sets the tab order of `chain` as listed (hidden or disabled entries are skipped by Qt
+// itself when moving; null entries are left out). Qt leaves controls that take no focus
+// where they are, so this runs before an ArrowKeyGroup takes the focus from its buttons.
 void SetTabChain(const QList<QWidget*>& chain);
 
 enum class ArrowDirection { Left, Right, Up, Down };
@@ -39,7 +40,8 @@ enum class ArrowDirection { Left, Right, Up, Down };
 // Index of the rectangle in `candidates` nearest to `from` in `direction`, -1 when none
 // lies that way. A candidate lies that way when its centre is beyond `from`'s centre in
 // that direction; the one with the smallest distance wins, where distance sideways counts
-// double so that the next key in the same row (or column) beats a closer one diagonally.
+// ten times (beyond half the key's own extent) so that the next key in the same row (or
+// column) beats a closer one in the next row.
 int NearestInDirection(const QRect& from, const std::vector<QRect>& candidates, ArrowDirection direction);
 
 // Arrow keys move the focus between `buttons` by their place on the window, and the group

@@ -152,7 +152,6 @@ void CVantrelDlg::SetUpKeyboardAccess() {
   for (int id = ids::kFlipOnFirst; id <= ids::kFlipOnLast; ++id) keys.push_back(Button(id));
   for (const auto& key : keys::GLayoutKeys()) keys.push_back(KeyButton(key.controlId));
   keys.push_back(KeyButton(keys::FnLayoutKey().controlId));
-  keyGroup_ = new ArrowKeyGroup(keys, this);
 
   QList<QWidget*> chain;
   for (int p = 0; p < 3; ++p) chain.push_back(Button(ids::kProfile1 + p));
@@ -164,6 +163,9 @@ void CVantrelDlg::SetUpKeyboardAccess() {
   chain.push_back(leftArrow_);
   chain.push_back(rightArrow_);
   SetTabChain(chain);
+  // After the chain: the tab order is not changed for controls that take no focus, which
+  // the group makes of every key but its tab stop.
+  keyGroup_ = new ArrowKeyGroup(keys, this);
 }
 
 void CVantrelDlg::NameKeyButtons() {
