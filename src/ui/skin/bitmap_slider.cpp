@@ -1,16 +1,21 @@
 #include "ui/skin/bitmap_slider.h"
 
+#include <QAccessible>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "ui/skin/skin_accessibility.h"
+
 namespace vantrel::ui {
 
 CBitmapSlider::CBitmapSlider(QWidget* parent, int controlId) : QWidget(parent), controlId_(controlId) {
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
+  InstallSkinAccessibility();
 }
 
 int CBitmapSlider::Clamp(int position) const { return std::clamp(position, minimum_, std::max(minimum_, maximum_)); }
@@ -23,8 +28,20 @@ void CBitmapSlider::SetRange(int minimum, int maximum) {
 }
 
 void CBitmapSlider::SetPos(int position) {
+  const int before = position_;
   position_ = Clamp(position);
   update();
+  if (position_ != before) NotifyValue();
+}
+
+void CBitmapSlider::SetPosByUser(int position) {
+  if (enabled_) MoveByUser(position);
+}
+
+void CBitmapSlider::NotifyValue() {
+  if (!QAccessible::isActive()) return;
+  QAccessibleValueChangeEvent event(this, position_);
+  QAccessible::updateAccessibility(&event);
 }
 
 void CBitmapSlider::Enable(bool enabled) {
@@ -58,8 +75,10 @@ int CBitmapSlider::PositionAt(int x) const {
 }
 
 void CBitmapSlider::MoveByUser(int position) {
+  const int before = position_;
   position_ = Clamp(position);
   update();
+  if (position_ != before) NotifyValue();
   emit reported(kMsgSliderMoved, controlId_, position_);
   emit sliderMoved(controlId_, position_);
 }
@@ -72,7 +91,8 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
     const int cx = margin_ + (track - 1) * (position_ - minimum_) / (maximum_ - minimum_);
     painter.drawPixmap(cx - thumb_.width() / 2, (height() - thumb_.height()) / 2, thumb_);
   }
-  if (pointerOver_ && enabled_) {
+  if (hasFocus() && focusRing_ && enabled_) PaintFocusRing(painter, rect());
+  else if (pointerOver_ && enabled_) {
     QPen pen(QColor(255, 255, 255, 110), 1, Qt::DotLine);
     painter.setPen(pen);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -103,6 +123,7 @@ void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
 
 void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
   if (!enabled_) return;
+  focusRing_ = true;
   switch (event->key()) {
     case Qt::Key_PageUp: MoveByUser(position_ - pageSize_); break;
     case Qt::Key_PageDown: MoveByUser(position_ + pageSize_); break;
@@ -137,6 +158,19 @@ void CBitmapSlider::leaveEvent(QEvent* event) {
   pointerOver_ = false;
   update();
   QWidget::leaveEvent(event);
+}
+
+void CBitmapSlider::focusInEvent(QFocusEvent* event) {
+  focus_ = true;
+  focusRing_ = FocusRingShownFor(event->reason());
+  update();
+  QWidget::focusInEvent(event);
+}
+
+void CBitmapSlider::focusOutEvent(QFocusEvent* event) {
+  focus_ = false;
+  update();
+  QWidget::focusOutEvent(event);
 }
 
 }  // namespace vantrel::ui

@@ -18,6 +18,8 @@ class CBitmapSlider : public QWidget {
   int controlId() const { return controlId_; }
   void SetRange(int minimum, int maximum);
   void SetPos(int position);  // clamped to the range, then redrawn; not reported
+  // As if the user had moved the slider there (assistive technology): clamped, reported.
+  void SetPosByUser(int position);
   void SetPageSize(int page) { pageSize_ = page; }
   void Enable(bool enabled);
   int pos() const { return position_; }
@@ -49,9 +51,12 @@ class CBitmapSlider : public QWidget {
   void wheelEvent(QWheelEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void MoveByUser(int position);
+  void NotifyValue();
   int Clamp(int position) const;
 
   int controlId_;
@@ -61,6 +66,7 @@ class CBitmapSlider : public QWidget {
   int pageSize_ = 10;
   bool enabled_ = true;
   bool focus_ = false;
+  bool focusRing_ = false;  // focus came from the keyboard, or a key was used since
   bool dragging_ = false;
   bool pointerOver_ = false;
   int margin_ = 0;

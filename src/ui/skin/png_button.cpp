@@ -1,7 +1,10 @@
 #include "ui/skin/png_button.h"
 
+#include <QAccessible>
 #include <QEnterEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
@@ -9,6 +12,7 @@
 #include <numbers>
 
 #include "core/text/skin_values.h"
+#include "ui/skin/skin_accessibility.h"
 
 namespace vantrel::ui {
 
@@ -51,7 +55,9 @@ QRect RecentredRotatedTextRect(const QRect& client, int textWidth, int textHeigh
 CPngButton::CPngButton(QWidget* parent, int controlId) : QAbstractButton(parent), controlId_(controlId) {
   setMouseTracking(true);
   setAttribute(Qt::WA_Hover, true);
-  setFocusPolicy(Qt::NoFocus);
+  // Reached by Tab but not taken by a click, so the mouse leaves the focus where it was.
+  setFocusPolicy(Qt::TabFocus);
+  InstallSkinAccessibility();
   tooltipTimer_.setSingleShot(true);
   tooltipTimer_.setInterval(kTooltipDelayMs);
   connect(&tooltipTimer_, &QTimer::timeout, this, &CPngButton::ShowTooltip);
@@ -84,8 +90,15 @@ void CPngButton::SetToggleMode(bool on) {
 }
 
 void CPngButton::SetToggled(bool toggled) {
+  const bool changed = toggled_ != toggled;
   toggled_ = toggled;
   update();
+  if (changed && toggleMode_ && QAccessible::isActive()) {
+    QAccessible::State state;
+    state.checked = true;
+    QAccessibleStateChangeEvent event(this, state);
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void CPngButton::SetSelected(bool selected) {
@@ -123,7 +136,16 @@ void CPngButton::SetRotation(int tenthsOfDegree, bool bold) {
   update();
 }
 
-void CPngButton::SetTooltipText(const QString& text) { tooltip_ = text; }
+void CPngButton::SetTooltipText(const QString& tip) {
+  if (tooltip_ == tip) return;
+  tooltip_ = tip;
+  // A key button's tooltip says what the key does: a reader hears the change.
+  NotifyDescriptionChanged(this);
+  if (text().isEmpty() && accessibleName().isEmpty() && QAccessible::isActive()) {
+    QAccessibleEvent name(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&name);
+  }
+}
 
 ButtonFace CPngButton::currentFace() const {
   return ChooseButtonFace(isEnabled(), toggleMode_, toggled_, isDown(), hovering_, selected_);
@@ -181,6 +203,8 @@ void CPngButton::paintEvent(QPaintEvent*) {
     }
   }
 
+  if (hasFocus() && focusRing_) PaintFocusRing(painter, rect());
+
   if (drawCallback_) drawCallback_(this, face == ButtonFace::Normal);
 }
 
@@ -218,6 +242,32 @@ void CPngButton::mouseMoveEvent(QMouseEvent* event) {
 void CPngButton::mouseDoubleClickEvent(QMouseEvent* event) {
   // A double-click is a second single press.
   mousePressEvent(event);
+}
+
+void CPngButton::keyPressEvent(QKeyEvent* event) {
+  if (!focusRing_) {
+    focusRing_ = true;
+    update();
+  }
+  // Enter presses the focused button as Space does (Space is the base class's).
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat() &&
+      !(event->modifiers() & ~Qt::KeypadModifier)) {
+    if (isEnabled()) click();
+    event->accept();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
+}
+
+void CPngButton::focusInEvent(QFocusEvent* event) {
+  focusRing_ = FocusRingShownFor(event->reason());
+  update();
+  QAbstractButton::focusInEvent(event);
+}
+
+void CPngButton::focusOutEvent(QFocusEvent* event) {
+  update();
+  QAbstractButton::focusOutEvent(event);
 }
 
 void CPngButton::changeEvent(QEvent* event) {

@@ -51,6 +51,7 @@ class CPngButton : public QAbstractButton {
 
   void SetTogglePictures(const QPixmap& first, const QPixmap& second);
   void SetToggleMode(bool on);
+  bool isToggleMode() const { return toggleMode_; }
   void SetToggled(bool toggled);
   bool isToggled() const { return toggled_; }
   void SetSelected(bool selected);
@@ -63,6 +64,7 @@ class CPngButton : public QAbstractButton {
                          unsigned format = kDefaultTextFormat);
   void SetTextInsets(int left, int right, int top, int bottom);
   void SetRotation(int tenthsOfDegree, bool bold);
+  // Also the button's accessible description (and its name while it has no caption).
   void SetTooltipText(const QString& text);
   QString tooltipText() const { return tooltip_; }
 
@@ -81,6 +83,9 @@ class CPngButton : public QAbstractButton {
   void leaveEvent(QEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
@@ -107,6 +112,7 @@ class CPngButton : public QAbstractButton {
   QString tooltip_;
   DrawCallback drawCallback_;
   bool hovering_ = false;
+  bool focusRing_ = false;  // focus came from the keyboard, or a key was used since
   QTimer tooltipTimer_;
 };
 

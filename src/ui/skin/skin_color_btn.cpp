@@ -1,24 +1,37 @@
 #include "ui/skin/skin_color_btn.h"
 
+#include <QAccessible>
 #include <QColorDialog>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QValidator>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 #include <QStyleOptionButton>
 
+#include "ui/skin/skin_accessibility.h"
+
 namespace vantrel::ui {
 
 CSkinColorBtn::CSkinColorBtn(QWidget* parent, int controlId) : QPushButton(parent), controlId_(controlId) {
   setFlat(true);
   setCursor(Qt::PointingHandCursor);
+  // Tab reaches it; a click leaves the focus where it was, as with the image buttons.
+  setFocusPolicy(Qt::TabFocus);
+  setAutoDefault(false);
+  InstallSkinAccessibility();
   connect(this, &QPushButton::clicked, this, &CSkinColorBtn::Pick);
 }
 
 void CSkinColorBtn::SetColor(const QColor& colour) {
+  const bool changed = colour != colour_;
   colour_ = colour;
   update();
+  if (changed && QAccessible::isActive()) {
+    QAccessibleValueChangeEvent event(this, colour_.name().toUpper());
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void CSkinColorBtn::Pick() {
@@ -40,8 +53,7 @@ void CSkinColorBtn::Pick() {
 
 void CSkinColorBtn::Choose(const QColor& colour) {
   if (!colour.isValid() || colour == colour_) return;
-  colour_ = colour;
-  update();
+  SetColor(colour);
   emit colorChanged(controlId_, colour_);
 }
 
@@ -59,6 +71,23 @@ void CSkinColorBtn::paintEvent(QPaintEvent*) {
   painter.setPen(QPen(QColor(0, 0, 0, 120), 1));
   painter.setBrush(colour_);
   painter.drawRoundedRect(inner, 2, 2);
+  if (hasFocus() && focusRing_) PaintFocusRing(painter, rect());
+}
+
+void CSkinColorBtn::focusInEvent(QFocusEvent* event) {
+  focusRing_ = FocusRingShownFor(event->reason());
+  QPushButton::focusInEvent(event);
+}
+
+void CSkinColorBtn::keyPressEvent(QKeyEvent* event) {
+  focusRing_ = true;
+  // Enter opens the picker as Space does.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+    click();
+    event->accept();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
 }
 
 void CSkinColorBtn::leaveEvent(QEvent* event) {

@@ -35,12 +35,15 @@ class CSkinColorBtn : public QPushButton {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   void Pick();
 
   int controlId_;
   bool reportSame_ = false;
+  bool focusRing_ = false;  // focus came from the keyboard, or a key was used since
   QColor colour_{255, 255, 255};
   Picker picker_;
 };

@@ -161,6 +161,8 @@ QString SkinStyleSheet() {
       " border-radius: 5px; padding: 2px 8px; font-family: 'DejaVu Sans'; font-size: 12px;"
       " selection-background-color: #168FD0; }"
       "QComboBox:hover, QLineEdit:hover, QLineEdit:focus { border-color: #2EC5FF; }"
+      // Keyboard focus: the light outline the skinned buttons draw around themselves.
+      "QComboBox:focus, QTreeWidget:focus { border-color: #9BE4FF; }"
       "QComboBox QAbstractItemView { background: #14171D; color: #E7EAF0; border: 1px solid #2E3540;"
       " selection-background-color: #168FD0; }"
       "QTreeWidget { background: #0E1116; color: #E7EAF0; border: 1px solid #2E3540; border-radius: 5px;"

@@ -15,6 +15,7 @@
 #include "core/keys/keyboard_layout.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
+#include "ui/skin/skin_accessibility.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/key_chooser.h"
@@ -198,6 +199,7 @@ void Vantrel_DlgComposite::BuildControls() {
   connect(button(kIdKb), &QAbstractButton::clicked, this, [this] { ChooseKeyboard(true); });
   connect(button(kIdMou), &QAbstractButton::clicked, this, [this] { ChooseKeyboard(false); });
   connect(button(kIdClear), &QAbstractButton::clicked, this, &Vantrel_DlgComposite::ClearPage);
+  SetUpTabOrder();
   connect(button(kIdApply), &QAbstractButton::clicked, this, &Vantrel_DlgComposite::ApplyPage);
   connect(button(kIdOk), &QAbstractButton::clicked, this, [this] {
     if (ApplyPage()) done(QDialog::Accepted);
@@ -552,6 +554,21 @@ void Vantrel_DlgComposite::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange) UpdateCapture();
 }
 
+void Vantrel_DlgComposite::SetUpTabOrder() {
+  // Tabs first, then the controls of the tabs (only the shown tab's are reached), the
+  // macro editor's controls in the order they were built, and the bottom row.
+  QList<QWidget*> head{button(kIdTabSingle), button(kIdTabMacro), button(kIdTabMedia), button(kIdTabFunction),
+                       button(kIdKb),        button(kIdMou),        mouseList_,          mediaList_,
+                       functionList_};
+  const QList<QWidget*> tail{button(kIdClear), button(kIdOsk), button(kIdApply), button(kIdOk), button(kIdCancel)};
+  for (QObject* child : children()) {
+    auto* w = qobject_cast<QWidget*>(child);
+    if (w && !w->isWindow() && (w->focusPolicy() & Qt::TabFocus) && !head.contains(w) && !tail.contains(w))
+      head.push_back(w);
+  }
+  SetTabChain(head + tail);
+}
+
 void Vantrel_DlgComposite::MarkChanged() {
   changed_ = true;
   button(kIdApply)->setEnabled(true);
@@ -565,10 +582,16 @@ void Vantrel_DlgComposite::ApplyTexts() {
   const auto t = [this](const char* key) { return Q(texts_.Text(key)); };
   editor_->ApplyTexts();
   singleCaption_->setText(t("SINGLE_STATIC"));
+  keyField_->setAccessibleName(singleCaption_->text());
   mediaCaption_->setText(t("MEDIA_EDIT_TISHI"));
   functionCaption_->setText(t("FUNCTION_TISHI"));
   kbCaption_->setText(t("IDS_MACRO_KB_KEY"));
   mouCaption_->setText(t("IDS_MACRO_MOU_KEY"));
+  // The captions beside the choices and lists name them for a screen reader.
+  button(kIdKb)->setAccessibleName(kbCaption_->text());
+  button(kIdMou)->setAccessibleName(mouCaption_->text());
+  mediaList_->setAccessibleName(mediaCaption_->text());
+  functionList_->setAccessibleName(functionCaption_->text());
   // The title names the key being edited.
   const QString keyName = gKeyNumber_ > 0 ? QStringLiteral("G%1").arg(gKeyNumber_)
                                           : Q(keys::KeyDisplayName(keyCode_, texts_));

@@ -116,6 +116,7 @@ class Vantrel_DlgComposite : public CBaseDialog {
 
  private:
   void BuildControls();
+  void SetUpTabOrder();
   void ApplyTexts();
   void ShowTab(int kind, bool initial);
   void UpdateCapture();

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
@@ -318,6 +319,11 @@ void LightingPanel::Retranslate() {
       if (QFontMetrics(font).horizontalAdvance(label->text()) <= label->width()) break;
     }
     label->setFont(font);
+  }
+  // A slider is named by the caption beside it, as a reader finds it through the buddy.
+  for (auto [caption, slider] : {std::pair{id::kBrightnessStatic, id::kBrightnessSlider},
+                                 std::pair{id::kSpeedStatic, id::kSpeedSlider}}) {
+    if (auto* label = qobject_cast<QLabel*>(Control(caption))) label->setBuddy(Control(slider));
   }
   if (writeFailed_) ShowWriteStatus(true);
   FillEffectCombo();

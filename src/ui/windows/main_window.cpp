@@ -27,6 +27,7 @@
 #include "core/text/skin_keys.h"
 #include "platform/profile_strings_qt.h"
 #include "platform/program_launcher.h"
+#include "ui/skin/skin_accessibility.h"
 #include "ui/windows/about_box.h"
 #include "ui/windows/file_menu.h"
 #include "ui/windows/profile_manager.h"
@@ -144,6 +145,40 @@ CPngButton* CVantrelDlg::MakeButton(int controlId, const QString& key, bool keyB
   return b;
 }
 
+void CVantrelDlg::SetUpKeyboardAccess() {
+  // The key picture is one stop of the tab chain; arrows move on it by place.
+  QList<QWidget*> keys;
+  for (const auto& key : keys::OrdinaryLayoutKeys()) keys.push_back(KeyButton(key.controlId));
+  for (int id = ids::kFlipOnFirst; id <= ids::kFlipOnLast; ++id) keys.push_back(Button(id));
+  for (const auto& key : keys::GLayoutKeys()) keys.push_back(KeyButton(key.controlId));
+  keys.push_back(KeyButton(keys::FnLayoutKey().controlId));
+
+  QList<QWidget*> chain;
+  for (int p = 0; p < 3; ++p) chain.push_back(Button(ids::kProfile1 + p));
+  chain.append(keys);
+  for (int id : {ids::kSwitch, ids::kDefault, ids::kApply, ids::kMacro, ids::kProfiles, ids::kFlip0, ids::kFlip1,
+                 ids::kFlip2, ids::kLockCaps, ids::kLockNum, ids::kLockScroll, ids::kLockAb, ids::kOk, ids::kCancel,
+                 ids::kMenu, ids::kHelp, ids::kLink, ids::kWebLink, ids::kMinimise, ids::kClose})
+    chain.push_back(Button(id));
+  chain.push_back(leftArrow_);
+  chain.push_back(rightArrow_);
+  SetTabChain(chain);
+  // After the chain: the tab order is not changed for controls that take no focus, which
+  // the group makes of every key but its tab stop.
+  keyGroup_ = new ArrowKeyGroup(keys, this);
+}
+
+void CVantrelDlg::NameKeyButtons() {
+  const auto& t = core_.Texts();
+  for (const auto& key : keys::OrdinaryLayoutKeys())
+    KeyButton(key.controlId)->setAccessibleName(Q(keys::KeyDisplayName(key.code, t)));
+  int n = 0;
+  for (const auto& key : keys::GLayoutKeys()) KeyButton(key.controlId)->setAccessibleName(QString("G%1").arg(++n));
+  KeyButton(keys::FnLayoutKey().controlId)->setAccessibleName(QStringLiteral("Fn"));
+  // The media keys shown in place of F1..F4 carry symbols: a reader says their tooltip.
+  for (int id = ids::kFlipOnFirst; id <= ids::kFlipOnLast; ++id) Button(id)->setAccessibleName(Button(id)->tooltipText());
+}
+
 void CVantrelDlg::OnInitDialog() {
   const QString folder = skinFolder();
   const char* names[] = {"main_normal.jpg", "main_over.jpg", "main_down.jpg", "main_disable.jpg",
@@ -156,6 +191,7 @@ void CVantrelDlg::OnInitDialog() {
   }
   link_ = Q(ini().ReadString("SCREEN", "Link").value_or("https://vantrel.example/"));
   PlaceControls();
+  SetUpKeyboardAccess();
   ApplyFlip();
   Retranslate();
   SetNoDeviceLook(true);
@@ -346,6 +382,7 @@ void CVantrelDlg::Retranslate() {
   // The profile name is the profiles button's tooltip (the lighting panel's report-rate
   // caption has the place where a label could go).
   buttons_[ids::kProfiles]->SetTooltipText(Q(t.Text("PROFILE_TIP")) + profileName_);
+  NameKeyButtons();
   if (about_) about_->Retranslate();
   if (panel_) panel_->Retranslate();
   if (keyPage_) keyPage_->OnLanguageChanged(core_.Texts().CurrentLanguageIndex());

@@ -33,6 +33,7 @@ class QMenu;
 
 namespace vantrel::ui {
 
+class ArrowKeyGroup;
 class CTrayIcon;
 class FileMenu;
 
@@ -195,6 +196,11 @@ class CVantrelDlg final : public CBaseDialog,
   };
 
   CPngButton* MakeButton(int controlId, const QString& key, bool keyButton);
+  // Keyboard use: the tab chain, and arrow keys between the key buttons by their place.
+  void SetUpKeyboardAccess();
+  // What a screen reader calls each key button (the key's name; its tooltip, what the key
+  // does, is the description).
+  void NameKeyButtons();
   void PlaceControls();
   void PlaceFlipKeys();
   void ApplyFlip();
@@ -241,6 +247,7 @@ class CVantrelDlg final : public CBaseDialog,
   UrlOpener urlOpener_;
   CPngButton* leftArrow_ = nullptr;
   CPngButton* rightArrow_ = nullptr;
+  ArrowKeyGroup* keyGroup_ = nullptr;
   ColorStatic* version_ = nullptr;
   QLabel* progress_ = nullptr;
   QLabel* noDevice_ = nullptr;

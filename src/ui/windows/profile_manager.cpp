@@ -13,6 +13,7 @@
 #include "platform/settings_store_qt.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/report_ctrl.h"
+#include "ui/skin/skin_accessibility.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/device_worker.h"
@@ -130,6 +131,9 @@ void CVantrel_DlgProfile::OnInitDialog() {
   connect(load_, &QAbstractButton::clicked, this, [this] { LoadProfileRow(); });
   connect(delete_, &QAbstractButton::clicked, this, [this] { DeleteProfileRow(); });
   connect(apply_, &QAbstractButton::clicked, this, [this] { ApplyProfiles(); });
+  // The list is named as the main window's button that opens this dialog.
+  list_->setAccessibleName(caption("MENU_3", QStringLiteral("配置文件")));
+  SetTabChain({list_, load_, add_, delete_, apply_, ok_, cancel_});
 }
 
 void CVantrel_DlgProfile::PlaceControls() {

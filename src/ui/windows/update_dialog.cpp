@@ -9,6 +9,7 @@
 #include "platform/updater_file.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
+#include "ui/skin/skin_accessibility.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/device_worker.h"
@@ -92,6 +93,9 @@ void CVantrel_DlgUpdate::OnInitDialog() {
   connect(update_, &QAbstractButton::clicked, this, [this] { StartUpdate(); });
   connect(cancelUpdate_, &QAbstractButton::clicked, this, [this] { CancelUpdate(); });
   connect(backup_, &QAbstractButton::clicked, this, [this] { BackupFromDialog(); });
+  // The path shown names the updater the buttons work on.
+  label_->setAccessibleName(open_->text());
+  SetTabChain({open_, update_, cancelUpdate_, backup_});
 }
 
 void CVantrel_DlgUpdate::PlaceControls() {
