@@ -70,7 +70,8 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
   if (!thumb_.isNull() && maximum_ > minimum_) {
     const int track = width() - 2 * margin_;
     const int cx = margin_ + (track - 1) * (position_ - minimum_) / (maximum_ - minimum_);
-    painter.drawPixmap(cx - thumb_.width() / 2, (height() - thumb_.height()) / 2, thumb_);
+    const QSize thumb = thumb_.deviceIndependentSize().toSize();
+    painter.drawPixmap(cx - thumb.width() / 2, (height() - thumb.height()) / 2, thumb_);
   }
   if (pointerOver_ && enabled_) {
     QPen pen(QColor(255, 255, 255, 110), 1, Qt::DotLine);

@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "core/text/skin_values.h"
+#include "ui/skin/skin_placement.h"
 
 namespace vantrel::ui {
 
@@ -152,7 +153,7 @@ void CPngButton::paintEvent(QPaintEvent*) {
     const QPixmap& picture = pictures_[static_cast<std::size_t>(face)];
     if (!picture.isNull()) {
       const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
-      painter.drawPixmap(QPoint(0, 0), picture, QRect(origin.x, origin.y, width(), height()));
+      DrawPicturePart(painter, rect(), picture, QRect(origin.x, origin.y, width(), height()));
     }
   }
 

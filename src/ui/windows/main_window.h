@@ -197,6 +197,8 @@ class CVantrelDlg final : public CBaseDialog,
   CPngButton* MakeButton(int controlId, const QString& key, bool keyButton);
   void PlaceControls();
   void PlaceFlipKeys();
+  // Gives the profile manager and the update dialog their titles in the current language.
+  void TitleDialogs();
   void ApplyFlip();
   void ApplyFlipEnabling();
   void BindColourFields();
