@@ -62,6 +62,9 @@ void CBaseDialog::ApplySkin() {
 
 void CBaseDialog::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  // Not every platform cuts a window to its shape (a Wayland compositor takes the mask as
+  // the input region only): a translucent window stays clear outside it.
+  if (testAttribute(Qt::WA_TranslucentBackground) && !mask().isEmpty()) painter.setClipRegion(mask());
   if (!skin_.background.isNull()) painter.drawPixmap(0, 0, skin_.background);
   else painter.fillRect(rect(), QColor(0x16, 0x19, 0x1F));
   if (title_.isEmpty()) return;
