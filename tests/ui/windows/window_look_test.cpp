@@ -26,7 +26,9 @@
 #include "ui/windows/fake_ui_services.h"
 #include "ui/windows/key_page.h"
 #include "ui/windows/main_window.h"
+#include "ui/windows/file_menu.h"
 #include "ui/windows/profile_manager.h"
+#include "ui/windows/update_dialog.h"
 #include "ui/windows/ui_services.h"
 
 namespace vantrel::ui {
@@ -186,6 +188,16 @@ void ShootWindows(const std::string& language, std::uint32_t languageId) {
                             QRect(add.x, add.y, add.width, 6), ratio, QPoint(-1, -1)),
             0);
   manager->CloseProfileManager();
+  p.Settle();
+
+  ASSERT_NE(main.BackupMenu(), nullptr);
+  CVantrel_DlgUpdate* update = main.UpdateDialog();
+  ASSERT_NE(update, nullptr);
+  update->Open();
+  p.Settle();
+  EXPECT_EQ(update->titleText(), p.Text("UPDATE_TITLE"));
+  CheckSharp(*update, "update_bg.jpg", QRect(20, 40, 400, 12), "update_dialog_" + tag);
+  update->CancelUpdate();
   p.Settle();
 
   main.OpenKeyPage(keys::OrdinaryLayoutKeys()[0].controlId);
