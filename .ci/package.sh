@@ -31,6 +31,7 @@ for f in \
   ./usr/lib/vantrel/Lang0409.ini ./usr/lib/vantrel/Lang0804.ini ./usr/lib/vantrel/Lang0404.ini \
   ./usr/lib/vantrel/Lang040C.ini ./usr/lib/vantrel/Lang0C04.ini \
   ./usr/lib/vantrel/Help/index.html ./usr/lib/vantrel/Skins/Main.ini \
+  ./usr/lib/vantrel/Skins/main_bg.jpg ./usr/lib/vantrel/Skins/main_bg@2x.jpg \
   ./usr/lib/vantrel/Skins/UserDengColor_3.userd \
   ./usr/share/applications/org.vantrel.Vantrel.desktop \
   ./usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml \
@@ -45,6 +46,7 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || { echo "package.sh: Depends lacks the Qt libraries: $depends"; fail=1; }
 grep -q 'libhidapi-hidraw0' <<<"$depends" || { echo "package.sh: Depends lacks hidapi: $depends"; fail=1; }
+grep -q 'qt6-wayland' <<<"$depends" || { echo "package.sh: Depends lacks Qt's Wayland plugin: $depends"; fail=1; }
 dpkg-deb -f "$deb" Recommends | grep -q gnome-shell-extension-appindicator \
   || { echo "package.sh: does not recommend the AppIndicator extension"; fail=1; }
 dpkg-deb -I "$deb" postinst | grep -q 'udevadm trigger' || { echo "package.sh: postinst does not trigger udev"; fail=1; }

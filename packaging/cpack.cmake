@@ -23,8 +23,11 @@ set(CPACK_GENERATOR "DEB")
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-# Library dependencies computed from the binaries by dpkg-shlibdeps.
+# Library dependencies computed from the binaries by dpkg-shlibdeps, plus Qt's Wayland
+# platform plugin, which no binary links but which a Wayland desktop needs to show the
+# windows natively.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland")
 # GNOME shows no tray icons without the AppIndicator extension.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-shell-extension-appindicator")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")

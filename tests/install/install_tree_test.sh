@@ -22,6 +22,14 @@ for f in Lang0409.ini Lang0804.ini Lang0404.ini Lang040C.ini Lang0C04.ini Help/i
          Skins/Main.ini Skins/UserDengColor_3.userd; do
   check test -f "$prefix/lib/vantrel/$f"
 done
+# Every skin picture comes with its twice-as-large twin for high-density screens.
+pictures=0
+for f in "$prefix"/lib/vantrel/Skins/*.jpg "$prefix"/lib/vantrel/Skins/*.bmp "$prefix"/lib/vantrel/Skins/*.png; do
+  case $f in *@2x.*) continue ;; esac
+  pictures=$((pictures + 1))
+  check test -f "${f%.*}@2x.${f##*.}"
+done
+check test "$pictures" -gt 40
 check test -f "$prefix/lib/udev/rules.d/70-vantrel.rules"
 check test -f "$prefix/share/applications/org.vantrel.Vantrel.desktop"
 check test -f "$prefix/share/bash-completion/completions/vantrelctl"

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include "ui/skin/skin_look.h"
+
 namespace vantrel::ui::test {
 
 inline QApplication& App() {
@@ -10,7 +12,12 @@ inline QApplication& App() {
   static int argc = 1;
   static char name[] = "ui_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
+  static QApplication* app = [] {
+    auto* created = new QApplication(argc, argv);
+    // The windows are tested in the look the program gives them.
+    ApplySkinLook(*created);
+    return created;
+  }();
   return *app;
 }
 

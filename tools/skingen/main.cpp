@@ -39,6 +39,19 @@ bool Save(const QImage& image, const QDir& dir, const QString& name) {
   return true;
 }
 
+// "main_bg.jpg" -> "main_bg@2x.jpg": the name Qt looks for on a screen of device pixel
+// ratio 2.
+QString AtTwo(const QString& name) {
+  const int dot = name.lastIndexOf('.');
+  return dot < 0 ? name + "@2x" : name.left(dot) + "@2x" + name.mid(dot);
+}
+
+// Writes a picture and its twice-as-large twin, drawn by `render` at scale 1 and 2.
+template <typename Render>
+bool SaveBoth(const QDir& dir, const QString& name, Render render) {
+  return Save(render(1), dir, name) && Save(render(2), dir, AtTwo(name));
+}
+
 QString Rect(const QRect& r) { return QString("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 
 bool WriteIni(const skingen::DialogLayout& d, const QDir& dir) {
@@ -85,9 +98,10 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (const auto& d : skingen::AllDialogs()) {
     ok &= WriteIni(d, dir);
-    ok &= Save(skingen::RenderDialog(d, skingen::State::Background), dir, d.background);
-    ok &= Save(skingen::RenderMask(d), dir, d.mask);
-    for (const auto& picture : d.pictures) ok &= Save(skingen::RenderDialog(d, picture.state), dir, picture.name);
+    ok &= SaveBoth(dir, d.background, [&](int scale) { return skingen::RenderDialog(d, skingen::State::Background, scale); });
+    ok &= SaveBoth(dir, d.mask, [&](int scale) { return skingen::RenderMask(d, scale); });
+    for (const auto& picture : d.pictures)
+      ok &= SaveBoth(dir, picture.name, [&](int scale) { return skingen::RenderDialog(d, picture.state, scale); });
     if (argc > 2) {
       QDir preview(QString::fromLocal8Bit(argv[2]));
       preview.mkpath(".");
@@ -96,7 +110,7 @@ int main(int argc, char** argv) {
         Save(skingen::RenderDialog(d, picture.state), preview, picture.name.section('.', 0, 0) + ".png");
     }
   }
-  ok &= Save(skingen::RenderArrowPicture(), dir, "Arrow.jpg");
+  ok &= SaveBoth(dir, "Arrow.jpg", [](int scale) { return skingen::RenderArrowPicture(scale); });
   for (const auto& name : vantrel::text::LightingPanelPictures()) {
     const QString n = QString::fromStdString(name);
     const QImage img = skingen::RenderPanelPicture(n);
@@ -105,9 +119,10 @@ int main(int argc, char** argv) {
       ok = false;
       continue;
     }
-    ok &= Save(img, dir, n);
+    ok &= SaveBoth(dir, n, [&](int scale) { return skingen::RenderPanelPicture(n, scale); });
   }
-  for (int id : {128, 141, 142}) ok &= Save(skingen::RenderIcon(id, 64), dir, QString("tray_%1.png").arg(id));
-  ok &= Save(skingen::RenderIcon(0, 256), dir, "vantrel.png");
+  for (int id : {128, 141, 142})
+    ok &= SaveBoth(dir, QString("tray_%1.png").arg(id), [&](int scale) { return skingen::RenderIcon(id, 64 * scale); });
+  ok &= SaveBoth(dir, "vantrel.png", [](int scale) { return skingen::RenderIcon(0, 256 * scale); });
   return ok ? 0 : 1;
 }

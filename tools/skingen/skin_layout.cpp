@@ -263,13 +263,13 @@ DialogLayout CompositeLayout() {
 DialogLayout ProfileLayout() {
   DialogLayout d;
   d.iniName = "Profile.ini";
-  d.title = "Profiles";
   d.size = QSize(480, 400);
   d.background = "Profile_bg.jpg";
   d.mask = "Profile_mask.bmp";
   d.pictures = {{"Profile_normal.jpg", State::Normal}, {"Profile_over.jpg", State::Hover},
                 {"Profile_down.jpg", State::Down}};
   auto& e = d.elements;
+  e.push_back({"DIALOG_TITLE", R(32, 8, d.size.width() - 60, 32), Kind::Label, {}});
   e.push_back({"PROGRAM_LIST", R(20, 60, 440, 220), Kind::Field, {}});
   const char* actions[] = {"FUNC_ADD", "FUNC_LOAD", "FUNC_DELETE"};
   for (int i = 0; i < 3; ++i) e.push_back({actions[i], R(20 + i * 112, 292, 104, 32), Kind::Button, {}});
@@ -282,12 +282,12 @@ DialogLayout ProfileLayout() {
 DialogLayout UpdateLayout() {
   DialogLayout d;
   d.iniName = "UpdateDlg.ini";
-  d.title = "Backup and firmware";
   d.size = QSize(440, 250);
   d.background = "update_bg.jpg";
   d.mask = "update_mask.bmp";
   d.pictures = {{"update_normal.jpg", State::Normal}, {"update_over.jpg", State::Hover}};
   auto& e = d.elements;
+  e.push_back({"DIALOG_TITLE", R(32, 8, d.size.width() - 60, 32), Kind::Label, {}});
   e.push_back({"CONTROL_UPStatic", R(24, 62, 392, 20), Kind::Label, {}});
   e.push_back({"CONTROL_UPCombox", R(24, 88, 392, 30), Kind::Field, {}});
   e.push_back({"CONTROL_OPENButton", R(24, 136, 188, 36), Kind::Button, {}});

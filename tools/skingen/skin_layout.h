@@ -44,7 +44,7 @@ struct StatePicture {
 
 struct DialogLayout {
   QString iniName;     // "Main.ini"
-  QString title;       // drawn in the title bar of the background
+  QString title;       // the main window's logo text (dialog titles are drawn by the program)
   QSize size;
   QString background;  // "SCREEN" "Main"
   QString mask;        // "SCREEN" "Mask"

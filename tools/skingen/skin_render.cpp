@@ -33,6 +33,18 @@ QFont Font(int pixels, int weight = QFont::Normal, bool condensed = false) {
   return f;
 }
 
+}  // namespace
+
+QImage Canvas(const QSize& logical, int scale, QImage::Format format) {
+  // A picture of `scale` times the pixels, drawn in logical coordinates: the painter
+  // follows the device pixel ratio, so every shape and text is drawn at full resolution.
+  QImage img(logical * scale, format);
+  img.setDevicePixelRatio(scale);
+  return img;
+}
+
+namespace {
+
 QPainterPath Rounded(const QRectF& r, double radius) {
   QPainterPath p;
   p.addRoundedRect(r, radius, radius);
@@ -85,11 +97,11 @@ void Chrome(QPainter& p, const DialogLayout& d) {
     p.setPen(kText);
     p.setFont(Font(20, QFont::Bold));
     p.drawText(QRect(54, 12, 120, 32), Qt::AlignVCenter | Qt::AlignLeft, d.title);
-  } else if (!d.title.isEmpty()) {
-    p.fillRect(QRect(20, 14, 4, 20), kAccent);
-    p.setPen(kText);
-    p.setFont(Font(15, QFont::DemiBold));
-    p.drawText(QRect(32, 8, d.size.width() - 60, 32), Qt::AlignVCenter | Qt::AlignLeft, d.title);
+  } else {
+    // Dialog titles are drawn by the program in the user's language, in the rectangle of
+    // "DIALOG_TITLE": the picture carries only the accent bar before it.
+    for (const auto& e : d.elements)
+      if (e.key == "DIALOG_TITLE") p.fillRect(QRect(e.rect.left() - 12, e.rect.center().y() - 9, 4, 20), kAccent);
   }
 }
 
@@ -340,8 +352,8 @@ void DrawElement(QPainter& p, const DialogLayout& d, const skingen::Element& e, 
 
 }  // namespace
 
-QImage RenderDialog(const DialogLayout& d, State state) {
-  QImage img(d.size, QImage::Format_RGB32);
+QImage RenderDialog(const DialogLayout& d, State state, int scale) {
+  QImage img = Canvas(d.size, scale, QImage::Format_RGB32);
   img.fill(QColor(0x08, 0x09, 0x0C));
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
@@ -361,8 +373,8 @@ QImage RenderDialog(const DialogLayout& d, State state) {
   return img;
 }
 
-QImage RenderMask(const DialogLayout& d) {
-  QImage img(d.size, QImage::Format_RGB32);
+QImage RenderMask(const DialogLayout& d, int scale) {
+  QImage img = Canvas(d.size, scale, QImage::Format_RGB32);
   img.fill(Qt::white);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, false);
@@ -372,13 +384,13 @@ QImage RenderMask(const DialogLayout& d) {
   return img;
 }
 
-QImage RenderArrowPicture() {
+QImage RenderArrowPicture(int scale) {
   const QSize size = ArrowPictureSize();
-  QImage img(size, QImage::Format_RGB32);
+  QImage img = Canvas(size, scale, QImage::Format_RGB32);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
   // Faces sit on the window's lower background colour.
-  p.fillRect(img.rect(), QColor(0x0F, 0x12, 0x17));
+  p.fillRect(QRect(QPoint(0, 0), size), QColor(0x0F, 0x12, 0x17));
   for (int col = 0; col < 2; ++col)
     for (int row = 0; row < 4; ++row) {
       const QRectF cell(col * kArrowFace, row * kArrowFace, kArrowFace, kArrowFace);
@@ -407,11 +419,17 @@ QImage RenderArrowPicture() {
 
 namespace {
 
+// Scale of the panel pictures being drawn (1, or 2 for the "@2x" set).
+int panelScale = 1;
+
 QImage Blank(int w, int h) {
-  QImage img(w, h, QImage::Format_RGB32);
+  QImage img = Canvas(QSize(w, h), panelScale, QImage::Format_RGB32);
   img.fill(kCard);
   return img;
 }
+
+// The picture's own rectangle in logical pixels.
+QRect Area(const QImage& img) { return QRect(QPoint(0, 0), img.deviceIndependentSize().toSize()); }
 
 // A small rounded chip, the shared body of the panel's choice pictures.
 void Chip(QPainter& p, const QRectF& r, bool selected) {
@@ -424,7 +442,7 @@ QImage Direction(const QString& kind, bool selected) {
   QImage img = Blank(36, 26);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
-  Chip(p, img.rect(), selected);
+  Chip(p, Area(img), selected);
   const QColor c = selected ? kAccent : kTextDim;
   p.setPen(QPen(c, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   p.setBrush(Qt::NoBrush);
@@ -455,7 +473,7 @@ QImage ColourChoice(const QColor& colour, bool selected) {
   QImage img = Blank(36, 26);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
-  Chip(p, img.rect(), selected);
+  Chip(p, Area(img), selected);
   p.setPen(QPen(colour.darker(140), 1));
   p.setBrush(colour);
   p.drawEllipse(QPointF(18, 13), 7, 7);
@@ -475,7 +493,7 @@ QImage Multicolour(bool on) {
   QImage img = Blank(36, 26);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
-  Chip(p, img.rect(), on);
+  Chip(p, Area(img), on);
   QConicalGradient g(QPointF(18, 13), 90);
   const int alpha = on ? 255 : 90;
   for (int i = 0; i <= 6; ++i) {
@@ -495,7 +513,7 @@ QImage Tool(int tool, bool down) {
   QImage img = Blank(36, 26);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
-  Chip(p, img.rect(), down);
+  Chip(p, Area(img), down);
   const QColor c = down ? kAccent : kTextDim;
   p.setPen(QPen(c, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   if (tool == 1) {  // brush: a handle and a tip
@@ -593,7 +611,8 @@ QImage Channel(int n) {
 
 }  // namespace
 
-QImage RenderPanelPicture(const QString& name) {
+QImage RenderPanelPicture(const QString& name, int scale) {
+  panelScale = scale;
   const QString base = name.section('.', 0, 0);
   if (base == "dengup") return Lamp(false);
   if (base == "dengdown") return Lamp(true);

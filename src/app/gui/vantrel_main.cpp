@@ -23,6 +23,7 @@
 #include "platform/single_instance.h"
 #include "platform/termination_signals.h"
 #include "ui/skin/skin_gallery.h"
+#include "ui/skin/skin_look.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/app_core.h"
 #include "ui/windows/main_window.h"
@@ -123,6 +124,7 @@ class FirstPaintReporter final : public QObject {
 
 int RunGallery(int argc, char** argv, QString skins) {
   QApplication app(argc, argv);
+  vantrel::ui::ApplySkinLook(app);
   if (skins.isEmpty()) skins = QDir(QCoreApplication::applicationDirPath()).filePath("Skins");
   app.setWindowIcon(vantrel::ui::OptionalIcon(QDir(skins).filePath("vantrel.png")));
   vantrel::ui::SkinGallery window(skins);
@@ -278,6 +280,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName("Vantrel");
   app.setQuitOnLastWindowClosed(false);
+  vantrel::ui::ApplySkinLook(app);
   app.setWindowIcon(
       vantrel::ui::OptionalIcon(QDir(QString::fromStdString((programFolder / "Skins").string())).filePath("vantrel.png")));
   if (auto problem = SkinPictureProblem(programFolder)) {

@@ -1,5 +1,7 @@
 #include "ui/skin/base_dialog.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -15,6 +17,9 @@ CBaseDialog::CBaseDialog(int resourceId, QWidget* parent, const QString& iniPath
   // The background picture covers the whole window: nothing is erased under it.
   setAttribute(Qt::WA_OpaquePaintEvent, true);
   setAutoFillBackground(false);
+  // A Wayland compositor takes the mask as the input region only: the window's buffer
+  // needs an alpha channel for the parts outside the shape to be clear, not black.
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) setAttribute(Qt::WA_TranslucentBackground, true);
 }
 
 CBaseDialog::~CBaseDialog() { ReleasePictures(); }
@@ -22,13 +27,13 @@ CBaseDialog::~CBaseDialog() { ReleasePictures(); }
 void CBaseDialog::InitDialog() {
   if (initialised_) return;
   initialised_ = true;
-  skin_ = ApplyDialogSkin(*this, iniPath_, skinFolder_);
+  ApplySkin();
   OnInitDialog();
 }
 
 void CBaseDialog::showEvent(QShowEvent* event) {
   // A dialog shown again after OK or Cancel loads its pictures again.
-  if (initialised_ && !skin_.ok()) skin_ = ApplyDialogSkin(*this, iniPath_, skinFolder_);
+  if (initialised_ && !skin_.ok()) ApplySkin();
   InitDialog();
   QDialog::showEvent(event);
 }
@@ -43,10 +48,37 @@ void CBaseDialog::ReleasePictures() {
   skin_.mask = QImage();
 }
 
+void CBaseDialog::SetTitleText(const QString& title) {
+  title_ = title;
+  setWindowTitle(title);
+  update();
+}
+
+void CBaseDialog::ApplySkin() {
+  skin_ = ApplyDialogSkin(*this, iniPath_, skinFolder_);
+  const auto r = ReadSkinRect(iniPath_, QStringLiteral("BUTTONINFO"), QStringLiteral("DIALOG_TITLE"));
+  titleRect_ = text::IsDisabledPlacement(r) ? QRect() : QRect(r.x, r.y, r.width, r.height);
+}
+
 void CBaseDialog::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  // Not every platform cuts a window to its shape (a Wayland compositor takes the mask as
+  // the input region only): a translucent window stays clear outside it.
+  if (testAttribute(Qt::WA_TranslucentBackground) && !mask().isEmpty()) painter.setClipRegion(mask());
   if (!skin_.background.isNull()) painter.drawPixmap(0, 0, skin_.background);
   else painter.fillRect(rect(), QColor(0x16, 0x19, 0x1F));
+  if (title_.isEmpty()) return;
+  const QRect place = titleRect_;
+  if (place.isEmpty()) return;
+  // The style of the skin's title bar: light, semi-bold, 15 pixels, after its accent bar.
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(15);
+  font.setWeight(QFont::DemiBold);
+  painter.setFont(font);
+  painter.setPen(QColor(0xE7, 0xEA, 0xF0));
+  painter.setRenderHint(QPainter::TextAntialiasing, true);
+  const QString shown = QFontMetrics(font).elidedText(title_, Qt::ElideRight, place.width());
+  painter.drawText(place, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, shown);
 }
 
 void CBaseDialog::mousePressEvent(QMouseEvent* event) {

@@ -26,6 +26,14 @@ class CBaseDialog : public QDialog {
   // Why the dialog has no skin ("<file>: <what is wrong>"); empty when it has one.
   const QString& skinProblem() const { return skin_.problem; }
 
+  // The dialog's title in the user's language: drawn over the background in the rectangle
+  // of the skin key "DIALOG_TITLE" (section "BUTTONINFO"; nothing is drawn without it) and
+  // given to the desktop as the window title.
+  void SetTitleText(const QString& title);
+  const QString& titleText() const { return title_; }
+  // Where the title is drawn; empty when the skin has no place for it.
+  const QRect& titleRect() const { return titleRect_; }
+
   // Runs the dialog's own initialisation (OnInitDialog), then applies the skin.
   void InitDialog();
 
@@ -42,6 +50,7 @@ class CBaseDialog : public QDialog {
 
  private:
   void ReleasePictures();
+  void ApplySkin();
 
   int resourceId_;
   QString iniPath_;
@@ -51,6 +60,8 @@ class CBaseDialog : public QDialog {
   bool initialised_ = false;
   bool dragging_ = false;
   QPoint dragOffset_;
+  QString title_;
+  QRect titleRect_;
 };
 
 }  // namespace vantrel::ui

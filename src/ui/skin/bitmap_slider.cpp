@@ -89,7 +89,8 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
   if (!thumb_.isNull() && maximum_ > minimum_) {
     const int track = width() - 2 * margin_;
     const int cx = margin_ + (track - 1) * (position_ - minimum_) / (maximum_ - minimum_);
-    painter.drawPixmap(cx - thumb_.width() / 2, (height() - thumb_.height()) / 2, thumb_);
+    const QSize thumb = thumb_.deviceIndependentSize().toSize();
+    painter.drawPixmap(cx - thumb.width() / 2, (height() - thumb.height()) / 2, thumb_);
   }
   if (hasFocus() && focusRing_ && enabled_) PaintFocusRing(painter, rect());
   else if (pointerOver_ && enabled_) {

@@ -13,6 +13,7 @@
 
 #include "core/text/skin_values.h"
 #include "ui/skin/skin_accessibility.h"
+#include "ui/skin/skin_placement.h"
 
 namespace vantrel::ui {
 
@@ -174,7 +175,7 @@ void CPngButton::paintEvent(QPaintEvent*) {
     const QPixmap& picture = pictures_[static_cast<std::size_t>(face)];
     if (!picture.isNull()) {
       const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
-      painter.drawPixmap(QPoint(0, 0), picture, QRect(origin.x, origin.y, width(), height()));
+      DrawPicturePart(painter, rect(), picture, QRect(origin.x, origin.y, width(), height()));
     }
   }
 

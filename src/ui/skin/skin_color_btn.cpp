@@ -39,7 +39,8 @@ void CSkinColorBtn::Pick() {
   if (picker_) {
     chosen = picker_(colour_, this);
   } else {
-    const QColor c = QColorDialog::getColor(colour_, this);
+    // Qt's own dialog, like the file dialogs: it follows the program's dark look.
+    const QColor c = QColorDialog::getColor(colour_, this, QString(), QColorDialog::DontUseNativeDialog);
     if (c.isValid()) chosen = c;
   }
   if (chosen && reportSame_ && chosen->isValid() && *chosen == colour_) {

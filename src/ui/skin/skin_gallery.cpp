@@ -160,11 +160,15 @@ QString SkinStyleSheet() {
       "QComboBox, QLineEdit { background: #0E1116; color: #E7EAF0; border: 1px solid #2E3540;"
       " border-radius: 5px; padding: 2px 8px; font-family: 'DejaVu Sans'; font-size: 12px;"
       " selection-background-color: #168FD0; }"
+      // A plain list as popup: the style's own popup would ignore the maximum of visible
+      // rows and fill the screen's height.
+      "QComboBox { combobox-popup: 0; }"
       "QComboBox:hover, QLineEdit:hover, QLineEdit:focus { border-color: #2EC5FF; }"
       // Keyboard focus: the light outline the skinned buttons draw around themselves.
       "QComboBox:focus, QTreeWidget:focus { border-color: #9BE4FF; }"
       "QComboBox QAbstractItemView { background: #14171D; color: #E7EAF0; border: 1px solid #2E3540;"
-      " selection-background-color: #168FD0; }"
+      " selection-background-color: #168FD0; selection-color: #FFFFFF; outline: 0; }"
+      "QComboBox QAbstractItemView::item { padding: 3px 6px; }"
       "QTreeWidget { background: #0E1116; color: #E7EAF0; border: 1px solid #2E3540; border-radius: 5px;"
       " font-family: 'DejaVu Sans'; font-size: 12px; alternate-background-color: #12161C; outline: 0; }"
       "QTreeWidget::item { height: 24px; }"

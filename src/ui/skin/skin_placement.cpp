@@ -1,6 +1,7 @@
 #include "ui/skin/skin_placement.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QHash>
 #include <QImageReader>
 #include <QMutex>
@@ -24,6 +25,16 @@ ProcessEndAction& EndAction() {
   static ProcessEndAction action;
   return action;
 }
+
+// "main_bg.jpg" -> "main_bg@2x.jpg".
+QString TwinPath(const QString& path) {
+  const int slash = path.lastIndexOf('/');
+  const int dot = path.lastIndexOf('.');
+  return dot <= slash ? path + "@2x" : path.left(dot) + "@2x" + path.mid(dot);
+}
+
+// Only a regular file is opened: a FIFO would block the program.
+bool IsRegular(const QString& path) { return RegularFileProblem(ToPath(path)).empty(); }
 
 struct PictureCache {
   QMutex mutex;
@@ -85,14 +96,23 @@ void PlaceSkinnedButton(CPngButton& button, const QString& iniPath, const QStrin
   if (text::IsDisabledPlacement(r)) button.setEnabled(false);
 }
 
+QRectF PictureSource(const QPixmap& picture, const QRect& logical) {
+  const qreal ratio = picture.devicePixelRatio();
+  return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio, logical.height() * ratio);
+}
+
+void DrawPicturePart(QPainter& painter, const QRect& target, const QPixmap& picture, const QRect& source) {
+  painter.drawPixmap(QRectF(target), picture, PictureSource(picture, source));
+}
+
 void DrawWidenedFace(QPainter& painter, const QPoint& at, int width, const QPixmap& picture, const QRect& source,
                      int edge) {
   const int h = source.height();
-  painter.drawPixmap(QRect(at.x(), at.y(), edge, h), picture, QRect(source.left(), source.top(), edge, h));
-  painter.drawPixmap(QRect(at.x() + edge, at.y(), width - 2 * edge, h), picture,
-                     QRect(source.left() + edge, source.top(), 1, h));
-  painter.drawPixmap(QRect(at.x() + width - edge, at.y(), edge, h), picture,
-                     QRect(source.right() - edge + 1, source.top(), edge, h));
+  DrawPicturePart(painter, QRect(at.x(), at.y(), edge, h), picture, QRect(source.left(), source.top(), edge, h));
+  DrawPicturePart(painter, QRect(at.x() + edge, at.y(), width - 2 * edge, h), picture,
+                  QRect(source.left() + edge, source.top(), 1, h));
+  DrawPicturePart(painter, QRect(at.x() + width - edge, at.y(), edge, h), picture,
+                  QRect(source.right() - edge + 1, source.top(), edge, h));
 }
 
 void PlaceControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key) {
@@ -151,15 +171,16 @@ DialogSkin ApplyDialogSkin(QWidget& dialog, const QString& iniPath, const QStrin
   const QDir folder(skinFolder);
   const QString backgroundPath = folder.filePath(QString::fromStdString(*main));
   const QString maskPath = folder.filePath(QString::fromStdString(maskName.value_or(*main)));
-  if (RegularFileProblem(ToPath(backgroundPath)).empty()) skin.background.load(backgroundPath);
-  if (RegularFileProblem(ToPath(maskPath)).empty()) skin.mask.load(maskPath);
+  skin.background = LoadSkinPixmap(backgroundPath);
+  // The shape is made in logical pixels: always from the picture of the INI's own size.
+  if (IsRegular(maskPath)) skin.mask.load(maskPath);
   if (skin.background.isNull() || skin.background.width() < 1 || skin.background.height() < 1) {
     skin.background = QPixmap();
     skin.problem = SkinPictureProblem(backgroundPath);
     if (skin.problem.isEmpty()) skin.problem = backgroundPath + ": cannot be read as a picture";
     return skin;
   }
-  dialog.resize(skin.background.size());
+  dialog.resize(skin.background.deviceIndependentSize().toSize());
   if (!skin.mask.isNull()) dialog.setMask(MaskToRegion(skin.mask));
   return skin;
 }
@@ -195,16 +216,47 @@ QString SkinPictureProblem(const QString& path) {
   return {};
 }
 
-QPixmap OptionalPicture(const QString& path) {
+qreal SkinPictureRatio() {
+  const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  return app ? app->devicePixelRatio() : 1.0;
+}
+
+QPixmap LoadSkinPixmap(const QString& path) {
+  if (!IsRegular(path)) return {};
+  if (SkinPictureRatio() > 1.0) {
+    // The twin is used only when it really is twice the picture: a skin whose "@2x" file
+    // does not match its coordinates falls back to the picture itself.
+    const QString twin = TwinPath(path);
+    if (IsRegular(twin) && QImageReader(twin).size() == QImageReader(path).size() * 2) {
+      QPixmap sharp;
+      if (sharp.load(twin)) {
+        sharp.setDevicePixelRatio(2.0);
+        return sharp;
+      }
+    }
+  }
   QPixmap picture;
-  if (RegularFileProblem(ToPath(path)).empty()) picture.load(path);
+  picture.load(path);
+  picture.setDevicePixelRatio(1.0);
   return picture;
 }
 
+QPixmap OptionalPicture(const QString& path) { return LoadSkinPixmap(path); }
+
 QIcon OptionalIcon(const QString& path) {
-  // QIcon reads its file at once; only a regular file is handed to it.
-  if (!RegularFileProblem(ToPath(path)).empty()) return QIcon();
-  return QIcon(path);
+  // Built from the pictures themselves rather than QIcon(path): QIcon would open the file
+  // and its "@2x" twin without asking whether they are regular files.
+  const QPixmap one = LoadSkinPixmap(path);
+  if (one.isNull()) return QIcon();
+  QIcon icon(one);
+  if (one.devicePixelRatio() == 1.0 && IsRegular(TwinPath(path))) {
+    QPixmap two;
+    if (two.load(TwinPath(path))) {
+      two.setDevicePixelRatio(2.0);
+      icon.addPixmap(two);
+    }
+  }
+  return icon;
 }
 
 QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name) {
@@ -214,9 +266,7 @@ QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name) {
     const auto it = Cache().pictures.constFind(path);
     if (it != Cache().pictures.constEnd()) return *it;
   }
-  // Only a regular file is opened: a FIFO would block the program.
-  QPixmap picture;
-  if (RegularFileProblem(ToPath(path)).empty()) picture.load(path);
+  const QPixmap picture = LoadSkinPixmap(path);
   if (picture.isNull()) {
     QString problem = SkinPictureProblem(path);
     if (problem.isEmpty()) problem = path + ": cannot be read as a picture";

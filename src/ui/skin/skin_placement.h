@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QRectF>
 #include <QRegion>
 #include <QString>
 #include <functional>
@@ -34,6 +35,12 @@ void PlaceWithFaceKey(CPngButton& button, const QString& iniPath, const QString&
                       const QPixmap& picture);
 // Position only: the control keeps its size.
 void MoveControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key);
+
+// The part `source` (logical pixels, as skin coordinates are) of a picture drawn into
+// `target`; pictures loaded for a high-density screen hold 2 device pixels per logical one.
+void DrawPicturePart(QPainter& painter, const QRect& target, const QPixmap& picture, const QRect& source);
+// `logical` in the picture's own device pixels.
+QRectF PictureSource(const QPixmap& picture, const QRect& logical);
 
 // A face of another width made from one cut out of a state picture, drawn with `painter`
 // at `at`: the left and right `edge` columns of `source` are kept and the column next to
@@ -78,6 +85,14 @@ QString SkinPictureProblem(const QString& path);
 QPixmap RequiredSkinPicture(const QString& skinFolder, const QString& name);
 // Forgets the pictures loaded so far (tests that load other skin folders).
 void ClearSkinPictureCache();
+
+// The device pixel ratio skin pictures are loaded for (the application's, 1 without one).
+qreal SkinPictureRatio();
+// A skin picture from a regular file (empty otherwise). When the screen's device pixel
+// ratio is above 1 and "<name>@2x.<ext>" beside it is exactly twice its size, that twin
+// is loaded instead, with device pixel ratio 2: its size in logical pixels stays that of
+// the named picture, so skin coordinates and window sizes do not change.
+QPixmap LoadSkinPixmap(const QString& path);
 
 // A picture or icon the program does without when it is missing: loaded only from a
 // regular file (opening a FIFO would block the program until a writer came), and empty

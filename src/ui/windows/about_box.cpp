@@ -23,8 +23,12 @@ CAboutBox::CAboutBox(AppCore& core, QWidget* parent) : QDialog(parent), core_(co
   auto* layout = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
   auto* icon = new QLabel(this);
-  icon->setPixmap(OptionalPicture(QDir(core.SkinFolder()).filePath("vantrel.png"))
-                      .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  const QPixmap picture = OptionalPicture(QDir(core.SkinFolder()).filePath("vantrel.png"));
+  // 48 logical pixels, at the picture's own density.
+  QPixmap small = picture.scaled(QSize(48, 48) * picture.devicePixelRatio(), Qt::KeepAspectRatio,
+                                 Qt::SmoothTransformation);
+  small.setDevicePixelRatio(picture.devicePixelRatio());
+  icon->setPixmap(small);
   top->addWidget(icon, 0, Qt::AlignTop);
   auto* texts = new QVBoxLayout;
   introduction_ = new QLabel(this);

@@ -257,8 +257,12 @@ void CVantrelDlg::PlaceFlipKeys() {
   auto left = [&](int n) { return n * (span.width() + kGap) / kCount; };
   for (std::size_t state = 0; state < flipFaces_.size(); ++state) {
     const QPixmap& picture = faces_[state];
-    QPixmap strip(span.size());
-    strip.fill(picture.copy(cap.left() - 2, cap.center().y(), 1, 1).toImage().pixelColor(0, 0));
+    const qreal ratio = picture.devicePixelRatio();
+    QPixmap strip(span.size() * ratio);
+    strip.setDevicePixelRatio(ratio);
+    strip.fill(picture.copy(PictureSource(picture, QRect(cap.left() - 2, cap.center().y(), 1, 1)).toRect())
+                   .toImage()
+                   .pixelColor(0, 0));
     QPainter painter(&strip);
     for (int n = 0; n < kCount; ++n) {
       const int width = std::max(left(n + 1) - kGap - left(n), 2 * kEdge);
@@ -384,9 +388,17 @@ void CVantrelDlg::Retranslate() {
   buttons_[ids::kProfiles]->SetTooltipText(Q(t.Text("PROFILE_TIP")) + profileName_);
   NameKeyButtons();
   if (about_) about_->Retranslate();
+  TitleDialogs();
   if (panel_) panel_->Retranslate();
   if (keyPage_) keyPage_->OnLanguageChanged(core_.Texts().CurrentLanguageIndex());
   if (core_.Ready()) ShowKeysNow();
+}
+
+void CVantrelDlg::TitleDialogs() {
+  // The skin pictures carry no titles: each dialog draws its own in the user's language.
+  const auto& t = core_.Texts();
+  if (profileManager_) profileManager_->SetTitleText(Q(t.Text("PROFILE_TITLE")));
+  if (updateDialog_) updateDialog_->SetTitleText(Q(t.Text("UPDATE_TITLE")));
 }
 
 void CVantrelDlg::ChooseLanguage(int index) {
@@ -736,6 +748,7 @@ void CVantrelDlg::OpenProfileManager() {
     CVantrel_DlgProfile::Services services{*core_.Profiles(), core_.Texts(), messages_, files_,
                                            core_.ProfileList(), core_.Worker(), *this};
     profileManager_ = new CVantrel_DlgProfile(services, QDir(skinFolder()).filePath("Profile.ini"), skinFolder(), this);
+    TitleDialogs();
   }
   profileManager_->Open();
 }
@@ -748,6 +761,7 @@ FileMenu* CVantrelDlg::BackupMenu() {
   FileMenu::Services services{*core_.Profiles(), core_.Texts(), messages_, files_, core_.Worker(), *this,
                               *updateDialog_};
   fileMenu_ = new FileMenu(services, this);
+  TitleDialogs();
   return fileMenu_;
 }
 

@@ -203,6 +203,8 @@ class CVantrelDlg final : public CBaseDialog,
   void NameKeyButtons();
   void PlaceControls();
   void PlaceFlipKeys();
+  // Gives the profile manager and the update dialog their titles in the current language.
+  void TitleDialogs();
   void ApplyFlip();
   void ApplyFlipEnabling();
   void BindColourFields();

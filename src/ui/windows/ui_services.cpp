@@ -12,6 +12,9 @@ QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 std::optional<QString> RunFileDialog(QWidget* parent, const FileChoice& choice, QFileDialog::AcceptMode mode) {
   QFileDialog dialog(parent, choice.title, choice.folder, choice.filter);
+  // Qt's own dialog everywhere: it takes the program's dark look, the desktop's would not,
+  // and it looks the same whichever window opened it.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (!choice.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(choice.defaultSuffix);

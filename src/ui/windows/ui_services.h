@@ -42,8 +42,7 @@ class QtMessageSink final : public text::MessageSink {
   QWidget* parent_;
 };
 
-// QFileDialog: the desktop's own dialog where the platform theme offers one, Qt's
-// otherwise.
+// QFileDialog: always Qt's own dialog, in the program's look.
 class QtFileChooser final : public FileChooser {
  public:
   std::optional<QString> ChooseOpen(QWidget* parent, const FileChoice& choice) override;

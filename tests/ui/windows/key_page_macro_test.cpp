@@ -1,5 +1,7 @@
 // Recording and the macro editor on the key page's macro tab.
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -180,6 +182,30 @@ TEST_F(MacroTabTest, KeyAndDirectionCellsUseDropDowns) {
   qobject_cast<QComboBox*>(Editor().cellEditor())->setCurrentIndex(97);
   Editor().FinishCellEdit();
   EXPECT_EQ(Editor().actions()[0].code, 0);
+}
+
+// The key drop-down opens as a list of about 20 rows, not as a menu as tall as the screen.
+TEST_F(MacroTabTest, KeyDropDownShowsTwentyRows) {
+  OpenWithNewMacro();
+  StartRecording();
+  KeyAt(5100, 0x01E, false);
+  Click(kIdRecord);
+  Editor().actionList()->EditCell(0, 0);
+  auto* keysBox = qobject_cast<QComboBox*>(Editor().cellEditor());
+  ASSERT_NE(keysBox, nullptr);
+  keysBox->showPopup();
+  QApplication::processEvents();
+  QWidget* popup = keysBox->view()->window();
+  ASSERT_TRUE(popup->isVisible());
+  const int row = keysBox->view()->sizeHintForRow(0);
+  ASSERT_GT(row, 0);
+  EXPECT_LE(popup->height(), 21 * row + 16);
+  EXPECT_GE(popup->height(), 18 * row);
+  const QString dir = QString(VANTREL_BIN_DIR) + "/../screenshots/look";
+  ASSERT_TRUE(QDir().mkpath(dir));
+  EXPECT_TRUE(popup->grab().save(dir + "/macro_key_drop_down.png"));
+  keysBox->hidePopup();
+  Editor().FinishCellEdit();
 }
 
 TEST_F(MacroTabTest, CyclesFieldCorrections) {

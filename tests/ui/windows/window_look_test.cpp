@@ -1,0 +1,331 @@
+// The windows as the user sees them: the main window, the key page and the profile manager
+// at scale 1 and 2 in French and Traditional Chinese, and the standard dialogs in the dark
+// look. Pictures for review go to build/screenshots/look/.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+#include "core/keys/keyboard_layout.h"
+#include "sim/simulated_hid_service.h"
+#include "ui/skin/skin_gallery.h"
+#include "ui/skin/skin_look.h"
+#include "ui/skin/skin_placement.h"
+#include "ui/ui_test_app.h"
+#include "ui/windows/control_ids.h"
+#include "ui/windows/fake_ui_services.h"
+#include "ui/windows/key_page.h"
+#include "ui/windows/main_window.h"
+#include "ui/windows/file_menu.h"
+#include "ui/windows/profile_manager.h"
+#include "ui/windows/update_dialog.h"
+#include "ui/windows/ui_services.h"
+
+namespace vantrel::ui {
+namespace {
+
+const QString kShots = QStringLiteral(VANTREL_BIN_DIR "/../screenshots/look");
+const QDir kSkins(QStringLiteral(VANTREL_BIN_DIR "/Skins"));
+
+void Save(const QPixmap& shot, const QString& name) {
+  ASSERT_TRUE(QDir().mkpath(kShots));
+  EXPECT_TRUE(shot.save(kShots + "/" + name + ".png")) << name.toStdString();
+}
+
+bool ProcessUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+// The whole program over the virtual keyboard in one language.
+class Program {
+ public:
+  Program(const std::string& name, std::uint32_t languageId) {
+    test::App();
+    dir_ = std::filesystem::temp_directory_path() / ("vantrel_look_" + name);
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    AppOptions options;
+    options.stack.simulate = true;
+    options.stack.simStatePath = (dir_ / "keyboard.json").string();
+    options.stack.simLatency = std::chrono::microseconds(0);
+    options.stack.languageId = languageId;
+    options.programFolder = VANTREL_BIN_DIR;
+    options.userFolder = dir_ / "user";
+    options.settingsFile = dir_ / "settings.ini";
+    options.appSettingsFile = dir_ / "app.ini";
+    options.presenceTiming.readyPoll = std::chrono::milliseconds(1);
+    core = std::make_unique<AppCore>(options);
+    std::string error;
+    EXPECT_TRUE(core->OpenDevice(&error)) << error;
+    window = std::make_unique<CVantrelDlg>(*core, sink, files);
+    window->SetKeyPageModal(false);
+    window->InitDialog();
+    window->Start(nullptr);
+    EXPECT_TRUE(ProcessUntil([this] { return window->InitDone(); }));
+    Settle();
+  }
+  ~Program() {
+    if (!window->Closing()) window->CloseProgram();
+    window.reset();
+    core.reset();
+    std::filesystem::remove_all(dir_);
+  }
+  void Settle() {
+    for (int i = 0; i < 3; ++i) {
+      core->Stack().Simulator()->Drain();
+      if (core->Presence()) core->Presence()->WaitIdle();
+      core->Worker().WaitIdle();
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QTest::qWait(5);
+    }
+  }
+  QString Text(const char* key) const { return QString::fromStdString(core->Texts().Text(key)); }
+
+  std::unique_ptr<AppCore> core;
+  test::FakeMessageSink sink;
+  test::FakeFileChooser files;
+  std::unique_ptr<CVantrelDlg> window;
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// How many device pixels of the area `logical` differ by more than 12 in a colour channel
+// between `shot` and a picture of the same density (read `offset` logical pixels away).
+int DifferingPixels(const QImage& shot, const QImage& picture, const QRect& logical, int ratio,
+                    const QPoint& offset = {}) {
+  const QRect device(logical.topLeft() * ratio, logical.size() * ratio);
+  const QImage a = shot.copy(device).convertToFormat(QImage::Format_RGB32);
+  const QImage b = picture.copy(device.translated(offset * ratio)).convertToFormat(QImage::Format_RGB32);
+  if (a.size() != b.size() || a.isNull()) return -1;
+  int count = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      if (std::abs(qRed(p) - qRed(q)) > 12 || std::abs(qGreen(p) - qGreen(q)) > 12 ||
+          std::abs(qBlue(p) - qBlue(q)) > 12)
+        ++count;
+    }
+  return count;
+}
+
+QImage SourcePicture(const QString& name, int ratio) {
+  if (ratio == 1) return QImage(kSkins.filePath(name));
+  const int dot = name.lastIndexOf('.');
+  return QImage(kSkins.filePath(name.left(dot) + "@2x" + name.mid(dot)));
+}
+
+// The window's grab: twice the pixels at scale 2, and an area of plain background the
+// same as the picture of that density (a scaled-up picture differs at every edge).
+void CheckSharp(QWidget& w, const QString& background, const QRect& plain, const QString& shotName) {
+  SCOPED_TRACE(shotName.toStdString());
+  QApplication::processEvents();
+  const int ratio = qRound(w.devicePixelRatioF());
+  const QPixmap shot = w.grab();
+  ASSERT_FALSE(shot.isNull());
+  Save(shot, shotName);
+  EXPECT_EQ(shot.size(), w.size() * ratio);
+  EXPECT_EQ(shot.deviceIndependentSize().toSize(), w.size());
+  const QImage source = SourcePicture(background, ratio);
+  ASSERT_EQ(source.size(), w.size() * ratio);
+  EXPECT_EQ(DifferingPixels(shot.toImage(), source, plain, ratio), 0);
+  if (ratio == 2) {
+    // The same area enlarged from the small picture differs along every edge.
+    const QImage enlarged = QImage(kSkins.filePath(background))
+                                .scaled(w.size() * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    EXPECT_GT(DifferingPixels(shot.toImage(), enlarged, plain, 2), 100);
+  }
+  // The window's shape stays in logical pixels.
+  EXPECT_EQ(w.mask().boundingRect(), QRect(QPoint(0, 0), w.size()));
+}
+
+void ShootWindows(const std::string& language, std::uint32_t languageId) {
+  const int ratio = qRound(qApp->devicePixelRatio());
+  const QString tag = QString::fromStdString(language) + QString("_x%1").arg(ratio);
+  Program p(language, languageId);
+  CVantrelDlg& main = *p.window;
+  main.show();
+  // Between the logo and the title buttons: the title bar and its accent line.
+  CheckSharp(main, "main_bg.jpg", QRect(340, 44, 600, 20), "main_" + tag);
+  // The Flip keys' faces are widened from F1's face at the pictures' own density.
+  main.Button(ids::kFlip1)->click();
+  p.Settle();
+  Save(main.grab(), "main_flip_" + tag);
+  main.Button(ids::kFlip1)->click();
+  p.Settle();
+
+  main.OpenProfileManager();
+  p.Settle();
+  auto* manager = main.ProfileManager();
+  ASSERT_NE(manager, nullptr);
+  EXPECT_EQ(manager->titleText(), p.Text("PROFILE_TITLE"));
+  EXPECT_EQ(manager->windowTitle(), p.Text("PROFILE_TITLE"));
+  CheckSharp(*manager, "Profile_bg.jpg", QRect(20, 40, 440, 18), "profile_manager_" + tag);
+  // The title is drawn as text where the picture is plain.
+  const QRect title = manager->titleRect();
+  ASSERT_FALSE(title.isEmpty());
+  EXPECT_GT(DifferingPixels(manager->grab().toImage(), SourcePicture("Profile_bg.jpg", ratio), title, ratio), 50);
+  // A button's face comes from its place in the state picture at either density (a button
+  // at x, y shows the picture from x - 1, y - 1); its top rows lie above the caption.
+  const auto add = ReadSkinRect(manager->iniPath(), "BUTTONINFO", "FUNC_ADD");
+  EXPECT_EQ(DifferingPixels(manager->grab().toImage(), SourcePicture("Profile_normal.jpg", ratio),
+                            QRect(add.x, add.y, add.width, 6), ratio, QPoint(-1, -1)),
+            0);
+  manager->CloseProfileManager();
+  p.Settle();
+
+  ASSERT_NE(main.BackupMenu(), nullptr);
+  CVantrel_DlgUpdate* update = main.UpdateDialog();
+  ASSERT_NE(update, nullptr);
+  update->Open();
+  p.Settle();
+  EXPECT_EQ(update->titleText(), p.Text("UPDATE_TITLE"));
+  CheckSharp(*update, "update_bg.jpg", QRect(20, 40, 400, 12), "update_dialog_" + tag);
+  update->CancelUpdate();
+  p.Settle();
+
+  main.OpenKeyPage(keys::OrdinaryLayoutKeys()[0].controlId);
+  p.Settle();
+  ASSERT_NE(main.KeyPage(), nullptr);
+  CheckSharp(*main.KeyPage(), "key_bg.jpg", QRect(20, 40, 560, 12), "key_page_" + tag);
+  main.KeyPage()->ClosePage();
+  p.Settle();
+}
+
+// At scale 1 the test also runs itself again at scale 2 (the scale is fixed when the
+// application starts).
+TEST(WindowLook, WindowsAreSharpAtScaleOneAndTwoInFrenchAndChinese) {
+  test::App();
+  ShootWindows("fr", 1036);
+  ShootWindows("zh_tw", 1028);
+  if (qApp->devicePixelRatio() > 1.0) return;
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_SCALE_FACTOR", "2");
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  child.setProcessEnvironment(env);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(QCoreApplication::applicationFilePath(),
+              {"--gtest_filter=WindowLook.WindowsAreSharpAtScaleOneAndTwoInFrenchAndChinese"});
+  ASSERT_TRUE(child.waitForFinished(120000));
+  const QByteArray output = child.readAll();
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+  EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+// Every picture of the skin has its twin of twice the size, so no window falls back to an
+// enlarged picture.
+TEST(WindowLook, EverySkinPictureHasItsDoubleSizeTwin) {
+  const QStringList pictures = kSkins.entryList({"*.jpg", "*.bmp", "*.png"}, QDir::Files);
+  int twins = 0;
+  for (const QString& name : pictures) {
+    if (name.contains("@2x")) continue;
+    SCOPED_TRACE(name.toStdString());
+    const int dot = name.lastIndexOf('.');
+    const QSize twin = QImageReader(kSkins.filePath(name.left(dot) + "@2x" + name.mid(dot))).size();
+    EXPECT_EQ(twin, QImageReader(kSkins.filePath(name)).size() * 2);
+    ++twins;
+  }
+  EXPECT_GT(twins, 40);
+}
+
+// A skin whose twin does not match its picture is used at its own size; at scale 1 the
+// twin is never read.
+TEST(WindowLook, MismatchedTwinIsIgnored) {
+  test::App();
+  const QString dir = QDir::tempPath() + "/vantrel_look_twins";
+  QDir(dir).removeRecursively();
+  ASSERT_TRUE(QDir().mkpath(dir));
+  QImage one(10, 8, QImage::Format_RGB32);
+  one.fill(Qt::red);
+  ASSERT_TRUE(one.save(dir + "/a.png"));
+  QImage wrong(15, 8, QImage::Format_RGB32);
+  wrong.fill(Qt::blue);
+  ASSERT_TRUE(wrong.save(dir + "/a@2x.png"));
+  const QPixmap loaded = LoadSkinPixmap(dir + "/a.png");
+  EXPECT_EQ(loaded.deviceIndependentSize().toSize(), QSize(10, 8));
+  EXPECT_EQ(loaded.toImage().pixelColor(0, 0), QColor(Qt::red));
+  QDir(dir).removeRecursively();
+}
+
+// Message boxes and file dialogs take the skin's dark palette and Qt's own file dialog,
+// the same whichever window opens them.
+TEST(WindowLook, MessageBoxAndFileDialogsAreDark) {
+  test::App();
+  const QColor window = QApplication::palette().color(QPalette::Window);
+  EXPECT_LT(window.lightness(), 60);
+
+  const QString empty = QDir::tempPath() + "/vantrel_look_empty";
+  QDir(empty).removeRecursively();
+  ASSERT_TRUE(QDir().mkpath(empty));
+  QWidget plain;
+  QWidget styled;
+  styled.setStyleSheet(SkinStyleSheet());
+  std::vector<QImage> dialogs;
+  for (QWidget* parent : {&plain, &styled}) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible()) return;
+      poll.stop();
+      EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+      dialog->resize(640, 420);
+      QApplication::processEvents();
+      dialogs.push_back(dialog->grab().toImage());
+      dialog->reject();
+    });
+    poll.start(10);
+    QtFileChooser chooser;
+    FileChoice choice;
+    choice.folder = empty;
+    choice.filter = QStringLiteral("Profile files (*.vnp);;All files (*)");
+    EXPECT_FALSE(chooser.ChooseOpen(parent, choice).has_value());
+  }
+  ASSERT_EQ(dialogs.size(), 2u);
+  Save(QPixmap::fromImage(dialogs[0]), "file_dialog");
+  Save(QPixmap::fromImage(dialogs[1]), "file_dialog_from_skinned_window");
+  // The same dialog either way; only what it remembers between openings (the history
+  // buttons, the focus) may differ.
+  ASSERT_EQ(dialogs[0].size(), dialogs[1].size());
+  const int differing = DifferingPixels(dialogs[0], dialogs[1], dialogs[0].rect(), 1);
+  EXPECT_LT(differing, dialogs[0].width() * dialogs[0].height() / 50) << "the file dialog looks different when opened from a skinned window";
+  EXPECT_LT(dialogs[0].pixelColor(dialogs[0].width() / 2, 4).lightness(), 60);
+
+  bool shown = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    poll.stop();
+    shown = true;
+    QApplication::processEvents();
+    const QImage shot = box->grab().toImage();
+    Save(QPixmap::fromImage(shot), "message_box");
+    EXPECT_LT(shot.pixelColor(2, 2).lightness(), 60);
+    box->accept();
+  });
+  poll.start(10);
+  QtMessageSink sink(&styled);
+  sink.ShowMessage("Le profil n'a pas pu être restauré.");
+  EXPECT_TRUE(shown);
+}
+
+}  // namespace
+}  // namespace vantrel::ui
