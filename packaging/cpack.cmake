@@ -25,6 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # Library dependencies computed from the binaries by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own texts (message-box buttons, file dialogs) in the languages the program offers.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 # GNOME shows no tray icons without the AppIndicator extension.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-shell-extension-appindicator")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
