@@ -113,6 +113,8 @@ TEST_F(ProfileFilesTest, RefusedRestoresShowOnlyTheirMessagesAndSendNothing) {
   ASSERT_EQ(files.asked.size(), 1u);
   EXPECT_EQ(files.asked[0].fileName, "*.vnp");
   EXPECT_EQ(files.asked[0].defaultSuffix, "vnp");
+  // The filters have names in the user's language and give their pattern once.
+  EXPECT_EQ(files.asked[0].filter, "Profile files (*.vnp);;All files (*)");
 
   menu.RestoreFromFile();
   menu.RestoreFromFile();
@@ -230,6 +232,7 @@ TEST_F(ProfileFilesTest, UpdateNeedsAStartableUpdaterBeforeAnyBootRequest) {
   QTest::mouseClick(UpdateButton(kIdUpdateOpen), Qt::LeftButton);
   ASSERT_EQ(files.asked.size(), 1u);
   EXPECT_EQ(files.asked[0].folder, Q(dir / "program" / "Package"));
+  EXPECT_EQ(files.asked[0].filter, "Update programs (" + QString::fromLatin1(platform::UpdaterFilePattern()) + ")");
   EXPECT_EQ(QDir::currentPath(), Q(dir / "program" / "Package"));
   EXPECT_TRUE(updaterPath.empty());
   QTest::mouseClick(UpdateButton(kIdUpdateStart), Qt::LeftButton);
@@ -378,7 +381,7 @@ TEST(ProfileFileDialog, TypedFullPathAndReturnChoosesIt) {
     QtFileChooser chooser;
     FileChoice choice;
     choice.fileName = QStringLiteral("*.vnp");
-    choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+    choice.filter = QStringLiteral("Profile files (*.vnp);;All files (*)");
     choice.defaultSuffix = QStringLiteral("vnp");
     const auto chosen = save ? chooser.ChooseSave(nullptr, choice) : chooser.ChooseOpen(nullptr, choice);
     poll.stop();
