@@ -17,8 +17,7 @@ constexpr int kRetryMs = 5000;
 constexpr int kRetries = 12;  // the first minute
 
 // The languages a stored choice can select, by index, each in its own words: the same in
-// every language, so that a user finds their own. Key legends in the sense of the source
-// scan (names, not sentences).
+// every language, so that users find their own whatever language is shown.
 const char* const kLanguageNames[4] = {"English", "简体中文", "繁體中文", "Français"};
 
 // The virtual keyboard's events: the name passed to it, and the language key of its item.
