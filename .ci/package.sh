@@ -47,6 +47,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || { echo "package.sh: Depends lacks the Qt libraries: $depends"; fail=1; }
 grep -q 'libhidapi-hidraw0' <<<"$depends" || { echo "package.sh: Depends lacks hidapi: $depends"; fail=1; }
 grep -q 'qt6-wayland' <<<"$depends" || { echo "package.sh: Depends lacks Qt's Wayland plugin: $depends"; fail=1; }
+grep -q 'qt6-translations-l10n' <<<"$depends" || { echo "package.sh: Depends lacks Qt's translations: $depends"; fail=1; }
 dpkg-deb -f "$deb" Recommends | grep -q gnome-shell-extension-appindicator \
   || { echo "package.sh: does not recommend the AppIndicator extension"; fail=1; }
 dpkg-deb -I "$deb" postinst | grep -q 'udevadm trigger' || { echo "package.sh: postinst does not trigger udev"; fail=1; }

@@ -27,7 +27,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # platform plugin, which no binary links but which a Wayland desktop needs to show the
 # windows natively.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland")
+# Qt's own texts (message-box buttons, file dialogs) in the languages the program offers.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland, qt6-translations-l10n")
 # GNOME shows no tray icons without the AppIndicator extension.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-shell-extension-appindicator")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-wayland libgl1-mesa-dev
+  qt6-base-dev qt6-base-dev-tools qt6-wayland qt6-translations-l10n libgl1-mesa-dev
   libhidapi-dev libudev-dev libsimpleini-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-wqy-microhei bash-completion

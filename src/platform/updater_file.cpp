@@ -17,11 +17,11 @@
 namespace vantrel::platform {
 
 #ifdef _WIN32
-const char* UpdaterFileFilter() { return "MyType Files (*.exe)"; }
+const char* UpdaterFilePattern() { return "*.exe"; }
 const char* UpdaterDefaultSuffix() { return "exe"; }
 const char* UpdaterInitialName() { return "*.exe"; }
 #else
-const char* UpdaterFileFilter() { return "MyType Files (*)"; }
+const char* UpdaterFilePattern() { return "*"; }
 const char* UpdaterDefaultSuffix() { return ""; }
 const char* UpdaterInitialName() { return ""; }
 #endif

@@ -7,9 +7,9 @@
 
 namespace vantrel::platform {
 
-// The chooser's filter in Qt's syntax, its default extension and the initial text of its
-// file-name field.
-const char* UpdaterFileFilter();
+// The file pattern the chooser offers (its name is a language text), its default
+// extension and the initial text of its file-name field.
+const char* UpdaterFilePattern();
 const char* UpdaterDefaultSuffix();
 const char* UpdaterInitialName();
 

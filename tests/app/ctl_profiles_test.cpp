@@ -172,7 +172,8 @@ TEST_F(CtlProfilesTest, JsonExportImportRoundTripsAndNamesBadFields) {
 }
 
 TEST_F(CtlProfilesTest, UpdateNeedsAnExistingProgramThenEntersBootMode) {
-  auto r = RunEnv("update " + (dir / "nothing.exe").string());
+  // The messages are language texts: Simplified Chinese here.
+  auto r = RunEnv("--language 2052 update " + (dir / "nothing.exe").string());
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("请选择正确的更新文件! "), std::string::npos) << r.out;
   EXPECT_EQ(RunEnv("status").code, 0);
@@ -189,7 +190,7 @@ TEST_F(CtlProfilesTest, UpdateNeedsAnExistingProgramThenEntersBootMode) {
        {std::pair<std::string, std::string>{"noise.bin", "is neither a program nor a script starting with #!"},
         {"script.sh", "is a script whose interpreter /nonexistent/interpreter does not exist"},
         {"zero", "is not a regular file"}}) {
-    r = RunEnv("update " + (dir / name).string());
+    r = RunEnv("--language 2052 update " + (dir / name).string());
     EXPECT_EQ(r.code, 1) << r.out;
     EXPECT_NE(r.out.find("请选择正确的更新文件! \n" + (dir / name).string() + ": " + reason), std::string::npos) << r.out;
     EXPECT_EQ(RunEnv("status").code, 0) << name;

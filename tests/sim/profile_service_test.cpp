@@ -518,7 +518,7 @@ TEST_F(ProfileServiceTest, BackupsWriteTheStoreAndTheDialogReportsTheOutcome) {
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_TRUE(service.BackupFromDialog(dir / "c.vnp"));
   EXPECT_FALSE(service.BackupFromDialog(dir / "none" / "c.vnp"));
-  EXPECT_EQ(sink.shown, (std::vector<std::string>{"备份成功!", "备份失败,请重新备份!"}));
+  EXPECT_EQ(sink.shown, (std::vector<std::string>{"Backed up", "Backup failed"}));
 }
 
 class FakeLauncher final : public ProgramLauncher {
@@ -540,10 +540,10 @@ class FakeLauncher final : public ProgramLauncher {
 TEST_F(ProfileServiceTest, UpdateHandOverChecksTheFileThenBootModeThenStarts) {
   FakeLauncher launcher;
   std::string path;
-  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, texts, sink));
   path = (dir / "nothing.exe").string();
-  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
-  EXPECT_EQ(sink.shown, (std::vector<std::string>(2, "请选择正确的更新文件! ")));
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, texts, sink));
+  EXPECT_EQ(sink.shown, (std::vector<std::string>(2, "Choose an update file")));
   EXPECT_FALSE(sim.keyboard.BootMode());
 
   WriteAll(dir / "up.exe", {0});
@@ -552,8 +552,8 @@ TEST_F(ProfileServiceTest, UpdateHandOverChecksTheFileThenBootModeThenStarts) {
   // keyboard was left in boot mode with nothing to bring it back.
   launcher.problem = "is a program for another kind of machine";
   sim.ClearTrace();
-  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
-  EXPECT_EQ(sink.shown.back(), "请选择正确的更新文件! \n" + path + ": is a program for another kind of machine");
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, texts, sink));
+  EXPECT_EQ(sink.shown.back(), "Choose an update file\n" + path + ": is a program for another kind of machine");
   EXPECT_EQ(launcher.checked.back(), dir / "up.exe");
   EXPECT_TRUE(sim.Lines(">").empty());
   EXPECT_FALSE(sim.keyboard.BootMode());
@@ -561,15 +561,15 @@ TEST_F(ProfileServiceTest, UpdateHandOverChecksTheFileThenBootModeThenStarts) {
   launcher.problem.clear();
 
   sim.keyboard.SetPresent(false);
-  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
-  EXPECT_EQ(sink.shown.back(), "无法进入Boot模式! ");
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, texts, sink));
+  EXPECT_EQ(sink.shown.back(), "No boot mode");
   EXPECT_FALSE(path.empty());
   EXPECT_TRUE(launcher.launched.empty());
   sim.keyboard.SetPresent(true);
 
   launcher.result = false;
-  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, sink));
-  EXPECT_EQ(sink.shown.back(), std::string("无法执行更新文件! \n") + std::string(kUpdateStillInBootMode));
+  EXPECT_FALSE(StartUpdate(path, sim.commands, launcher, texts, sink));
+  EXPECT_EQ(sink.shown.back(), "Cannot run it\nStill in boot mode: unplug it and plug it in again");
   EXPECT_NE(sink.shown.back().find("unplug it and plug it in again"), std::string::npos);
   EXPECT_TRUE(path.empty());
   sim.service.Drain();
@@ -579,7 +579,7 @@ TEST_F(ProfileServiceTest, UpdateHandOverChecksTheFileThenBootModeThenStarts) {
   path = (dir / "up.exe").string();
   launcher.result = true;
   sink.shown.clear();
-  EXPECT_TRUE(StartUpdate(path, sim.commands, launcher, sink));
+  EXPECT_TRUE(StartUpdate(path, sim.commands, launcher, texts, sink));
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_EQ(launcher.launched.back(), dir / "up.exe");
 }

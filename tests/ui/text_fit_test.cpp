@@ -143,9 +143,22 @@ std::vector<FixedControl> FixedControls() {
     for (int i = 1; i <= 11; ++i) functions.push_back({Section::kText, "FUNC_KEY_DESC" + std::to_string(i)});
     c.push_back({SkinFile::Composite, "FUNC_FUNCTION_SELECT", Look::kListCell, functions});
   }
-  // Profile manager.
+  // Profile manager: its buttons, the list's column headers (60, 120 and 230 pixels) and
+  // the on-board profiles' names in the name column.
   for (const char* k : {"CONTROL2_APPLY", "CONTROL_OK", "CONTROL_CANCEL"})
     c.push_back({SkinFile::Profile, k, Look::kButton, Texts({"PROFILE_APPLY", "PROFILE_OK", "PROFILE_CANCLE"})});
+  c.push_back({SkinFile::Profile, "FUNC_ADD", Look::kButton, Texts({"PROFILE_ADD"})});
+  c.push_back({SkinFile::Profile, "FUNC_LOAD", Look::kButton, Texts({"PROFILE_LOAD"})});
+  c.push_back({SkinFile::Profile, "FUNC_DELETE", Look::kButton, Texts({"PROFILE_DELETE"})});
+  c.push_back({SkinFile::Profile, "PROGRAM_LIST", Look::kListHeader, Texts({"PROFILE_COLUMN_ACTIVE"}), 60});
+  c.push_back({SkinFile::Profile, "PROGRAM_LIST", Look::kListHeader, Texts({"PROFILE_COLUMN_NAME"}), 120});
+  c.push_back({SkinFile::Profile, "PROGRAM_LIST", Look::kListHeader, Texts({"PROFILE_COLUMN_PATH"}), 230});
+  c.push_back({SkinFile::Profile, "PROGRAM_LIST", Look::kListCell, Texts({"PROFILE_1", "PROFILE_2", "PROFILE_3"}), 120});
+  // Update dialog.
+  c.push_back({SkinFile::UpdateDlg, "CONTROL_OPENButton", Look::kButton, Texts({"UPDATE_OPEN"})});
+  c.push_back({SkinFile::UpdateDlg, "CONTROL_UPButton", Look::kButton, Texts({"UPDATE_START"})});
+  c.push_back({SkinFile::UpdateDlg, "CONTROL_CUPButton", Look::kButton, Texts({"UPDATE_CANCEL"})});
+  c.push_back({SkinFile::UpdateDlg, "CONTROL_BACKUPButton", Look::kButton, Texts({"UPDATE_BACKUP"})});
   return c;
 }
 

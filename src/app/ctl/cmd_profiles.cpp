@@ -177,7 +177,7 @@ void RunUpdate(Context& ctx, const std::string& program) {
   CtlMessageSink sink(ctx.Err(), false);
   platform::DetachedLauncher launcher;
   std::string path = program;
-  if (!StartUpdate(path, ctx.Commands(), launcher, sink)) {
+  if (!StartUpdate(path, ctx.Commands(), launcher, ctx.Texts(), sink)) {
     ctx.SetExitCode(kExitFailed);
     return;
   }

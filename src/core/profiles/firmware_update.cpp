@@ -4,30 +4,30 @@
 
 namespace vantrel::profiles {
 
-std::string UpdaterRefusal(const std::string& updaterPath, ProgramLauncher& launcher) {
+std::string UpdaterRefusal(const std::string& updaterPath, ProgramLauncher& launcher, const text::TextSource& texts) {
   std::error_code ec;
   const std::filesystem::path program(updaterPath);
-  if (updaterPath.empty() || !std::filesystem::exists(program, ec)) return std::string(kUpdateFileMissing);
+  if (updaterPath.empty() || !std::filesystem::exists(program, ec)) return texts.Text(kUpdateFileMissing);
   const std::string problem = launcher.StartProblem(program);
   if (problem.empty()) return {};
-  return std::string(kUpdateFileMissing) + "\n" + updaterPath + ": " + problem;
+  return texts.Text(kUpdateFileMissing) + "\n" + updaterPath + ": " + problem;
 }
 
 bool StartUpdate(std::string& updaterPath, device::CommandSet& commands, ProgramLauncher& launcher,
-                 text::MessageSink& sink) {
+                 const text::TextSource& texts, text::MessageSink& sink) {
   // Checked before the boot request: a file that cannot be started would leave the
   // keyboard in boot mode with nothing to bring it back.
-  if (const std::string refusal = UpdaterRefusal(updaterPath, launcher); !refusal.empty()) {
+  if (const std::string refusal = UpdaterRefusal(updaterPath, launcher, texts); !refusal.empty()) {
     sink.ShowMessage(refusal);
     return false;
   }
   if (commands.CmdEnterBoot() != 1) {
-    sink.ShowMessage(kUpdateNoBootMode);
+    sink.ShowMessage(texts.Text(kUpdateNoBootMode));
     return false;
   }
   const bool started = launcher.Launch(std::filesystem::path(updaterPath));
   updaterPath.clear();
-  if (!started) sink.ShowMessage(std::string(kUpdateCannotRun) + "\n" + std::string(kUpdateStillInBootMode));
+  if (!started) sink.ShowMessage(texts.Text(kUpdateCannotRun) + "\n" + texts.Text(kUpdateStillInBootMode));
   return started;
 }
 

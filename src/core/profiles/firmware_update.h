@@ -1,4 +1,4 @@
-// The hand-over to an external firmware updater and the fixed texts of the update dialog.
+// The hand-over to an external firmware updater and the language keys of its messages.
 #pragma once
 
 #include <filesystem>
@@ -10,17 +10,14 @@
 
 namespace vantrel::profiles {
 
-// Fixed texts of the update dialog (not language texts).
-inline constexpr std::string_view kUpdateFileMissing = "请选择正确的更新文件! ";
-inline constexpr std::string_view kUpdateNoBootMode = "无法进入Boot模式! ";
-inline constexpr std::string_view kUpdateCannotRun = "无法执行更新文件! ";
-inline constexpr std::string_view kBackupSucceeded = "备份成功!";
-inline constexpr std::string_view kBackupFailed = "备份失败,请重新备份!";
-
-// What follows kUpdateCannotRun when the start failed after the boot request.
-inline constexpr std::string_view kUpdateStillInBootMode =
-    "The keyboard is now in boot mode and does not work as a keyboard: unplug it and plug it in again, or run "
-    "the updater again.";
+// Language keys of the update dialog's messages.
+inline constexpr std::string_view kUpdateFileMissing = "UPDATE_FILE_MISSING";
+inline constexpr std::string_view kUpdateNoBootMode = "UPDATE_NO_BOOT_MODE";
+inline constexpr std::string_view kUpdateCannotRun = "UPDATE_CANNOT_RUN";
+// What follows the text of kUpdateCannotRun when the start failed after the boot request.
+inline constexpr std::string_view kUpdateStillInBootMode = "UPDATE_STILL_IN_BOOT_MODE";
+inline constexpr std::string_view kBackupSucceeded = "UPDATE_BACKUP_DONE";
+inline constexpr std::string_view kBackupFailed = "UPDATE_BACKUP_FAILED";
 
 // Starts a program detached from this one; the GUI and vantrelctl implement it.
 class ProgramLauncher {
@@ -35,16 +32,16 @@ class ProgramLauncher {
 };
 
 // The message that refuses the chosen updater before anything is sent, or empty when it
-// can be started: "请选择正确的更新文件! " alone when no file is chosen or it does not
-// exist, followed by a line with the path and the launcher's reason otherwise.
-std::string UpdaterRefusal(const std::string& updaterPath, ProgramLauncher& launcher);
+// can be started: the text of kUpdateFileMissing alone when no file is chosen or it does
+// not exist, followed by a line with the path and the launcher's reason otherwise.
+std::string UpdaterRefusal(const std::string& updaterPath, ProgramLauncher& launcher, const text::TextSource& texts);
 
 // The hand-over to the firmware updater: the file must be one the launcher can start
 // (UpdaterRefusal), the keyboard is asked to enter boot mode (the write must give exactly
 // 1), then the program is started and the path cleared. True when the updater started
-// (the dialog closes); every failure shows its fixed text. After a failed start the
+// (the dialog closes); every failure shows its language text. After a failed start the
 // keyboard stays in boot mode, and the message says what brings it back.
 bool StartUpdate(std::string& updaterPath, device::CommandSet& commands, ProgramLauncher& launcher,
-                 text::MessageSink& sink);
+                 const text::TextSource& texts, text::MessageSink& sink);
 
 }  // namespace vantrel::profiles

@@ -175,7 +175,7 @@ bool ProfileService::BackupToFile(const std::filesystem::path& path) { return Sa
 
 bool ProfileService::BackupFromDialog(const std::filesystem::path& path) {
   const bool ok = BackupToFile(path);
-  sink_.ShowMessage(ok ? kBackupSucceeded : kBackupFailed);
+  sink_.ShowMessage(texts_.Text(ok ? kBackupSucceeded : kBackupFailed));
   return ok;
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/profiles/atomic_file.h"
 #include "core/profiles/profile_file.h"
+#include "core/text/safe_format.h"
 #include "ui/windows/device_worker.h"
 #include "ui/windows/profile_windows_host.h"
 #include "ui/windows/ui_services.h"
@@ -18,10 +19,10 @@
 namespace vantrel::ui {
 namespace {
 
-FileChoice ProfileFileChoice() {
+FileChoice ProfileFileChoice(const text::TextSource& texts) {
   FileChoice choice;
   choice.fileName = QStringLiteral("*.vnp");
-  choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+  choice.filter = ProfileFileFilter(texts);
   choice.defaultSuffix = QStringLiteral("vnp");
   return choice;
 }
@@ -73,7 +74,7 @@ bool FileMenu::OnCommand(int commandId) {
 
 void FileMenu::RestoreFromFile() {
   if (restoring_) return;
-  const auto chosen = s_.files.ChooseOpen(s_.host.HostWindow(), ProfileFileChoice());
+  const auto chosen = s_.files.ChooseOpen(s_.host.HostWindow(), ProfileFileChoice(s_.texts));
   if (!chosen) return;
   const std::filesystem::path path = ToPath(*chosen);
   // Checked here first, so that the messages of a refused file come on this thread and
@@ -98,7 +99,7 @@ void FileMenu::RestoreFromFile() {
 }
 
 void FileMenu::BackupToFile() {
-  const auto chosen = s_.files.ChooseSave(s_.host.HostWindow(), ProfileFileChoice());
+  const auto chosen = s_.files.ChooseSave(s_.host.HostWindow(), ProfileFileChoice(s_.texts));
   if (!chosen) return;
   auto& service = s_.profiles;
   const std::filesystem::path path = ToPath(*chosen);
@@ -111,8 +112,10 @@ void FileMenu::BackupToFile() {
       this,
       [this, path](std::pair<bool, std::string> outcome) {
         if (!outcome.first) {
-          const std::string reason = outcome.second.empty() ? std::string("out of memory") : outcome.second;
-          s_.sink.ShowMessage("cannot write " + path.string() + ": " + reason);
+          // The reason is the system's own words, on a line of its own.
+          std::string message = text::FormatWithString(s_.texts.Text("MAIN_PROMPT_BACKUP_FAILED"), path.string());
+          if (!outcome.second.empty()) message += "\n" + outcome.second;
+          s_.sink.ShowMessage(message);
         }
         emit backupFinished(outcome.first);
       });

@@ -605,10 +605,13 @@ void Vantrel_DlgComposite::ApplyTexts() {
   button(kIdOk)->setText(t("MACRO_OK"));
   button(kIdCancel)->setText(t("MACRO_CANCLE"));
   button(kIdApply)->setText(t("PROFILE_APPLY"));
+  // The symbols are the buttons' pictures; what they do is their tooltip and their name.
   button(kIdClear)->setText(QStringLiteral("\u2715"));
   button(kIdOsk)->setText(QStringLiteral("\u2328"));
   button(kIdClear)->SetTooltipText(t("COMPOSITE_PROMPT_CLEAR"));
   button(kIdOsk)->SetTooltipText(t("COMPOSITE_PROMPT_OSK"));
+  button(kIdClear)->setAccessibleName(t("COMPOSITE_PROMPT_CLEAR"));
+  button(kIdOsk)->setAccessibleName(t("COMPOSITE_PROMPT_OSK"));
   // Lists in the current language, keeping their choices.
   const int media = mediaList_->currentRow(), function = functionList_->currentRow(), mouse = mouseList_->currentIndex();
   for (int i = 0; i < mediaList_->count() && i < static_cast<int>(keys::kMediaKeyCount); ++i)

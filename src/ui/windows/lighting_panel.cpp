@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 
 #include "ui/skin/bitmap_slider.h"
 #include "ui/skin/color_static.h"
@@ -325,6 +326,24 @@ void LightingPanel::Retranslate() {
                                  std::pair{id::kSpeedStatic, id::kSpeedSlider}}) {
     if (auto* label = qobject_cast<QLabel*>(Control(caption))) label->setBuddy(Control(slider));
   }
+  // The pictures that act as buttons say what they do.
+  const std::pair<int, const char*> tips[] = {{id::kLamp, "LIGHT_LAMP_PROMPT"},
+                                              {id::kFyMultiPicture, "LIGHT_MULTICOLOR_PROMPT"},
+                                              {id::kHxMultiPicture, "LIGHT_MULTICOLOR_PROMPT"},
+                                              {id::kTool0Picture, "LIGHT_TOOL_BRUSH_PROMPT"},
+                                              {id::kTool1Picture, "LIGHT_TOOL_BASE_PROMPT"},
+                                              {id::kChoiceRed, "LIGHT_CHOICE_RED"},
+                                              {id::kChoiceRed + 1, "LIGHT_CHOICE_YELLOW"},
+                                              {id::kChoiceRed + 2, "LIGHT_CHOICE_GREEN"},
+                                              {id::kChoiceRed + 3, "LIGHT_CHOICE_BLUE"}};
+  for (const auto& [controlId, key] : tips) {
+    auto* picture = static_cast<CPngButton*>(Control(controlId));
+    const QString tip = Utf8(deps_.texts.Text(key));
+    picture->SetTooltipText(tip);
+    picture->setAccessibleName(tip);
+  }
+  // The colour choice row has no label of its own: each of its pictures tells the row.
+  for (const int controlId : kChoiceIds) Control(controlId)->setAccessibleDescription(Utf8(deps_.texts.Text("LIGHT_CHOICE_ROW")));
   if (writeFailed_) ShowWriteStatus(true);
   FillEffectCombo();
 }

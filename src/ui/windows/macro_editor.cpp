@@ -10,6 +10,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <utility>
 
 #include "core/keys/key_codes.h"
 #include "core/keys/key_page_rules.h"
@@ -197,8 +198,14 @@ void MacroEditor::ApplyTexts() {
   button(kIdStepDown)->SetTooltipText(Q(texts_.Text("A_DOWN")));
   button(kIdStepBottom)->SetTooltipText(Q(texts_.Text("A_BOTTOM")));
   button(kIdStepDelete)->SetTooltipText(Q(texts_.Text("A_DELETE")));
-  button(kIdStepClear)->SetTooltipText(Q(texts_.Text("A_CLEAR")));
   button(kIdStepClear)->setText(QStringLiteral("\u2715"));
+  // The symbol buttons: the symbol is the picture, the text their tooltip and their name.
+  const std::pair<int, const char*> symbols[] = {
+      {kIdMacroAdd, "MACRO_ADD_PROMPT"}, {kIdMacroDelete, "MACRO_DELETE_PROMPT"}, {kIdStepClear, "A_CLEAR"}};
+  for (const auto& [id, key] : symbols) {
+    button(id)->SetTooltipText(Q(texts_.Text(key)));
+    button(id)->setAccessibleName(Q(texts_.Text(key)));
+  }
   list_->headerItem()->setText(0, Q(texts_.Text("MACRO_KEYS_TISHI")));
   list_->headerItem()->setText(1, Q(texts_.Text("MACRO_ACTION_TISHI")));
   list_->headerItem()->setText(2, Q(texts_.Text("MACRO_DELAY_MS")));

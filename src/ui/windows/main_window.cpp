@@ -31,6 +31,7 @@
 #include "ui/windows/about_box.h"
 #include "ui/windows/file_menu.h"
 #include "ui/windows/profile_manager.h"
+#include "ui/windows/qt_translations.h"
 #include "ui/windows/tray.h"
 #include "ui/windows/update_dialog.h"
 
@@ -355,6 +356,8 @@ void CVantrelDlg::OpenWithDesktop(const QUrl& url) {
 
 void CVantrelDlg::Retranslate() {
   const auto& t = core_.Texts();
+  // Qt's own texts first, so that what is built below already has them.
+  UseQtTranslations(t.CurrentLanguageIndex());
   setWindowTitle(Q(t.Text("MAIN_CAPTION")));
   buttons_[ids::kHelp]->SetTooltipText(Q(t.Text("MAIN_HELP_PROMPT")));
   buttons_[ids::kClose]->SetTooltipText(Q(t.Text("MAIN_CLOSE_PROMPT")));
@@ -372,7 +375,7 @@ void CVantrelDlg::Retranslate() {
     buttons_[ids::kFlipOnFirst + static_cast<int>(n)]->SetTooltipText(Q(t.Text(kFlipKeys[n].tip)));
   ApplyFlip();  // the arrows' tooltip
   buttons_[ids::kSwitch]->setText(Q(t.Text(colourView_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT")));
-  for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->setText(Q(t.Text("PROFILE_" + std::to_string(p + 1))));
+  for (int p = 0; p < 3; ++p) buttons_[ids::kProfile1 + p]->setText(Q(t.Text(OnBoardProfileKey(p))));
   buttons_[ids::kProfiles]->setText(Q(t.Text("MENU_3")));
   buttons_[ids::kMacro]->setText(Q(t.Text("PROFILE_MACRO")));
   buttons_[ids::kDefault]->setText(Q(t.Text("PROFILE_DEFAULT")));
@@ -390,6 +393,8 @@ void CVantrelDlg::Retranslate() {
   if (about_) about_->Retranslate();
   TitleDialogs();
   if (panel_) panel_->Retranslate();
+  if (profileManager_) profileManager_->Retranslate();
+  if (updateDialog_) updateDialog_->Retranslate();
   if (keyPage_) keyPage_->OnLanguageChanged(core_.Texts().CurrentLanguageIndex());
   if (core_.Ready()) ShowKeysNow();
 }
@@ -626,9 +631,8 @@ void CVantrelDlg::RebuildProfileMenu() {
       this,
       [this] {
         const int active = core_.Session() ? core_.Session()->Facts().activeProfile : -1;
-        // Every slot item shows the working file's name; the checked item names the profile.
-        profileName_ = active < 0 ? Q(core_.Texts().Text("DEFAULT_PROFILE_NAME"))
-                                  : Q(profiles::WorkingFilePath(core_.Paths(), active).stem().string());
+        // The checked item names the profile: an on-board profile by its number.
+        profileName_ = Q(core_.Texts().Text(active < 0 ? "DEFAULT_PROFILE_NAME" : OnBoardProfileKey(active)));
         buttons_[ids::kProfiles]->SetTooltipText(Q(core_.Texts().Text("PROFILE_TIP")) + profileName_);
         emit profileMenuChanged();
       },
@@ -647,9 +651,8 @@ void CVantrelDlg::BuildProfileMenu(QMenu& menu) {
   };
   add(ids::kProfileMenuFirst, Q(core_.Texts().Text("DEFAULT_PROFILE_NAME")), 0);
   menu.addSeparator();
-  for (int slot = 0; slot < 3; ++slot) {
-    add(ids::kProfileMenuFirst + 1 + slot, Q(profiles::WorkingFilePath(core_.Paths(), slot).stem().string()), slot + 2);
-  }
+  // Each slot item names its on-board profile (all three are kept in the one working file).
+  for (int slot = 0; slot < 3; ++slot) add(ids::kProfileMenuFirst + 1 + slot, Q(core_.Texts().Text(OnBoardProfileKey(slot))), slot + 2);
 }
 
 void CVantrelDlg::ChooseProfileFromMenu(int command) {
@@ -755,8 +758,9 @@ void CVantrelDlg::OpenProfileManager() {
 
 FileMenu* CVantrelDlg::BackupMenu() {
   if (fileMenu_ || !core_.Profiles()) return fileMenu_;
-  CVantrel_DlgUpdate::Services update{*core_.Profiles(), core_.Commands(), core_.Launcher(), messages_,
-                                      files_,            core_.Worker(),   updaterPath_,      core_.ProgramFolder() / "Package"};
+  CVantrel_DlgUpdate::Services update{*core_.Profiles(), core_.Commands(), core_.Launcher(), core_.Texts(),
+                                      messages_,          files_,           core_.Worker(),   updaterPath_,
+                                      core_.ProgramFolder() / "Package"};
   updateDialog_ = new CVantrel_DlgUpdate(update, QDir(skinFolder()).filePath("UpdateDlg.ini"), skinFolder(), this);
   FileMenu::Services services{*core_.Profiles(), core_.Texts(), messages_, files_, core_.Worker(), *this,
                               *updateDialog_};

@@ -25,8 +25,9 @@ namespace vantrel::ui {
 namespace {
 
 constexpr const char* kSection = "PROFILES";
-// "(*.vnp)|*.vnp|(*.*)|*.*||" in Qt's filter syntax.
-const QString kProfileFilter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+// The file a row stands for, kept apart from the name it shows.
+constexpr int kFileNameRole = Qt::UserRole + 1;
+constexpr int kOnBoardRows = 3;
 
 const std::array<QColor, 5> kCaptionColours = {QColor(0xE7, 0xEA, 0xF0), QColor(0xFF, 0xFF, 0xFF),
                                                QColor(0x06, 0x12, 0x1C), QColor(0x4B, 0x51, 0x5C),
@@ -59,6 +60,8 @@ QString ProfileSettingsKey(int number) { return QStringLiteral("PROFILE%1").arg(
 
 QString ProfileRowName(const QString& path) { return QFileInfo(path).completeBaseName(); }
 
+std::string OnBoardProfileKey(int slot) { return "PROFILE_" + std::to_string(slot + 1); }
+
 QString ProfileRowFolder(const QString& path) {
   QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
   if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
@@ -88,43 +91,32 @@ CPngButton* CVantrel_DlgProfile::button(int controlId) const {
 void CVantrel_DlgProfile::OnInitDialog() {
   list_ = new CReportCtrl(this, kIdProfileList);
   list_->setObjectName(QStringLiteral("PROGRAM_LIST"));
-  list_->InsertColumn(0, QStringLiteral("激活"), Qt::AlignLeft, 60);
-  list_->InsertColumn(1, QStringLiteral("名称"), Qt::AlignLeft, 120);
-  list_->InsertColumn(2, QStringLiteral("路径"), Qt::AlignLeft, 230);
+  list_->InsertColumn(0, QString(), Qt::AlignLeft, 60);
+  list_->InsertColumn(1, QString(), Qt::AlignLeft, 120);
+  list_->InsertColumn(2, QString(), Qt::AlignLeft, 230);
   list_->SetCheckboxStyle(kCheckSingle);
   list_->SetCheckHandler([this](int, bool) {
     if (quiet_) return;
     SetUnsaved(true);
   });
 
-  // Captions: the language texts where the language file has them, the dialog's own
-  // texts otherwise.
-  const auto caption = [this](const char* key, const QString& fallback) {
-    const QString text = key ? Text(key) : QString();
-    return text.isEmpty() || text == QLatin1String("#Error") ? fallback : text;
-  };
   struct Def {
     CPngButton** slot;
     int id;
     const char* name;
-    const char* textKey;
-    QString fallback;
   };
   const Def defs[] = {
-      {&ok_, kIdProfileOk, "CONTROL_OK", "PROFILE_OK", QStringLiteral("确定")},
-      {&cancel_, kIdProfileCancel, "CONTROL_CANCEL", "PROFILE_CANCLE", QStringLiteral("取消")},
-      {&add_, kIdProfileAdd, "FUNC_ADD", nullptr, QStringLiteral("添加")},
-      {&load_, kIdProfileLoad, "FUNC_LOAD", nullptr, QStringLiteral("载入")},
-      {&delete_, kIdProfileDelete, "FUNC_DELETE", nullptr, QStringLiteral("删除")},
-      {&apply_, kIdProfileApply, "CONTROL2_APPLY", "PROFILE_APPLY", QStringLiteral("应用")},
+      {&ok_, kIdProfileOk, "CONTROL_OK"},       {&cancel_, kIdProfileCancel, "CONTROL_CANCEL"},
+      {&add_, kIdProfileAdd, "FUNC_ADD"},       {&load_, kIdProfileLoad, "FUNC_LOAD"},
+      {&delete_, kIdProfileDelete, "FUNC_DELETE"}, {&apply_, kIdProfileApply, "CONTROL2_APPLY"},
   };
   for (const Def& d : defs) {
     auto* b = new CPngButton(this, d.id);
     b->setObjectName(QString::fromLatin1(d.name));
-    b->setText(caption(d.textKey, d.fallback));
     b->SetTextAttributes(9, QStringLiteral("DejaVu Sans"), kCaptionColours);
     *d.slot = b;
   }
+  Retranslate();
   connect(ok_, &QAbstractButton::clicked, this, [this] { OnOK(); });
   connect(cancel_, &QAbstractButton::clicked, this, [this] { OnCancel(); });
   connect(add_, &QAbstractButton::clicked, this, [this] { AddProfileFile(); });
@@ -134,6 +126,34 @@ void CVantrel_DlgProfile::OnInitDialog() {
   // The list is named as the main window's button that opens this dialog.
   list_->setAccessibleName(caption("MENU_3", QStringLiteral("配置文件")));
   SetTabChain({list_, load_, add_, delete_, apply_, ok_, cancel_});
+}
+
+void CVantrel_DlgProfile::Retranslate() {
+  if (!list_) return;  // not initialised yet: the texts are set when it is
+  auto* header = list_->headerItem();
+  header->setText(0, Text("PROFILE_COLUMN_ACTIVE"));
+  header->setText(1, Text("PROFILE_COLUMN_NAME"));
+  header->setText(2, Text("PROFILE_COLUMN_PATH"));
+  ok_->setText(Text("PROFILE_OK"));
+  cancel_->setText(Text("PROFILE_CANCLE"));
+  add_->setText(Text("PROFILE_ADD"));
+  load_->setText(Text("PROFILE_LOAD"));
+  delete_->setText(Text("PROFILE_DELETE"));
+  apply_->setText(Text("PROFILE_APPLY"));
+  const bool quiet = quiet_;
+  quiet_ = true;  // renaming rows is no edit of the list
+  for (int row = 0; row < list_->GetItemCount(); ++row) {
+    const int onBoard = list_->topLevelItem(row)->data(0, kFileNameRole).toInt();  // 1 to 3, else 0
+    if (onBoard > 0) list_->SetItemText(row, 1, Text(OnBoardProfileKey(onBoard - 1)));
+  }
+  quiet_ = quiet;
+}
+
+QString CVantrel_DlgProfile::RowFileName(int row) const {
+  QTreeWidgetItem* item = list_ ? list_->topLevelItem(row) : nullptr;
+  if (!item) return {};
+  const QVariant file = item->data(1, kFileNameRole);
+  return file.isValid() ? file.toString() : item->text(1);
 }
 
 void CVantrel_DlgProfile::PlaceControls() {
@@ -178,10 +198,16 @@ void CVantrel_DlgProfile::CheckRowQuietly(int row) {
 void CVantrel_DlgProfile::FillProfileList(bool clear) {
   if (clear) list_->DeleteAllItems();
   const QString working = ToQString(profiles::WorkingFilePath(s_.profiles.Paths()));
-  for (int slot = 0; slot < 3; ++slot) {
+  // The on-board profiles by the names the main window gives them; each row still stands
+  // for the working file, which holds all three.
+  for (int slot = 0; slot < kOnBoardRows; ++slot) {
     const int row = list_->InsertItem(slot, QString());
-    list_->SetItemText(row, 1, ProfileRowName(working));
+    QTreeWidgetItem* item = list_->topLevelItem(row);
+    item->setData(0, kFileNameRole, slot + 1);
+    item->setData(1, kFileNameRole, ProfileRowName(working));
+    list_->SetItemText(row, 1, Text(OnBoardProfileKey(slot)));
     list_->SetItemText(row, 2, ProfileRowFolder(working));
+    item->setToolTip(1, QDir::toNativeSeparators(working));
   }
   SetUnsaved(false);
   // The active profile may need a read of the keyboard's state: it is asked on the
@@ -208,7 +234,7 @@ void CVantrel_DlgProfile::AddProfileFile() {
   FileChoice choice;
   // The language text follows the folder without a separator; it brings its own.
   choice.fileName = QDir::toNativeSeparators(ToQString(paths.userFolder) + Text("PROFILE_NEW"));
-  choice.filter = kProfileFilter;
+  choice.filter = ProfileFileFilter(s_.texts);
   choice.defaultSuffix = QStringLiteral("vnp");
   const auto chosen = s_.files.ChooseSave(this, choice);
   if (!chosen) return;
@@ -223,7 +249,7 @@ void CVantrel_DlgProfile::LoadProfileRow() {
   FileChoice choice;
   choice.folder = ToQString(paths.userFolder);
   choice.fileName = QStringLiteral("*.vnp");
-  choice.filter = kProfileFilter;
+  choice.filter = ProfileFileFilter(s_.texts);
   choice.defaultSuffix = QStringLiteral("vnp");
   const auto chosen = s_.files.ChooseOpen(this, choice);
   if (!chosen) return;
@@ -246,7 +272,7 @@ void CVantrel_DlgProfile::ApplyProfiles() {
   auto& session = s_.host.Session();
   const profiles::SwitchDecision decision = session.CheckManagerApply(checked);
   for (int n = 0; n < rows; ++n) {
-    const QString path = list_->GetItemText(n, 2) + list_->GetItemText(n, 1) + QStringLiteral(".vnp");
+    const QString path = list_->GetItemText(n, 2) + RowFileName(n) + QStringLiteral(".vnp");
     s_.settings.WriteValue(ProfileSettingsKey(n + 1).toStdString(), path);
   }
   s_.settings.WriteValue(ProfileSettingsKey(0).toStdString(), QString::number(rows));

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "core/profiles/profile_service.h"
@@ -52,6 +53,8 @@ QString ProfileSettingsKey(int number);
 // separator (native separators).
 QString ProfileRowName(const QString& path);
 QString ProfileRowFolder(const QString& path);
+// The language key of on-board profile `slot` (0 to 2): "PROFILE_1" to "PROFILE_3".
+std::string OnBoardProfileKey(int slot);
 
 class CVantrel_DlgProfile final : public CBaseDialog {
   Q_OBJECT
@@ -91,6 +94,12 @@ class CVantrel_DlgProfile final : public CBaseDialog {
   void ApplyProfiles();
   void OnOK();
   void OnCancel();
+
+  // Column headers, captions and the on-board rows' names in the language in force.
+  void Retranslate();
+  // The file name (without folder and extension) that row `row` stands for; the on-board
+  // rows show their profile's name instead.
+  QString RowFileName(int row) const;
 
   CReportCtrl* list() const { return list_; }
   CPngButton* button(int controlId) const;

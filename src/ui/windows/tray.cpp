@@ -16,8 +16,21 @@ namespace {
 constexpr int kRetryMs = 5000;
 constexpr int kRetries = 12;  // the first minute
 
-// The languages a stored choice can select, by index, in their own words.
+// The languages a stored choice can select, by index, each in its own words: the same in
+// every language, so that users find their own whatever language is shown.
 const char* const kLanguageNames[4] = {"English", "简体中文", "繁體中文", "Français"};
+
+// The virtual keyboard's events: the name passed to it, and the language key of its item.
+struct SimEvent {
+  const char* name;
+  const char* textKey;
+};
+constexpr SimEvent kSimEvents[] = {{"unplug", "SIM_EVENT_UNPLUG"},
+                                   {"plug", "SIM_EVENT_PLUG"},
+                                   {"g-layer", "SIM_EVENT_G_LAYER"},
+                                   {"indicator-on", "SIM_EVENT_INDICATOR_ON"},
+                                   {"indicator-off", "SIM_EVENT_INDICATOR_OFF"},
+                                   {"lighting-changed", "SIM_EVENT_LIGHTING_CHANGED"}};
 
 QIcon IconFor(CVantrelDlg& window, int resource) {
   return OptionalIcon(QDir(window.Core().SkinFolder()).filePath(QString("tray_%1.png").arg(resource)));
@@ -57,11 +70,12 @@ void CTrayIcon::Build() {
     connect(a, &QAction::triggered, &window_, [this, i] { window_.ChooseLanguage(i); });
   }
   if (window_.Core().Simulating()) {
-    simMenu_.setTitle(QStringLiteral("Virtual keyboard"));
-    for (const char* event : {"unplug", "plug", "g-layer", "indicator-on", "indicator-off", "lighting-changed"}) {
-      QAction* a = simMenu_.addAction(QString::fromLatin1(event));
-      connect(a, &QAction::triggered, &window_, [this, event] {
-        window_.HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(event));
+    for (const SimEvent& event : kSimEvents) {
+      QAction* a = simMenu_.addAction(QString());
+      a->setData(QString::fromLatin1(event.textKey));
+      const char* name = event.name;
+      connect(a, &QAction::triggered, &window_, [this, name] {
+        window_.HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name));
       });
     }
     menu_.addMenu(&simMenu_);
@@ -89,7 +103,9 @@ void CTrayIcon::Retranslate() {
   autostartItem_->setChecked(autostart_.enabled());
   // The submenu names the profile in use, as the main window's profile name does.
   profileSubmenu_.setTitle(QString::fromStdString(texts.Text("PROFILE_TIP")) + window_.ProfileName());
-  languageMenu_.setTitle(QStringLiteral("Language"));
+  languageMenu_.setTitle(QString::fromStdString(texts.Text("MENU_LANGUAGE")));
+  simMenu_.setTitle(QString::fromStdString(texts.Text("MENU_VIRTUAL_KEYBOARD")));
+  for (QAction* a : simMenu_.actions()) a->setText(QString::fromStdString(texts.Text(a->data().toString().toStdString())));
   const int index = window_.Core().Texts().CurrentLanguageIndex();
   for (QAction* a : languageMenu_.actions()) a->setChecked(a->data().toInt() == index);
   window_.BuildProfileMenu(profileMenu_);

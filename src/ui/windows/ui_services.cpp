@@ -27,6 +27,15 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileChoice& choice, 
 
 }  // namespace
 
+QString FileFilterEntry(const text::TextSource& texts, std::string_view nameKey, const QString& pattern) {
+  return FromUtf8(texts.Text(nameKey)) + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+QString ProfileFileFilter(const text::TextSource& texts) {
+  return FileFilterEntry(texts, "PROFILE_FILE_FILTER", QStringLiteral("*.vnp")) + QStringLiteral(";;") +
+         FileFilterEntry(texts, "ALL_FILES_FILTER", QStringLiteral("*"));
+}
+
 void QtMessageSink::ShowMessage(std::string_view text) {
   QMessageBox box(QMessageBox::NoIcon, QString(), FromUtf8(text), QMessageBox::Ok, parent_);
   box.exec();

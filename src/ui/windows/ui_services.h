@@ -16,9 +16,15 @@ struct FileChoice {
   QString title;
   QString folder;          // initial folder; empty for the dialog's own choice
   QString fileName;        // initial text of the file-name field, e.g. "*.vnp"
-  QString filter;          // Qt filter, e.g. "(*.vnp) (*.vnp);;(*.*) (*)"
+  QString filter;          // Qt filter, e.g. "Profile files (*.vnp);;All files (*)"
   QString defaultSuffix;   // added to a typed name without one, e.g. "vnp"
 };
+
+// One entry of a Qt file filter: the name in the current language (a language key) and
+// its pattern, given once: "Profile files (*.vnp)".
+QString FileFilterEntry(const text::TextSource& texts, std::string_view nameKey, const QString& pattern);
+// Profile files, then every file.
+QString ProfileFileFilter(const text::TextSource& texts);
 
 class FileChooser {
  public:

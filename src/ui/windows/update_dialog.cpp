@@ -4,6 +4,8 @@
 #include <QDir>
 
 #include <array>
+#include <initializer_list>
+#include <map>
 #include <vector>
 
 #include "platform/updater_file.h"
@@ -30,6 +32,23 @@ class RecordingSink final : public text::MessageSink {
   void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
   bool AskYesNo(std::string_view, bool defaultYes) override { return defaultYes; }
   std::vector<std::string> messages;
+};
+
+// A few texts looked up once, for a job on the worker.
+class TakenTexts final : public text::TextSource {
+ public:
+  TakenTexts(const text::TextSource& from, std::initializer_list<std::string_view> keys) {
+    for (const auto key : keys) texts_.emplace(std::string(key), from.Text(key));
+  }
+  std::string Text(std::string_view key) const override {
+    const auto it = texts_.find(key);
+    return it == texts_.end() ? std::string("#Error") : it->second;
+  }
+  std::string LightText(std::string_view) const override { return "#Error"; }
+  std::string ModeText(std::string_view) const override { return "#Error"; }
+
+ private:
+  std::map<std::string, std::string, std::less<>> texts_;
 };
 
 struct UpdateOutcome {
@@ -74,21 +93,20 @@ void CVantrel_DlgUpdate::OnInitDialog() {
     CPngButton** slot;
     int id;
     const char* name;
-    QString text;
   };
   const Def defs[] = {
-      {&open_, kIdUpdateOpen, "CONTROL_OPENButton", QStringLiteral("Open")},
-      {&update_, kIdUpdateStart, "CONTROL_UPButton", QStringLiteral("更新")},
-      {&cancelUpdate_, kIdUpdateCancel, "CONTROL_CUPButton", QStringLiteral("取消更新")},
-      {&backup_, kIdUpdateBackup, "CONTROL_BACKUPButton", QStringLiteral("备份")},
+      {&open_, kIdUpdateOpen, "CONTROL_OPENButton"},
+      {&update_, kIdUpdateStart, "CONTROL_UPButton"},
+      {&cancelUpdate_, kIdUpdateCancel, "CONTROL_CUPButton"},
+      {&backup_, kIdUpdateBackup, "CONTROL_BACKUPButton"},
   };
   for (const Def& d : defs) {
     auto* b = new CPngButton(this, d.id);
     b->setObjectName(QString::fromLatin1(d.name));
-    b->setText(d.text);
     b->SetTextAttributes(9, QStringLiteral("DejaVu Sans"), kCaptionColours);
     *d.slot = b;
   }
+  Retranslate();
   connect(open_, &QAbstractButton::clicked, this, [this] { ChooseUpdater(); });
   connect(update_, &QAbstractButton::clicked, this, [this] { StartUpdate(); });
   connect(cancelUpdate_, &QAbstractButton::clicked, this, [this] { CancelUpdate(); });
@@ -96,6 +114,16 @@ void CVantrel_DlgUpdate::OnInitDialog() {
   // The path shown names the updater the buttons work on.
   label_->setAccessibleName(open_->text());
   SetTabChain({open_, update_, cancelUpdate_, backup_});
+}
+
+QString CVantrel_DlgUpdate::Text(std::string_view key) const { return QString::fromStdString(s_.texts.Text(key)); }
+
+void CVantrel_DlgUpdate::Retranslate() {
+  if (!open_) return;  // not initialised yet: the captions are set when it is
+  open_->setText(Text("UPDATE_OPEN"));
+  update_->setText(Text("UPDATE_START"));
+  cancelUpdate_->setText(Text("UPDATE_CANCEL"));
+  backup_->setText(Text("UPDATE_BACKUP"));
 }
 
 void CVantrel_DlgUpdate::PlaceControls() {
@@ -127,13 +155,13 @@ void CVantrel_DlgUpdate::SetBusy(bool busy) {
     if (b) b->setEnabled(!busy && b->pos() != QPoint(1, 1));  // a missing skin key keeps it disabled
 }
 
-void CVantrel_DlgUpdate::ShowFixed(std::string_view text) { s_.sink.ShowMessage(text); }
+void CVantrel_DlgUpdate::ShowMessage(std::string_view text) { s_.sink.ShowMessage(text); }
 
 void CVantrel_DlgUpdate::ChooseUpdater() {
   FileChoice choice;
   choice.folder = ToQString(s_.packageFolder);
   choice.fileName = QString::fromLatin1(platform::UpdaterInitialName());
-  choice.filter = QString::fromLatin1(platform::UpdaterFileFilter());
+  choice.filter = FileFilterEntry(s_.texts, "UPDATE_FILE_FILTER", QString::fromLatin1(platform::UpdaterFilePattern()));
   choice.defaultSuffix = QString::fromLatin1(platform::UpdaterDefaultSuffix());
   const auto chosen = s_.files.ChooseOpen(this, choice);
   s_.updaterPath = chosen ? chosen->toStdString() : std::string();
@@ -154,18 +182,21 @@ void CVantrel_DlgUpdate::StartUpdate() {
   if (busy_) return;
   // Checked before the boot request so that a file that cannot be started never leaves
   // the keyboard in boot mode (the worker checks again, as the file may change).
-  if (const std::string refusal = profiles::UpdaterRefusal(s_.updaterPath, s_.launcher); !refusal.empty()) {
-    ShowFixed(refusal);
+  if (const std::string refusal = profiles::UpdaterRefusal(s_.updaterPath, s_.launcher, s_.texts); !refusal.empty()) {
+    ShowMessage(refusal);
     return;
   }
   SetBusy(true);
   auto& commands = s_.commands;
   auto& launcher = s_.launcher;
+  // The texts are looked up here, on the UI thread: the worker gets them ready made.
+  const TakenTexts texts(s_.texts, {profiles::kUpdateFileMissing, profiles::kUpdateNoBootMode,
+                                    profiles::kUpdateCannotRun, profiles::kUpdateStillInBootMode});
   s_.worker.Run(
-      [path = s_.updaterPath, &commands, &launcher]() mutable {
+      [path = s_.updaterPath, &commands, &launcher, texts]() mutable {
         UpdateOutcome outcome;
         RecordingSink sink;
-        outcome.started = profiles::StartUpdate(path, commands, launcher, sink);
+        outcome.started = profiles::StartUpdate(path, commands, launcher, texts, sink);
         outcome.pathAfter = std::move(path);
         outcome.messages = std::move(sink.messages);
         return outcome;
@@ -173,7 +204,7 @@ void CVantrel_DlgUpdate::StartUpdate() {
       this, [this](UpdateOutcome outcome) {
         SetBusy(false);
         s_.updaterPath = outcome.pathAfter;
-        for (const auto& m : outcome.messages) ShowFixed(m);
+        for (const auto& m : outcome.messages) ShowMessage(m);
         if (outcome.started) CancelUpdate();
       });
 }
@@ -191,7 +222,7 @@ void CVantrel_DlgUpdate::BackupFromDialog() {
   if (busy_) return;
   FileChoice choice;
   choice.fileName = QStringLiteral("*.vnp");
-  choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+  choice.filter = ProfileFileFilter(s_.texts);
   choice.defaultSuffix = QStringLiteral("vnp");
   const auto chosen = s_.files.ChooseSave(this, choice);
   if (!chosen) return;
@@ -202,7 +233,7 @@ void CVantrel_DlgUpdate::BackupFromDialog() {
   s_.worker.Run([&profiles, path = std::filesystem::path(chosen->toStdString())] { return profiles.BackupToFile(path); },
                 this, [this](bool ok) {
                   SetBusy(false);
-                  ShowFixed(ok ? profiles::kBackupSucceeded : profiles::kBackupFailed);
+                  ShowMessage(s_.texts.Text(ok ? profiles::kBackupSucceeded : profiles::kBackupFailed));
                 });
 }
 

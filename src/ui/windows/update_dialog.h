@@ -26,6 +26,7 @@ class CVantrel_DlgUpdate final : public CBaseDialog {
     profiles::ProfileService& profiles;  // used on the device worker only
     device::CommandSet& commands;        // used on the device worker only
     profiles::ProgramLauncher& launcher;
+    const text::TextSource& texts;
     text::MessageSink& sink;
     FileChooser& files;
     DeviceWorker& worker;
@@ -50,6 +51,8 @@ class CVantrel_DlgUpdate final : public CBaseDialog {
   void StartUpdate();
   void CancelUpdate();
   void BackupFromDialog();
+  // The button captions in the language in force (on opening and when it changes).
+  void Retranslate();
 
   // Control 1179: the chosen path (shortened to fit; the whole path is its tooltip).
   ColorStatic* pathLabel() const { return label_; }
@@ -63,7 +66,8 @@ class CVantrel_DlgUpdate final : public CBaseDialog {
  private:
   void PlaceControls();
   void SetBusy(bool busy);
-  void ShowFixed(std::string_view text);
+  void ShowMessage(std::string_view text);
+  QString Text(std::string_view key) const;
   void ShowPath(const QString& path);
 
   Services s_;

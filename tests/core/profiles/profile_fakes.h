@@ -18,6 +18,12 @@ class MapTexts : public text::TextSource {
     texts["PROFILE_SELECT_PROMPT"] = "Apply changes first?";
     texts["PROFILE_SEELCT_PROMPT2"] = "Close the key page first";
     texts["MACRO_NEW_PREFIX"] = "Macro";
+    texts["UPDATE_FILE_MISSING"] = "Choose an update file";
+    texts["UPDATE_NO_BOOT_MODE"] = "No boot mode";
+    texts["UPDATE_CANNOT_RUN"] = "Cannot run it";
+    texts["UPDATE_STILL_IN_BOOT_MODE"] = "Still in boot mode: unplug it and plug it in again";
+    texts["UPDATE_BACKUP_DONE"] = "Backed up";
+    texts["UPDATE_BACKUP_FAILED"] = "Backup failed";
   }
   std::string Text(std::string_view key) const override {
     auto it = texts.find(std::string(key));

@@ -41,6 +41,17 @@ const std::vector<std::string> kTextKeys = {
     "PROFILE_CANCLE", "PROFILE_DEFAULT", "PROFILE_FORMAT_ERROR", "PROFILE_MACRO", "PROFILE_NEW", "PROFILE_OK",
     "PROFILE_SEELCT_PROMPT2", "PROFILE_SELECT_PROMPT", "PROFILE_TIP", "PROFILE_TITLE", "RECORD_DELAY", "SINGLE_KEY",
     "SINGLE_STATIC", "UNKNOWN_KEY", "UPDATE_TITLE",
+    // The windows' own texts beyond those: profile manager, update dialog, tray, the symbol
+    // buttons' and the lighting pictures' tooltips, file-chooser filters.
+    "PROFILE_COLUMN_ACTIVE", "PROFILE_COLUMN_NAME", "PROFILE_COLUMN_PATH", "PROFILE_ADD", "PROFILE_LOAD",
+    "PROFILE_DELETE", "PROFILE_FILE_FILTER", "ALL_FILES_FILTER", "UPDATE_OPEN", "UPDATE_START", "UPDATE_CANCEL",
+    "UPDATE_BACKUP", "UPDATE_FILE_FILTER", "UPDATE_FILE_MISSING", "UPDATE_NO_BOOT_MODE", "UPDATE_CANNOT_RUN",
+    "UPDATE_STILL_IN_BOOT_MODE", "UPDATE_BACKUP_DONE", "UPDATE_BACKUP_FAILED", "MAIN_PROMPT_BACKUP_FAILED",
+    "MENU_LANGUAGE", "MENU_VIRTUAL_KEYBOARD", "SIM_EVENT_UNPLUG", "SIM_EVENT_PLUG", "SIM_EVENT_G_LAYER",
+    "SIM_EVENT_INDICATOR_ON", "SIM_EVENT_INDICATOR_OFF", "SIM_EVENT_LIGHTING_CHANGED", "MACRO_ADD_PROMPT",
+    "MACRO_DELETE_PROMPT", "LIGHT_LAMP_PROMPT", "LIGHT_MULTICOLOR_PROMPT", "LIGHT_TOOL_BRUSH_PROMPT",
+    "LIGHT_TOOL_BASE_PROMPT", "LIGHT_CHOICE_ROW", "LIGHT_CHOICE_RED", "LIGHT_CHOICE_YELLOW", "LIGHT_CHOICE_GREEN",
+    "LIGHT_CHOICE_BLUE",
 };
 
 // Language keys of the key-name table (keys and mouse functions, media keys).
@@ -92,6 +103,7 @@ const std::map<std::string, Conversion> kFormatKeys = {
     {"MACRO_ACTION_ERR_DELAY_MAX", Conversion::kNumber},
     {"PROFILE_FORMAT_ERROR", Conversion::kString},
     {"MAIN_PROMPT_OPEN_FAILED", Conversion::kString},
+    {"MAIN_PROMPT_BACKUP_FAILED", Conversion::kString},
 };
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;
@@ -267,25 +279,35 @@ TEST_P(LanguageFiles, NoTextIsLongerThanALookupKeeps) {
 
 constexpr int kFrench = 3;
 
-TEST(LanguageFileTexts, FrenchUsesNoBreakSpacesBeforeHighPunctuationAndInsideGuillemets) {
-  for (const auto& [where, text] : ValuesOf(kFrench)) {
-    EXPECT_EQ(text.find(U"..."), std::u32string::npos) << where;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      const char32_t c = text[i];
-      const char32_t before = i > 0 ? text[i - 1] : 0;
-      const char32_t after = i + 1 < text.size() ? text[i + 1] : 0;
-      if (c == U':' || c == U'\u00BB') {
-        EXPECT_EQ(before, U'\u00A0') << where;
-      }
-      if (c == U'\u00AB') {
-        EXPECT_EQ(after, U'\u00A0') << where;
-      }
-      // "?" and "!" take a narrow no-break space; none of the texts has them glued to a word.
-      if (c == U'?' || c == U'!') {
-        EXPECT_EQ(before, U'\u202F') << where;
-      }
-    }
+// French sets ; : ! ? and » apart from the word before, and « from the word after, with a
+// space that never breaks: a plain space there lets a line end before the sign. ":" and
+// the guillemets take a no-break space, ; ! ? a narrow one; none is glued to its word.
+// The first fault of a text, empty when it has none.
+std::string FrenchSpacingFault(const std::u32string& text) {
+  if (text.find(U"...") != std::u32string::npos) return "three dots instead of an ellipsis";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char32_t c = text[i];
+    const char32_t before = i > 0 ? text[i - 1] : 0;
+    const char32_t after = i + 1 < text.size() ? text[i + 1] : 0;
+    const std::string at = " at " + std::to_string(i);
+    if (text.size() == 1) break;  // a key legend: the sign alone
+    if ((c == U':' || c == U'\u00BB') && before != U'\u00A0') return "no no-break space before : or \u00BB" + at;
+    if (c == U'\u00AB' && after != U'\u00A0') return "no no-break space after \u00AB" + at;
+    if ((c == U';' || c == U'?' || c == U'!') && before != U'\u202F') return "no narrow no-break space before ; ? !" + at;
   }
+  return {};
+}
+
+TEST(LanguageFileTexts, FrenchUsesNoBreakSpacesBeforeHighPunctuationAndInsideGuillemets) {
+  for (const auto& [where, text] : ValuesOf(kFrench)) EXPECT_EQ(FrenchSpacingFault(text), "") << where;
+}
+
+TEST(LanguageFileTexts, TheFrenchSpacingCheckCatchesPlainAndMissingSpaces) {
+  for (const std::u32string bad :
+       {U"Débranchez ; rebranchez", U"Débranchez; rebranchez", U"Prêt ?", U"Attention !", U"Note : oui",
+        U"Note\u202F: oui", U"\u00AB texte\u00A0\u00BB", U"\u00AB\u00A0texte \u00BB", U"Patientez..."})
+    EXPECT_NE(FrenchSpacingFault(bad), "") << std::string(bad.begin(), bad.end());
+  EXPECT_EQ(FrenchSpacingFault(U"Débranchez\u202F; puis\u00A0: \u00AB\u00A0oui\u00A0\u00BB\u202F?\u202F!"), "");
 }
 
 bool IsIdeograph(char32_t c) { return (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF); }

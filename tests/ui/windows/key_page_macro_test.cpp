@@ -345,3 +345,29 @@ TEST_F(MacroTabTest, RecordedMacroOnG1SurvivesApplyAndReadBack) {
 
 }  // namespace
 }  // namespace vantrel::ui::test
+
+namespace vantrel::ui::test {
+namespace {
+
+// The symbol buttons (✕, ⌨, +, −) keep the symbol as their picture; what they do is their
+// tooltip and their accessible name.
+TEST_F(MacroTabTest, SymbolButtonsSayWhatTheyDo) {
+  ASSERT_TRUE(page_->Begin(1000));
+  Click(kIdTabMacro);
+  const std::pair<CPngButton*, const char*> symbols[] = {{Editor().button(kIdMacroAdd), "MACRO_ADD_PROMPT"},
+                                                         {Editor().button(kIdMacroDelete), "MACRO_DELETE_PROMPT"},
+                                                         {Editor().button(kIdStepClear), "A_CLEAR"},
+                                                         {page_->button(kIdClear), "COMPOSITE_PROMPT_CLEAR"},
+                                                         {page_->button(kIdOsk), "COMPOSITE_PROMPT_OSK"}};
+  for (const auto& [button, key] : symbols) {
+    ASSERT_NE(button, nullptr) << key;
+    const QString text = QString::fromStdString(Text(key));
+    EXPECT_FALSE(text.isEmpty()) << key;
+    EXPECT_EQ(button->tooltipText(), text) << key;
+    EXPECT_EQ(button->accessibleName(), text) << key;
+    EXPECT_EQ(button->text().size(), 1) << key;  // still the symbol
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::ui::test

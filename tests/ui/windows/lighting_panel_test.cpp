@@ -558,3 +558,33 @@ TEST_F(LightingPanelTest, LeavingTheKeyColoursByRestoreDefaultClearsTheGKeys) {
 
 }  // namespace
 }  // namespace vantrel::ui::test
+
+namespace vantrel::ui::test {
+namespace {
+
+// The pictures that act as buttons say what they do, in the language in force, as a
+// tooltip and as their accessible name; the colour choices also name their row.
+TEST_F(LightingPanelTest, PicturesThatActAsButtonsSayWhatTheyDo) {
+  const std::pair<int, const char*> tips[] = {{panel_id::kLamp, "LIGHT_LAMP_PROMPT"},
+                                              {panel_id::kFyMultiPicture, "LIGHT_MULTICOLOR_PROMPT"},
+                                              {panel_id::kHxMultiPicture, "LIGHT_MULTICOLOR_PROMPT"},
+                                              {panel_id::kTool0Picture, "LIGHT_TOOL_BRUSH_PROMPT"},
+                                              {panel_id::kTool1Picture, "LIGHT_TOOL_BASE_PROMPT"},
+                                              {panel_id::kChoiceRed, "LIGHT_CHOICE_RED"},
+                                              {panel_id::kChoiceRed + 3, "LIGHT_CHOICE_BLUE"}};
+  for (const int language : {0, 3}) {
+    settings_.WriteDword(text::kLanguageIdValue, text::kLanguageIds[static_cast<std::size_t>(language)]);
+    panel_->Retranslate();
+    for (const auto& [id, key] : tips) {
+      auto* picture = static_cast<CPngButton*>(panel_->Control(id));
+      const QString text = QString::fromStdString(texts_.LookupText(key, language));
+      EXPECT_EQ(picture->tooltipText(), text) << key;
+      EXPECT_EQ(picture->accessibleName(), text) << key;
+    }
+    EXPECT_EQ(panel_->Control(panel_id::kChoiceRed + 2)->accessibleDescription(),
+              QString::fromStdString(texts_.LookupText("LIGHT_CHOICE_ROW", language)));
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::ui::test

@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <QKeyEvent>
@@ -35,9 +37,13 @@
 #include "ui/skin/skin_placement.h"
 #include "ui/ui_test_app.h"
 #include "ui/windows/fake_ui_services.h"
+#include "ui/windows/key_chooser.h"
 #include "ui/windows/key_page.h"
 #include "ui/windows/macro_editor.h"
+#include "ui/windows/profile_manager.h"
 #include "ui/windows/tray.h"
+#include "ui/windows/update_dialog.h"
+#include "ui/skin/report_ctrl.h"
 
 namespace vantrel::ui {
 namespace {
@@ -501,6 +507,66 @@ TEST(MainWindowJourney, LanguageChoiceIsStoredAndRetranslatesEveryWindow) {
             QString::fromStdString(p.core->Texts().LookupText("LANG_ABOUT_TITLE", 3)));
   EXPECT_EQ(p.tray->ContextMenu().actions().front()->text(),
             QString::fromStdString(p.core->Texts().LookupText("MENU_11", 3)));
+}
+
+// Every window open at the change takes the new language at once, Qt's own texts (the
+// message boxes' buttons) included; the on-board profiles are named, not shown as the
+// working file's name.
+TEST(MainWindowJourney, ALanguageChangeReachesEveryOpenWindowAndQtsOwnTexts) {
+  Program p("language_open_windows");
+  const auto yesText = [] {
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    return box.button(QMessageBox::Yes)->text();
+  };
+  EXPECT_EQ(yesText(), "&Yes");
+  p.window->OpenProfileManager();
+  p.window->BackupMenu();
+  ASSERT_NE(p.window->UpdateDialog(), nullptr);
+  p.window->UpdateDialog()->Open();
+  p.window->OpenKeyPage(keys::OrdinaryLayoutKeys()[0].controlId);
+  p.Settle();
+  ASSERT_NE(p.window->KeyPage(), nullptr);
+  KeyChooser* chooser = p.window->KeyPage()->keyChooser();
+  chooser->ShowNear(QRect(10, 10, 20, 20));
+
+  p.window->ChooseLanguage(3);
+  p.Settle();
+  const auto french = [&](const char* key) { return QString::fromStdString(p.core->Texts().LookupText(key, 3)); };
+  CVantrel_DlgProfile* manager = p.window->ProfileManager();
+  EXPECT_EQ(manager->list()->headerItem()->text(0), french("PROFILE_COLUMN_ACTIVE"));
+  EXPECT_EQ(manager->list()->headerItem()->text(2), french("PROFILE_COLUMN_PATH"));
+  EXPECT_EQ(manager->button(kIdProfileAdd)->text(), french("PROFILE_ADD"));
+  EXPECT_EQ(manager->button(kIdProfileApply)->text(), french("PROFILE_APPLY"));
+  for (int row = 0; row < 3; ++row)
+    EXPECT_EQ(manager->list()->GetItemText(row, 1), french(("PROFILE_" + std::to_string(row + 1)).c_str()));
+  EXPECT_EQ(p.window->UpdateDialog()->button(kIdUpdateStart)->text(), french("UPDATE_START"));
+  EXPECT_EQ(p.window->UpdateDialog()->button(kIdUpdateBackup)->text(), french("UPDATE_BACKUP"));
+  EXPECT_EQ(chooser->buttonFor(0x39)->text(), french("IDS_KEYBOARD_SPACE"));
+  EXPECT_EQ(p.window->KeyPage()->button(kIdOsk)->accessibleName(), french("COMPOSITE_PROMPT_OSK"));
+  EXPECT_NE(yesText(), "&Yes");
+  EXPECT_FALSE(yesText().isEmpty());
+
+  // The tray's submenus and the profile menu.
+  QStringList titles;
+  for (QAction* a : p.tray->ContextMenu().actions())
+    if (a->menu()) titles << a->text();
+  EXPECT_TRUE(titles.contains(french("MENU_LANGUAGE"))) << titles.join(", ").toStdString();
+  EXPECT_TRUE(titles.contains(french("MENU_VIRTUAL_KEYBOARD"))) << titles.join(", ").toStdString();
+  QStringList profiles;
+  for (QAction* a : p.tray->ProfileMenu().actions())
+    if (!a->isSeparator()) profiles << a->text();
+  EXPECT_EQ(profiles, (QStringList{french("DEFAULT_PROFILE_NAME"), french("PROFILE_1"), french("PROFILE_2"),
+                                   french("PROFILE_3")}));
+
+  // Back to English: Qt's texts too.
+  p.window->ChooseLanguage(0);
+  p.Settle();
+  EXPECT_EQ(yesText(), "&Yes");
+  EXPECT_EQ(manager->button(kIdProfileAdd)->text(), QString::fromStdString(p.core->Texts().LookupText("PROFILE_ADD", 0)));
+  chooser->hide();
+  manager->OnCancel();
+  p.window->UpdateDialog()->CloseUpdateDialog();
+  p.window->KeyPage()->ClosePage();
 }
 
 TEST(MainWindowJourney, ClosingEndsPagesRemovesTheTrayAndFreesTheStores) {

@@ -43,7 +43,7 @@ class FakeLauncher final : public profiles::ProgramLauncher {
 class ProfileFilesTest : public ProfileWindowsTest {
  protected:
   ProfileFilesTest()
-      : update(CVantrel_DlgUpdate::Services{service, sim.commands, launcher, uiSink, files, worker, updaterPath,
+      : update(CVantrel_DlgUpdate::Services{service, sim.commands, launcher, texts, uiSink, files, worker, updaterPath,
                                             dir / "program" / "Package"},
                SkinIni("UpdateDlg.ini"), Skins(), &host.window),
         menu(FileMenu::Services{service, texts, uiSink, files, worker, host, update}) {
@@ -113,6 +113,8 @@ TEST_F(ProfileFilesTest, RefusedRestoresShowOnlyTheirMessagesAndSendNothing) {
   ASSERT_EQ(files.asked.size(), 1u);
   EXPECT_EQ(files.asked[0].fileName, "*.vnp");
   EXPECT_EQ(files.asked[0].defaultSuffix, "vnp");
+  // The filters have names in the user's language and give their pattern once.
+  EXPECT_EQ(files.asked[0].filter, "Profile files (*.vnp);;All files (*)");
 
   menu.RestoreFromFile();
   menu.RestoreFromFile();
@@ -214,10 +216,10 @@ TEST_F(ProfileFilesTest, FailedBackupsFromTheMenuSayWhy) {
   ASSERT_EQ(finished.size(), 3);
   for (const auto& f : finished) EXPECT_FALSE(f[0].toBool());
   EXPECT_EQ(uiSink.messages,
-            (std::vector<std::string>{"cannot write " + (dir / "no-folder" / "b.vnp").string() + ": No such file or directory",
-                                      "cannot write " + readOnly.string() + ": Permission denied",
-                                      "cannot write " + (dir / "zero.vnp").string() +
-                                          ": is a link to /dev/zero, which is not a regular file"}));
+            (std::vector<std::string>{"Not written: " + (dir / "no-folder" / "b.vnp").string() + "\nNo such file or directory",
+                                      "Not written: " + readOnly.string() + "\nPermission denied",
+                                      "Not written: " + (dir / "zero.vnp").string() +
+                                          "\nis a link to /dev/zero, which is not a regular file"}));
   EXPECT_EQ(vantrel::test::ReadAll(readOnly), std::vector<std::uint8_t>{7});
 }
 
@@ -230,10 +232,11 @@ TEST_F(ProfileFilesTest, UpdateNeedsAStartableUpdaterBeforeAnyBootRequest) {
   QTest::mouseClick(UpdateButton(kIdUpdateOpen), Qt::LeftButton);
   ASSERT_EQ(files.asked.size(), 1u);
   EXPECT_EQ(files.asked[0].folder, Q(dir / "program" / "Package"));
+  EXPECT_EQ(files.asked[0].filter, "Update programs (" + QString::fromLatin1(platform::UpdaterFilePattern()) + ")");
   EXPECT_EQ(QDir::currentPath(), Q(dir / "program" / "Package"));
   EXPECT_TRUE(updaterPath.empty());
   QTest::mouseClick(UpdateButton(kIdUpdateStart), Qt::LeftButton);
-  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{std::string(profiles::kUpdateFileMissing)}));
+  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{texts.Text(profiles::kUpdateFileMissing)}));
   EXPECT_TRUE(update.isVisible());
 
   // A file that cannot be started is refused the same way, and the keyboard stays put.
@@ -244,7 +247,7 @@ TEST_F(ProfileFilesTest, UpdateNeedsAStartableUpdaterBeforeAnyBootRequest) {
   update.StartUpdate();
   Settle();
   EXPECT_EQ(uiSink.messages.size(), 2u);
-  EXPECT_EQ(uiSink.messages.back(), std::string(profiles::kUpdateFileMissing) + "\n" +
+  EXPECT_EQ(uiSink.messages.back(), texts.Text(profiles::kUpdateFileMissing) + "\n" +
                                         (dir / "program" / "Package" / "readme.txt").string() +
                                         ": cannot be executed: Permission denied");
 
@@ -257,7 +260,7 @@ TEST_F(ProfileFilesTest, UpdateNeedsAStartableUpdaterBeforeAnyBootRequest) {
   update.ChooseUpdater();
   update.StartUpdate();
   Settle();
-  EXPECT_EQ(uiSink.messages.back(), std::string(profiles::kUpdateFileMissing) + "\n" + noise.string() +
+  EXPECT_EQ(uiSink.messages.back(), texts.Text(profiles::kUpdateFileMissing) + "\n" + noise.string() +
                                         ": is neither a program nor a script starting with #!");
   EXPECT_EQ(updaterPath, noise.string());
   EXPECT_TRUE(update.isVisible());
@@ -295,7 +298,7 @@ TEST_F(ProfileFilesTest, RefusedBootRequestKeepsThePathAndAFailedStartKeepsBootM
   sim.keyboard.SetPresent(false);
   update.StartUpdate();
   Settle();
-  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{std::string(profiles::kUpdateNoBootMode)}));
+  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{texts.Text(profiles::kUpdateNoBootMode)}));
   EXPECT_EQ(updaterPath, updater.string());
   EXPECT_TRUE(launcher.launched.empty());
   EXPECT_TRUE(update.isVisible());
@@ -313,7 +316,7 @@ TEST_F(ProfileFilesTest, RefusedBootRequestKeepsThePathAndAFailedStartKeepsBootM
   update.StartUpdate();
   Settle();
   EXPECT_EQ(uiSink.messages.back(),
-            std::string(profiles::kUpdateCannotRun) + "\n" + std::string(profiles::kUpdateStillInBootMode));
+            texts.Text(profiles::kUpdateCannotRun) + "\n" + texts.Text(profiles::kUpdateStillInBootMode));
   EXPECT_EQ(launcher.launched.size(), 1u);
   EXPECT_TRUE(updaterPath.empty());
   EXPECT_TRUE(sim.keyboard.BootMode());
@@ -340,8 +343,8 @@ TEST_F(ProfileFilesTest, BackupFromTheUpdateDialogReportsItsOutcome) {
   Settle();
   update.BackupFromDialog();
   Settle();
-  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{std::string(profiles::kBackupSucceeded),
-                                                        std::string(profiles::kBackupFailed)}));
+  EXPECT_EQ(uiSink.messages, (std::vector<std::string>{texts.Text(profiles::kBackupSucceeded),
+                                                        texts.Text(profiles::kBackupFailed)}));
   EXPECT_EQ(vantrel::test::ReadAll(dir / "ok.vnp").size(), 32832u);
   EXPECT_TRUE(update.isVisible());
 }
@@ -378,7 +381,7 @@ TEST(ProfileFileDialog, TypedFullPathAndReturnChoosesIt) {
     QtFileChooser chooser;
     FileChoice choice;
     choice.fileName = QStringLiteral("*.vnp");
-    choice.filter = QStringLiteral("(*.vnp) (*.vnp);;(*.*) (*)");
+    choice.filter = QStringLiteral("Profile files (*.vnp);;All files (*)");
     choice.defaultSuffix = QStringLiteral("vnp");
     const auto chosen = save ? chooser.ChooseSave(nullptr, choice) : chooser.ChooseOpen(nullptr, choice);
     poll.stop();

@@ -95,6 +95,11 @@ class ProfileWindowsTest : public ::testing::Test, private WithApp {
     texts.texts["MENU_1"] = "Restore...";
     texts.texts["MENU_2"] = "Back up...";
     texts.texts["MENU_4"] = "Firmware update";
+    texts.texts["MAIN_PROMPT_BACKUP_FAILED"] = "Not written: %s";
+    texts.texts["PROFILE_FILE_FILTER"] = "Profile files";
+    texts.texts["ALL_FILES_FILTER"] = "All files";
+    texts.texts["UPDATE_FILE_FILTER"] = "Update programs";
+    for (int n = 1; n <= 3; ++n) texts.texts["PROFILE_" + std::to_string(n)] = "Profile " + std::to_string(n);
     texts.texts["PROFILE_OK"] = "OK";
     texts.texts["PROFILE_CANCLE"] = "Cancel";
     texts.texts["PROFILE_APPLY"] = "Apply";

@@ -62,7 +62,10 @@ TEST_F(ProfileManagerTest, OpensWithThreeWorkingFileRowsAndTheActiveProfileCheck
   ASSERT_EQ(dialog.list()->GetItemCount(), 3);
   for (int row = 0; row < 3; ++row) {
     EXPECT_EQ(Cell(row, 0), QString());
-    EXPECT_EQ(Cell(row, 1), "$Profile0");
+    // The on-board profiles by their names; the working file they are kept in is the tip.
+    EXPECT_EQ(Cell(row, 1), QString("Profile %1").arg(row + 1));
+    EXPECT_TRUE(dialog.list()->topLevelItem(row)->toolTip(1).endsWith("$Profile0"));
+    EXPECT_EQ(dialog.RowFileName(row), "$Profile0");
     EXPECT_EQ(Cell(row, 2), UserFolder());
   }
   EXPECT_EQ(CheckedRow(), 2);
