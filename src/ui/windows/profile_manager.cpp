@@ -123,8 +123,6 @@ void CVantrel_DlgProfile::OnInitDialog() {
   connect(load_, &QAbstractButton::clicked, this, [this] { LoadProfileRow(); });
   connect(delete_, &QAbstractButton::clicked, this, [this] { DeleteProfileRow(); });
   connect(apply_, &QAbstractButton::clicked, this, [this] { ApplyProfiles(); });
-  // The list is named as the main window's button that opens this dialog.
-  list_->setAccessibleName(caption("MENU_3", QStringLiteral("配置文件")));
   SetTabChain({list_, load_, add_, delete_, apply_, ok_, cancel_});
 }
 
@@ -140,6 +138,8 @@ void CVantrel_DlgProfile::Retranslate() {
   load_->setText(Text("PROFILE_LOAD"));
   delete_->setText(Text("PROFILE_DELETE"));
   apply_->setText(Text("PROFILE_APPLY"));
+  // The list is named as the main window's button that opens this dialog.
+  list_->setAccessibleName(Text("MENU_3"));
   const bool quiet = quiet_;
   quiet_ = true;  // renaming rows is no edit of the list
   for (int row = 0; row < list_->GetItemCount(); ++row) {
