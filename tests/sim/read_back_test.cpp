@@ -102,7 +102,8 @@ TEST_F(ReadBackTest, ACorruptedKeyTableOrMacroFailsTheApplyWithItsNames) {
   EXPECT_EQ(v.differences[0].rfind("profile 1, key " + key + ": written ", 0), 0u) << v.differences[0];
   // The keyboard's macro list is unknown after a failed apply: the next one writes all tables.
   {
-    keys::AppliedStore::Lock lock(applied, editing);
+    keys::EditingStore::Lock held(editing);
+    keys::AppliedStore::Lock lock(applied, held);
     EXPECT_FALSE(lock.DeviceMacros().has_value());
   }
 

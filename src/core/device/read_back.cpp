@@ -1,23 +1,10 @@
 #include "core/device/read_back.h"
 
-#include <cstdio>
-
 namespace vantrel::device {
 
 void Verification::Add(Verification other) {
   checked = checked || other.checked;
   for (auto& line : other.differences) differences.push_back(std::move(line));
-}
-
-std::string HexBytes(std::span<const std::uint8_t> bytes) {
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(b));
-    if (!out.empty()) out.push_back(' ');
-    out.append(hex);
-  }
-  return out;
 }
 
 std::string ReadFailure(std::string_view what, DeviceResult result) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/device/commands.h"
+#include "core/device/tracing_service.h"  // HexBytes
 
 namespace vantrel::device {
 
@@ -24,8 +25,6 @@ struct Verification {
   void Note(std::string line) { differences.push_back(std::move(line)); }
 };
 
-// "02 02 29": bytes as space-separated hex.
-std::string HexBytes(std::span<const std::uint8_t> bytes);
 // "what could not be read back: RESULT IN WORDS".
 std::string ReadFailure(std::string_view what, DeviceResult result);
 

@@ -31,7 +31,7 @@ TEST(CompareKeyTables, NamesEachDifferingKeyByItsFactoryEntry) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "profile 2, key table position 6: written 00 00 00, the keyboard holds 01 01 01");
   const std::string esc = KeyOutputName(CodeOfEntry(EntryAt(factory, 8)), texts);
-  EXPECT_EQ(lines[1], "profile 2, key " + esc + ": written 02 02 29, the keyboard holds 02 02 2A");
+  EXPECT_EQ(lines[1], "profile 2, key " + esc + ": written 02 02 29, the keyboard holds 02 02 2a");
 }
 
 TEST(CompareMacroBlocks, SaysWhichMacroAndWhatDiffers) {
