@@ -33,13 +33,16 @@ class CtlReadBackTest : public ::testing::Test {
     }
     return 0;
   }
-  // Runs the command once to find its write of `command`, then again with that request
-  // corrupted. The second run must fail and name what differs.
+  // Runs the command once on the factory state to find its write of `command`, then again
+  // on the factory state with that request corrupted. The second run must fail and name
+  // what differs.
   void ExpectCaught(const std::string& args, int command, const std::string& difference, int occurrence = 1) {
+    ASSERT_EQ(Run("sim reset").code, 0);
     const CtlResult clean = Run(args);
     ASSERT_EQ(clean.code, 0) << args << "\n" << clean.out;
     const int n = Request(command, occurrence);
     ASSERT_GT(n, 0) << args;
+    ASSERT_EQ(Run("sim reset").code, 0);
     const CtlResult r = Run("--sim-fault corrupt@" + std::to_string(n) + " " + args);
     EXPECT_EQ(r.code, 1) << args << "\n" << r.out;
     EXPECT_NE(r.out.find("the keyboard does not hold what was written:"), std::string::npos) << r.out;
@@ -63,14 +66,13 @@ TEST_F(CtlReadBackTest, EveryWriterFailsOnAByteTheKeyboardStoredWrong) {
 }
 
 TEST_F(CtlReadBackTest, VerifyComparesTheKeyboardWithAFile) {
-  ASSERT_EQ(Run("keys set A key:B").code, 0);
-  // The working file mirrors what was written.
+  // The backup reads the keyboard into the working file; later writes keep it in step.
+  const auto before = (dir / "before.vnp").string();
+  ASSERT_EQ(Run("backup " + before).code, 0);
+  ASSERT_EQ(Run("keys set --profile 2 Esc disabled").code, 0);
   CtlResult r = Run("verify");
   EXPECT_EQ(r.code, 0) << r.out;
-  const auto file = (dir / "before.vnp").string();
-  ASSERT_EQ(Run("backup " + file).code, 0);
-  ASSERT_EQ(Run("keys set --profile 2 Esc disabled").code, 0);
-  r = Run("verify " + file);
+  r = Run("verify " + before);
   EXPECT_EQ(r.code, 1) << r.out;
   EXPECT_NE(r.out.find("profile 2, key Esc: written "), std::string::npos) << r.out;
   r = Run("verify " + (dir / "missing.vnp").string());
