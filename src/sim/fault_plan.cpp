@@ -12,6 +12,7 @@ std::optional<Fault> FaultOfName(std::string_view name) {
   if (name == "fe") return Fault::kStatusFE;
   if (name == "unplug") return Fault::kUnplug;
   if (name == "slow") return Fault::kSlow;
+  if (name == "corrupt") return Fault::kCorrupt;
   return std::nullopt;
 }
 
@@ -36,7 +37,7 @@ std::optional<FaultPlan> FaultPlan::Parse(std::string_view list, std::string* er
     if (!fault || !numberOk) {
       if (error != nullptr) {
         *error = "bad fault '" + std::string(item) +
-                 "': expected KIND@N with KIND one of drop, echo, ff, fe, unplug, slow and N >= 1";
+                 "': expected KIND@N with KIND one of drop, echo, ff, fe, unplug, slow, corrupt and N >= 1";
       }
       return std::nullopt;
     }
@@ -53,6 +54,11 @@ std::optional<Fault> FaultPlan::At(std::uint64_t request) const {
   auto it = faults_.find(request);
   if (it == faults_.end()) return std::nullopt;
   return it->second;
+}
+
+bool FaultPlan::AnsweredByService(std::uint64_t request) const {
+  const auto fault = At(request);
+  return fault == Fault::kStatusFF || fault == Fault::kStatusFE || fault == Fault::kUnplug;
 }
 
 }  // namespace vantrel::sim

@@ -17,6 +17,7 @@ enum class Fault {
   kStatusFE,
   kUnplug,  // the device count drops to 0 before the reply
   kSlow,    // the reply comes after the host stopped waiting for it
+  kCorrupt, // a write is stored with its first byte xor 0x01 and answered with success
 };
 
 class FaultPlan {
@@ -27,6 +28,9 @@ class FaultPlan {
   void Add(std::uint64_t request, Fault fault) { faults_[request] = fault; }
   std::optional<Fault> At(std::uint64_t request) const;
   bool Empty() const { return faults_.empty(); }
+  // Whether the service answers request N itself without handing it to the keyboard
+  // (ff, fe, unplug): such a request takes a number the keyboard never sees.
+  bool AnsweredByService(std::uint64_t request) const;
 
  private:
   std::map<std::uint64_t, Fault> faults_;

@@ -205,8 +205,36 @@ std::uint8_t VirtualKeyboard::Handle(std::uint8_t command, std::size_t length, s
   }
 }
 
+void VirtualKeyboard::SetFaults(FaultPlan faults) {
+  faults_ = std::move(faults);
+  answeredByService_ = 0;
+}
+
+std::uint64_t VirtualKeyboard::ServiceRequestNumber() {
+  std::uint64_t number = requests_ + answeredByService_;
+  while (faults_.AnsweredByService(number)) {
+    ++answeredByService_;
+    ++number;
+  }
+  return number;
+}
+
+void VirtualKeyboard::CorruptWrite(std::uint8_t command, std::size_t offset) {
+  std::span<std::uint8_t> area;
+  switch (command) {
+    case kCmdWriteDeviceState: area = deviceState_; break;
+    case kCmdWriteParams: area = lighting_; break;
+    case kCmdWriteKeyTable: area = keyTables_; break;
+    case kCmdWriteMacroArea: area = macroArea_; break;
+    case kCmdWriteKeyColours: area = keyColours_; break;
+    default: return;  // only writes store anything
+  }
+  if (offset < area.size()) area[offset] ^= 0x01;
+}
+
 std::optional<ConfigReport> VirtualKeyboard::HandleConfigReport(std::span<const std::uint8_t, kReportSize> request) {
   ++requests_;
+  const bool corrupt = !faults_.Empty() && faults_.At(ServiceRequestNumber()) == Fault::kCorrupt;
   const std::uint8_t command = request[kCommandByte];
   if (command == kCmdEnterBoot && request[kLengthByte] == kCmdEnterBoot) {
     bootMode_ = true;
@@ -226,6 +254,7 @@ std::optional<ConfigReport> VirtualKeyboard::HandleConfigReport(std::span<const 
   } else {
     std::array<std::uint8_t, kPayloadSize> out{};
     status = Handle(command, length, ReportOffset(request), request.subspan<kPayloadByte, kPayloadSize>(), out);
+    if (status == kOk && corrupt) CorruptWrite(command, ReportOffset(request));
     if (status == kOk) {
       if (IsBracketedWrite(command) && !inBracket_) ++unbracketedWrites_;
       std::copy(out.begin(), out.end(), reply.begin() + kPayloadByte);

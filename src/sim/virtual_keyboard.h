@@ -13,6 +13,7 @@
 
 #include "core/device/commands.h"
 #include "core/device/config_report.h"
+#include "sim/fault_plan.h"
 
 namespace vantrel::sim {
 
@@ -76,7 +77,18 @@ class VirtualKeyboard {
 
   void ResetToFactory();
 
+  // The faults the keyboard itself carries out (corrupt@N), numbered like the service
+  // numbers configuration requests: a request the service answers itself (ff, fe,
+  // unplug) takes a number without reaching the keyboard. The other kinds are the
+  // service's and are ignored here.
+  void SetFaults(FaultPlan faults);
+
  private:
+  // The service's number of the request being handled (see SetFaults).
+  std::uint64_t ServiceRequestNumber();
+  // The first byte a successful write stored, flipped (xor 0x01).
+  void CorruptWrite(std::uint8_t command, std::size_t offset);
+
   std::uint8_t Handle(std::uint8_t command, std::size_t length, std::size_t offset,
                       std::span<const std::uint8_t> payload, std::span<std::uint8_t, device::kPayloadSize> out);
 
@@ -93,6 +105,8 @@ class VirtualKeyboard {
   bool inBracket_ = false;
   std::uint64_t unbracketedWrites_ = 0;
   std::uint64_t requests_ = 0;
+  FaultPlan faults_;
+  std::uint64_t answeredByService_ = 0;  // numbers taken by requests the keyboard never saw
 };
 
 }  // namespace vantrel::sim

@@ -115,7 +115,8 @@ TEST_F(ApplyToKeyboard, WritesBracketMacroAreaAndTheProfileInOrder) {
   TakeSent();
   ASSERT_TRUE(Apply(false, 1, keyboard_.MacroCapacity()));
   const auto sent = TakeSent();
-  ASSERT_EQ(sent.size(), 1u + 2 + 7 + 1);
+  // The bracket, then the reads of what it wrote: the macro area and the table.
+  ASSERT_EQ(sent.size(), 1u + 2 + 7 + 1 + 2 + 7);
   EXPECT_EQ(sent[0].command, device::kCmdBegin);
   EXPECT_EQ(sent[1].command, device::kCmdWriteMacroArea);
   EXPECT_EQ(sent[1].length, 56);
@@ -126,6 +127,9 @@ TEST_F(ApplyToKeyboard, WritesBracketMacroAreaAndTheProfileInOrder) {
     EXPECT_EQ(sent[3 + i].offset, 378 + 56 * i);
   }
   EXPECT_EQ(sent[10].command, device::kCmdEnd);
+  EXPECT_EQ(sent[11].command, device::kCmdReadMacroArea);
+  EXPECT_EQ(sent[13].command, device::kCmdReadKeyTable);
+  EXPECT_EQ(sent[13].offset, 378);
   EXPECT_TRUE(sink_.shown.empty());
   EXPECT_EQ(keyboard_.UnbracketedWrites(), 0u);
 
@@ -148,7 +152,7 @@ TEST_F(ApplyToKeyboard, AllProfilesAscendingAndEmptyListStillWritesTheHeader) {
   TakeSent();
   ASSERT_TRUE(Apply(true, 2, keyboard_.MacroCapacity()));
   const auto sent = TakeSent();
-  ASSERT_EQ(sent.size(), 1u + 1 + 21 + 1);
+  ASSERT_EQ(sent.size(), 1u + 1 + 21 + 1 + 1 + 21);
   EXPECT_EQ(sent[1].command, device::kCmdWriteMacroArea);
   EXPECT_EQ(sent[1].length, 16);
   for (int p = 0; p < 3; ++p) EXPECT_EQ(sent[2 + 7 * p].offset, 378 * p);
@@ -175,7 +179,7 @@ TEST_F(ApplyToKeyboard, CapacityBoundaries) {
     EXPECT_TRUE(Apply(false, 0, capacity));
     const auto sent = TakeSent();
     ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(sent.back().command, device::kCmdEnd);
+    EXPECT_EQ(sent.back().command, device::kCmdReadKeyTable);
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"T:EXTRA_PROFILE_SPACE_TIGHT"});
     EXPECT_EQ(keyboard_.MacroArea()[2] | keyboard_.MacroArea()[3] << 8, s.bare);
     EXPECT_EQ(keyboard_.MacroArea()[6], 0);

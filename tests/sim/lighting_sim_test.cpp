@@ -109,13 +109,15 @@ TEST_F(LightingOnVirtualKeyboard, ParameterWritesReachTheRecordOfTheProfile) {
   SendColour(commands_, state_, 2, MakeRgb(0x12, 0x34, 0x56));
   SendEffect(commands_, state_, 2, 13);
   const auto sent = SentReports();
-  EXPECT_EQ(Commands(sent), (std::vector<int>{1, 6, 6, 2, 1, 6, 6, 2}));
+  // Each bracket is followed by a read bracket of the record.
+  EXPECT_EQ(Commands(sent), (std::vector<int>{1, 6, 6, 2, 1, 5, 2, 1, 6, 6, 2, 1, 5, 2}));
   EXPECT_EQ(sent[1].offset, 88);
   EXPECT_EQ(sent[1].payload, std::vector<int>{0});
   EXPECT_EQ(sent[2].offset, 89);
   EXPECT_EQ(sent[2].payload, (std::vector<int>{0x12, 0x34, 0x56}));
   EXPECT_EQ(sent[5].offset, 84);
-  EXPECT_EQ(sent[6].offset, 88);
+  EXPECT_EQ(sent[8].offset, 84);
+  EXPECT_EQ(sent[9].offset, 88);
   const auto& area = keyboard_.Lighting();
   EXPECT_EQ(area[84], 13);
   EXPECT_EQ(area[88], 0);
@@ -170,8 +172,9 @@ TEST_F(LightingOnVirtualKeyboard, DefaultRecordWritesBytesZeroTo34) {
   for (std::size_t i = 0; i < 42; ++i) area[i] = 0x5A;
   SendDefaultLighting(commands_, state_, 0);
   const auto sent = SentReports();
-  ASSERT_EQ(sent.size(), 7u);
+  ASSERT_EQ(sent.size(), 7u + 3);  // one read bracket after both write brackets
   EXPECT_EQ(sent[5].length, 35);
+  EXPECT_EQ(sent[8].command, 5);
   EXPECT_EQ(area[0], 1);
   EXPECT_EQ(area[1], 4);
   EXPECT_EQ(area[2], 2);

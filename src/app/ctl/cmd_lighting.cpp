@@ -83,7 +83,20 @@ struct SetOptions {
 };
 
 // One change, checked against the effect in force when it comes, then sent.
-using Change = std::function<void(Context&, LightingState&, int profile)>;
+using Change = std::function<WriteOutcome(Context&, LightingState&, int profile)>;
+
+// A write the keyboard refused or read back differently: the differences (or the
+// refusal) on stderr, exit code 1. False then.
+bool Written(Context& ctx, const LightingState& s, WriteOutcome outcome) {
+  if (outcome != WriteOutcome::Refused) return true;
+  if (s.readBack.Failed()) {
+    ctx.ReadBackFailure(s.readBack.differences);
+  } else {
+    ctx.Err() << "the keyboard did not take the lighting write\n";
+    ctx.SetExitCode(kExitFailed);
+  }
+  return false;
+}
 
 bool Refuse(Context& ctx, const std::string& message) {
   ctx.Err() << "lighting set: " << message << "; nothing was sent\n";
@@ -125,20 +138,25 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
       }
       effect = code;
       changes.push_back([code](Context& c, LightingState& st, int p) {
-        if (SendEffect(c.Commands(), st, p, code) == WriteOutcome::NotSent) c.Out() << "effect 19: nothing is sent\n";
+        const auto outcome = SendEffect(c.Commands(), st, p, code);
+        if (outcome == WriteOutcome::NotSent) c.Out() << "effect 19: nothing is sent\n";
+        return outcome;
       });
     } else if (opt == o.brightness) {
       if (!uses(params.brightness, "brightness")) return;
       const int n = std::stoi(value);
       changes.push_back([n](Context& c, LightingState& st, int p) {
-        if (SendBrightness(c.Commands(), st, p, n) == WriteOutcome::NotSent)
-          c.Out() << "brightness is " << n << " already\n";
+        const auto outcome = SendBrightness(c.Commands(), st, p, n);
+        if (outcome == WriteOutcome::NotSent) c.Out() << "brightness is " << n << " already\n";
+        return outcome;
       });
     } else if (opt == o.speed) {
       if (!uses(params.speed, "speed")) return;
       const int n = std::stoi(value);
       changes.push_back([n](Context& c, LightingState& st, int p) {
-        if (SendSpeed(c.Commands(), st, p, n) == WriteOutcome::NotSent) c.Out() << "speed is " << n << " already\n";
+        const auto outcome = SendSpeed(c.Commands(), st, p, n);
+        if (outcome == WriteOutcome::NotSent) c.Out() << "speed is " << n << " already\n";
+        return outcome;
       });
     } else if (opt == o.direction) {
       if (!uses(params.direction != DirectionPictures::None, "direction")) return;
@@ -147,7 +165,7 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
         Refuse(ctx, "effect " + EffectLabel(texts, effect) + " takes the direction " + DirectionWords(effect));
         return;
       }
-      changes.push_back([v = *d](Context& c, LightingState& st, int p) { SendDirection(c.Commands(), st, p, v); });
+      changes.push_back([v = *d](Context& c, LightingState& st, int p) { return SendDirection(c.Commands(), st, p, v); });
     } else if (opt == o.colour) {
       if (!uses(params.colourGroup != ColourGroup::None, "colour")) return;
       const auto rgb = ParseHexColour(value);
@@ -155,26 +173,29 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
         Refuse(ctx, "--colour wants RRGGBB in hex, not \"" + value + "\"");
         return;
       }
-      changes.push_back([c = *rgb](Context& cx, LightingState& st, int p) { SendColour(cx.Commands(), st, p, c); });
+      changes.push_back([c = *rgb](Context& cx, LightingState& st, int p) { return SendColour(cx.Commands(), st, p, c); });
     } else if (opt == o.multicolour) {
       if (!uses(params.colourGroup != ColourGroup::None, "multicolour")) return;
       const bool on = value == "on";
       const auto group = params.colourGroup;
       changes.push_back([on, group](Context& c, LightingState& st, int p) {
         if (group == ColourGroup::FY && on != st.multicolour) st.variantFlag = !st.variantFlag;
-        SendMulticolour(c.Commands(), st, p, on);
+        return SendMulticolour(c.Commands(), st, p, on);
       });
     } else if (opt == o.choice) {
       if (!uses(params.colourChoice, "colour choice")) return;
       int n = 0;
       while (n < 4 && value != kChoiceNames[n]) ++n;
-      changes.push_back([n](Context& c, LightingState& st, int p) { SendColourChoice(c.Commands(), st, p, n); });
+      changes.push_back([n](Context& c, LightingState& st, int p) { return SendColourChoice(c.Commands(), st, p, n); });
     } else if (opt == o.reportRate) {
       const int n = std::stoi(value);
-      changes.push_back([n](Context& c, LightingState& st, int p) { SendReportRate(c.Commands(), st, p, n); });
+      changes.push_back([n](Context& c, LightingState& st, int p) { return SendReportRate(c.Commands(), st, p, n); });
     }
   }
-  for (const auto& change : changes) change(ctx, s, *profile);
+  // A change the keyboard did not take ends the list: the later ones were meant to follow it.
+  for (const auto& change : changes) {
+    if (!Written(ctx, s, change(ctx, s, *profile))) return;
+  }
 }
 
 void RunDefault(Context& ctx, int profileOption) {
@@ -183,7 +204,7 @@ void RunDefault(Context& ctx, int profileOption) {
   if (!profile) return;
   LightingState s;
   if (!LoadProfileLighting(ctx, s, *profile)) return;
-  SendDefaultLighting(ctx.Commands(), s, *profile);
+  if (!Written(ctx, s, SendDefaultLighting(ctx.Commands(), s, *profile))) return;
   ctx.Out() << "profile " << *profile << ": default lighting written\n";
 }
 

@@ -30,6 +30,8 @@ void RunProfile(Context& ctx, int wanted) {
   CtlMessageSink sink(ctx.Err(), false);
   profiles::ProfileService service(ctx.Commands(), editing, applied, cache, profiles::ProfilePaths{}, ctx.Texts(), sink);
   if (!service.SetActiveProfile(wanted)) {
+    const auto readBack = service.LastReadBack();
+    if (readBack.Failed()) return ctx.ReadBackFailure(readBack.differences);
     ctx.Err() << "the keyboard did not switch to profile " << wanted << '\n';
     ctx.SetExitCode(kExitFailed);
     return;

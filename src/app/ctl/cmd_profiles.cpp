@@ -104,6 +104,8 @@ void RunRestore(Context& ctx, const std::string& file) {
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
   if (!s.session.Install(std::move(image))) {
+    const auto readBack = s.session.LastReadBack();
+    if (readBack.Failed()) return ctx.ReadBackFailure(readBack.differences);
     ctx.Err() << "the keyboard's configuration was not written\n";
     ctx.SetExitCode(kExitFailed);
     return;
@@ -165,6 +167,8 @@ void RunImport(Context& ctx, const std::string& file) {
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
   if (!s.session.Install(std::move(image))) {
+    const auto readBack = s.session.LastReadBack();
+    if (readBack.Failed()) return ctx.ReadBackFailure(readBack.differences);
     ctx.Err() << "the keyboard's configuration was not written\n";
     ctx.SetExitCode(kExitFailed);
     return;

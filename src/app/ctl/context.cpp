@@ -48,6 +48,13 @@ void Context::DeviceFailure(std::string_view operation, device::DeviceResult res
   exitCode_ = kExitFailed;
 }
 
+void Context::ReadBackFailure(const std::vector<std::string>& differences) {
+  if (differences.empty()) return;
+  err_ << "the keyboard does not hold what was written:\n";
+  for (const auto& line : differences) err_ << "  " << line << '\n';
+  exitCode_ = kExitFailed;
+}
+
 void Context::Close() {
   std::string error;
   if (!stack_.Close(&error)) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/device/commands.h"
 #include "core/device/device_link.h"
@@ -46,6 +47,9 @@ class Context {
 
   // Prints "OPERATION failed: RESULT IN WORDS" and sets exit code 1.
   void DeviceFailure(std::string_view operation, device::DeviceResult result);
+  // "the keyboard does not hold what was written:" and the differences read back, one
+  // per line, on stderr; exit code 1. Nothing when the list is empty.
+  void ReadBackFailure(const std::vector<std::string>& differences);
 
   int ExitCode() const { return exitCode_; }
   void SetExitCode(int code) { exitCode_ = code; }

@@ -147,18 +147,7 @@ std::uint16_t CodeOfKeyIndex(std::uint16_t index) {
   return static_cast<std::uint16_t>(index + 0x100);
 }
 
-std::string KeyName(std::uint16_t code, const text::TextSource& texts) {
-  if (code >= keys::kCodeFirstGKey) {
-    if (const auto g = keys::GKeyOfIndex(keys::KeyIndexOfCode(code))) return GKeyName(*g);
-  }
-  const keys::KeyNameEntry& e = keys::KeyEntryOfCode(code);
-  std::string name = keys::KeyDisplayName(code, texts);
-  // A language file without a text for the key: the English label stands in.
-  if (!e.label.empty() && (name == "#Error" || e.languageKey.empty() || texts.Text(e.languageKey) == "#Error")) {
-    name = std::string(e.label);
-  }
-  return name;
-}
+std::string KeyName(std::uint16_t code, const text::TextSource& texts) { return keys::KeyOutputName(code, texts); }
 
 std::string GKeyName(const keys::GKeyPlace& g) { return std::string("G").append(std::to_string(g.DeviceNumber())); }
 
@@ -258,6 +247,11 @@ bool WriteKeyboard(Context& ctx, KeyboardSession& session, bool allProfiles, std
   }
   // The session's messages (a macro area too full, no keyboard) are on stderr already.
   if (edits.Apply() != profiles::ApplyResult::Applied) {
+    const auto readBack = edits.LastReadBack();
+    if (readBack.Failed()) {
+      ctx.ReadBackFailure(readBack.differences);
+      return false;
+    }
     ctx.Err() << "the keyboard's configuration was not written\n";
     ctx.SetExitCode(kExitFailed);
     return false;

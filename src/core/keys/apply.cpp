@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/keys/verify.h"
+
 namespace vantrel::keys {
 namespace {
 
@@ -56,6 +58,7 @@ ApplyPlan PrepareApply(EditingStore::Lock& editing, AppliedStore& applied, const
   }
 
   plan.macroIds = MacroIdsOf(a.macros);
+  for (const MacroRecord& m : a.macros) plan.macroNames.push_back(m.Name());
   const auto& onKeyboard = lock.DeviceMacros();
   plan.macroListChanged = !onKeyboard || *onKeyboard != plan.macroIds;
   if (request.allProfiles || plan.macroListChanged) {
@@ -83,8 +86,21 @@ bool SendPlan(const ApplyPlan& plan, device::CommandSet& commands) {
   return allWritten;
 }
 
+// After the bracket: the macro area and the tables read back and compared. Not when a
+// write already failed: the apply has failed anyway, and a keyboard that stopped
+// answering would only keep every read waiting.
+bool Verify(const ApplyPlan& plan, const ApplyRequest& request, bool allWritten, device::CommandSet& commands,
+            const text::TextSource& texts, device::Verification* readBack) {
+  if (!allWritten || !request.readBack) return allWritten;
+  WrittenKeys written{plan.macroBlock, plan.profiles, plan.tables, request.factory, plan.macroNames};
+  device::Verification v = ReadBackKeys(commands, written, texts);
+  const bool same = !v.Failed();
+  if (readBack != nullptr) *readBack = std::move(v);
+  return same;
+}
+
 // After a full success the written macro list is what the keyboard holds; after a failed
-// write it is unknown.
+// write or a difference read back it is unknown.
 void NoteOutcome(EditingStore::Lock& editing, AppliedStore& applied, const ApplyPlan& plan, bool allWritten) {
   AppliedStore::Lock lock(applied, editing);
   if (allWritten) {
@@ -97,14 +113,16 @@ void NoteOutcome(EditingStore::Lock& editing, AppliedStore& applied, const Apply
 }  // namespace
 
 bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const ApplyRequest& request,
-                   device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink) {
+                   device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink,
+                   device::Verification* readBack) {
+  if (readBack != nullptr) *readBack = {};
   const ApplyPlan plan = PrepareApply(editing, applied, request);
   if (!plan.fits) {
     sink.ShowMessage(texts.Text("EXTRA_MACRO_TOO_LONG"));
     return false;
   }
   if (plan.profiles.empty()) return false;
-  const bool allWritten = SendPlan(plan, commands);
+  const bool allWritten = Verify(plan, request, SendPlan(plan, commands), commands, texts, readBack);
   NoteOutcome(editing, applied, plan, allWritten);
   if (!plan.withNames) sink.ShowMessage(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"));
   return allWritten;
@@ -112,7 +130,9 @@ bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const App
 
 bool ApplyStoreToDevice(EditingStore& editing, AppliedStore& applied, const ApplyRequest& request,
                         device::CommandSet& commands, const text::TextSource& texts, text::MessageSink& sink,
-                        const std::function<void(EditingStore::Lock&)>& underLock) {
+                        const std::function<void(EditingStore::Lock&)>& underLock,
+                        device::Verification* readBack) {
+  if (readBack != nullptr) *readBack = {};
   ApplyPlan plan;
   {
     EditingStore::Lock lock(editing);
@@ -124,7 +144,7 @@ bool ApplyStoreToDevice(EditingStore& editing, AppliedStore& applied, const Appl
     return false;
   }
   if (plan.profiles.empty()) return false;
-  const bool allWritten = SendPlan(plan, commands);
+  const bool allWritten = Verify(plan, request, SendPlan(plan, commands), commands, texts, readBack);
   {
     EditingStore::Lock lock(editing);
     NoteOutcome(lock, applied, plan, allWritten);

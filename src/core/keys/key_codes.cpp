@@ -421,4 +421,17 @@ std::string KeyDisplayName(std::uint16_t code, const text::TextSource& texts) {
   return text::CutUtf8(name, kDisplayNameMaxChars);
 }
 
+std::string KeyOutputName(std::uint16_t code, const text::TextSource& texts) {
+  if (code >= kCodeFirstGKey) {
+    if (const auto g = GKeyOfIndex(KeyIndexOfCode(code))) return "G" + std::to_string(g->DeviceNumber());
+  }
+  const KeyNameEntry& e = KeyEntryOfCode(code);
+  std::string name = KeyDisplayName(code, texts);
+  // A language file without a text for the key: the English label stands in.
+  if (!e.label.empty() && (name == "#Error" || e.languageKey.empty() || texts.Text(e.languageKey) == "#Error")) {
+    name = std::string(e.label);
+  }
+  return name;
+}
+
 }  // namespace vantrel::keys

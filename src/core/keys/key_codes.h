@@ -154,5 +154,8 @@ std::uint16_t CodeOfListId(std::uint16_t listId);
 // the text of "UNKNOWN_KEY" formatted with the code. At most 259 characters.
 inline constexpr std::size_t kDisplayNameMaxChars = 259;
 std::string KeyDisplayName(std::uint16_t code, const text::TextSource& texts);
+// The key's name in output and messages: its display name; the plain label while the
+// language file has no text for it; "G1".."G18" for the G keys.
+std::string KeyOutputName(std::uint16_t code, const text::TextSource& texts);
 
 }  // namespace vantrel::keys

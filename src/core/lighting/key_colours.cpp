@@ -120,6 +120,8 @@ Rgb ParseColourValue(std::string_view text) {
   return MakeRgb(Channel(f[0]), Channel(f[1]), Channel(f[2]));
 }
 
+// Key colours are not read back after writing: no command of the keyboard reads the
+// key-colour area (0x10 is reserved for the keyboard), so these writes stay unverified.
 void SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, int profile) {
   const auto bytes = table.ProfileBytes(profile);
   constexpr std::size_t kChunk = 3 * kKeyColourChunkSlots;  // 54

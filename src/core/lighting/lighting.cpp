@@ -16,18 +16,62 @@ struct Write {
   std::span<const std::uint8_t> bytes;
 };
 
+int ClampProfile(int profile) { return std::clamp(profile, 0, static_cast<int>(kProfileCount) - 1); }
+
+// Reads the profile's record back (one bracket, as the refresh reads it) and compares the
+// bytes the writes put there, applied in order over what was read, with the record.
+bool ReadBackWrites(CommandSet& commands, LightingState& state, int profile, std::initializer_list<Write> writes) {
+  state.readBack.checked = true;
+  std::array<std::uint8_t, device::kPayloadSize> buffer{};
+  (void)commands.CmdBegin();
+  const auto base = RecordOffset(profile, 0);
+  const auto result = commands.CmdReadParams(buffer, static_cast<int>(device::kPayloadSize), base);
+  (void)commands.CmdEnd();
+  if (result != device::kDeviceOk) {
+    state.readBack.Note(device::ReadFailure("the lighting record of profile " + std::to_string(profile), result));
+    return false;
+  }
+  LightingRecord held{};
+  std::copy_n(buffer.begin(), kRecordSize, held.begin());
+  LightingRecord expected = held;
+  for (const auto& w : writes) {
+    for (std::size_t i = 0; i < w.bytes.size(); ++i) {
+      const std::size_t at = static_cast<std::size_t>(w.offset - base) + i;
+      if (w.offset >= base && at < kRecordSize) expected[at] = w.bytes[i];
+    }
+  }
+  for (auto& line : CompareLightingRecords(ClampProfile(profile), expected, held)) state.readBack.Note(line);
+  return !state.readBack.Failed();
+}
+
 // Every report is sent whatever the ones before it answered (the end closes what the
-// begin may have opened); Refused when any of them failed.
-WriteOutcome Bracket(CommandSet& commands, std::initializer_list<Write> writes) {
+// begin may have opened); Refused when any of them failed. When the keyboard took them,
+// the record is read back (verify and the state's verifyWrites); a difference is Refused.
+WriteOutcome Bracket(CommandSet& commands, LightingState& state, int profile, std::initializer_list<Write> writes,
+                     bool verify = true) {
+  state.readBack = {};
   bool taken = commands.CmdBegin() == device::kDeviceOk;
   for (const auto& w : writes) {
     taken = commands.CmdWriteParams(w.bytes, static_cast<int>(w.bytes.size()), w.offset) == device::kDeviceOk && taken;
   }
   taken = commands.CmdEnd() == device::kDeviceOk && taken;
+  if (taken && verify && state.verifyWrites) taken = ReadBackWrites(commands, state, profile, writes);
   return taken ? WriteOutcome::Taken : WriteOutcome::Refused;
 }
 
-int ClampProfile(int profile) { return std::clamp(profile, 0, static_cast<int>(kProfileCount) - 1); }
+WriteOutcome SendEffectBracket(CommandSet& commands, LightingState& state, int profile, EffectCode code,
+                               bool verify) {
+  state.effect = code;
+  if (code == kEffectNone) return WriteOutcome::NotSent;
+  const std::uint8_t effectByte[1] = {static_cast<std::uint8_t>(code)};
+  if (ParamsOf(code).writesMulticolour) {
+    const std::uint8_t multi[1] = {static_cast<std::uint8_t>(state.multicolour ? 1 : 0)};
+    return Bracket(commands, state, profile,
+                   {{RecordOffset(profile, kRecEffect), effectByte}, {RecordOffset(profile, kRecMulticolour), multi}},
+                   verify);
+  }
+  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecEffect), effectByte}}, verify);
+}
 
 }  // namespace
 
@@ -102,15 +146,7 @@ bool WriteDengCheck(const std::filesystem::path& wskbIni, bool open) {
 }
 
 WriteOutcome SendEffect(CommandSet& commands, LightingState& state, int profile, EffectCode code) {
-  state.effect = code;
-  if (code == kEffectNone) return WriteOutcome::NotSent;
-  const std::uint8_t effectByte[1] = {static_cast<std::uint8_t>(code)};
-  if (ParamsOf(code).writesMulticolour) {
-    const std::uint8_t multi[1] = {static_cast<std::uint8_t>(state.multicolour ? 1 : 0)};
-    return Bracket(commands,
-                   {{RecordOffset(profile, kRecEffect), effectByte}, {RecordOffset(profile, kRecMulticolour), multi}});
-  }
-  return Bracket(commands, {{RecordOffset(profile, kRecEffect), effectByte}});
+  return SendEffectBracket(commands, state, profile, code, true);
 }
 
 WriteOutcome SendEffectAtPosition(CommandSet& commands, LightingState& state, int profile,
@@ -122,7 +158,7 @@ WriteOutcome SendBrightness(CommandSet& commands, LightingState& state, int prof
   if (position == state.brightness) return WriteOutcome::NotSent;
   state.brightness = position;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(position)};
-  return Bracket(commands, {{RecordOffset(profile, kRecBrightness), b}});
+  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecBrightness), b}});
 }
 
 WriteOutcome SendSpeed(CommandSet& commands, LightingState& state, int profile, int position) {
@@ -130,13 +166,13 @@ WriteOutcome SendSpeed(CommandSet& commands, LightingState& state, int profile, 
   state.speedPosition = position;
   state.speed = 4 - position;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(4 - position)};
-  return Bracket(commands, {{RecordOffset(profile, kRecSpeed), b}});
+  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecSpeed), b}});
 }
 
 WriteOutcome SendDirection(CommandSet& commands, LightingState& state, int profile, int value) {
   state.direction = value != 0 ? 255 : 0;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(state.direction)};
-  return Bracket(commands, {{RecordOffset(profile, kRecDirection), b}});
+  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecDirection), b}});
 }
 
 WriteOutcome SendColour(CommandSet& commands, LightingState& state, int profile, Rgb colour) {
@@ -144,13 +180,14 @@ WriteOutcome SendColour(CommandSet& commands, LightingState& state, int profile,
   state.colour = colour;
   const std::uint8_t off[1] = {0};
   const std::uint8_t rgb[3] = {RedOf(colour), GreenOf(colour), BlueOf(colour)};
-  return Bracket(commands, {{RecordOffset(profile, kRecMulticolour), off}, {RecordOffset(profile, kRecRed), rgb}});
+  return Bracket(commands, state, profile,
+                 {{RecordOffset(profile, kRecMulticolour), off}, {RecordOffset(profile, kRecRed), rgb}});
 }
 
 WriteOutcome SendMulticolour(CommandSet& commands, LightingState& state, int profile, bool on) {
   state.multicolour = on;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(on ? 1 : 0)};
-  return Bracket(commands, {{RecordOffset(profile, kRecMulticolour), b}});
+  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecMulticolour), b}});
 }
 
 WriteOutcome ToggleMulticolour(CommandSet& commands, LightingState& state, int profile, ColourGroup group) {
@@ -161,17 +198,18 @@ WriteOutcome ToggleMulticolour(CommandSet& commands, LightingState& state, int p
 WriteOutcome SendColourChoice(CommandSet& commands, LightingState& state, int profile, int choice) {
   state.colourChoice = choice;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(choice)};
-  return Bracket(commands, {{RecordOffset(profile, kRecColourChoice), b}});
+  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecColourChoice), b}});
 }
 
 WriteOutcome SendReportRate(CommandSet& commands, LightingState& state, int profile, int rate) {
   state.reportRate = rate;
   const std::uint8_t b[1] = {static_cast<std::uint8_t>(rate)};
-  return Bracket(commands, {{RecordOffset(profile, kRecReportRate), b}});
+  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecReportRate), b}});
 }
 
 WriteOutcome SendDefaultLighting(CommandSet& commands, LightingState& state, int profile) {
-  const WriteOutcome effect = SendEffect(commands, state, profile, 1);
+  // The record's bracket overwrites what the effect's wrote: one read-back after both.
+  const WriteOutcome effect = SendEffectBracket(commands, state, profile, 1, false);
   state.brightness = 4;
   state.speedPosition = 2;
   state.speed = 2;
@@ -180,7 +218,8 @@ WriteOutcome SendDefaultLighting(CommandSet& commands, LightingState& state, int
   state.multicolour = true;
   state.reportRate = 0;
   const auto bytes = DefaultLightingBytes();
-  const WriteOutcome record = Bracket(commands, {{RecordOffset(profile, kRecEffect), bytes}});
+  const WriteOutcome record = Bracket(commands, state, profile, {{RecordOffset(profile, kRecEffect), bytes}},
+                                      effect != WriteOutcome::Refused);
   return effect == WriteOutcome::Refused ? effect : record;
 }
 
@@ -200,7 +239,11 @@ WriteOutcome ChangeOrRecover(CommandSet& commands, LightingState& state, int pro
                              const std::function<WriteOutcome()>& change) {
   const LightingState before = state;
   const WriteOutcome outcome = change();
-  if (outcome == WriteOutcome::Refused && !ReadBackRecord(commands, state, profile)) state = before;
+  if (outcome == WriteOutcome::Refused && !ReadBackRecord(commands, state, profile)) {
+    device::Verification readBack = std::move(state.readBack);
+    state = before;
+    state.readBack = std::move(readBack);
+  }
   return outcome;
 }
 

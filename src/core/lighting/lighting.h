@@ -3,7 +3,10 @@
 // once in a bracket of its own: begin (0x01), one or more parameter writes (0x06) at
 // area offset 42 x profile + field offset, end (0x02). The host state changes with the
 // change whatever the keyboard answers; each change says whether the keyboard took its
-// bracket, and ReadBackRecord puts the state in line with the keyboard after a refusal.
+// bracket. After a bracket the keyboard took, the record is read back in a read bracket of
+// its own (begin, 0x05, end) and the written bytes compared: a difference counts as a
+// refusal, and the state's readBack says what differs. ReadBackRecord puts the state in
+// line with the keyboard after a refusal.
 #pragma once
 
 #include <array>
@@ -12,6 +15,7 @@
 #include <functional>
 
 #include "core/device/commands.h"
+#include "core/device/read_back.h"
 #include "core/lighting/colour.h"
 #include "core/lighting/effects.h"
 #include "core/lighting/lighting_record.h"
@@ -38,6 +42,8 @@ struct LightingState {
   Rgb thirdColour = 0;
   bool panelOpen = false;
   EffectList supportedEffects{};
+  bool verifyWrites = true;       // read each write back after its bracket
+  device::Verification readBack;  // what the last change's read-back found
 };
 
 enum class LoadOccasion { Connection, Other };
@@ -46,7 +52,8 @@ enum class LoadOccasion { Connection, Other };
 enum class WriteOutcome {
   NotSent,  // nothing to send (effect 19, a slider at the position it already has)
   Taken,    // begin, every write and end succeeded
-  Refused,  // one of them failed: the keyboard may not hold the change
+  Refused,  // one of them failed, or the record read back differs from what was written:
+            // the keyboard may not hold the change (state.readBack has the differences)
 };
 
 inline constexpr int kLoadOk = 0;

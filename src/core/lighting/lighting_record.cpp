@@ -1,5 +1,8 @@
 #include "core/lighting/lighting_record.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "core/util/bytes.h"
 
 namespace vantrel::lighting {
@@ -58,6 +61,57 @@ void EncodeLightingRecord(const LightingFields& f, std::span<std::uint8_t, kReco
   r[kRecSecondCycling] = f.secondCycling;
   PutColour(r, kRecThirdColour, f.thirdColour);
   r[kRecThirdCycling] = f.thirdCycling;
+}
+
+std::vector<std::string> CompareLightingRecords(int profile, std::span<const std::uint8_t, kRecordSize> written,
+                                                std::span<const std::uint8_t, kRecordSize> read) {
+  struct Field {
+    std::size_t offset;
+    std::size_t width;  // 3 for a colour
+    const char* name;
+  };
+  static constexpr Field kFields[] = {
+      {kRecEffect, 1, "effect"},
+      {kRecBrightness, 1, "brightness"},
+      {kRecSpeed, 1, "speed"},
+      {kRecDirection, 1, "direction"},
+      {kRecMulticolour, 1, "multicolour"},
+      {kRecRed, 3, "colour"},
+      {kRecReportRate, 1, "report rate"},
+      {kRecColourChoice, 1, "colour choice"},
+      {kRecEffect7Flag, 1, "effect 7 variant"},
+      {kRecTrigger, 1, "trigger"},
+      {kRecSecondColour, 3, "second colour"},
+      {kRecSecondCycling, 1, "second colour cycling"},
+      {kRecThirdColour, 3, "third colour"},
+      {kRecThirdCycling, 1, "third colour cycling"},
+  };
+  auto value = [](std::span<const std::uint8_t, kRecordSize> r, std::size_t offset, std::size_t width) {
+    if (width == 1) return std::to_string(r[offset]);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X", static_cast<unsigned>(r[offset]),
+                  static_cast<unsigned>(r[offset + 1]), static_cast<unsigned>(r[offset + 2]));
+    return std::string(hex);
+  };
+  const std::string prefix = "profile " + std::to_string(profile) + " lighting, ";
+  std::vector<std::string> lines;
+  auto note = [&](const std::string& what, std::size_t offset, std::size_t width) {
+    lines.push_back(prefix + what + ": written " + value(written, offset, width) + ", the keyboard holds " +
+                    value(read, offset, width));
+  };
+  std::size_t i = 0;
+  while (i < kRecordSize) {
+    const Field* field = nullptr;
+    for (const Field& f : kFields) {
+      if (f.offset == i) field = &f;
+    }
+    const std::size_t width = field != nullptr ? field->width : 1;
+    if (!std::equal(written.begin() + i, written.begin() + i + width, read.begin() + i)) {
+      note(field != nullptr ? field->name : "byte " + std::to_string(i), i, width);
+    }
+    i += width;
+  }
+  return lines;
 }
 
 std::array<std::uint8_t, kDefaultRecordLength> DefaultLightingBytes() {

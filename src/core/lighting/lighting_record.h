@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "core/device/commands.h"
 #include "core/lighting/colour.h"
@@ -65,6 +67,12 @@ struct LightingFields {
 LightingFields DecodeLightingRecord(std::span<const std::uint8_t> record);
 // Writes the fields into a record, leaving the reserved bytes as they are.
 void EncodeLightingRecord(const LightingFields& fields, std::span<std::uint8_t, kRecordSize> record);
+
+// One line per field whose bytes differ between the record as written and as read back,
+// named by the field ("profile 1 lighting, brightness: written 3, the keyboard holds 2");
+// colours as RRGGBB, bytes outside the named fields by their offset.
+std::vector<std::string> CompareLightingRecords(int profile, std::span<const std::uint8_t, kRecordSize> written,
+                                                std::span<const std::uint8_t, kRecordSize> read);
 
 // The 35 bytes of the default record: effect 1, brightness 4, speed 2, direction 0,
 // multicolour 0xFF, white, zeros to byte 34.

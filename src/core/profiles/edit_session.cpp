@@ -229,6 +229,7 @@ ApplyResult EditSession::Apply() {
 }
 
 ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t changesSeen) {
+  service_.NoteReadBack({});
   bool read = false;
   {
     std::lock_guard lock(mutex_);
@@ -250,8 +251,11 @@ ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t change
   } else {
     request.allProfiles = true;
   }
+  device::Verification readBack;
   const bool written = keys::ApplyStoreToDevice(editing_, applied_, request, service_.Commands(), texts_, sink_,
-                                                [&](keys::EditingStore::Lock& lock) { service_.SaveWorkingCopy(lock); });
+                                                [&](keys::EditingStore::Lock& lock) { service_.SaveWorkingCopy(lock); },
+                                                &readBack);
+  service_.NoteReadBack(std::move(readBack));
   if (written) {
     std::lock_guard lock(mutex_);
     // An edit that came in while the writes travelled stays pending.

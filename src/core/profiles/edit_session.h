@@ -42,7 +42,8 @@ enum class ApplyResult {
   Applied,        // every write succeeded
   NothingToApply, // no edits were pending
   NoKeyboard,     // no keyboard seen yet, or its configuration was never read: nothing sent
-  Failed,         // the keyboard did not take everything (the edits stay pending)
+  Failed,         // the keyboard did not take everything, or read back differently
+                  // (LastReadBack); the edits stay pending
 };
 
 // What the user decided before a close.
@@ -117,6 +118,9 @@ class EditSession {
   RestoreOutcome Restore(const std::filesystem::path& path);
   // An imported image installed and written like a restore.
   bool Install(keys::StoreImage image);
+  // What the read-back of the last write (Apply, a switch, Restore, Install) found: the
+  // differences in words, one line each; empty when nothing differed or nothing was read.
+  device::Verification LastReadBack() const { return service_.LastReadBack(); }
   // The keyboard went away: its active profile is unknown until it is back.
   void KeyboardGone();
   // The owner filled the store from the keyboard itself (vantrelctl reads it directly):

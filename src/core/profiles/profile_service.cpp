@@ -48,14 +48,30 @@ int ProfileService::ActiveProfile() {
 }
 
 bool ProfileService::SetActiveProfile(int profile) {
+  NoteReadBack({});
   if (profile < 0) return false;
   profile = MapProfile(profile);
   std::array<std::uint8_t, device::kDeviceStateSize> state{};
   if (commands_.CmdReadDeviceState(state) != device::kDeviceOk) return false;
   state[device::kStateActiveProfile] = static_cast<std::uint8_t>(profile);
-  const bool ok = commands_.CmdWriteDeviceState(state) == device::kDeviceOk;
+  bool ok = commands_.CmdWriteDeviceState(state) == device::kDeviceOk;
+  if (ok) {
+    device::Verification readBack = device::ReadBackDeviceState(commands_, state);
+    ok = !readBack.Failed();
+    NoteReadBack(std::move(readBack));
+  }
   cache_.store(ok ? profile : -1);
   return ok;
+}
+
+device::Verification ProfileService::LastReadBack() const {
+  std::lock_guard lock(readBackMutex_);
+  return lastReadBack_;
+}
+
+void ProfileService::NoteReadBack(device::Verification readBack) {
+  std::lock_guard lock(readBackMutex_);
+  lastReadBack_ = std::move(readBack);
 }
 
 bool ProfileService::DumpDevice(keys::StoreImage& image) {
@@ -154,6 +170,7 @@ RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path
     return outcome;
   }
   outcome.applied = InstallAndApply(std::move(image));
+  outcome.differences = LastReadBack().differences;
   return outcome;
 }
 
@@ -163,12 +180,16 @@ bool ProfileService::InstallAndApply(keys::StoreImage image) {
   request.allProfiles = true;
   request.factory = facts.factory;
   request.macroCapacity = facts.macroCapacity;
-  return keys::ApplyStoreToDevice(editing_, applied_, request, commands_, texts_, sink_,
-                                  [&](keys::EditingStore::Lock& lock) {
-                                    EmptyEditingStore(lock);
-                                    lock.Image() = std::move(image);
-                                    SaveWorkingCopy(lock);
-                                  });
+  device::Verification readBack;
+  const bool applied = keys::ApplyStoreToDevice(editing_, applied_, request, commands_, texts_, sink_,
+                                                [&](keys::EditingStore::Lock& lock) {
+                                                  EmptyEditingStore(lock);
+                                                  lock.Image() = std::move(image);
+                                                  SaveWorkingCopy(lock);
+                                                },
+                                                &readBack);
+  NoteReadBack(std::move(readBack));
+  return applied;
 }
 
 bool ProfileService::BackupToFile(const std::filesystem::path& path) { return SaveProfileFile(path, editing_, hook_); }

@@ -10,8 +10,10 @@
 #include <mutex>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/device/commands.h"
+#include "core/device/read_back.h"
 #include "core/keys/apply.h"
 #include "core/keys/key_table.h"
 #include "core/keys/stores.h"
@@ -72,6 +74,7 @@ struct RestoreOutcome {
   bool loaded = false;   // the whole file was read into a store image
   bool applied = false;  // the keyboard took the configuration
   std::string reason;    // why the file was refused ("is a directory", "is cut short ...")
+  std::vector<std::string> differences;  // what the keyboard read back differently
 };
 
 class ProfileService {
@@ -95,8 +98,14 @@ class ProfileService {
   // The cache, or byte 10 of the device state read now (cached on success); -1 unknown.
   int ActiveProfile();
   // Writes byte 10 of the device state; the cache follows the write's outcome. Profiles 3
-  // and above mean 0 (the keyboard has three); i < 0: nothing. True when the write took.
+  // and above mean 0 (the keyboard has three); i < 0: nothing. The record is read back
+  // after the write; true when the write took and the keyboard holds what was written
+  // (else the cache is unknown and LastReadBack says what differs).
   bool SetActiveProfile(int profile);
+  // What the read-back of the last write (active profile, apply, restore, install) found;
+  // empty when that write was not read back.
+  device::Verification LastReadBack() const;
+  void NoteReadBack(device::Verification readBack);
   // The range rule of every switch: 3 and above mean 0.
   static int MapProfile(int profile) { return profile >= 3 ? 0 : profile; }
 
@@ -147,6 +156,8 @@ class ProfileService {
   text::MessageSink& sink_;
   std::function<DeviceFacts()> facts_;
   WriteFaultHook hook_;
+  mutable std::mutex readBackMutex_;
+  device::Verification lastReadBack_;
   std::mutex workingMutex_;
   std::optional<keys::StoreImage> workingInMemory_;  // set while the working file cannot be written
 };

@@ -1,0 +1,169 @@
+#include "core/keys/verify.h"
+
+#include <algorithm>
+
+#include "core/keys/macro.h"
+#include "core/text/utf16.h"
+#include "core/util/bytes.h"
+
+namespace vantrel::keys {
+namespace {
+
+std::string Written(std::string_view what, const std::string& written, const std::string& held) {
+  std::string line(what);
+  line.append(": written ").append(written).append(", the keyboard holds ").append(held);
+  return line;
+}
+
+std::string MacroLabel(std::size_t position, const std::u16string& name) {
+  return "macro " + std::to_string(position + 1) + " \"" + text::Utf16ToUtf8(name) + "\"";
+}
+
+// "A press, then 100 ms": a step as the macro editor shows it, with the key's name.
+std::string StepText(const MacroAction& a, const text::TextSource& texts) {
+  return KeyOutputName(a.code, texts) + (a.direction == kRelease ? " release" : " press") + ", then " +
+         std::to_string(a.delay) + " ms";
+}
+
+// The header fields of a macro block: magic, size, count, names flag.
+void CompareMacroHeaders(std::span<const std::uint8_t> written, std::span<const std::uint8_t> read,
+                         std::vector<std::string>& lines) {
+  struct Field {
+    std::size_t offset;
+    const char* name;
+  };
+  static constexpr Field kFields[] = {{0, "magic"}, {2, "size"}, {4, "number of macros"}, {6, "names flag"}};
+  for (const Field& f : kFields) {
+    const std::uint16_t w = LoadU16(written, f.offset);
+    const std::uint16_t r = LoadU16(read, f.offset);
+    if (w != r) {
+      lines.push_back(Written(std::string("macro area, ") + f.name, std::to_string(w), std::to_string(r)));
+    }
+  }
+}
+
+void CompareMacros(std::size_t i, const std::u16string& label, const MacroRecord& w, const MacroRecord& r,
+                   bool namesCompared, const text::TextSource& texts, std::vector<std::string>& lines) {
+  const std::string what = MacroLabel(i, label);
+  if (namesCompared && w.Name() != r.Name()) {
+    lines.push_back(Written(what + ", name", "\"" + text::Utf16ToUtf8(w.Name()) + "\"",
+                            "\"" + text::Utf16ToUtf8(r.Name()) + "\""));
+  }
+  if (w.Cycles() != r.Cycles()) {
+    lines.push_back(Written(what + ", cycles", std::to_string(w.Cycles()), std::to_string(r.Cycles())));
+  }
+  const auto wa = w.Actions();
+  const auto ra = r.Actions();
+  if (wa.size() != ra.size()) {
+    lines.push_back(Written(what + ", steps", std::to_string(wa.size()), std::to_string(ra.size())));
+  }
+  // The first differing step says enough; the rest usually follows from it.
+  for (std::size_t s = 0; s < std::min(wa.size(), ra.size()); ++s) {
+    if (wa[s] == ra[s]) continue;
+    lines.push_back(Written(what + ", step " + std::to_string(s + 1), StepText(wa[s], texts), StepText(ra[s], texts)));
+    break;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> CompareKeyTables(std::size_t profile, KeyTableView written, KeyTableView read,
+                                          KeyTableView factory, const text::TextSource& texts) {
+  std::vector<std::string> lines;
+  for (std::size_t k = 0; k < device::kKeyEntryCount; ++k) {
+    const KeyEntry w = EntryAt(written, k);
+    const KeyEntry r = EntryAt(read, k);
+    if (w == r) continue;
+    std::string what = "profile " + std::to_string(profile) + ", ";
+    const std::uint16_t code = CodeOfEntry(EntryAt(factory, k));
+    what += code != 0 ? "key " + KeyOutputName(code, texts) : "key table position " + std::to_string(k);
+    const std::uint8_t wb[3] = {w.type, w.sub, w.value};
+    const std::uint8_t rb[3] = {r.type, r.sub, r.value};
+    lines.push_back(Written(what, device::HexBytes(wb), device::HexBytes(rb)));
+  }
+  return lines;
+}
+
+std::vector<std::string> CompareMacroBlocks(std::span<const std::uint8_t> written, std::span<const std::uint8_t> read,
+                                            std::span<const std::u16string> names, const text::TextSource& texts) {
+  std::vector<std::string> lines;
+  CompareMacroHeaders(written, read, lines);
+  const auto w = ReadMacroBlock(written, texts);
+  const auto r = ReadMacroBlock(read, texts);
+  // Names are compared only when both blocks carry them; otherwise both sides decode to
+  // the same made-up names.
+  const bool namesCompared = LoadU16(written, 6) == 1 && LoadU16(read, 6) == 1;
+  for (std::size_t i = 0; i < std::max(w.size(), r.size()); ++i) {
+    const std::u16string label = i < names.size() ? names[i] : (i < w.size() ? w[i] : r[i]).Name();
+    if (i >= r.size()) {
+      lines.push_back(MacroLabel(i, label) + ": written, but the keyboard holds no such macro");
+    } else if (i >= w.size()) {
+      lines.push_back(MacroLabel(i, label) + ": not written, but the keyboard holds it");
+    } else {
+      CompareMacros(i, label, w[i], r[i], namesCompared, texts, lines);
+    }
+  }
+  if (!lines.empty()) return lines;
+  // Nothing a decoder sees differs (an offset table entry, a byte past the last entry):
+  // the first differing byte stands for the rest.
+  if (written.size() != read.size()) {
+    lines.push_back(Written("macro area, length", std::to_string(written.size()) + " bytes",
+                            std::to_string(read.size()) + " bytes"));
+  }
+  for (std::size_t i = 0; i < std::min(written.size(), read.size()); ++i) {
+    if (written[i] == read[i]) continue;
+    lines.push_back(Written("macro area, byte " + std::to_string(i), std::to_string(written[i]),
+                            std::to_string(read[i])));
+    break;
+  }
+  return lines;
+}
+
+device::Verification ReadBackKeys(device::CommandSet& commands, const WrittenKeys& written,
+                                  const text::TextSource& texts) {
+  device::Verification v;
+  v.checked = true;
+  std::vector<std::uint8_t> block(written.macroBlock.size());
+  const device::DeviceResult macroRead = commands.CmdReadMacroArea(block);
+  if (macroRead != device::kDeviceOk) {
+    v.Note(device::ReadFailure("the macro area", macroRead));
+  } else {
+    for (auto& line : CompareMacroBlocks(written.macroBlock, block, written.macroNames, texts)) v.Note(line);
+  }
+  for (std::size_t i = 0; i < written.profiles.size() && i < written.tables.size(); ++i) {
+    const std::size_t profile = written.profiles[i];
+    DeviceKeyTable read{};
+    const device::DeviceResult r = commands.CmdReadKeyTable(read, static_cast<unsigned>(profile));
+    if (r != device::kDeviceOk) {
+      v.Note(device::ReadFailure("the key table of profile " + std::to_string(profile), r));
+      continue;
+    }
+    for (auto& line : CompareKeyTables(profile, written.tables[i], read, written.factory, texts)) v.Note(line);
+  }
+  return v;
+}
+
+std::vector<std::string> CompareImageWithKeyboard(const StoreImage& image, const DeviceConfiguration& keyboard,
+                                                  const text::TextSource& texts) {
+  std::vector<std::string> lines;
+  const MacroIdList ids = MacroIdsOf(image.macros);
+  const MacroBlockSizes sizes = ComputeMacroBlockSizes(image.macros);
+  const std::size_t capacity = std::min(keyboard.macroCapacity, kMaxMacroBlock);
+  const std::vector<std::uint8_t> block = BuildMacroBlock(image.macros, sizes.full <= capacity);
+  std::vector<std::u16string> names;
+  for (const MacroRecord& m : image.macros) names.push_back(m.Name());
+  if (sizes.bare > capacity) {
+    lines.push_back("macro area: the macros need " + std::to_string(sizes.bare) + " bytes, the keyboard holds " +
+                    std::to_string(capacity));
+  }
+  for (auto& line : CompareMacroBlocks(block, keyboard.macroBlock, names, texts)) lines.push_back(std::move(line));
+  for (std::size_t p = 0; p < device::kProfileCount; ++p) {
+    const DeviceKeyTable table = EncodeKeyTable(image.table, p, keyboard.factory, ids);
+    for (auto& line : CompareKeyTables(p, table, keyboard.tables[p], keyboard.factory, texts)) {
+      lines.push_back(std::move(line));
+    }
+  }
+  return lines;
+}
+
+}  // namespace vantrel::keys
