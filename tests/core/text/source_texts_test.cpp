@@ -211,6 +211,8 @@ const Allowed kAllowed[] = {
     {"app/gui/vantrel_main.cpp", "Usage: vantrel"},
     {"app/gui/vantrel_main.cpp", "  "},
     {"app/gui/vantrel_main.cpp", "--language: not a language id"},
+    // Key legends: the name printed on the key itself, read out as the key's name.
+    {"ui/windows/main_window.cpp", "Fn"},
     // Why a skin file cannot be used: printed on stderr before the program ends.
     {"ui/skin/skin_placement.cpp", ": names no background picture"},
     {"ui/skin/skin_placement.cpp", ": cannot be read as a picture"},

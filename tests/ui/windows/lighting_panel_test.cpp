@@ -10,6 +10,7 @@ namespace {
 namespace id = panel_id;
 using device::kCmdBegin;
 using device::kCmdEnd;
+using device::kCmdReadParams;
 using device::kCmdWriteDeviceState;
 using device::kCmdWriteKeyColours;
 using device::kCmdWriteParams;
@@ -77,8 +78,9 @@ TEST_F(LightingPanelTest, LampOpensAfterTheProfileReselectionAndClosesAgain) {
   panel_->ToggleLamp();
   Settle();
   ASSERT_TRUE(panel_->IsOpen());
-  // The keyboard is told its active profile again: read and write of the state record.
-  EXPECT_EQ(Commands(), (std::vector<int>{device::kCmdReadDeviceState, kCmdWriteDeviceState}));
+  // The keyboard is told its active profile again: read and write of the state record, and
+  // the record read back.
+  EXPECT_EQ(Commands(), (std::vector<int>{device::kCmdReadDeviceState, kCmdWriteDeviceState, device::kCmdReadDeviceState}));
   EXPECT_EQ(text::ReadIniString(WskbIni(), "KEYCOLOR", "DengCheck", ""), "1");
   EXPECT_TRUE(static_cast<CPngButton*>(panel_->Control(id::kLamp))->isToggled());
   EXPECT_GE(host_.captionCalls, 1);
@@ -125,12 +127,14 @@ TEST_F(LightingPanelTest, EffectChoiceSendsOneBracketWithTheEffectsWrites) {
 
   ClearTrace();
   ChooseEffect(4);  // no multicolour byte
-  EXPECT_EQ(Commands(), (std::vector<int>{kCmdBegin, kCmdWriteParams, kCmdEnd}));
+  // The write bracket, then the record read back in a bracket of its own.
+  EXPECT_EQ(Commands(), (std::vector<int>{kCmdBegin, kCmdWriteParams, kCmdEnd, kCmdBegin, kCmdReadParams, kCmdEnd}));
   EXPECT_EQ(ParamWrites(Sent()), (std::vector<std::pair<int, std::vector<int>>>{{0, {4}}}));
 
   ClearTrace();
   ChooseEffect(13);  // effect, then the multicolour byte
-  EXPECT_EQ(Commands(), (std::vector<int>{kCmdBegin, kCmdWriteParams, kCmdWriteParams, kCmdEnd}));
+  EXPECT_EQ(Commands(), (std::vector<int>{kCmdBegin, kCmdWriteParams, kCmdWriteParams, kCmdEnd, kCmdBegin,
+                                          kCmdReadParams, kCmdEnd}));
   const auto writes = ParamWrites(Sent());
   ASSERT_EQ(writes.size(), 2u);
   EXPECT_EQ(writes[0], (std::pair<int, std::vector<int>>{0, {13}}));
@@ -447,11 +451,12 @@ TEST_F(LightingPanelTest, RestoreDefaultWithThePanelOpen) {
   // Colours first (8 chunks), then effect 1 as a normal change, then the 35 bytes.
   std::vector<int> expected = {kCmdBegin};
   for (int i = 0; i < 8; ++i) expected.push_back(kCmdWriteKeyColours);
+  // The default record is read back once, after both of its brackets.
   expected.insert(expected.end(), {kCmdEnd, kCmdBegin, kCmdWriteParams, kCmdWriteParams, kCmdEnd, kCmdBegin,
-                                   kCmdWriteParams, kCmdEnd});
+                                   kCmdWriteParams, kCmdEnd, kCmdBegin, kCmdReadParams, kCmdEnd});
   EXPECT_EQ(Commands(), expected);
   EXPECT_EQ(sent.back().command, kCmdEnd);
-  EXPECT_EQ(sent[sent.size() - 2].length, 35);
+  EXPECT_EQ(sent[sent.size() - 5].length, 35);
   EXPECT_EQ(EffectCombo()->currentText().toStdString(), texts_.ModeText("1"));
   EXPECT_EQ(static_cast<CBitmapSlider*>(panel_->Control(id::kBrightnessSlider))->pos(), 4);
   EXPECT_EQ(static_cast<CBitmapSlider*>(panel_->Control(id::kSpeedSlider))->pos(), 2);

@@ -160,7 +160,12 @@ TEST_F(ProfileFilesTest, RestoreSendsAllThreeTablesAndTheMacrosAndClearsTheUnsav
   // One bracket with the macro area and the key tables of profiles 0, 1 and 2.
   const auto sent = SentCommands();
   EXPECT_EQ(std::count(sent.begin(), sent.end(), device::kCmdBegin), 1);
-  EXPECT_EQ(sent.back(), device::kCmdEnd);
+  // After the bracket nothing more is written, and what was written is read back.
+  const auto end = std::find(sent.begin(), sent.end(), device::kCmdEnd);
+  ASSERT_NE(end, sent.end());
+  EXPECT_EQ(std::count(end, sent.end(), device::kCmdWriteKeyTable), 0);
+  EXPECT_GT(std::count(end, sent.end(), device::kCmdReadKeyTable), 0);
+  EXPECT_GT(std::count(end, sent.end(), device::kCmdReadMacroArea), 0);
   EXPECT_GT(std::count(sent.begin(), sent.end(), device::kCmdWriteMacroArea), 0);
   std::set<int> profilesWritten;
   for (const auto& l : sim.Lines("> CTRL")) {
