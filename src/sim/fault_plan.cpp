@@ -56,9 +56,4 @@ std::optional<Fault> FaultPlan::At(std::uint64_t request) const {
   return it->second;
 }
 
-bool FaultPlan::AnsweredByService(std::uint64_t request) const {
-  const auto fault = At(request);
-  return fault == Fault::kStatusFF || fault == Fault::kStatusFE || fault == Fault::kUnplug;
-}
-
 }  // namespace vantrel::sim

@@ -28,9 +28,6 @@ class FaultPlan {
   void Add(std::uint64_t request, Fault fault) { faults_[request] = fault; }
   std::optional<Fault> At(std::uint64_t request) const;
   bool Empty() const { return faults_.empty(); }
-  // Whether the service answers request N itself without handing it to the keyboard
-  // (ff, fe, unplug): such a request takes a number the keyboard never sees.
-  bool AnsweredByService(std::uint64_t request) const;
 
  private:
   std::map<std::uint64_t, Fault> faults_;

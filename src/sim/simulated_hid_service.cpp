@@ -71,7 +71,7 @@ int SimulatedHidService::RequestWriteOne(const DeviceSelector& selector, std::ui
     std::copy_n(request.begin(), kStatusByte, reply->begin());
     (*reply)[kStatusByte] = fault == Fault::kStatusFF ? kStatusFailed : kStatusRejected;
   } else {
-    reply = keyboard_.HandleConfigReport(request);
+    reply = keyboard_.HandleConfigReport(request, fault == Fault::kCorrupt);
   }
   if (keyboard_.DeviceCount() == 0) CountChanged();  // the boot request
   if (!reply || fault == Fault::kDrop) return 1;

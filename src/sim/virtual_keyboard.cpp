@@ -205,20 +205,6 @@ std::uint8_t VirtualKeyboard::Handle(std::uint8_t command, std::size_t length, s
   }
 }
 
-void VirtualKeyboard::SetFaults(FaultPlan faults) {
-  faults_ = std::move(faults);
-  answeredByService_ = 0;
-}
-
-std::uint64_t VirtualKeyboard::ServiceRequestNumber() {
-  std::uint64_t number = requests_ + answeredByService_;
-  while (faults_.AnsweredByService(number)) {
-    ++answeredByService_;
-    ++number;
-  }
-  return number;
-}
-
 void VirtualKeyboard::CorruptWrite(std::uint8_t command, std::size_t offset) {
   std::span<std::uint8_t> area;
   switch (command) {
@@ -232,9 +218,9 @@ void VirtualKeyboard::CorruptWrite(std::uint8_t command, std::size_t offset) {
   if (offset < area.size()) area[offset] ^= 0x01;
 }
 
-std::optional<ConfigReport> VirtualKeyboard::HandleConfigReport(std::span<const std::uint8_t, kReportSize> request) {
+std::optional<ConfigReport> VirtualKeyboard::HandleConfigReport(std::span<const std::uint8_t, kReportSize> request,
+                                                                bool corrupt) {
   ++requests_;
-  const bool corrupt = !faults_.Empty() && faults_.At(ServiceRequestNumber()) == Fault::kCorrupt;
   const std::uint8_t command = request[kCommandByte];
   if (command == kCmdEnterBoot && request[kLengthByte] == kCmdEnterBoot) {
     bootMode_ = true;

@@ -37,7 +37,10 @@ class VirtualKeyboard {
 
   // Answers one configuration report. No answer (nullopt) for the boot request, which
   // puts the keyboard into boot mode instead.
-  std::optional<device::ConfigReport> HandleConfigReport(std::span<const std::uint8_t, device::kReportSize> request);
+  // `corrupt` (the fault corrupt@N): a write is stored with its first byte changed and
+  // still answered with success.
+  std::optional<device::ConfigReport> HandleConfigReport(std::span<const std::uint8_t, device::kReportSize> request,
+                                                         bool corrupt = false);
 
   // 1 while plugged in and not in boot mode, else 0.
   int DeviceCount() const { return present_ && !bootMode_ ? 1 : 0; }
@@ -77,15 +80,7 @@ class VirtualKeyboard {
 
   void ResetToFactory();
 
-  // The faults the keyboard itself carries out (corrupt@N), numbered like the service
-  // numbers configuration requests: a request the service answers itself (ff, fe,
-  // unplug) takes a number without reaching the keyboard. The other kinds are the
-  // service's and are ignored here.
-  void SetFaults(FaultPlan faults);
-
  private:
-  // The service's number of the request being handled (see SetFaults).
-  std::uint64_t ServiceRequestNumber();
   // The first byte a successful write stored, flipped (xor 0x01).
   void CorruptWrite(std::uint8_t command, std::size_t offset);
 
@@ -105,8 +100,6 @@ class VirtualKeyboard {
   bool inBracket_ = false;
   std::uint64_t unbracketedWrites_ = 0;
   std::uint64_t requests_ = 0;
-  FaultPlan faults_;
-  std::uint64_t answeredByService_ = 0;  // numbers taken by requests the keyboard never saw
 };
 
 }  // namespace vantrel::sim

@@ -64,8 +64,6 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
       }
       if (ok && !options_.holdSimLockForRun) simLock_->Release();
       if (ok) {
-        // corrupt@N is carried out by the keyboard model: it changes what is stored.
-        keyboard_->SetFaults(simOptions.faults);
         simService_ = std::make_unique<sim::SimulatedHidService>(*keyboard_, std::move(simOptions));
         backend = simService_.get();
       }

@@ -34,7 +34,7 @@ class ReadBackTest : public ::testing::Test {
   void CorruptAhead(std::uint64_t ahead) {
     sim::FaultPlan plan;
     plan.Add(sim.service.ConfigRequests() + ahead, sim::Fault::kCorrupt);
-    sim.keyboard.SetFaults(plan);
+    sim.service.SetFaults(plan);
   }
   std::vector<std::uint8_t> SentCommands() {
     std::vector<std::uint8_t> out;
@@ -186,7 +186,6 @@ TEST_F(ReadBackTest, CorruptIsNumberedLikeTheServiceFaults) {
   ASSERT_TRUE(plan) << error;
   EXPECT_FALSE(sim::FaultPlan::Parse("corrupt@0", &error));
   sim.service.SetFaults(*plan);
-  sim.keyboard.SetFaults(*plan);
   // Request 1 is refused by the service and never reaches the keyboard; the retry is
   // request 2, the keyboard's first, and is stored corrupted with a success status.
   const std::uint8_t value[1] = {0x20};
