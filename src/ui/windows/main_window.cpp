@@ -866,12 +866,16 @@ void CVantrelDlg::OnApply() {
   SetProgressVisible(true);
   applyRunning_ = true;
   auto result = std::make_shared<profiles::ApplyResult>(profiles::ApplyResult::NothingToApply);
-  PostDeviceJob([session, result] { *result = session->Apply(); },
-                [this, result] {
+  auto readBack = std::make_shared<device::Verification>();
+  PostDeviceJob(
+      [session, result, readBack] {
+        *result = session->Apply();
+        *readBack = session->LastReadBack();
+      },
+      [this, result, readBack] {
                   applyRunning_ = false;
                   UpdateApplyButton();
-                  if (*result == profiles::ApplyResult::Failed)
-                    messages_.ShowMessage(core_.Texts().Text("MAIN_PROMPT_APPLY_FAILED"));
+                  if (*result == profiles::ApplyResult::Failed) ReportApplyFailure(*readBack, [this] { OnApply(); });
                   // The picture stays a moment so that a quick apply is still seen.
                   QTimer::singleShot(100, this, [this] {
                     if (!applyRunning_) SetProgressVisible(false);
@@ -1029,8 +1033,13 @@ void CVantrelDlg::ApplyThenClose() {
   auto* session = core_.Session();
   SetProgressVisible(true);
   auto result = std::make_shared<profiles::ApplyResult>(profiles::ApplyResult::NothingToApply);
-  PostDeviceJob([session, result] { *result = session->Apply(); },
-                [this, result] {
+  auto readBack = std::make_shared<device::Verification>();
+  PostDeviceJob(
+      [session, result, readBack] {
+        *result = session->Apply();
+        *readBack = session->LastReadBack();
+      },
+      [this, result, readBack] {
                   SetProgressVisible(false);
                   UpdateApplyButton();
                   // A failed write keeps the program open with the edits; the session has
@@ -1038,9 +1047,26 @@ void CVantrelDlg::ApplyThenClose() {
                   if (*result == profiles::ApplyResult::Applied || *result == profiles::ApplyResult::NothingToApply) {
                     CloseProgram();
                   } else if (*result == profiles::ApplyResult::Failed) {
-                    messages_.ShowMessage(core_.Texts().Text("MAIN_PROMPT_APPLY_FAILED"));
+                    ReportApplyFailure(*readBack, [this] { ApplyThenClose(); });
                   }
                 });
+}
+
+void CVantrelDlg::ReportApplyFailure(const device::Verification& readBack, const std::function<void()>& writeAgain) {
+  const auto& texts = core_.Texts();
+  if (!readBack.Failed()) {
+    messages_.ShowMessage(texts.Text("MAIN_PROMPT_APPLY_FAILED"));
+    return;
+  }
+  // The keyboard took the writes but holds something else: the edits stay pending, the
+  // user reads what differs and may write again at once. A long list is cut so that the
+  // question stays on the screen.
+  constexpr std::size_t kLinesShown = 12;
+  std::string message = texts.Text("MAIN_PROMPT_READBACK_FAILED");
+  const auto& lines = readBack.differences;
+  for (std::size_t i = 0; i < lines.size() && i < kLinesShown; ++i) message += "\n" + lines[i];
+  if (lines.size() > kLinesShown) message += "\n(+" + std::to_string(lines.size() - kLinesShown) + ")";
+  if (messages_.AskYesNo(message, true)) writeAgain();
 }
 
 void CVantrelDlg::CloseProgram() {

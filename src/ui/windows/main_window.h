@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -223,6 +224,9 @@ class CVantrelDlg final : public CBaseDialog,
   // Asks about unapplied edits before the program ends; false when the user stays.
   bool ConfirmClose();
   void ApplyThenClose();
+  // Says why an apply failed; after a read-back difference, lists what differs and offers
+  // to write again.
+  void ReportApplyFailure(const device::Verification& readBack, const std::function<void()>& writeAgain);
   void BuildLightingPanel();
   void ApplySnapshot(const KeySnapshot& snapshot);
   KeySnapshot TakeSnapshot(const keys::StoreImage& image, int profile, int layer) const;

@@ -411,6 +411,44 @@ TEST(MainWindowJourney, ApplyFailingWhenUnpluggedKeepsTheUnsavedState) {
   EXPECT_TRUE(p.window->Button(ids::kApply)->isEnabled());
 }
 
+TEST(MainWindowJourney, ApplyReadBackDifferenceKeepsTheEditsSaysWhatDiffersAndWritesAgain) {
+  Program p("apply_read_back");
+  p.Click(ids::kSwitch);
+  p.Click(keys::OrdinaryLayoutKeys()[1].controlId);
+  ASSERT_TRUE(p.window->ApplyPending());
+  auto* sim = p.core->Stack().Simulator();
+  std::string error;
+  // The keyboard stores one byte of the macro-area write wrongly and still answers success.
+  auto plan = sim::FaultPlan::Parse("corrupt@" + std::to_string(sim->ConfigRequests() + 2), &error);
+  ASSERT_TRUE(plan) << error;
+  sim->SetFaults(*plan);
+  std::vector<bool> results;
+  QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool result) { results.push_back(result); });
+
+  // First No: the edits stay pending and nothing more is written.
+  p.sink.answers = {false};
+  p.Click(ids::kApply);
+  ASSERT_TRUE(ProcessUntil([&] { return results.size() == 1; }, 15000));
+  EXPECT_FALSE(results[0]);
+  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Button(ids::kApply)->isEnabled());
+  ASSERT_EQ(p.sink.questions.size(), 1u);
+  const std::string question = p.sink.questions[0];
+  EXPECT_EQ(question.rfind(p.core->Texts().Text("MAIN_PROMPT_READBACK_FAILED"), 0), 0u) << question;
+  EXPECT_NE(question.find('\n'), std::string::npos) << "no difference listed: " << question;
+  EXPECT_TRUE(p.sink.messages.empty());
+
+  // The same fault again, then Yes: written once more, and this time the keyboard keeps it.
+  plan = sim::FaultPlan::Parse("corrupt@" + std::to_string(sim->ConfigRequests() + 2), &error);
+  sim->SetFaults(*plan);
+  p.sink.answers = {true};
+  p.Click(ids::kApply);
+  ASSERT_TRUE(ProcessUntil([&] { return results.size() == 3; }, 15000));
+  EXPECT_EQ(results, (std::vector<bool>{false, false, true}));
+  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_EQ(p.sink.questions.size(), 2u);
+}
+
 TEST(MainWindowJourney, GKeyLayerEventsRelabelTheGKeysAndWriteTheStatusReport) {
   Program p("g_layer");
   const int g1 = keys::GLayoutKeys()[0].controlId;
