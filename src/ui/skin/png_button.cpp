@@ -99,6 +99,13 @@ void CPngButton::SetFrameMode(bool on, const QColor& colour) {
   update();
 }
 
+void CPngButton::SetFlatColour(const QColor& colour) {
+  if (colour == flatColour_ || (!colour.isValid() && !flatColour_.isValid())) return;
+  flatColour_ = colour;
+  // Only the flat area changes; the picture around it stays as it is.
+  update(FlatFaceRect());
+}
+
 void CPngButton::SetTextAttributes(int pointSize, const QString& face, const std::array<QColor, 5>& colours,
                                    unsigned format) {
   hasFont_ = true;
@@ -179,6 +186,15 @@ void CPngButton::paintEvent(QPaintEvent*) {
         painter.drawText(client.translated(-client.center()), flags, text());
       }
     }
+  }
+
+  if (flatColour_.isValid()) {
+    // Antialiased like a rounded widget background, so the corners blend into the picture.
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(flatColour_);
+    painter.drawRoundedRect(QRectF(FlatFaceRect()), kFlatRadius, kFlatRadius);
   }
 
   if (drawCallback_) drawCallback_(this, face == ButtonFace::Normal);

@@ -58,6 +58,17 @@ class CPngButton : public QAbstractButton {
 
   void SetFrameMode(bool on, const QColor& colour = QColor(0, 0, 0));
 
+  // A flat colour painted over the face, 2 px in from each edge with corners of radius 3,
+  // hiding the picture and the caption beneath; an invalid colour removes it. Setting the
+  // colour shown already schedules no repaint, so a preview frame costs only the keys
+  // whose colour changed.
+  void SetFlatColour(const QColor& colour);
+  QColor flatColour() const { return flatColour_; }
+  // Where the flat colour lies, in the button's coordinates.
+  QRect FlatFaceRect() const { return rect().adjusted(kFlatInset, kFlatInset, -kFlatInset, -kFlatInset); }
+  static constexpr int kFlatInset = 2;
+  static constexpr int kFlatRadius = 3;
+
   // Caption font (points) and face, the five text colours and the text-drawing flags.
   void SetTextAttributes(int pointSize, const QString& face, const std::array<QColor, 5>& colours,
                          unsigned format = kDefaultTextFormat);
@@ -95,6 +106,7 @@ class CPngButton : public QAbstractButton {
   bool selected_ = false;
   bool frameMode_ = false;
   QColor frameColour_{0, 0, 0};
+  QColor flatColour_;  // invalid: none
   bool hasFont_ = false;
   int pointSize_ = 8;
   QString face_ = QStringLiteral("Tahoma Unicode MS");

@@ -764,22 +764,12 @@ void CVantrelDlg::KeysEdited() {
 }
 
 void CVantrelDlg::SetKeyColour(int controlId, const QColor& colour) {
-  CPngButton* b = KeyButton(controlId);
-  if (!b) return;
-  QWidget*& face = colourFaces_[controlId];
-  if (!face) {
-    // A flat face over the key; clicks go through to the button underneath.
-    face = new QWidget(b);
-    face->setAttribute(Qt::WA_TransparentForMouseEvents);
-    face->setAttribute(Qt::WA_StyledBackground);
-    face->setGeometry(b->rect().adjusted(2, 2, -2, -2));
-  }
-  face->setStyleSheet(QString("background: %1; border-radius: 3px;").arg(colour.name()));
-  face->show();
+  // The button paints the flat face itself: no widget or style change per preview frame.
+  if (CPngButton* b = KeyButton(controlId)) b->SetFlatColour(colour);
 }
 
 void CVantrelDlg::ShowKeyCaptions() {
-  for (auto& [id, face] : colourFaces_) face->hide();
+  for (const auto& [id, b] : keyButtons_) b->SetFlatColour(QColor());
 }
 
 void CVantrelDlg::OnProfileButton(int profile) {
