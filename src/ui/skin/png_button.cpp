@@ -102,8 +102,12 @@ void CPngButton::SetFrameMode(bool on, const QColor& colour) {
 void CPngButton::SetFlatColour(const QColor& colour) {
   if (colour == flatColour_ || (!colour.isValid() && !flatColour_.isValid())) return;
   flatColour_ = colour;
-  // Only the flat area changes; the picture around it stays as it is.
-  update(FlatFaceRect());
+  // Only the flat area changes; the picture around it stays as it is. The area is marked
+  // on the parent, which repaints this button with it: a preview frame recolours a hundred
+  // keys, and the window's repaint clips every widget marked dirty to the window's shape
+  // separately, which would cost more than the painting. One dirty parent is clipped once.
+  if (QWidget* parent = parentWidget(); parent && !isWindow()) parent->update(FlatFaceRect().translated(pos()));
+  else update(FlatFaceRect());
 }
 
 void CPngButton::SetTextAttributes(int pointSize, const QString& face, const std::array<QColor, 5>& colours,
