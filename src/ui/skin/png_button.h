@@ -4,11 +4,14 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 #include <QTimer>
 #include <array>
 #include <functional>
+
+class QPainter;
 
 namespace vantrel::ui {
 
@@ -96,6 +99,7 @@ class CPngButton : public QAbstractButton {
 
  private:
   void StartHover();
+  void PaintFlatFace(QPainter& painter) const;
   void ShowTooltip();
 
   int controlId_;
@@ -107,6 +111,7 @@ class CPngButton : public QAbstractButton {
   bool frameMode_ = false;
   QColor frameColour_{0, 0, 0};
   QColor flatColour_;  // invalid: none
+  QImage flatCorners_;  // the four corner squares of the flat face, side by side in pairs
   bool hasFont_ = false;
   int pointSize_ = 8;
   QString face_ = QStringLiteral("Tahoma Unicode MS");

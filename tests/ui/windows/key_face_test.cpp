@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 
 #include <filesystem>
@@ -114,14 +115,22 @@ TEST_F(KeyFaceTest, ColourCoversTheInsetFaceAndCaptionsComeBack) {
     EXPECT_EQ(coloured.pixel(w / 2, h / 2), green);
     // The caption's left edge lies inside the face: covered too.
     EXPECT_EQ(coloured.pixel(5, h / 2), green);
-    EXPECT_EQ(coloured.pixel(3, 3), green);
-    EXPECT_EQ(coloured.pixel(w - 4, h - 4), green);
     // A 2 px rim of the picture stays, and the rounded corners blend into it.
     for (QPoint p : {QPoint(0, 0), QPoint(1, h / 2), QPoint(w / 2, h - 2), QPoint(w - 1, h - 1)})
       EXPECT_EQ(coloured.pixel(p), caption.pixel(p)) << p.x() << "," << p.y();
     EXPECT_NE(coloured.pixel(2, 3), green);
     EXPECT_NE(coloured.pixel(2, 3), caption.pixel(2, 3));
-    EXPECT_EQ(coloured.pixel(2, 5), green);
+    // Pixel for pixel the rounded face a widget background of that colour and radius
+    // would draw over the caption face.
+    QImage expected = caption;
+    {
+      QPainter painter(&expected);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(QColor(10, 200, 30));
+      painter.drawRoundedRect(QRectF(2, 2, w - 4, h - 4), 3, 3);
+    }
+    EXPECT_EQ(coloured, expected);
 
     window_->SetKeyColour(id, QColor(0, 0, 255));
     EXPECT_EQ(Look(key).pixel(w / 2, h / 2), qRgb(0, 0, 255));
