@@ -89,7 +89,8 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
   lockSource_ = [] { return platform::ReadHostLockKeys(); };
   urlOpener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   connect(&lockTimer_, &QTimer::timeout, this, [this] {
-    if (isVisible()) RefreshLockLamps();
+    // No lamp is seen while the window is minimised: no polling then either.
+    if (isVisible() && !isMinimized()) RefreshLockLamps();
   });
 }
 
