@@ -147,12 +147,14 @@ void CPngButton::SetFlatColour(const QColor& colour) {
     if (flatCorners_.isNull()) flatCorners_ = QImage(kCornerAtlas, kCornerAtlas, QImage::Format_ARGB32_Premultiplied);
     const QRgb rgb = colour.rgb() & 0x00FFFFFF;
     const CornerCoverage& coverage = FlatCornerCoverage();
+    auto* pixels = reinterpret_cast<QRgb*>(flatCorners_.bits());
+    const auto stride = static_cast<int>(flatCorners_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)));
     for (std::size_t k = 0; k < 4; ++k) {
       for (int i = 0; i < kCornerPixels; ++i) {
         const int x = static_cast<int>(k & 1) * kCorner + i % kCorner;
         const int y = static_cast<int>(k >> 1) * kCorner + i / kCorner;
         const QRgb pixel = rgb | (static_cast<QRgb>(coverage[k][static_cast<std::size_t>(i)]) << 24);
-        reinterpret_cast<QRgb*>(flatCorners_.scanLine(y))[x] = qPremultiply(pixel);
+        pixels[y * stride + x] = qPremultiply(pixel);
       }
     }
   }

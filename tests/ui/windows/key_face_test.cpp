@@ -113,15 +113,9 @@ TEST_F(KeyFaceTest, ColourCoversTheInsetFaceAndCaptionsComeBack) {
     const QImage coloured = Look(key);
     const QRgb green = qRgb(10, 200, 30);
     EXPECT_EQ(coloured.pixel(w / 2, h / 2), green);
-    // The caption's left edge lies inside the face: covered too.
-    EXPECT_EQ(coloured.pixel(5, h / 2), green);
-    // A 2 px rim of the picture stays, and the rounded corners blend into it.
-    for (QPoint p : {QPoint(0, 0), QPoint(1, h / 2), QPoint(w / 2, h - 2), QPoint(w - 1, h - 1)})
-      EXPECT_EQ(coloured.pixel(p), caption.pixel(p)) << p.x() << "," << p.y();
-    EXPECT_NE(coloured.pixel(2, 3), green);
-    EXPECT_NE(coloured.pixel(2, 3), caption.pixel(2, 3));
     // Pixel for pixel the rounded face a widget background of that colour and radius
-    // would draw over the caption face.
+    // would draw over the caption face: a 2 px rim of the picture, antialiased corners,
+    // the caption hidden.
     QImage expected = caption;
     {
       QPainter painter(&expected);
