@@ -8,7 +8,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "core/text/skin_values.h"
@@ -52,6 +54,44 @@ QRect RecentredRotatedTextRect(const QRect& client, int textWidth, int textHeigh
   const int top = static_cast<int>(std::lround(centre.y() - cy));
   return QRect(left, top, client.width(), client.height());
 }
+
+namespace {
+
+constexpr int kCorner = CPngButton::kFlatRadius;  // side of a corner square, pixels
+constexpr int kCornerPixels = kCorner * kCorner;
+constexpr int kCornerAtlas = 2 * kCorner;
+
+// How much of each pixel of the four corner squares (top-left, top-right, bottom-left,
+// bottom-right; rows top down) the antialiased rounded outline covers, 0..255, read once
+// from a rounded square drawn by the rasteriser. Whole-pixel edges are covered fully, so a
+// flat face made of filled bands and these corners blended in matches the drawn rounded
+// rectangle pixel for pixel, at a fraction of its cost.
+using CornerCoverage = std::array<std::array<std::uint8_t, kCornerPixels>, 4>;
+
+const CornerCoverage& FlatCornerCoverage() {
+  static const CornerCoverage coverage = [] {
+    constexpr int kSide = 4 * kCorner;
+    QImage square(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
+    square.fill(Qt::transparent);
+    QPainter painter(&square);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(0, 0, kSide, kSide), kCorner, kCorner);
+    painter.end();
+    CornerCoverage out{};
+    for (std::size_t k = 0; k < 4; ++k) {
+      const int left = (k & 1) ? kSide - kCorner : 0, top = (k & 2) ? kSide - kCorner : 0;
+      for (int i = 0; i < kCornerPixels; ++i)
+        out[k][static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(qAlpha(square.pixel(left + i % kCorner, top + i / kCorner)));
+    }
+    return out;
+  }();
+  return coverage;
+}
+
+}  // namespace
 
 CPngButton::CPngButton(QWidget* parent, int controlId) : QAbstractButton(parent), controlId_(controlId) {
   setMouseTracking(true);
@@ -111,6 +151,33 @@ void CPngButton::SetFrameMode(bool on, const QColor& colour) {
   frameMode_ = on;
   frameColour_ = colour;
   update();
+}
+
+void CPngButton::SetFlatColour(const QColor& colour) {
+  if (colour == flatColour_ || (!colour.isValid() && !flatColour_.isValid())) return;
+  flatColour_ = colour;
+  if (colour.isValid()) {
+    // The corners, premultiplied, as the rasteriser would blend the colour into them.
+    if (flatCorners_.isNull()) flatCorners_ = QImage(kCornerAtlas, kCornerAtlas, QImage::Format_ARGB32_Premultiplied);
+    const QRgb rgb = colour.rgb() & 0x00FFFFFF;
+    const CornerCoverage& coverage = FlatCornerCoverage();
+    auto* pixels = reinterpret_cast<QRgb*>(flatCorners_.bits());
+    const auto stride = static_cast<int>(flatCorners_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)));
+    for (std::size_t k = 0; k < 4; ++k) {
+      for (int i = 0; i < kCornerPixels; ++i) {
+        const int x = static_cast<int>(k & 1) * kCorner + i % kCorner;
+        const int y = static_cast<int>(k >> 1) * kCorner + i / kCorner;
+        const QRgb pixel = rgb | (static_cast<QRgb>(coverage[k][static_cast<std::size_t>(i)]) << 24);
+        pixels[y * stride + x] = qPremultiply(pixel);
+      }
+    }
+  }
+  // Only the flat area changes; the picture around it stays as it is. The area is marked
+  // on the parent, which repaints this button with it: a preview frame recolours a hundred
+  // keys, and the window's repaint clips every widget marked dirty to the window's shape
+  // separately, which would cost more than the painting. One dirty parent is clipped once.
+  if (QWidget* parent = parentWidget(); parent && !isWindow()) parent->update(FlatFaceRect().translated(pos()));
+  else update(FlatFaceRect());
 }
 
 void CPngButton::SetTextAttributes(int pointSize, const QString& face, const std::array<QColor, 5>& colours,
@@ -204,9 +271,37 @@ void CPngButton::paintEvent(QPaintEvent*) {
     }
   }
 
-  if (hasFocus() && focusRing_) PaintFocusRing(painter, rect());
+  if (flatColour_.isValid()) {
+    painter.resetTransform();
+    PaintFlatFace(painter);
+  }
+  if (hasFocus() && focusRing_) {
+    painter.resetTransform();
+    PaintFocusRing(painter, rect());
+  }
 
   if (drawCallback_) drawCallback_(this, face == ButtonFace::Normal);
+}
+
+void CPngButton::PaintFlatFace(QPainter& painter) const {
+  const QRect face = FlatFaceRect();
+  if (face.width() < kCornerAtlas || face.height() < kCornerAtlas || flatColour_.alpha() != 255) {
+    // Antialiased like a rounded widget background, so the corners blend into the picture.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(flatColour_);
+    painter.drawRoundedRect(QRectF(face), kFlatRadius, kFlatRadius);
+    return;
+  }
+  // The same face from three filled bands and the four corners.
+  const int sideHeight = face.height() - 2 * kCorner;
+  painter.fillRect(face.adjusted(kCorner, 0, -kCorner, 0), flatColour_);
+  painter.fillRect(QRect(face.left(), face.top() + kCorner, kCorner, sideHeight), flatColour_);
+  painter.fillRect(QRect(face.right() - kCorner + 1, face.top() + kCorner, kCorner, sideHeight), flatColour_);
+  for (int k = 0; k < 4; ++k) {
+    const QPoint at((k & 1) ? face.right() - kCorner + 1 : face.left(), (k & 2) ? face.bottom() - kCorner + 1 : face.top());
+    painter.drawImage(at, flatCorners_, QRect((k & 1) * kCorner, (k >> 1) * kCorner, kCorner, kCorner));
+  }
 }
 
 void CPngButton::StartHover() {

@@ -4,11 +4,14 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 #include <QTimer>
 #include <array>
 #include <functional>
+
+class QPainter;
 
 namespace vantrel::ui {
 
@@ -59,6 +62,17 @@ class CPngButton : public QAbstractButton {
 
   void SetFrameMode(bool on, const QColor& colour = QColor(0, 0, 0));
 
+  // A flat colour painted over the face, 2 px in from each edge with corners of radius 3,
+  // hiding the picture and the caption beneath; an invalid colour removes it. Setting the
+  // colour shown already schedules no repaint, so a preview frame costs only the keys
+  // whose colour changed.
+  void SetFlatColour(const QColor& colour);
+  QColor flatColour() const { return flatColour_; }
+  // Where the flat colour lies, in the button's coordinates.
+  QRect FlatFaceRect() const { return rect().adjusted(kFlatInset, kFlatInset, -kFlatInset, -kFlatInset); }
+  static constexpr int kFlatInset = 2;
+  static constexpr int kFlatRadius = 3;
+
   // Caption font (points) and face, the five text colours and the text-drawing flags.
   void SetTextAttributes(int pointSize, const QString& face, const std::array<QColor, 5>& colours,
                          unsigned format = kDefaultTextFormat);
@@ -90,6 +104,7 @@ class CPngButton : public QAbstractButton {
 
  private:
   void StartHover();
+  void PaintFlatFace(QPainter& painter) const;
   void ShowTooltip();
 
   int controlId_;
@@ -100,6 +115,8 @@ class CPngButton : public QAbstractButton {
   bool selected_ = false;
   bool frameMode_ = false;
   QColor frameColour_{0, 0, 0};
+  QColor flatColour_;  // invalid: none
+  QImage flatCorners_;  // the four corner squares of the flat face, side by side in pairs
   bool hasFont_ = false;
   int pointSize_ = 8;
   QString face_ = QStringLiteral("Tahoma Unicode MS");

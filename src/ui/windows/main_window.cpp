@@ -91,7 +91,8 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
   lockSource_ = [] { return platform::ReadHostLockKeys(); };
   urlOpener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   connect(&lockTimer_, &QTimer::timeout, this, [this] {
-    if (isVisible()) RefreshLockLamps();
+    // No lamp is seen while the window is minimised: no polling then either.
+    if (isVisible() && !isMinimized()) RefreshLockLamps();
   });
 }
 
@@ -819,22 +820,12 @@ void CVantrelDlg::KeysEdited() {
 }
 
 void CVantrelDlg::SetKeyColour(int controlId, const QColor& colour) {
-  CPngButton* b = KeyButton(controlId);
-  if (!b) return;
-  QWidget*& face = colourFaces_[controlId];
-  if (!face) {
-    // A flat face over the key; clicks go through to the button underneath.
-    face = new QWidget(b);
-    face->setAttribute(Qt::WA_TransparentForMouseEvents);
-    face->setAttribute(Qt::WA_StyledBackground);
-    face->setGeometry(b->rect().adjusted(2, 2, -2, -2));
-  }
-  face->setStyleSheet(QString("background: %1; border-radius: 3px;").arg(colour.name()));
-  face->show();
+  // The button paints the flat face itself: no widget or style change per preview frame.
+  if (CPngButton* b = KeyButton(controlId)) b->SetFlatColour(colour);
 }
 
 void CVantrelDlg::ShowKeyCaptions() {
-  for (auto& [id, face] : colourFaces_) face->hide();
+  for (const auto& [id, b] : keyButtons_) b->SetFlatColour(QColor());
 }
 
 void CVantrelDlg::OnProfileButton(int profile) {

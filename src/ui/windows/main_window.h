@@ -275,7 +275,6 @@ class CVantrelDlg final : public CBaseDialog,
 
   // The other windows and what they keep for the program's life.
   LightingPanel* panel_ = nullptr;
-  std::map<int, QWidget*> colourFaces_;  // flat key colours of the lighting panel
   QPointer<Vantrel_DlgComposite> keyPage_;
   bool keyPageModal_ = true;
   QPointer<CVantrel_DlgProfile> profileManager_;

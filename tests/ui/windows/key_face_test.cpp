@@ -1,0 +1,181 @@
+// The flat colour faces the lighting preview gives the main window's key buttons: what they
+// look like, that they hide and show the caption face, and what they cost to repaint.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "core/keys/keyboard_layout.h"
+#include "ui/ui_test_app.h"
+#include "ui/windows/main_window.h"
+
+namespace vantrel::ui {
+namespace {
+
+class QuietSink final : public text::MessageSink {
+ public:
+  void ShowMessage(std::string_view) override {}
+  bool AskYesNo(std::string_view, bool) override { return false; }
+  text::Answer AskYesNoCancel(std::string_view, text::Answer) override { return text::Answer::No; }
+};
+
+class NoFiles final : public FileChooser {
+ public:
+  std::optional<QString> ChooseOpen(QWidget*, const FileChoice&) override { return std::nullopt; }
+  std::optional<QString> ChooseSave(QWidget*, const FileChoice&) override { return std::nullopt; }
+};
+
+// Counts the paint events of the watched widgets and keeps the last one's rectangle.
+class PaintCounter final : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++paints[watched];
+      lastRect[watched] = static_cast<QPaintEvent*>(event)->rect();
+    }
+    return false;
+  }
+  std::map<QObject*, int> paints;
+  std::map<QObject*, QRect> lastRect;
+};
+
+// The main window over the virtual keyboard, started without a tray (so it is shown) and
+// waited for until the keyboard is found and the keys are enabled.
+class KeyFaceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::App();
+    dir_ = std::filesystem::temp_directory_path() / "vantrel_key_face";
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    AppOptions options;
+    options.stack.simulate = true;
+    options.stack.simStatePath = (dir_ / "keyboard.json").string();
+    options.stack.simLatency = std::chrono::microseconds(0);
+    options.stack.languageId = 1033;
+    options.programFolder = VANTREL_BIN_DIR;
+    options.userFolder = dir_ / "user";
+    options.settingsFile = dir_ / "settings.ini";
+    options.appSettingsFile = dir_ / "app.ini";
+    options.presenceTiming.readyPoll = std::chrono::milliseconds(1);
+    core_ = std::make_unique<AppCore>(options);
+    std::string error;
+    ASSERT_TRUE(core_->OpenDevice(&error)) << error;
+    window_ = std::make_unique<CVantrelDlg>(*core_, sink_, files_);
+    window_->InitDialog();
+    window_->Start(nullptr);
+    const int probe = keys::OrdinaryLayoutKeys()[0].controlId;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window_->InitDone() && window_->KeyButton(probe)->isEnabled(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    core_->Worker().WaitIdle();
+    Flush();
+  }
+  void TearDown() override {
+    if (window_ && !window_->Closing()) window_->CloseProgram();
+    window_.reset();
+    core_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  CPngButton* Key(int controlId) {
+    CPngButton* b = window_->KeyButton(controlId);
+    EXPECT_NE(b, nullptr) << controlId;
+    return b;
+  }
+  static QImage Look(CPngButton* b) { return b->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  static void Flush() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+  }
+
+  std::filesystem::path dir_;
+  QuietSink sink_;
+  NoFiles files_;
+  std::unique_ptr<AppCore> core_;
+  std::unique_ptr<CVantrelDlg> window_;
+};
+
+TEST_F(KeyFaceTest, ColourCoversTheInsetFaceAndCaptionsComeBack) {
+  // An ordinary key, and a G key, whose layer caption the colour must hide as well.
+  for (int id : {keys::OrdinaryLayoutKeys()[30].controlId, keys::GLayoutKeys()[0].controlId}) {
+    SCOPED_TRACE(id);
+    CPngButton* key = Key(id);
+    ASSERT_NE(key, nullptr);
+    if (id == keys::GLayoutKeys()[0].controlId) key->setText("M1");
+    const QImage caption = Look(key);
+    const int w = caption.width(), h = caption.height();
+
+    window_->SetKeyColour(id, QColor(10, 200, 30));
+    const QImage coloured = Look(key);
+    const QRgb green = qRgb(10, 200, 30);
+    EXPECT_EQ(coloured.pixel(w / 2, h / 2), green);
+    // Pixel for pixel the rounded face a widget background of that colour and radius
+    // would draw over the caption face: a 2 px rim of the picture, antialiased corners,
+    // the caption hidden.
+    QImage expected = caption;
+    {
+      QPainter painter(&expected);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(QColor(10, 200, 30));
+      painter.drawRoundedRect(QRectF(2, 2, w - 4, h - 4), 3, 3);
+    }
+    EXPECT_EQ(coloured, expected);
+
+    window_->SetKeyColour(id, QColor(0, 0, 255));
+    EXPECT_EQ(Look(key).pixel(w / 2, h / 2), qRgb(0, 0, 255));
+
+    window_->ShowKeyCaptions();
+    EXPECT_EQ(Look(key), caption);
+  }
+}
+
+TEST_F(KeyFaceTest, OnlyKeysWhoseColourChangedAreRepaintedAndClicksStillReachThem) {
+  const int id = keys::OrdinaryLayoutKeys()[40].controlId;
+  const int neighbour = keys::OrdinaryLayoutKeys()[41].controlId;
+  CPngButton* key = Key(id);
+  CPngButton* other = Key(neighbour);
+  ASSERT_TRUE(key && other);
+  PaintCounter counter;
+  key->installEventFilter(&counter);
+  other->installEventFilter(&counter);
+  Flush();
+
+  window_->SetKeyColour(id, QColor(200, 0, 0));
+  Flush();
+  EXPECT_EQ(counter.paints[key], 1);
+  // Only the face was repainted, not the picture's rim or the neighbour.
+  EXPECT_EQ(counter.lastRect[key], key->FlatFaceRect());
+  EXPECT_EQ(counter.paints[other], 0);
+
+  // The same colour again: no repaint scheduled.
+  window_->SetKeyColour(id, QColor(200, 0, 0));
+  Flush();
+  EXPECT_EQ(counter.paints[key], 1);
+
+  window_->SetKeyColour(id, QColor(200, 0, 1));
+  Flush();
+  EXPECT_EQ(counter.paints[key], 2);
+
+  // Captions back: keys without a colour are left alone.
+  window_->ShowKeyCaptions();
+  Flush();
+  EXPECT_EQ(counter.paints[key], 3);
+  EXPECT_EQ(counter.paints[other], 0);
+
+  // Nothing lies over a coloured key: a press at its centre reaches the button.
+  window_->SetKeyColour(id, QColor(200, 0, 0));
+  EXPECT_EQ(window_->childAt(key->geometry().center()), key);
+  int presses = 0;
+  QObject::connect(key, &QAbstractButton::pressed, [&presses] { ++presses; });
+  QTest::mousePress(key, Qt::LeftButton, Qt::NoModifier, key->rect().center());
+  EXPECT_EQ(presses, 1);
+  QTest::mouseRelease(key, Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));  // outside: no click
+}
+
+}  // namespace
+}  // namespace vantrel::ui
