@@ -7,6 +7,9 @@
 #include <QTest>
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 #include <map>
 #include <memory>
 
@@ -50,7 +53,8 @@ class KeyFaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::App();
-    dir_ = std::filesystem::temp_directory_path() / "vantrel_key_face";
+    // A folder per test process: CTest runs the tests of this file side by side.
+    dir_ = std::filesystem::temp_directory_path() / ("vantrel_key_face_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     AppOptions options;

@@ -147,7 +147,8 @@ class KeyboardAccessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::App();
-    dir_ = std::filesystem::temp_directory_path() / "vantrel_keyboard_access";
+    // A folder per test process: CTest runs the tests of this file side by side.
+    dir_ = std::filesystem::temp_directory_path() / ("vantrel_keyboard_access_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     AppOptions options;
