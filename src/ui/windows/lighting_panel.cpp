@@ -14,6 +14,7 @@
 #include <span>
 #include <utility>
 
+#include "core/text/safe_format.h"
 #include "ui/skin/bitmap_slider.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
@@ -61,16 +62,19 @@ struct DirectionNames {
   const char* forwardOn;
   const char* backOff;
   const char* backOn;
+  const char* forwardText;  // language keys of what the two pictures mean
+  const char* backText;
 };
 
 DirectionNames DirectionPicturesOf(DirectionPictures kind) {
   switch (kind) {
     case DirectionPictures::UpDown:
-      return {"upup.bmp", "updown.bmp", "downup.bmp", "downdown.bmp"};
+      return {"upup.bmp", "updown.bmp", "downup.bmp", "downdown.bmp", "LIGHT_DIRECTION_UP", "LIGHT_DIRECTION_DOWN"};
     case DirectionPictures::SpreadConverge:
-      return {"kuosan.bmp", "kuosandown.bmp", "julong.bmp", "julongdown.bmp"};
+      return {"kuosan.bmp", "kuosandown.bmp", "julong.bmp", "julongdown.bmp", "LIGHT_DIRECTION_OUT", "LIGHT_DIRECTION_IN"};
     default:
-      return {"leftup.bmp", "leftdown.bmp", "rightup.bmp", "rightdown.bmp"};
+      return {"leftup.bmp",  "leftdown.bmp",         "rightup.bmp",
+              "rightdown.bmp", "LIGHT_DIRECTION_LEFT", "LIGHT_DIRECTION_RIGHT"};
   }
 }
 
@@ -341,6 +345,19 @@ void LightingPanel::Retranslate() {
     const QString tip = Utf8(deps_.texts.Text(key));
     picture->SetTooltipText(tip);
     picture->setAccessibleName(tip);
+  }
+  // The report-rate buttons show only a number: their tooltip gives it with its unit.
+  const char* rates[] = {"125", "250", "500", "1000"};
+  for (int n = 0; n < 4; ++n) {
+    static_cast<CPngButton*>(Control(kReportIds[n]))
+        ->SetTooltipText(Utf8(text::FormatWithString(deps_.texts.Text("LIGHT_REPORT_RATE_BUTTON"), rates[n])));
+  }
+  // A colour swatch is named by the caption beside it.
+  for (auto [caption, swatch] : {std::pair{id::kFyColourStatic, id::kFyColourButton},
+                                 std::pair{id::kHxColourStatic, id::kHxColourButton},
+                                 std::pair{id::kBrushStatic, id::kBrushButton},
+                                 std::pair{id::kBaseStatic, id::kBaseButton}}) {
+    if (auto* label = qobject_cast<QLabel*>(Control(caption))) Control(swatch)->setAccessibleName(label->text());
   }
   // The colour choice row has no label of its own: each of its pictures tells the row.
   for (const int controlId : kChoiceIds) Control(controlId)->setAccessibleDescription(Utf8(deps_.texts.Text("LIGHT_CHOICE_ROW")));
@@ -719,6 +736,10 @@ void LightingPanel::ShowForEffect(EffectCode code) {
                 view_.direction != 0);
     SetPictures(static_cast<CPngButton*>(Control(id::kDirectionBack)), names.backOff, names.backOn,
                 view_.direction == 0);
+    // The pictures are arrows: their tooltips (and so their names for a screen reader)
+    // say which way.
+    static_cast<CPngButton*>(Control(id::kDirectionForward))->SetTooltipText(Utf8(deps_.texts.Text(names.forwardText)));
+    static_cast<CPngButton*>(Control(id::kDirectionBack))->SetTooltipText(Utf8(deps_.texts.Text(names.backText)));
   }
 }
 

@@ -363,6 +363,7 @@ void CVantrelDlg::Retranslate() {
   buttons_[ids::kHelp]->SetTooltipText(Q(t.Text("MAIN_HELP_PROMPT")));
   buttons_[ids::kClose]->SetTooltipText(Q(t.Text("MAIN_CLOSE_PROMPT")));
   buttons_[ids::kWebLink]->SetTooltipText(Q(t.Text("MAIN_LINK_PROMPT")));
+  buttons_[ids::kLink]->SetTooltipText(Q(t.Text("MAIN_LINK_PROMPT")));  // the logo opens the same page
   buttons_[ids::kMinimise]->SetTooltipText(Q(t.Text("MAIN_MINIMIZE_PROMPT")));
   buttons_[ids::kMenu]->SetTooltipText(Q(t.Text("MAIN_MENU_PROMPT")));
   buttons_[ids::kLockCaps]->SetTooltipText(Q(t.Text("MAIN_LOCK_CAPS_PROMPT")));

@@ -1,5 +1,6 @@
 // The lighting panel against the virtual keyboard: what each control sends, the show rule
 // per effect, opening and closing, per-key painting and the profile buttons.
+#include <QAccessible>
 #include <QLineEdit>
 
 #include "ui/windows/lighting_panel_fixture.h"
@@ -589,6 +590,38 @@ TEST_F(LightingPanelTest, PicturesThatActAsButtonsSayWhatTheyDo) {
     EXPECT_EQ(panel_->Control(panel_id::kChoiceRed + 2)->accessibleDescription(),
               QString::fromStdString(texts_.LookupText("LIGHT_CHOICE_ROW", language)));
   }
+}
+
+}  // namespace
+}  // namespace vantrel::ui::test
+
+namespace vantrel::ui::test {
+namespace {
+
+// A screen reader names each picture of the panel: the direction arrows by the way they
+// point (which changes with the effect), the report-rate buttons by their rate, the colour
+// swatches by their captions.
+TEST_F(LightingPanelTest, PicturesAndSwatchesHaveNamesForScreenReaders) {
+  Connect();
+  OpenPanel();
+  auto name = [this](int controlId) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(panel_->Control(controlId));
+    return a ? a->text(QAccessible::Name) : QString();
+  };
+  ChooseEffect(2);
+  Settle();
+  EXPECT_EQ(name(id::kDirectionForward).toStdString(), texts_.Text("LIGHT_DIRECTION_LEFT"));
+  EXPECT_EQ(name(id::kDirectionBack).toStdString(), texts_.Text("LIGHT_DIRECTION_RIGHT"));
+  ChooseEffect(12);
+  Settle();
+  EXPECT_EQ(name(id::kDirectionForward).toStdString(), texts_.Text("LIGHT_DIRECTION_UP"));
+  EXPECT_EQ(name(id::kDirectionBack).toStdString(), texts_.Text("LIGHT_DIRECTION_DOWN"));
+  for (int controlId : {id::kReportRate1, id::kReportRate2, id::kReportRate3, id::kReportRate4})
+    EXPECT_FALSE(name(controlId).isEmpty()) << controlId;
+  EXPECT_NE(name(id::kReportRate1), name(id::kReportRate4));
+  EXPECT_TRUE(name(id::kReportRate4).contains("1000"));
+  for (int controlId : {id::kFyColourButton, id::kHxColourButton, id::kBrushButton, id::kBaseButton})
+    EXPECT_FALSE(name(controlId).isEmpty()) << controlId;
 }
 
 }  // namespace
