@@ -82,11 +82,10 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
     }
 
     // Poll briefly before sleeping. The hint only ends the polling; the reply itself is
-    // taken under the slot lock below, exactly as after a sleep. No yield while polling:
-    // on a busy machine a yield gives the processor away for a whole time slice, and the
-    // reply then waits for this thread instead of the other way round.
+    // taken under the slot lock below, exactly as after a sleep.
     const auto pollUntil = std::chrono::steady_clock::now() + timing_.replyPoll;
     while (!replyHint_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < pollUntil) {
+      std::this_thread::yield();
     }
     bool signalled;
     {
