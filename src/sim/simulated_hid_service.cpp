@@ -8,10 +8,14 @@ using namespace vantrel::device;
 using Clock = std::chrono::steady_clock;
 
 void PreciseSleepUntil(Clock::time_point until) {
+  // Covers the timer slack (50 us for an ordinary thread) and the wake-up itself.
   constexpr auto kSpin = std::chrono::microseconds(150);
   const auto now = Clock::now();
   if (until - now > kSpin) std::this_thread::sleep_until(until - kSpin);
-  while (Clock::now() < until) std::this_thread::yield();
+  // Spun without yielding: on a busy machine a yield hands the processor to another
+  // program for the rest of its time slice, milliseconds instead of microseconds.
+  while (Clock::now() < until) {
+  }
 }
 
 SimulatedHidService::SimulatedHidService(VirtualKeyboard& keyboard, SimOptions options)
@@ -45,14 +49,12 @@ int SimulatedHidService::RequestWriteOne(const DeviceSelector& selector, std::ui
   if (data == nullptr || length != kReportSize) return 0;
   if (check != CallCheckValue(selector, callbackWord, tag, {data, length})) return 0;
   if (selector != ConfigInterfaceSelector) return 0;
-  {
-    std::lock_guard lock(mutex_);
-    if (keyboard_.DeviceCount() == 0) return 0;
-  }
-  // The report's own frame to the keyboard.
-  const auto start = Clock::now();
-  if (options_.latency.count() > 0) PreciseSleepUntil(start + options_.latency);
-
+  // The write hands the report over and returns at once; the USB frames are counted in
+  // the reply's due time, one frame for the report and one for the reply. The caller so
+  // waits for one thing only, the reply. A writer also put to sleep for the report's
+  // frame woke up late whenever the machine was busy (a timer wake-up on a busy
+  // processor waits for the running program's time slice), and that came on top.
+  const auto sent = Clock::now() + options_.latency;
   std::unique_lock lock(mutex_);
   if (keyboard_.DeviceCount() == 0) return 0;
   const auto number = ++configRequests_;
@@ -77,7 +79,7 @@ int SimulatedHidService::RequestWriteOne(const DeviceSelector& selector, std::ui
   if (!reply || fault == Fault::kDrop) return 1;
   if (fault == Fault::kEcho) (*reply)[kCommandByte] ^= 0x80;
   if (fault) SetReportChecksum(*reply);
-  const auto due = Clock::now() + (fault == Fault::kSlow ? options_.slowReply : options_.latency);
+  const auto due = sent + (fault == Fault::kSlow ? options_.slowReply : options_.latency);
   Enqueue({due, kNotifyInputReport, ConfigInterfaceSelector, {reply->begin(), reply->end()}, 0}, false);
   // Woken after the lock is released, so the notification thread does not wake only to
   // wait for the lock.

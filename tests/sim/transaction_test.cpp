@@ -1,6 +1,8 @@
 // The report transaction against the virtual keyboard, asserting on the trace.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "core/device/config_report.h"
@@ -215,6 +217,39 @@ TEST(TransactionTest, UnplugInTheMiddleEndsTheTransaction) {
   const auto result = h.link.DeviceTransact(r.data(), 64, reply.data(), 64, received);
   EXPECT_TRUE(result == kDeviceWriteRefused || result == kDeviceNoReply) << result;
   EXPECT_EQ(h.link.DeviceCount(), 0);
+}
+
+// The frame model: a write hands its report over at once, and the reply comes one frame
+// for the report and one for the reply after the write. Replies to writes made back to
+// back come in the order of the writes.
+TEST(TransactionTest, RepliesComeTwoFramesAfterTheirWriteAndInWriteOrder) {
+  using namespace std::chrono_literals;
+  sim::SimOptions options = SimHarness::ZeroLatency();
+  options.latency = 50ms;
+  SimHarness h(options);
+  auto repliesSoFar = [&h] {
+    std::lock_guard lock(h.mutex);
+    return std::count_if(h.lines.begin(), h.lines.end(), [](const std::string& l) { return l.rfind("< ", 0) == 0; });
+  };
+  const auto begin = Request(kCmdBegin);
+  const auto test = Request(kCmdTest);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_GT(h.link.DeviceSendOneWay(begin.data(), 64), 0);
+  ASSERT_GT(h.link.DeviceSendOneWay(test.data(), 64), 0);
+  EXPECT_EQ(repliesSoFar(), 0);
+  h.service.Drain();
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+  const auto got = h.Lines("< CTRL");
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(SimHarness::Bytes(got[0])[kCommandByte], kCmdBegin);
+  EXPECT_EQ(SimHarness::Bytes(got[1])[kCommandByte], kCmdTest);
+
+  ConfigReport reply{};
+  std::uint32_t received = 0;
+  const auto again = std::chrono::steady_clock::now();
+  ASSERT_EQ(h.link.DeviceTransact(test.data(), 64, reply.data(), 64, received), kDeviceOk);
+  EXPECT_GE(std::chrono::steady_clock::now() - again, 100ms);
+  EXPECT_EQ(reply[kCommandByte], kCmdTest);
 }
 
 // Transactions from several threads: each gets the reply to its own request.

@@ -1,11 +1,13 @@
 #include "core/profiles/atomic_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace vantrel::profiles {
 namespace {
@@ -68,6 +70,8 @@ bool ResolveTarget(const std::filesystem::path& path, Target& target, int& error
 
 thread_local std::string lastProblem;
 
+constexpr std::size_t kWriteBuffer = 64 * 1024;
+
 }  // namespace
 
 const std::string& LastWriteProblem() { return lastProblem; }
@@ -99,20 +103,29 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std:
   const std::filesystem::path tmp = TemporaryName(target.path);
   std::error_code ec;
 
+  // Many parts (a profile file gives one per macro record) are gathered into few large
+  // writes; the stream's default buffer of one block would need two per part.
+  std::vector<char> buffer(kWriteBuffer);
   errno = 0;
   std::FILE* f = allowed(WriteStep::kCreate) ? std::fopen(tmp.c_str(), "wb") : nullptr;
   if (f == nullptr) {
     fail(errno);
     return report();
   }
+  std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
   bool ok = true;
+  const bool hasContent = std::any_of(parts.begin(), parts.end(), [](const auto& p) { return !p.empty(); });
+  if (hasContent && !allowed(WriteStep::kWrite)) {
+    fail(0);
+    ok = false;
+  }
   for (const auto& part : parts) {
+    if (!ok) break;
     if (part.empty()) continue;
     errno = 0;
-    if (!allowed(WriteStep::kWrite) || std::fwrite(part.data(), 1, part.size(), f) != part.size()) {
+    if (std::fwrite(part.data(), 1, part.size(), f) != part.size()) {
       fail(errno);
       ok = false;
-      break;
     }
   }
   errno = 0;

@@ -23,8 +23,8 @@ enum class WriteStep { kCreate, kWrite, kFlush, kClose, kRename };
 // save at every step in turn.
 using WriteFaultHook = std::function<bool(WriteStep)>;
 
-// Writes the parts one after the other as the file's whole content. One kWrite step per
-// non-empty part. On failure `why`, when given, receives the system's reason ("No space
+// Writes the parts one after the other as the file's whole content. One kWrite step for
+// the content (none when every part is empty). On failure `why`, when given, receives the system's reason ("No space
 // left on device", "Permission denied").
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::span<const std::uint8_t>> parts,
                          const WriteFaultHook& hook = {}, std::string* why = nullptr);

@@ -93,6 +93,41 @@ int ValidateProfileFile(const std::filesystem::path& path, const text::TextSourc
   return kProfileValid;
 }
 
+namespace {
+
+// The texts of the records that own one, read from the string area (exactly the declared
+// S bytes). An offset outside the area or a string running off its end gives an empty text.
+void LoadStrings(std::span<const std::uint8_t> area, keys::StoreImage& image) {
+  image.strings.Clear();
+  for (std::size_t slot = 0; slot < keys::kRecordCount; ++slot) {
+    const KeyAssignment r = image.table.RecordAt(slot);
+    if (!OwnsString(r)) continue;
+    // The offset is read as unsigned and rounded down to an even byte.
+    const std::size_t start = static_cast<std::uint32_t>(r.code) & ~std::uint32_t{1};
+    std::size_t end = start;
+    while (end + 1 < area.size() && (area[end] | area[end + 1]) != 0) end += 2;
+    std::u16string textValue;
+    if (end + 1 < area.size()) {  // the terminator lies inside the area
+      textValue.resize((end - start) / 2);
+      for (std::size_t i = 0; i < textValue.size(); ++i) {
+        textValue[i] = static_cast<char16_t>(area[start + 2 * i] | (area[start + 2 * i + 1] << 8));
+      }
+    }
+    image.strings.Set(slot, std::move(textValue));
+  }
+}
+
+// Reads exactly `length` bytes; false when the file ends first or the read fails.
+bool ReadExactly(std::FILE* f, std::uint8_t* out, std::size_t length) {
+  return std::fread(out, 1, length, f) == length;
+}
+
+// Macro records read per read call: few calls, and a buffer small enough to be reused
+// by the allocator instead of being mapped fresh for every load.
+constexpr std::size_t kMacrosPerRead = 4;
+
+}  // namespace
+
 bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& image) {
   if (bytes.size() < kFileFixedSize) return false;
   std::copy_n(bytes.begin(), kFileFixedSize, image.table.Bytes().begin());
@@ -111,28 +146,7 @@ bool LoadProfileBytes(std::span<const std::uint8_t> bytes, keys::StoreImage& ima
   // and a file cut short inside it is refused like one cut short inside a macro.
   std::span<const std::uint8_t> area = bytes.subspan(kFileFixedSize + macroBytes);
   if (area.size() < s) return false;
-  area = area.first(s);
-
-  image.strings.Clear();
-  for (std::size_t slot = 0; slot < keys::kRecordCount; ++slot) {
-    const KeyAssignment r = image.table.RecordAt(slot);
-    if (!OwnsString(r)) continue;
-    // The offset is read as unsigned and rounded down to an even byte.
-    const std::size_t start = static_cast<std::uint32_t>(r.code) & ~std::uint32_t{1};
-    std::u16string textValue;
-    bool terminated = false;
-    for (std::size_t pos = start; pos + 1 < area.size(); pos += 2) {
-      const auto c = static_cast<char16_t>(area[pos] | (area[pos + 1] << 8));
-      if (c == 0) {
-        terminated = true;
-        break;
-      }
-      textValue.push_back(c);
-    }
-    // An offset outside the area or a string running off its end gives an empty text.
-    if (!terminated) textValue.clear();
-    image.strings.Set(slot, std::move(textValue));
-  }
+  LoadStrings(area.first(s), image);
   return true;
 }
 
@@ -145,36 +159,54 @@ bool LoadProfileImage(const std::filesystem::path& path, keys::StoreImage& image
   errno = 0;
   File f(std::fopen(path.c_str(), "rb"));
   if (!f) return refuse("cannot be opened: " + SystemReason(errno));
+  // Every read below is large or wanted whole: read straight into the records, with no
+  // copy through the stream's own buffer.
+  std::setvbuf(f.get(), nullptr, _IONBF, 0);
   std::array<std::uint8_t, keys::kFileHeaderSize> header{};
-  if (std::fread(header.data(), 1, header.size(), f.get()) != header.size()) {
+  if (!ReadExactly(f.get(), header.data(), header.size())) {
     return refuse("is too small (" + std::to_string(kFileFixedSize) + " bytes at least)");
   }
   // Refused before anything of it is read: gigabytes of "strings" would all be read.
-  if (const std::uint32_t s = LoadU32(header, kHdrStringSize); s > kMaxStringAreaBytes) {
+  const std::uint32_t s = LoadU32(header, kHdrStringSize);
+  if (s > kMaxStringAreaBytes) {
     return refuse("declares a string area of " + std::to_string(s) + " bytes; no configuration holds more than " +
                   std::to_string(kMaxStringAreaBytes) + " bytes (128 MiB) of key texts");
   }
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (ec) return refuse("cannot be read: " + ec.message());
-  const std::uint64_t declared = DeclaredSize(std::min<std::uint16_t>(LoadU16(header, kHdrMacroCount), keys::kMaxMacros + 1),
-                                              LoadU32(header, kHdrStringSize));
+  const std::uint16_t n = LoadU16(header, kHdrMacroCount);
+  const std::uint64_t declared = DeclaredSize(std::min<std::uint16_t>(n, keys::kMaxMacros + 1), s);
   if (size < declared) {
     return refuse("is cut short (" + std::to_string(size) + " bytes; its header declares " + std::to_string(declared) +
                   ")");
   }
-  // Never more than the header declares.
-  std::vector<std::uint8_t> bytes;
+  // Never more than the header declares: the fixed part straight into the table, the
+  // macros a few records at a time, then the string area.
+  constexpr auto kChanged = "is cut short (it changed while it was read)";
+  const auto table = image.table.Bytes();
+  std::copy(header.begin(), header.end(), table.begin());
+  if (!ReadExactly(f.get(), table.data() + header.size(), table.size() - header.size())) return refuse(kChanged);
+  if (n > keys::kMaxMacros) return refuse("cannot be loaded");
   try {
-    bytes.resize(static_cast<std::size_t>(std::max<std::uint64_t>(declared, keys::kFileHeaderSize)));
+    std::vector<std::uint8_t> chunk(std::min<std::size_t>(n, kMacrosPerRead) * keys::kMacroRecordSize);
+    image.macros.clear();
+    image.macros.reserve(n);
+    for (std::size_t done = 0; done < n;) {
+      const std::size_t count = std::min(n - done, kMacrosPerRead);
+      if (!ReadExactly(f.get(), chunk.data(), count * keys::kMacroRecordSize)) return refuse(kChanged);
+      for (std::size_t i = 0; i < count; ++i) {
+        image.macros.push_back(keys::MacroRecord::FromBytes(
+            std::span(chunk).subspan(i * keys::kMacroRecordSize, keys::kMacroRecordSize)));
+      }
+      done += count;
+    }
+    std::vector<std::uint8_t> area(s);
+    if (!ReadExactly(f.get(), area.data(), area.size())) return refuse(kChanged);
+    LoadStrings(area, image);
   } catch (const std::bad_alloc&) {
     return refuse("does not fit in memory");
   }
-  std::copy(header.begin(), header.end(), bytes.begin());
-  const std::size_t rest = bytes.size() - header.size();
-  const std::size_t got = std::fread(bytes.data() + header.size(), 1, rest, f.get());
-  if (got != rest) return refuse("is cut short (it changed while it was read)");
-  if (!LoadProfileBytes(bytes, image)) return refuse("cannot be loaded");
   return true;
 }
 
@@ -182,13 +214,17 @@ bool LoadProfileFile(const std::filesystem::path& path, keys::EditingStore::Lock
   return LoadProfileImage(path, held.Image());
 }
 
-std::vector<std::uint8_t> SerializeProfileImage(keys::StoreImage& image) {
+namespace {
+
+// Rebuilds the header (flag 0) and packs the strings in slot order, writing their offsets
+// into the image's own records. Returns the string area; the macro count is the header's.
+std::vector<std::uint8_t> PackStrings(keys::StoreImage& image, std::uint16_t& macroCount) {
   const auto n = static_cast<std::uint16_t>(std::min(image.macros.size(), keys::kMaxMacros));
   const auto s = static_cast<std::uint32_t>(std::max(image.strings.Total(), 0));
   image.table.FillFileHeader(n, s, 0);
+  macroCount = n;
 
-  std::vector<std::uint8_t> out(DeclaredSize(n, s), 0);
-  std::uint8_t* area = out.data() + kFileFixedSize + std::size_t{n} * keys::kMacroRecordSize;
+  std::vector<std::uint8_t> area(s, 0);
   std::size_t pos = 0;
   for (std::size_t slot = 0; slot < keys::kRecordCount; ++slot) {
     const std::uint32_t length = image.strings.SlotSize(slot);
@@ -204,25 +240,42 @@ std::vector<std::uint8_t> SerializeProfileImage(keys::StoreImage& image) {
     image.table.SetRecordAt(slot, r);
     pos += length;
   }
+  return area;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> SerializeProfileImage(keys::StoreImage& image) {
+  std::uint16_t n = 0;
+  const std::vector<std::uint8_t> area = PackStrings(image, n);
+  std::vector<std::uint8_t> out;
+  out.reserve(DeclaredSize(n, static_cast<std::uint32_t>(area.size())));
   const auto table = image.table.Bytes();
-  std::copy(table.begin(), table.end(), out.begin());
+  out.insert(out.end(), table.begin(), table.end());
   for (std::size_t i = 0; i < n; ++i) {
     const auto m = image.macros[i].Bytes();
-    std::copy(m.begin(), m.end(), out.begin() + static_cast<std::ptrdiff_t>(kFileFixedSize + i * keys::kMacroRecordSize));
+    out.insert(out.end(), m.begin(), m.end());
   }
+  out.insert(out.end(), area.begin(), area.end());
   return out;
 }
 
 bool SaveProfileImage(const std::filesystem::path& path, keys::StoreImage& image, const WriteFaultHook& hook,
                       std::string* why) {
-  std::vector<std::uint8_t> bytes;
+  // The file is written from the records themselves, without assembling a copy of it.
+  std::vector<std::uint8_t> area;
+  std::vector<std::span<const std::uint8_t>> parts;
   try {
-    bytes = SerializeProfileImage(image);
+    std::uint16_t n = 0;
+    area = PackStrings(image, n);
+    parts.reserve(std::size_t{n} + 2);
+    parts.emplace_back(image.table.Bytes());
+    for (std::size_t i = 0; i < n; ++i) parts.emplace_back(image.macros[i].Bytes());
+    parts.emplace_back(area);
   } catch (const std::bad_alloc&) {
     if (why) *why = "out of memory";
     return false;
   }
-  const std::span<const std::uint8_t> parts[] = {bytes};
   return WriteFileAtomically(path, parts, hook, why);
 }
 

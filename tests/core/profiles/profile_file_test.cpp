@@ -159,6 +159,44 @@ TEST_F(ProfileFileTest, SavePacksStringsInSlotOrderAtEvenOffsetsAndLoadsThemBack
   EXPECT_EQ(loaded.strings.Total(), 28 + 12);
 }
 
+// Eleven macros: the loader reads them from the file a few records at a time and the
+// saver writes them from the records themselves, so both must agree with the image
+// assembled in memory, across every group of records.
+TEST_F(ProfileFileTest, ManyMacrosSaveAndLoadExactlyLikeTheImageInMemory) {
+  keys::StoreImage image = SampleImage();
+  for (std::uint16_t id = 3; id <= 11; ++id) {
+    keys::MacroRecord m = keys::NewMacro(u"macro " + std::u16string(1, static_cast<char16_t>(u'a' + id)), id);
+    std::vector<keys::MacroAction> steps(id * 7u, keys::MacroAction{10 * id, static_cast<std::uint16_t>(0x10 + id), 0});
+    m.SetActions(steps);
+    image.macros.push_back(m);
+  }
+  keys::StoreImage copy = image;
+  const std::vector<std::uint8_t> expected = SerializeProfileImage(copy);
+  const auto path = dir / "many.vnp";
+  ASSERT_TRUE(SaveProfileImage(path, image));
+  EXPECT_EQ(ReadAll(path), expected);
+  EXPECT_EQ(image.table, copy.table);
+
+  keys::StoreImage fromFile;
+  keys::StoreImage fromBytes;
+  std::string reason;
+  ASSERT_TRUE(LoadProfileImage(path, fromFile, &reason)) << reason;
+  ASSERT_TRUE(LoadProfileBytes(expected, fromBytes));
+  EXPECT_EQ(fromFile.table, image.table);
+  EXPECT_EQ(fromFile.macros, image.macros);
+  EXPECT_EQ(fromFile.strings, fromBytes.strings);
+  EXPECT_EQ(fromFile.macros, fromBytes.macros);
+  ASSERT_NE(fromFile.strings.Slot(2 * 512 + 5), nullptr);
+  EXPECT_EQ(*fromFile.strings.Slot(2 * 512 + 5), u"hello");
+
+  // Loading into an image that already holds more replaces all of it.
+  keys::StoreImage fewer = SampleImage();
+  ASSERT_TRUE(SaveProfileImage(path, fewer));
+  ASSERT_TRUE(LoadProfileImage(path, fromFile));
+  EXPECT_EQ(fromFile.macros, fewer.macros);
+  EXPECT_EQ(fromFile.strings.Total(), 28 + 12);  // the launch path and the text block
+}
+
 TEST_F(ProfileFileTest, StringsOutsideTheAreaGiveEmptyTextsAndTheFileStillLoads) {
   keys::StoreImage image = SampleImage();
   std::vector<std::uint8_t> f = SerializeProfileImage(image);
