@@ -105,6 +105,7 @@ const std::map<std::string, Conversion> kFormatKeys = {
     {"PROFILE_FORMAT_ERROR", Conversion::kString},
     {"MAIN_PROMPT_OPEN_FAILED", Conversion::kString},
     {"MAIN_PROMPT_BACKUP_FAILED", Conversion::kString},
+    {"LIGHT_REPORT_RATE_BUTTON", Conversion::kString},
 };
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;
