@@ -608,6 +608,9 @@ TEST_F(LightingPanelTest, PicturesAndSwatchesHaveNamesForScreenReaders) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(panel_->Control(controlId));
     return a ? a->text(QAccessible::Name) : QString();
   };
+  if (panel_->Control(id::kDirectionForward)->isVisible()) {
+    EXPECT_FALSE(name(id::kDirectionForward).isEmpty()) << "the arrows shown on opening are unnamed";
+  }
   ChooseEffect(2);
   Settle();
   EXPECT_EQ(name(id::kDirectionForward).toStdString(), texts_.Text("LIGHT_DIRECTION_LEFT"));
