@@ -16,6 +16,7 @@
 #include "core/keys/keyboard_layout.h"
 #include "ui/ui_test_app.h"
 #include "ui/windows/main_window.h"
+#include "ui/windows/program_options.h"
 
 namespace vantrel::ui {
 namespace {
@@ -53,20 +54,7 @@ class KeyFaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::App();
-    // A folder per test process: CTest runs the tests of this file side by side.
-    dir_ = std::filesystem::temp_directory_path() / ("vantrel_key_face_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    AppOptions options;
-    options.stack.simulate = true;
-    options.stack.simStatePath = (dir_ / "keyboard.json").string();
-    options.stack.simLatency = std::chrono::microseconds(0);
-    options.stack.languageId = 1033;
-    options.programFolder = VANTREL_BIN_DIR;
-    options.userFolder = dir_ / "user";
-    options.settingsFile = dir_ / "settings.ini";
-    options.appSettingsFile = dir_ / "app.ini";
-    options.presenceTiming.readyPoll = std::chrono::milliseconds(1);
+    const AppOptions options = test::SimulatedProgramOptions(folder_.Path());
     core_ = std::make_unique<AppCore>(options);
     std::string error;
     ASSERT_TRUE(core_->OpenDevice(&error)) << error;
@@ -83,7 +71,6 @@ class KeyFaceTest : public ::testing::Test {
     if (window_ && !window_->Closing()) window_->CloseProgram();
     window_.reset();
     core_.reset();
-    std::filesystem::remove_all(dir_);
   }
 
   CPngButton* Key(int controlId) {
@@ -96,7 +83,7 @@ class KeyFaceTest : public ::testing::Test {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   }
 
-  std::filesystem::path dir_;
+  test::ProgramFolder folder_{"key_face"};
   QuietSink sink_;
   NoFiles files_;
   std::unique_ptr<AppCore> core_;

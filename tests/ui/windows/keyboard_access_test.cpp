@@ -22,6 +22,7 @@
 #include "ui/ui_test_app.h"
 #include "ui/windows/fake_ui_services.h"
 #include "ui/windows/main_window.h"
+#include "ui/windows/program_options.h"
 #include "ui/windows/tray.h"
 
 namespace vantrel::ui {
@@ -127,15 +128,7 @@ TEST(SkinAccessibility, SliderAndColourSwatch) {
 
 // ---- the main window from the keyboard ----
 
-bool ProcessUntil(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
+using test::ProcessUntil;
 
 int KeyId(std::uint16_t code) {
   for (const auto& key : keys::OrdinaryLayoutKeys())
@@ -147,20 +140,7 @@ class KeyboardAccessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::App();
-    // A folder per test process: CTest runs the tests of this file side by side.
-    dir_ = std::filesystem::temp_directory_path() / ("vantrel_keyboard_access_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    AppOptions options;
-    options.stack.simulate = true;
-    options.stack.simStatePath = (dir_ / "keyboard.json").string();
-    options.stack.simLatency = std::chrono::microseconds(0);
-    options.stack.languageId = 1033;
-    options.programFolder = VANTREL_BIN_DIR;
-    options.userFolder = dir_ / "user";
-    options.settingsFile = dir_ / "settings.ini";
-    options.appSettingsFile = dir_ / "app.ini";
-    options.presenceTiming.readyPoll = std::chrono::milliseconds(1);
+    const AppOptions options = test::SimulatedProgramOptions(folder_.Path());
     core_ = std::make_unique<AppCore>(options);
     std::string error;
     ASSERT_TRUE(core_->OpenDevice(&error)) << error;
@@ -180,23 +160,15 @@ class KeyboardAccessTest : public ::testing::Test {
     tray_.reset();
     window_.reset();
     core_.reset();
-    std::filesystem::remove_all(dir_);
   }
-  void Settle() {
-    for (int i = 0; i < 3; ++i) {
-      core_->Stack().Simulator()->Drain();
-      if (core_->Presence()) core_->Presence()->WaitIdle();
-      core_->Worker().WaitIdle();
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-  }
+  void Settle() { test::SettleProgram(*core_); }
   QWidget* Focus() const { return QApplication::focusWidget(); }
   void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(Focus() ? Focus() : window_.get(), static_cast<Qt::Key>(key), modifiers);
   }
   QString Name(QWidget* w) const { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); }
 
-  std::filesystem::path dir_;
+  test::ProgramFolder folder_{"keyboard_access"};
   test::FakeMessageSink sink_;
   test::FakeFileChooser files_;
   std::unique_ptr<AppCore> core_;

@@ -2,6 +2,7 @@
 // without the keyboard and a tray, presence changes, profile buttons, the colour view,
 // Apply, restore default, G-key layer events and closing. Questions go to a fake sink.
 #include "ui/windows/main_window.h"
+#include "ui/windows/program_options.h"
 #include "ui/windows/file_menu.h"
 
 #include <gtest/gtest.h>
@@ -48,15 +49,7 @@
 namespace vantrel::ui {
 namespace {
 
-bool ProcessUntil(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
+using test::ProcessUntil;
 
 struct Setup {
   bool keyboard = true;
@@ -71,18 +64,9 @@ class Program {
     dir_ = std::filesystem::temp_directory_path() / ("vantrel_mainwin_" + name);
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
-    AppOptions options;
-    options.stack.simulate = true;
-    options.stack.simStatePath = (dir_ / "keyboard.json").string();
+    AppOptions options = test::SimulatedProgramOptions(dir_);
     options.stack.tracePath = (dir_ / "trace.txt").string();
-    options.stack.simLatency = std::chrono::microseconds(0);
-    options.stack.languageId = 1033;
     options.startInTray = setup.startInTray;
-    options.programFolder = VANTREL_BIN_DIR;
-    options.userFolder = dir_ / "user";
-    options.settingsFile = dir_ / "settings.ini";
-    options.appSettingsFile = dir_ / "app.ini";
-    options.presenceTiming.readyPoll = std::chrono::milliseconds(1);
     core = std::make_unique<AppCore>(options);
     std::string error;
     EXPECT_TRUE(core->OpenDevice(&error)) << error;
@@ -109,15 +93,7 @@ class Program {
   }
 
   // Lets the presence logic, the worker and the queued calls finish.
-  void Settle() {
-    for (int i = 0; i < 3; ++i) {
-      core->Stack().Simulator()->Drain();
-      if (core->Presence()) core->Presence()->WaitIdle();
-      core->Worker().WaitIdle();
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-      QTest::qWait(5);
-    }
-  }
+  void Settle() { test::SettleProgram(*core); }
   void Event(const char* name) {
     EXPECT_EQ(window->HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
     Settle();

@@ -26,6 +26,7 @@
 #include "ui/windows/fake_ui_services.h"
 #include "ui/windows/key_page.h"
 #include "ui/windows/main_window.h"
+#include "ui/windows/program_options.h"
 #include "ui/windows/file_menu.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/update_dialog.h"
@@ -42,34 +43,14 @@ void Save(const QPixmap& shot, const QString& name) {
   EXPECT_TRUE(shot.save(kShots + "/" + name + ".png")) << name.toStdString();
 }
 
-bool ProcessUntil(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
+using test::ProcessUntil;
 
 // The whole program over the virtual keyboard in one language.
 class Program {
  public:
-  Program(const std::string& name, std::uint32_t languageId) {
+  Program(const std::string& name, std::uint32_t languageId) : folder_("look_" + name) {
     test::App();
-    dir_ = std::filesystem::temp_directory_path() / ("vantrel_look_" + name);
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    AppOptions options;
-    options.stack.simulate = true;
-    options.stack.simStatePath = (dir_ / "keyboard.json").string();
-    options.stack.simLatency = std::chrono::microseconds(0);
-    options.stack.languageId = languageId;
-    options.programFolder = VANTREL_BIN_DIR;
-    options.userFolder = dir_ / "user";
-    options.settingsFile = dir_ / "settings.ini";
-    options.appSettingsFile = dir_ / "app.ini";
-    options.presenceTiming.readyPoll = std::chrono::milliseconds(1);
+    const AppOptions options = test::SimulatedProgramOptions(folder_.Path(), languageId);
     core = std::make_unique<AppCore>(options);
     std::string error;
     EXPECT_TRUE(core->OpenDevice(&error)) << error;
@@ -84,17 +65,8 @@ class Program {
     if (!window->Closing()) window->CloseProgram();
     window.reset();
     core.reset();
-    std::filesystem::remove_all(dir_);
   }
-  void Settle() {
-    for (int i = 0; i < 3; ++i) {
-      core->Stack().Simulator()->Drain();
-      if (core->Presence()) core->Presence()->WaitIdle();
-      core->Worker().WaitIdle();
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-      QTest::qWait(5);
-    }
-  }
+  void Settle() { test::SettleProgram(*core); }
   QString Text(const char* key) const { return QString::fromStdString(core->Texts().Text(key)); }
 
   std::unique_ptr<AppCore> core;
@@ -103,7 +75,7 @@ class Program {
   std::unique_ptr<CVantrelDlg> window;
 
  private:
-  std::filesystem::path dir_;
+  test::ProgramFolder folder_;
 };
 
 // How many device pixels of the area `logical` differ by more than 12 in a colour channel
