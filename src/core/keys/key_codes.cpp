@@ -423,7 +423,13 @@ std::string KeyDisplayName(std::uint16_t code, const text::TextSource& texts) {
 
 std::string KeyOutputName(std::uint16_t code, const text::TextSource& texts) {
   if (code >= kCodeFirstGKey) {
-    if (const auto g = GKeyOfIndex(KeyIndexOfCode(code))) return "G" + std::to_string(g->DeviceNumber());
+    if (const auto g = GKeyOfIndex(KeyIndexOfCode(code))) {
+      // Appended rather than "G" + string: gcc 12 at -O3 warns (wrongly) of an overlapping
+      // copy in that operator.
+      std::string name = "G";
+      name += std::to_string(g->DeviceNumber());
+      return name;
+    }
   }
   const KeyNameEntry& e = KeyEntryOfCode(code);
   std::string name = KeyDisplayName(code, texts);
