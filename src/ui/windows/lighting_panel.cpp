@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStringList>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 
@@ -369,6 +370,7 @@ void LightingPanel::ShowWriteStatus(bool failed) {
   writeFailed_ = failed;
   if (!failed) {
     status_->hide();
+    status_->setToolTip(QString());
     return;
   }
   status_->setText(Utf8(deps_.texts.Text("LIGHT_PROMPT_WRITE_FAILED")));
@@ -453,6 +455,11 @@ void LightingPanel::RunWrite(Send send, ColourScope scope, std::function<void()>
         const auto outcome = static_cast<lighting::WriteOutcome>(result.code);
         if (outcome == lighting::WriteOutcome::Refused) {
           ShowWriteStatus(true);
+          // The keyboard took the writes but holds something else: the status's tooltip
+          // says what differs.
+          QStringList lines;
+          for (const auto& line : result.state.readBack.differences) lines << Utf8(line);
+          status_->setToolTip(lines.join('\n'));
           redrawAfterJobs_ = true;
         } else if (outcome == lighting::WriteOutcome::Taken) {
           ShowWriteStatus(false);

@@ -289,6 +289,28 @@ TEST_F(LightingPanelTest, RefusedWritesShowTheKeyboardsValuesAndSaySo) {
   EXPECT_EQ(sim_.keyboard.Lighting()[1], 4);
 }
 
+TEST_F(LightingPanelTest, AWriteTheKeyboardStoresWronglyIsRefusedAndTheStatusSaysWhatDiffers) {
+  SetRecord(sim_.keyboard, 0, {{0, 1}, {15, 1}});
+  Connect();
+  // The rate's write (the second request of its bracket) is stored with a wrong byte and
+  // answered with success: only the read-back sees it.
+  sim::FaultPlan faults;
+  faults.Add(sim_.service.ConfigRequests() + 2, sim::Fault::kCorrupt);
+  sim_.service.SetFaults(faults);
+  Click(id::kReportRate3);
+  auto* status = static_cast<QLabel*>(panel_->Control(id::kWriteStatus));
+  EXPECT_TRUE(Shown(id::kWriteStatus));
+  EXPECT_TRUE(status->toolTip().contains("report rate")) << status->toolTip().toStdString();
+  // The panel shows what the keyboard holds, not what was asked for.
+  EXPECT_EQ(panel_->View().reportRate, sim_.keyboard.Lighting()[15]);
+
+  // Written again without the fault: the status and its tooltip are gone.
+  sim_.service.SetFaults({});
+  Click(id::kReportRate4);
+  EXPECT_FALSE(Shown(id::kWriteStatus));
+  EXPECT_TRUE(status->toolTip().isEmpty());
+}
+
 // Which controls each effect shows while the panel is open.
 TEST_F(LightingPanelTest, ShowRuleForEveryEffect) {
   sim_.keyboard.DeviceState()[12 + 19] = 19;  // offer 19 as well
