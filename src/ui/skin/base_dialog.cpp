@@ -64,7 +64,12 @@ void CBaseDialog::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   // Not every platform cuts a window to its shape (a Wayland compositor takes the mask as
   // the input region only): a translucent window stays clear outside it.
-  if (testAttribute(Qt::WA_TranslucentBackground) && !mask().isEmpty()) painter.setClipRegion(mask());
+  // Elsewhere the window system cuts the window itself, and clipping every repaint to a
+  // shape of hundreds of rectangles would cost the live preview dearly.
+  static const bool maskIsInputOnly = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  if (maskIsInputOnly && testAttribute(Qt::WA_TranslucentBackground) && !mask().isEmpty()) {
+    painter.setClipRegion(mask());
+  }
   if (!skin_.background.isNull()) painter.drawPixmap(0, 0, skin_.background);
   else painter.fillRect(rect(), QColor(0x16, 0x19, 0x1F));
   if (title_.isEmpty()) return;

@@ -102,6 +102,12 @@ QRectF PictureSource(const QPixmap& picture, const QRect& logical) {
 }
 
 void DrawPicturePart(QPainter& painter, const QRect& target, const QPixmap& picture, const QRect& source) {
+  // A picture of the screen's own density drawn at its size is a plain copy, the cheap path
+  // the live preview repaints keys through many times a second.
+  if (picture.devicePixelRatio() == 1.0 && target.size() == source.size()) {
+    painter.drawPixmap(target.topLeft(), picture, source);
+    return;
+  }
   painter.drawPixmap(QRectF(target), picture, PictureSource(picture, source));
 }
 
