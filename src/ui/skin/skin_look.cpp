@@ -53,12 +53,14 @@ QString SkinApplicationStyleSheet() {
              "QMessageBox { background: #171B22; }"
              "QMessageBox QLabel { color: #E7EAF0; font-family: 'DejaVu Sans'; font-size: 12px; }"
              "QDialog { background: #171B22; color: #E7EAF0; }"
-             "QPushButton { background: #222730; color: #E7EAF0; border: 1px solid #373E4A; border-radius: 5px;"
+             // Push buttons of the standard dialogs only: the skinned windows' own buttons
+             // (the colour swatch, the key chooser's keys) keep their sizes and looks.
+             "QMessageBox QPushButton, QFileDialog QPushButton, QColorDialog QPushButton, QInputDialog QPushButton, QDialogButtonBox QPushButton { background: #222730; color: #E7EAF0; border: 1px solid #373E4A; border-radius: 5px;"
              " padding: 5px 16px; min-width: 64px; font-family: 'DejaVu Sans'; font-size: 12px; }"
-             "QPushButton:hover, QPushButton:focus { border-color: #2EC5FF; }"
-             "QPushButton:default { border-color: #168FD0; }"
-             "QPushButton:pressed { background: #168FD0; color: #06121C; }"
-             "QPushButton:disabled { background: #191C21; color: #4B515C; border-color: #25292F; }"
+             "QMessageBox QPushButton:hover, QFileDialog QPushButton:hover, QColorDialog QPushButton:hover, QInputDialog QPushButton:hover, QDialogButtonBox QPushButton:hover, QMessageBox QPushButton:focus, QFileDialog QPushButton:focus, QColorDialog QPushButton:focus, QInputDialog QPushButton:focus, QDialogButtonBox QPushButton:focus { border-color: #2EC5FF; }"
+             "QMessageBox QPushButton:default, QFileDialog QPushButton:default, QColorDialog QPushButton:default, QInputDialog QPushButton:default, QDialogButtonBox QPushButton:default { border-color: #168FD0; }"
+             "QMessageBox QPushButton:pressed, QFileDialog QPushButton:pressed, QColorDialog QPushButton:pressed, QInputDialog QPushButton:pressed, QDialogButtonBox QPushButton:pressed { background: #168FD0; color: #06121C; }"
+             "QMessageBox QPushButton:disabled, QFileDialog QPushButton:disabled, QColorDialog QPushButton:disabled, QInputDialog QPushButton:disabled, QDialogButtonBox QPushButton:disabled { background: #191C21; color: #4B515C; border-color: #25292F; }"
              "QToolTip { background: #1A1E25; color: #E7EAF0; border: 1px solid #2E3540; padding: 4px; }");
 }
 

@@ -649,5 +649,18 @@ TEST_F(LightingPanelTest, PicturesAndSwatchesHaveNamesForScreenReaders) {
     EXPECT_FALSE(name(controlId).isEmpty()) << controlId;
 }
 
+// The application's look for standard dialogs must not reach the panel's own buttons: a
+// colour swatch keeps the size its skin gives it (a minimum width once stretched it over
+// the caption beside it).
+TEST_F(LightingPanelTest, ColourSwatchesKeepTheirSkinSizeUnderTheApplicationLook) {
+  Connect();
+  OpenPanel();
+  QWidget* swatch = panel_->Control(id::kFyColourButton);
+  swatch->ensurePolished();
+  const auto r = ReadSkinRect(MainIni(), "BUTTONINFO", "CONTROL_FYYSButton");
+  EXPECT_EQ(swatch->size(), QSize(r.width, r.height));
+  EXPECT_LE(swatch->minimumSizeHint().width(), r.width);
+}
+
 }  // namespace
 }  // namespace vantrel::ui::test
