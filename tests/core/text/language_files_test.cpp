@@ -15,8 +15,12 @@
 
 #include "core/text/language.h"
 
+#include "core/text/utf32.h"
+
 namespace vantrel::text {
 namespace {
+
+using test::Utf32;
 
 const std::filesystem::path kBinDir = VANTREL_BIN_DIR;
 
@@ -250,19 +254,6 @@ struct Value {
   std::string where;
   std::u32string text;
 };
-
-std::u32string Utf32(const std::string& utf8) {
-  std::u32string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    char32_t c = n == 1 ? b : b & (0x3F >> (n - 1));
-    for (int k = 1; k < n && i + k < utf8.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    out.push_back(c);
-    i += n;
-  }
-  return out;
-}
 
 std::vector<Value> ValuesOf(int index) {
   MemorySettingsStore settings;

@@ -18,8 +18,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text/utf32.h"
+
 namespace vantrel::text {
 namespace {
+
+using test::Utf32;
+using test::Utf8;
 
 const std::filesystem::path kSourceDir = std::filesystem::path(VANTREL_SOURCE_DIR) / "src";
 
@@ -28,41 +33,6 @@ struct Literal {
   std::u32string text;      // escapes resolved
   std::string calls;        // names of the calls the literal is an argument of, innermost first
 };
-
-std::u32string Utf32(std::string_view utf8) {
-  std::u32string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    char32_t c = n == 1 ? b : b & (0x3F >> (n - 1));
-    for (int k = 1; k < n && i + k < utf8.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    out.push_back(c);
-    i += n;
-  }
-  return out;
-}
-
-std::string Utf8(const std::u32string& text) {
-  std::string out;
-  for (const char32_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 // The body of a literal with \uXXXX, \UXXXXXXXX and the one-letter escapes resolved.
 std::u32string Unescape(std::string_view body) {
