@@ -10,6 +10,7 @@
 #include "core/profiles/profile_file.h"
 #include "core/profiles/profile_service.h"
 #include "core/profiles/profile_fakes.h"
+#include "language_file_texts.h"
 #include "sim_harness.h"
 
 namespace vantrel::test {
@@ -63,7 +64,7 @@ class ReadBackTest : public ::testing::Test {
   keys::EditingStore editing;
   keys::AppliedStore applied;
   std::atomic<int> cache{-1};
-  MapTexts texts;
+  LanguageFileTexts texts;
   RecordingSink sink;
   profiles::ProfileService service;
 };
@@ -116,6 +117,7 @@ TEST_F(ReadBackTest, ACorruptedKeyTableOrMacroFailsTheApplyWithItsNames) {
 
 TEST_F(ReadBackTest, LightingWriteIsReadBackInABracketOfItsOwn) {
   lighting::LightingState state;
+  state.texts = &texts;
   state.brightness = 4;
   sim.ClearTrace();
   EXPECT_EQ(lighting::SendBrightness(sim.commands, state, 1, 3), lighting::WriteOutcome::Taken);

@@ -31,6 +31,7 @@ std::optional<int> ResolveProfile(Context& ctx, int given) {
 std::filesystem::path WskbIniPath() { return platform::UserDataFolder() / "wskb.ini"; }
 
 bool LoadProfileLighting(Context& ctx, LightingState& state, int profile) {
+  state.texts = &ctx.Texts();
   if (LoadLighting(ctx.Commands(), state, profile, LoadOccasion::Other, WskbIniPath()) != kLoadOk) {
     ctx.Err() << "reading the lighting failed: the device state could not be read\n";
     ctx.SetExitCode(kExitFailed);

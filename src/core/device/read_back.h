@@ -10,8 +10,12 @@
 #include <string>
 #include <vector>
 
+#include <initializer_list>
+#include <string_view>
+
 #include "core/device/commands.h"
 #include "core/device/tracing_service.h"  // HexBytes
+#include "core/text/text_source.h"
 
 namespace vantrel::device {
 
@@ -25,15 +29,25 @@ struct Verification {
   void Note(std::string line) { differences.push_back(std::move(line)); }
 };
 
-// "what could not be read back: RESULT IN WORDS".
-std::string ReadFailure(std::string_view what, DeviceResult result);
+// The lines are in the language in force: each is a text of the language file with its
+// parts substituted safely (a macro name holding "%s" prints as it is).
+std::string Phrase(const text::TextSource& texts, std::string_view key, std::initializer_list<std::string_view> parts = {});
+// "WHAT: written A, the keyboard holds B".
+std::string DifferenceLine(const text::TextSource& texts, std::string_view what, std::string_view written,
+                           std::string_view held);
+// A device result in words.
+std::string ResultWords(const text::TextSource& texts, DeviceResult result);
+// "WHAT could not be read back: RESULT IN WORDS".
+std::string ReadFailure(const text::TextSource& texts, std::string_view what, DeviceResult result);
 
 // The device state record as written and as read back: one line per differing byte,
 // byte 10 named as the active profile and byte 11 as the macro capacity.
 std::vector<std::string> CompareDeviceState(std::span<const std::uint8_t, kDeviceStateSize> written,
-                                            std::span<const std::uint8_t, kDeviceStateSize> read);
+                                            std::span<const std::uint8_t, kDeviceStateSize> read,
+                                            const text::TextSource& texts);
 
 // Reads the device state back and compares it with what was written.
-Verification ReadBackDeviceState(CommandSet& commands, std::span<const std::uint8_t, kDeviceStateSize> written);
+Verification ReadBackDeviceState(CommandSet& commands, std::span<const std::uint8_t, kDeviceStateSize> written,
+                                 const text::TextSource& texts);
 
 }  // namespace vantrel::device

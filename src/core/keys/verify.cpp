@@ -9,36 +9,34 @@
 namespace vantrel::keys {
 namespace {
 
-std::string Written(std::string_view what, const std::string& written, const std::string& held) {
-  std::string line(what);
-  line.append(": written ").append(written).append(", the keyboard holds ").append(held);
-  return line;
-}
+using device::DifferenceLine;
+using device::Phrase;
 
-std::string MacroLabel(std::size_t position, const std::u16string& name) {
-  return "macro " + std::to_string(position + 1) + " \"" + text::Utf16ToUtf8(name) + "\"";
+std::string MacroLabel(std::size_t position, const std::u16string& name, const text::TextSource& texts) {
+  return Phrase(texts, "READBACK_MACRO", {std::to_string(position + 1), text::Utf16ToUtf8(name)});
 }
 
 // "A press, then 100 ms": a step as the macro editor shows it, with the key's name.
 std::string StepText(const MacroAction& a, const text::TextSource& texts) {
-  return KeyOutputName(a.code, texts) + (a.direction == kRelease ? " release" : " press") + ", then " +
-         std::to_string(a.delay) + " ms";
+  return Phrase(texts, a.direction == kRelease ? "READBACK_STEP_RELEASE" : "READBACK_STEP_PRESS",
+                {KeyOutputName(a.code, texts), std::to_string(a.delay)});
 }
 
 // The header fields of a macro block: magic, size, count, names flag.
 void CompareMacroHeaders(std::span<const std::uint8_t> written, std::span<const std::uint8_t> read,
-                         std::vector<std::string>& lines) {
+                         const text::TextSource& texts, std::vector<std::string>& lines) {
   struct Field {
     std::size_t offset;
-    const char* name;
+    const char* key;
   };
-  static constexpr Field kFields[] = {{0, "magic"}, {2, "size"}, {4, "number of macros"}, {6, "names flag"}};
+  static constexpr Field kFields[] = {{0, "READBACK_AREA_MAGIC"},
+                                      {2, "READBACK_AREA_SIZE"},
+                                      {4, "READBACK_AREA_COUNT"},
+                                      {6, "READBACK_AREA_NAMES"}};
   for (const Field& f : kFields) {
     const std::uint16_t w = LoadU16(written, f.offset);
     const std::uint16_t r = LoadU16(read, f.offset);
-    if (w != r) {
-      lines.push_back(Written(std::string("macro area, ") + f.name, std::to_string(w), std::to_string(r)));
-    }
+    if (w != r) lines.push_back(DifferenceLine(texts, texts.Text(f.key), std::to_string(w), std::to_string(r)));
   }
 }
 
@@ -53,22 +51,26 @@ std::string Quoted(const std::string& text) {
 
 void CompareMacros(std::size_t i, const std::u16string& label, const MacroRecord& w, const MacroRecord& r,
                    bool namesCompared, const text::TextSource& texts, std::vector<std::string>& lines) {
-  const std::string what = MacroLabel(i, label);
+  const std::string what = MacroLabel(i, label, texts);
   if (namesCompared && w.Name() != r.Name()) {
-    lines.push_back(Written(what + ", name", Quoted(text::Utf16ToUtf8(w.Name())), Quoted(text::Utf16ToUtf8(r.Name()))));
+    lines.push_back(DifferenceLine(texts, Phrase(texts, "READBACK_MACRO_NAME", {what}),
+                                   Quoted(text::Utf16ToUtf8(w.Name())), Quoted(text::Utf16ToUtf8(r.Name()))));
   }
   if (w.Cycles() != r.Cycles()) {
-    lines.push_back(Written(what + ", cycles", std::to_string(w.Cycles()), std::to_string(r.Cycles())));
+    lines.push_back(DifferenceLine(texts, Phrase(texts, "READBACK_MACRO_CYCLES", {what}), std::to_string(w.Cycles()),
+                                   std::to_string(r.Cycles())));
   }
   const auto wa = w.Actions();
   const auto ra = r.Actions();
   if (wa.size() != ra.size()) {
-    lines.push_back(Written(what + ", steps", std::to_string(wa.size()), std::to_string(ra.size())));
+    lines.push_back(DifferenceLine(texts, Phrase(texts, "READBACK_MACRO_STEPS", {what}), std::to_string(wa.size()),
+                                   std::to_string(ra.size())));
   }
   // The first differing step says enough; the rest usually follows from it.
   for (std::size_t s = 0; s < std::min(wa.size(), ra.size()); ++s) {
     if (wa[s] == ra[s]) continue;
-    lines.push_back(Written(what + ", step " + std::to_string(s + 1), StepText(wa[s], texts), StepText(ra[s], texts)));
+    lines.push_back(DifferenceLine(texts, Phrase(texts, "READBACK_MACRO_STEP", {what, std::to_string(s + 1)}),
+                                   StepText(wa[s], texts), StepText(ra[s], texts)));
     break;
   }
 }
@@ -82,12 +84,13 @@ std::vector<std::string> CompareKeyTables(std::size_t profile, KeyTableView writ
     const KeyEntry w = EntryAt(written, k);
     const KeyEntry r = EntryAt(read, k);
     if (w == r) continue;
-    std::string what = "profile " + std::to_string(profile) + ", ";
     const std::uint16_t code = CodeOfEntry(EntryAt(factory, k));
-    what += code != 0 ? "key " + KeyOutputName(code, texts) : "key table position " + std::to_string(k);
+    const std::string what =
+        code != 0 ? Phrase(texts, "READBACK_KEY", {std::to_string(profile), KeyOutputName(code, texts)})
+                  : Phrase(texts, "READBACK_KEY_POSITION", {std::to_string(profile), std::to_string(k)});
     const std::uint8_t wb[3] = {w.type, w.sub, w.value};
     const std::uint8_t rb[3] = {r.type, r.sub, r.value};
-    lines.push_back(Written(what, device::HexBytes(wb), device::HexBytes(rb)));
+    lines.push_back(DifferenceLine(texts, what, device::HexBytes(wb), device::HexBytes(rb)));
   }
   return lines;
 }
@@ -95,7 +98,7 @@ std::vector<std::string> CompareKeyTables(std::size_t profile, KeyTableView writ
 std::vector<std::string> CompareMacroBlocks(std::span<const std::uint8_t> written, std::span<const std::uint8_t> read,
                                             std::span<const std::u16string> names, const text::TextSource& texts) {
   std::vector<std::string> lines;
-  CompareMacroHeaders(written, read, lines);
+  CompareMacroHeaders(written, read, texts, lines);
   const auto w = ReadMacroBlock(written, texts);
   const auto r = ReadMacroBlock(read, texts);
   // Names are compared only when both blocks carry them; otherwise both sides decode to
@@ -104,9 +107,9 @@ std::vector<std::string> CompareMacroBlocks(std::span<const std::uint8_t> writte
   for (std::size_t i = 0; i < std::max(w.size(), r.size()); ++i) {
     const std::u16string label = i < names.size() ? names[i] : (i < w.size() ? w[i] : r[i]).Name();
     if (i >= r.size()) {
-      lines.push_back(MacroLabel(i, label) + ": written, but the keyboard holds no such macro");
+      lines.push_back(Phrase(texts, "READBACK_MACRO_MISSING", {MacroLabel(i, label, texts)}));
     } else if (i >= w.size()) {
-      lines.push_back(MacroLabel(i, label) + ": not written, but the keyboard holds it");
+      lines.push_back(Phrase(texts, "READBACK_MACRO_EXTRA", {MacroLabel(i, label, texts)}));
     } else {
       CompareMacros(i, label, w[i], r[i], namesCompared, texts, lines);
     }
@@ -115,13 +118,14 @@ std::vector<std::string> CompareMacroBlocks(std::span<const std::uint8_t> writte
   // Nothing a decoder sees differs (an offset table entry, a byte past the last entry):
   // the first differing byte stands for the rest.
   if (written.size() != read.size()) {
-    lines.push_back(Written("macro area, length", std::to_string(written.size()) + " bytes",
-                            std::to_string(read.size()) + " bytes"));
+    lines.push_back(DifferenceLine(texts, texts.Text("READBACK_AREA_LENGTH"),
+                                   Phrase(texts, "READBACK_BYTES", {std::to_string(written.size())}),
+                                   Phrase(texts, "READBACK_BYTES", {std::to_string(read.size())})));
   }
   for (std::size_t i = 0; i < std::min(written.size(), read.size()); ++i) {
     if (written[i] == read[i]) continue;
-    lines.push_back(Written("macro area, byte " + std::to_string(i), std::to_string(written[i]),
-                            std::to_string(read[i])));
+    lines.push_back(DifferenceLine(texts, Phrase(texts, "READBACK_AREA_BYTE", {std::to_string(i)}),
+                                   std::to_string(written[i]), std::to_string(read[i])));
     break;
   }
   return lines;
@@ -134,7 +138,7 @@ device::Verification ReadBackKeys(device::CommandSet& commands, const WrittenKey
   std::vector<std::uint8_t> block(written.macroBlock.size());
   const device::DeviceResult macroRead = commands.CmdReadMacroArea(block);
   if (macroRead != device::kDeviceOk) {
-    v.Note(device::ReadFailure("the macro area", macroRead));
+    v.Note(device::ReadFailure(texts, texts.Text("READBACK_WHAT_MACRO_AREA"), macroRead));
   } else {
     for (auto& line : CompareMacroBlocks(written.macroBlock, block, written.macroNames, texts)) v.Note(line);
   }
@@ -143,7 +147,7 @@ device::Verification ReadBackKeys(device::CommandSet& commands, const WrittenKey
     DeviceKeyTable read{};
     const device::DeviceResult r = commands.CmdReadKeyTable(read, static_cast<unsigned>(profile));
     if (r != device::kDeviceOk) {
-      v.Note(device::ReadFailure("the key table of profile " + std::to_string(profile), r));
+      v.Note(device::ReadFailure(texts, Phrase(texts, "READBACK_WHAT_KEY_TABLE", {std::to_string(profile)}), r));
       continue;
     }
     for (auto& line : CompareKeyTables(profile, written.tables[i], read, written.factory, texts)) v.Note(line);
@@ -161,8 +165,7 @@ std::vector<std::string> CompareImageWithKeyboard(const StoreImage& image, const
   std::vector<std::u16string> names;
   for (const MacroRecord& m : image.macros) names.push_back(m.Name());
   if (sizes.bare > capacity) {
-    lines.push_back("macro area: the macros need " + std::to_string(sizes.bare) + " bytes, the keyboard holds " +
-                    std::to_string(capacity));
+    lines.push_back(Phrase(texts, "READBACK_AREA_TOO_SMALL", {std::to_string(sizes.bare), std::to_string(capacity)}));
   }
   for (auto& line : CompareMacroBlocks(block, keyboard.macroBlock, names, texts)) lines.push_back(std::move(line));
   for (std::size_t p = 0; p < device::kProfileCount; ++p) {

@@ -16,6 +16,19 @@ struct Write {
   std::span<const std::uint8_t> bytes;
 };
 
+// Texts that answer with the key itself: the read-back's lines of a state with no texts set.
+class KeyTexts final : public text::TextSource {
+ public:
+  std::string Text(std::string_view key) const override { return std::string(key); }
+  std::string LightText(std::string_view key) const override { return std::string(key); }
+  std::string ModeText(std::string_view key) const override { return std::string(key); }
+};
+
+const text::TextSource& TextsOf(const LightingState& state) {
+  static const KeyTexts keys;
+  return state.texts != nullptr ? *state.texts : keys;
+}
+
 int ClampProfile(int profile) { return std::clamp(profile, 0, static_cast<int>(kProfileCount) - 1); }
 
 // Reads the profile's record back (one bracket, as the refresh reads it) and compares the
@@ -28,7 +41,9 @@ bool ReadBackWrites(CommandSet& commands, LightingState& state, int profile, std
   const auto result = commands.CmdReadParams(buffer, static_cast<int>(device::kPayloadSize), base);
   (void)commands.CmdEnd();
   if (result != device::kDeviceOk) {
-    state.readBack.Note(device::ReadFailure("the lighting record of profile " + std::to_string(profile), result));
+    const auto& texts = TextsOf(state);
+    state.readBack.Note(device::ReadFailure(
+        texts, device::Phrase(texts, "READBACK_WHAT_LIGHTING", {std::to_string(profile)}), result));
     return false;
   }
   LightingRecord held{};
@@ -40,7 +55,9 @@ bool ReadBackWrites(CommandSet& commands, LightingState& state, int profile, std
       if (w.offset >= base && at < kRecordSize) expected[at] = w.bytes[i];
     }
   }
-  for (auto& line : CompareLightingRecords(ClampProfile(profile), expected, held)) state.readBack.Note(line);
+  for (auto& line : CompareLightingRecords(ClampProfile(profile), expected, held, TextsOf(state))) {
+    state.readBack.Note(line);
+  }
   return !state.readBack.Failed();
 }
 

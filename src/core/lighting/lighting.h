@@ -44,6 +44,9 @@ struct LightingState {
   EffectList supportedEffects{};
   bool verifyWrites = true;       // read each write back after its bracket
   device::Verification readBack;  // what the last change's read-back found
+  // The language the read-back's differences are told in; set by the owner. Without it
+  // the lines name the language file's keys.
+  const text::TextSource* texts = nullptr;
 };
 
 enum class LoadOccasion { Connection, Other };

@@ -1,5 +1,7 @@
 #include "core/lighting/lighting_record.h"
 
+#include "core/device/read_back.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -64,27 +66,28 @@ void EncodeLightingRecord(const LightingFields& f, std::span<std::uint8_t, kReco
 }
 
 std::vector<std::string> CompareLightingRecords(int profile, std::span<const std::uint8_t, kRecordSize> written,
-                                                std::span<const std::uint8_t, kRecordSize> read) {
+                                                std::span<const std::uint8_t, kRecordSize> read,
+                                                const text::TextSource& texts) {
   struct Field {
     std::size_t offset;
     std::size_t width;  // 3 for a colour
-    const char* name;
+    const char* key;    // the field's name in the language file
   };
   static constexpr Field kFields[] = {
-      {kRecEffect, 1, "effect"},
-      {kRecBrightness, 1, "brightness"},
-      {kRecSpeed, 1, "speed"},
-      {kRecDirection, 1, "direction"},
-      {kRecMulticolour, 1, "multicolour"},
-      {kRecRed, 3, "colour"},
-      {kRecReportRate, 1, "report rate"},
-      {kRecColourChoice, 1, "colour choice"},
-      {kRecEffect7Flag, 1, "effect 7 variant"},
-      {kRecTrigger, 1, "trigger"},
-      {kRecSecondColour, 3, "second colour"},
-      {kRecSecondCycling, 1, "second colour cycling"},
-      {kRecThirdColour, 3, "third colour"},
-      {kRecThirdCycling, 1, "third colour cycling"},
+      {kRecEffect, 1, "READBACK_LIGHT_EFFECT"},
+      {kRecBrightness, 1, "READBACK_LIGHT_BRIGHTNESS"},
+      {kRecSpeed, 1, "READBACK_LIGHT_SPEED"},
+      {kRecDirection, 1, "READBACK_LIGHT_DIRECTION"},
+      {kRecMulticolour, 1, "READBACK_LIGHT_MULTICOLOUR"},
+      {kRecRed, 3, "READBACK_LIGHT_COLOUR"},
+      {kRecReportRate, 1, "READBACK_LIGHT_REPORT_RATE"},
+      {kRecColourChoice, 1, "READBACK_LIGHT_CHOICE"},
+      {kRecEffect7Flag, 1, "READBACK_LIGHT_VARIANT"},
+      {kRecTrigger, 1, "READBACK_LIGHT_TRIGGER"},
+      {kRecSecondColour, 3, "READBACK_LIGHT_SECOND"},
+      {kRecSecondCycling, 1, "READBACK_LIGHT_SECOND_CYCLING"},
+      {kRecThirdColour, 3, "READBACK_LIGHT_THIRD"},
+      {kRecThirdCycling, 1, "READBACK_LIGHT_THIRD_CYCLING"},
   };
   auto value = [](std::span<const std::uint8_t, kRecordSize> r, std::size_t offset, std::size_t width) {
     if (width == 1) return std::to_string(r[offset]);
@@ -93,11 +96,10 @@ std::vector<std::string> CompareLightingRecords(int profile, std::span<const std
                   static_cast<unsigned>(r[offset + 1]), static_cast<unsigned>(r[offset + 2]));
     return std::string(hex);
   };
-  const std::string prefix = "profile " + std::to_string(profile) + " lighting, ";
   std::vector<std::string> lines;
-  auto note = [&](const std::string& what, std::size_t offset, std::size_t width) {
-    lines.push_back(prefix + what + ": written " + value(written, offset, width) + ", the keyboard holds " +
-                    value(read, offset, width));
+  auto note = [&](const std::string& field, std::size_t offset, std::size_t width) {
+    const std::string what = device::Phrase(texts, "READBACK_LIGHTING", {std::to_string(profile), field});
+    lines.push_back(device::DifferenceLine(texts, what, value(written, offset, width), value(read, offset, width)));
   };
   std::size_t i = 0;
   while (i < kRecordSize) {
@@ -107,7 +109,8 @@ std::vector<std::string> CompareLightingRecords(int profile, std::span<const std
     }
     const std::size_t width = field != nullptr ? field->width : 1;
     if (!std::equal(written.begin() + i, written.begin() + i + width, read.begin() + i)) {
-      note(field != nullptr ? field->name : "byte " + std::to_string(i), i, width);
+      note(field != nullptr ? texts.Text(field->key) : device::Phrase(texts, "READBACK_LIGHT_BYTE", {std::to_string(i)}),
+           i, width);
     }
     i += width;
   }

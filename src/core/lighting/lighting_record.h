@@ -10,6 +10,8 @@
 // Bytes 8-14, 16, 20-24, 29 and 34-41 are the keyboard's; the host keeps them as read.
 #pragma once
 
+#include "core/text/text_source.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -72,7 +74,8 @@ void EncodeLightingRecord(const LightingFields& fields, std::span<std::uint8_t, 
 // named by the field ("profile 1 lighting, brightness: written 3, the keyboard holds 2");
 // colours as RRGGBB, bytes outside the named fields by their offset.
 std::vector<std::string> CompareLightingRecords(int profile, std::span<const std::uint8_t, kRecordSize> written,
-                                                std::span<const std::uint8_t, kRecordSize> read);
+                                                std::span<const std::uint8_t, kRecordSize> read,
+                                                const text::TextSource& texts);
 
 // The 35 bytes of the default record: effect 1, brightness 4, speed 2, direction 0,
 // multicolour 0xFF, white, zeros to byte 34.

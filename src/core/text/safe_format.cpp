@@ -104,11 +104,13 @@ std::string FormatString(const Conversion& c, std::string_view text) {
   return s;
 }
 
+// Substitutes the first `limit` conversions that match; render gets the conversion and
+// its position among the substituted ones.
 template <typename Matches, typename Render>
-std::string Substitute(std::string_view format, Matches matches, Render render) {
+std::string Substitute(std::string_view format, Matches matches, Render render, std::size_t limit = 1) {
   std::string out;
   out.reserve(format.size() + 16);
-  bool done = false;
+  std::size_t done = 0;
   for (std::size_t i = 0; i < format.size();) {
     if (format[i] != '%') {
       out.push_back(format[i++]);
@@ -120,9 +122,9 @@ std::string Substitute(std::string_view format, Matches matches, Render render) 
       continue;
     }
     const Conversion c = ParseConversion(format, i);
-    if (!done && matches(c)) {
-      out += render(c);
-      done = true;
+    if (done < limit && matches(c)) {
+      out += render(c, done);
+      ++done;
       i += c.length;
     } else {
       out.push_back('%');  // anything else prints literally
@@ -135,11 +137,21 @@ std::string Substitute(std::string_view format, Matches matches, Render render) 
 }  // namespace
 
 std::string FormatWithNumber(std::string_view format, std::int64_t value) {
-  return Substitute(format, IsIntegerConversion, [&](const Conversion& c) { return FormatInteger(c, value); });
+  return Substitute(format, IsIntegerConversion, [&](const Conversion& c, std::size_t) { return FormatInteger(c, value); });
 }
 
 std::string FormatWithString(std::string_view format, std::string_view text) {
-  return Substitute(format, IsStringConversion, [&](const Conversion& c) { return FormatString(c, text); });
+  return Substitute(format, IsStringConversion, [&](const Conversion& c, std::size_t) { return FormatString(c, text); });
+}
+
+std::string FormatWithStrings(std::string_view format, std::span<const std::string_view> texts) {
+  return Substitute(
+      format, IsStringConversion, [&](const Conversion& c, std::size_t n) { return FormatString(c, texts[n]); },
+      texts.size());
+}
+
+std::string FormatWithStrings(std::string_view format, std::initializer_list<std::string_view> texts) {
+  return FormatWithStrings(format, std::span<const std::string_view>(texts.begin(), texts.size()));
 }
 
 }  // namespace vantrel::text

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,5 +16,9 @@ namespace vantrel::text {
 std::string FormatWithNumber(std::string_view format, std::int64_t value);
 // Substitutes the first %s (or %ls / %S) with text; "%%" gives '%'.
 std::string FormatWithString(std::string_view format, std::string_view text);
+// Substitutes the first string conversions with texts, in order, in one pass (a text that
+// itself holds "%s" is never formatted again); conversions beyond the texts print literally.
+std::string FormatWithStrings(std::string_view format, std::span<const std::string_view> texts);
+std::string FormatWithStrings(std::string_view format, std::initializer_list<std::string_view> texts);
 
 }  // namespace vantrel::text

@@ -81,6 +81,7 @@ AppCore::AppCore(AppOptions options)
   }
   launcher_ = std::make_unique<platform::DetachedLauncher>();
   autostart_ = std::make_unique<platform::Autostart>();
+  lighting_.texts = &texts_.Texts();
   keyColours_ = std::make_unique<lighting::KeyColourEditor>(paths_.userFolder,
                                                             programFolder_ / "Skins" / "UserDengColor_3.userd");
   // While simulating, the virtual keyboard's state file follows every change that device

@@ -6,7 +6,7 @@
 
 #include "core/keys/macro.h"
 #include "core/lighting/lighting_record.h"
-#include "fake_texts.h"
+#include "language_file_texts.h"
 
 namespace vantrel::keys {
 namespace {
@@ -19,7 +19,7 @@ MacroRecord Macro(std::u16string name, std::uint16_t id, std::uint8_t cycles, st
 }
 
 TEST(CompareKeyTables, NamesEachDifferingKeyByItsFactoryEntry) {
-  testing::MapTexts texts;
+  test::LanguageFileTexts texts;
   const DeviceKeyTable& factory = InitialFactoryKeyTable();
   DeviceKeyTable written = factory;
   DeviceKeyTable read = factory;
@@ -35,7 +35,7 @@ TEST(CompareKeyTables, NamesEachDifferingKeyByItsFactoryEntry) {
 }
 
 TEST(CompareMacroBlocks, SaysWhichMacroAndWhatDiffers) {
-  testing::MapTexts texts;
+  test::LanguageFileTexts texts;
   const std::vector<MacroRecord> written = {Macro(u"copy", 1, 1, {{10, 0x1E, kPress}, {20, 0x1E, kRelease}}),
                                             Macro(u"paste", 2, 2, {{10, 0x30, kPress}})};
   const auto block = BuildMacroBlock(written, true);
@@ -69,7 +69,7 @@ TEST(CompareMacroBlocks, SaysWhichMacroAndWhatDiffers) {
 }
 
 TEST(CompareImageWithKeyboard, EncodesTheImageForTheKeyboardItIsComparedWith) {
-  testing::MapTexts texts;
+  test::LanguageFileTexts texts;
   StoreImage image;
   image.macros = {Macro(u"m", 5, 1, {{10, 0x1E, kPress}})};
   StoreKeyAssignment(image, 0, 0x01, {kKindMacro, 1, 5});
@@ -91,24 +91,49 @@ TEST(CompareImageWithKeyboard, EncodesTheImageForTheKeyboardItIsComparedWith) {
 }
 
 TEST(CompareRecords, LightingFieldsAndDeviceStateBytesByName) {
+  test::LanguageFileTexts texts;
   lighting::LightingRecord written{};
   lighting::LightingRecord read{};
   written[lighting::kRecBrightness] = 3;
   read[lighting::kRecBrightness] = 2;
   written[lighting::kRecRed + 1] = 0x80;  // green of the colour
   read[9] = 7;                            // a byte of the keyboard's own
-  EXPECT_EQ(lighting::CompareLightingRecords(1, written, read),
+  EXPECT_EQ(lighting::CompareLightingRecords(1, written, read, texts),
             (std::vector<std::string>{"profile 1 lighting, brightness: written 3, the keyboard holds 2",
-                                      "profile 1 lighting, colour: written 008000, the keyboard holds 000000",
+                                      "profile 1 lighting, color: written 008000, the keyboard holds 000000",
                                       "profile 1 lighting, byte 9: written 0, the keyboard holds 7"}));
 
   std::array<std::uint8_t, device::kDeviceStateSize> state{};
   auto other = state;
   other[device::kStateActiveProfile] = 2;
   other[device::kStateMacroCapacity] = 128;
-  EXPECT_EQ(device::CompareDeviceState(state, other),
+  EXPECT_EQ(device::CompareDeviceState(state, other, texts),
             (std::vector<std::string>{"device state, active profile: written 0, the keyboard holds 2",
                                       "device state, macro capacity: written 0, the keyboard holds 128"}));
+}
+
+// The lines are in the language in force, and a name holding a conversion prints as it is.
+TEST(CompareRecords, LinesAreInTheLanguageInForce) {
+  test::LanguageFileTexts french("040C");
+  lighting::LightingRecord written{};
+  lighting::LightingRecord read{};
+  written[lighting::kRecSpeed] = 1;
+  EXPECT_EQ(lighting::CompareLightingRecords(2, written, read, french),
+            std::vector<std::string>{"profil 2, éclairage, vitesse\u00A0: écrit 1, le clavier contient 0"});
+
+  const std::vector<MacroRecord> one{Macro(u"%s%n", 1, 1, {{10, 0x01E, kPress}})};
+  const auto lines = CompareMacroBlocks(BuildMacroBlock(one, true), BuildMacroBlock({}, true), {}, french);
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "macro 1 «\u00A0%s%n\u00A0»\u00A0: écrite, mais le clavier ne contient pas cette macro"),
+            lines.end())
+      << ::testing::PrintToString(lines);
+
+  test::LanguageFileTexts chinese("0804");
+  std::array<std::uint8_t, device::kDeviceStateSize> state{};
+  auto other = state;
+  other[device::kStateActiveProfile] = 1;
+  EXPECT_EQ(device::CompareDeviceState(state, other, chinese),
+            std::vector<std::string>{"设备状态，当前配置文件：写入 0，键盘中为 1"});
 }
 
 }  // namespace

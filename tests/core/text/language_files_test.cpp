@@ -112,6 +112,18 @@ const std::map<std::string, Conversion> kFormatKeys = {
     {"LIGHT_REPORT_RATE_BUTTON", Conversion::kString},
 };
 
+// Texts with several string conversions, filled in order in one pass: how many each has.
+// Every language keeps the count, or a part would be lost or printed as "%s".
+const std::map<std::string, std::size_t> kMultiStringKeys = {
+    {"READBACK_DIFFERS", 3},       {"READBACK_NOT_READ", 2},       {"READBACK_WHAT_KEY_TABLE", 1},
+    {"READBACK_WHAT_LIGHTING", 1}, {"READBACK_STATE_BYTE", 1},     {"READBACK_KEY", 2},
+    {"READBACK_KEY_POSITION", 2},  {"READBACK_MACRO", 2},          {"READBACK_MACRO_NAME", 1},
+    {"READBACK_MACRO_CYCLES", 1},  {"READBACK_MACRO_STEPS", 1},    {"READBACK_MACRO_STEP", 2},
+    {"READBACK_STEP_PRESS", 2},    {"READBACK_STEP_RELEASE", 2},   {"READBACK_MACRO_MISSING", 1},
+    {"READBACK_MACRO_EXTRA", 1},   {"READBACK_AREA_BYTE", 1},      {"READBACK_BYTES", 1},
+    {"READBACK_AREA_TOO_SMALL", 2}, {"READBACK_LIGHTING", 2},      {"READBACK_LIGHT_BYTE", 1},
+};
+
 using Sections = std::map<std::string, std::map<std::string, std::string>>;
 
 // A plain reading of the file's lines, to enumerate its keys (the lookup itself cannot).
@@ -203,6 +215,11 @@ TEST_P(LanguageFiles, FormatTextsCarryExactlyTheirOneConversion) {
   for (const auto& [section, keys] : file) {
     for (const auto& [key, value] : keys) {
       const auto conversions = Conversions(value);
+      const auto multi = section == "TEXT" ? kMultiStringKeys.find(key) : kMultiStringKeys.end();
+      if (multi != kMultiStringKeys.end()) {
+        EXPECT_EQ(conversions, std::vector<std::string>(multi->second, "%s")) << key << " = " << value;
+        continue;
+      }
       const auto format = section == "TEXT" ? kFormatKeys.find(key) : kFormatKeys.end();
       if (format == kFormatKeys.end()) {
         EXPECT_TRUE(conversions.empty()) << key << " = " << value;

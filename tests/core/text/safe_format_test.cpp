@@ -75,5 +75,14 @@ TEST(FormatWithString, WidthAndPrecisionCountCharacters) {
   EXPECT_EQ(FormatWithString("%999999999s", "x"), "%999999999s");
 }
 
+TEST(FormatWithStrings, SubstitutesInOrderInOnePass) {
+  EXPECT_EQ(FormatWithStrings("%s: written %s, holds %s", {"key A", "01", "02"}), "key A: written 01, holds 02");
+  // A text holding conversions is never formatted again by the later ones.
+  EXPECT_EQ(FormatWithStrings("%s / %s", {"%s%n", "b"}), "%s%n / b");
+  // Conversions beyond the texts, and other conversions, print literally.
+  EXPECT_EQ(FormatWithStrings("%s %d %s %s", {"a", "b"}), "a %d b %s");
+  EXPECT_EQ(FormatWithStrings("%s", {}), "%s");
+}
+
 }  // namespace
 }  // namespace vantrel::text

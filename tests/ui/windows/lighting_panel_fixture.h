@@ -128,6 +128,7 @@ class LightingPanelTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
+    state_.texts = &texts_;  // as the program's core sets it
     panel_ = std::make_unique<LightingPanel>(
         &surface_, host_,
         LightingPanelDeps{sim_.commands, worker_, session_, state_, colours_, texts_, WskbIni(), MainIni(),

@@ -55,6 +55,7 @@ struct Setup {
   bool keyboard = true;
   bool tray = true;
   bool startInTray = false;
+  std::uint32_t languageId = 1033;
 };
 
 class Program {
@@ -64,7 +65,7 @@ class Program {
     dir_ = std::filesystem::temp_directory_path() / ("vantrel_mainwin_" + name);
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
-    AppOptions options = test::SimulatedProgramOptions(dir_);
+    AppOptions options = test::SimulatedProgramOptions(dir_, setup.languageId);
     options.stack.tracePath = (dir_ / "trace.txt").string();
     options.startInTray = setup.startInTray;
     core = std::make_unique<AppCore>(options);
@@ -423,6 +424,27 @@ TEST(MainWindowJourney, ApplyReadBackDifferenceKeepsTheEditsSaysWhatDiffersAndWr
   EXPECT_EQ(results, (std::vector<bool>{false, false, true}));
   EXPECT_FALSE(p.window->ApplyPending());
   EXPECT_EQ(p.sink.questions.size(), 2u);
+}
+
+// The differences are told in the language the window shows, not in the program's own.
+TEST(MainWindowJourney, ReadBackDifferencesAreInTheWindowsLanguage) {
+  Program p("apply_read_back_fr", {.languageId = 0x040C});
+  p.Click(ids::kSwitch);
+  p.Click(keys::OrdinaryLayoutKeys()[1].controlId);
+  auto* sim = p.core->Stack().Simulator();
+  std::string error;
+  auto plan = sim::FaultPlan::Parse("corrupt@" + std::to_string(sim->ConfigRequests() + 2), &error);
+  ASSERT_TRUE(plan) << error;
+  sim->SetFaults(*plan);
+  bool finished = false;
+  QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool) { finished = true; });
+  p.sink.answers = {false};
+  p.Click(ids::kApply);
+  ASSERT_TRUE(ProcessUntil([&] { return finished; }, 15000));
+  ASSERT_EQ(p.sink.questions.size(), 1u);
+  const std::string& question = p.sink.questions[0];
+  EXPECT_NE(question.find("le clavier contient"), std::string::npos) << question;
+  EXPECT_EQ(question.find("the keyboard holds"), std::string::npos) << question;
 }
 
 TEST(MainWindowJourney, GKeyLayerEventsRelabelTheGKeysAndWriteTheStatusReport) {
