@@ -203,6 +203,15 @@ bool CPngButton::CanComposeFlatFace(ButtonFace face) const {
   return picture.rect().contains(source);
 }
 
+bool CPngButton::PaintsOpaquely() const {
+  if (frameMode_) return false;
+  const QPixmap& picture = pictures_[static_cast<std::size_t>(currentFace())];
+  if (picture.isNull() || picture.hasAlphaChannel()) return false;
+  const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
+  const QRect logical(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+  return logical.contains(QRect(QPoint(origin.x, origin.y), size()));
+}
+
 namespace {
 
 // Source-over of one premultiplied pixel onto an opaque one, with the raster engine's own

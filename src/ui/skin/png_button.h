@@ -68,6 +68,9 @@ class CPngButton : public QAbstractButton {
   // whose colour changed.
   void SetFlatColour(const QColor& colour);
   QColor flatColour() const { return flatColour_; }
+  // The button covers all of its place with opaque pixels whenever it is painted: its
+  // picture has no transparency and reaches over the whole button.
+  bool PaintsOpaquely() const;
   // Where the flat colour lies, in the button's coordinates.
   QRect FlatFaceRect() const { return rect().adjusted(kFlatInset, kFlatInset, -kFlatInset, -kFlatInset); }
   static constexpr int kFlatInset = 2;
