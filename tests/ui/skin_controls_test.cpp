@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <utility>
+#include <vector>
 
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/bitmap_slider.h"
@@ -576,26 +578,31 @@ TEST_F(SkinTest, DialogBackgroundShowsWhereButtonsDoNotCoverIt) {
   EXPECT_TRUE(covering->PaintsOpaquely());
   EXPECT_FALSE(framed->PaintsOpaquely());
 
-  const QImage shot = dialog.grab().toImage();
+  // Drawn over a colour nothing in the dialog has: where the background were left out
+  // wrongly, that colour would show.
+  QPixmap drawn(dialog.size());
+  drawn.fill(Qt::magenta);
+  dialog.render(&drawn);
   const QColor green(Qt::darkGreen);
-  EXPECT_EQ(shot.pixelColor(10, 10), QColor(Qt::red));
-  EXPECT_EQ(shot.pixelColor(29, 10), green);  // clear part of the picture
-  EXPECT_EQ(shot.pixelColor(36, 10), QColor(0, 0, 255));
-  EXPECT_EQ(shot.pixelColor(52, 7), QColor(Qt::yellow));
-  EXPECT_EQ(shot.pixelColor(58, 13), green);  // past the picture's edge
-  EXPECT_EQ(shot.pixelColor(15, 40), green);  // inside the frame
-  EXPECT_EQ(shot.pixelColor(55, 35), green);  // a button without pictures
-  EXPECT_EQ(shot.pixelColor(70, 50), green);
+  const std::vector<std::pair<QPoint, QColor>> expected = {
+      {QPoint(10, 10), QColor(Qt::red)},
+      {QPoint(29, 10), green},  // clear part of the picture
+      {QPoint(36, 10), QColor(0, 0, 255)},
+      {QPoint(52, 7), QColor(Qt::yellow)},
+      {QPoint(58, 13), green},  // past the picture's edge
+      {QPoint(15, 40), green},  // inside the frame
+      {QPoint(55, 35), green},  // a button without pictures
+      {QPoint(70, 50), green}};
+  const QImage shot = drawn.toImage();
+  for (const auto& [at, colour] : expected) EXPECT_EQ(shot.pixelColor(at), colour) << at.x() << "," << at.y();
 
-  // The screen shows the same after the window's own repaint.
-  dialog.update();
-  QCoreApplication::processEvents();
+  // The same on the screen after the window's own repaint over that colour.
   QPaintDevice* device = dialog.backingStore()->paintDevice();
   ASSERT_TRUE(device != nullptr && device->devType() == QInternal::Image);
+  static_cast<QImage*>(device)->fill(QColor(Qt::magenta));
+  dialog.repaint();
   const QImage screen = *static_cast<QImage*>(device);
-  for (const QPoint at : {QPoint(10, 10), QPoint(29, 10), QPoint(36, 10), QPoint(52, 7), QPoint(58, 13),
-                          QPoint(15, 40), QPoint(55, 35), QPoint(70, 50)})
-    EXPECT_EQ(screen.pixelColor(at), shot.pixelColor(at)) << at.x() << "," << at.y();
+  for (const auto& [at, colour] : expected) EXPECT_EQ(screen.pixelColor(at), colour) << at.x() << "," << at.y();
   dialog.hide();
 }
 
