@@ -5,11 +5,16 @@
 // core. Goals: below 5 with the panel open and the window shown, below 0.1 with the window
 // hidden or minimised (the preview is paused), below 1 for the shown window with the panel
 // closed. Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+// BM_Screenshot saves the window with the panel open, for comparing the look of two builds:
+// set VANTREL_LOOK_DIR to the folder for the pictures and filter on it.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPixmap>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -173,5 +178,34 @@ void Cases(benchmark::internal::Benchmark* b) {
   b->Args({1, 0, static_cast<int>(Look::Shown)});
 }
 BENCHMARK(BM_MainWindowCpu)->Apply(Cases)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// range(0): effect code. Saves "<platform>_effect<N>_screen.png" (the screen's pixels
+// where the window lies, as the window system shows them) and "..._grab.png" (the window
+// drawn afresh) into $VANTREL_LOOK_DIR, after the preview has run for a second.
+void BM_Screenshot(benchmark::State& state) {
+  const QString folder = qEnvironmentVariable("VANTREL_LOOK_DIR");
+  if (folder.isEmpty()) {
+    state.SkipWithError("VANTREL_LOOK_DIR names no folder");
+    return;
+  }
+  const int effect = static_cast<int>(state.range(0));
+  Program program(effect, true);
+  if (!program.Error().empty()) {
+    state.SkipWithError(program.Error().c_str());
+    return;
+  }
+  ui::CVantrelDlg& window = program.Window();
+  RunFor(1000);
+  const QString stem = QDir(folder).filePath(
+      QStringLiteral("%1_effect%2_").arg(QGuiApplication::platformName()).arg(effect));
+  bool saved = true;
+  for (auto _ : state) {
+    const QRect frame = window.frameGeometry();
+    saved &= window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(stem + "screen.png");
+    saved &= window.grab().save(stem + "grab.png");
+  }
+  if (!saved) state.SkipWithError("a picture could not be saved");
+}
+BENCHMARK(BM_Screenshot)->ArgName("effect")->Arg(20)->Arg(4)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

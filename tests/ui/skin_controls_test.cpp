@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QBackingStore>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <utility>
+#include <vector>
 
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/bitmap_slider.h"
@@ -541,6 +544,67 @@ TEST_F(SkinTest, DialogReleasesItsPicturesOnCloseAndLoadsThemAgainWhenShown) {
 
 namespace vantrel::ui {
 namespace {
+
+TEST_F(SkinTest, DialogBackgroundShowsWhereButtonsDoNotCoverIt) {
+  // The dialog leaves its background out beneath buttons that paint all of their place;
+  // beneath every other kind of button it must still be drawn.
+  QImage bg(80, 60, QImage::Format_RGB32);
+  bg.fill(Qt::darkGreen);
+  ASSERT_TRUE(bg.save(dir_.filePath("bg.bmp")));
+  CBaseDialog dialog(2001, nullptr, WriteIni("[SCREEN]\nMain=bg.bmp\n"), dir_.path());
+  QImage halfClear(64, 64, QImage::Format_ARGB32);
+  halfClear.fill(Qt::transparent);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 32; x < 64; ++x) halfClear.setPixel(x, y, qRgb(0, 0, 255));
+  const QPixmap seeThrough = QPixmap::fromImage(halfClear);
+  const QPixmap opaque = Solid(Qt::red);
+  const QPixmap small = Solid(Qt::yellow, 12, 12);
+  auto add = [&dialog](const QRect& place, const QPoint& origin, const QPixmap& picture) {
+    auto* b = new CPngButton(&dialog);
+    b->setGeometry(place);
+    b->SetFaceOrigin(origin.x(), origin.y());
+    b->SetStatePictures(picture, picture, picture, picture, picture);
+    return b;
+  };
+  CPngButton* covering = add(QRect(5, 5, 10, 10), QPoint(1, 1), opaque);
+  add(QRect(28, 5, 10, 10), QPoint(28, 1), seeThrough);  // left half clear, right half blue
+  add(QRect(50, 5, 10, 10), QPoint(5, 5), small);        // the picture ends inside the button
+  CPngButton* framed = add(QRect(5, 30, 20, 20), QPoint(1, 1), opaque);
+  framed->SetFrameMode(true, QColor(0, 0, 255));
+  CPngButton* none = new CPngButton(&dialog);
+  none->setGeometry(50, 30, 10, 10);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  EXPECT_TRUE(covering->PaintsOpaquely());
+  EXPECT_FALSE(framed->PaintsOpaquely());
+
+  // Drawn over a colour nothing in the dialog has: where the background were left out
+  // wrongly, that colour would show.
+  QPixmap drawn(dialog.size());
+  drawn.fill(Qt::magenta);
+  dialog.render(&drawn);
+  const QColor green(Qt::darkGreen);
+  const std::vector<std::pair<QPoint, QColor>> expected = {
+      {QPoint(10, 10), QColor(Qt::red)},
+      {QPoint(29, 10), green},  // clear part of the picture
+      {QPoint(36, 10), QColor(0, 0, 255)},
+      {QPoint(52, 7), QColor(Qt::yellow)},
+      {QPoint(58, 13), green},  // past the picture's edge
+      {QPoint(15, 40), green},  // inside the frame
+      {QPoint(55, 35), green},  // a button without pictures
+      {QPoint(70, 50), green}};
+  const QImage shot = drawn.toImage();
+  for (const auto& [at, colour] : expected) EXPECT_EQ(shot.pixelColor(at), colour) << at.x() << "," << at.y();
+
+  // The same on the screen after the window's own repaint over that colour.
+  QPaintDevice* device = dialog.backingStore()->paintDevice();
+  ASSERT_TRUE(device != nullptr && device->devType() == QInternal::Image);
+  static_cast<QImage*>(device)->fill(QColor(Qt::magenta));
+  dialog.repaint();
+  const QImage screen = *static_cast<QImage*>(device);
+  for (const auto& [at, colour] : expected) EXPECT_EQ(screen.pixelColor(at), colour) << at.x() << "," << at.y();
+  dialog.hide();
+}
 
 TEST_F(SkinTest, FrameModeDrawsATwoPixelFrameInsteadOfThePicture) {
   CPngButton b;

@@ -3,8 +3,11 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWindow>
+
+#include "ui/skin/png_button.h"
 
 namespace vantrel::ui {
 
@@ -60,15 +63,36 @@ void CBaseDialog::ApplySkin() {
   titleRect_ = text::IsDisabledPlacement(r) ? QRect() : QRect(r.x, r.y, r.width, r.height);
 }
 
-void CBaseDialog::paintEvent(QPaintEvent*) {
+QRegion CBaseDialog::OpaqueButtonsIn(const QRect& bounds) const {
+  QRegion covered;
+  for (QObject* child : children()) {
+    auto* button = qobject_cast<CPngButton*>(child);
+    if (button == nullptr || !button->isVisible() || !button->updatesEnabled() || !button->mask().isEmpty()) continue;
+    const QRect place = button->geometry();
+    if (place.intersects(bounds) && button->PaintsOpaquely()) covered += place;
+  }
+  return covered;
+}
+
+void CBaseDialog::paintEvent(QPaintEvent* event) {
+  // The skinned buttons are drawn over the background from opaque pictures that cover
+  // them: the background beneath them would be painted only to be hidden. A preview
+  // frame repaints a hundred key faces, all of it beneath buttons.
+  QRegion area = event->region();
+  const QRegion covered = OpaqueButtonsIn(area.boundingRect());
+  if (!covered.isEmpty()) {
+    area -= covered;
+    if (area.isEmpty()) return;
+  }
   QPainter painter(this);
+  if (!covered.isEmpty()) painter.setClipRegion(area);
   // Not every platform cuts a window to its shape (a Wayland compositor takes the mask as
   // the input region only): a translucent window stays clear outside it.
   // Elsewhere the window system cuts the window itself, and clipping every repaint to a
   // shape of hundreds of rectangles would cost the live preview dearly.
   static const bool maskIsInputOnly = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
   if (maskIsInputOnly && testAttribute(Qt::WA_TranslucentBackground) && !mask().isEmpty()) {
-    painter.setClipRegion(mask());
+    painter.setClipRegion(mask(), covered.isEmpty() ? Qt::ReplaceClip : Qt::IntersectClip);
   }
   if (!skin_.background.isNull()) painter.drawPixmap(0, 0, skin_.background);
   else painter.fillRect(rect(), QColor(0x16, 0x19, 0x1F));

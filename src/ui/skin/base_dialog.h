@@ -49,6 +49,9 @@ class CBaseDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Where skinned buttons among the dialog's own children, visible within `bounds`, paint
+  // every pixel of their place themselves.
+  QRegion OpaqueButtonsIn(const QRect& bounds) const;
   void ReleasePictures();
   void ApplySkin();
 

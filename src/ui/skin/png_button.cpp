@@ -111,17 +111,20 @@ void CPngButton::SetStatePictures(const QPixmap& normal, const QPixmap& hover, c
   pictures_[2] = pressed;
   pictures_[3] = disabled;
   pictures_[4] = selected;
+  composedFor_ = -1;
   update();
 }
 
 void CPngButton::SetFaceOrigin(int x, int y) {
   faceOrigin_ = QPoint(x, y);
+  composedFor_ = -1;
   update();
 }
 
 void CPngButton::SetTogglePictures(const QPixmap& first, const QPixmap& second) {
   pictures_[5] = first;
   pictures_[6] = second;
+  composedFor_ = -1;
   update();
 }
 
@@ -150,34 +153,113 @@ void CPngButton::SetSelected(bool selected) {
 void CPngButton::SetFrameMode(bool on, const QColor& colour) {
   frameMode_ = on;
   frameColour_ = colour;
+  composedFor_ = -1;
   update();
 }
 
 void CPngButton::SetFlatColour(const QColor& colour) {
   if (colour == flatColour_ || (!colour.isValid() && !flatColour_.isValid())) return;
   flatColour_ = colour;
-  if (colour.isValid()) {
-    // The corners, premultiplied, as the rasteriser would blend the colour into them.
-    if (flatCorners_.isNull()) flatCorners_ = QImage(kCornerAtlas, kCornerAtlas, QImage::Format_ARGB32_Premultiplied);
-    const QRgb rgb = colour.rgb() & 0x00FFFFFF;
-    const CornerCoverage& coverage = FlatCornerCoverage();
-    auto* pixels = reinterpret_cast<QRgb*>(flatCorners_.bits());
-    const auto stride = static_cast<int>(flatCorners_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)));
-    for (std::size_t k = 0; k < 4; ++k) {
-      for (int i = 0; i < kCornerPixels; ++i) {
-        const int x = static_cast<int>(k & 1) * kCorner + i % kCorner;
-        const int y = static_cast<int>(k >> 1) * kCorner + i / kCorner;
-        const QRgb pixel = rgb | (static_cast<QRgb>(coverage[k][static_cast<std::size_t>(i)]) << 24);
-        pixels[y * stride + x] = qPremultiply(pixel);
-      }
-    }
-  }
+  // What is drawn for the colour is made when it is first painted.
+  flatCornersValid_ = false;
+  composedFor_ = -1;
   // Only the flat area changes; the picture around it stays as it is. The area is marked
   // on the parent, which repaints this button with it: a preview frame recolours a hundred
   // keys, and the window's repaint clips every widget marked dirty to the window's shape
   // separately, which would cost more than the painting. One dirty parent is clipped once.
   if (QWidget* parent = parentWidget(); parent && !isWindow()) parent->update(FlatFaceRect().translated(pos()));
   else update(FlatFaceRect());
+}
+
+void CPngButton::FillFlatCorners() {
+  // The corners, premultiplied, as the rasteriser would blend the colour into them.
+  if (flatCorners_.isNull()) flatCorners_ = QImage(kCornerAtlas, kCornerAtlas, QImage::Format_ARGB32_Premultiplied);
+  const QRgb rgb = flatColour_.rgb() & 0x00FFFFFF;
+  const CornerCoverage& coverage = FlatCornerCoverage();
+  auto* pixels = reinterpret_cast<QRgb*>(flatCorners_.bits());
+  const auto stride = static_cast<int>(flatCorners_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)));
+  for (std::size_t k = 0; k < 4; ++k) {
+    for (int i = 0; i < kCornerPixels; ++i) {
+      const int x = static_cast<int>(k & 1) * kCorner + i % kCorner;
+      const int y = static_cast<int>(k >> 1) * kCorner + i / kCorner;
+      const QRgb pixel = rgb | (static_cast<QRgb>(coverage[k][static_cast<std::size_t>(i)]) << 24);
+      pixels[y * stride + x] = qPremultiply(pixel);
+    }
+  }
+  flatCornersValid_ = true;
+}
+
+bool CPngButton::CanComposeFlatFace(ButtonFace face) const {
+  const QRect flat = FlatFaceRect();
+  if (frameMode_ || !flatColour_.isValid() || flatColour_.alpha() != 255) return false;
+  if (flat.width() < kCornerAtlas || flat.height() < kCornerAtlas) return false;
+  // The composed face is made in the picture's pixels and drawn as a plain copy: only a
+  // picture of the screen's own density, drawn unscaled, gives the same pixels.
+  if (devicePixelRatioF() != 1.0) return false;
+  const QPixmap& picture = pictures_[static_cast<std::size_t>(face)];
+  if (picture.isNull() || picture.devicePixelRatio() != 1.0 || picture.hasAlphaChannel()) return false;
+  const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
+  const QRect source = flat.translated(origin.x, origin.y);
+  return picture.rect().contains(source);
+}
+
+bool CPngButton::PaintsOpaquely() const {
+  if (frameMode_) return false;
+  const QPixmap& picture = pictures_[static_cast<std::size_t>(currentFace())];
+  if (picture.isNull() || picture.hasAlphaChannel()) return false;
+  const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
+  const QRect logical(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+  return logical.contains(QRect(QPoint(origin.x, origin.y), size()));
+}
+
+namespace {
+
+// Source-over of one premultiplied pixel onto an opaque one, with the raster engine's own
+// rounding, so a composed corner equals the corner blended onto the picture when painted.
+QRgb BlendOverOpaque(QRgb source, QRgb destination) {
+  const std::uint32_t inverse = 255 - qAlpha(source);
+  auto scale = [inverse](std::uint32_t channel) {
+    const std::uint32_t t = channel * inverse;
+    return (t + (t >> 8) + 0x80) >> 8;
+  };
+  return qRgb(static_cast<int>(qRed(source) + scale(static_cast<std::uint32_t>(qRed(destination)))),
+              static_cast<int>(qGreen(source) + scale(static_cast<std::uint32_t>(qGreen(destination)))),
+              static_cast<int>(qBlue(source) + scale(static_cast<std::uint32_t>(qBlue(destination)))));
+}
+
+}  // namespace
+
+const QImage* CPngButton::ComposedFlatFace(ButtonFace face) {
+  const int index = static_cast<int>(face);
+  const QRect flat = FlatFaceRect();
+  // Checked every time: the window may have moved to a screen of another density.
+  if (!CanComposeFlatFace(face)) return nullptr;
+  if (composedFor_ == index && composedFace_.size() == flat.size()) return &composedFace_;
+  // A picture of the raster engine shares its pixels with the image: no copy is made.
+  const QImage picture = pictures_[static_cast<std::size_t>(face)].toImage();
+  const bool rowsOfRgb = picture.format() == QImage::Format_RGB32;
+  const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
+  const QPoint source = flat.topLeft() + QPoint(origin.x, origin.y);
+  if (composedFace_.size() != flat.size()) composedFace_ = QImage(flat.size(), QImage::Format_RGB32);
+  const QRgb rgb = flatColour_.rgb();
+  composedFace_.fill(rgb);
+  const CornerCoverage& coverage = FlatCornerCoverage();
+  for (int k = 0; k < 4; ++k) {
+    const int left = (k & 1) ? flat.width() - kCorner : 0, top = (k & 2) ? flat.height() - kCorner : 0;
+    for (int y = 0; y < kCorner; ++y) {
+      auto* row = reinterpret_cast<QRgb*>(composedFace_.scanLine(top + y));
+      const int py = source.y() + top + y;
+      const auto* under = rowsOfRgb ? reinterpret_cast<const QRgb*>(picture.constScanLine(py)) : nullptr;
+      for (int x = 0; x < kCorner; ++x) {
+        const auto cover = static_cast<QRgb>(coverage[static_cast<std::size_t>(k)][static_cast<std::size_t>(y * kCorner + x)]);
+        const QRgb corner = qPremultiply((rgb & 0x00FFFFFF) | (cover << 24));
+        const int px = source.x() + left + x;
+        row[left + x] = BlendOverOpaque(corner, under ? under[px] : picture.pixel(px, py));
+      }
+    }
+  }
+  composedFor_ = index;
+  return &composedFace_;
 }
 
 void CPngButton::SetTextAttributes(int pointSize, const QString& face, const std::array<QColor, 5>& colours,
@@ -227,10 +309,19 @@ QFont CPngButton::captionFont() const {
   return font;
 }
 
-void CPngButton::paintEvent(QPaintEvent*) {
+void CPngButton::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const ButtonFace face = currentFace();
   const int colourIndex = static_cast<int>(face) <= 4 ? static_cast<int>(face) : 0;
+  const QImage* composed = flatColour_.isValid() ? ComposedFlatFace(face) : nullptr;
+  const bool focusRing = hasFocus() && focusRing_;
+  // A preview frame repaints only the flat face: the composed face covers all of it, so the
+  // picture and the caption beneath need not be drawn first.
+  if (composed != nullptr && !focusRing && FlatFaceRect().contains(event->rect())) {
+    painter.drawImage(FlatFaceRect().topLeft(), *composed);
+    if (drawCallback_) drawCallback_(this, face == ButtonFace::Normal);
+    return;
+  }
 
   if (frameMode_) {
     QPen pen(frameColour_, 2);
@@ -271,11 +362,14 @@ void CPngButton::paintEvent(QPaintEvent*) {
     }
   }
 
-  if (flatColour_.isValid()) {
+  if (composed != nullptr) {
+    painter.resetTransform();
+    painter.drawImage(FlatFaceRect().topLeft(), *composed);
+  } else if (flatColour_.isValid()) {
     painter.resetTransform();
     PaintFlatFace(painter);
   }
-  if (hasFocus() && focusRing_) {
+  if (focusRing) {
     painter.resetTransform();
     PaintFocusRing(painter, rect());
   }
@@ -283,7 +377,7 @@ void CPngButton::paintEvent(QPaintEvent*) {
   if (drawCallback_) drawCallback_(this, face == ButtonFace::Normal);
 }
 
-void CPngButton::PaintFlatFace(QPainter& painter) const {
+void CPngButton::PaintFlatFace(QPainter& painter) {
   const QRect face = FlatFaceRect();
   if (face.width() < kCornerAtlas || face.height() < kCornerAtlas || flatColour_.alpha() != 255) {
     // Antialiased like a rounded widget background, so the corners blend into the picture.
@@ -294,6 +388,7 @@ void CPngButton::PaintFlatFace(QPainter& painter) const {
     return;
   }
   // The same face from three filled bands and the four corners.
+  if (!flatCornersValid_) FillFlatCorners();
   const int sideHeight = face.height() - 2 * kCorner;
   painter.fillRect(face.adjusted(kCorner, 0, -kCorner, 0), flatColour_);
   painter.fillRect(QRect(face.left(), face.top() + kCorner, kCorner, sideHeight), flatColour_);

@@ -68,6 +68,9 @@ class CPngButton : public QAbstractButton {
   // whose colour changed.
   void SetFlatColour(const QColor& colour);
   QColor flatColour() const { return flatColour_; }
+  // The button covers all of its place with opaque pixels whenever it is painted: its
+  // picture has no transparency and reaches over the whole button.
+  bool PaintsOpaquely() const;
   // Where the flat colour lies, in the button's coordinates.
   QRect FlatFaceRect() const { return rect().adjusted(kFlatInset, kFlatInset, -kFlatInset, -kFlatInset); }
   static constexpr int kFlatInset = 2;
@@ -104,7 +107,13 @@ class CPngButton : public QAbstractButton {
 
  private:
   void StartHover();
-  void PaintFlatFace(QPainter& painter) const;
+  void PaintFlatFace(QPainter& painter);
+  void FillFlatCorners();
+  // The flat face with its corners already blended over `face`'s picture, or null when it
+  // cannot be made so (no opaque picture of the screen's density under it, a translucent
+  // colour, a face too small for the corners).
+  const QImage* ComposedFlatFace(ButtonFace face);
+  bool CanComposeFlatFace(ButtonFace face) const;
   void ShowTooltip();
 
   int controlId_;
@@ -117,6 +126,9 @@ class CPngButton : public QAbstractButton {
   QColor frameColour_{0, 0, 0};
   QColor flatColour_;  // invalid: none
   QImage flatCorners_;  // the four corner squares of the flat face, side by side in pairs
+  bool flatCornersValid_ = false;
+  QImage composedFace_;     // the whole flat face, opaque, over the picture of composedFor_
+  int composedFor_ = -1;    // the face index composedFace_ was made over; -1: none
   bool hasFont_ = false;
   int pointSize_ = 8;
   QString face_ = QStringLiteral("Tahoma Unicode MS");

@@ -87,7 +87,6 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
       core_(core),
       messages_(messages),
       files_(files) {
-  setAttribute(Qt::WA_TranslucentBackground);
   lockSource_ = [] { return platform::ReadHostLockKeys(); };
   urlOpener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   connect(&lockTimer_, &QTimer::timeout, this, [this] {

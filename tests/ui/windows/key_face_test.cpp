@@ -2,6 +2,8 @@
 // look like, that they hide and show the caption face, and what they cost to repaint.
 #include <gtest/gtest.h>
 
+#include <QBackingStore>
+#include <QEnterEvent>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "core/keys/keyboard_layout.h"
 #include "ui/ui_test_app.h"
@@ -79,6 +82,22 @@ class KeyFaceTest : public ::testing::Test {
     return b;
   }
   static QImage Look(CPngButton* b) { return b->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  // What the window shows at `rect` now: the pixels its repaints left in its backing store.
+  QImage OnScreen(const QRect& rect) const {
+    QPaintDevice* device = window_->backingStore() ? window_->backingStore()->paintDevice() : nullptr;
+    if (device == nullptr || device->devType() != QInternal::Image) return {};
+    return static_cast<QImage*>(device)->copy(rect).convertToFormat(QImage::Format_RGB32);
+  }
+  // The rounded face a widget background of `colour` would draw over `caption`.
+  static QImage FaceOver(const QImage& caption, const QColor& colour) {
+    QImage out = caption;
+    QPainter painter(&out);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawRoundedRect(QRectF(2, 2, caption.width() - 4, caption.height() - 4), 3, 3);
+    return out;
+  }
   static void Flush() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   }
@@ -166,6 +185,66 @@ TEST_F(KeyFaceTest, OnlyKeysWhoseColourChangedAreRepaintedAndClicksStillReachThe
   QTest::mousePress(key, Qt::LeftButton, Qt::NoModifier, key->rect().center());
   EXPECT_EQ(presses, 1);
   QTest::mouseRelease(key, Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));  // outside: no click
+}
+
+TEST_F(KeyFaceTest, FacesRepaintedAloneShowWhatTheWholeKeyWouldShow) {
+  // A row of neighbours, a key further down and a G key: a preview frame repaints only
+  // their faces, over the window's background, and the screen must show the same pixels
+  // as the whole key drawn afresh.
+  const auto& ordinary = keys::OrdinaryLayoutKeys();
+  const std::vector<int> ids = {ordinary[20].controlId, ordinary[21].controlId, ordinary[22].controlId,
+                                ordinary[60].controlId, keys::GLayoutKeys()[1].controlId};
+  std::map<int, QImage> captions;
+  for (int id : ids) {
+    ASSERT_NE(Key(id), nullptr);
+    captions[id] = Look(Key(id));
+    ASSERT_EQ(OnScreen(Key(id)->geometry()), captions[id]) << "the screen is not readable here";
+  }
+  // Opaque colours, other colours on the same keys, and colours seen through: each frame
+  // changes every key, as the colour wheel effects do.
+  const std::vector<std::vector<QColor>> frames = {
+      {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255), QColor(250, 250, 250), QColor(1, 2, 3)},
+      {QColor(0, 0, 255), QColor(255, 0, 0), QColor(18, 180, 90), QColor(0, 0, 0), QColor(255, 255, 0)},
+      {QColor(255, 0, 0, 128), QColor(0, 255, 0, 40), QColor(0, 0, 255), QColor(9, 9, 9, 200), QColor(7, 7, 7)}};
+  for (std::size_t f = 0; f < frames.size(); ++f) {
+    for (std::size_t k = 0; k < ids.size(); ++k) window_->SetKeyColour(ids[k], frames[f][k]);
+    Flush();
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+      SCOPED_TRACE(testing::Message() << "frame " << f << " key " << ids[k]);
+      const QImage expected = FaceOver(captions[ids[k]], frames[f][k]);
+      EXPECT_EQ(OnScreen(Key(ids[k])->geometry()), expected);
+      EXPECT_EQ(Look(Key(ids[k])), expected);
+    }
+  }
+  window_->ShowKeyCaptions();
+  Flush();
+  for (int id : ids) EXPECT_EQ(OnScreen(Key(id)->geometry()), captions[id]) << id;
+}
+
+TEST_F(KeyFaceTest, FaceRecolouredUnderThePointerKeepsTheHoverPictureAtItsCorners) {
+  CPngButton* key = Key(keys::OrdinaryLayoutKeys()[33].controlId);
+  ASSERT_NE(key, nullptr);
+  const QImage normal = Look(key);
+  const QPointF inside(key->width() / 2.0, key->height() / 2.0);
+  QEnterEvent enter(inside, key->mapTo(window_.get(), inside), key->mapToGlobal(inside));
+  QCoreApplication::sendEvent(key, &enter);
+  ASSERT_TRUE(key->isHovering());
+  Flush();
+  const QImage hover = Look(key);
+  ASSERT_NE(hover, normal) << "the hover picture looks like the normal one: nothing to tell apart";
+
+  const int id = key->controlId();
+  window_->SetKeyColour(id, QColor(30, 60, 240));
+  Flush();
+  EXPECT_EQ(OnScreen(key->geometry()), FaceOver(hover, QColor(30, 60, 240)));
+  // Another colour while still hovered, then the pointer leaves: the corners follow.
+  window_->SetKeyColour(id, QColor(240, 60, 30));
+  Flush();
+  EXPECT_EQ(OnScreen(key->geometry()), FaceOver(hover, QColor(240, 60, 30)));
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(key, &leave);
+  Flush();
+  EXPECT_EQ(OnScreen(key->geometry()), FaceOver(normal, QColor(240, 60, 30)));
 }
 
 }  // namespace
