@@ -10,7 +10,7 @@ packages=(
   libhidapi-dev libudev-dev libsimpleini-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-wqy-microhei bash-completion
-  dbus at-spi2-core python3-pyatspi
+  dbus at-spi2-core python3-pyatspi python3-dbusmock
 )
 if [ "${1:-}" = "--packaging" ]; then
   packages+=(dpkg-dev file desktop-file-utils appstream lintian)
