@@ -130,7 +130,9 @@ def main():
         log = open(LOG, "w")
         program = subprocess.Popen([VANTREL, "--simulate=" + STATE, "--sim-latency", LATENCY_US, "--trace", TRACE,
                                     "--language", "1033"], env=env, stdout=log, stderr=subprocess.STDOUT)
-        check(wait_for(lambda: len(inhibitors()) == 1, 30), "the program takes a sleep inhibitor")
+        if not check(wait_for(lambda: len(inhibitors()) == 1 or program.poll() is not None, 30) and
+                     program.poll() is None, "the program takes a sleep inhibitor"):
+            return
         inhibitor = inhibitors()[0] if inhibitors() else None
         check(inhibitor is not None and str(inhibitor[0]) == "sleep" and str(inhibitor[3]) == "delay",
               "the inhibitor is a delay lock for sleep")
