@@ -174,7 +174,9 @@ TEST_F(KeyboardCheckTest, WritingTheLastConfigurationAgainPutsTheKeyboardBackInS
 
   EXPECT_EQ(sim.keyboard.KeyTables(), tables);
   for (std::size_t i = 0; i < 42 * 3; ++i) {
-    if (i % 42 < lighting::kDefaultRecordLength) EXPECT_EQ(sim.keyboard.Lighting()[i], lightingArea[i]) << i;
+    if (i % 42 < lighting::kDefaultRecordLength) {
+      EXPECT_EQ(sim.keyboard.Lighting()[i], lightingArea[i]) << i;
+    }
   }
   EXPECT_EQ(sim.keyboard.DeviceState()[device::kStateActiveProfile], 2);
   EXPECT_EQ(light.brightness, 1);  // the shown profile's fields follow the record
