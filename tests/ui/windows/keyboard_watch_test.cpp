@@ -8,12 +8,15 @@
 
 #include <QCoreApplication>
 
+#include <deque>
 #include <fstream>
+#include <optional>
+#include <thread>
 #include <memory>
 
 #include "sim/virtual_keyboard.h"
 #include "ui/ui_test_app.h"
-#include "ui/windows/fake_ui_services.h"
+#include "ui/windows/ui_services.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/program_options.h"
 #include "ui/windows/tray.h"
@@ -22,6 +25,29 @@ namespace vantrel::ui {
 namespace {
 
 using test::ProcessUntil;
+
+// The questions the watch asks, answered from a list (No when it is empty).
+class AnsweringSink final : public text::MessageSink {
+ public:
+  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+  bool AskYesNo(std::string_view text, bool) override {
+    questions.emplace_back(text);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::deque<bool> answers;
+};
+
+// No journey here chooses a file.
+class NoFiles final : public FileChooser {
+ public:
+  std::optional<QString> ChooseOpen(QWidget*, const FileChoice&) override { return std::nullopt; }
+  std::optional<QString> ChooseSave(QWidget*, const FileChoice&) override { return std::nullopt; }
+};
 
 class FakeNotifier final : public platform::Notifier {
  public:
@@ -100,8 +126,8 @@ class WatchedProgram {
   }
 
   test::ProgramFolder folder_;
-  test::FakeMessageSink sink;
-  test::FakeFileChooser files;
+  AnsweringSink sink;
+  NoFiles files;
   FakeNotifier notifier;
   std::unique_ptr<AppCore> core;
   std::unique_ptr<CVantrelDlg> window;
