@@ -144,6 +144,15 @@ void SimulatedHidService::SendKeyboardEvent(std::uint16_t value) {
   Enqueue({Clock::now() + options_.latency, kNotifyInputReport, ConsumerInterfaceSelector, std::move(report), 0});
 }
 
+void SimulatedHidService::ResetKeyboard() {
+  std::lock_guard lock(mutex_);
+  // The factory state says "plugged in"; a keyboard reset while unplugged stays unplugged
+  // until it is plugged in (with its count change).
+  const bool present = keyboard_.Present();
+  keyboard_.ResetToFactory();
+  keyboard_.SetPresent(present);
+}
+
 void SimulatedHidService::SendUnsolicitedReply(const ConfigReport& report) {
   std::lock_guard lock(mutex_);
   Enqueue({Clock::now(), kNotifyInputReport, ConfigInterfaceSelector, {report.begin(), report.end()}, 0});

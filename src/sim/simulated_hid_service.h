@@ -47,6 +47,9 @@ class SimulatedHidService final : public device::HidService {
   void Unplug();
   void Plug();
   void SendKeyboardEvent(std::uint16_t value);
+  // The keyboard's memory back to its factory state (under the service's lock), as a
+  // keyboard that lost its configuration; its presence stays as it is.
+  void ResetKeyboard();
   // An input report on the configuration interface that answers no request.
   void SendUnsolicitedReply(const device::ConfigReport& report);
   // Waits until every notification queued so far has been delivered.

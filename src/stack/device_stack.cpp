@@ -109,6 +109,7 @@ SimEventResult DeviceStack::SendSimEvent(std::string_view name) {
   else if (name == "indicator-on") sim.SendKeyboardEvent(device::kEventIndicatorOn);
   else if (name == "indicator-off") sim.SendKeyboardEvent(device::kEventIndicatorOff);
   else if (name == "lighting-changed") sim.SendKeyboardEvent(device::kEventLightingChanged);
+  else if (name == "reset") sim.ResetKeyboard();
   else return SimEventResult::Unknown;
   sim.Drain();
   return SimEventResult::Done;

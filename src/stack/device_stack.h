@@ -75,8 +75,9 @@ class DeviceStack {
   sim::VirtualKeyboard* Keyboard() { return simService_ ? keyboard_.get() : nullptr; }
   bool Simulating() const { return simService_ != nullptr; }
   // Makes the virtual keyboard report an event as the keyboard would: "unplug", "plug",
-  // "g-layer", "indicator-on", "indicator-off", "lighting-changed". Returns once the
-  // event has been delivered.
+  // "g-layer", "indicator-on", "indicator-off", "lighting-changed", or "reset" (its memory
+  // back to the factory state, as a keyboard that lost its configuration). Returns once
+  // the event has been delivered.
   SimEventResult SendSimEvent(std::string_view name);
   std::filesystem::path SimStatePath() const;
 

@@ -1,6 +1,7 @@
 // vantrel: the tray program. Reads the arguments, settles who is the running instance,
 // builds the device stack and the windows, and runs.
 #include <QApplication>
+#include <QDBusConnection>
 #include <QEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -13,19 +14,23 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "core/text/skin_keys.h"
 #include "core/util/regular_file.h"
 #include "platform/executable_path.h"
+#include "platform/desktop_notifier.h"
 #include "platform/program_launcher.h"
+#include "platform/sleep_inhibitor.h"
 #include "platform/single_instance.h"
 #include "platform/termination_signals.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_look.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/app_core.h"
+#include "ui/windows/keyboard_watch.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/tray.h"
 
@@ -39,8 +44,10 @@ constexpr const char* kUsage =
     "  /Kill                    make the running instance quit (starts nothing)\n"
     "  --simulate[=STATE]       use the virtual keyboard (state file STATE)\n"
     "  --sim-fault KIND@N,...   make the virtual keyboard misbehave on the given requests\n"
+    "  --sim-latency US         the virtual keyboard's delay per report and direction, in microseconds\n"
     "  --sim-event EVENT        pass an event to the running instance's virtual keyboard:\n"
-    "                           unplug, plug, g-layer, indicator-on, indicator-off, lighting-changed\n"
+    "                           unplug, plug, g-layer, indicator-on, indicator-off, lighting-changed,\n"
+    "                           reset (back to the factory configuration)\n"
     "  --trace FILE             write every report that crosses the HID boundary to FILE\n"
     "  --language ID            show texts in language ID for this run only\n"
     "  --skin-gallery [--skins DIR]  show every dialog's skin with its controls\n"
@@ -86,6 +93,16 @@ Arguments Parse(int argc, char** argv) {
     } else if (auto v = value(i, "--skins")) a.skins = QString::fromStdString(*v);
     else if (auto v = value(i, "--sim-fault")) a.stack.simFault = *v;
     else if (auto v = value(i, "--sim-event")) a.simEvent = *v;
+    else if (auto v = value(i, "--sim-latency")) {
+      try {
+        std::size_t used = 0;
+        const long long us = std::stoll(*v, &used);
+        if (used != v->size() || us < 0 || us > 10000000) throw std::out_of_range(*v);
+        a.stack.simLatency = std::chrono::microseconds(us);
+      } catch (...) {
+        a.error = "--sim-latency: not a delay in microseconds (0..10000000): " + *v;
+      }
+    }
     else if (auto v = value(i, "--trace")) a.stack.tracePath = *v;
     else if (auto v = value(i, "--language")) {
       try {
@@ -334,6 +351,21 @@ int main(int argc, char** argv) {
     return 1;
   }
   ui::CTrayIcon tray(window);
+  // The keyboard is checked after every arrival and resume; what it lost is told by a
+  // desktop notification (the tray's message where the desktop has none).
+  const auto& texts = core.Texts();
+  platform::DesktopNotifier notifier(QDBusConnection::sessionBus(), QStringLiteral("Vantrel"),
+                                     QStringLiteral("input-keyboard"), ui::NoticeFallback(tray, messages, texts));
+  ui::KeyboardWatch watch(core, notifier);
+  watch.Install();
+  QObject::connect(&watch, &ui::KeyboardWatch::lightingWritten, &window, [&window] { window.ReloadLighting(); });
+  // No new write starts while the system goes to sleep, and the sleep waits for the one
+  // that runs. Without a system bus or login manager the program runs without that.
+  platform::SleepInhibitor inhibitor(
+      QDBusConnection::systemBus(), QString::fromStdString(texts.Text("SLEEP_INHIBIT_WHY")),
+      [&core](std::function<void()> quiet) { core.Worker().Gate().Close(std::move(quiet)); },
+      [&core] { core.Worker().Gate().Open(); });
+  QObject::connect(&inhibitor, &platform::SleepInhibitor::resumed, &watch, &ui::KeyboardWatch::CheckSoon);
   instance.SetHandler([&window](const platform::InstanceMessage& m) {
     return window.HandleInstanceMessage(m.message, m.param, m.payload);
   });
@@ -342,6 +374,7 @@ int main(int argc, char** argv) {
   QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&instance] { instance.Close(); });
   QObject::connect(&window, &ui::CVantrelDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   window.Start(&tray);
+  (void)inhibitor.Start();
   mainWindow = &window;
   if (endRequested) QMetaObject::invokeMethod(&window, [&window] { window.CloseProgram(); }, Qt::QueuedConnection);
   if (args.exitWhenShown) {

@@ -48,6 +48,8 @@ bool ReadBackWrites(CommandSet& commands, LightingState& state, int profile, std
   }
   LightingRecord held{};
   std::copy_n(buffer.begin(), kRecordSize, held.begin());
+  // What was just read is the newest copy of the keyboard's record.
+  state.records[static_cast<std::size_t>(ClampProfile(profile))] = held;
   LightingRecord expected = held;
   for (const auto& w : writes) {
     for (std::size_t i = 0; i < w.bytes.size(); ++i) {
@@ -72,6 +74,18 @@ WriteOutcome Bracket(CommandSet& commands, LightingState& state, int profile, st
     taken = commands.CmdWriteParams(w.bytes, static_cast<int>(w.bytes.size()), w.offset) == device::kDeviceOk && taken;
   }
   taken = commands.CmdEnd() == device::kDeviceOk && taken;
+  if (taken) {
+    // The keyboard took the writes: its record now holds them (a read-back below replaces
+    // this with what it really holds).
+    auto& record = state.records[static_cast<std::size_t>(ClampProfile(profile))];
+    const auto base = RecordOffset(profile, 0);
+    for (const auto& w : writes) {
+      for (std::size_t i = 0; i < w.bytes.size(); ++i) {
+        const std::size_t at = static_cast<std::size_t>(w.offset - base) + i;
+        if (w.offset >= base && at < kRecordSize) record[at] = w.bytes[i];
+      }
+    }
+  }
   if (taken && verify && state.verifyWrites) taken = ReadBackWrites(commands, state, profile, writes);
   return taken ? WriteOutcome::Taken : WriteOutcome::Refused;
 }
@@ -133,6 +147,7 @@ int LoadLighting(CommandSet& commands, LightingState& state, int profile, LoadOc
       EffectListHolds(state.supportedEffects, kEffectUserColours)) {
     loadKeyColours();
   }
+  bool allRead = true;
   for (std::size_t i = 0; i < kProfileCount; ++i) {
     // A fresh buffer per record: a failed read keeps the record's last known bytes
     // rather than taking over the bytes of the record read before it.
@@ -140,8 +155,11 @@ int LoadLighting(CommandSet& commands, LightingState& state, int profile, LoadOc
     const auto offset = static_cast<std::uint16_t>(kRecordSize * i);
     if (commands.CmdReadParams(buffer, static_cast<int>(device::kPayloadSize), offset) == device::kDeviceOk) {
       std::copy_n(buffer.begin(), kRecordSize, state.records[i].begin());
+    } else {
+      allRead = false;
     }
   }
+  if (allRead) state.recordsRead = true;
   (void)commands.CmdEnd();
 
   DecodeIntoState(state, profile);
@@ -238,6 +256,12 @@ WriteOutcome SendDefaultLighting(CommandSet& commands, LightingState& state, int
   const WriteOutcome record = Bracket(commands, state, profile, {{RecordOffset(profile, kRecEffect), bytes}},
                                       effect != WriteOutcome::Refused);
   return effect == WriteOutcome::Refused ? effect : record;
+}
+
+WriteOutcome SendRecord(CommandSet& commands, LightingState& state, int profile,
+                        std::span<const std::uint8_t, kRecordSize> record) {
+  const std::span<const std::uint8_t> bytes = record.first(kDefaultRecordLength);
+  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecEffect), bytes}});
 }
 
 bool ReadBackRecord(CommandSet& commands, LightingState& state, int profile) {

@@ -23,7 +23,10 @@
 namespace vantrel::lighting {
 
 struct LightingState {
-  std::array<LightingRecord, kProfileCount> records{};  // last copy read from the keyboard
+  // What the keyboard was last known to hold: the copy last read from it, with every
+  // write it took laid over it (and the read-back of the write, when made, as read).
+  std::array<LightingRecord, kProfileCount> records{};
+  bool recordsRead = false;  // all three records have been read from the keyboard once
   EffectCode effect = 0;
   int brightness = 0;     // also the last brightness slider position sent
   int speed = 0;          // device value; the slider shows 4 - speed
@@ -106,6 +109,12 @@ WriteOutcome SendReportRate(device::CommandSet& commands, LightingState& state, 
 // Effect 1 as a normal effect change, the state set to the defaults, then 35 bytes of
 // the default record at 42p in a bracket of their own. Refused when either bracket was.
 WriteOutcome SendDefaultLighting(device::CommandSet& commands, LightingState& state, int profile);
+
+// Writes bytes 0..34 of `record` (the fields and the reserved bytes between them, as the
+// default record does) to the profile's record in one bracket, read back like any change.
+// The state's fields are left alone (they show the current profile: DecodeIntoState).
+WriteOutcome SendRecord(device::CommandSet& commands, LightingState& state, int profile,
+                        std::span<const std::uint8_t, kRecordSize> record);
 
 // After a refused change: the profile's record is read again (one bracket) and decoded,
 // so the state shows what the keyboard holds. False when it cannot be read; the state is

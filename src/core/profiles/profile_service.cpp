@@ -44,6 +44,7 @@ int ProfileService::ActiveProfile() {
   if (commands_.CmdReadDeviceState(state) != device::kDeviceOk) return -1;
   const int profile = state[device::kStateActiveProfile];
   cache_.store(profile);
+  lastKnownActive_.store(profile);
   return profile;
 }
 
@@ -61,6 +62,7 @@ bool ProfileService::SetActiveProfile(int profile) {
     NoteReadBack(std::move(readBack));
   }
   cache_.store(ok ? profile : -1);
+  if (ok) lastKnownActive_.store(profile);
   return ok;
 }
 
@@ -146,6 +148,23 @@ void ProfileService::ReloadFromWorkingFile() {
     EmptyEditingStore(lock);
     CreateDefaultProfile(lock);
   }
+}
+
+bool ProfileService::LastKnownImage(keys::StoreImage& image) {
+  {
+    std::lock_guard keep(workingMutex_);
+    if (workingInMemory_) {
+      image = *workingInMemory_;
+      return true;
+    }
+  }
+  const std::filesystem::path working = WorkingFilePath(paths_);
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(working, error)) return false;
+  keys::StoreImage loaded;
+  if (!LoadProfileImage(working, loaded)) return false;
+  image = std::move(loaded);
+  return true;
 }
 
 void ProfileService::SaveWorkingCopy(keys::EditingStore::Lock& held) {

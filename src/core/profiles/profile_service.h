@@ -97,6 +97,9 @@ class ProfileService {
   int CachedActiveProfile() const { return cache_.load(); }
   // The cache, or byte 10 of the device state read now (cached on success); -1 unknown.
   int ActiveProfile();
+  // The active profile last read from or written to the keyboard, kept when the keyboard
+  // goes away (the cache is not); -1 while none was ever known.
+  int LastKnownActiveProfile() const { return lastKnownActive_.load(); }
   // Writes byte 10 of the device state; the cache follows the write's outcome. Profiles 3
   // and above mean 0 (the keyboard has three); i < 0: nothing. The record is read back
   // after the write; true when the write took and the keyboard holds what was written
@@ -124,6 +127,10 @@ class ProfileService {
   // The store read back from the working file, or from the copy kept in memory while the
   // working folder cannot be written (the default profile without either).
   void ReloadFromWorkingFile();
+  // The last configuration read from or written to the keyboard (the working file, or the
+  // copy kept in memory while it cannot be written) into `image`, leaving the editing
+  // store alone. False when there is none.
+  bool LastKnownImage(keys::StoreImage& image);
   // The store, as the keyboard now holds it, saved as the working file; kept in memory
   // instead when the file cannot be written, so dropping later edits never falls back to
   // the default profile (whose Apply would erase the keyboard's macros).
@@ -151,6 +158,7 @@ class ProfileService {
   keys::EditingStore& editing_;
   keys::AppliedStore& applied_;
   std::atomic<int>& cache_;
+  std::atomic<int> lastKnownActive_{-1};
   ProfilePaths paths_;
   const text::TextSource& texts_;
   text::MessageSink& sink_;

@@ -129,6 +129,8 @@ void AppCore::Start(device::MainWindowPort& port, profiles::ProfileView& view, t
 }
 
 void AppCore::Stop() {
+  // Work held back for a sleep that never ended runs now rather than never.
+  if (worker_) worker_->Gate().Open();
   if (worker_) worker_->WaitIdle();
   // The presence logic goes first (no more count changes or events), then the service
   // that reads its facts, once the worker has finished what was queued meanwhile.

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -124,6 +125,13 @@ class AppCore {
   // Writes the virtual keyboard's state file (by the device worker once its jobs are
   // done, while simulating).
   void PersistSimState();
+  // Runs on the device worker when the keyboard has arrived, before its configuration is
+  // read into the store (the keyboard check compares it with the last one first). Set it
+  // before Start().
+  void SetArrivalCheck(std::function<void()> check) { arrivalCheck_ = std::move(check); }
+  void RunArrivalCheck() const {
+    if (arrivalCheck_) arrivalCheck_();
+  }
 
  private:
   AppOptions options_;
@@ -147,6 +155,7 @@ class AppCore {
   std::unique_ptr<profiles::EditSession> session_;
   std::atomic<bool> ready_{false};
   std::atomic<bool> stopping_{false};
+  std::function<void()> arrivalCheck_;
   std::unique_ptr<DeviceWorker> worker_;
 };
 

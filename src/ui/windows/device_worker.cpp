@@ -13,13 +13,16 @@ DeviceWorker::DeviceWorker(QObject* parent)
       }) {}
 
 // The queue member runs what is still queued and ends the thread here, while this
-// object (the target of Deliver and of the busy signal) still exists.
-DeviceWorker::~DeviceWorker() = default;
+// object (the target of Deliver and of the busy signal) still exists. A closed gate would
+// hold those jobs for ever: it opens first.
+DeviceWorker::~DeviceWorker() { gate_.Open(); }
 
 void DeviceWorker::Post(std::function<void()> job) {
   pending_.fetch_add(1);
   queue_.Post([this, job = std::move(job)] {
+    gate_.Enter();
     job();
+    gate_.Leave();
     // A job posted meanwhile runs its own idle call afterwards, so the last one always
     // comes after the last job.
     if (pending_.fetch_sub(1) == 1 && whenIdle_) whenIdle_();

@@ -14,6 +14,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/util/job_gate.h"
 #include "core/util/job_queue.h"
 
 namespace vantrel::ui {
@@ -67,6 +68,9 @@ class DeviceWorker final : public QObject {
   bool Busy() const { return queue_.Busy(); }
   // True on the worker's own thread.
   bool OnWorkerThread() const { return queue_.OnWorkerThread(); }
+  // Every job passes this gate before it runs: closed while the system goes to sleep, so
+  // that no new device work starts then (see JobGate). Open it before WaitIdle.
+  JobGate& Gate() { return gate_; }
 
  signals:
   // Emitted on the UI thread when the worker starts or finishes a run of jobs.
@@ -78,6 +82,7 @@ class DeviceWorker final : public QObject {
 
   std::function<void()> whenIdle_;
   std::atomic<int> pending_{0};  // jobs posted and not yet finished
+  JobGate gate_;
   JobQueue queue_;  // last: its thread ends (after the queued jobs) before the rest goes
 };
 

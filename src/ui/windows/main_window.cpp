@@ -448,7 +448,10 @@ void CVantrelDlg::ProfileChanged() {
   if (core_.Stopping() || !session) return;
   auto done = std::make_shared<std::promise<void>>();
   auto finished = done->get_future();
-  core_.Worker().Post([session, done] {
+  core_.Worker().Post([&core = core_, session, done] {
+    // What the keyboard holds is compared with the last configuration before the reload
+    // replaces the store with it.
+    core.RunArrivalCheck();
     session->ReloadOnArrival();
     done->set_value();
   });

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QIcon>
 
+#include <utility>
+
 #include "core/text/language.h"
 #include "platform/autostart.h"
 #include "ui/skin/skin_placement.h"
@@ -30,7 +32,8 @@ constexpr SimEvent kSimEvents[] = {{"unplug", "SIM_EVENT_UNPLUG"},
                                    {"g-layer", "SIM_EVENT_G_LAYER"},
                                    {"indicator-on", "SIM_EVENT_INDICATOR_ON"},
                                    {"indicator-off", "SIM_EVENT_INDICATOR_OFF"},
-                                   {"lighting-changed", "SIM_EVENT_LIGHTING_CHANGED"}};
+                                   {"lighting-changed", "SIM_EVENT_LIGHTING_CHANGED"},
+                                   {"reset", "SIM_EVENT_RESET"}};
 
 QIcon IconFor(CVantrelDlg& window, int resource) {
   return OptionalIcon(QDir(window.Core().SkinFolder()).filePath(QString("tray_%1.png").arg(resource)));
@@ -142,6 +145,19 @@ void CTrayIcon::SetIcon(int resource) {
   if (resource == shownIcon_) return;
   shownIcon_ = resource;
   if (icon_) icon_->setIcon(IconFor(window_, resource));
+}
+
+bool CTrayIcon::ShowNotice(const QString& title, const QString& text, std::function<void()> clicked) {
+  if (!Shown()) return false;
+  noticeClicked_ = std::move(clicked);
+  if (!noticeConnected_) {
+    noticeConnected_ = true;
+    connect(icon_, &QSystemTrayIcon::messageClicked, this, [this] {
+      if (auto clicked = std::exchange(noticeClicked_, nullptr)) clicked();
+    });
+  }
+  icon_->showMessage(title, text, QSystemTrayIcon::Warning, 0);
+  return true;
 }
 
 void CTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {

@@ -44,6 +44,10 @@ class CTrayIcon final : public QObject {
   void Retranslate();
   void PopUpProfileMenu();
 
+  // A message from the icon (where the desktop has no notification service); a click on
+  // it runs `clicked` once. False when no icon is shown.
+  bool ShowNotice(const QString& title, const QString& text, std::function<void()> clicked);
+
   // "Start with the desktop": the XDG autostart entry, off by default.
   QAction* AutostartItem() const { return autostartItem_; }
 
@@ -71,6 +75,8 @@ class CTrayIcon final : public QObject {
   int retries_ = 0;
   int shownIcon_ = 128;
   bool removed_ = false;
+  std::function<void()> noticeClicked_;
+  bool noticeConnected_ = false;
 };
 
 }  // namespace vantrel::ui

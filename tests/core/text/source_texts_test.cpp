@@ -181,6 +181,7 @@ const Allowed kAllowed[] = {
     {"app/gui/vantrel_main.cpp", "Usage: vantrel"},
     {"app/gui/vantrel_main.cpp", "  "},
     {"app/gui/vantrel_main.cpp", "--language: not a language id"},
+    {"app/gui/vantrel_main.cpp", "--sim-latency: not a delay"},
     // Key legends: the name printed on the key itself, read out as the key's name.
     {"ui/windows/main_window.cpp", "Fn"},
     // Why a skin file cannot be used: printed on stderr before the program ends.
