@@ -38,24 +38,25 @@ std::vector<std::string> CompareWithKeyboard(const LastConfiguration& last, cons
   };
   if (last.keys || last.activeProfile >= 0) {
     if (keyboard.keysResult != device::kDeviceOk) {
-      lines.push_back(device::ReadFailure("the keyboard's keys and macros", keyboard.keysResult));
+      lines.push_back(device::ReadFailure(texts, texts.Text("READBACK_WHAT_KEYS_MACROS"), keyboard.keysResult));
     } else {
       if (last.activeProfile >= 0) {
         // Only the active profile is the program's in the state record; the rest (effect
         // list, macro capacity) is the keyboard's own and compared with itself.
         auto expected = keyboard.config.state;
         expected[device::kStateActiveProfile] = static_cast<std::uint8_t>(last.activeProfile);
-        append(device::CompareDeviceState(expected, keyboard.config.state));
+        append(device::CompareDeviceState(expected, keyboard.config.state, texts));
       }
       if (last.keys) append(keys::CompareImageWithKeyboard(*last.keys, keyboard.config, texts));
     }
   }
   if (last.lighting) {
     if (keyboard.lightingResult != device::kDeviceOk) {
-      lines.push_back(device::ReadFailure("the keyboard's lighting", keyboard.lightingResult));
+      lines.push_back(device::ReadFailure(texts, texts.Text("READBACK_WHAT_ALL_LIGHTING"), keyboard.lightingResult));
     } else {
       for (std::size_t p = 0; p < device::kProfileCount; ++p) {
-        append(lighting::CompareLightingRecords(static_cast<int>(p), (*last.lighting)[p], keyboard.lighting[p]));
+        append(lighting::CompareLightingRecords(static_cast<int>(p), (*last.lighting)[p], keyboard.lighting[p],
+                                                texts));;
       }
     }
   }
