@@ -424,6 +424,11 @@ void CVantrelDlg::Start(CTrayIcon* tray) {
   core_.Start(*this, *this, messages_);
   if (auto* generations = core_.Generations())
     connect(generations, &GenerationWatch::changed, this, [this] { OnGenerationChanged(); });
+  // A change kept out for the user's edits is read once the edits are applied or dropped.
+  connect(this, &CVantrelDlg::deviceWorkDone, this, [this] {
+    auto* session = core_.Session();
+    if (foreignDeclined_ != viewedForeign_ && session && !session->Unsaved()) OnGenerationChanged();
+  });
   BuildLightingPanel();
   QMetaObject::invokeMethod(this, [this] { OnInitTray(); }, Qt::QueuedConnection);
 }
@@ -1107,8 +1112,19 @@ void CVantrelDlg::OnForeignChanges(std::uint64_t count) {
   // With edits pending the user decides; No keeps the edits (and this change is not asked
   // about again).
   const bool dropEdits = session->Unsaved();
-  if (!core_.KeyboardPresent() || !session->CheckOtherProgramChange()) {
+  if (!core_.KeyboardPresent()) {
     viewedForeign_ = count;
+    FinishForeignCheck();
+    return;
+  }
+  // Asked once per change; No keeps the edits, and the change is read after they were
+  // applied or dropped.
+  if (dropEdits && count == foreignDeclined_) {
+    FinishForeignCheck();
+    return;
+  }
+  if (!session->CheckOtherProgramChange()) {
+    foreignDeclined_ = count;
     FinishForeignCheck();
     return;
   }

@@ -246,7 +246,8 @@ class CVantrelDlg final : public CBaseDialog,
 
   AppCore& core_;
   text::MessageSink& messages_;
-  std::uint64_t viewedForeign_ = 0;  // other programs' changes the window has read or declined
+  std::uint64_t viewedForeign_ = 0;    // other programs' changes the window has read
+  std::uint64_t foreignDeclined_ = 0;  // ... and the count the user kept the edits against
   bool foreignCheckRunning_ = false;
   bool foreignRecheck_ = false;
   FileChooser& files_;
