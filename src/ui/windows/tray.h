@@ -43,6 +43,8 @@ class CTrayIcon final : public QObject {
   // The texts of every item, from the language in force.
   void Retranslate();
   void PopUpProfileMenu();
+  // The tooltip: the program's description, and whether automatic switching is paused.
+  void UpdateToolTip();
 
   // "Start with the desktop": the XDG autostart entry, off by default.
   QAction* AutostartItem() const { return autostartItem_; }
@@ -64,6 +66,7 @@ class CTrayIcon final : public QObject {
   QMenu simMenu_;
   QAction* open_ = nullptr;
   QAction* about_ = nullptr;
+  QAction* autoProfiles_ = nullptr;
   QAction* exit_ = nullptr;
   QAction* autostartItem_ = nullptr;
   platform::Autostart& autostart_;  // the program's, from the window's AppCore
