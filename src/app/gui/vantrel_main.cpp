@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_look.h"
 #include "ui/skin/skin_placement.h"
+#include "ui/dbus/bus_service.h"
 #include "ui/windows/app_core.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/tray.h"
@@ -343,6 +345,15 @@ int main(int argc, char** argv) {
   QObject::connect(&window, &ui::CVantrelDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   window.Start(&tray);
   mainWindow = &window;
+  // Scripts reach the program on the session bus; without one it runs on as before. A
+  // closing program gives the name up at once, so a new start can take it.
+  QString busError;
+  std::unique_ptr<ui::BusService> bus =
+      ui::BusService::Start(core, ui::BusHooks{[&window] { window.ReloadLighting(); }}, &busError);
+  if (!bus) {
+    std::fprintf(stderr, "vantrel: no scripting interface on the session bus: %s\n", busError.toLocal8Bit().constData());
+  }
+  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&bus] { bus.reset(); });
   if (endRequested) QMetaObject::invokeMethod(&window, [&window] { window.CloseProgram(); }, Qt::QueuedConnection);
   if (args.exitWhenShown) {
     // The first paint of the window is the moment the user sees it: its time on the steady

@@ -15,6 +15,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
+#include <functional>
 
 #include "core/device/presence.h"
 #include "core/keys/stores.h"
@@ -124,6 +127,15 @@ class AppCore {
   // Writes the virtual keyboard's state file (by the device worker once its jobs are
   // done, while simulating).
   void PersistSimState();
+  // The canonical path of the virtual keyboard's state file; empty on real hardware.
+  std::filesystem::path SimStateFile() const;
+
+  // Calls run on the device worker each time its queue has emptied (after the state file
+  // is saved): a view that shows what only the worker may read (the lighting state) takes
+  // its copy there and posts it on. Removing waits for a call in progress to end, so after
+  // RemoveIdleObserver returns the observer is never called again.
+  int AddIdleObserver(std::function<void()> observer);
+  void RemoveIdleObserver(int id);
 
  private:
   AppOptions options_;
@@ -145,6 +157,9 @@ class AppCore {
   std::unique_ptr<device::Presence> presence_;
   std::unique_ptr<profiles::ProfileService> profiles_;
   std::unique_ptr<profiles::EditSession> session_;
+  std::mutex observersMutex_;
+  std::vector<std::pair<int, std::function<void()>>> idleObservers_;
+  int nextObserverId_ = 1;
   std::atomic<bool> ready_{false};
   std::atomic<bool> stopping_{false};
   std::unique_ptr<DeviceWorker> worker_;
