@@ -16,6 +16,7 @@
 #include "core/profiles/auto_switch_rules.h"
 #include "core/profiles/focus_source.h"
 #include "platform/auto_rules_settings.h"
+#include "platform/focus_bus_watch.h"
 #include "platform/settings_store_qt.h"
 #include "platform/x11_focus_source.h"
 
@@ -75,8 +76,31 @@ void WatchFocus(Context& ctx, int count) {
   const char* display = std::getenv("DISPLAY");
   const FocusSourceChoice choice =
       ChooseFocusSource(type ? type : "", desktop ? desktop : "", display && *display);
+  if (choice.kind == FocusSourceKind::KWinScript || choice.kind == FocusSourceKind::GnomeShell) {
+    // The desktop tells the running program; the program passes it on.
+    stopWatching = 0;
+    auto previousInt = std::signal(SIGINT, OnStopSignal);
+    auto previousTerm = std::signal(SIGTERM, OnStopSignal);
+    int printed = 0;
+    std::string error;
+    const bool watched = platform::WatchProgramFocus(
+        [&](const FocusedWindow& w) {
+          if (count > 0 && printed >= count) return;
+          ctx.Out() << Line(w) << std::endl;
+          ++printed;
+        },
+        [&] { return stopWatching != 0 || (count > 0 && printed >= count); }, &error);
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+    if (!watched) {
+      ctx.Err() << "focus --watch: " << error << '\n';
+      ctx.SetExitCode(kExitFailed);
+    }
+    return;
+  }
   if (choice.kind != FocusSourceKind::X11) {
-    ctx.Err() << "focus --watch works in an X11 session only (this session: "
+    ctx.Err() << "focus --watch works in an X11 session, or on KDE Plasma or GNOME with vantrel running (this "
+                 "session: "
               << (type && *type ? type : "unknown") << ")\n";
     ctx.SetExitCode(kExitFailed);
     return;

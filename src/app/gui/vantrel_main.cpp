@@ -27,6 +27,8 @@
 #include "ui/skin/skin_look.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/dbus/bus_service.h"
+#include "ui/dbus/focus_adaptor.h"
+#include "ui/windows/auto_switch_controller.h"
 #include "ui/windows/app_core.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/tray.h"
@@ -353,7 +355,26 @@ int main(int argc, char** argv) {
   if (!bus) {
     std::fprintf(stderr, "vantrel: no scripting interface on the session bus: %s\n", busError.toLocal8Bit().constData());
   }
-  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&bus] { bus.reset(); });
+  // Automatic profiles on KDE Plasma and GNOME (Wayland): the desktop's script or extension
+  // reports the focused window to the Focus interface of the same object. On Plasma the
+  // program loads its script into KWin itself, and takes it out again when it ends.
+  bool kwinScript = false;
+  if (bus && window.AutoSwitch()) {
+    ui::AutoSwitchController& autoSwitch = *window.AutoSwitch();
+    new ui::FocusAdaptor(bus->Object(), autoSwitch);
+    if (autoSwitch.SourceKind() == profiles::FocusSourceKind::KWinScript) {
+      QString why;
+      const QString script = QString::fromStdString((core.ProgramFolder() / "KWin" / "vantrel_focus.js").string());
+      kwinScript = ui::LoadKWinFocusScript(script, &why);
+      if (!kwinScript) std::fprintf(stderr, "vantrel: KWin did not run the focus script: %s\n", why.toLocal8Bit().constData());
+    }
+    autoSwitch.DesktopReportsReady();
+  }
+  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&bus, &kwinScript] {
+    if (kwinScript) ui::UnloadKWinFocusScript();
+    kwinScript = false;
+    bus.reset();
+  });
   if (endRequested) QMetaObject::invokeMethod(&window, [&window] { window.CloseProgram(); }, Qt::QueuedConnection);
   if (args.exitWhenShown) {
     // The first paint of the window is the moment the user sees it: its time on the steady

@@ -143,15 +143,30 @@ void AutoSwitchController::PickNextWindow(std::function<void(const profiles::Foc
   pick_ = std::move(picked);
 }
 
-void AutoSwitchController::AddFocusWatcher(std::function<void(const profiles::FocusedWindow&)> watcher) {
-  watchers_.push_back(std::move(watcher));
+int AutoSwitchController::AddFocusWatcher(std::function<void(const profiles::FocusedWindow&)> watcher) {
+  watchers_.emplace_back(nextWatcher_, std::move(watcher));
+  return nextWatcher_++;
+}
+
+void AutoSwitchController::RemoveFocusWatcher(int id) {
+  std::erase_if(watchers_, [id](const auto& w) { return w.first == id; });
+}
+
+void AutoSwitchController::DesktopReportsReady() {
+  if (choice_.kind != profiles::FocusSourceKind::KWinScript && choice_.kind != profiles::FocusSourceKind::GnomeShell)
+    return;
+  available_ = true;
+  unavailableKey_ = nullptr;
+  emit statusChanged();
 }
 
 void AutoSwitchController::OnFocus(const profiles::FocusedWindow& window) {
   // A desktop script reports for the whole session: another instance's windows are as
   // much "ours" as this one's only by process, which is what is compared.
   ownFocused_ = window.pid != 0 && static_cast<qint64>(window.pid) == QCoreApplication::applicationPid();
-  for (const auto& watcher : watchers_) watcher(window);
+  // A copy: a watcher may take itself off.
+  const auto watchers = watchers_;
+  for (const auto& [id, watcher] : watchers) watcher(window);
   if (pick_ && !ownFocused_) {
     auto picked = std::move(pick_);
     pick_ = nullptr;

@@ -78,8 +78,13 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   void PickNextWindow(std::function<void(const profiles::FocusedWindow&)> picked);
   void CancelPick() { pick_ = nullptr; }
   // Watchers of every focus report (vantrelctl focus --watch over the bus), on the UI
-  // thread.
-  void AddFocusWatcher(std::function<void(const profiles::FocusedWindow&)> watcher);
+  // thread; the number returned takes the watcher off again.
+  int AddFocusWatcher(std::function<void(const profiles::FocusedWindow&)> watcher);
+  void RemoveFocusWatcher(int id);
+  // On KDE Plasma and GNOME (Wayland) the desktop's script or extension reports the focus
+  // through the program's bus object: switching works once that object carries the Focus
+  // interface.
+  void DesktopReportsReady();
 
   // The settings file was changed by another program: read the rules again.
   void ReloadRules();
@@ -116,7 +121,8 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   bool ownFocused_ = false;  // the focused window is one of this program's
   profiles::PauseReason shownPause_ = profiles::PauseReason::None;
   std::function<void(const profiles::FocusedWindow&)> pick_;
-  std::vector<std::function<void(const profiles::FocusedWindow&)>> watchers_;
+  std::vector<std::pair<int, std::function<void(const profiles::FocusedWindow&)>>> watchers_;
+  int nextWatcher_ = 1;
 };
 
 }  // namespace vantrel::ui
