@@ -35,6 +35,8 @@ for f in \
   ./usr/lib/vantrel/Skins/UserDengColor_3.userd \
   ./usr/share/applications/org.vantrel.Vantrel.desktop \
   ./usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml \
+  ./usr/share/dbus-1/interfaces/org.vantrel.Vantrel1.Keyboard.xml \
+  ./usr/share/dbus-1/services/org.vantrel.Vantrel1.service \
   ./usr/share/icons/hicolor/48x48/apps/vantrel.png ./usr/share/icons/hicolor/128x128/apps/vantrel.png \
   ./usr/share/icons/hicolor/256x256/apps/vantrel.png ./usr/share/icons/hicolor/scalable/apps/vantrel.svg \
   ./usr/lib/udev/rules.d/70-vantrel.rules \

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/ctl/keys_common.h"
-#include "app/ctl/profile_json.h"
+#include "scripting/profile_json.h"
 #include "core/keys/key_codes.h"
 
 #include "stack/device_stack.h"
@@ -52,7 +52,7 @@ void BM_ExportFullConfiguration(benchmark::State& state) {
   const auto& texts = EnglishTexts();
   std::size_t size = 0;
   for (auto _ : state) {
-    const std::string doc = ctl::ExportProfileJson(image, texts);
+    const std::string doc = scripting::ExportProfileJson(image, texts);
     size = doc.size();
     benchmark::DoNotOptimize(doc.data());
   }
@@ -62,11 +62,11 @@ BENCHMARK(BM_ExportFullConfiguration)->Unit(benchmark::kMillisecond);
 
 void BM_ImportFullConfiguration(benchmark::State& state) {
   const auto& texts = EnglishTexts();
-  const std::string doc = ctl::ExportProfileJson(FullImage(), texts);
+  const std::string doc = scripting::ExportProfileJson(FullImage(), texts);
   for (auto _ : state) {
     keys::StoreImage image;
     std::string error;
-    if (!ctl::ImportProfileJson(doc, texts, image, error)) {
+    if (!scripting::ImportProfileJson(doc, texts, image, error)) {
       state.SkipWithError(error.c_str());
       return;
     }
@@ -103,7 +103,7 @@ void BM_ImportHostileDocument(benchmark::State& state) {
   for (auto _ : state) {
     keys::StoreImage image;
     error.clear();
-    benchmark::DoNotOptimize(ctl::ImportProfileJson(doc, texts, image, error));
+    benchmark::DoNotOptimize(scripting::ImportProfileJson(doc, texts, image, error));
   }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

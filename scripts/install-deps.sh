@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-wayland qt6-translations-l10n libgl1-mesa-dev
   libhidapi-dev libudev-dev libsimpleini-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libxcb1-dev openbox nodejs
   xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-wqy-microhei bash-completion
   dbus at-spi2-core python3-pyatspi python3-dbusmock
   qt6-svg-dev poppler-utils python3-jsonschema libxcb1-dev openbox

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "app/ctl/profile_json.h"
+#include "scripting/profile_json.h"
 #include "core/profiles/profile_file.h"
 #include "ctl_runner.h"
 
@@ -117,7 +117,7 @@ TEST_F(CtlFaultsTest, RestoreRefusesAFileCutShortAndKeepsTheKeyboardsMacros) {
 TEST_F(CtlFaultsTest, ImportRefusesOversizeDocumentsAndKindsOutsideZeroToEight) {
   const auto huge = dir / "huge.json";
   std::ofstream(huge) << "{}";
-  std::filesystem::resize_file(huge, ctl::kMaxProfileJsonBytes + 1);  // sparse: nothing is written
+  std::filesystem::resize_file(huge, scripting::kMaxProfileJsonBytes + 1);  // sparse: nothing is written
   CtlResult r = Run("import " + huge.string());
   EXPECT_EQ(r.code, 1) << r.out;
   EXPECT_NE(r.out.find("is larger than 67108864 bytes"), std::string::npos) << r.out;

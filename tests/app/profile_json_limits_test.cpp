@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "app/ctl/profile_json.h"
+#include "scripting/profile_json.h"
 #include "core/keys/key_codes.h"
 #include "core/profiles/profile_file.h"
 #include "stack/device_stack.h"
 
-namespace vantrel::ctl {
+namespace vantrel::scripting {
 namespace {
 
 const text::TextSource& EnglishTexts() {
@@ -86,4 +86,4 @@ TEST(ProfileJsonLimitsTest, TheFullestConfigurationStillImports) {
 }
 
 }  // namespace
-}  // namespace vantrel::ctl
+}  // namespace vantrel::scripting

@@ -32,6 +32,11 @@ done
 check test "$pictures" -gt 40
 check test -f "$prefix/lib/udev/rules.d/70-vantrel.rules"
 check test -f "$prefix/share/applications/org.vantrel.Vantrel.desktop"
+check test -f "$prefix/share/dbus-1/interfaces/org.vantrel.Vantrel1.Keyboard.xml"
+# The session bus starts the installed program in the tray for a call.
+service="$prefix/share/dbus-1/services/org.vantrel.Vantrel1.service"
+check grep -qxF "Name=org.vantrel.Vantrel1" "$service"
+check grep -qxF "Exec=$prefix/bin/vantrel /Start" "$service"
 check test -f "$prefix/share/bash-completion/completions/vantrelctl"
 check test -f "$prefix/share/man/man1/vantrelctl.1.gz"
 # Nothing but the two programs and their data: no test or benchmark program.

@@ -84,6 +84,34 @@ TEST(CommandSetTest, FailureInThirdChunkStopsTheWriteAndKeepsEarlierChunks) {
   EXPECT_EQ(SentRequests(h).size(), 5u);  // two chunks and three attempts at the third
 }
 
+TEST(CommandSetTest, TheLastFailureNamesItsCommandAndResultAndCountsEachFailure) {
+  SimHarness h;
+  EXPECT_EQ(h.commands.LastFailure().count, 0u);
+  std::string error;
+  // The third chunk of a key-table write is refused three times (every attempt).
+  h.service.SetFaults(*sim::FaultPlan::Parse("fe@3,fe@4,fe@5", &error));
+  std::array<std::uint8_t, kKeyTableSize> table{};
+  ASSERT_EQ(h.commands.CmdWriteKeyTable(table, 1), kDeviceStatusFE);
+  auto failure = h.commands.LastFailure();
+  EXPECT_EQ(failure.count, 1u);
+  EXPECT_EQ(failure.command, kCmdWriteKeyTable);
+  EXPECT_EQ(failure.result, kDeviceStatusFE);
+  // A success leaves the record as it was; the next failure replaces it.
+  std::array<std::uint8_t, kDeviceStateSize> state{};
+  ASSERT_EQ(h.commands.CmdReadDeviceState(state), kDeviceOk);
+  EXPECT_EQ(h.commands.LastFailure().count, 1u);
+  sim::FaultPlan plan;
+  for (std::uint64_t i = 1; i <= 3; ++i) plan.Add(h.service.ConfigRequests() + i, sim::Fault::kStatusFF);
+  h.service.SetFaults(plan);
+  ASSERT_EQ(h.commands.CmdWriteDeviceState(state), kDeviceStatusFF);
+  failure = h.commands.LastFailure();
+  EXPECT_EQ(failure.count, 2u);
+  EXPECT_EQ(failure.command, kCmdWriteDeviceState);
+  EXPECT_EQ(failure.result, kDeviceStatusFF);
+  EXPECT_EQ(CommandName(kCmdWriteDeviceState), "write device state");
+  EXPECT_EQ(CommandName(kCmdReserved0B), "command 0x0b");
+}
+
 TEST(CommandSetTest, BootRequestHasNoChecksumAndIsOneWay) {
   SimHarness h;
   EXPECT_EQ(h.commands.CmdEnterBoot(), 1);

@@ -159,6 +159,15 @@ std::vector<FixedControl> FixedControls() {
   c.push_back({SkinFile::UpdateDlg, "CONTROL_UPButton", Look::kButton, Texts({"UPDATE_START"})});
   c.push_back({SkinFile::UpdateDlg, "CONTROL_CUPButton", Look::kButton, Texts({"UPDATE_CANCEL"})});
   c.push_back({SkinFile::UpdateDlg, "CONTROL_BACKUPButton", Look::kButton, Texts({"UPDATE_BACKUP"})});
+  // Automatic profiles.
+  for (const char* k : {"AUTO_ADD", "AUTO_EDIT", "AUTO_REMOVE", "AUTO_PICK", "AUTO_CLOSE"})
+    c.push_back({SkinFile::AutoProfiles, k, Look::kButton, Texts({k})});
+  c.push_back({SkinFile::AutoProfiles, "AUTO_FALLBACK_PROMPT", Look::kLabel, Texts({"AUTO_FALLBACK_PROMPT"})});
+  c.push_back({SkinFile::AutoProfiles, "AUTO_KIND", Look::kDropDown,
+               Texts({"AUTO_KIND_APP", "AUTO_KIND_EXE", "AUTO_KIND_TITLE"})});
+  for (const char* k : {"AUTO_PROFILE", "AUTO_FALLBACK"})
+    c.push_back({SkinFile::AutoProfiles, k, Look::kDropDown,
+                 Texts({"AUTO_FALLBACK_STAY", "PROFILE_1", "PROFILE_2", "PROFILE_3"})});
   return c;
 }
 

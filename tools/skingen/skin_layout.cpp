@@ -297,10 +297,39 @@ DialogLayout UpdateLayout() {
   return d;
 }
 
+// The automatic-profiles window: the rule list with its move buttons, the editor of one
+// rule under it, the fallback and the on/off switch.
+DialogLayout AutoProfilesLayout() {
+  DialogLayout d;
+  d.iniName = "AutoProfiles.ini";
+  d.size = QSize(560, 470);
+  d.background = "AutoProfiles_bg.jpg";
+  d.mask = "AutoProfiles_mask.bmp";
+  d.pictures = {{"AutoProfiles_normal.jpg", State::Normal}, {"AutoProfiles_over.jpg", State::Hover},
+                {"AutoProfiles_down.jpg", State::Down}};
+  auto& e = d.elements;
+  e.push_back({"DIALOG_TITLE", R(32, 8, d.size.width() - 60, 32), Kind::Label, {}});
+  e.push_back({"AUTO_STATUS", R(20, 46, 520, 52), Kind::Label, {}});
+  e.push_back({"AUTO_RULE_LIST", R(20, 102, 476, 180), Kind::Field, {}});
+  e.push_back({"AUTO_UP", R(508, 102, 32, 30), Kind::IconButton, "up"});
+  e.push_back({"AUTO_DOWN", R(508, 138, 32, 30), Kind::IconButton, "down"});
+  e.push_back({"AUTO_KIND", R(20, 292, 190, 28), Kind::Field, {}});
+  e.push_back({"AUTO_PATTERN", R(218, 292, 170, 28), Kind::Field, {}});
+  e.push_back({"AUTO_PROFILE", R(396, 292, 144, 28), Kind::Field, {}});
+  const char* actions[] = {"AUTO_ADD", "AUTO_EDIT", "AUTO_REMOVE"};
+  for (int i = 0; i < 3; ++i) e.push_back({actions[i], R(20 + i * 112, 330, 104, 32), Kind::Button, {}});
+  e.push_back({"AUTO_PICK", R(356, 330, 184, 32), Kind::Button, {}});
+  e.push_back({"AUTO_FALLBACK_PROMPT", R(20, 380, 150, 20), Kind::Label, {}});
+  e.push_back({"AUTO_FALLBACK", R(176, 376, 150, 28), Kind::Field, {}});
+  e.push_back({"AUTO_ENABLED", R(340, 376, 200, 28), Kind::Field, {}});
+  e.push_back({"AUTO_CLOSE", R(436, 420, 104, 36), Kind::Button, {}});
+  return d;
+}
+
 }  // namespace
 
 QSize ArrowPictureSize() { return QSize(2 * kArrowFace, 4 * kArrowFace); }
 
-std::vector<DialogLayout> AllDialogs() { return {MainLayout(), CompositeLayout(), ProfileLayout(), UpdateLayout()}; }
+std::vector<DialogLayout> AllDialogs() { return {MainLayout(), CompositeLayout(), ProfileLayout(), UpdateLayout(), AutoProfilesLayout()}; }
 
 }  // namespace skingen

@@ -12,6 +12,7 @@
 #include "app/ctl/keys_common.h"
 #include "app/ctl/lighting_common.h"
 #include "app/ctl/registry.h"
+#include "scripting/keyboard_tasks.h"
 #include "core/lighting/colour.h"
 #include "core/lighting/key_buttons.h"
 #include "core/lighting/key_colours.h"
@@ -54,15 +55,7 @@ std::optional<Session> OpenSession(Context& ctx, int profileOption) {
     ctx.SetExitCode(kExitFailed);
     return std::nullopt;
   }
-  s.editor->ReadUserMode(s.profile);
-  // The G keys' flags are not kept in the file: they follow the base colour when their
-  // shared slot shows it.
-  const auto buttons = keys::KeyboardLayout();
-  for (std::size_t i = 0; i < buttons.size(); ++i) {
-    if (buttons[i].kind != keys::LayoutKind::GKey) continue;
-    s.editor->Flags().Set(static_cast<int>(i), s.profile,
-                          s.editor->Table().Get(s.profile, keys::kGKeyLedSlot) == s.editor->BaseColour());
-  }
+  scripting::PrepareKeyColours(*s.editor, s.profile);
   return s;
 }
 

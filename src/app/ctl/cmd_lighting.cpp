@@ -1,6 +1,5 @@
 // lighting: show a profile's lighting; lighting set: change it, one write per option in
 // the order given; lighting default: the default lighting record.
-#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -17,10 +16,6 @@ namespace vantrel::ctl {
 namespace {
 
 using namespace vantrel::lighting;
-
-constexpr const char* kChoiceNames[] = {"red", "yellow", "green", "blue"};
-
-std::string ChoiceName(int n) { return n >= 0 && n < 4 ? kChoiceNames[n] : std::to_string(n); }
 
 void RunShow(Context& ctx, int profileOption, bool asJson) {
   if (!ctx.OpenWithKeyboard()) return;
@@ -82,9 +77,6 @@ struct SetOptions {
   CLI::Option* reportRate = nullptr;
 };
 
-// One change, checked against the effect in force when it comes, then sent.
-using Change = std::function<WriteOutcome(Context&, LightingState&, int profile)>;
-
 // A write the keyboard refused or read back differently: the differences (or the
 // refusal) on stderr, exit code 1. False then.
 bool Written(Context& ctx, const LightingState& s, WriteOutcome outcome) {
@@ -116,85 +108,62 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
   LightingState s;
   if (!LoadProfileLighting(ctx, s, *profile)) return;
 
-  // Check every option first, following the effect through the list, so that a refused
-  // option sends nothing at all.
+  // Every option is checked first, following the effect through the list, so that a
+  // refused option sends nothing at all.
   std::map<const CLI::Option*, std::size_t> seen;
-  std::vector<Change> changes;
-  EffectCode effect = s.effect;
-  const auto* texts = TextsOf(ctx);
-  auto uses = [&](bool used, const char* what) {
-    if (used) return true;
-    return Refuse(ctx, "effect " + EffectLabel(texts, effect) + " has no " + what);
+  std::vector<scripting::LightingChange> changes;
+  using scripting::LightingField;
+  auto Numbered = [](LightingField field, int number) {
+    scripting::LightingChange c;
+    c.field = field;
+    c.number = number;
+    return c;
   };
   for (const CLI::Option* opt : sub->parse_order()) {
     const std::string value = opt->results().at(seen[opt]++);
-    const auto params = ParamsOf(effect);
+    scripting::LightingChange change;
     if (opt == o.effect) {
-      const int code = std::stoi(value);
-      if (!EffectListHolds(s.supportedEffects, code)) {
-        Refuse(ctx, "the keyboard does not offer effect " + value + " (offered: " +
-                        EffectListText(s.supportedEffects) + ")");
-        return;
-      }
-      effect = code;
-      changes.push_back([code](Context& c, LightingState& st, int p) {
-        const auto outcome = SendEffect(c.Commands(), st, p, code);
-        if (outcome == WriteOutcome::NotSent) c.Out() << "effect 19: nothing is sent\n";
-        return outcome;
-      });
+      change = Numbered(LightingField::Effect, std::stoi(value));
     } else if (opt == o.brightness) {
-      if (!uses(params.brightness, "brightness")) return;
-      const int n = std::stoi(value);
-      changes.push_back([n](Context& c, LightingState& st, int p) {
-        const auto outcome = SendBrightness(c.Commands(), st, p, n);
-        if (outcome == WriteOutcome::NotSent) c.Out() << "brightness is " << n << " already\n";
-        return outcome;
-      });
+      change = Numbered(LightingField::Brightness, std::stoi(value));
     } else if (opt == o.speed) {
-      if (!uses(params.speed, "speed")) return;
-      const int n = std::stoi(value);
-      changes.push_back([n](Context& c, LightingState& st, int p) {
-        const auto outcome = SendSpeed(c.Commands(), st, p, n);
-        if (outcome == WriteOutcome::NotSent) c.Out() << "speed is " << n << " already\n";
-        return outcome;
-      });
+      change = Numbered(LightingField::Speed, std::stoi(value));
     } else if (opt == o.direction) {
-      if (!uses(params.direction != DirectionPictures::None, "direction")) return;
-      const auto d = DirectionValue(effect, value);
-      if (!d) {
-        Refuse(ctx, "effect " + EffectLabel(texts, effect) + " takes the direction " + DirectionWords(effect));
-        return;
-      }
-      changes.push_back([v = *d](Context& c, LightingState& st, int p) { return SendDirection(c.Commands(), st, p, v); });
+      change.field = LightingField::Direction;
+      change.word = value;
     } else if (opt == o.colour) {
-      if (!uses(params.colourGroup != ColourGroup::None, "colour")) return;
       const auto rgb = ParseHexColour(value);
       if (!rgb) {
         Refuse(ctx, "--colour wants RRGGBB in hex, not \"" + value + "\"");
         return;
       }
-      changes.push_back([c = *rgb](Context& cx, LightingState& st, int p) { return SendColour(cx.Commands(), st, p, c); });
+      change.field = LightingField::Colour;
+      change.colour = *rgb;
     } else if (opt == o.multicolour) {
-      if (!uses(params.colourGroup != ColourGroup::None, "multicolour")) return;
-      const bool on = value == "on";
-      const auto group = params.colourGroup;
-      changes.push_back([on, group](Context& c, LightingState& st, int p) {
-        if (group == ColourGroup::FY && on != st.multicolour) st.variantFlag = !st.variantFlag;
-        return SendMulticolour(c.Commands(), st, p, on);
-      });
+      change.field = LightingField::Multicolour;
+      change.on = value == "on";
     } else if (opt == o.choice) {
-      if (!uses(params.colourChoice, "colour choice")) return;
-      int n = 0;
-      while (n < 4 && value != kChoiceNames[n]) ++n;
-      changes.push_back([n](Context& c, LightingState& st, int p) { return SendColourChoice(c.Commands(), st, p, n); });
+      change = Numbered(LightingField::Choice, scripting::ChoiceValue(value).value_or(-1));
     } else if (opt == o.reportRate) {
-      const int n = std::stoi(value);
-      changes.push_back([n](Context& c, LightingState& st, int p) { return SendReportRate(c.Commands(), st, p, n); });
+      change = Numbered(LightingField::ReportRate, std::stoi(value));
+    } else {
+      continue;
     }
+    changes.push_back(std::move(change));
+  }
+  if (const auto refusal = scripting::CheckLightingChanges(s, changes, TextsOf(ctx))) {
+    Refuse(ctx, refusal->reason);
+    return;
   }
   // A change the keyboard did not take ends the list: the later ones were meant to follow it.
   for (const auto& change : changes) {
-    if (!Written(ctx, s, change(ctx, s, *profile))) return;
+    const auto outcome = scripting::SendLightingChange(ctx.Commands(), s, *profile, change);
+    if (outcome == WriteOutcome::NotSent) {
+      if (change.field == LightingField::Effect) ctx.Out() << "effect 19: nothing is sent\n";
+      if (change.field == LightingField::Brightness) ctx.Out() << "brightness is " << change.number << " already\n";
+      if (change.field == LightingField::Speed) ctx.Out() << "speed is " << change.number << " already\n";
+    }
+    if (!Written(ctx, s, outcome)) return;
   }
 }
 

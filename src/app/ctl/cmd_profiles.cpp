@@ -8,9 +8,11 @@
 
 #include "app/ctl/context.h"
 #include "app/ctl/keys_common.h"
-#include "app/ctl/profile_json.h"
+#include "scripting/keyboard_tasks.h"
+#include "scripting/profile_json.h"
 #include "app/ctl/registry.h"
 #include "core/profiles/profile_file.h"
+#include "core/profiles/working_file.h"
 #include "core/profiles/edit_session.h"
 #include "core/util/regular_file.h"
 #include "platform/program_launcher.h"
@@ -43,33 +45,40 @@ bool ReadConfiguration(Context& ctx, ProfileSession& s) {
     ctx.Err() << "no keyboard present: the default profile is used\n";
     return true;
   }
-  EnsureWorkingFolder(s.service.Paths());
-  const auto working = WorkingFilePath(s.service.Paths());
-  keys::StoreImage image;
-  if (!s.service.DumpDevice(image)) {
-    ctx.Err() << "the keyboard's configuration could not be read\n";
-    ctx.SetExitCode(kExitFailed);
-    return false;
-  }
-  // The keyboard was read; a failure from here on is the user's folder, not the keyboard.
   std::string why;
-  if (!SaveProfileImage(working, image, s.service.WriteHook(), &why)) {
-    ctx.Err() << "the folder " << s.service.Paths().userFolder.string() << " is not writable (" << why
-              << "): the working file " << working.string() << " cannot be written\n";
-    ctx.SetExitCode(kExitFailed);
-    return false;
+  switch (scripting::ReadThroughWorkingFile(s.service, s.editing, &why)) {
+    case scripting::ReadStep::Done:
+      return true;
+    case scripting::ReadStep::Keyboard:
+      ctx.Err() << "the keyboard's configuration could not be read\n";
+      break;
+    case scripting::ReadStep::WorkingFile:
+      ctx.Err() << "the folder " << s.service.Paths().userFolder.string() << " is not writable (" << why
+                << "): the working file " << WorkingFilePath(s.service.Paths()).string() << " cannot be written\n";
+      break;
+    case scripting::ReadStep::ReadBack:
+      ctx.Err() << "the working file " << WorkingFilePath(s.service.Paths()).string() << " could not be read back\n";
+      break;
   }
-  keys::EditingStore::Lock lock(s.editing);
-  EmptyEditingStore(lock);
-  if (!LoadProfileFile(working, lock)) {
-    ctx.Err() << "the working file " << working.string() << " could not be read back\n";
-    ctx.SetExitCode(kExitFailed);
-    return false;
-  }
-  return true;
+  ctx.SetExitCode(kExitFailed);
+  return false;
+}
+
+// A file named on the command line as the program sees it: from its own working folder
+// the relative name would mean something else.
+std::string AbsolutePath(const std::string& file) {
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(file, ec);
+  return ec ? file : absolute.string();
 }
 
 void RunBackup(Context& ctx, const std::string& file) {
+  if (auto* program = ctx.Program()) {
+    if (!ctx.ProgramAnswered(program->Call("Backup", {AbsolutePath(file)}))) return;
+    std::error_code ec;
+    ctx.Out() << "backed up to " << file << " (" << std::filesystem::file_size(file, ec) << " bytes)\n";
+    return;
+  }
   if (!ctx.Open()) return;
   ProfileSession s(ctx);
   if (!ReadConfiguration(ctx, s)) return;
@@ -95,10 +104,16 @@ void RunRestore(Context& ctx, const std::string& file) {
   // nothing reaches the keyboard, the store or the working file unless it all loaded.
   std::string reason;
   keys::StoreImage image;
-  if (ValidateProfileFile(file, texts, sink, &reason) != kProfileValid || !LoadProfileImage(file, image, &reason)) {
+  if (!scripting::LoadWholeProfileFile(file, texts, sink, image, &reason)) {
     sink.ShowMessage(texts.Text("MAIN_PROMPT_INPORT"));
     ctx.Err() << file << ": " << reason << '\n';
     ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  if (auto* program = ctx.Program()) {
+    // Checked here already; the program loads it whole once more before it writes.
+    if (!ctx.ProgramAnswered(program->Call("Restore", {AbsolutePath(file)}))) return;
+    ctx.Out() << "restored " << file << " to all three profiles\n";
     return;
   }
   if (!ctx.OpenWithKeyboard()) return;
@@ -127,13 +142,17 @@ void RunValidate(Context& ctx, const std::string& file) {
 }
 
 void RunExport(Context& ctx, const std::string& file) {
-  if (!ctx.Open()) return;
-  ProfileSession s(ctx);
-  if (!ReadConfiguration(ctx, s)) return;
   std::string document;
-  {
+  if (auto* program = ctx.Program()) {
+    const auto answer = program->Call("ExportJson");
+    if (!ctx.ProgramAnswered(answer)) return;
+    if (const auto* text = answer.values.empty() ? nullptr : std::get_if<std::string>(&answer.values[0])) document = *text;
+  } else {
+    if (!ctx.Open()) return;
+    ProfileSession s(ctx);
+    if (!ReadConfiguration(ctx, s)) return;
     keys::EditingStore::Lock lock(s.editing);
-    document = ExportProfileJson(lock.Image(), s.texts);
+    document = scripting::ExportProfileJson(lock.Image(), s.texts);
   }
   const std::span<const std::uint8_t> parts[] = {
       std::span(reinterpret_cast<const std::uint8_t*>(document.data()), document.size())};
@@ -148,10 +167,10 @@ void RunExport(Context& ctx, const std::string& file) {
 
 void RunImport(Context& ctx, const std::string& file) {
   // A document is refused before it is read when it is larger than any configuration
-  // can be written (see kMaxProfileJsonBytes), and never opened unless it is a regular
+  // can be written (see scripting::kMaxProfileJsonBytes), and never opened unless it is a regular
   // file (a FIFO would block).
   std::string document, why;
-  if (!ReadRegularFile(file, kMaxProfileJsonBytes, document, why)) {
+  if (!ReadRegularFile(file, scripting::kMaxProfileJsonBytes, document, why)) {
     ctx.Err() << "cannot read " << file << ": " << why << "\nnothing was written\n";
     ctx.SetExitCode(kExitFailed);
     return;
@@ -159,9 +178,14 @@ void RunImport(Context& ctx, const std::string& file) {
   const text::TextSource& texts = ctx.Texts();
   keys::StoreImage image;
   std::string error;
-  if (!ImportProfileJson(document, texts, image, error)) {
+  if (!scripting::ImportProfileJson(document, texts, image, error)) {
     ctx.Err() << file << ": " << error << "\nnothing was written\n";
     ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  if (auto* program = ctx.Program()) {
+    if (!ctx.ProgramAnswered(program->Call("ImportJson", {document}))) return;
+    ctx.Out() << "imported " << file << " to all three profiles\n";
     return;
   }
   if (!ctx.OpenWithKeyboard()) return;

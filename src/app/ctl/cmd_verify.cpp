@@ -6,8 +6,7 @@
 #include "app/ctl/context.h"
 #include "app/ctl/keys_common.h"
 #include "app/ctl/registry.h"
-#include "core/keys/device_config.h"
-#include "core/keys/verify.h"
+#include "scripting/keyboard_tasks.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
 
@@ -19,22 +18,39 @@ void RunVerify(Context& ctx, const std::string& fileOption) {
   CtlMessageSink sink(ctx.Err(), false);
   const std::filesystem::path file =
       fileOption.empty() ? profiles::WorkingFilePath(UserProfilePaths()) : std::filesystem::path(fileOption);
-  std::string reason;
+  // The file is looked at before the keyboard: a file that cannot be used is said first.
   keys::StoreImage image;
-  if (profiles::ValidateProfileFile(file, texts, sink, &reason) != profiles::kProfileValid ||
-      !profiles::LoadProfileImage(file, image, &reason)) {
+  std::string reason;
+  if (!scripting::LoadWholeProfileFile(file, texts, sink, image, &reason)) {
     ctx.Err() << file.string() << ": " << (reason.empty() ? std::string("cannot be read") : reason) << '\n';
     if (fileOption.empty()) ctx.Err() << "(the working file; give a profile file to compare with)\n";
     ctx.SetExitCode(kExitFailed);
     return;
   }
+  // The program compares with its working file, the same one this run would use.
+  auto* program = fileOption.empty() ? ctx.Program() : nullptr;
+  if (program) {
+    const auto answer = program->Call("Verify");
+    if (!ctx.ProgramAnswered(answer)) return;
+    const auto* lines = answer.values.empty() ? nullptr : std::get_if<std::vector<std::string>>(&answer.values[0]);
+    for (const auto& line : lines ? *lines : std::vector<std::string>{}) ctx.Out() << line << '\n';
+    if (!lines || lines->empty()) {
+      ctx.Out() << "the keyboard holds what " << file.string() << " holds\n";
+    } else {
+      ctx.SetExitCode(kExitFailed);
+    }
+    return;
+  }
   if (!ctx.OpenWithKeyboard()) return;
-  keys::DeviceConfiguration keyboard;
-  const device::DeviceResult r = keys::ReadDeviceConfiguration(ctx.Commands(), keyboard);
-  if (r != device::kDeviceOk) return ctx.DeviceFailure("reading the keyboard's configuration", r);
-  const auto differences = keys::CompareImageWithKeyboard(image, keyboard, texts);
-  for (const auto& line : differences) ctx.Out() << line << '\n';
-  if (differences.empty()) {
+  const scripting::Comparison c = scripting::CompareKeyboardWithFile(ctx.Commands(), file, texts, sink);
+  if (c.read != device::kDeviceOk) return ctx.DeviceFailure("reading the keyboard's configuration", c.read);
+  if (!c.fileLoaded) {
+    ctx.Err() << file.string() << ": " << c.reason << '\n';
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  for (const auto& line : c.differences) ctx.Out() << line << '\n';
+  if (c.differences.empty()) {
     ctx.Out() << "the keyboard holds what " << file.string() << " holds\n";
   } else {
     ctx.SetExitCode(kExitFailed);

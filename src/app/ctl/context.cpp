@@ -4,6 +4,7 @@
 
 #include "app/ctl/registry.h"
 #include "platform/user_paths.h"
+#include "scripting/script_outcome.h"
 
 namespace vantrel::ctl {
 
@@ -53,6 +54,30 @@ void Context::ReadBackFailure(const std::vector<std::string>& differences) {
   err_ << "the keyboard does not hold what was written:\n";
   for (const auto& line : differences) err_ << "  " << line << '\n';
   exitCode_ = kExitFailed;
+}
+
+platform::ProgramBus* Context::Program() {
+  if (programAsked_) return program_.get();
+  programAsked_ = true;
+  if (direct_ || !options_.simFault.empty()) return nullptr;
+  program_ = platform::ProgramBus::Find(options_.simulate ? SimStatePath() : std::filesystem::path());
+  return program_.get();
+}
+
+bool Context::ProgramAnswered(const platform::BusAnswer& answer) {
+  if (answer.Ok()) return true;
+  if (!answer.answered) {
+    err_ << "the running program did not answer: " << answer.message << '\n';
+    exitCode_ = kExitFailed;
+    return false;
+  }
+  err_ << answer.message << '\n';
+  switch (scripting::ErrorOfName(answer.error)) {
+    case scripting::ScriptError::NoKeyboard: exitCode_ = kExitNoKeyboard; break;
+    case scripting::ScriptError::InvalidArgument: exitCode_ = kExitUsage; break;
+    default: exitCode_ = kExitFailed; break;
+  }
+  return false;
 }
 
 void Context::Close() {

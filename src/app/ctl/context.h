@@ -13,6 +13,7 @@
 #include "core/device/commands.h"
 #include "core/device/device_link.h"
 #include "core/text/text_source.h"
+#include "platform/dbus_client.h"
 #include "sim/simulated_hid_service.h"
 #include "sim/virtual_keyboard.h"
 #include "stack/device_stack.h"
@@ -51,6 +52,17 @@ class Context {
   // per line, on stderr; exit code 1. Nothing when the list is empty.
   void ReadBackFailure(const std::vector<std::string>& differences);
 
+  // The running program, when it owns the bus name and drives the same keyboard as this
+  // run would (the same virtual keyboard state file, or real hardware on both sides): the
+  // commands it covers then go through it, so that only one process talks to the
+  // keyboard. Null with --direct, with --sim-fault (the faults are this run's own) and
+  // when no such program runs. Asked once.
+  platform::ProgramBus* Program();
+  void SetDirect(bool direct) { direct_ = direct; }
+  // An answer of the program: true on success; otherwise its message on stderr and the
+  // exit code of the error (no keyboard 3, invalid argument 2, anything else 1).
+  bool ProgramAnswered(const platform::BusAnswer& answer);
+
   int ExitCode() const { return exitCode_; }
   void SetExitCode(int code) { exitCode_ = code; }
 
@@ -65,6 +77,9 @@ class Context {
   bool opened_ = false;
   stack::DeviceStack stack_;
   std::unique_ptr<stack::ProgramTexts> texts_;
+  bool direct_ = false;
+  bool programAsked_ = false;
+  std::unique_ptr<platform::ProgramBus> program_;
 };
 
 }  // namespace vantrel::ctl

@@ -10,12 +10,6 @@ namespace vantrel::ctl {
 
 using namespace vantrel::lighting;
 
-std::string EffectLabel(const text::TextSource* texts, EffectCode code) {
-  const auto name = EffectName(texts, code);
-  if (name.empty() || name == "#Error") return std::to_string(code);
-  return std::to_string(code) + " (" + name + ")";
-}
-
 std::optional<int> ResolveProfile(Context& ctx, int given) {
   if (given >= 0) return given;
   std::array<std::uint8_t, device::kDeviceStateSize> state{};
@@ -38,54 +32,6 @@ bool LoadProfileLighting(Context& ctx, LightingState& state, int profile) {
     return false;
   }
   return true;
-}
-
-namespace {
-struct Words {
-  const char* forward;   // byte 0xFF
-  const char* backward;  // byte 0x00
-};
-std::optional<Words> WordsOf(EffectCode code) {
-  switch (ParamsOf(code).direction) {
-    case DirectionPictures::LeftRight:
-      return Words{"left", "right"};
-    case DirectionPictures::UpDown:
-      return Words{"up", "down"};
-    case DirectionPictures::SpreadConverge:
-      return Words{"out", "in"};
-    default:
-      return std::nullopt;
-  }
-}
-}  // namespace
-
-std::string DirectionWord(EffectCode code, int direction) {
-  const auto w = WordsOf(code);
-  if (!w) return direction != 0 ? "0xff" : "0x00";
-  return direction != 0 ? w->forward : w->backward;
-}
-
-std::optional<int> DirectionValue(EffectCode code, std::string_view word) {
-  const auto w = WordsOf(code);
-  if (!w) return std::nullopt;
-  if (word == w->forward) return 255;
-  if (word == w->backward) return 0;
-  return std::nullopt;
-}
-
-std::string DirectionWords(EffectCode code) {
-  const auto w = WordsOf(code);
-  return w ? std::string(w->forward) + " or " + w->backward : std::string();
-}
-
-std::string EffectListText(const EffectList& list) {
-  std::string s;
-  for (auto c : list) {
-    if (c == 0) continue;
-    if (!s.empty()) s += ' ';
-    s += std::to_string(c);
-  }
-  return s.empty() ? "none" : s;
 }
 
 }  // namespace vantrel::ctl

@@ -12,8 +12,18 @@
 #include "core/lighting/effects.h"
 #include "core/lighting/lighting.h"
 #include "core/text/text_source.h"
+#include "scripting/lighting_request.h"
 
 namespace vantrel::ctl {
+
+// The names and labels of effects, directions and colour choices (shared with the
+// program's scripting interface).
+using scripting::ChoiceName;
+using scripting::DirectionValue;
+using scripting::DirectionWord;
+using scripting::DirectionWords;
+using scripting::EffectLabel;
+using scripting::EffectListText;
 
 // The language texts of the context when it has them.
 template <typename C>
@@ -27,8 +37,6 @@ const text::TextSource* TextsOf(C& ctx) {
   }
 }
 
-// "N (name)", or "N" alone when the language file has no name for it.
-std::string EffectLabel(const text::TextSource* texts, lighting::EffectCode code);
 
 // The profile given on the command line (0..2), or the keyboard's active one when
 // given is negative. Prints the failure and returns nothing when it cannot be read.
@@ -41,15 +49,6 @@ std::filesystem::path WskbIniPath();
 // state cannot be read.
 bool LoadProfileLighting(Context& ctx, lighting::LightingState& state, int profile);
 
-// The direction word of an effect for a direction byte ("left", "up", "out", ...), or
-// "0x00"/"0xff" for effects without direction pictures.
-std::string DirectionWord(lighting::EffectCode code, int direction);
-// The direction byte a word means for an effect; nothing when the effect does not take it.
-std::optional<int> DirectionValue(lighting::EffectCode code, std::string_view word);
 
-// The word list of an effect's direction ("left|right", ...), empty for none.
-std::string DirectionWords(lighting::EffectCode code);
-
-std::string EffectListText(const lighting::EffectList& list);
 
 }  // namespace vantrel::ctl

@@ -36,6 +36,10 @@ int RunCtl(int argc, char** argv) {
   app.add_option("--sim-fault", o.simFault,
                  "Faults of the virtual keyboard: KIND@N[,KIND@N...], KIND = drop|echo|ff|fe|unplug|slow, "
                  "N = 1-based configuration request");
+  bool direct = false;
+  app.add_flag("--direct", direct,
+               "Talk to the keyboard even when the running program drives it (by default the commands the "
+               "program offers go through it)");
   app.add_option("--trace", o.tracePath, "Write every report that crosses the HID boundary to FILE");
   std::string language;
   app.add_option("--language", language,
@@ -45,6 +49,7 @@ int RunCtl(int argc, char** argv) {
   app.parse_complete_callback([&] {
     o.simulate = sim->count() > 0;
     o.simStatePath = simulate;
+    context.SetDirect(direct);
     if (!language.empty()) o.languageId = static_cast<std::uint32_t>(std::stoul(language));
   });
   for (const auto& [order, add] : CommandGroups()) add(app, context);

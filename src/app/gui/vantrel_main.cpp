@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -29,6 +30,9 @@
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_look.h"
 #include "ui/skin/skin_placement.h"
+#include "ui/dbus/bus_service.h"
+#include "ui/dbus/focus_adaptor.h"
+#include "ui/windows/auto_switch_controller.h"
 #include "ui/windows/app_core.h"
 #include "ui/windows/keyboard_watch.h"
 #include "ui/windows/main_window.h"
@@ -376,6 +380,34 @@ int main(int argc, char** argv) {
   window.Start(&tray);
   (void)inhibitor.Start();
   mainWindow = &window;
+  // Scripts reach the program on the session bus; without one it runs on as before. A
+  // closing program gives the name up at once, so a new start can take it.
+  QString busError;
+  std::unique_ptr<ui::BusService> bus =
+      ui::BusService::Start(core, ui::BusHooks{[&window] { window.ReloadLighting(); }}, &busError);
+  if (!bus) {
+    std::fprintf(stderr, "vantrel: no scripting interface on the session bus: %s\n", busError.toLocal8Bit().constData());
+  }
+  // Automatic profiles on KDE Plasma and GNOME (Wayland): the desktop's script or extension
+  // reports the focused window to the Focus interface of the same object. On Plasma the
+  // program loads its script into KWin itself, and takes it out again when it ends.
+  bool kwinScript = false;
+  if (bus && window.AutoSwitch()) {
+    ui::AutoSwitchController& autoSwitch = *window.AutoSwitch();
+    new ui::FocusAdaptor(bus->Object(), autoSwitch);
+    if (autoSwitch.SourceKind() == profiles::FocusSourceKind::KWinScript) {
+      QString why;
+      const QString script = QString::fromStdString((core.ProgramFolder() / "KWin" / "vantrel_focus.js").string());
+      kwinScript = ui::LoadKWinFocusScript(script, &why);
+      if (!kwinScript) std::fprintf(stderr, "vantrel: KWin did not run the focus script: %s\n", why.toLocal8Bit().constData());
+    }
+    autoSwitch.DesktopReportsReady();
+  }
+  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&bus, &kwinScript] {
+    if (kwinScript) ui::UnloadKWinFocusScript();
+    kwinScript = false;
+    bus.reset();
+  });
   if (endRequested) QMetaObject::invokeMethod(&window, [&window] { window.CloseProgram(); }, Qt::QueuedConnection);
   if (args.exitWhenShown) {
     // The first paint of the window is the moment the user sees it: its time on the steady

@@ -19,9 +19,9 @@ DeviceResult CommandSet::Single(std::uint8_t command, std::uint8_t length, std::
   ConfigReport reply{};
   std::uint32_t received = 0;
   const auto result = link_.DeviceTransact(request.data(), kReportSize, reply.data(), kReportSize, received);
-  if (result != kDeviceOk) return result;
+  if (result != kDeviceOk) return Noted(command, result);
   const auto status = StatusResult(reply[kStatusByte]);
-  if (status != kDeviceOk) return status;
+  if (status != kDeviceOk) return Noted(command, status);
   const auto n = std::min(readInto.size(), kPayloadSize);
   std::copy_n(reply.begin() + kPayloadByte, n, readInto.begin());
   return kDeviceOk;
@@ -39,12 +39,47 @@ DeviceResult CommandSet::Chunked(std::uint8_t command, std::uint16_t baseOffset,
     ConfigReport reply{};
     std::uint32_t received = 0;
     const auto result = link_.DeviceTransact(request.data(), kReportSize, reply.data(), kReportSize, received);
-    if (result != kDeviceOk) return result;
+    if (result != kDeviceOk) return Noted(command, result);
     const auto status = StatusResult(reply[kStatusByte]);
-    if (status != kDeviceOk) return status;
+    if (status != kDeviceOk) return Noted(command, status);
     if (!destination.empty()) std::copy_n(reply.begin() + kPayloadByte, length, destination.begin() + offset);
   }
   return kDeviceOk;
+}
+
+DeviceResult CommandSet::Noted(std::uint8_t command, DeviceResult result) {
+  std::lock_guard lock(failureMutex_);
+  ++failure_.count;
+  failure_.command = command;
+  failure_.result = result;
+  return result;
+}
+
+CommandFailure CommandSet::LastFailure() const {
+  std::lock_guard lock(failureMutex_);
+  return failure_;
+}
+
+std::string CommandName(std::uint8_t command) {
+  switch (command) {
+    case kCmdBegin: return "begin";
+    case kCmdEnd: return "end";
+    case kCmdReadDeviceState: return "read device state";
+    case kCmdWriteDeviceState: return "write device state";
+    case kCmdReadParams: return "read parameters";
+    case kCmdWriteParams: return "write parameters";
+    case kCmdReadKeyTable: return "read key table";
+    case kCmdWriteKeyTable: return "write key table";
+    case kCmdReadMacroArea: return "read macro area";
+    case kCmdWriteMacroArea: return "write macro area";
+    case kCmdTest: return "test";
+    case kCmdReadFactoryKeyTable: return "read factory key table";
+    case kCmdWriteKeyColours: return "write key colours";
+    case kCmdEnterBoot: return "enter boot mode";
+    default: break;
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  return std::string("command 0x") + kHex[command >> 4] + kHex[command & 0xF];
 }
 
 DeviceResult CommandSet::CmdBegin() { return Single(kCmdBegin, 0, 0, {}, {}); }

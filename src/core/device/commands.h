@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <span>
+#include <string>
 
 #include "core/device/config_report.h"
 #include "core/device/device_link.h"
@@ -54,6 +56,15 @@ inline constexpr std::size_t kStateMacroCapacity = 11;  // units of 128 bytes
 inline constexpr std::size_t kStateEffectList = 12;     // 32 effect-code slots
 inline constexpr std::size_t kEffectSlots = 32;
 
+// The last command the keyboard did not carry out, and how many failures there were so
+// far: an operation that only returns true or false (a switch, an Apply) can still be
+// told apart from a refusal found by reading back, and reported with its command.
+struct CommandFailure {
+  std::uint64_t count = 0;  // failures since the command set was made
+  std::uint8_t command = 0;
+  DeviceResult result = kDeviceOk;
+};
+
 class CommandSet {
  public:
   explicit CommandSet(DeviceLink& link) : link_(link) {}
@@ -80,14 +91,26 @@ class CommandSet {
 
   DeviceLink& Link() { return link_; }
 
+  // The last failed command (any thread may ask; the record is copied under its lock).
+  CommandFailure LastFailure() const;
+
  private:
+  // Notes a failed result of `command`; passes the result on.
+  DeviceResult Noted(std::uint8_t command, DeviceResult result);
+
   DeviceResult Single(std::uint8_t command, std::uint8_t length, std::uint16_t offset,
                       std::span<const std::uint8_t> payload, std::span<std::uint8_t> readInto);
   DeviceResult Chunked(std::uint8_t command, std::uint16_t baseOffset, std::size_t count,
                        std::span<const std::uint8_t> source, std::span<std::uint8_t> destination);
 
   DeviceLink& link_;
+  mutable std::mutex failureMutex_;
+  CommandFailure failure_;
 };
+
+// The command's name in words ("write device state"), for messages; "command 0xNN"
+// for codes no operation uses.
+std::string CommandName(std::uint8_t command);
 
 // Maps a reply's status byte to a result: 0xFF -> -102, 0xFE -> -103, else 1.
 DeviceResult StatusResult(std::uint8_t status);

@@ -338,6 +338,21 @@ bool EditSession::SelectProfile(const SwitchDecision& decision) {
   return true;
 }
 
+bool EditSession::SwitchUnattended(int profile) {
+  if (!ValidProfile(profile) || !KeyboardPresent()) return false;
+  const SessionFacts facts = Facts();
+  if (facts.Unsaved() || facts.keyPagesOpen > 0 || facts.managersOpen > 0 || facts.arrivalPending ||
+      !facts.configurationRead)
+    return false;
+  if (service_.ActiveProfile() == profile) return true;
+  if (!service_.SetActiveProfile(profile)) {
+    Notify();
+    return false;
+  }
+  ShowProfile(profile);
+  return true;
+}
+
 bool EditSession::FinishManagerApply(const SwitchDecision& decision) {
   if (!WriteDecidedEdits(decision)) return false;
   bool switched = true;

@@ -130,6 +130,13 @@ class EditSession {
   // What the read-back of the last write (Apply, a switch, Restore, Install) found: the
   // differences in words, one line each; empty when nothing differed or nothing was read.
   device::Verification LastReadBack() const { return service_.LastReadBack(); }
+  // An automatic switch (the focused window's rule): never asks and shows nothing. The
+  // decision was made on another thread, so it is checked again here: with edits pending,
+  // a key page or the profile manager open, or the keyboard's return undecided, nothing is
+  // sent. Nothing is sent either when the keyboard runs `profile` already. Otherwise the
+  // profile is written as a switch from the profile buttons writes it and every view is
+  // told. True when the keyboard runs `profile` afterwards.
+  bool SwitchUnattended(int profile);
   // The keyboard went away: its active profile is unknown until it is back.
   void KeyboardGone();
   // The owner filled the store from the keyboard itself (vantrelctl reads it directly):

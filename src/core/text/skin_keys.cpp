@@ -28,12 +28,17 @@ std::string_view SkinFileName(SkinFile file) {
     case SkinFile::Composite: return "Composite.ini";
     case SkinFile::Profile: return "Profile.ini";
     case SkinFile::UpdateDlg: return "UpdateDlg.ini";
+    case SkinFile::AutoProfiles: return "AutoProfiles.ini";
   }
   return {};
 }
 
 std::vector<std::string> SkinButtonKeys(SkinFile file) {
   switch (file) {
+    case SkinFile::AutoProfiles:
+      return Strings({"AUTO_STATUS", "AUTO_RULE_LIST", "AUTO_UP", "AUTO_DOWN", "AUTO_KIND", "AUTO_PATTERN",
+                      "AUTO_PROFILE", "AUTO_ADD", "AUTO_EDIT", "AUTO_REMOVE", "AUTO_PICK", "AUTO_FALLBACK_PROMPT",
+                      "AUTO_FALLBACK", "AUTO_ENABLED", "AUTO_CLOSE"});
     case SkinFile::Profile:
       return Strings({"CONTROL_OK", "CONTROL_CANCEL", "FUNC_ADD", "FUNC_LOAD", "FUNC_DELETE", "CONTROL2_APPLY",
                       "PROGRAM_LIST"});
@@ -94,6 +99,8 @@ std::vector<std::string> SkinStatePictures(SkinFile file) {
                       "media_down.jpg", "function_normal.jpg", "function_over.jpg", "function_down.jpg"});
     case SkinFile::Profile: return Strings({"Profile_normal.jpg", "Profile_over.jpg", "Profile_down.jpg"});
     case SkinFile::UpdateDlg: return Strings({"update_normal.jpg", "update_over.jpg"});
+    case SkinFile::AutoProfiles:
+      return Strings({"AutoProfiles_normal.jpg", "AutoProfiles_over.jpg", "AutoProfiles_down.jpg"});
   }
   return {};
 }

@@ -26,7 +26,9 @@ ControlKind KindOfKey(const QString& key) {
   if (key == "LEFT_ARROW" || key == "RIGHT_ARROW") return ControlKind::Arrow;
   if (key.contains("LIST") || key.endsWith("_SELECT")) return ControlKind::List;
   if (key.contains("ombo", Qt::CaseInsensitive) || key.endsWith("Combox")) return ControlKind::Combo;
-  if (key.startsWith("COLOR_") || key == "FUNC_KEY_INPUT" || key == "FUNC_MACRO_RECORD_DELAY2" ||
+  if (key == "AUTO_KIND" || key == "AUTO_PROFILE" || key == "AUTO_FALLBACK") return ControlKind::Combo;
+  if (key == "AUTO_STATUS" || key == "AUTO_ENABLED") return ControlKind::Label;
+  if (key.startsWith("COLOR_") || key == "AUTO_PATTERN" || key == "FUNC_KEY_INPUT" || key == "FUNC_MACRO_RECORD_DELAY2" ||
       key == "FUNC_MACRO_CYCLES")
     return ControlKind::Edit;
   if (key.endsWith("Slider")) return ControlKind::Slider;
@@ -62,6 +64,9 @@ QString CaptionOf(const QString& key) {
       {"FUNC_KEY_RADIO_KB_STATIC", "Keyboard key"}, {"FUNC_KEY_RADIO_MOU_STATIC", "Mouse function"},
       {"FUNC_MACRO_CYCLES_PROMPT", "Repeat (times)"},
       {"CONTROL_UPStatic", "Choose the profile or firmware file:"},
+      {"AUTO_ADD", "Add"}, {"AUTO_EDIT", "Change"}, {"AUTO_REMOVE", "Remove"}, {"AUTO_PICK", "Pick a window"},
+      {"AUTO_CLOSE", "Close"}, {"AUTO_STATUS", "Automatic switching is on."},
+      {"AUTO_FALLBACK_PROMPT", "Other windows:"}, {"AUTO_ENABLED", "Switch automatically"},
   };
   const auto it = captions.constFind(key);
   if (it != captions.constEnd()) return *it;
@@ -126,6 +131,10 @@ FacePictures PicturesFor(text::SkinFile file, const QString& key, const QString&
     case text::SkinFile::UpdateDlg: {
       const QPixmap over = load("update_over.jpg");
       return {load("update_normal.jpg"), over, over, over, over};
+    }
+    case text::SkinFile::AutoProfiles: {
+      const QPixmap down = load("AutoProfiles_down.jpg");
+      return {load("AutoProfiles_normal.jpg"), load("AutoProfiles_over.jpg"), down, down, down};
     }
     case text::SkinFile::Composite: {
       const bool moves = key.startsWith("FUNC_MACRO_UP") || key.startsWith("FUNC_MACRO_DOWN") ||
@@ -457,7 +466,8 @@ SkinGallery::SkinGallery(const QString& skinFolder, QWidget* parent) : QWidget(p
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(tabs_);
-  const char* titles[] = {"Main window", "Key page", "Profile manager", "Backup and update"};
+  const char* titles[] = {"Main window", "Key page", "Profile manager", "Backup and update", "Automatic profiles"};
+  static_assert(std::size(titles) == text::kAllSkinFiles.size());
   int i = 0;
   for (auto file : text::kAllSkinFiles) {
     auto* page = new QScrollArea();

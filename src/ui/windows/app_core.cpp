@@ -87,7 +87,12 @@ AppCore::AppCore(AppOptions options)
                                                             programFolder_ / "Skins" / "UserDengColor_3.userd");
   // While simulating, the virtual keyboard's state file follows every change that device
   // work of any window makes, once the work asked for is done.
-  if (Simulating()) worker_->SetWhenIdle([this] { PersistSimState(); });
+  // Idle observers are told after that.
+  worker_->SetWhenIdle([this] {
+    if (Simulating()) PersistSimState();
+    std::lock_guard lock(observersMutex_);
+    for (const auto& [id, observer] : idleObservers_) observer();
+  });
 }
 
 AppCore::~AppCore() {
@@ -150,6 +155,26 @@ void AppCore::Stop() {
   if (worker_) worker_->WaitIdle();
   session_.reset();
   profiles_.reset();
+}
+
+std::filesystem::path AppCore::SimStateFile() const {
+  if (!Simulating()) return {};
+  std::error_code ec;
+  const auto path = stack_.SimStatePath();
+  const auto canonical = std::filesystem::weakly_canonical(path, ec);
+  return ec ? std::filesystem::absolute(path, ec) : canonical;
+}
+
+int AppCore::AddIdleObserver(std::function<void()> observer) {
+  std::lock_guard lock(observersMutex_);
+  const int id = nextObserverId_++;
+  idleObservers_.emplace_back(id, std::move(observer));
+  return id;
+}
+
+void AppCore::RemoveIdleObserver(int id) {
+  std::lock_guard lock(observersMutex_);
+  std::erase_if(idleObservers_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void AppCore::PersistSimState() {

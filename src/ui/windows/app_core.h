@@ -16,6 +16,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
+#include <functional>
 
 #include "core/device/presence.h"
 #include "core/keys/stores.h"
@@ -141,6 +144,16 @@ class AppCore {
   // since this one last had it, and returns how many such changes were seen so far.
   std::uint64_t ForeignChanges();
 
+  // The canonical path of the virtual keyboard's state file; empty on real hardware.
+  std::filesystem::path SimStateFile() const;
+
+  // Calls run on the device worker each time its queue has emptied (after the state file
+  // is saved): a view that shows what only the worker may read (the lighting state) takes
+  // its copy there and posts it on. Removing waits for a call in progress to end, so after
+  // RemoveIdleObserver returns the observer is never called again.
+  int AddIdleObserver(std::function<void()> observer);
+  void RemoveIdleObserver(int id);
+
  private:
   AppOptions options_;
   std::filesystem::path programFolder_;
@@ -162,6 +175,9 @@ class AppCore {
   std::unique_ptr<device::Presence> presence_;
   std::unique_ptr<profiles::ProfileService> profiles_;
   std::unique_ptr<profiles::EditSession> session_;
+  std::mutex observersMutex_;
+  std::vector<std::pair<int, std::function<void()>>> idleObservers_;
+  int nextObserverId_ = 1;
   std::atomic<bool> ready_{false};
   std::atomic<bool> stopping_{false};
   std::function<void()> arrivalCheck_;

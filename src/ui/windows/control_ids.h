@@ -126,6 +126,18 @@ inline constexpr int kIdUpdateStart = 1147;
 inline constexpr int kIdUpdateCancel = 1180;
 inline constexpr int kIdUpdateBackup = 1182;
 
+// ---- Automatic profiles (our own dialog; ids of our own range) --------------------------
+inline constexpr int kAutoProfilesResource = 190;
+inline constexpr int kIdAutoList = 1901;
+inline constexpr int kIdAutoUp = 1902;
+inline constexpr int kIdAutoDown = 1903;
+inline constexpr int kIdAutoAdd = 1904;
+inline constexpr int kIdAutoEdit = 1905;
+inline constexpr int kIdAutoRemove = 1906;
+inline constexpr int kIdAutoPick = 1907;
+inline constexpr int kIdAutoClose = 1908;
+inline constexpr int kIdAutoStatus = 1909;
+
 // ---- About box (dialog 100) --------------------------------------------------------------
 inline constexpr int kIdAboutOk = 1;
 inline constexpr int kIdAboutCopyright = 1205;

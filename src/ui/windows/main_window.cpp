@@ -31,6 +31,8 @@
 #include "platform/program_launcher.h"
 #include "ui/skin/skin_accessibility.h"
 #include "ui/windows/about_box.h"
+#include "ui/windows/auto_profiles.h"
+#include "ui/windows/auto_switch_controller.h"
 #include "ui/windows/file_menu.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/qt_translations.h"
@@ -98,6 +100,8 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
 }
 
 CVantrelDlg::~CVantrelDlg() {
+  // No focus report and no automatic switch after this.
+  if (autoSwitch_) autoSwitch_->Stop();
   if (!closing_) {
     closing_ = true;
     core_.SetStopping();
@@ -394,6 +398,7 @@ void CVantrelDlg::Retranslate() {
   buttons_[ids::kProfiles]->SetTooltipText(Q(t.Text("PROFILE_TIP")) + profileName_);
   NameKeyButtons();
   if (about_) about_->Retranslate();
+  if (autoProfiles_) autoProfiles_->Retranslate();
   TitleDialogs();
   if (panel_) panel_->Retranslate();
   if (profileManager_) profileManager_->Retranslate();
@@ -429,6 +434,14 @@ void CVantrelDlg::Start(CTrayIcon* tray) {
     if (foreignDeclined_ != viewedForeign_ && session && !session->Unsaved()) OnGenerationChanged();
   });
   BuildLightingPanel();
+  AutoSwitchController::Deps deps{core_.Worker(), [this] { return core_.Session(); },
+                                  [this] { return !closing_ && !core_.Stopping() && core_.KeyboardPresent(); }};
+  autoSwitch_ = new AutoSwitchController(std::move(deps), core_.AppSettings(),
+                                         AutoSwitchController::Environment::FromProcess(), nullptr, nullptr, this);
+  connect(autoSwitch_, &AutoSwitchController::statusChanged, this, [this] {
+    if (tray_) tray_->UpdateToolTip();
+  });
+  autoSwitch_->Start();
   QMetaObject::invokeMethod(this, [this] { OnInitTray(); }, Qt::QueuedConnection);
 }
 
@@ -784,7 +797,39 @@ FileMenu* CVantrelDlg::BackupMenu() {
 
 void CVantrelDlg::ShowFileMenu() {
   if (closing_) return;
-  if (auto* menu = BackupMenu()) menu->ShowBackupMenu(QCursor::pos());
+  auto* menu = BackupMenu();
+  if (!menu) return;
+  // The menu's own items come first; automatic profiles follow them.
+  QMenu* items = menu->Menu();
+  QAction* automatic = items->findChild<QAction*>(QStringLiteral("autoProfiles"));
+  if (!automatic) {
+    items->addSeparator();
+    automatic = items->addAction(QString());
+    automatic->setObjectName(QStringLiteral("autoProfiles"));
+    connect(automatic, &QAction::triggered, this, [this] { OpenAutoProfiles(); });
+  }
+  automatic->setText(Q(core_.Texts().Text("MENU_AUTO_PROFILES")));
+  menu->ShowBackupMenu(QCursor::pos());
+}
+
+void CVantrelDlg::OpenAutoProfiles() {
+  if (closing_ || !autoSwitch_) return;
+  if (!autoProfiles_) {
+    autoProfiles_ = new AutoProfilesWindow(*autoSwitch_, core_.Texts(), messages_,
+                                           QDir(skinFolder()).filePath("AutoProfiles.ini"), skinFolder(), this);
+  }
+  autoProfiles_->Open();
+}
+
+AutoProfilesWindow* CVantrelDlg::AutoProfiles() const { return autoProfiles_; }
+
+QString CVantrelDlg::AutoSwitchNote() const {
+  if (!autoSwitch_ || !autoSwitch_->Available()) return {};
+  switch (autoSwitch_->Paused()) {
+    case profiles::PauseReason::None:
+    case profiles::PauseReason::Off: return {};
+    default: return Q(core_.Texts().Text(autoSwitch_->StatusKey()));
+  }
 }
 
 void CVantrelDlg::BuildLightingPanel() {

@@ -35,6 +35,8 @@ class QMenu;
 namespace vantrel::ui {
 
 class ArrowKeyGroup;
+class AutoProfilesWindow;
+class AutoSwitchController;
 class CTrayIcon;
 class FileMenu;
 
@@ -134,6 +136,12 @@ class CVantrelDlg final : public CBaseDialog,
   void ChooseLanguage(int index);
   CAboutBox* AboutBox() const { return about_; }
   void OpenAboutBox();
+  // Automatic profile switching (from Start on) and its window (on first use).
+  AutoSwitchController* AutoSwitch() const { return autoSwitch_; }
+  AutoProfilesWindow* AutoProfiles() const;
+  void OpenAutoProfiles();
+  // What the tray's tooltip adds while automatic switching is paused; empty otherwise.
+  QString AutoSwitchNote() const;
 
   // MainWindowPort (called on the presence thread).
   void ProfileChanged() override;
@@ -289,6 +297,8 @@ class CVantrelDlg final : public CBaseDialog,
   QPointer<CVantrel_DlgProfile> profileManager_;
   QPointer<CVantrel_DlgUpdate> updateDialog_;
   FileMenu* fileMenu_ = nullptr;
+  AutoSwitchController* autoSwitch_ = nullptr;
+  QPointer<AutoProfilesWindow> autoProfiles_;
   std::string updaterPath_;  // the update dialog's choice, kept across openings
 };
 

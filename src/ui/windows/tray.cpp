@@ -63,6 +63,8 @@ void CTrayIcon::Build() {
   connect(about_, &QAction::triggered, &window_, [this] { window_.OpenAboutBox(); });
   menu_.addSeparator();
   menu_.addMenu(&profileSubmenu_);
+  autoProfiles_ = menu_.addAction(QString());
+  connect(autoProfiles_, &QAction::triggered, &window_, [this] { window_.OpenAutoProfiles(); });
   menu_.addMenu(&languageMenu_);
   auto* group = new QActionGroup(&languageMenu_);
   for (int i = 0; i < 4; ++i) {
@@ -113,7 +115,16 @@ void CTrayIcon::Retranslate() {
   for (QAction* a : languageMenu_.actions()) a->setChecked(a->data().toInt() == index);
   window_.BuildProfileMenu(profileMenu_);
   window_.BuildProfileMenu(profileSubmenu_);
-  if (icon_) icon_->setToolTip(QString::fromStdString(texts.Text("KEYBOARD_TRAY_DESC")));
+  autoProfiles_->setText(QString::fromStdString(texts.Text("MENU_AUTO_PROFILES")));
+  UpdateToolTip();
+}
+
+void CTrayIcon::UpdateToolTip() {
+  if (!icon_) return;
+  QString tip = QString::fromStdString(window_.Core().Texts().Text("KEYBOARD_TRAY_DESC"));
+  const QString note = window_.AutoSwitchNote();
+  if (!note.isEmpty()) tip += QLatin1Char('\n') + note;
+  icon_->setToolTip(tip);
 }
 
 bool CTrayIcon::Create() {

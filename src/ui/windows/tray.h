@@ -43,6 +43,8 @@ class CTrayIcon final : public QObject {
   // The texts of every item, from the language in force.
   void Retranslate();
   void PopUpProfileMenu();
+  // The tooltip: the program's description, and whether automatic switching is paused.
+  void UpdateToolTip();
 
   // A message from the icon (where the desktop has no notification service); a click on
   // it runs `clicked` once. False when no icon is shown.
@@ -68,6 +70,7 @@ class CTrayIcon final : public QObject {
   QMenu simMenu_;
   QAction* open_ = nullptr;
   QAction* about_ = nullptr;
+  QAction* autoProfiles_ = nullptr;
   QAction* exit_ = nullptr;
   QAction* autostartItem_ = nullptr;
   platform::Autostart& autostart_;  // the program's, from the window's AppCore

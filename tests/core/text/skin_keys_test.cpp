@@ -18,6 +18,7 @@ TEST(SkinKeys, EveryFileListsEachKeyOnce) {
   EXPECT_EQ(keyButtons, 118u);
   EXPECT_EQ(SkinButtonKeys(SkinFile::Profile).size(), 7u);
   EXPECT_EQ(SkinButtonKeys(SkinFile::UpdateDlg).size(), 6u);
+  EXPECT_EQ(SkinButtonKeys(SkinFile::AutoProfiles).size(), 15u);
   EXPECT_EQ(ArrowFaceKeys().size(), 8u);
   EXPECT_EQ(ArrowFaceKeys().front(), "UP_ARROW_LEFT1");
   EXPECT_EQ(LightingPanelPictures().size(), 28u + 10u + 26u);

@@ -1,4 +1,4 @@
-#include "app/ctl/profile_json.h"
+#include "scripting/profile_json.h"
 
 #include <algorithm>
 #include <array>
@@ -7,13 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "app/ctl/keys_common.h"
+#include "scripting/key_names.h"
 #include "core/keys/key_codes.h"
 #include "core/profiles/profile_file.h"
 #include "core/text/utf16.h"
 #include "core/util/bytes.h"
 
-namespace vantrel::ctl {
+namespace vantrel::scripting {
 namespace {
 
 using nlohmann::json;
@@ -354,4 +354,4 @@ bool ImportProfileJson(const std::string& document, const text::TextSource& text
   return true;
 }
 
-}  // namespace vantrel::ctl
+}  // namespace vantrel::scripting

@@ -14,7 +14,7 @@
 #include "core/keys/stores.h"
 #include "core/text/text_source.h"
 
-namespace vantrel::ctl {
+namespace vantrel::scripting {
 
 inline constexpr int kProfileJsonVersion = 1;
 
@@ -40,4 +40,4 @@ std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSou
 bool ImportProfileJson(const std::string& document, const text::TextSource& texts, keys::StoreImage& image,
                        std::string& error);
 
-}  // namespace vantrel::ctl
+}  // namespace vantrel::scripting

@@ -1,0 +1,113 @@
+#include "scripting/keyboard_tasks.h"
+
+#include "core/keys/device_config.h"
+#include "core/keys/keyboard_layout.h"
+#include "core/keys/verify.h"
+#include "core/profiles/profile_file.h"
+#include "core/profiles/working_file.h"
+
+namespace vantrel::scripting {
+
+ReadStep ReadThroughWorkingFile(profiles::ProfileService& service, keys::EditingStore& editing, std::string* why) {
+  profiles::EnsureWorkingFolder(service.Paths());
+  const auto working = profiles::WorkingFilePath(service.Paths());
+  keys::StoreImage image;
+  if (!service.DumpDevice(image)) return ReadStep::Keyboard;
+  // The keyboard was read; a failure from here on is the user's folder, not the keyboard.
+  if (!profiles::SaveProfileImage(working, image, service.WriteHook(), why)) return ReadStep::WorkingFile;
+  keys::EditingStore::Lock lock(editing);
+  profiles::EmptyEditingStore(lock);
+  if (!profiles::LoadProfileFile(working, lock)) return ReadStep::ReadBack;
+  return ReadStep::Done;
+}
+
+bool LoadWholeProfileFile(const std::filesystem::path& file, const text::TextSource& texts, text::MessageSink& sink,
+                          keys::StoreImage& image, std::string* reason) {
+  return profiles::ValidateProfileFile(file, texts, sink, reason) == profiles::kProfileValid &&
+         profiles::LoadProfileImage(file, image, reason);
+}
+
+Comparison CompareKeyboardWithFile(device::CommandSet& commands, const std::filesystem::path& file,
+                                   const text::TextSource& texts, text::MessageSink& sink) {
+  Comparison c;
+  keys::StoreImage image;
+  if (!LoadWholeProfileFile(file, texts, sink, image, &c.reason)) {
+    if (c.reason.empty()) c.reason = "cannot be read";
+    return c;
+  }
+  c.fileLoaded = true;
+  keys::DeviceConfiguration keyboard;
+  c.read = keys::ReadDeviceConfiguration(commands, keyboard);
+  if (c.read == device::kDeviceOk) c.differences = keys::CompareImageWithKeyboard(image, keyboard, texts);
+  return c;
+}
+
+void PrepareKeyColours(lighting::KeyColourEditor& editor, int profile) {
+  editor.ReadUserMode(profile);
+  const auto buttons = keys::KeyboardLayout();
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (buttons[i].kind != keys::LayoutKind::GKey) continue;
+    editor.Flags().Set(static_cast<int>(i), profile,
+                       editor.Table().Get(profile, keys::kGKeyLedSlot) == editor.BaseColour());
+  }
+}
+
+ScriptOutcome ReadOutcome(std::string_view operation, ReadStep step, const std::string& why,
+                          std::uint64_t failuresBefore, const device::CommandFailure& failure) {
+  const std::string op(operation);
+  switch (step) {
+    case ReadStep::Done: return {};
+    case ReadStep::Keyboard: return DeviceOutcome(op + ": reading the keyboard's configuration", failuresBefore, failure, {});
+    case ReadStep::WorkingFile: return {ScriptError::Device, op + ": the working file cannot be written (" + why + ")"};
+    case ReadStep::ReadBack: return {ScriptError::Device, op + ": the working file could not be read back"};
+  }
+  return {};
+}
+
+ScriptOutcome ComparisonOutcome(const Comparison& comparison, std::uint64_t failuresBefore,
+                                const device::CommandFailure& failure) {
+  if (!comparison.fileLoaded) return {ScriptError::Device, "Verify: the working file " + comparison.reason};
+  if (comparison.read != device::kDeviceOk) {
+    return DeviceOutcome("Verify: reading the keyboard's configuration", failuresBefore, failure, {});
+  }
+  return {};
+}
+
+int StepProfile(int active, int step) {
+  const int n = static_cast<int>(device::kProfileCount);
+  const int from = active >= 0 && active < n ? active : 0;
+  return ((from + step) % n + n) % n;
+}
+
+ScriptOutcome FindLitKeys(const KeyVocabulary& words, const std::vector<std::string>& names,
+                          std::vector<int>& controls) {
+  controls.clear();
+  if (names.empty()) return InvalidArgument("keys", "name at least one key");
+  for (const auto& name : names) {
+    const auto key = words.Find(name);
+    if (!key) {
+      std::string reason = "unknown key '" + name + "'";
+      const auto close = words.Closest(name);
+      for (std::size_t i = 0; i < close.size(); ++i) reason += (i ? ", \"" : "; did you mean: \"") + close[i] + "\"";
+      return InvalidArgument("keys", reason);
+    }
+    if (key->button == nullptr) {
+      return InvalidArgument("keys", "\"" + name + "\" is not a key of the keyboard picture");
+    }
+    controls.push_back(key->button->controlId);
+  }
+  return {};
+}
+
+ScriptOutcome PaintableEffect(const lighting::LightingState& state, int profile) {
+  if (!lighting::EffectListHolds(state.supportedEffects, lighting::kEffectUserColours)) {
+    return InvalidArgument("profile", "the keyboard does not offer per-key colours (effect 20)");
+  }
+  if (state.effect != lighting::kEffectUserColours) {
+    return InvalidArgument("profile", "profile " + std::to_string(profile) + " shows effect " +
+                                          std::to_string(state.effect) + "; keys are painted only in effect 20");
+  }
+  return {};
+}
+
+}  // namespace vantrel::scripting

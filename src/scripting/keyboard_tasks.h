@@ -1,0 +1,74 @@
+// Whole operations that vantrelctl and the program's scripting interface run alike over
+// the core: the keyboard's configuration read through the working file (export, backup),
+// a profile file loaded whole before anything is written (restore, verify), the keyboard
+// compared with a file, and the colour editor made ready to paint a profile's keys.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/device/commands.h"
+#include "core/keys/stores.h"
+#include "core/lighting/key_colours.h"
+#include "core/lighting/lighting.h"
+#include "core/profiles/profile_service.h"
+#include "core/text/text_source.h"
+#include "scripting/key_names.h"
+#include "scripting/script_outcome.h"
+
+namespace vantrel::scripting {
+
+// Where reading the keyboard's configuration through the working file stopped.
+enum class ReadStep {
+  Done,         // `editing` holds the keyboard's configuration
+  Keyboard,     // the keyboard could not be read
+  WorkingFile,  // the working file could not be written (why says why)
+  ReadBack,     // the working file could not be read back
+};
+
+// Keyboard -> working file -> `editing`, as the main window does on the keyboard's
+// arrival: what was read is the new "last configuration read from the keyboard".
+ReadStep ReadThroughWorkingFile(profiles::ProfileService& service, keys::EditingStore& editing, std::string* why);
+
+// A profile file validated and read whole into `image`; nothing else is touched. False
+// with the reason ("is a directory", "header rejected: ...") otherwise.
+bool LoadWholeProfileFile(const std::filesystem::path& file, const text::TextSource& texts, text::MessageSink& sink,
+                          keys::StoreImage& image, std::string* reason);
+
+struct Comparison {
+  bool fileLoaded = false;
+  std::string reason;  // why the file could not be used
+  device::DeviceResult read = device::kDeviceOk;  // reading the keyboard's configuration
+  std::vector<std::string> differences;  // one line each; empty when the keyboard holds the file
+  bool Same() const { return fileLoaded && read == device::kDeviceOk && differences.empty(); }
+};
+
+// The keyboard's key tables and macro area against a profile file (or the working file).
+Comparison CompareKeyboardWithFile(device::CommandSet& commands, const std::filesystem::path& file,
+                                   const text::TextSource& texts, text::MessageSink& sink);
+
+// The colour editor for painting `profile`'s keys: its user mode read from its colour file,
+// and the G keys following the base colour when their shared light shows it (their flags
+// are not kept in the file).
+void PrepareKeyColours(lighting::KeyColourEditor& editor, int profile);
+
+// The outcome of a failed ReadThroughWorkingFile for `operation`.
+ScriptOutcome ReadOutcome(std::string_view operation, ReadStep step, const std::string& why,
+                          std::uint64_t failuresBefore, const device::CommandFailure& failure);
+// A comparison that could not be made: the file unusable or the keyboard unreadable.
+ScriptOutcome ComparisonOutcome(const Comparison& comparison, std::uint64_t failuresBefore,
+                                const device::CommandFailure& failure);
+
+// The profile after `active` (step 1) or before it (step -1), round the three.
+int StepProfile(int active, int step);
+
+// The control ids of keys named for painting: each must be a key with a light of its own
+// on the keyboard picture. Refused, naming the first that is not, with close names.
+ScriptOutcome FindLitKeys(const KeyVocabulary& words, const std::vector<std::string>& names,
+                          std::vector<int>& controls);
+// Keys are painted only in effect 20, on a keyboard that offers it.
+ScriptOutcome PaintableEffect(const lighting::LightingState& state, int profile);
+
+}  // namespace vantrel::scripting

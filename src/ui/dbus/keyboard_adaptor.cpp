@@ -1,0 +1,494 @@
+#include "ui/dbus/keyboard_adaptor.h"
+
+#include <QDBusConnection>
+#include <QDBusMetaType>
+#include <QMetaObject>
+
+#include <filesystem>
+#include <utility>
+
+#include "core/lighting/colour.h"
+#include "core/lighting/effects.h"
+#include "core/lighting/lighting_record.h"
+#include "core/profiles/profile_file.h"
+#include "core/profiles/working_file.h"
+#include "scripting/key_names.h"
+#include "scripting/keyboard_tasks.h"
+#include "scripting/lighting_request.h"
+#include "scripting/profile_json.h"
+#include "ui/windows/app_core.h"
+
+namespace vantrel::ui {
+
+using scripting::ScriptOutcome;
+
+namespace {
+
+constexpr char kInterface[] = "org.vantrel.Vantrel1.Keyboard";
+constexpr int kPollMs = 1000;
+
+std::string Std(const QString& s) { return s.toStdString(); }
+
+// Messages of the core while a script's work runs (a profile file's header refused):
+// kept for the error the caller gets instead of a message box nobody asked for.
+class CollectingSink final : public text::MessageSink {
+ public:
+  void ShowMessage(std::string_view text) override { lines_.emplace_back(text); }
+  bool AskYesNo(std::string_view text, bool defaultYes) override {
+    lines_.emplace_back(text);
+    return defaultYes;
+  }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// A value of a D-Bus dictionary: numbers of any integer type, strings, truth values.
+scripting::ScriptValue ScriptValueOf(const QVariant& v) {
+  switch (v.metaType().id()) {
+    case QMetaType::Bool: return v.toBool();
+    case QMetaType::UChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong: return v.toLongLong();
+    case QMetaType::ULongLong: {
+      const qulonglong n = v.toULongLong();
+      return n > static_cast<qulonglong>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(n);
+    }
+    case QMetaType::QString: return v.toString().toStdString();
+    default: return std::monostate{};
+  }
+}
+
+QVariantMap LightingMap(const lighting::LightingState& s) {
+  QVariantMap m;
+  m.insert(QStringLiteral("effect"), static_cast<uint>(s.effect));
+  m.insert(QStringLiteral("brightness"), static_cast<uint>(s.brightness));
+  m.insert(QStringLiteral("speed"), static_cast<uint>(s.speedPosition));
+  m.insert(QStringLiteral("direction"), QString::fromStdString(scripting::DirectionWord(s.effect, s.direction)));
+  m.insert(QStringLiteral("colour"), QString::fromStdString(lighting::HexColour(s.colour)));
+  m.insert(QStringLiteral("multicolour"), s.multicolour);
+  m.insert(QStringLiteral("choice"), QString::fromStdString(scripting::ChoiceName(s.colourChoice)));
+  m.insert(QStringLiteral("report_rate"), scripting::ReportRateHz(s.reportRate));
+  return m;
+}
+
+QList<uint> EffectCodes(const lighting::EffectList& list) {
+  QList<uint> codes;
+  for (auto c : list) {
+    if (c != 0) codes.push_back(c);
+  }
+  return codes;
+}
+
+bool ValidProfile(int profile) { return profile >= 0 && profile < static_cast<int>(device::kProfileCount); }
+
+}  // namespace
+
+KeyboardAdaptor::KeyboardAdaptor(QObject* object, AppCore& core, BusHooks hooks)
+    : QDBusAbstractAdaptor(object), core_(core), hooks_(std::move(hooks)) {
+  qDBusRegisterMetaType<QList<uint>>();
+  simStateFile_ = QString::fromStdString(core_.SimStateFile().string());
+  if (auto* session = core_.Session()) {
+    session->AddView(*this);
+    viewAdded_ = true;
+  }
+  // What only the worker may read is copied there, each time its queue empties, and
+  // handed over queued (dropped once this object is gone).
+  idleObserver_ = core_.AddIdleObserver([this, &core] {
+    const auto& s = core.Lighting();
+    const int active = core.Presence() ? core.Presence()->ActiveProfileCache().load() : -1;
+    const int rate = ValidProfile(active) ? s.records[static_cast<std::size_t>(active)][lighting::kRecReportRate] : s.reportRate;
+    QMetaObject::invokeMethod(
+        this,
+        [this, effects = EffectCodes(s.supportedEffects), hz = scripting::ReportRateHz(rate)] {
+          workerEffects_ = effects;
+          workerReportRateHz_ = hz;
+          RefreshFacts();
+        },
+        Qt::QueuedConnection);
+  });
+  poll_.setInterval(kPollMs);
+  connect(&poll_, &QTimer::timeout, this, &KeyboardAdaptor::RefreshFacts);
+  poll_.start();
+  setAutoRelaySignals(false);
+  RefreshFacts();
+  // The lighting facts as they are now.
+  core_.Worker().Post([] {});
+}
+
+KeyboardAdaptor::~KeyboardAdaptor() {
+  core_.RemoveIdleObserver(idleObserver_);
+  if (viewAdded_) {
+    if (auto* session = core_.Session()) {
+      session->RemoveView(*this);
+      // A notification already under way on the worker ends before this object does.
+      core_.Worker().WaitIdle();
+    }
+  }
+}
+
+// ---- facts ------------------------------------------------------------------------------
+
+void KeyboardAdaptor::SessionChanged() { QueueRefresh(); }
+void KeyboardAdaptor::ProfileSwitched(int) { QueueRefresh(); }
+void KeyboardAdaptor::ConfigurationRead(int) { QueueRefresh(); }
+
+void KeyboardAdaptor::QueueRefresh() {
+  QMetaObject::invokeMethod(this, [this] { RefreshFacts(); }, Qt::QueuedConnection);
+}
+
+void KeyboardAdaptor::RefreshFacts() {
+  Facts now;
+  auto* presence = core_.Presence();
+  now.present = core_.KeyboardPresent();
+  if (presence) {
+    const int active = presence->ActiveProfileCache().load();
+    now.activeProfile = ValidProfile(active) ? active : -1;
+    now.macroCapacity = presence->MacroCapacity();
+  }
+  if (auto* session = core_.Session(); session && !core_.Stopping()) now.unsaved = session->Unsaved();
+  now.effects = now.present ? workerEffects_ : QList<uint>{};
+  now.reportRateHz = now.present ? workerReportRateHz_ : 0;
+
+  QVariantMap changed;
+  if (now.present != facts_.present) changed.insert(QStringLiteral("Present"), now.present);
+  if (now.activeProfile != facts_.activeProfile) changed.insert(QStringLiteral("ActiveProfile"), now.activeProfile);
+  if (now.reportRateHz != facts_.reportRateHz) changed.insert(QStringLiteral("ReportRate"), now.reportRateHz);
+  if (now.effects != facts_.effects) changed.insert(QStringLiteral("Effects"), QVariant::fromValue(now.effects));
+  if (now.macroCapacity != facts_.macroCapacity) changed.insert(QStringLiteral("MacroCapacity"), now.macroCapacity);
+  if (now.unsaved != facts_.unsaved) changed.insert(QStringLiteral("Unsaved"), now.unsaved);
+  facts_ = now;
+  if (changed.isEmpty()) return;
+  QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kBusPath),
+                                                   QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                   QStringLiteral("PropertiesChanged"));
+  signal << QString::fromLatin1(kInterface) << changed << QStringList();
+  QDBusConnection::sessionBus().send(signal);
+}
+
+// ---- calls ------------------------------------------------------------------------------
+
+ScriptOutcome KeyboardAdaptor::Precheck(bool needsKeyboard, bool mustBeIdle) const {
+  auto* session = core_.Session();
+  if (!session || core_.Stopping()) return scripting::Closing();
+  if (needsKeyboard && !core_.KeyboardPresent()) return scripting::NoKeyboard();
+  if (mustBeIdle) return scripting::BusyOutcome(session->Facts());
+  return {};
+}
+
+void KeyboardAdaptor::Refuse(const QDBusMessage& message, const ScriptOutcome& outcome) {
+  QDBusConnection::sessionBus().send(message.createErrorReply(
+      QString::fromLatin1(kErrorPrefix) + QString::fromLatin1(scripting::ErrorName(outcome.error)),
+      QString::fromStdString(outcome.message)));
+}
+
+void KeyboardAdaptor::Defer(const QDBusMessage& message, std::function<BusJobResult()> job,
+                            std::function<QVariantList(const BusJobResult&)> reply) {
+  message.setDelayedReply(true);
+  core_.Worker().Run(std::move(job), this, [this, call = message, reply = std::move(reply)](BusJobResult result) {
+    if (!result.outcome.Ok()) {
+      Refuse(call, result.outcome);
+      return;
+    }
+    QDBusConnection::sessionBus().send(call.createReply(reply ? reply(result) : QVariantList{}));
+  });
+}
+
+void KeyboardAdaptor::SetActiveProfile(int profile, const QDBusMessage& message) {
+  if (!ValidProfile(profile)) return Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
+  if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
+  auto* session = core_.Session();
+  auto* commands = &core_.Commands();
+  Defer(message, [session, commands, profile] {
+    BusJobResult r;
+    // Edits may have come while the call waited: the switch never discards them.
+    r.outcome = scripting::BusyOutcome(session->Facts());
+    if (!r.outcome.Ok()) return r;
+    const auto before = commands->LastFailure().count;
+    profiles::SwitchDecision decision;
+    decision.profile = profile;
+    decision.proceed = true;
+    // The profile buttons' rule: a switch only when the keyboard runs another profile.
+    if (!session->SelectProfile(decision)) {
+      r.outcome = scripting::DeviceOutcome("SetActiveProfile", before, commands->LastFailure(), session->LastReadBack());
+    }
+    return r;
+  });
+}
+
+void KeyboardAdaptor::SwitchBy(int step, const QDBusMessage& message) {
+  if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
+  auto* session = core_.Session();
+  auto* commands = &core_.Commands();
+  Defer(message, [session, commands, step] {
+    BusJobResult r;
+    r.outcome = scripting::BusyOutcome(session->Facts());
+    if (!r.outcome.Ok()) return r;
+    const auto before = commands->LastFailure().count;
+    int active = session->Service().ActiveProfile();
+    if (!ValidProfile(active)) active = session->CurrentProfile();
+    profiles::SwitchDecision decision;
+    decision.profile = scripting::StepProfile(active, step);
+    decision.proceed = true;
+    if (!session->SelectProfile(decision)) {
+      r.outcome = scripting::DeviceOutcome(step > 0 ? "NextProfile" : "PreviousProfile", before,
+                                           commands->LastFailure(), session->LastReadBack());
+    }
+    return r;
+  });
+}
+
+void KeyboardAdaptor::NextProfile(const QDBusMessage& message) { SwitchBy(1, message); }
+
+void KeyboardAdaptor::PreviousProfile(const QDBusMessage& message) { SwitchBy(-1, message); }
+
+QVariantMap KeyboardAdaptor::GetLighting(int profile, const QDBusMessage& message) {
+  if (!ValidProfile(profile)) {
+    Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
+    return {};
+  }
+  if (auto refusal = Precheck(true, false); !refusal.Ok()) {
+    Refuse(message, refusal);
+    return {};
+  }
+  auto* commands = &core_.Commands();
+  const auto wskb = core_.WskbIni();
+  Defer(
+      message,
+      [commands, profile, wskb] {
+        BusJobResult r;
+        const auto before = commands->LastFailure().count;
+        lighting::LightingState s;
+        if (lighting::LoadLighting(*commands, s, profile, lighting::LoadOccasion::Other, wskb) != lighting::kLoadOk) {
+          r.outcome = scripting::DeviceOutcome("GetLighting", before, commands->LastFailure(), {});
+          return r;
+        }
+        r.lighting = s;
+        return r;
+      },
+      [](const BusJobResult& r) { return QVariantList{LightingMap(*r.lighting)}; });
+  return {};
+}
+
+void KeyboardAdaptor::AfterLightingWrite() {
+  if (hooks_.lightingWritten) hooks_.lightingWritten();
+}
+
+void KeyboardAdaptor::SetLighting(int profile, const QVariantMap& changes, const QDBusMessage& message) {
+  if (!ValidProfile(profile)) return Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
+  std::vector<scripting::NamedValue> entries;
+  for (auto it = changes.begin(); it != changes.end(); ++it) entries.push_back({Std(it.key()), ScriptValueOf(it.value())});
+  std::vector<scripting::LightingChange> list;
+  if (auto refusal = scripting::ReadNamedChanges(entries, list); !refusal.Ok()) return Refuse(message, refusal);
+  if (auto refusal = Precheck(true, false); !refusal.Ok()) return Refuse(message, refusal);
+  auto* commands = &core_.Commands();
+  const auto wskb = core_.WskbIni();
+  const text::TextSource* texts = &core_.Texts();
+  Defer(message, [this, commands, profile, wskb, texts, list = std::move(list)]() mutable {
+    BusJobResult r;
+    const auto before = commands->LastFailure().count;
+    lighting::LightingState s;
+    if (lighting::LoadLighting(*commands, s, profile, lighting::LoadOccasion::Other, wskb) != lighting::kLoadOk) {
+      r.outcome = scripting::DeviceOutcome("SetLighting", before, commands->LastFailure(), {});
+      return r;
+    }
+    // Every change is checked against the effect in force before anything is sent.
+    if (const auto refusal = scripting::CheckLightingChanges(s, list, texts)) {
+      r.outcome = scripting::InvalidArgument(scripting::FieldName(refusal->field), refusal->reason);
+      return r;
+    }
+    for (const auto& change : list) {
+      const auto failures = commands->LastFailure().count;
+      if (scripting::SendLightingChange(*commands, s, profile, change) == lighting::WriteOutcome::Refused) {
+        r.outcome = scripting::DeviceOutcome("SetLighting", failures, commands->LastFailure(), s.readBack);
+        break;
+      }
+    }
+    // The panel shows what the keyboard holds now, whatever of the list it took.
+    QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);
+    return r;
+  });
+}
+
+void KeyboardAdaptor::PaintKeys(int profile, const QStringList& keys, const QString& colour,
+                                const QDBusMessage& message) {
+  if (!ValidProfile(profile)) return Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
+  const auto rgb = lighting::ParseHexColour(Std(colour));
+  if (!rgb) return Refuse(message, scripting::InvalidArgument("colour", "wants RRGGBB in hex"));
+  std::vector<std::string> names;
+  for (const auto& k : keys) names.push_back(Std(k));
+  std::vector<int> controls;
+  if (auto refusal = scripting::FindLitKeys(scripting::KeyVocabulary(core_.Texts()), names, controls); !refusal.Ok()) {
+    return Refuse(message, refusal);
+  }
+  if (auto refusal = Precheck(true, false); !refusal.Ok()) return Refuse(message, refusal);
+  auto* commands = &core_.Commands();
+  auto* editor = &core_.KeyColours();
+  const auto wskb = core_.WskbIni();
+  Defer(message, [this, commands, editor, profile, wskb, controls, colour = *rgb] {
+    BusJobResult r;
+    const auto before = commands->LastFailure().count;
+    lighting::LightingState s;
+    if (lighting::LoadLighting(*commands, s, profile, lighting::LoadOccasion::Other, wskb) != lighting::kLoadOk) {
+      r.outcome = scripting::DeviceOutcome("PaintKeys", before, commands->LastFailure(), {});
+      return r;
+    }
+    r.outcome = scripting::PaintableEffect(s, profile);
+    if (!r.outcome.Ok()) return r;
+    if (!editor->EnsureUserFiles()) {
+      r.outcome = scripting::DeviceOutcome("PaintKeys", before, commands->LastFailure(), {});
+      return r;
+    }
+    scripting::PrepareKeyColours(*editor, profile);
+    // As in the panel: the colour becomes the brush, and the brush tool paints with it.
+    editor->ChangeBrushColour(profile, colour);
+    editor->ChooseTool(profile, 0);
+    for (const int control : controls) {
+      const auto failures = commands->LastFailure().count;
+      if (!editor->PaintKey(*commands, profile, control, s.effect) || commands->LastFailure().count > failures) {
+        r.outcome = scripting::DeviceOutcome("PaintKeys", failures, commands->LastFailure(), {});
+        break;
+      }
+    }
+    QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);
+    return r;
+  });
+}
+
+QString KeyboardAdaptor::ExportJson(const QDBusMessage& message) {
+  if (auto refusal = Precheck(true, false); !refusal.Ok()) {
+    Refuse(message, refusal);
+    return {};
+  }
+  auto* session = core_.Session();
+  const text::TextSource* texts = &core_.Texts();
+  Defer(
+      message,
+      [session, texts] {
+        BusJobResult r;
+        auto& commands = session->Service().Commands();
+        const auto before = commands.LastFailure().count;
+        keys::EditingStore read;
+        std::string why;
+        const auto step = scripting::ReadThroughWorkingFile(session->Service(), read, &why);
+        if (step != scripting::ReadStep::Done) {
+          r.outcome = scripting::ReadOutcome("ExportJson", step, why, before, commands.LastFailure());
+          return r;
+        }
+        keys::EditingStore::Lock lock(read);
+        r.text = scripting::ExportProfileJson(lock.Image(), *texts);
+        return r;
+      },
+      [](const BusJobResult& r) { return QVariantList{QString::fromStdString(r.text)}; });
+  return {};
+}
+
+void KeyboardAdaptor::ImportJson(const QString& document, const QDBusMessage& message) {
+  std::string text = Std(document);
+  if (text.size() > scripting::kMaxProfileJsonBytes) {
+    return Refuse(message, scripting::InvalidArgument("document", "larger than any configuration can be"));
+  }
+  if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
+  auto* session = core_.Session();
+  const text::TextSource* texts = &core_.Texts();
+  Defer(message, [session, texts, text = std::move(text)] {
+    BusJobResult r;
+    r.outcome = scripting::BusyOutcome(session->Facts());
+    if (!r.outcome.Ok()) return r;
+    // Parsed here, off the UI thread: a large document takes a while.
+    keys::StoreImage image;
+    std::string error;
+    if (!scripting::ImportProfileJson(text, *texts, image, error)) {
+      r.outcome = scripting::InvalidArgument("document", error);
+      return r;
+    }
+    auto& commands = session->Service().Commands();
+    const auto before = commands.LastFailure().count;
+    if (!session->Install(std::move(image))) {
+      r.outcome = scripting::DeviceOutcome("ImportJson", before, commands.LastFailure(), session->LastReadBack());
+    }
+    return r;
+  });
+}
+
+void KeyboardAdaptor::Backup(const QString& path, const QDBusMessage& message) {
+  const std::filesystem::path file(Std(path));
+  if (!file.is_absolute()) return Refuse(message, scripting::InvalidArgument("path", "wants an absolute path"));
+  if (auto refusal = Precheck(true, false); !refusal.Ok()) return Refuse(message, refusal);
+  auto* session = core_.Session();
+  Defer(message, [session, file] {
+    BusJobResult r;
+    auto& commands = session->Service().Commands();
+    const auto before = commands.LastFailure().count;
+    keys::EditingStore read;
+    std::string why;
+    const auto step = scripting::ReadThroughWorkingFile(session->Service(), read, &why);
+    if (step != scripting::ReadStep::Done) {
+      r.outcome = scripting::ReadOutcome("Backup", step, why, before, commands.LastFailure());
+      return r;
+    }
+    keys::EditingStore::Lock lock(read);
+    if (!profiles::SaveProfileImage(file, lock.Image(), {}, &why)) r.outcome = scripting::InvalidArgument("path", why);
+    return r;
+  });
+}
+
+void KeyboardAdaptor::Restore(const QString& path, const QDBusMessage& message) {
+  const std::filesystem::path file(Std(path));
+  if (!file.is_absolute()) return Refuse(message, scripting::InvalidArgument("path", "wants an absolute path"));
+  if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
+  auto* session = core_.Session();
+  const text::TextSource* texts = &core_.Texts();
+  Defer(message, [session, texts, file] {
+    BusJobResult r;
+    r.outcome = scripting::BusyOutcome(session->Facts());
+    if (!r.outcome.Ok()) return r;
+    // The whole file is read before anything is written, as vantrelctl does.
+    CollectingSink sink;
+    keys::StoreImage image;
+    std::string reason;
+    if (!scripting::LoadWholeProfileFile(file, *texts, sink, image, &reason)) {
+      r.outcome = scripting::InvalidArgument("path", reason);
+      return r;
+    }
+    auto& commands = session->Service().Commands();
+    const auto before = commands.LastFailure().count;
+    if (!session->Install(std::move(image))) {
+      r.outcome = scripting::DeviceOutcome("Restore", before, commands.LastFailure(), session->LastReadBack());
+    }
+    return r;
+  });
+}
+
+QStringList KeyboardAdaptor::Verify(const QDBusMessage& message) {
+  if (auto refusal = Precheck(true, false); !refusal.Ok()) {
+    Refuse(message, refusal);
+    return {};
+  }
+  auto* session = core_.Session();
+  const text::TextSource* texts = &core_.Texts();
+  const auto working = profiles::WorkingFilePath(core_.Paths());
+  Defer(
+      message,
+      [session, texts, working] {
+        BusJobResult r;
+        auto& commands = session->Service().Commands();
+        const auto before = commands.LastFailure().count;
+        CollectingSink sink;
+        const scripting::Comparison c = scripting::CompareKeyboardWithFile(commands, working, *texts, sink);
+        r.outcome = scripting::ComparisonOutcome(c, before, commands.LastFailure());
+        r.lines = c.differences;
+        return r;
+      },
+      [](const BusJobResult& r) {
+        QStringList lines;
+        for (const auto& l : r.lines) lines.push_back(QString::fromStdString(l));
+        return QVariantList{lines};
+      });
+  return {};
+}
+
+}  // namespace vantrel::ui

@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# The scripting interface end to end: `vantrel` on the virtual keyboard (offscreen) on a
+# private session bus, every method and property driven with gdbus, the trace and the
+# state file checked; the errors; the name on the session bus only and no network socket
+# of the program; vantrelctl going through the program only for the same state file.
+# Exit 77 (skipped) when dbus-run-session or gdbus is missing.
+# Usage: dbus_interface_test.sh VANTREL VANTRELCTL
+set -u
+vantrel="${1:?usage: $0 VANTREL VANTRELCTL}"
+ctl="${2:?usage: $0 VANTREL VANTRELCTL}"
+
+if [ "${3:-}" != "--inside" ]; then
+  for tool in dbus-run-session gdbus; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "skipped: $tool is missing (packages dbus, libglib2.0-bin)"
+      exit 77
+    fi
+  done
+  scratch="$(mktemp -d)"
+  trap 'rm -rf "$scratch"' EXIT
+  mkdir -p "$scratch/home" "$scratch/run"
+  chmod 700 "$scratch/run"
+  export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/home/.config"
+  export XDG_DATA_HOME="$scratch/home/.local/share" SCRATCH="$scratch"
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  unset DBUS_SESSION_BUS_ADDRESS
+  dbus-run-session -- bash "$0" "$vantrel" "$ctl" --inside
+  exit $?
+fi
+
+S="$SCRATCH"
+state="$S/state.json"
+trace="$S/trace.txt"
+fail=0
+check() { if ! "$@"; then echo "FAILED (line ${BASH_LINENO[0]}): $*"; fail=1; fi; }
+has() { grep -qF -- "$2" <<<"$1" || { echo "  expected [$2] in: $1"; return 1; }; }
+lacks() { ! grep -qF -- "$2" <<<"$1" || { echo "  did not expect [$2] in: $1"; return 1; }; }
+
+call() {
+  local method=$1
+  shift
+  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
+    --method "org.vantrel.Vantrel1.Keyboard.$method" "$@" 2>&1
+}
+prop() {
+  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
+    --method org.freedesktop.DBus.Properties.Get org.vantrel.Vantrel1.Keyboard "$1" 2>&1
+}
+# Waits up to ten seconds for a property to read as `want`.
+wait_prop() {
+  for _ in $(seq 100); do
+    [ "$(prop "$1")" = "$2" ] && return 0
+    sleep 0.1
+  done
+  echo "  $1 is $(prop "$1"), not $2"
+  return 1
+}
+# Writes of the device state record (command 0x04, fourth byte of the report) in a trace.
+state_writes() { grep -c '^> CTRL 04 .. .. 04 ' "$1" 2>/dev/null || true; }
+# The active profile byte (10) of the state file's device state record.
+state_profile() { /usr/bin/python3 -c 'import json,sys; print(int(json.load(open(sys.argv[1]))["device_state"][20:22], 16))' "$1"; }
+
+export QT_QPA_PLATFORM=offscreen
+gdbus monitor --session --dest org.vantrel.Vantrel1 >"$S/monitor.txt" 2>&1 &
+monitor=$!
+"$vantrel" --simulate="$state" --trace "$trace" --language 1033 >"$S/vantrel.log" 2>&1 &
+program=$!
+cleanup() {
+  kill "$program" "$monitor" 2>/dev/null
+  wait "$program" "$monitor" 2>/dev/null
+}
+trap cleanup EXIT
+
+check wait_prop Present "(<true>,)"
+check wait_prop ActiveProfile "(<0>,)"
+
+# ---- the name: on the session bus, not the system bus; no network socket ------------
+owner=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+  --method org.freedesktop.DBus.NameHasOwner org.vantrel.Vantrel1 2>&1)
+check has "$owner" "(true,)"
+system=$(timeout 5 gdbus call --system --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+  --method org.freedesktop.DBus.NameHasOwner org.vantrel.Vantrel1 2>&1)
+check lacks "$system" "(true,)"
+inodes=$(ls -l "/proc/$program/fd" 2>/dev/null | sed -n 's/.*socket:\[\([0-9]*\)\].*/\1/p')
+check test -n "$inodes"
+network=0
+for inode in $inodes; do
+  for table in /proc/net/tcp /proc/net/tcp6 /proc/net/udp /proc/net/udp6; do
+    [ -r "$table" ] && awk -v i="$inode" '$10 == i { found = 1 } END { exit !found }' "$table" && network=1
+  done
+done
+check test "$network" = 0
+
+# ---- properties -----------------------------------------------------------------------
+check has "$(prop Effects)" "<[uint32 "
+check has "$(prop MacroCapacity)" "<uint32 "
+check has "$(prop ReportRate)" "<uint32 "
+check has "$(prop Unsaved)" "(<false>,)"
+check has "$(prop SimulatedStateFile)" "$(realpath -m "$state")"
+introspection=$(gdbus introspect --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1)
+for member in SetActiveProfile NextProfile PreviousProfile GetLighting SetLighting PaintKeys ExportJson \
+              ImportJson Backup Restore Verify "readonly b Present" "readonly i ActiveProfile" \
+              "readonly u ReportRate" "readonly au Effects" "readonly u MacroCapacity" "readonly b Unsaved"; do
+  check has "$introspection" "$member"
+done
+
+# ---- profile switches -----------------------------------------------------------------
+before=$(state_writes "$trace")
+check test "$(call SetActiveProfile 2)" = "()"
+check wait_prop ActiveProfile "(<2>,)"
+check test "$(state_writes "$trace")" -gt "$before"
+check test "$(state_profile "$state")" = 2
+check test "$(call NextProfile)" = "()"
+check wait_prop ActiveProfile "(<0>,)"
+check test "$(call PreviousProfile)" = "()"
+check wait_prop ActiveProfile "(<2>,)"
+check test "$(state_profile "$state")" = 2
+sleep 1.2
+check grep -q "PropertiesChanged.*'ActiveProfile': <2>" "$S/monitor.txt"
+check has "$(call SetActiveProfile 3)" "org.vantrel.Vantrel1.Error.InvalidArgument: profile: 3 is outside 0..2"
+check has "$(call SetActiveProfile -- -1)" "Error.InvalidArgument"
+check test "$(state_profile "$state")" = 2
+
+# ---- lighting -------------------------------------------------------------------------
+lighting=$(call GetLighting 0)
+for key in "'effect': <uint32" "'brightness': <uint32" "'speed': <uint32" "'direction': <'" "'colour': <'" \
+           "'multicolour': <" "'choice': <'" "'report_rate': <uint32"; do
+  check has "$lighting" "$key"
+done
+writes=$(grep -c '^> CTRL 04 .. .. 06 ' "$trace")
+check test "$(call SetLighting 0 "{'effect': <uint32 4>, 'brightness': <uint32 2>}")" = "()"
+check has "$(call GetLighting 0)" "'brightness': <uint32 2>"
+check has "$(call GetLighting 0)" "'effect': <uint32 4>"
+check test "$(grep -c '^> CTRL 04 .. .. 06 ' "$trace")" -gt "$writes"
+check test "$(call SetLighting 0 "{'report_rate': <uint32 500>}")" = "()"
+check has "$(call GetLighting 0)" "'report_rate': <uint32 500>"
+# Refused before anything is sent.
+writes=$(grep -c '^> CTRL 04 .. .. 06 ' "$trace")
+check has "$(call SetLighting 0 "{'brightness': <uint32 9>}")" "InvalidArgument: brightness: 9 is outside 0..4"
+check has "$(call SetLighting 0 "{'direction': <'left'>}")" "InvalidArgument: direction: effect 4"
+check has "$(call SetLighting 0 "{'colour': <'red'>}")" "InvalidArgument: colour: wants RRGGBB"
+check has "$(call SetLighting 0 "{'glow': <uint32 1>}")" "InvalidArgument: changes: unknown key \"glow\""
+check has "$(call SetLighting 0 "{'brightness': <'2'>}")" "InvalidArgument: brightness: wants"
+check has "$(call SetLighting 0 "{'report_rate': <uint32 300>}")" "InvalidArgument: report_rate: wants 125, 250, 500 or 1000"
+check has "$(call SetLighting 0 "{'effect': <uint32 19>, 'speed': <uint32 1>}")" "InvalidArgument"
+check has "$(call GetLighting 5)" "InvalidArgument: profile: 5 is outside 0..2"
+check test "$(grep -c '^> CTRL 04 .. .. 06 ' "$trace")" = "$writes"
+
+# ---- key colours ----------------------------------------------------------------------
+check has "$(call PaintKeys 0 "['Esc']" FF0000)" "InvalidArgument: profile: profile 0 shows effect 4"
+check test "$(call SetLighting 0 "{'effect': <uint32 20>}")" = "()"
+painted=$(grep -c '^> CTRL 04 .. .. 11 ' "$trace")
+check test "$(call PaintKeys 0 "['Esc', 'A']" 00FF00)" = "()"
+check test "$(grep -c '^> CTRL 04 .. .. 11 ' "$trace")" -gt "$painted"
+check has "$(call PaintKeys 0 "['Esc', 'Nokey']" 00FF00)" "InvalidArgument: keys: unknown key 'Nokey'"
+check has "$(call PaintKeys 0 "['Esc']" 00GG00)" "InvalidArgument: colour"
+check has "$(call PaintKeys 0 "@as []" 00FF00)" "InvalidArgument: keys"
+
+# ---- profile files and documents ------------------------------------------------------
+document=$(call ExportJson)
+check has "$document" "vantrel-profile"
+/usr/bin/python3 -c 'import ast,sys; print(ast.literal_eval(sys.stdin.read())[0])' <<<"$document" >"$S/export.json"
+check test -s "$S/export.json"
+check test "$(call ImportJson "$(cat "$S/export.json")")" = "()"
+check has "$(call ImportJson '{"format": "nothing"}')" "InvalidArgument: document: "
+check test "$(call Backup "$S/backup.vnp")" = "()"
+check test -s "$S/backup.vnp"
+check has "$(call Backup backup.vnp)" "InvalidArgument: path: wants an absolute path"
+check test "$(call Restore "$S/backup.vnp")" = "()"
+check has "$(call Restore "$S/missing.vnp")" "InvalidArgument: path: "
+check test "$(call Verify)" = "(@as [],)"
+
+# ---- vantrelctl through the program ---------------------------------------------------
+before=$(state_writes "$trace")
+out=$("$ctl" --simulate="$state" --trace "$S/ctl_trace.txt" profile 1 2>&1)
+check has "$out" "active profile: 1"
+check wait_prop ActiveProfile "(<1>,)"
+check test "$(state_writes "$trace")" -gt "$before"
+check test "$(state_writes "$S/ctl_trace.txt")" = 0
+check has "$("$ctl" --simulate="$state" profile next 2>&1)" "active profile: 2"
+check has "$("$ctl" --simulate="$state" profile previous 2>&1)" "active profile: 1"
+check test "$("$ctl" --simulate="$state" profile 2>&1)" = 1
+check has "$("$ctl" --simulate="$state" verify 2>&1)" "the keyboard holds what"
+check has "$("$ctl" --simulate="$state" export "$S/ctl.json" 2>&1)" "exported to"
+check cmp -s "$S/ctl.json" "$S/export.json"
+check test "$(state_writes "$S/ctl_trace.txt")" = 0
+# Another state file is another keyboard: vantrelctl talks to it itself.
+before=$(state_writes "$trace")
+out=$("$ctl" --simulate="$S/other.json" --trace "$S/other_trace.txt" profile 2 2>&1)
+check has "$out" "active profile: 2"
+check test "$(state_writes "$S/other_trace.txt")" -gt 0
+check test "$(state_writes "$trace")" = "$before"
+check wait_prop ActiveProfile "(<1>,)"
+# --direct talks to the keyboard itself even then.
+out=$("$ctl" --direct --simulate="$state" --trace "$S/direct_trace.txt" profile 2>&1)
+check test "$out" = 1
+check test -s "$S/direct_trace.txt"
+
+# ---- no keyboard --------------------------------------------------------------------
+check "$vantrel" --sim-event unplug
+check wait_prop Present "(<false>,)"
+check has "$(call SetActiveProfile 0)" "org.vantrel.Vantrel1.Error.NoKeyboard"
+check has "$(call GetLighting 0)" "Error.NoKeyboard"
+out=$("$ctl" --simulate="$state" profile 0 2>&1)
+code=$?
+check test "$code" = 3
+check "$vantrel" --sim-event plug
+check wait_prop Present "(<true>,)"
+
+if [ $fail -ne 0 ]; then
+  echo "--- vantrel output ---"
+  cat "$S/vantrel.log"
+fi
+exit $fail

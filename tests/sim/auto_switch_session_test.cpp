@@ -1,0 +1,86 @@
+// The switch an automatic rule asks for, carried out by the editing session against the
+// virtual keyboard: it never asks, and it re-checks the pause conditions at write time.
+#include <gtest/gtest.h>
+
+#include "core/profiles/edit_session.h"
+#include "core/profiles/profile_fakes.h"
+#include "sim_harness.h"
+
+namespace vantrel::test {
+namespace {
+
+using namespace vantrel::profiles;
+
+class SwitchedView final : public ProfileView {
+ public:
+  void ProfileSwitched(int profile) override { switched.push_back(profile); }
+  std::vector<int> switched;
+};
+
+class UnattendedSwitchTest : public ::testing::Test {
+ protected:
+  UnattendedSwitchTest()
+      : dir(ScratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name())),
+        service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts, sink),
+        session(service, editing, applied, texts, sink) {
+    session.AddView(view);
+    session.ReloadOnArrival();
+    sim.ClearTrace();
+  }
+
+  std::filesystem::path dir;
+  SimHarness sim;
+  keys::EditingStore editing;
+  keys::AppliedStore applied;
+  std::atomic<int> cache{-1};
+  MapTexts texts;
+  RecordingSink sink;
+  SwitchedView view;
+  ProfileService service;
+  EditSession session;
+};
+
+TEST_F(UnattendedSwitchTest, SwitchesTheKeyboardAndTellsTheViewsWithoutAsking) {
+  ASSERT_EQ(sim.keyboard.DeviceState()[10], 0);
+  EXPECT_TRUE(session.SwitchUnattended(2));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
+  EXPECT_EQ(session.Facts().activeProfile, 2);
+  EXPECT_EQ(session.CurrentProfile(), 2);
+  EXPECT_EQ(view.switched, std::vector<int>{2});
+  EXPECT_TRUE(sink.asked.empty());
+  EXPECT_TRUE(sink.shown.empty());
+  // Already there: nothing crosses the wire.
+  sim.ClearTrace();
+  EXPECT_TRUE(session.SwitchUnattended(2));
+  EXPECT_TRUE(sim.Lines("> ").empty());
+}
+
+TEST_F(UnattendedSwitchTest, PendingEditsOrOpenEditorsAtWriteTimeSendNothing) {
+  session.MarkEdited(0);
+  EXPECT_FALSE(session.SwitchUnattended(1));
+  EXPECT_TRUE(session.Unsaved()) << "the edits are neither written nor dropped";
+  EXPECT_TRUE(sim.Lines("> ").empty());
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 0);
+  EXPECT_TRUE(sink.asked.empty());
+}
+
+TEST_F(UnattendedSwitchTest, AnOpenKeyPageOrManagerSendsNothing) {
+  for (Editor editor : {Editor::KeyPage, Editor::ProfileManager}) {
+    session.EditorOpened(editor);
+    EXPECT_FALSE(session.SwitchUnattended(1));
+    session.EditorClosed(editor);
+  }
+  EXPECT_TRUE(sim.Lines("> ").empty());
+  EXPECT_TRUE(session.SwitchUnattended(1));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
+  EXPECT_TRUE(sink.asked.empty());
+}
+
+TEST_F(UnattendedSwitchTest, OutOfRangeProfilesAreRefused) {
+  EXPECT_FALSE(session.SwitchUnattended(3));
+  EXPECT_FALSE(session.SwitchUnattended(-1));
+  EXPECT_TRUE(sim.Lines("> ").empty());
+}
+
+}  // namespace
+}  // namespace vantrel::test

@@ -1,0 +1,277 @@
+// Automatic profile switching in the program: focus reports switch the virtual keyboard
+// through the session without a question, the pauses hold and lift by themselves, a rule
+// change by another program is followed at once, and the window edits the stored rules.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "platform/auto_rules_settings.h"
+#include "ui/skin/color_static.h"
+#include "ui/skin/png_button.h"
+#include "ui/skin/report_ctrl.h"
+#include "ui/windows/auto_profiles.h"
+#include "ui/windows/auto_switch_controller.h"
+#include "ui/windows/control_ids.h"
+#include "ui/windows/profile_harness.h"
+
+namespace vantrel::ui::test {
+namespace {
+
+using namespace vantrel::profiles;
+
+// Hands the controller's report function to the test, which plays the desktop.
+class FakeFocusSource final : public FocusSource {
+ public:
+  explicit FakeFocusSource(std::shared_ptr<Report> report) : report_(std::move(report)) {}
+  bool Start(Report report, std::string*) override {
+    *report_ = std::move(report);
+    return true;
+  }
+  void Stop() override { *report_ = nullptr; }
+
+ private:
+  std::shared_ptr<Report> report_;
+};
+
+FocusedWindow App(const std::string& id, std::uint32_t pid = 4242) {
+  FocusedWindow w;
+  w.appId = id;
+  w.pid = pid;
+  w.title = "secret title " + id;
+  return w;
+}
+
+class AutoSwitchTest : public ProfileWindowsTest {
+ protected:
+  AutoSwitchTest() : settings(settingsDir.filePath(QStringLiteral("app.conf")), QSettings::IniFormat) {
+    for (const char* key : {"AUTO_TITLE", "AUTO_STATUS_ON", "AUTO_STATUS_OFF", "AUTO_PAUSED_UNSAVED", "AUTO_PAUSED_OWN",
+                            "AUTO_KIND_APP", "AUTO_KIND_EXE", "AUTO_KIND_TITLE", "AUTO_BAD_REGEX",
+                            "AUTO_EMPTY_PATTERN", "AUTO_FALLBACK_STAY", "AUTO_PICK_WAITING"})
+      texts.texts[key] = key;
+    // The keyboard's configuration is read, as after its arrival.
+    worker.Post([this] { session.ReloadOnArrival(); });
+    Settle();
+    AutoRuleSet rules;
+    (void)rules.Add({RuleKind::App, "game", 2});
+    (void)rules.Add({RuleKind::App, "editor", 1});
+    rules.fallback = 0;
+    EXPECT_TRUE(platform::SaveAutoRules(settings, rules));
+  }
+  ~AutoSwitchTest() override {
+    controller.reset();
+    worker.WaitIdle();
+  }
+
+  void StartController() {
+    AutoSwitchController::Deps deps{worker, [this] { return &session; }, [] { return true; }};
+    controller = std::make_unique<AutoSwitchController>(std::move(deps), settings, AutoSwitchController::Environment{},
+                                                        std::make_unique<FakeFocusSource>(report));
+    controller->Start();
+  }
+  void Focus(const FocusedWindow& w) {
+    ASSERT_TRUE(*report);
+    (*report)(w);
+  }
+  int KeyboardProfile() { return sim.keyboard.DeviceState()[10]; }
+  // Waits (events running) until the keyboard runs `profile`.
+  bool WaitForProfile(int profile, int ms = 3000) {
+    return QTest::qWaitFor(
+        [&] {
+          worker.WaitIdle();
+          return KeyboardProfile() == profile;
+        },
+        ms);
+  }
+
+  QTemporaryDir settingsDir;
+  QSettings settings;
+  std::shared_ptr<FocusSource::Report> report = std::make_shared<FocusSource::Report>();
+  std::unique_ptr<AutoSwitchController> controller;
+};
+
+TEST_F(AutoSwitchTest, FocusedWindowsSwitchTheKeyboardBackAndForthWithoutAQuestion) {
+  StartController();
+  ASSERT_TRUE(controller->Available());
+  ASSERT_EQ(KeyboardProfile(), 0);
+  Focus(App("game"));
+  ASSERT_TRUE(WaitForProfile(2));
+  EXPECT_EQ(session.Facts().activeProfile, 2);
+  EXPECT_EQ(session.CurrentProfile(), 2);
+  Focus(App("Editor"));
+  ASSERT_TRUE(WaitForProfile(1));
+  Focus(App("unknown"));
+  ASSERT_TRUE(WaitForProfile(0));
+  EXPECT_TRUE(uiSink.questions.empty());
+  EXPECT_TRUE(serviceSink.Shown().empty());
+  // Titles never reach the trace.
+  for (const auto& line : sim.Lines(""))
+    EXPECT_EQ(line.find("secret"), std::string::npos) << line;
+}
+
+TEST_F(AutoSwitchTest, AWindowLeftWithinTheSteadyTimeCausesNoWrite) {
+  StartController();
+  sim.ClearTrace();
+  Focus(App("game"));
+  QTest::qWait(100);
+  Focus(App("unknown"));  // fallback 0: the profile the keyboard runs
+  QTest::qWait(600);
+  Settle();
+  EXPECT_EQ(KeyboardProfile(), 0);
+  EXPECT_TRUE(sim.Lines("> ").empty());
+}
+
+TEST_F(AutoSwitchTest, UnsavedEditsPauseSwitchingUntilTheyAreApplied) {
+  StartController();
+  session.MarkEdited(0);
+  Focus(App("game"));
+  QTest::qWait(500);
+  Settle();
+  EXPECT_EQ(KeyboardProfile(), 0);
+  EXPECT_EQ(controller->Paused(), PauseReason::UnsavedEdits);
+  EXPECT_STREQ(controller->StatusKey(), "AUTO_PAUSED_UNSAVED");
+  // Applying ends the pause; the window focused all along gets its profile.
+  worker.Post([this] { (void)session.Apply(); });
+  ASSERT_TRUE(WaitForProfile(2));
+  EXPECT_EQ(controller->Paused(), PauseReason::None);
+  EXPECT_TRUE(uiSink.questions.empty());
+}
+
+TEST_F(AutoSwitchTest, OurOwnWindowPausesSwitching) {
+  StartController();
+  Focus(App("game", static_cast<std::uint32_t>(QCoreApplication::applicationPid())));
+  QTest::qWait(500);
+  Settle();
+  EXPECT_EQ(KeyboardProfile(), 0);
+  EXPECT_EQ(controller->Paused(), PauseReason::OwnWindow);
+  Focus(App("game"));
+  ASSERT_TRUE(WaitForProfile(2));
+}
+
+TEST_F(AutoSwitchTest, RulesWrittenByAnotherProgramTakeEffectAtOnce) {
+  StartController();
+  Focus(App("tool"));  // no rule: fallback 0, nothing to do
+  QTest::qWait(400);
+  {
+    QSettings other(settings.fileName(), QSettings::IniFormat);
+    AutoRuleSet rules = platform::LoadAutoRules(other);
+    ASSERT_EQ(rules.Add({RuleKind::App, "TOOL", 1}), RuleError::Ok);
+    ASSERT_TRUE(platform::SaveAutoRules(other, rules));
+  }
+  ASSERT_TRUE(WaitForProfile(1));
+  EXPECT_EQ(controller->Rules().rules.size(), 3u);
+}
+
+TEST_F(AutoSwitchTest, SwitchedOffNothingIsWritten) {
+  AutoRuleSet rules = platform::LoadAutoRules(settings);
+  rules.enabled = false;
+  ASSERT_TRUE(platform::SaveAutoRules(settings, rules));
+  StartController();
+  sim.ClearTrace();
+  Focus(App("game"));
+  QTest::qWait(500);
+  Settle();
+  EXPECT_TRUE(sim.Lines("> ").empty());
+  EXPECT_STREQ(controller->StatusKey(), "AUTO_STATUS_OFF");
+}
+
+TEST_F(AutoSwitchTest, WithoutAnyFocusSourceTheReasonIsGiven) {
+  AutoSwitchController::Deps deps{worker, [this] { return &session; }, [] { return true; }};
+  AutoSwitchController::Environment wayland{"wayland", "sway", true};
+  AutoSwitchController other(std::move(deps), settings, wayland);
+  other.Start();
+  EXPECT_FALSE(other.Available());
+  EXPECT_STREQ(other.StatusKey(), "AUTO_UNAVAILABLE_WAYLAND");
+}
+
+// ---- the window ---------------------------------------------------------------------
+
+class AutoProfilesWindowTest : public AutoSwitchTest {
+ protected:
+  AutoProfilesWindowTest() {
+    StartController();
+    window = std::make_unique<AutoProfilesWindow>(*controller, texts, uiSink, SkinIni("AutoProfiles.ini"), Skins());
+    window->Open();
+  }
+  ~AutoProfilesWindowTest() override { window.reset(); }
+  void Enter(RuleKind kind, const QString& pattern, int profile) {
+    window->kindBox()->setCurrentIndex(kind == RuleKind::App ? 0 : kind == RuleKind::Executable ? 1 : 2);
+    window->patternEdit()->setText(pattern);
+    window->profileBox()->setCurrentIndex(profile);
+  }
+  AutoRuleSet Stored() {
+    QSettings reader(settings.fileName(), QSettings::IniFormat);
+    return platform::LoadAutoRules(reader);
+  }
+  std::unique_ptr<AutoProfilesWindow> window;
+};
+
+TEST_F(AutoProfilesWindowTest, AddChangeMoveAndRemoveAreStoredAtOnce) {
+  ASSERT_TRUE(window->hasSkin()) << window->skinProblem().toStdString();
+  EXPECT_EQ(window->list()->GetItemCount(), 2);
+  Enter(RuleKind::Title, QStringLiteral("^Match \\d+"), 1);
+  QTest::mouseClick(window->button(kIdAutoAdd), Qt::LeftButton);
+  ASSERT_EQ(Stored().rules.size(), 3u);
+  EXPECT_EQ(Stored().rules[2], (AutoRule{RuleKind::Title, "^Match \\d+", 1}));
+  EXPECT_EQ(window->list()->GetItemText(2, 1), QStringLiteral("^Match \\d+"));
+
+  // The new rule is selected: up once makes it the second.
+  QTest::mouseClick(window->button(kIdAutoUp), Qt::LeftButton);
+  EXPECT_EQ(Stored().rules[1].kind, RuleKind::Title);
+  Enter(RuleKind::Executable, QStringLiteral("/usr/games/x"), 0);
+  QTest::mouseClick(window->button(kIdAutoEdit), Qt::LeftButton);
+  EXPECT_EQ(Stored().rules[1], (AutoRule{RuleKind::Executable, "/usr/games/x", 0}));
+  QTest::mouseClick(window->button(kIdAutoRemove), Qt::LeftButton);
+  const AutoRuleSet stored = Stored();
+  ASSERT_EQ(stored.rules.size(), 2u);
+  EXPECT_EQ(stored.rules[0].pattern, "game");
+  EXPECT_EQ(stored.rules[1].pattern, "editor");
+  SaveScreenshot(*window, QStringLiteral("auto_profiles.png"));
+}
+
+TEST_F(AutoProfilesWindowTest, ARefusedRuleSaysWhyAndStoresNothing) {
+  Enter(RuleKind::Title, QStringLiteral("(unclosed"), 2);
+  QTest::mouseClick(window->button(kIdAutoAdd), Qt::LeftButton);
+  ASSERT_EQ(uiSink.messages.size(), 1u);
+  EXPECT_EQ(uiSink.messages[0], "AUTO_BAD_REGEX");
+  Enter(RuleKind::App, QString(), 2);
+  QTest::mouseClick(window->button(kIdAutoAdd), Qt::LeftButton);
+  ASSERT_EQ(uiSink.messages.size(), 2u);
+  EXPECT_EQ(uiSink.messages[1], "AUTO_EMPTY_PATTERN");
+  EXPECT_EQ(Stored().rules.size(), 2u);
+}
+
+TEST_F(AutoProfilesWindowTest, FallbackAndOnOffAreStored) {
+  window->fallbackBox()->setCurrentIndex(0);  // keep the profile
+  EXPECT_EQ(Stored().fallback, std::nullopt);
+  window->fallbackBox()->setCurrentIndex(3);
+  EXPECT_EQ(Stored().fallback, 2);
+  window->enabledBox()->setChecked(false);
+  EXPECT_FALSE(Stored().enabled);
+  EXPECT_EQ(window->statusLine()->text(), QStringLiteral("AUTO_STATUS_OFF"));
+}
+
+TEST_F(AutoProfilesWindowTest, PickAWindowFillsTheFieldsFromTheNextForeignWindow) {
+  QTest::mouseClick(window->button(kIdAutoPick), Qt::LeftButton);
+  EXPECT_EQ(window->statusLine()->text(), QStringLiteral("AUTO_PICK_WAITING"));
+  Focus(App("ours", static_cast<std::uint32_t>(QCoreApplication::applicationPid())));
+  QCoreApplication::processEvents();
+  EXPECT_NE(window->patternEdit()->text(), QStringLiteral("ours"));
+  FocusedWindow noId;
+  noId.executable = "/opt/game/bin/run";
+  noId.pid = 99;
+  Focus(noId);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window->kindBox()->currentIndex(), 1);
+  EXPECT_EQ(window->patternEdit()->text(), QStringLiteral("/opt/game/bin/run"));
+  EXPECT_NE(window->statusLine()->text(), QStringLiteral("AUTO_PICK_WAITING"));
+}
+
+}  // namespace
+}  // namespace vantrel::ui::test

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Automatic profiles on a Wayland desktop, on a private session bus: a stand-in for KWin's
+# scripting interface records that the program loads and starts its KWin script; that
+# script, run as KWin 5.27 runs it, makes its own call to the program (gdbus carries it);
+# the GNOME extension's call (unsigned pid) and a call with an int pid are made with gdbus.
+# Each must switch the virtual keyboard's profile as the rules say, read from the trace.
+# Exit 77 (skipped) when a tool is missing.
+# Usage: auto_switch_dbus_test.sh VANTREL VANTRELCTL KWIN_SCRIPT REPLAY_JS
+set -u
+vantrel="${1:?}" ctl="${2:?}" script="${3:?}" replay="${4:?}"
+python=/usr/bin/python3
+
+if [ "${5:-}" != "--inside" ]; then
+  for tool in dbus-run-session gdbus node; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "skipped: $tool is missing (packages dbus, libglib2.0-bin, nodejs)"
+      exit 77
+    fi
+  done
+  if ! "$python" -c 'import dbusmock' >/dev/null 2>&1; then
+    echo "skipped: python3-dbusmock is missing"
+    exit 77
+  fi
+  scratch="$(mktemp -d)"
+  trap 'rm -rf "$scratch"' EXIT
+  mkdir -p "$scratch/home" "$scratch/run"
+  chmod 700 "$scratch/run"
+  export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/home/.config"
+  export XDG_DATA_HOME="$scratch/home/.local/share" SCRATCH="$scratch"
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  dbus-run-session -- bash "$0" "$vantrel" "$ctl" "$script" "$replay" --inside
+  exit $?
+fi
+
+export QT_QPA_PLATFORM=offscreen XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE
+unset DISPLAY WAYLAND_DISPLAY
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+}
+trap cleanup EXIT
+fail() {
+  echo "FAILED: $*"
+  echo "--- profile writes ---"
+  awk '$1 == ">" && $2 == "CTRL" && $6 == "04" { print $21 }' "$SCRATCH/trace.txt" 2>/dev/null | tr '\n' ' '
+  echo
+  echo "--- KWin stand-in log ---"
+  cat "$SCRATCH/kwin.log" 2>/dev/null
+  echo "--- vantrel output ---"
+  cat "$SCRATCH/vantrel.log" 2>/dev/null
+  exit 1
+}
+has_owner() {
+  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true
+}
+wait_owner() {
+  local i
+  for ((i = 0; i < 100; i++)); do has_owner "$1" && return 0; sleep 0.1; done
+  return 1
+}
+mock() { gdbus call --session --dest org.kde.KWin --object-path "$1" --method "org.freedesktop.DBus.Mock.$2" "${@:3}" >/dev/null; }
+
+# KWin's scripting interface, recording every call.
+"$python" -m dbusmock --session -l "$SCRATCH/kwin.log" org.kde.KWin /Scripting org.kde.kwin.Scripting \
+  >/dev/null 2>&1 &
+pids+=($!)
+wait_owner org.kde.KWin || fail "the KWin stand-in did not start"
+mock /Scripting AddMethod "" loadScript ss i "ret = 7" || fail "mock loadScript"
+mock /Scripting AddMethod "" unloadScript s b "ret = True" || fail "mock unloadScript"
+mock /Scripting AddObject /Scripting/Script7 org.kde.kwin.Script "{}" '[("run", "", "", "")]' || fail "mock script"
+
+"$ctl" rules add --app steam_app_570 --profile 1 >/dev/null || fail "rules add"
+"$ctl" rules add --app org.example.game --profile 2 >/dev/null || fail "rules add"
+"$ctl" rules fallback 0 >/dev/null || fail "rules fallback"
+
+"$vantrel" --simulate="$SCRATCH/state.json" --trace "$SCRATCH/trace.txt" --language 1033 >"$SCRATCH/vantrel.log" 2>&1 &
+pids+=($!)
+wait_owner org.vantrel.Vantrel1 || fail "vantrel did not take its bus name"
+
+for ((i = 0; i < 50; i++)); do grep -q "run" "$SCRATCH/kwin.log" 2>/dev/null && break; sleep 0.1; done
+grep -q "loadScript \"[^\"]*/KWin/vantrel_focus.js\" \"vantrel_focus\"" "$SCRATCH/kwin.log" ||
+  fail "the KWin script was not loaded"
+grep -q "run" "$SCRATCH/kwin.log" || fail "the KWin script was not started"
+
+writes() { awk '$1 == ">" && $2 == "CTRL" && $6 == "04" { print $21 }' "$SCRATCH/trace.txt" 2>/dev/null; }
+wait_for_profile() {
+  local i
+  for ((i = 0; i < 50; i++)); do
+    [ "$(writes | tail -n 1)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+for ((i = 0; i < 300; i++)); do grep -q "^> CTRL" "$SCRATCH/trace.txt" 2>/dev/null && break; sleep 0.1; done
+sleep 1
+
+# The KWin script's own call, as KWin 5.27 makes it (the pid as a double).
+node "$replay" "$script" steam_app_570 "Dota 2" 321 || fail "the KWin script's call failed"
+wait_for_profile 01 || fail "KWin report: profile 1 expected"
+sleep 1.1
+# vantrelctl focus --watch gets the focus changes from the program.
+"$ctl" focus --watch --count 1 >"$SCRATCH/watch.txt" 2>&1 &
+watcher=$!
+sleep 1
+# The GNOME extension's call: (ssu).
+gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
+  --method org.vantrel.Vantrel1.Focus.WindowActivated "org.example.Game" "Level 1" "uint32 55" >/dev/null ||
+  fail "the extension's call failed"
+wait_for_profile 02 || fail "GNOME report: profile 2 expected"
+for ((i = 0; i < 50; i++)); do kill -0 "$watcher" 2>/dev/null || break; sleep 0.1; done
+kill "$watcher" 2>/dev/null && fail "focus --watch did not end: $(cat "$SCRATCH/watch.txt")"
+wait "$watcher" || fail "focus --watch failed: $(cat "$SCRATCH/watch.txt")"
+grep -Eq "^app=org.example.Game class= exe=[^ ]* pid=55 title=Level 1$" "$SCRATCH/watch.txt" ||
+  fail "focus --watch output: $(cat "$SCRATCH/watch.txt")"
+sleep 1.1
+# A pid passed as an int, as KWin 6 may.
+gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
+  --method org.vantrel.Vantrel1.Focus.WindowActivated "org.kde.dolphin" "Home" "int32 9" >/dev/null ||
+  fail "the int call failed"
+wait_for_profile 00 || fail "fallback: profile 0 expected"
+got="$(writes | tr '\n' ' ')"
+[ "$got" = "01 02 00 " ] || fail "profile writes: $got"
+echo "profiles written: $got"
+exit 0
