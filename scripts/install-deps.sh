@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-wqy-microhei bash-completion
   dbus at-spi2-core python3-pyatspi
+  qt6-svg-dev poppler-utils python3-jsonschema
 )
 if [ "${1:-}" = "--packaging" ]; then
   packages+=(dpkg-dev file desktop-file-utils appstream lintian)
