@@ -129,6 +129,7 @@ TEST_F(CtlProfileFilesTest, KeydRemapsGoIntoOneProfileAndTheRestIsListed) {
   ASSERT_EQ(r.code, 0) << r.out;
   EXPECT_NE(r.out.find("imported 3 remaps"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("not imported (3):"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("line 1: [ids]: holds no key remaps"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("line 7: leftmeta = overload(meta, esc)"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("line 10: h = left"), std::string::npos) << r.out;
   const auto keys = Run("keys --profile 1 --json");

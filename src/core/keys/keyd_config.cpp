@@ -71,6 +71,7 @@ KeydConfig ParseKeydConfig(std::string_view text) {
   KeydConfig out;
   std::string section;
   bool sectionListed = false;
+  int sectionLine = 0;
   std::map<std::uint32_t, std::size_t> remapOfKey;  // evdev code -> position in out.remaps
   int lineNo = 0;
   while (!text.empty()) {
@@ -90,13 +91,14 @@ KeydConfig ParseKeydConfig(std::string_view text) {
         continue;
       }
       section = std::string(line.substr(1, close - 1));
+      sectionLine = lineNo;
       continue;
     }
     if (section != "main") {
       // The device selection and the global options hold no keys: one entry says so.
       // Every line of another layer is a remap that only works while that layer is on.
       if (section == "ids" || section == "global") {
-        if (!sectionListed) out.skipped.push_back({lineNo, "[" + section + "]", "holds no key remaps"});
+        if (!sectionListed) out.skipped.push_back({sectionLine, "[" + section + "]", "holds no key remaps"});
         sectionListed = true;
       } else {
         out.skipped.push_back({lineNo, std::string(line),

@@ -32,6 +32,7 @@ TEST(KeydConfig, PlainRemapsOfMainAreTakenWithTheirLines) {
   // The device selection is listed once, not line by line.
   ASSERT_EQ(c.skipped.size(), 1u) << Reasons(c);
   EXPECT_EQ(c.skipped[0].text, "[ids]");
+  EXPECT_EQ(c.skipped[0].line, 2);  // the header's line
 }
 
 TEST(KeydConfig, WhatIsNoPlainRemapIsListedNeverDropped) {
