@@ -35,8 +35,8 @@ ProfileLightings SampleParts() {
     for (std::size_t m = 0; m < modes.modes.size(); ++m) {
       modes.modes[m].name = "mode " + std::to_string(m);
       modes.modes[m].base = lighting::MakeRgb(1, 2, static_cast<unsigned>(m));
-      for (std::size_t s = 0; s < modes.modes[m].slots.size(); ++s) {
-        modes.modes[m].slots[s] = {lighting::MakeRgb(static_cast<unsigned>(s), static_cast<unsigned>(m), 9),
+      for (std::size_t s = 0; s < modes.modes[m].ledSlots.size(); ++s) {
+        modes.modes[m].ledSlots[s] = {lighting::MakeRgb(static_cast<unsigned>(s), static_cast<unsigned>(m), 9),
                                    s % 5 == 0};
       }
     }
@@ -82,8 +82,8 @@ TEST(ProfileJsonLighting, ExportReadsBackToTheSameRecordsColoursAndModes) {
       EXPECT_EQ(back[p].userModes->modes[m].name, parts[p].userModes->modes[m].name);
       EXPECT_EQ(back[p].userModes->modes[m].base, parts[p].userModes->modes[m].base);
       for (std::size_t s = 0; s < 126; ++s) {
-        EXPECT_EQ(back[p].userModes->modes[m].slots[s].colour, parts[p].userModes->modes[m].slots[s].colour);
-        EXPECT_EQ(back[p].userModes->modes[m].slots[s].followsBase, parts[p].userModes->modes[m].slots[s].followsBase);
+        EXPECT_EQ(back[p].userModes->modes[m].ledSlots[s].colour, parts[p].userModes->modes[m].ledSlots[s].colour);
+        EXPECT_EQ(back[p].userModes->modes[m].ledSlots[s].followsBase, parts[p].userModes->modes[m].ledSlots[s].followsBase);
       }
     }
   }

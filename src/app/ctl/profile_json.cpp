@@ -320,8 +320,8 @@ json UserModesJson(const lighting::UserModeSet& set) {
     std::array<lighting::Rgb, lighting::kLedSlots> colours{};
     json follows = json::array();
     for (std::size_t i = 0; i < colours.size(); ++i) {
-      colours[i] = m.slots[i].colour;
-      if (m.slots[i].followsBase) follows.push_back(i);
+      colours[i] = m.ledSlots[i].colour;
+      if (m.ledSlots[i].followsBase) follows.push_back(i);
     }
     modes.push_back({{"name", m.name},
                      {"tool", m.tool},
@@ -422,7 +422,7 @@ bool ReadUserModes(const json& u, const std::string& at, lighting::UserModeSet& 
     std::array<lighting::Rgb, lighting::kLedSlots> colours{};
     if (!jm.contains("keys")) return r.Fail(mat + ".keys", "missing");
     if (!ReadColourList(jm["keys"], mat + ".keys", colours, r)) return false;
-    for (std::size_t i = 0; i < colours.size(); ++i) mode.slots[i] = {colours[i], false};
+    for (std::size_t i = 0; i < colours.size(); ++i) mode.ledSlots[i] = {colours[i], false};
     if (jm.contains("follows_base")) {
       const json& follows = jm["follows_base"];
       if (!follows.is_array()) return r.Fail(mat + ".follows_base", "not an array");
@@ -433,7 +433,7 @@ bool ReadUserModes(const json& u, const std::string& at, lighting::UserModeSet& 
         if (slot < 0 || slot >= lighting::kLedSlots) {
           return r.Fail(fat, "out of range 0.." + std::to_string(lighting::kLedSlots - 1));
         }
-        mode.slots[static_cast<std::size_t>(slot)].followsBase = true;
+        mode.ledSlots[static_cast<std::size_t>(slot)].followsBase = true;
       }
     }
   }

@@ -93,7 +93,7 @@ UserModeSet ReadUserModes(const std::filesystem::path& file) {
     mode.base = ParseColourValue(ini.Value(section, "jcolor").value_or("0,0,0"));
     mode.brush = ParseColourValue(ini.Value(section, "color").value_or("0,0,0"));
     for (int slot = 0; slot < kLedSlots; ++slot) {
-      mode.slots[static_cast<std::size_t>(slot)] =
+      mode.ledSlots[static_cast<std::size_t>(slot)] =
           ParseSlotValue(ini.Value(section, std::to_string(slot)).value_or("255,0,0,1"));
     }
   }
@@ -114,7 +114,7 @@ bool WriteUserModes(const std::filesystem::path& file, const UserModeSet& set) {
     out += "\n[" + ModeSection(m) + "]\ntool=" + std::to_string(mode.tool == 1 ? 1 : 0) +
            "\njcolor=" + FormatColourValue(mode.base) + "\ncolor=" + FormatColourValue(mode.brush) + "\n";
     for (int slot = 0; slot < kLedSlots; ++slot) {
-      const SlotValue& v = mode.slots[static_cast<std::size_t>(slot)];
+      const SlotValue& v = mode.ledSlots[static_cast<std::size_t>(slot)];
       out += std::to_string(slot) + "=" + FormatColourValue(v.colour) + (v.followsBase ? ",1\n" : ",0\n");
     }
   }
@@ -129,7 +129,7 @@ std::array<Rgb, kLedSlots> ShownColours(const UserModeSet& set) {
   for (const auto& key : keys::KeyboardLayout()) {
     if (key.kind == keys::LayoutKind::GKey) continue;
     const auto slot = static_cast<std::size_t>(ClampSlot(key.ledSlot));
-    out[slot] = mode.slots[slot].colour;
+    out[slot] = mode.ledSlots[slot].colour;
   }
   return out;
 }

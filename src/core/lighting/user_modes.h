@@ -18,7 +18,7 @@ struct UserMode {
   Rgb base = 0;
   Rgb brush = 0;
   // Every LED slot; a slot the file does not name reads as kMissingKeyColour, following.
-  std::array<SlotValue, kLedSlots> slots{};
+  std::array<SlotValue, kLedSlots> ledSlots{};
 };
 struct UserModeSet {
   int selected = 0;

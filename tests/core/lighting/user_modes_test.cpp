@@ -19,7 +19,7 @@ UserModeSet SampleSet() {
     mode.base = MakeRgb(10, 20, static_cast<unsigned>(m));
     mode.brush = MakeRgb(255, static_cast<unsigned>(m), 0);
     for (int s = 0; s < kLedSlots; ++s) {
-      mode.slots[static_cast<std::size_t>(s)] = {MakeRgb(static_cast<unsigned>(s), static_cast<unsigned>(m), 7),
+      mode.ledSlots[static_cast<std::size_t>(s)] = {MakeRgb(static_cast<unsigned>(s), static_cast<unsigned>(m), 7),
                                                  s % 3 == 0};
     }
   }
@@ -31,8 +31,8 @@ bool Same(const UserModeSet& a, const UserModeSet& b) {
   for (std::size_t m = 0; m < a.modes.size(); ++m) {
     const UserMode &x = a.modes[m], &y = b.modes[m];
     if (x.name != y.name || x.tool != y.tool || x.base != y.base || x.brush != y.brush) return false;
-    for (std::size_t s = 0; s < x.slots.size(); ++s) {
-      if (x.slots[s].colour != y.slots[s].colour || x.slots[s].followsBase != y.slots[s].followsBase) return false;
+    for (std::size_t s = 0; s < x.ledSlots.size(); ++s) {
+      if (x.ledSlots[s].colour != y.ledSlots[s].colour || x.ledSlots[s].followsBase != y.ledSlots[s].followsBase) return false;
     }
   }
   return true;
@@ -57,8 +57,8 @@ TEST(UserModes, AMissingFileReadsAsTheEditorsDefaults) {
   testing::TempDir dir;
   const UserModeSet set = ReadUserModes(dir / "none.userd");
   EXPECT_EQ(set.selected, 0);
-  EXPECT_EQ(set.modes[0].slots[5].colour, kMissingKeyColour);
-  EXPECT_TRUE(set.modes[0].slots[5].followsBase);
+  EXPECT_EQ(set.modes[0].ledSlots[5].colour, kMissingKeyColour);
+  EXPECT_TRUE(set.modes[0].ledSlots[5].followsBase);
 }
 
 TEST(UserModes, ANameCannotBreakTheFileIntoKeysOfItsOwn) {
@@ -67,7 +67,7 @@ TEST(UserModes, ANameCannotBreakTheFileIntoKeysOfItsOwn) {
   set.modes[0].name = "evil\n[Mode1]\n0=1,2,3,0";
   ASSERT_TRUE(WriteUserModes(dir / "u.userd", set));
   const UserModeSet back = ReadUserModes(dir / "u.userd");
-  EXPECT_EQ(back.modes[1].slots[0].colour, set.modes[1].slots[0].colour);
+  EXPECT_EQ(back.modes[1].ledSlots[0].colour, set.modes[1].ledSlots[0].colour);
   EXPECT_EQ(back.modes[0].name.find('\n'), std::string::npos);
 }
 
@@ -82,11 +82,11 @@ TEST(UserModes, TheKeyboardGetsTheSelectedModesKeysButNotTheSharedGKeySlot) {
   const auto shown = ShownColours(set);
   const auto& esc = *keys::LayoutKeyOfCode(0x01);
   EXPECT_EQ(shown[static_cast<std::size_t>(esc.ledSlot)],
-            set.modes[3].slots[static_cast<std::size_t>(esc.ledSlot)].colour);
+            set.modes[3].ledSlots[static_cast<std::size_t>(esc.ledSlot)].colour);
   EXPECT_EQ(shown[static_cast<std::size_t>(keys::kGKeyLedSlot)], 0u);
   set.selected = 42;  // out of range: the editor reads mode 0 then
   EXPECT_EQ(ShownColours(set)[static_cast<std::size_t>(esc.ledSlot)],
-            set.modes[0].slots[static_cast<std::size_t>(esc.ledSlot)].colour);
+            set.modes[0].ledSlots[static_cast<std::size_t>(esc.ledSlot)].colour);
 }
 
 }  // namespace
