@@ -11,8 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev openbox nodejs
   xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-wqy-microhei bash-completion
-  dbus at-spi2-core python3-pyatspi python3-dbusmock
-  qt6-svg-dev poppler-utils python3-jsonschema libxcb1-dev openbox
+  dbus at-spi2-core python3-pyatspi python3-dbusmock libglib2.0-bin
+  qt6-svg-dev poppler-utils python3-jsonschema
 )
 if [ "${1:-}" = "--packaging" ]; then
   packages+=(dpkg-dev file desktop-file-utils appstream lintian)

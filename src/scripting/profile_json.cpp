@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <span>
 
 #include "scripting/key_names.h"
 #include "core/keys/key_codes.h"
+#include "core/lighting/effects.h"
 #include "core/profiles/profile_file.h"
 #include "core/text/utf16.h"
 #include "core/util/bytes.h"
@@ -125,6 +127,18 @@ class Reader {
     if (!obj[field].is_string()) return Fail(where + "." + field, "not a string");
     out = obj[field].get<std::string>();
     return true;
+  }
+  // "RRGGBB" in hex.
+  bool Colour(const json& value, const std::string& at, lighting::Rgb& out) {
+    if (!value.is_string()) return Fail(at, "not a string");
+    const auto rgb = lighting::ParseHexColour(value.get_ref<const std::string&>());
+    if (!rgb) return Fail(at, "not a colour RRGGBB");
+    out = *rgb;
+    return true;
+  }
+  bool ColourField(const json& obj, const std::string& where, const char* field, lighting::Rgb& out) {
+    if (!obj.contains(field)) return Fail(where + "." + field, "missing");
+    return Colour(obj[field], where + "." + field, out);
   }
   // A key code given by name ("key"/"target") or number ("code"); 0 when neither is given.
   bool Code(const json& obj, const std::string& where, const char* nameField, const KeyNameIndex& names,
@@ -248,9 +262,218 @@ bool ReadMacro(const json& m, const std::string& at, const KeyNameIndex& names, 
   return true;
 }
 
+
+// The named fields of the record, in record order, for export and import alike.
+struct ByteField {
+  const char* name;
+  std::uint8_t lighting::LightingFields::*member;
+};
+constexpr ByteField kByteFields[] = {
+    {"brightness", &lighting::LightingFields::brightness},
+    {"speed", &lighting::LightingFields::speed},
+    {"direction", &lighting::LightingFields::direction},
+    {"multicolour", &lighting::LightingFields::multicolour},
+    {"report_rate", &lighting::LightingFields::reportRate},
+    {"colour_choice", &lighting::LightingFields::colourChoice},
+    {"effect7_flag", &lighting::LightingFields::effect7Flag},
+    {"trigger", &lighting::LightingFields::trigger},
+    {"second_cycling", &lighting::LightingFields::secondCycling},
+    {"third_cycling", &lighting::LightingFields::thirdCycling},
+};
+struct ColourField {
+  const char* name;
+  lighting::Rgb lighting::LightingFields::*member;
+};
+constexpr ColourField kColourFields[] = {
+    {"colour", &lighting::LightingFields::colour},
+    {"second_colour", &lighting::LightingFields::secondColour},
+    {"third_colour", &lighting::LightingFields::thirdColour},
+};
+
+json ColourList(std::span<const lighting::Rgb> colours) {
+  json list = json::array();
+  for (const lighting::Rgb c : colours) list.push_back(lighting::HexColour(c));
+  return list;
+}
+
+json LightingJson(const ProfileLighting& part, const text::TextSource& texts) {
+  json out;
+  if (part.fields) {
+    const lighting::LightingFields& f = *part.fields;
+    const std::string name = lighting::EffectName(&texts, f.effect);
+    out["effect"] = {{"number", f.effect}};
+    if (name != "#Error") out["effect"]["name"] = name;
+    for (const auto& b : kByteFields) out[b.name] = f.*(b.member);
+    for (const auto& c : kColourFields) out[c.name] = lighting::HexColour(f.*(c.member));
+    json bytes = json::object();
+    for (std::size_t i = 0; i < lighting::kRecordSize; ++i) {
+      if (part.keyboardBytes[i]) bytes[std::to_string(i)] = *part.keyboardBytes[i];
+    }
+    if (!bytes.empty()) out["keyboard_bytes"] = std::move(bytes);
+  }
+  return out;
+}
+
+json UserModesJson(const lighting::UserModeSet& set) {
+  json modes = json::array();
+  for (const lighting::UserMode& m : set.modes) {
+    std::array<lighting::Rgb, lighting::kLedSlots> colours{};
+    json follows = json::array();
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+      colours[i] = m.ledSlots[i].colour;
+      if (m.ledSlots[i].followsBase) follows.push_back(i);
+    }
+    modes.push_back({{"name", m.name},
+                     {"tool", m.tool},
+                     {"base", lighting::HexColour(m.base)},
+                     {"brush", lighting::HexColour(m.brush)},
+                     {"keys", ColourList(colours)},
+                     {"follows_base", std::move(follows)}});
+  }
+  return {{"selected", set.selected}, {"modes", std::move(modes)}};
+}
+
+bool ReadColourList(const json& list, const std::string& at, std::array<lighting::Rgb, lighting::kLedSlots>& out,
+                    Reader& r) {
+  if (!list.is_array()) return r.Fail(at, "not an array");
+  if (list.size() != out.size()) return r.Fail(at, "must hold " + std::to_string(out.size()) + " colours");
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (!r.Colour(list[i], at + "[" + std::to_string(i) + "]", out[i])) return false;
+  }
+  return true;
+}
+
+bool ReadLighting(const json& l, const std::string& at, const text::TextSource& texts, ProfileLighting& part,
+                  Reader& r) {
+  if (!l.is_object()) return r.Fail(at, "not an object");
+  lighting::LightingFields f;
+  if (!l.contains("effect")) return r.Fail(at + ".effect", "missing");
+  const json& e = l["effect"];
+  std::int64_t number = -1;
+  if (e.is_number_integer()) {
+    if (!r.Int(l, at, "effect", 0, 255, number)) return false;
+  } else if (e.is_object()) {
+    if (e.contains("number")) {
+      if (!r.Int(e, at + ".effect", "number", 0, 255, number)) return false;
+    } else {
+      // Given by name alone: the effect of that name in the language in force.
+      std::string name;
+      if (!r.String(e, at + ".effect", "name", name)) return false;
+      for (int code = lighting::kFirstEffect; code <= lighting::kLastEffect && number < 0; ++code) {
+        if (lighting::EffectName(&texts, code) == name) number = code;
+      }
+      if (number < 0) return r.Fail(at + ".effect.name", "no effect is named '" + name + "'");
+    }
+  } else {
+    return r.Fail(at + ".effect", "neither a number nor an object");
+  }
+  f.effect = static_cast<std::uint8_t>(number);
+  for (const auto& b : kByteFields) {
+    std::int64_t v = 0;
+    if (!r.Int(l, at, b.name, 0, 255, v)) return false;
+    f.*(b.member) = static_cast<std::uint8_t>(v);
+  }
+  for (const auto& c : kColourFields) {
+    if (!r.ColourField(l, at, c.name, f.*(c.member))) return false;
+  }
+  part.fields = f;
+  if (l.contains("keyboard_bytes")) {
+    const json& bytes = l["keyboard_bytes"];
+    const std::string bat = at + ".keyboard_bytes";
+    if (!bytes.is_object()) return r.Fail(bat, "not an object");
+    for (const auto& [key, value] : bytes.items()) {
+      std::size_t offset = lighting::kRecordSize;
+      if (!key.empty() && key.size() <= 2 && std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        offset = static_cast<std::size_t>(std::stoi(key));
+      }
+      if (offset >= lighting::kRecordSize || !IsKeyboardByte(offset)) {
+        return r.Fail(bat, "'" + key + "' is not the offset of a byte of the keyboard's own");
+      }
+      std::int64_t v = 0;
+      if (!r.Int(bytes, bat, key.c_str(), 0, 255, v)) return false;
+      part.keyboardBytes[offset] = static_cast<std::uint8_t>(v);
+    }
+  }
+  return true;
+}
+
+bool ReadUserModes(const json& u, const std::string& at, lighting::UserModeSet& set, Reader& r) {
+  if (!u.is_object()) return r.Fail(at, "not an object");
+  std::int64_t selected = 0;
+  if (!r.Int(u, at, "selected", 0, lighting::kUserModeCount - 1, selected)) return false;
+  set.selected = static_cast<int>(selected);
+  if (!u.contains("modes") || !u["modes"].is_array()) return r.Fail(at + ".modes", "missing or not an array");
+  const json& modes = u["modes"];
+  if (modes.size() != set.modes.size()) {
+    return r.Fail(at + ".modes", "must hold " + std::to_string(set.modes.size()) + " modes");
+  }
+  for (std::size_t m = 0; m < set.modes.size(); ++m) {
+    const std::string mat = at + ".modes[" + std::to_string(m) + "]";
+    const json& jm = modes[m];
+    if (!jm.is_object()) return r.Fail(mat, "not an object");
+    lighting::UserMode& mode = set.modes[m];
+    std::int64_t tool = 0;
+    if (!r.String(jm, mat, "name", mode.name)) return false;
+    // The name is one line of the colour file.
+    if (mode.name.find_first_of("\r\n") != std::string::npos) return r.Fail(mat + ".name", "holds a line break");
+    if (!r.Int(jm, mat, "tool", 0, 1, tool)) return false;
+    mode.tool = static_cast<int>(tool);
+    if (!r.ColourField(jm, mat, "base", mode.base) || !r.ColourField(jm, mat, "brush", mode.brush)) return false;
+    std::array<lighting::Rgb, lighting::kLedSlots> colours{};
+    if (!jm.contains("keys")) return r.Fail(mat + ".keys", "missing");
+    if (!ReadColourList(jm["keys"], mat + ".keys", colours, r)) return false;
+    for (std::size_t i = 0; i < colours.size(); ++i) mode.ledSlots[i] = {colours[i], false};
+    if (jm.contains("follows_base")) {
+      const json& follows = jm["follows_base"];
+      if (!follows.is_array()) return r.Fail(mat + ".follows_base", "not an array");
+      for (std::size_t i = 0; i < follows.size(); ++i) {
+        const std::string fat = mat + ".follows_base[" + std::to_string(i) + "]";
+        if (!follows[i].is_number_integer()) return r.Fail(fat, "not an integer");
+        const auto slot = follows[i].get<std::int64_t>();
+        if (slot < 0 || slot >= lighting::kLedSlots) {
+          return r.Fail(fat, "out of range 0.." + std::to_string(lighting::kLedSlots - 1));
+        }
+        mode.ledSlots[static_cast<std::size_t>(slot)].followsBase = true;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
-std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSource& texts) {
+bool IsKeyboardByte(std::size_t offset) {
+  using namespace lighting;
+  if (offset >= kRecordSize) return false;
+  for (const std::size_t named : {kRecEffect, kRecBrightness, kRecSpeed, kRecDirection, kRecMulticolour,
+                                  kRecReportRate, kRecColourChoice, kRecEffect7Flag, kRecTrigger,
+                                  kRecSecondCycling, kRecThirdCycling}) {
+    if (offset == named) return false;
+  }
+  for (const std::size_t colour : {kRecRed, kRecSecondColour, kRecThirdColour}) {
+    if (offset >= colour && offset < colour + 3) return false;
+  }
+  return true;
+}
+
+void SetRecord(ProfileLighting& part, const lighting::LightingRecord& record) {
+  part.fields = lighting::DecodeLightingRecord(record);
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    part.keyboardBytes[i] = IsKeyboardByte(i) ? std::optional<std::uint8_t>(record[i]) : std::nullopt;
+  }
+}
+
+lighting::LightingRecord MergeRecord(const ProfileLighting& part, const lighting::LightingRecord& held) {
+  lighting::LightingRecord out = held;
+  if (part.fields) lighting::EncodeLightingRecord(*part.fields, out);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (part.keyboardBytes[i] && IsKeyboardByte(i)) out[i] = *part.keyboardBytes[i];
+  }
+  return out;
+}
+
+std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSource& texts,
+                              const ProfileLightings& lighting) {
   const KeyNameIndex names(texts);
   const keys::AssignmentTable fresh;
   json doc;
@@ -283,7 +506,14 @@ std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSou
       if (textValue != nullptr) k["text"] = text::Utf16ToUtf8(*textValue);
       keysArray.push_back(std::move(k));
     }
-    profiles.push_back({{"slot", slot}, {"keys", std::move(keysArray)}});
+    json profile = {{"slot", slot}, {"keys", std::move(keysArray)}};
+    if (slot < lighting.size()) {
+      const ProfileLighting& part = lighting[slot];
+      if (part.fields) profile["lighting"] = LightingJson(part, texts);
+      if (part.keyColours) profile["key_colours"] = ColourList(*part.keyColours);
+      if (part.userModes) profile["user_modes"] = UserModesJson(*part.userModes);
+    }
+    profiles.push_back(std::move(profile));
   }
   doc["profiles"] = std::move(profiles);
   json macros = json::array();
@@ -311,6 +541,12 @@ std::string ExportProfileJson(const keys::StoreImage& image, const text::TextSou
 
 bool ImportProfileJson(const std::string& document, const text::TextSource& texts, keys::StoreImage& image,
                        std::string& error) {
+  ProfileLightings lighting;
+  return ImportProfileJson(document, texts, image, lighting, error);
+}
+
+bool ImportProfileJson(const std::string& document, const text::TextSource& texts, keys::StoreImage& image,
+                       ProfileLightings& lighting, std::string& error) {
   Reader r(error);
   const KeyNameIndex names(texts);
   json doc;
@@ -323,9 +559,10 @@ bool ImportProfileJson(const std::string& document, const text::TextSource& text
   if (!r.String(doc, "document", "format", format)) return false;
   if (format != "vantrel-profile") return r.Fail("document.format", "must be \"vantrel-profile\"");
   std::int64_t version = 0;
-  if (!r.Int(doc, "document", "version", kProfileJsonVersion, kProfileJsonVersion, version)) return false;
+  if (!r.Int(doc, "document", "version", kOldestProfileJsonVersion, kProfileJsonVersion, version)) return false;
 
   image = keys::StoreImage{};
+  lighting = ProfileLightings{};
   if (!doc.contains("profiles") || !doc["profiles"].is_array()) return r.Fail("profiles", "missing or not an array");
   const json& profiles = doc["profiles"];
   std::set<std::int64_t> slots;
@@ -337,6 +574,24 @@ bool ImportProfileJson(const std::string& document, const text::TextSource& text
     if (!slots.insert(slot).second) return r.Fail(at + ".slot", "slot " + std::to_string(slot) + " given twice");
     if (!profiles[p].contains("keys")) return r.Fail(at + ".keys", "missing");
     if (!ReadKeys(profiles[p]["keys"], at + ".keys", static_cast<std::size_t>(slot), names, image, r)) return false;
+    const json& jp = profiles[p];
+    const bool carriesLighting = jp.contains("lighting") || jp.contains("key_colours") || jp.contains("user_modes");
+    if (!carriesLighting) continue;
+    // Version 1 has no lighting; the keyboard has lighting for its three on-board profiles.
+    if (version < 2) return r.Fail(at, "lighting needs version 2 of the format");
+    if (static_cast<std::size_t>(slot) >= lighting.size()) {
+      return r.Fail(at, "slot " + std::to_string(slot) + " is no on-board profile and has no lighting");
+    }
+    ProfileLighting& part = lighting[static_cast<std::size_t>(slot)];
+    if (jp.contains("lighting") && !ReadLighting(jp["lighting"], at + ".lighting", texts, part, r)) return false;
+    if (jp.contains("key_colours")) {
+      part.keyColours.emplace();
+      if (!ReadColourList(jp["key_colours"], at + ".key_colours", *part.keyColours, r)) return false;
+    }
+    if (jp.contains("user_modes")) {
+      part.userModes.emplace();
+      if (!ReadUserModes(jp["user_modes"], at + ".user_modes", *part.userModes, r)) return false;
+    }
   }
   if (doc.contains("macros")) {
     const json& macros = doc["macros"];

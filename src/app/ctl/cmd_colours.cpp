@@ -24,10 +24,6 @@ namespace {
 
 using namespace vantrel::lighting;
 
-std::filesystem::path DefaultColourFile() {
-  return platform::ExecutableFolder() / "Skins" / "UserDengColor_3.userd";
-}
-
 // Everything a colours command starts from: the keyboard, the profile, its lighting
 // and its colour file read into the editor.
 struct Session {

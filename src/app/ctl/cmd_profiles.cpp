@@ -1,6 +1,8 @@
 // backup, restore, validate, export, import and update: the keyboard's whole
 // configuration moved between the keyboard, the working file, the editing store and
-// profile files, and the hand-over to the firmware updater.
+// profile files, and the hand-over to the firmware updater. import --keyd takes the plain
+// remaps of a keyd configuration into one profile's key table.
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <ostream>
@@ -8,12 +10,22 @@
 
 #include "app/ctl/context.h"
 #include "app/ctl/keys_common.h"
+#include "app/ctl/lighting_common.h"
 #include "scripting/keyboard_tasks.h"
 #include "scripting/profile_json.h"
 #include "app/ctl/registry.h"
+#include "core/keys/key_codes.h"
+#include "core/keys/key_table.h"
+#include "core/keys/keyd_config.h"
+#include "core/lighting/key_colours.h"
+#include "core/lighting/lighting.h"
+#include "core/lighting/lighting_records.h"
+#include "core/lighting/user_modes.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
 #include "core/profiles/edit_session.h"
+#include "platform/native_key_codes.h"
+#include "platform/user_paths.h"
 #include "core/util/regular_file.h"
 #include "platform/program_launcher.h"
 
@@ -21,6 +33,10 @@ namespace vantrel::ctl {
 namespace {
 
 using namespace vantrel::profiles;
+using scripting::MergeRecord;
+using scripting::ProfileLightings;
+using scripting::ProfileLighting;
+using scripting::SetRecord;
 
 // Everything one command needs; the context must be open.
 struct ProfileSession {
@@ -141,6 +157,80 @@ void RunValidate(Context& ctx, const std::string& file) {
   ctx.SetExitCode(kExitFailed);
 }
 
+// The user colour modes of a profile: its ".userd" file, or the program's default file
+// that the profile gets when it has none.
+lighting::UserModeSet ProfileUserModes(int profile) {
+  const lighting::KeyColourEditor files(platform::UserDataFolder(), DefaultColourFile());
+  std::error_code ec;
+  const auto own = files.UserFile(profile);
+  return lighting::ReadUserModes(std::filesystem::exists(own, ec) ? own : files.DefaultFile());
+}
+
+// The lighting records (read from the keyboard when there is one), the per-key colours
+// the keyboard is sent for each profile, and the user colour modes. False (message, exit
+// code) when the keyboard is there and its lighting cannot be read.
+bool ReadLightingParts(Context& ctx, ProfileLightings& parts) {
+  if (ctx.Link().DeviceCount() != 0) {
+    std::array<lighting::LightingRecord, lighting::kProfileCount> records{};
+    if (!lighting::ReadLightingRecords(ctx.Commands(), records)) {
+      ctx.Err() << "the keyboard's lighting could not be read\n";
+      ctx.SetExitCode(kExitFailed);
+      return false;
+    }
+    for (std::size_t p = 0; p < parts.size(); ++p) SetRecord(parts[p], records[p]);
+  }
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    parts[p].userModes = ProfileUserModes(static_cast<int>(p));
+    parts[p].keyColours = lighting::ShownColours(*parts[p].userModes);
+  }
+  return true;
+}
+
+// The lighting part of an imported document, after its keys and macros were written:
+// each profile's record (the document's fields over the keyboard's own bytes), read back;
+// its key colours; its user modes into the profile's colour file. False (message, exit
+// code) at the first part the keyboard or the folder did not take.
+bool WriteLightingParts(Context& ctx, const ProfileLightings& parts) {
+  std::array<lighting::LightingRecord, lighting::kProfileCount> held{};
+  const bool anyRecord = std::any_of(parts.begin(), parts.end(), [](const ProfileLighting& p) { return p.fields.has_value(); });
+  if (anyRecord && !lighting::ReadLightingRecords(ctx.Commands(), held)) {
+    ctx.Err() << "the keyboard's lighting could not be read; the lighting was not written\n";
+    ctx.SetExitCode(kExitFailed);
+    return false;
+  }
+  lighting::LightingState state;
+  state.records = held;
+  const lighting::KeyColourEditor files(platform::UserDataFolder(), DefaultColourFile());
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    const int profile = static_cast<int>(p);
+    const ProfileLighting& part = parts[p];
+    if (part.fields &&
+        lighting::SendLightingRecord(ctx.Commands(), state, profile, MergeRecord(part, held[p])) ==
+            lighting::WriteOutcome::Refused) {
+      if (state.readBack.Failed()) {
+        ctx.ReadBackFailure(state.readBack.differences);
+      } else {
+        ctx.Err() << "the keyboard did not take the lighting of profile " << profile << '\n';
+        ctx.SetExitCode(kExitFailed);
+      }
+      return false;
+    }
+    if (part.keyColours) {
+      lighting::KeyColourTable table;
+      for (int slot = 0; slot < lighting::kLedSlots; ++slot) {
+        table.Set(profile, slot, (*part.keyColours)[static_cast<std::size_t>(slot)]);
+      }
+      lighting::SendKeyColours(ctx.Commands(), table, profile);
+    }
+    if (part.userModes && !lighting::WriteUserModes(files.UserFile(profile), *part.userModes)) {
+      ctx.Err() << "cannot write " << files.UserFile(profile).string() << '\n';
+      ctx.SetExitCode(kExitFailed);
+      return false;
+    }
+  }
+  return true;
+}
+
 void RunExport(Context& ctx, const std::string& file) {
   std::string document;
   if (auto* program = ctx.Program()) {
@@ -151,8 +241,10 @@ void RunExport(Context& ctx, const std::string& file) {
     if (!ctx.Open()) return;
     ProfileSession s(ctx);
     if (!ReadConfiguration(ctx, s)) return;
+    ProfileLightings lighting;
+    if (!ReadLightingParts(ctx, lighting)) return;
     keys::EditingStore::Lock lock(s.editing);
-    document = scripting::ExportProfileJson(lock.Image(), s.texts);
+    document = scripting::ExportProfileJson(lock.Image(), s.texts, lighting);
   }
   const std::span<const std::uint8_t> parts[] = {
       std::span(reinterpret_cast<const std::uint8_t*>(document.data()), document.size())};
@@ -177,8 +269,9 @@ void RunImport(Context& ctx, const std::string& file) {
   }
   const text::TextSource& texts = ctx.Texts();
   keys::StoreImage image;
+  ProfileLightings lighting;
   std::string error;
-  if (!scripting::ImportProfileJson(document, texts, image, error)) {
+  if (!scripting::ImportProfileJson(document, texts, image, lighting, error)) {
     ctx.Err() << file << ": " << error << "\nnothing was written\n";
     ctx.SetExitCode(kExitFailed);
     return;
@@ -197,7 +290,71 @@ void RunImport(Context& ctx, const std::string& file) {
     ctx.SetExitCode(kExitFailed);
     return;
   }
+  if (!WriteLightingParts(ctx, lighting)) return;
   ctx.Out() << "imported " << file << " to all three profiles\n";
+}
+
+// The plain remaps of a keyd configuration into one profile's key table. What cannot be
+// taken over is listed on stderr with its line and the reason; the rest is written.
+void RunImportKeyd(Context& ctx, const std::string& file, int profileOption) {
+  std::string text, why;
+  if (!ReadRegularFile(file, kMaxProfileJsonBytes, text, why)) {
+    ctx.Err() << "cannot read " << file << ": " << why << "\nnothing was written\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  const keys::KeydConfig config = keys::ParseKeydConfig(text);
+  std::vector<keys::KeydSkipped> skipped = config.skipped;
+  if (!ctx.OpenWithKeyboard()) return;
+  KeyboardSession s(ctx);
+  if (!LoadKeyboard(ctx, s)) return;
+  std::size_t profile = 0;
+  if (profileOption >= 0) {
+    profile = static_cast<std::size_t>(profileOption);
+  } else if (s.config.activeProfile >= 0 && s.config.activeProfile <= 2) {
+    profile = static_cast<std::size_t>(s.config.activeProfile);
+  }
+  std::size_t taken = 0;
+  {
+    keys::EditingStore::Lock lock(s.editing);
+    for (const keys::KeydRemap& r : config.remaps) {
+      const std::string line = r.from + " = " + r.to;
+      const std::uint16_t from = platform::KeyCodeOfEvdev(r.fromEvdev);
+      const std::uint16_t to = platform::KeyCodeOfEvdev(r.toEvdev);
+      const std::uint16_t fromIndex = keys::KeyIndexOfCode(from);
+      // The source must be a key of this keyboard's table; the target a key the keyboard
+      // can send (one of the key name table).
+      if (from == 0 || fromIndex >= keys::kKeyNameCount || !keys::FactoryTableHasKey(s.config.factory, fromIndex)) {
+        skipped.push_back({r.line, line, "'" + r.from + "' is no key of this keyboard"});
+        continue;
+      }
+      if (to == 0 || CodeOfKeyIndex(keys::KeyIndexOfCode(to)) != to) {
+        skipped.push_back({r.line, line, "'" + r.to + "' is no key this keyboard can send"});
+        continue;
+      }
+      keys::KeyAssignment record;
+      if (from != to) {
+        record.kind = keys::kKindKey;
+        record.code = to;
+      }
+      lock->table.SetRecord(profile, fromIndex, record);
+      ++taken;
+      ctx.Out() << KeyName(from, s.texts) << " -> " << KeyName(to, s.texts) << '\n';
+    }
+  }
+  std::sort(skipped.begin(), skipped.end(), [](const auto& a, const auto& b) { return a.line < b.line; });
+  if (!skipped.empty()) {
+    ctx.Err() << "not imported (" << skipped.size() << "):\n";
+    for (const auto& k : skipped) ctx.Err() << "  line " << k.line << ": " << k.text << ": " << k.reason << '\n';
+  }
+  if (taken == 0) {
+    ctx.Err() << file << ": no remap to import; nothing was written\n";
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  if (!WriteKeyboard(ctx, s, false, profile)) return;
+  ctx.Out() << "imported " << taken << " remap" << (taken == 1 ? "" : "s") << " from " << file << " into profile "
+            << profile << '\n';
 }
 
 void RunUpdate(Context& ctx, const std::string& program) {
@@ -214,7 +371,8 @@ void RunUpdate(Context& ctx, const std::string& program) {
 
 const CommandGroup kProfileFileCommands(25, [](CLI::App& app, Context& ctx) {
   struct Args {
-    std::string backup, restore, validate, exportFile, importFile, update;
+    std::string backup, restore, validate, exportFile, importFile, keydFile, update;
+    int profile = -1;
   };
   static Args args;
   auto* backup = app.add_subcommand("backup", "Write the keyboard's whole configuration to a profile file");
@@ -233,9 +391,23 @@ const CommandGroup kProfileFileCommands(25, [](CLI::App& app, Context& ctx) {
   exp->add_option("FILE", args.exportFile, "JSON file to write")->required();
   exp->callback([&ctx] { RunExport(ctx, args.exportFile); });
 
-  auto* imp = app.add_subcommand("import", "Check a JSON document and write it to all three profiles");
-  imp->add_option("FILE", args.importFile, "JSON file to read")->required();
-  imp->callback([&ctx] { RunImport(ctx, args.importFile); });
+  auto* imp = app.add_subcommand("import", "Check a JSON document and write it to all three profiles, "
+                                            "or take a keyd configuration's plain remaps into one profile");
+  auto* jsonFile = imp->add_option("FILE", args.importFile, "JSON file to read");
+  auto* keyd = imp->add_option("--keyd", args.keydFile, "keyd configuration whose [main] remaps to import");
+  auto* profile = imp->add_option("--profile", args.profile, "With --keyd: on-board profile 0-2 (default: the active one)")
+                      ->check(CLI::Range(0, 2));
+  jsonFile->excludes(keyd);
+  profile->needs(keyd);
+  imp->callback([&ctx, keyd] {
+    if (keyd->count() > 0) return RunImportKeyd(ctx, args.keydFile, args.profile);
+    if (args.importFile.empty()) {
+      ctx.Err() << "import: give a JSON FILE or --keyd FILE\n";
+      ctx.SetExitCode(kExitUsage);
+      return;
+    }
+    RunImport(ctx, args.importFile);
+  });
 
   auto* update = app.add_subcommand("update", "Switch the keyboard to boot mode and start a firmware updater");
   update->add_option("PROGRAM", args.update, "Updater program to start")->required();

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/ctl/registry.h"
+#include "platform/console.h"
 #include "platform/user_paths.h"
 
 namespace vantrel::ctl {
@@ -20,6 +21,10 @@ std::optional<int> ResolveProfile(Context& ctx, int given) {
   }
   const int active = state[device::kStateActiveProfile];
   return active <= 2 ? active : 0;
+}
+
+std::filesystem::path DefaultColourFile() {
+  return platform::ExecutableFolder() / "Skins" / "UserDengColor_3.userd";
 }
 
 std::filesystem::path WskbIniPath() { return platform::UserDataFolder() / "wskb.ini"; }

@@ -42,6 +42,9 @@ const text::TextSource* TextsOf(C& ctx) {
 // given is negative. Prints the failure and returns nothing when it cannot be read.
 std::optional<int> ResolveProfile(Context& ctx, int given);
 
+// The program's default ".userd" colour file, copied for a profile that has none.
+std::filesystem::path DefaultColourFile();
+
 // "wskb.ini" in the per-user folder.
 std::filesystem::path WskbIniPath();
 

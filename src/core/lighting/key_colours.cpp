@@ -1,7 +1,9 @@
 #include "core/lighting/key_colours.h"
+#include "core/lighting/user_modes.h"
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -76,6 +78,61 @@ bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem
 }
 
 }  // namespace
+
+UserModeSet ReadUserModes(const std::filesystem::path& file) {
+  text::IniSnapshot ini;
+  ini.Load(file);
+  UserModeSet set;
+  const int present = std::atoi(ini.Value(kPresentSection, "mode").value_or("0").c_str());
+  set.selected = present >= 0 && present < kUserModeCount ? present : 0;
+  for (int m = 0; m < kUserModeCount; ++m) {
+    UserMode& mode = set.modes[static_cast<std::size_t>(m)];
+    const auto section = ModeSection(m);
+    mode.name = ini.Value(kNameSection, std::to_string(m)).value_or("");
+    mode.tool = ini.Value(section, "tool").value_or("0") == "1" ? 1 : 0;
+    mode.base = ParseColourValue(ini.Value(section, "jcolor").value_or("0,0,0"));
+    mode.brush = ParseColourValue(ini.Value(section, "color").value_or("0,0,0"));
+    for (int slot = 0; slot < kLedSlots; ++slot) {
+      mode.ledSlots[static_cast<std::size_t>(slot)] =
+          ParseSlotValue(ini.Value(section, std::to_string(slot)).value_or("255,0,0,1"));
+    }
+  }
+  return set;
+}
+
+bool WriteUserModes(const std::filesystem::path& file, const UserModeSet& set) {
+  std::string out = "[PRESENTMODE]\nmode=" + std::to_string(set.selected >= 0 && set.selected < kUserModeCount ? set.selected : 0) +
+                    "\n\n[MODENAME]\n";
+  for (int m = 0; m < kUserModeCount; ++m) {
+    // A line break in a name would start a key of its own in the file.
+    std::string name = set.modes[static_cast<std::size_t>(m)].name;
+    std::replace_if(name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    out += std::to_string(m) + "=" + name + "\n";
+  }
+  for (int m = 0; m < kUserModeCount; ++m) {
+    const UserMode& mode = set.modes[static_cast<std::size_t>(m)];
+    out += "\n[" + ModeSection(m) + "]\ntool=" + std::to_string(mode.tool == 1 ? 1 : 0) +
+           "\njcolor=" + FormatColourValue(mode.base) + "\ncolor=" + FormatColourValue(mode.brush) + "\n";
+    for (int slot = 0; slot < kLedSlots; ++slot) {
+      const SlotValue& v = mode.ledSlots[static_cast<std::size_t>(slot)];
+      out += std::to_string(slot) + "=" + FormatColourValue(v.colour) + (v.followsBase ? ",1\n" : ",0\n");
+    }
+  }
+  return WriteFileAtomically(file, std::vector<char>(out.begin(), out.end()));
+}
+
+std::array<Rgb, kLedSlots> ShownColours(const UserModeSet& set) {
+  std::array<Rgb, kLedSlots> out{};
+  // A mode number out of range reads as mode 0, as the editor reads the file.
+  const int selected = set.selected >= 0 && set.selected < kUserModeCount ? set.selected : 0;
+  const UserMode& mode = set.modes[static_cast<std::size_t>(selected)];
+  for (const auto& key : keys::KeyboardLayout()) {
+    if (key.kind == keys::LayoutKind::GKey) continue;
+    const auto slot = static_cast<std::size_t>(ClampSlot(key.ledSlot));
+    out[slot] = mode.ledSlots[slot].colour;
+  }
+  return out;
+}
 
 Rgb KeyColourTable::Get(int profile, int slot) const {
   const auto at = kKeyColourProfileBytes * static_cast<std::size_t>(ClampProfile(profile)) +

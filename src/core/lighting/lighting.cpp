@@ -1,4 +1,5 @@
 #include "core/lighting/lighting.h"
+#include "core/lighting/lighting_records.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -172,6 +173,28 @@ int LoadLighting(CommandSet& commands, LightingState& state, int profile, LoadOc
     state.panelOpen = true;
   }
   return kLoadOk;
+}
+
+bool ReadLightingRecords(CommandSet& commands, std::array<LightingRecord, kProfileCount>& records) {
+  bool all = true;
+  (void)commands.CmdBegin();
+  for (std::size_t i = 0; i < kProfileCount; ++i) {
+    std::array<std::uint8_t, device::kPayloadSize> buffer{};
+    const auto offset = static_cast<std::uint16_t>(kRecordSize * i);
+    if (commands.CmdReadParams(buffer, static_cast<int>(device::kPayloadSize), offset) == device::kDeviceOk) {
+      std::copy_n(buffer.begin(), kRecordSize, records[i].begin());
+    } else {
+      all = false;
+    }
+  }
+  (void)commands.CmdEnd();
+  return all;
+}
+
+WriteOutcome SendLightingRecord(CommandSet& commands, LightingState& state, int profile, const LightingRecord& record) {
+  const int p = ClampProfile(profile);
+  state.records[static_cast<std::size_t>(p)] = record;
+  return Bracket(commands, state, p, {{RecordOffset(p, 0), std::span<const std::uint8_t>(record)}});
 }
 
 bool ReadDengCheck(const std::filesystem::path& wskbIni) {

@@ -50,15 +50,23 @@ QMenu* FileMenu::Menu() {
       connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     }
   }
+  if (print_ && menu_->actions().size() == 3) {
+    QAction* action = menu_->addAction(QString());
+    action->setData(kCmdPrintKeyMap);
+    connect(action, &QAction::triggered, this, [this] { OnCommand(kCmdPrintKeyMap); });
+  }
   UpdateTexts();
   return menu_;
 }
+
+void FileMenu::SetPrintAction(std::function<void()> print) { print_ = std::move(print); }
 
 void FileMenu::UpdateTexts() {
   const auto actions = menu_->actions();
   actions[0]->setText(Text("MENU_1"));
   actions[1]->setText(Text("MENU_2"));
   actions[2]->setText(Text("MENU_4"));
+  if (actions.size() > 3) actions[3]->setText(Text("MENU_PRINT_KEY_MAP"));
 }
 
 void FileMenu::ShowBackupMenu(const QPoint& globalPos) { Menu()->popup(globalPos); }
@@ -68,6 +76,10 @@ bool FileMenu::OnCommand(int commandId) {
     case kCmdRestore: RestoreFromFile(); return true;
     case kCmdBackup: BackupToFile(); return true;
     case kCmdUpdateDialog: s_.updateDialog.Open(); return true;
+    case kCmdPrintKeyMap:
+      if (!print_) return false;
+      print_();
+      return true;
     default: return false;
   }
 }
@@ -76,7 +88,11 @@ void FileMenu::RestoreFromFile() {
   if (restoring_) return;
   const auto chosen = s_.files.ChooseOpen(s_.host.HostWindow(), ProfileFileChoice(s_.texts));
   if (!chosen) return;
-  const std::filesystem::path path = ToPath(*chosen);
+  RestoreFile(ToPath(*chosen));
+}
+
+void FileMenu::RestoreFile(const std::filesystem::path& path) {
+  if (restoring_) return;
   // Checked here first, so that the messages of a refused file come on this thread and
   // nothing at all is sent for it.
   const int validation = profiles::ValidateProfileFile(path, s_.texts, s_.sink);

@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QString>
 
+#include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "core/profiles/profile_service.h"
@@ -20,6 +22,9 @@ class CVantrel_DlgUpdate;
 class DeviceWorker;
 class FileChooser;
 class ProfileWindowsHost;
+
+// The menu's print entry: ours, after the update entry.
+inline constexpr int kCmdPrintKeyMap = 32790;
 
 class FileMenu final : public QObject {
   Q_OBJECT
@@ -37,8 +42,12 @@ class FileMenu final : public QObject {
   ~FileMenu() override;
 
   // The menu with its item texts taken from the language file now ("MENU_1", "MENU_2",
-  // "MENU_4"); each item's data is its command id.
+  // "MENU_4", and "MENU_PRINT_KEY_MAP" once a print action is set); each item's data is
+  // its command id.
   QMenu* Menu();
+  // What "Print key map…" does (the window prints its current profile); the entry is
+  // in the menu from then on.
+  void SetPrintAction(std::function<void()> print);
   // The menu button: pops the menu up at `globalPos` (the mouse cursor) without waiting.
   void ShowBackupMenu(const QPoint& globalPos);
   // The main window's commands 32776, 32777 and 32780; false for any other id.
@@ -48,6 +57,8 @@ class FileMenu final : public QObject {
   // write of all three profiles and the macro area on the worker with the progress
   // picture shown. Nothing is touched unless validation gave 1.
   void RestoreFromFile();
+  // The same restore for a file already chosen (a file dropped on the window).
+  void RestoreFile(const std::filesystem::path& path);
   // Backup: file choice with overwrite confirmation, the editing store written (on the
   // worker, after any device work asked for before). Silent on success; a failed write
   // says why ("cannot write <path>: <the system's reason>").
@@ -67,6 +78,7 @@ class FileMenu final : public QObject {
 
   Services s_;
   QMenu* menu_ = nullptr;
+  std::function<void()> print_;
   bool restoring_ = false;
 };
 

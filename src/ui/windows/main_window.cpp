@@ -2,6 +2,10 @@
 
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDate>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -21,6 +25,7 @@
 
 #include "core/keys/apply.h"
 #include "core/keys/key_codes.h"
+#include "core/keys/key_sheet.h"
 #include "core/keys/keyboard_layout.h"
 #include "core/keys/key_tooltip.h"
 #include "core/lighting/key_buttons.h"
@@ -91,6 +96,7 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
       core_(core),
       messages_(messages),
       files_(files) {
+  setAcceptDrops(true);
   lockSource_ = [] { return platform::ReadHostLockKeys(); };
   urlOpener_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   connect(&lockTimer_, &QTimer::timeout, this, [this] {
@@ -791,8 +797,82 @@ FileMenu* CVantrelDlg::BackupMenu() {
   FileMenu::Services services{*core_.Profiles(), core_.Texts(), messages_, files_, core_.Worker(), *this,
                               *updateDialog_};
   fileMenu_ = new FileMenu(services, this);
+  fileMenu_->SetPrintAction([this] { PrintKeyMap(); });
   TitleDialogs();
   return fileMenu_;
+}
+
+void CVantrelDlg::PrintKeyMap() {
+  if (closing_) return;
+  text::IniSnapshot skin;
+  skin.Load(std::filesystem::path(iniPath().toStdString()));
+  const std::string date = QDate::currentDate().toString(Qt::ISODate).toStdString();
+  std::vector<keys::KeySheet> sheets;
+  {
+    keys::EditingStore::Lock lock(core_.Editing());
+    sheets.push_back(keys::BuildKeySheet(lock.Image(), static_cast<std::size_t>(CurrentProfile()), skin,
+                                         core_.Texts(), date));
+  }
+  printer_->Print(this, sheets);
+}
+
+namespace {
+
+// The one local file of a drag, or nothing.
+std::optional<QString> DraggedFile(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
+  const QUrl url = mime->urls().front();
+  if (!url.isLocalFile()) return std::nullopt;
+  return url.toLocalFile();
+}
+
+}  // namespace
+
+void CVantrelDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (const auto file = DraggedFile(event->mimeData()); file && QFileInfo(*file).isFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+void CVantrelDlg::dropEvent(QDropEvent* event) {
+  const auto file = DraggedFile(event->mimeData());
+  if (!file) return;
+  event->acceptProposedAction();
+  // Asked after the drop has ended, so the drag source is not held by the question.
+  QMetaObject::invokeMethod(this, [this, path = *file] { (void)OfferDroppedFile(path); }, Qt::QueuedConnection);
+}
+
+bool CVantrelDlg::OfferDroppedFile(const QString& file) {
+  if (closing_ || !core_.Session() || !QFileInfo(file).isFile()) return false;
+  const std::filesystem::path path(file.toStdString());
+  const std::string shown = QDir::toNativeSeparators(file).toStdString();
+  const auto& texts = core_.Texts();
+  if (QFileInfo(file).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) != 0) {
+    // Anything else is offered as a profile file; the restore validates it before any write.
+    FileMenu* menu = BackupMenu();
+    if (menu == nullptr || menu->restoring()) return false;
+    if (!messages_.AskYesNo(text::FormatWithString(texts.Text("DROP_RESTORE_PROMPT"), shown), false)) return false;
+    menu->RestoreFile(path);
+    return true;
+  }
+  if (!documentReader_) return false;
+  if (!messages_.AskYesNo(text::FormatWithString(texts.Text("DROP_IMPORT_PROMPT"), shown), false)) return false;
+  keys::StoreImage image;
+  std::string why;
+  if (!documentReader_(path, image, why)) {
+    std::string message = text::FormatWithString(texts.Text("DROP_IMPORT_FAILED"), shown);
+    if (!why.empty()) message += "\n" + why;
+    messages_.ShowMessage(message);
+    return false;
+  }
+  SetProgressVisible(true);
+  auto& session = *core_.Session();
+  core_.Worker().Run([&session, image = std::move(image)]() mutable { return session.Install(std::move(image)); },
+                     this, [this](bool ok) {
+                       SetProgressVisible(false);
+                       if (!ok) messages_.ShowMessage(core_.Texts().Text("MAIN_PROMPT_APPLY_FAILED"));
+                     });
+  return true;
 }
 
 void CVantrelDlg::ShowFileMenu() {

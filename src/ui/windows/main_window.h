@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "ui/windows/lighting_panel.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/profile_windows_host.h"
+#include "ui/windows/sheet_printer.h"
 #include "ui/windows/update_dialog.h"
 #include "ui/windows/ui_services.h"
 
@@ -143,6 +145,20 @@ class CVantrelDlg final : public CBaseDialog,
   // What the tray's tooltip adds while automatic switching is paused; empty otherwise.
   QString AutoSwitchNote() const;
 
+  // "Print key map…": the current profile's key map to the sheet printer (Qt's print
+  // dialog by default).
+  void PrintKeyMap();
+  void SetSheetPrinter(SheetPrinter& printer) { printer_ = &printer; }
+  // A file dropped on the window: a JSON document is offered for import, anything else as
+  // a profile file for restore; the question goes through the message sink and the work
+  // to the device worker. False when nothing was started (refused, answered No, not a
+  // file that can be offered).
+  bool OfferDroppedFile(const QString& path);
+  // Reads a JSON profile document into an image (the program's reader of vantrelctl's
+  // format); false with the reason. Without one, documents are not offered.
+  using DocumentReader = std::function<bool(const std::filesystem::path&, keys::StoreImage&, std::string&)>;
+  void SetDocumentReader(DocumentReader reader) { documentReader_ = std::move(reader); }
+
   // MainWindowPort (called on the presence thread).
   void ProfileChanged() override;
   void DeviceGone() override;
@@ -193,6 +209,8 @@ class CVantrelDlg final : public CBaseDialog,
   // button does, so the program is never left running invisible.
   void reject() override;
   void timerEvent(QTimerEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct KeyLook {
@@ -300,6 +318,9 @@ class CVantrelDlg final : public CBaseDialog,
   AutoSwitchController* autoSwitch_ = nullptr;
   QPointer<AutoProfilesWindow> autoProfiles_;
   std::string updaterPath_;  // the update dialog's choice, kept across openings
+  QtSheetPrinter qtPrinter_;
+  SheetPrinter* printer_ = &qtPrinter_;
+  DocumentReader documentReader_;
 };
 
 }  // namespace vantrel::ui

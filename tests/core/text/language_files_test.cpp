@@ -57,6 +57,10 @@ const std::vector<std::string> kTextKeys = {
     "LIGHT_TOOL_BASE_PROMPT", "LIGHT_CHOICE_ROW", "LIGHT_REPORT_RATE_BUTTON", "LIGHT_DIRECTION_LEFT", "LIGHT_DIRECTION_RIGHT",
     "LIGHT_DIRECTION_UP", "LIGHT_DIRECTION_DOWN", "LIGHT_DIRECTION_OUT", "LIGHT_DIRECTION_IN", "LIGHT_CHOICE_RED", "LIGHT_CHOICE_YELLOW", "LIGHT_CHOICE_GREEN",
     "LIGHT_CHOICE_BLUE",
+    // The key map sheet, its menu entry and the questions of a dropped file.
+    "MENU_PRINT_KEY_MAP", "SHEET_TITLE", "SHEET_DISABLED", "SHEET_MACRO", "SHEET_LAUNCH", "SHEET_TEXT",
+    "SHEET_STOP_MACRO", "SHEET_GKEYS", "SHEET_LAYER1", "SHEET_LAYER2", "SHEET_CYCLES", "DROP_IMPORT_PROMPT", "DROP_RESTORE_PROMPT",
+    "DROP_IMPORT_FAILED",
 };
 
 // Language keys of the key-name table (keys and mouse functions, media keys).
@@ -110,6 +114,14 @@ const std::map<std::string, Conversion> kFormatKeys = {
     {"MAIN_PROMPT_OPEN_FAILED", Conversion::kString},
     {"MAIN_PROMPT_BACKUP_FAILED", Conversion::kString},
     {"LIGHT_REPORT_RATE_BUTTON", Conversion::kString},
+    {"SHEET_TITLE", Conversion::kString},
+    {"SHEET_CYCLES", Conversion::kNumber},
+    {"SHEET_MACRO", Conversion::kString},
+    {"SHEET_LAUNCH", Conversion::kString},
+    {"SHEET_TEXT", Conversion::kString},
+    {"DROP_IMPORT_PROMPT", Conversion::kString},
+    {"DROP_RESTORE_PROMPT", Conversion::kString},
+    {"DROP_IMPORT_FAILED", Conversion::kString},
 };
 
 // Texts with several string conversions, filled in order in one pass: how many each has.

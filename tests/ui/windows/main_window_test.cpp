@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QPainter>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -30,6 +31,8 @@
 
 #include "core/lighting/key_buttons.h"
 #include "core/keys/key_codes.h"
+#include "core/profiles/profile_file.h"
+#include "sheet/key_sheet_render.h"
 #include "platform/native_key_codes.h"
 #include "sim/fault_plan.h"
 #include "sim/simulated_hid_service.h"
@@ -646,10 +649,10 @@ TEST(MainWindowJourney, TheOtherWindowsAreReachedFromTheMainWindow) {
   EXPECT_TRUE((p.core->Session()->Facts().keyPagesOpen > 0));
   p.window->KeyPage()->ClosePage();
   p.Settle();
-  // The menu button's menu: restore, backup, update.
+  // The menu button's menu: restore, backup, update, print key map.
   p.Click(ids::kMenu);
   ASSERT_NE(p.window->BackupMenu(), nullptr);
-  EXPECT_EQ(p.window->BackupMenu()->Menu()->actions().size(), 3);
+  EXPECT_EQ(p.window->BackupMenu()->Menu()->actions().size(), 4);
   p.window->BackupMenu()->Menu()->close();
   // The profiles button opens the manager; the keyboard going ends it as Cancel would.
   p.Click(ids::kProfiles);
@@ -1143,6 +1146,130 @@ TEST(MainWindowJourney, StateFileFollowsProfileButtonsAndLightingChanges) {
   QTest::keyClick(blue, Qt::Key_Return);
   p.Settle();
   EXPECT_EQ(SavedKeyboard(p).Lighting(), p.Keyboard().Lighting());
+}
+
+// Records what the window prints instead of asking with the print dialog.
+class FakeSheetPrinter final : public SheetPrinter {
+ public:
+  bool Print(QWidget*, const std::vector<keys::KeySheet>& s) override {
+    printed.push_back(s);
+    return true;
+  }
+  std::vector<std::vector<keys::KeySheet>> printed;
+};
+
+TEST(MainWindowKeyMap, PrintKeyMapPrintsTheShownProfileWithItsEditsInWords) {
+  Program p("print_key_map");
+  FakeSheetPrinter printer;
+  p.window->SetSheetPrinter(printer);
+  p.Click(ids::kProfile1 + 2);
+  const auto capsIndex = keys::KeyIndexOfCode(0x3A);
+  {
+    keys::EditingStore::Lock lock(p.core->Editing());
+    lock->table.SetRecord(2, capsIndex, {keys::kKindKey, 0, keys::kCodeLeftCtrl, 0, 0});
+  }
+  QMenu* menu = p.window->BackupMenu()->Menu();
+  ASSERT_EQ(menu->actions().size(), 4);
+  QAction* print = menu->actions()[3];
+  EXPECT_EQ(print->text(), QString::fromStdString(p.core->Texts().Text("MENU_PRINT_KEY_MAP")));
+  EXPECT_EQ(print->data().toInt(), kCmdPrintKeyMap);
+  print->trigger();
+  ASSERT_EQ(printer.printed.size(), 1u);
+  ASSERT_EQ(printer.printed[0].size(), 1u);
+  const keys::KeySheet& sheet = printer.printed[0][0];
+  EXPECT_EQ(sheet.title, text::FormatWithString(p.core->Texts().Text("SHEET_TITLE"), p.core->Texts().Text("PROFILE_3")));
+  // The picture comes from the window's own skin: every key it shows is on the sheet.
+  EXPECT_EQ(sheet.keys.size(), keys::kLayoutKeyCount);
+  const auto caps = std::find_if(sheet.keys.begin(), sheet.keys.end(),
+                                 [](const keys::SheetKey& k) { return !k.assignment.empty(); });
+  ASSERT_NE(caps, sheet.keys.end());
+  EXPECT_EQ(caps->assignment, keys::KeyDisplayName(keys::kCodeLeftCtrl, p.core->Texts()));
+  // What the print dialog's printer would get, kept for review.
+  QImage page(static_cast<int>(sheet::kPageWidth / 2), static_cast<int>(sheet::kPageHeight / 2), QImage::Format_RGB32);
+  QPainter painter(&page);
+  sheet::DrawKeySheet(painter, sheet, QRectF(0, 0, page.width(), page.height()), false);
+  painter.end();
+  const QString folder = QDir(VANTREL_BIN_DIR).filePath("../screenshots/sheet");
+  QDir().mkpath(folder);
+  EXPECT_TRUE(page.save(QDir(folder).filePath("printed_from_window.png")));
+}
+
+TEST(MainWindowKeyMap, ADroppedProfileFileIsRestoredOnlyWhenTheUserSaysYes) {
+  Program p("drop_profile");
+  keys::StoreImage image;
+  image.table = profiles::DefaultAssignmentTable();
+  image.table.SetRecord(0, keys::KeyIndexOfCode(0x01), {keys::kKindDisabled, 0, 0, 0, 0});
+  const auto file = p.dir_ / "dropped.vnp";
+  ASSERT_TRUE(profiles::SaveProfileImage(file, image));
+  const QString path = QString::fromStdString(file.string());
+
+  std::size_t before = p.TraceSize();
+  EXPECT_FALSE(p.window->OfferDroppedFile(path));  // No: nothing happens
+  p.Settle();
+  ASSERT_EQ(p.sink.questions.size(), 1u);
+  EXPECT_EQ(p.sink.questions[0], text::FormatWithString(p.core->Texts().Text("DROP_RESTORE_PROMPT"),
+                                                        QDir::toNativeSeparators(path).toStdString()));
+  EXPECT_EQ(Count(p.Commands(before), device::kCmdWriteKeyTable), 0);
+
+  // Yes: the restore writes the key tables.
+  p.sink.answers = {true};
+  before = p.TraceSize();
+  EXPECT_TRUE(p.window->OfferDroppedFile(path));
+  p.Settle();
+  EXPECT_TRUE(ProcessUntil([&] { return !p.window->BackupMenu()->restoring(); }));
+  p.Settle();
+  EXPECT_EQ(p.sink.questions.size(), 2u);
+  EXPECT_GE(Count(p.Commands(before), device::kCmdWriteKeyTable), 1);  // the one profile that differs
+  EXPECT_TRUE(p.sink.messages.empty()) << p.sink.messages.front();
+}
+
+TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
+  Program p("drop_document");
+  const auto file = p.dir_ / "setup.json";
+  std::ofstream(file) << "{}";
+  const QString path = QString::fromStdString(file.string());
+  // Without a reader a document is not offered at all.
+  EXPECT_FALSE(p.window->OfferDroppedFile(path));
+  EXPECT_TRUE(p.sink.questions.empty());
+
+  bool read = false;
+  p.window->SetDocumentReader([&](const std::filesystem::path& at, keys::StoreImage& image, std::string& why) {
+    read = true;
+    if (at != file) {
+      why = "wrong file";
+      return false;
+    }
+    image.table.SetRecord(0, keys::KeyIndexOfCode(0x3A), {keys::kKindDisabled, 0, 0, 0, 0});
+    return true;
+  });
+  EXPECT_FALSE(p.window->OfferDroppedFile(path));  // answered No
+  EXPECT_FALSE(read);
+  ASSERT_EQ(p.sink.questions.size(), 1u);
+  EXPECT_EQ(p.sink.questions[0], text::FormatWithString(p.core->Texts().Text("DROP_IMPORT_PROMPT"),
+                                                        QDir::toNativeSeparators(path).toStdString()));
+
+  p.sink.answers = {true};
+  const std::size_t before = p.TraceSize();
+  EXPECT_TRUE(p.window->OfferDroppedFile(path));
+  p.Settle();
+  EXPECT_TRUE(read);
+  EXPECT_GE(Count(p.Commands(before), device::kCmdWriteKeyTable), 1);
+  EXPECT_TRUE(p.sink.messages.empty());
+
+  // A document the reader refuses: its reason is shown and nothing is sent.
+  p.window->SetDocumentReader([](const std::filesystem::path&, keys::StoreImage&, std::string& why) {
+    why = "profiles[0].keys[0].kind: unknown kind 'teleport'";
+    return false;
+  });
+  p.sink.answers = {true};
+  const std::size_t later = p.TraceSize();
+  EXPECT_FALSE(p.window->OfferDroppedFile(path));
+  p.Settle();
+  ASSERT_EQ(p.sink.messages.size(), 1u);
+  EXPECT_NE(p.sink.messages[0].find("unknown kind 'teleport'"), std::string::npos);
+  EXPECT_EQ(Count(p.Commands(later), device::kCmdWriteKeyTable), 0);
+  // A folder is never offered.
+  EXPECT_FALSE(p.window->OfferDroppedFile(QString::fromStdString(p.dir_.string())));
 }
 
 }  // namespace
