@@ -6,11 +6,13 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "app/ctl/profile_json.h"
+#include "scripting/profile_json.h"
 #include "stack/device_stack.h"
 
 namespace vantrel::ctl {
 namespace {
+
+using namespace vantrel::scripting;
 
 using nlohmann::json;
 

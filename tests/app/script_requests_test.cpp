@@ -36,7 +36,7 @@ TEST(NamedChangesTest, AreReadEffectFirstWithDirectionChoiceAndRateByName) {
   EXPECT_EQ(changes[0].number, 17);
   EXPECT_EQ(changes[1].field, LightingField::Brightness);
   EXPECT_EQ(changes[3].word, "in");
-  EXPECT_EQ(changes[4].colour, 0x00FF80u);
+  EXPECT_EQ(changes[4].colour, lighting::MakeRgb(0x00, 0xFF, 0x80));
   EXPECT_TRUE(changes[5].on);
   EXPECT_EQ(changes[6].number, 2);  // green
   EXPECT_EQ(changes[7].field, LightingField::ReportRate);

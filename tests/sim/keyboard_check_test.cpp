@@ -12,6 +12,7 @@
 
 #include "core/profiles/edit_session.h"
 #include "core/profiles/profile_fakes.h"
+#include "language_file_texts.h"
 #include "sim_harness.h"
 
 namespace vantrel::test {
@@ -30,6 +31,7 @@ class KeyboardCheckTest : public ::testing::Test {
         service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts, sink),
         session(service, editing, applied, texts, sink) {
     service.SetDeviceFacts([this] { return DeviceFacts{sim.keyboard.FactoryTable(), sim.keyboard.MacroCapacity()}; });
+    light.texts = &texts;
   }
 
   // A keyboard configured away from its factory state: profile 1 has a disabled key,
@@ -78,7 +80,7 @@ class KeyboardCheckTest : public ::testing::Test {
   keys::EditingStore editing;
   keys::AppliedStore applied;
   std::atomic<int> cache{-1};
-  MapTexts texts;
+  LanguageFileTexts texts;
   RecordingSink sink;
   ProfileService service;
   EditSession session;

@@ -298,7 +298,7 @@ void RunImport(Context& ctx, const std::string& file) {
 // taken over is listed on stderr with its line and the reason; the rest is written.
 void RunImportKeyd(Context& ctx, const std::string& file, int profileOption) {
   std::string text, why;
-  if (!ReadRegularFile(file, kMaxProfileJsonBytes, text, why)) {
+  if (!ReadRegularFile(file, scripting::kMaxProfileJsonBytes, text, why)) {
     ctx.Err() << "cannot read " << file << ": " << why << "\nnothing was written\n";
     ctx.SetExitCode(kExitFailed);
     return;

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ctl/profile_json.h"
+#include "scripting/profile_json.h"
 #include "core/text/skin_keys.h"
 #include "core/util/regular_file.h"
 #include "platform/executable_path.h"
@@ -351,8 +351,8 @@ int main(int argc, char** argv) {
   // A JSON document dropped on the window is read with vantrelctl's reader of the format.
   window.SetDocumentReader([&core](const std::filesystem::path& path, keys::StoreImage& image, std::string& why) {
     std::string document;
-    return ReadRegularFile(path, ctl::kMaxProfileJsonBytes, document, why) &&
-           ctl::ImportProfileJson(document, core.Texts(), image, why);
+    return ReadRegularFile(path, scripting::kMaxProfileJsonBytes, document, why) &&
+           scripting::ImportProfileJson(document, core.Texts(), image, why);
   });
   window.InitDialog();
   // An empty or junk skin file, or a background picture that cannot be read, would leave

@@ -176,13 +176,14 @@ TEST(MainWindowJourney, FirstStartWithTheKeyboardReadsItAndOpensTheWindow) {
   EXPECT_EQ(items[0]->data().toInt(), 9000);
   EXPECT_TRUE(items[1 + p.Keyboard().DeviceState()[10]]->isChecked());
   EXPECT_TRUE(p.sink.messages.empty());
-  // The tray menu: Open, About, the profile and language submenus, the virtual keyboard's
-  // events (simulating), "Start with the desktop", Exit.
+  // The tray menu: Open, About, the profile submenu, automatic profiles, the language
+  // submenu, the virtual keyboard's events (simulating), "Start with the desktop", Exit.
   QStringList texts;
   for (QAction* action : p.tray->ContextMenu().actions())
     if (!action->isSeparator()) texts << action->text();
-  ASSERT_EQ(texts.size(), 7);
-  EXPECT_EQ(texts[5], QString::fromStdString(p.core->Texts().Text("MENU_AUTOSTART")));
+  ASSERT_EQ(texts.size(), 8);
+  EXPECT_EQ(texts[3], QString::fromStdString(p.core->Texts().Text("MENU_AUTO_PROFILES")));
+  EXPECT_EQ(texts[6], QString::fromStdString(p.core->Texts().Text("MENU_AUTOSTART")));
   EXPECT_EQ(texts.front(), QString::fromStdString(p.core->Texts().Text("MENU_11")));
   EXPECT_EQ(texts.back(), QString::fromStdString(p.core->Texts().Text("MENU_33")));
   EXPECT_EQ(p.tray->Icon()->toolTip(), QString::fromStdString(p.core->Texts().Text("KEYBOARD_TRAY_DESC")));
@@ -649,10 +650,15 @@ TEST(MainWindowJourney, TheOtherWindowsAreReachedFromTheMainWindow) {
   EXPECT_TRUE((p.core->Session()->Facts().keyPagesOpen > 0));
   p.window->KeyPage()->ClosePage();
   p.Settle();
-  // The menu button's menu: restore, backup, update, print key map.
+  // The menu button's menu: restore, backup, update, print key map; then automatic profiles.
   p.Click(ids::kMenu);
   ASSERT_NE(p.window->BackupMenu(), nullptr);
-  EXPECT_EQ(p.window->BackupMenu()->Menu()->actions().size(), 4);
+  QStringList menuTexts;
+  for (QAction* action : p.window->BackupMenu()->Menu()->actions())
+    if (!action->isSeparator()) menuTexts << action->text();
+  ASSERT_EQ(menuTexts.size(), 5);
+  EXPECT_EQ(menuTexts[3], QString::fromStdString(p.core->Texts().Text("MENU_PRINT_KEY_MAP")));
+  EXPECT_EQ(menuTexts[4], QString::fromStdString(p.core->Texts().Text("MENU_AUTO_PROFILES")));
   p.window->BackupMenu()->Menu()->close();
   // The profiles button opens the manager; the keyboard going ends it as Cancel would.
   p.Click(ids::kProfiles);
