@@ -154,24 +154,24 @@ const CommandGroup kRuleCommands(60, [](CLI::App& app, Context& ctx) {
   });
 
   auto* add = rules->add_subcommand("add", "Add a rule at the end: the focused window's app id, program or title");
-  struct AddSpec {
+  struct AddOptions {
     std::string app, exe, title;
     int profile = 0;
   };
-  auto spec = std::make_shared<AddSpec>();
-  auto* appOption = add->add_option("--app", spec->app, "Application id (X11: WM_CLASS instance or class), any case");
-  auto* exeOption = add->add_option("--exe", spec->exe, "Program file: a full path, or a file name alone");
-  auto* titleOption = add->add_option("--title", spec->title, "Window title: a regular expression, any case");
+  auto given = std::make_shared<AddOptions>();
+  auto* appOption = add->add_option("--app", given->app, "Application id (X11: WM_CLASS instance or class), any case");
+  auto* exeOption = add->add_option("--exe", given->exe, "Program file: a full path, or a file name alone");
+  auto* titleOption = add->add_option("--title", given->title, "Window title: a regular expression, any case");
   appOption->excludes(exeOption)->excludes(titleOption);
   exeOption->excludes(titleOption);
-  add->add_option("--profile", spec->profile, "On-board profile to switch to (0, 1 or 2)")
+  add->add_option("--profile", given->profile, "On-board profile to switch to (0, 1 or 2)")
       ->required()
       ->check(CLI::Range(0, 2));
-  add->callback([&ctx, spec, appOption, exeOption, titleOption] {
+  add->callback([&ctx, given, appOption, exeOption, titleOption] {
     AutoRule rule;
-    if (appOption->count()) rule = {RuleKind::App, spec->app, spec->profile};
-    else if (exeOption->count()) rule = {RuleKind::Executable, spec->exe, spec->profile};
-    else if (titleOption->count()) rule = {RuleKind::Title, spec->title, spec->profile};
+    if (appOption->count()) rule = {RuleKind::App, given->app, given->profile};
+    else if (exeOption->count()) rule = {RuleKind::Executable, given->exe, given->profile};
+    else if (titleOption->count()) rule = {RuleKind::Title, given->title, given->profile};
     else {
       ctx.Err() << "rules add needs one of --app, --exe or --title\n";
       ctx.SetExitCode(kExitUsage);
