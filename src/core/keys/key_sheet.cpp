@@ -60,7 +60,7 @@ KeySheet BuildKeySheet(const StoreImage& image, std::size_t profile, const text:
   sheet.layer2Heading = texts.Text("SHEET_LAYER2");
   for (std::size_t n = 0; n < kGKeyCount; ++n) {
     const GKeyPlace first{n, 0}, second{n, 1};
-    sheet.gKeys.push_back({"G" + std::to_string(n + 1), Words(image, profile, first.Index(), texts),
+    sheet.gKeys.push_back({std::string("G").append(std::to_string(n + 1)), Words(image, profile, first.Index(), texts),
                            Words(image, profile, second.Index(), texts)});
   }
 

@@ -69,9 +69,9 @@ std::string AssignmentWords(const KeyAssignment& record, std::size_t stringSlot,
       std::string name = AssignmentTargetName(record, image, texts);
       // A media index or function number the program does not know still shows that the
       // key does something else than its factory function.
-      return name.empty() || name == "#Error" ? "#" + std::to_string(record.code) : name;
+      return name.empty() || name == "#Error" ? std::string("#").append(std::to_string(record.code)) : name;
     }
-    default: return "#" + std::to_string(record.kind);
+    default: return std::string("#").append(std::to_string(record.kind));
   }
 }
 

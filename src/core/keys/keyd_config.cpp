@@ -47,15 +47,24 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
+// A name in single quotes. Built by appending: gcc 12 at -O3 warns (wrongly) of an
+// overlapping copy in "'" + string.
+std::string SingleQuoted(std::string_view name) {
+  std::string quoted(1, '\'');
+  quoted.append(name);
+  quoted += '\'';
+  return quoted;
+}
+
 // Why a key name is not a plain key, for the list of what was not imported.
 std::string WhyNotAKey(std::string_view name) {
   if (name.empty()) return "no key given";
-  if (name.find('(') != std::string_view::npos) return "'" + std::string(name) + "' is an action, not a plain key";
-  if (name.find('+') != std::string_view::npos) return "'" + std::string(name) + "' is a chord of keys";
+  if (name.find('(') != std::string_view::npos) return SingleQuoted(name) + " is an action, not a plain key";
+  if (name.find('+') != std::string_view::npos) return SingleQuoted(name) + " is a chord of keys";
   if (name.size() > 1 && name[1] == '-' && name.find_first_of("CMASG") == 0) {
-    return "'" + std::string(name) + "' is a key with modifiers";
+    return SingleQuoted(name) + " is a key with modifiers";
   }
-  return "'" + std::string(name) + "' is not a key name";
+  return SingleQuoted(name) + " is not a key name";
 }
 
 }  // namespace
@@ -98,7 +107,7 @@ KeydConfig ParseKeydConfig(std::string_view text) {
       // The device selection and the global options hold no keys: one entry says so.
       // Every line of another layer is a remap that only works while that layer is on.
       if (section == "ids" || section == "global") {
-        if (!sectionListed) out.skipped.push_back({sectionLine, "[" + section + "]", "holds no key remaps"});
+        if (!sectionListed) out.skipped.push_back({sectionLine, std::string("[").append(section).append("]"), "holds no key remaps"});
         sectionListed = true;
       } else {
         out.skipped.push_back({lineNo, std::string(line),
