@@ -81,7 +81,7 @@ TEST(AutoRules, FirstMatchWinsThenFallbackOrStay) {
 
 TEST(AutoRules, RefusedEditsChangeNothing) {
   AutoRuleSet set;
-  for (std::size_t i = 0; i < kMaxRules; ++i) ASSERT_EQ(set.Add({RuleKind::App, "a" + std::to_string(i), 0}), RuleError::Ok);
+  for (std::size_t i = 0; i < kMaxRules; ++i) ASSERT_EQ(set.Add({RuleKind::App, std::string("a").append(std::to_string(i)), 0}), RuleError::Ok);
   EXPECT_EQ(set.Add({RuleKind::App, "more", 0}), RuleError::TooManyRules);
   EXPECT_EQ(set.rules.size(), kMaxRules);
   AutoRuleSet small;
