@@ -226,11 +226,15 @@ const CommandGroup kRuleCommands(60, [](CLI::App& app, Context& ctx) {
   }
 
   auto* focus = app.add_subcommand("focus", "The focused window as automatic switching sees it");
-  auto watch = std::make_shared<bool>(false);
-  auto count = std::make_shared<int>(0);
-  focus->add_flag("--watch", *watch, "Print each window that gains the focus until interrupted")->required();
-  focus->add_option("--count", *count, "Stop after N windows")->check(CLI::PositiveNumber);
-  focus->callback([&ctx, count] { WatchFocus(ctx, *count); });
+  // The parser writes into these after this function returns, so the callback owns them.
+  struct FocusOptions {
+    bool watch = false;
+    int count = 0;
+  };
+  auto focusGiven = std::make_shared<FocusOptions>();
+  focus->add_flag("--watch", focusGiven->watch, "Print each window that gains the focus until interrupted")->required();
+  focus->add_option("--count", focusGiven->count, "Stop after N windows")->check(CLI::PositiveNumber);
+  focus->callback([&ctx, focusGiven] { WatchFocus(ctx, focusGiven->count); });
 });
 
 }  // namespace
