@@ -214,6 +214,17 @@ bool EditSession::AskArrival() {
   return write;
 }
 
+bool EditSession::CheckOtherProgramChange() {
+  if (!Unsaved()) return true;
+  // A question already up (another change, a switch) answers for this one later: the
+  // change is looked at again once it is answered.
+  if (questionOnScreen_) return false;
+  questionOnScreen_ = true;
+  const bool read = sink_.AskYesNo(texts_.Text("MAIN_PROMPT_OTHER_PROGRAM"), false);
+  questionOnScreen_ = false;
+  return read;
+}
+
 // ---- device work ------------------------------------------------------------------------
 
 ApplyResult EditSession::Apply() {
@@ -420,6 +431,20 @@ void EditSession::ResolveArrival(bool writeEdits) {
     NotifyKeys(lock, CurrentProfile());
   }
   NotifyRead(active);
+}
+
+bool EditSession::ReloadAfterOtherProgram(bool dropEdits) {
+  if (!dropEdits && Unsaved()) return false;
+  service_.ForgetActiveProfile();
+  Reload();
+  const int active = service_.ActiveProfile();
+  if (ValidProfile(active)) SetCurrentProfile(active);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    NotifyKeys(lock, CurrentProfile());
+  }
+  NotifyRead(active);
+  return true;
 }
 
 RestoreOutcome EditSession::Restore(const std::filesystem::path& path) {

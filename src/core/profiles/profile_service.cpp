@@ -52,6 +52,10 @@ bool ProfileService::SetActiveProfile(int profile) {
   NoteReadBack({});
   if (profile < 0) return false;
   profile = MapProfile(profile);
+  // Read, change one byte, write, read back: another program's write in between would be
+  // undone by this one.
+  device::KeyboardHold hold(commands_.Link());
+  if (!hold.Held()) return false;
   std::array<std::uint8_t, device::kDeviceStateSize> state{};
   if (commands_.CmdReadDeviceState(state) != device::kDeviceOk) return false;
   state[device::kStateActiveProfile] = static_cast<std::uint8_t>(profile);
@@ -98,7 +102,12 @@ bool ProfileService::ReloadFromDevice() {
   EnsureWorkingFolder(paths_);
   const std::filesystem::path working = WorkingFilePath(paths_);
   keys::StoreImage image;
-  const bool read = ActiveProfile() >= 0 && DumpDevice(image);
+  bool read = false;
+  {
+    // One picture of the keyboard, not half before and half after another program's write.
+    device::KeyboardHold hold(commands_.Link());
+    read = hold.Held() && ActiveProfile() >= 0 && DumpDevice(image);
+  }
   std::string why;
   const bool saved = read && SaveProfileImage(working, image, hook_, &why);
   if (read && !saved) {

@@ -95,6 +95,8 @@ class ProfileService {
   device::CommandSet& Commands() { return commands_; }
   // The keyboard's active profile as last read or written; -1 unknown. Never reads.
   int CachedActiveProfile() const { return cache_.load(); }
+  // Another program may have switched the profile: the next ActiveProfile() reads it.
+  void ForgetActiveProfile() { cache_.store(-1); }
   // The cache, or byte 10 of the device state read now (cached on success); -1 unknown.
   int ActiveProfile();
   // The active profile last read from or written to the keyboard, kept when the keyboard

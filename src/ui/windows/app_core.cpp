@@ -12,6 +12,7 @@
 #include "platform/settings_store_qt.h"
 #include "platform/program_launcher.h"
 #include "platform/user_paths.h"
+#include "stack/shared_keyboard.h"
 
 namespace vantrel::ui {
 
@@ -110,7 +111,18 @@ bool AppCore::OpenDevice(std::string* error) {
   // The program runs for long: vantrelctl may look at the same virtual keyboard meanwhile.
   stack::StackOptions options = options_.stack;
   options.holdSimLockForRun = false;
-  return stack_.Open(options, error);
+  if (!stack_.Open(options, error)) return false;
+  if (auto* shared = stack_.Shared()) {
+    generations_ = std::make_unique<GenerationWatch>(QString::fromStdString(shared->GenerationPath().string()));
+  }
+  return true;
+}
+
+std::uint64_t AppCore::ForeignChanges() {
+  auto* shared = stack_.Shared();
+  if (shared == nullptr || !stack_.IsOpen()) return 0;
+  device::KeyboardHold hold(stack_.Link());
+  return shared->ForeignChanges();
 }
 
 void AppCore::Start(device::MainWindowPort& port, profiles::ProfileView& view, text::MessageSink& sink) {

@@ -28,6 +28,7 @@
 #include "stack/device_stack.h"
 #include "core/text/profile_strings.h"
 #include "ui/windows/device_worker.h"
+#include "ui/windows/generation_watch.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/ui_services.h"
 
@@ -136,6 +137,13 @@ class AppCore {
     if (arrivalCheck_) arrivalCheck_();
   }
 
+  // Signals a change of the keyboard's generation file (UI thread); null before
+  // OpenDevice succeeded.
+  GenerationWatch* Generations() { return generations_.get(); }
+  // Device worker: takes the keyboard once, which notices a change another program made
+  // since this one last had it, and returns how many such changes were seen so far.
+  std::uint64_t ForeignChanges();
+
   // The canonical path of the virtual keyboard's state file; empty on real hardware.
   std::filesystem::path SimStateFile() const;
 
@@ -163,6 +171,7 @@ class AppCore {
   lighting::LightingState lighting_;
   std::unique_ptr<lighting::KeyColourEditor> keyColours_;
   std::unique_ptr<UiMessageSink> sink_;
+  std::unique_ptr<GenerationWatch> generations_;
   std::unique_ptr<device::Presence> presence_;
   std::unique_ptr<profiles::ProfileService> profiles_;
   std::unique_ptr<profiles::EditSession> session_;
