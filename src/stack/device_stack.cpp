@@ -154,6 +154,8 @@ bool DeviceStack::SaveSimState(std::string* error) {
 }
 
 bool DeviceStack::Close(std::string* error) {
+  // Every other thread has stopped: the last save may wait for other programs.
+  if (link_) link_->SetNeverWaitThread({});
   bool saved = true;
   std::string why;
   const bool heldForRun = shared_ && shared_->HeldForRun();

@@ -98,10 +98,10 @@ bool SharedKeyboard::WriteState(const std::string& json, bool always, std::strin
   return true;
 }
 
-bool SharedKeyboard::Take() {
+bool SharedKeyboard::Take(bool mayWait) {
   if (heldForRun_) return true;
   std::string why;
-  if (!lock_.Acquire(wait_, &why)) {
+  if (!lock_.Acquire(mayWait ? wait_ : std::chrono::milliseconds(0), &why)) {
     std::lock_guard lock(refusalMutex_);
     refusal_ = why;
     return false;

@@ -49,7 +49,7 @@ class SharedKeyboard final : public device::SharedAccess {
   bool HeldForRun() const { return heldForRun_; }
 
   // ---- device::SharedAccess --------------------------------------------------------------
-  bool Take() override;
+  bool Take(bool mayWait) override;
   void Give(bool wrote) override;
 
   // How many times this program found, on taking the keyboard, that another program had

@@ -24,7 +24,7 @@ using namespace vantrel::device;
 // Records the turns the link takes; refuses them while `busy`.
 class RecordingAccess final : public SharedAccess {
  public:
-  bool Take() override {
+  bool Take(bool) override {
     std::lock_guard lock(mutex);
     if (busy) {
       events.push_back("refused");
@@ -175,6 +175,56 @@ TEST(SharedAccessTest, AThreadWaitingForTheKeyboardGivesUpAfterItsBound) {
     EXPECT_EQ(h.commands.CmdTest(), kDeviceBusy);
   });
   other.join();
+}
+
+// The keyboard unplugged inside a bracket: the end request finds no keyboard, yet the hold
+// its begin took is given back, so other threads (the UI thread saving the virtual
+// keyboard's state at exit) do not wait for a bracket that never ends.
+TEST(SharedAccessTest, ABracketWhoseKeyboardWentStillGivesTheKeyboardBack) {
+  SimHarness h;
+  RecordingAccess access;
+  h.link.SetSharedAccess(&access);
+  std::thread worker([&] {
+    EXPECT_EQ(h.commands.CmdBegin(), kDeviceOk);
+    h.service.Unplug();
+    h.service.Drain();
+    EXPECT_EQ(h.commands.CmdEnd(), kDeviceAbsent);
+  });
+  worker.join();
+  EXPECT_EQ(access.Events(), (std::vector<std::string>{"take", "give"}));
+  h.link.SetNeverWaitThread(std::this_thread::get_id());
+  KeyboardHold mine(h.link);
+  EXPECT_TRUE(mine.Held());
+}
+
+// The UI thread never waits for the keyboard: with another thread holding it (for as long
+// as the default bound), its hold fails at once rather than after the bound, and it never
+// asks other programs to wait either.
+TEST(SharedAccessTest, TheThreadThatMustNeverWaitFailsAtOnceWhenTheKeyboardIsHeld) {
+  SimHarness h;
+  RecordingAccess access;
+  h.link.SetSharedAccess(&access);
+  h.link.SetNeverWaitThread(std::this_thread::get_id());
+  std::promise<void> held;
+  std::promise<void> release;
+  std::thread worker([&] {
+    KeyboardHold theirs(h.link);
+    held.set_value();
+    release.get_future().wait();
+  });
+  held.get_future().wait();
+  const auto start = std::chrono::steady_clock::now();
+  {
+    KeyboardHold mine(h.link);
+    EXPECT_FALSE(mine.Held());
+  }
+  EXPECT_EQ(h.commands.CmdTest(), kDeviceBusy);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, h.link.Timing().holdWait / 2);
+  release.set_value();
+  worker.join();
+  // Free again: the same thread takes it.
+  KeyboardHold again(h.link);
+  EXPECT_TRUE(again.Held());
 }
 
 // A reply to another request with the same command (here: another offset) arriving while

@@ -61,13 +61,15 @@ bool DeviceLink::Hold() {
     ++holdDepth_;
     return true;
   }
-  if (!holdFree_.wait_for(lock, timing_.holdWait, [this] { return holder_ == std::thread::id(); })) return false;
+  const bool mayWait = self != neverWaits_;
+  const auto wait = mayWait ? timing_.holdWait : std::chrono::milliseconds(0);
+  if (!holdFree_.wait_for(lock, wait, [this] { return holder_ == std::thread::id(); })) return false;
   holder_ = self;
   holdDepth_ = 1;
   wrote_ = false;
   lock.unlock();
   // Other threads see the keyboard as held while this one waits for other programs.
-  if (access_ == nullptr || access_->Take()) return true;
+  if (access_ == nullptr || access_->Take(mayWait)) return true;
   lock.lock();
   holder_ = std::thread::id();
   holdDepth_ = 0;
@@ -143,17 +145,19 @@ int DeviceLink::DeviceSendOneWay(const std::uint8_t* request, std::uint32_t requ
 DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32_t requestLength,
                                         std::uint8_t* reply, std::uint32_t replyCapacity, std::uint32_t& received) {
   received = 0;
-  if (DeviceCount() == 0) return kDeviceAbsent;
-
   auto buffer = PadOrCut(request, requestLength);
   const auto check = CallCheckValue(ConfigInterfaceSelector, 0, 0, buffer);
   const std::uint8_t command = buffer[kCommandByte];
+  // Held before the keyboard is looked for: the end of a bracket must give back the hold
+  // its begin took even when the keyboard went in between, or every other thread would
+  // wait for a bracket that never ends.
   if (!HoldFor(command)) return kDeviceBusy;
   struct Unholder {
     DeviceLink* link;
     std::uint8_t command;
     ~Unholder() { link->UnholdFor(command); }
   } unholder{this, command};
+  if (DeviceCount() == 0) return kDeviceAbsent;
 
   // Waiting callers queue here instead of pausing and taking the slot by force, so the
   // slot never serves two transactions at once.

@@ -40,8 +40,9 @@ struct LinkTiming {
 class SharedAccess {
  public:
   virtual ~SharedAccess() = default;
-  // Waits (bounded) until no other program holds the keyboard. False when one still does.
-  virtual bool Take() = 0;
+  // Waits (bounded; not at all unless `mayWait`) until no other program holds the
+  // keyboard. False when one still does.
+  virtual bool Take(bool mayWait) = 0;
   // `wrote`: a request that changes the keyboard's memory was sent while it was held.
   virtual void Give(bool wrote) = 0;
 };
@@ -93,6 +94,10 @@ class DeviceLink final : public ServiceCallback {
   void Unhold();
   // Set before the link is used from more than one thread; null: this program only.
   void SetSharedAccess(SharedAccess* access) { access_ = access; }
+  // A thread that must never wait for the keyboard (the UI thread: a job holding the
+  // keyboard may be waiting for it). Its holds only take a free keyboard, else fail as
+  // busy. Set before the link is used from more than one thread; none: every thread waits.
+  void SetNeverWaitThread(std::thread::id id) { neverWaits_ = id; }
 
   void SetListener(NotifyListener* listener) { listener_.store(listener); }
   HidService& Service() { return service_; }
@@ -106,6 +111,7 @@ class DeviceLink final : public ServiceCallback {
   void UnholdFor(std::uint8_t command);
 
   SharedAccess* access_ = nullptr;
+  std::thread::id neverWaits_;
   std::mutex holdMutex_;
   std::condition_variable holdFree_;
   std::thread::id holder_;   // the thread that holds the keyboard; none: free
