@@ -127,8 +127,10 @@ class AppCore {
   bool Stopping() const { return stopping_.load(); }
   bool Simulating() const { return options_.stack.simulate; }
   // Writes the virtual keyboard's state file (by the device worker once its jobs are
-  // done, while simulating).
+  // done, while simulating). Device worker only: it takes the keyboard.
   void PersistSimState();
+  // From any thread: has the device worker write the state file after the jobs queued.
+  void PersistSimStateSoon();
   // Runs on the device worker when the keyboard has arrived, before its configuration is
   // read into the store (the keyboard check compares it with the last one first). Set it
   // before Start().

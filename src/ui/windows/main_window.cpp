@@ -1119,7 +1119,7 @@ int CVantrelDlg::HandleInstanceMessage(std::uint32_t message, std::uint32_t para
       case stack::SimEventResult::Unknown: return kSimEventUnknown;
       case stack::SimEventResult::Done: break;
     }
-    core_.PersistSimState();
+    core_.PersistSimStateSoon();
   }
   return 0;
 }
@@ -1213,7 +1213,6 @@ void CVantrelDlg::CloseProgram() {
     keys::AppliedStore::Lock applied(core_.Applied(), editing);
     applied.Image() = keys::StoreImage{};
   }
-  core_.PersistSimState();
   emit closed();
 }
 
