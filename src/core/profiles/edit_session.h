@@ -156,7 +156,11 @@ class EditSession {
   // Drops the edits: the store read back from the working file (the last configuration
   // read from or written to the keyboard).
   void DropEdits();
-  bool Reload();
+  // Reads the keyboard's configuration into the store. Edits made while it was being read
+  // are never overwritten: they stay, *keptEdits is set and false returned.
+  bool Reload(bool* keptEdits = nullptr);
+  // Edits wait for the user's decision between them and the keyboard that came back.
+  void AwaitArrivalDecision();
   // "PROFILE_SELECT_PROMPT" when the decision found edits pending (UI thread).
   void AskApplyFirst(SwitchDecision& decision);
   bool WriteDecidedEdits(const SwitchDecision& decision);

@@ -98,7 +98,7 @@ bool ProfileService::DumpDeviceToFile(const std::filesystem::path& path) {
   return DumpDevice(image) && SaveProfileImage(path, image, hook_);
 }
 
-bool ProfileService::ReloadFromDevice() {
+bool ProfileService::ReloadFromDevice(const std::function<bool()>& editedMeanwhile, bool* keptEdits) {
   EnsureWorkingFolder(paths_);
   const std::filesystem::path working = WorkingFilePath(paths_);
   keys::StoreImage image;
@@ -119,6 +119,10 @@ bool ProfileService::ReloadFromDevice() {
     sink_.ShowMessage(message);
   }
   keys::EditingStore::Lock lock(editing_);
+  if (editedMeanwhile && editedMeanwhile()) {
+    if (keptEdits) *keptEdits = true;
+    return false;
+  }
   EmptyEditingStore(lock);
   bool loaded = false;
   if (saved) {
