@@ -18,7 +18,7 @@ fi
 # transaction slot, notification thread, presence worker. Only the test programs that hold
 # them are built; a program added here must not need the GUI libraries.
 tsan_targets=(core_tests sim_tests platform_tests)
-tsan_tests='Threads|Presence|Transaction'
+tsan_tests='Threads|Presence|Transaction|SharedAccess|StrayReport'
 BUILD_TYPE=Debug TARGETS="${tsan_targets[*]}" scripts/build.sh build-tsan \
   -DVANTREL_SANITIZE=thread -DVANTREL_BUILD_BENCH=OFF -DVANTREL_BUILD_GUI=OFF
 ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" --no-tests=error -R "$tsan_tests"

@@ -1,5 +1,7 @@
 #include "platform/single_instance.h"
 
+#include "platform/runtime_folder.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -45,27 +47,9 @@ QString Seconds(int ms) { return QString::number(ms / 1000.0, 'g', 3); }
 
 QString ErrnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-// Why `folder` is not a folder only this user can enter, or empty when it is. lstat: a
-// link is refused, not followed.
+// Why `folder` is not a folder only this user can enter, or empty when it is.
 QString NotPrivate(const QString& folder) {
-  struct stat st {};
-  if (::lstat(QFile::encodeName(folder).constData(), &st) != 0) return ErrnoText().toLower();
-  if (S_ISLNK(st.st_mode)) return QStringLiteral("is a symbolic link");
-  if (!S_ISDIR(st.st_mode)) return QStringLiteral("is not a folder");
-  if (st.st_uid != ::getuid()) return QStringLiteral("belongs to another user (uid %1)").arg(st.st_uid);
-  if ((st.st_mode & 07777) != 0700)
-    return QStringLiteral("has mode %1, not 0700").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
-  return {};
-}
-
-// $XDG_RUNTIME_DIR is taken only when it is what it should be: the user's own folder,
-// closed to others and writable.
-bool UsableRuntimeFolder(const QByteArray& path) {
-  if (!path.startsWith('/')) return false;
-  struct stat st {};
-  if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  if (st.st_uid != ::getuid() || (st.st_mode & 0777) != 0700) return false;
-  return ::access(path.constData(), W_OK | X_OK) == 0;
+  return QString::fromStdString(FolderNotPrivate(std::filesystem::path(QFile::encodeName(folder).toStdString())));
 }
 
 // The user at the other end of a connected local socket, or -1 when it cannot be told.
@@ -271,32 +255,13 @@ SingleInstance::SingleInstance(QString name, QString folder) : name_(std::move(n
 SingleInstance::~SingleInstance() { Close(); }
 
 QString SingleInstance::RuntimeFolder(const QString& name, QString* error) {
-#ifdef Q_OS_UNIX
-  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-  if (UsableRuntimeFolder(runtime)) return QFile::decodeName(runtime);
-  // No usable runtime folder: a private folder of our own in the shared temp folder. Anyone
-  // may have made that name first, so it is taken only when it is ours and closed.
-  const QString folder = QDir(QDir::tempPath()).filePath(name + QLatin1Char('-') + QString::number(::getuid()));
-  const QByteArray native = QFile::encodeName(folder);
-  if (::mkdir(native.constData(), 0700) == 0) {
-    ::chmod(native.constData(), 0700);  // whatever the umask took away
-  } else if (errno != EEXIST) {
-    if (error) *error = QStringLiteral("cannot create the folder %1: %2").arg(folder, ErrnoText());
+  std::string why;
+  const std::filesystem::path folder = platform::RuntimeFolder(name.toStdString(), &why);
+  if (folder.empty()) {
+    if (error) *error = QString::fromStdString(why);
     return {};
   }
-  if (const QString why = NotPrivate(folder); !why.isEmpty()) {
-    if (error) {
-      *error = QStringLiteral("the folder %1 %2; remove it or set XDG_RUNTIME_DIR to a private folder")
-                   .arg(folder, why);
-    }
-    return {};
-  }
-  return folder;
-#else
-  Q_UNUSED(name);
-  Q_UNUSED(error);
-  return QDir::tempPath();
-#endif
+  return QFile::decodeName(QByteArray::fromStdString(folder.string()));
 }
 
 QString SingleInstance::SocketPath() const {

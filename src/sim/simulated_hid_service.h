@@ -66,6 +66,13 @@ class SimulatedHidService final : public device::HidService {
     std::lock_guard lock(mutex_);
     return read(static_cast<const VirtualKeyboard&>(keyboard_));
   }
+  // Runs `change` on the keyboard model under the service's lock (its state read again
+  // from the file while the service runs).
+  template <typename Change>
+  auto ChangeKeyboard(Change change) {
+    std::lock_guard lock(mutex_);
+    return change(keyboard_);
+  }
 
  private:
   struct Registration {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/executable_path.h"
-#include "platform/file_lock.h"
+#include "platform/keyboard_lock.h"
 #include "platform/hidapi/hidapi_service.h"
 #include "platform/settings_store_qt.h"
 #include "platform/user_paths.h"
@@ -12,6 +12,7 @@
 #include "sim/simulated_hid_service.h"
 #include "sim/virtual_keyboard.h"
 #include "sim/sim_state.h"
+#include "stack/shared_keyboard.h"
 
 namespace vantrel::stack {
 
@@ -33,7 +34,7 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
     hardware_.reset();
     simService_.reset();
     top_ = nullptr;
-    if (simLock_) simLock_->Release();
+    shared_.reset();  // given back without saving: nothing was done
     return false;
   };
   if (!opened_) {
@@ -54,17 +55,22 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
       if (ok) {
         std::error_code ec;
         if (state.has_parent_path()) std::filesystem::create_directories(state.parent_path(), ec);
-        simLock_ = std::make_unique<platform::FileLock>(std::filesystem::path(state) += ".lock");
-        if (!simLock_->Acquire(kSimLockWait, &why)) {
+        const auto lockPath = platform::KeyboardLockPath(platform::SimKeyboardLockName(state), &why);
+        if (lockPath.empty()) {
           ok = fail(OpenFailure::Backend, "virtual keyboard state " + state.string() + ": " + why);
+        } else {
+          shared_ = std::make_unique<SharedKeyboard>(lockPath, kKeyboardLockWait);
+          if (!shared_->TakeForOpen(kSimLockWait, &why)) {
+            ok = fail(OpenFailure::Backend, "virtual keyboard state " + state.string() + ": " + why);
+          }
         }
       }
-      if (ok && !sim::LoadSimState(state, *keyboard_, &why)) {
+      if (ok && !shared_->LoadSim(state, *keyboard_, options_.holdSimLockForRun, &why)) {
         ok = fail(OpenFailure::Backend, "virtual keyboard state refused: " + why);
       }
-      if (ok && !options_.holdSimLockForRun) simLock_->Release();
       if (ok) {
         simService_ = std::make_unique<sim::SimulatedHidService>(*keyboard_, std::move(simOptions));
+        shared_->AttachSimulator(simService_.get());
         backend = simService_.get();
       }
     } else {
@@ -72,8 +78,16 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
       if (hardware->Init(0) > 0 && !hardware->AccessProblems().empty()) {
         ok = fail(OpenFailure::Backend, platform::DescribeAccessProblem(hardware->AccessProblems().front()));
       } else {
-        hardware_ = std::move(hardware);
-        backend = hardware_.get();
+        std::string why;
+        const auto lockPath =
+            platform::KeyboardLockPath(platform::HidKeyboardLockName(device::kVendorId, device::kProductId), &why);
+        if (lockPath.empty()) {
+          ok = fail(OpenFailure::Backend, "the keyboard's lock file: " + why);
+        } else {
+          shared_ = std::make_unique<SharedKeyboard>(lockPath, kKeyboardLockWait);
+          hardware_ = std::move(hardware);
+          backend = hardware_.get();
+        }
       }
     }
     if (ok) {
@@ -91,6 +105,7 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
     if (ok && top_->Init(0) <= 0) ok = fail(OpenFailure::Backend, "the HID service could not be initialised");
     if (ok) {
       link_ = std::make_unique<device::DeviceLink>(*top_);
+      link_->SetSharedAccess(shared_.get());
       link_->RegisterConfigRead();
       commands_ = std::make_unique<device::CommandSet>(*link_);
     }
@@ -116,15 +131,15 @@ SimEventResult DeviceStack::SendSimEvent(std::string_view name) {
 }
 
 bool DeviceStack::SaveSimState(std::string* error) {
-  if (!simService_) return true;
-  std::string json = simService_->WithKeyboard([](const sim::VirtualKeyboard& keyboard) {
-    return sim::SimStateJson(keyboard);
-  });
-  const bool lockForSave = !options_.holdSimLockForRun && simLock_;
-  if (lockForSave && !simLock_->Acquire(kSimLockWait, error)) return false;
+  if (!simService_ || !link_) return true;
   std::string why;
-  const bool saved = sim::SaveSimStateJson(SimStatePath(), json, &why);
-  if (lockForSave) simLock_->Release();
+  bool saved = false;
+  {
+    // Under the keyboard's lock, after reading what another program may have written.
+    device::KeyboardHold hold(*link_);
+    if (!hold.Held()) why = std::string(device::DescribeResult(device::kDeviceBusy));
+    else saved = shared_->SaveHeld(&why);
+  }
   if (saved) {
     saveFailureTold_ = false;
     return true;
@@ -139,26 +154,35 @@ bool DeviceStack::SaveSimState(std::string* error) {
 }
 
 bool DeviceStack::Close(std::string* error) {
+  // Every other thread has stopped: the last save may wait for other programs.
+  if (link_) link_->SetNeverWaitThread({});
+  bool saved = true;
+  std::string why;
+  const bool heldForRun = shared_ && shared_->HeldForRun();
+  if (simService_) {
+    simService_->Drain();
+    if (!heldForRun && link_) {
+      device::KeyboardHold hold(*link_);
+      if (!hold.Held()) {
+        saved = false;
+        why = std::string(device::DescribeResult(device::kDeviceBusy));
+      } else {
+        saved = shared_->SaveHeld(&why);
+      }
+    }
+  }
   commands_.reset();
   link_.reset();
   tracer_.reset();
   hardware_.reset();
   top_ = nullptr;
-  bool saved = true;
   if (simService_) {
-    simService_->Drain();
     simService_.reset();
-    std::string why;
-    const bool lockForSave = !options_.holdSimLockForRun && simLock_;
-    if (lockForSave && !simLock_->Acquire(kSimLockWait, &why)) {
-      saved = false;
-    } else {
-      // The keyboard's memory is what the command changed: losing it fails the command.
-      saved = sim::SaveSimState(SimStatePath(), *keyboard_, &why);
-    }
+    // The keyboard's memory is what the command changed: losing it fails the command.
+    if (heldForRun) saved = shared_->CloseSim(*keyboard_, &why);
     if (!saved && error) *error = "virtual keyboard state not saved: " + why;
   }
-  if (simLock_) simLock_->Release();
+  shared_.reset();
   return saved;
 }
 

@@ -20,9 +20,6 @@
 #include "core/text/settings_store.h"
 #include <string_view>
 
-namespace vantrel::platform {
-class FileLock;
-}
 namespace vantrel::sim {
 class SimulatedHidService;
 class VirtualKeyboard;
@@ -30,8 +27,13 @@ class VirtualKeyboard;
 
 namespace vantrel::stack {
 
+class SharedKeyboard;
+
 // How long a run waits for another run on the same virtual keyboard state to finish.
 inline constexpr std::chrono::milliseconds kSimLockWait{60000};
+// How long a bracket or read sequence waits for another program that has the keyboard
+// before it fails as busy.
+inline constexpr std::chrono::milliseconds kKeyboardLockWait{15000};
 
 struct StackOptions {
   bool simulate = false;
@@ -39,10 +41,11 @@ struct StackOptions {
   std::string simFault;
   std::string tracePath;
   std::optional<std::uint32_t> languageId;  // --language: this run only, not stored
-  // A run of vantrelctl keeps the virtual keyboard's state file locked from loading it to
+  // A run of vantrelctl keeps the virtual keyboard's lock from loading its state file to
   // saving it, so two runs at once take turns and neither loses the other's changes. The
-  // GUI runs for a long time: it takes the lock only while it loads or saves, so
-  // vantrelctl can look at the keyboard meanwhile.
+  // GUI runs for a long time: it takes the lock only for each bracket or read sequence
+  // (reading the state file first when another program changed it, writing it after a
+  // change), so vantrelctl can use the keyboard meanwhile.
   bool holdSimLockForRun = true;
   // Latency of the virtual keyboard's USB model; unset: its default (one 1 ms frame).
   std::optional<std::chrono::microseconds> simLatency;
@@ -88,6 +91,10 @@ class DeviceStack {
   // all without a word.
   bool SaveSimState(std::string* error);
 
+  // The keyboard as shared with other programs (its lock and generation); null before Open
+  // succeeded.
+  SharedKeyboard* Shared() { return shared_.get(); }
+
   // Tears the stack down; the virtual keyboard's state is saved when it was used.
   // Returns false (with the message) when that save failed.
   bool Close(std::string* error);
@@ -105,7 +112,7 @@ class DeviceStack {
   std::unique_ptr<device::TracingHidService> tracer_;
   std::unique_ptr<device::DeviceLink> link_;
   std::unique_ptr<device::CommandSet> commands_;
-  std::unique_ptr<platform::FileLock> simLock_;
+  std::unique_ptr<SharedKeyboard> shared_;
   std::atomic<bool> saveFailureTold_{false};
 };
 

@@ -325,6 +325,51 @@ TEST_F(ProfileServiceTest, AnEditDuringApplyStaysPending) {
   EXPECT_FALSE(session.Unsaved());
 }
 
+// An edit made while the keyboard is being read (here: as the working file is saved, after
+// the reads and before the store is replaced) is never overwritten by what was read: it
+// stays, and the user is asked as for edits made before the keyboard came back. The same
+// holds for a read after another program's change.
+TEST_F(ProfileServiceTest, AnEditMadeWhileTheKeyboardIsReadIsKeptAndAskedAbout) {
+  session.ReloadOnArrival();
+  ASSERT_TRUE(session.Facts().configurationRead);
+  const auto editDuringRead = [this] {
+    service.SetWriteFaultHook([this, done = false](WriteStep) mutable {
+      if (!done) {
+        done = true;
+        {
+          keys::EditingStore::Lock lock(editing);
+          lock->table.SetRecord(0, 0x1E, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+        }
+        session.MarkEdited(0);
+      }
+      return true;
+    });
+  };
+  const auto edited = [this] {
+    return keys::EditingStore::Lock(editing)->table.Record(0, 0x1E).kind == keys::kKindDisabled;
+  };
+
+  editDuringRead();
+  view.calls.clear();
+  session.ReloadOnArrival();
+  service.SetWriteFaultHook({});
+  EXPECT_TRUE(edited());
+  EXPECT_TRUE(session.Unsaved());
+  EXPECT_TRUE(session.Facts().arrivalPending);
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"arrival"}));
+
+  // Answered "read the keyboard": the edit goes, as the user chose.
+  session.ResolveArrival(false);
+  EXPECT_FALSE(edited());
+  EXPECT_FALSE(session.Unsaved());
+
+  editDuringRead();
+  EXPECT_FALSE(session.ReloadAfterOtherProgram(false));
+  service.SetWriteFaultHook({});
+  EXPECT_TRUE(edited());
+  EXPECT_TRUE(session.Unsaved());
+}
+
 TEST_F(ProfileServiceTest, TheKeyboardBackWithEditsPendingWaitsForTheAnswer) {
   session.ReloadOnArrival();
   {

@@ -4,6 +4,7 @@
 #include <array>
 #include <thread>
 
+#include "core/device/commands.h"
 #include "core/device/config_report.h"
 #include "core/util/bytes.h"
 
@@ -19,6 +20,19 @@ std::array<std::uint8_t, kReportSize> PadOrCut(const std::uint8_t* request, std:
 }
 
 }  // namespace
+
+bool ChangesKeyboard(std::uint8_t command) {
+  switch (command) {
+    case kCmdWriteDeviceState:
+    case kCmdWriteParams:
+    case kCmdWriteKeyTable:
+    case kCmdWriteMacroArea:
+    case kCmdWriteKeyColours:
+      return true;
+    default:
+      return false;
+  }
+}
 
 DeviceLink::DeviceLink(HidService& service, LinkTiming timing) : service_(service), timing_(timing) {}
 
@@ -40,19 +54,110 @@ int DeviceLink::DeviceCount() {
   return service_.RequestGetDeviceCount(ConfigInterfaceSelector, 0, 0, check, nullptr);
 }
 
+bool DeviceLink::Hold() {
+  const auto self = std::this_thread::get_id();
+  std::unique_lock lock(holdMutex_);
+  if (holder_ == self && holdDepth_ > 0) {
+    ++holdDepth_;
+    return true;
+  }
+  const bool mayWait = self != neverWaits_;
+  const auto wait = mayWait ? timing_.holdWait : std::chrono::milliseconds(0);
+  if (!holdFree_.wait_for(lock, wait, [this] { return holder_ == std::thread::id(); })) return false;
+  holder_ = self;
+  holdDepth_ = 1;
+  wrote_ = false;
+  lock.unlock();
+  // Other threads see the keyboard as held while this one waits for other programs.
+  if (access_ == nullptr || access_->Take(mayWait)) return true;
+  lock.lock();
+  holder_ = std::thread::id();
+  holdDepth_ = 0;
+  lock.unlock();
+  holdFree_.notify_one();
+  return false;
+}
+
+void DeviceLink::Unhold() {
+  std::unique_lock lock(holdMutex_);
+  if (holder_ != std::this_thread::get_id() || holdDepth_ == 0) return;
+  if (--holdDepth_ > 0) return;
+  bracketsOpen_ = 0;
+  const bool wrote = wrote_;
+  lock.unlock();
+  // holder_ stays set while the access is given back, so no other thread takes it
+  // meanwhile.
+  if (access_ != nullptr) access_->Give(wrote);
+  lock.lock();
+  holder_ = std::thread::id();
+  lock.unlock();
+  holdFree_.notify_one();
+}
+
+bool DeviceLink::HoldFor(std::uint8_t command) {
+  const auto self = std::this_thread::get_id();
+  {
+    std::lock_guard lock(holdMutex_);
+    if (refusedBracket_ == self) {
+      // The rest of a bracket whose begin found the keyboard busy is not sent: it would
+      // land in the other program's bracket. The end closes the refusal.
+      if (command == kCmdEnd) refusedBracket_ = std::thread::id();
+      return false;
+    }
+  }
+  if (!Hold()) {
+    if (command == kCmdBegin) {
+      std::lock_guard lock(holdMutex_);
+      refusedBracket_ = self;
+    }
+    return false;
+  }
+  std::lock_guard lock(holdMutex_);
+  if (ChangesKeyboard(command)) wrote_ = true;
+  if (command == kCmdBegin) ++bracketsOpen_;  // this hold lasts until the end request
+  return true;
+}
+
+void DeviceLink::UnholdFor(std::uint8_t command) {
+  bool endsBracket = false;
+  {
+    std::lock_guard lock(holdMutex_);
+    if (command == kCmdBegin) return;  // kept until the end request
+    if (command == kCmdEnd && bracketsOpen_ > 0) {
+      --bracketsOpen_;
+      endsBracket = true;
+    }
+  }
+  if (endsBracket) Unhold();
+  Unhold();
+}
+
 int DeviceLink::DeviceSendOneWay(const std::uint8_t* request, std::uint32_t requestLength) {
   auto buffer = PadOrCut(request, requestLength);
   const auto check = CallCheckValue(ConfigInterfaceSelector, 0, 0, buffer);
-  return service_.RequestWriteOne(ConfigInterfaceSelector, 0, 0, buffer.data(), kReportSize, check, nullptr);
+  const std::uint8_t command = buffer[kCommandByte];
+  if (!HoldFor(command)) return kDeviceBusy;
+  const int written = service_.RequestWriteOne(ConfigInterfaceSelector, 0, 0, buffer.data(), kReportSize, check, nullptr);
+  UnholdFor(command);
+  return written;
 }
 
 DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32_t requestLength,
                                         std::uint8_t* reply, std::uint32_t replyCapacity, std::uint32_t& received) {
   received = 0;
-  if (DeviceCount() == 0) return kDeviceAbsent;
-
   auto buffer = PadOrCut(request, requestLength);
   const auto check = CallCheckValue(ConfigInterfaceSelector, 0, 0, buffer);
+  const std::uint8_t command = buffer[kCommandByte];
+  // Held before the keyboard is looked for: the end of a bracket must give back the hold
+  // its begin took even when the keyboard went in between, or every other thread would
+  // wait for a bracket that never ends.
+  if (!HoldFor(command)) return kDeviceBusy;
+  struct Unholder {
+    DeviceLink* link;
+    std::uint8_t command;
+    ~Unholder() { link->UnholdFor(command); }
+  } unholder{this, command};
+  if (DeviceCount() == 0) return kDeviceAbsent;
 
   // Waiting callers queue here instead of pausing and taking the slot by force, so the
   // slot never serves two transactions at once.
@@ -74,6 +179,8 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
       received_ = 0;
       replySignalled_ = false;  // reset the event before every write
       replyHint_.store(false, std::memory_order_relaxed);
+      expectCommand_ = command;
+      expectOffset_ = ReportOffset(buffer);
       busy_.store(true);
     }
     if (service_.RequestWriteOne(ConfigInterfaceSelector, 0, 0, buffer.data(), kReportSize, check, nullptr) <= 0) {
@@ -121,7 +228,17 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
 void DeviceLink::AcceptReply(const RequestRecord& request) {
   {
     std::lock_guard lock(slotMutex_);
-    if (!busy_.load() || reply_ == nullptr) return;  // nobody waits: the report is dropped
+    // Nobody waits: the report answers no request that is out (a reply that came after
+    // its caller gave up, a report of another program's request) and is dropped. The
+    // slot is armed only just before each request is written.
+    if (!busy_.load() || reply_ == nullptr) return;
+    // A reply to another request with the same command (a late reply to a request that
+    // was given up, another program's reply on a shared device) echoes another offset:
+    // dropped, and the caller goes on waiting for its own.
+    if (request.data != nullptr && request.value > kOffsetByte + 1 && request.data[kCommandByte] == expectCommand_ &&
+        LoadU16(std::span(request.data, request.value), kOffsetByte) != expectOffset_) {
+      return;
+    }
     const auto n = std::min(request.value, capacity_);
     if (request.data != nullptr) std::copy_n(request.data, n, reply_);
     received_ = request.data != nullptr ? n : 0;

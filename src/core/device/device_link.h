@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 
 #include "core/device/device_result.h"
 #include "core/device/hid_service.h"
@@ -27,7 +28,27 @@ struct LinkTiming {
   // A backend that answers at once then hands the reply over without having to wake a
   // sleeping thread; a slow one costs this much polling per attempt.
   std::chrono::microseconds replyPoll{30};
+  // How long a thread waits for another thread of this program that holds the keyboard
+  // (a bracket, a read sequence); the wait for another program is the access's own.
+  std::chrono::milliseconds holdWait{15000};
 };
+
+// The keyboard as shared with other programs: taken before a bracket or a read sequence
+// that must not meet another program's requests, given back after it. Implemented by
+// the device stack (a lock file per keyboard); the link calls it only from the thread
+// that holds the keyboard, never from two threads at once.
+class SharedAccess {
+ public:
+  virtual ~SharedAccess() = default;
+  // Waits (bounded; not at all unless `mayWait`) until no other program holds the
+  // keyboard. False when one still does.
+  virtual bool Take(bool mayWait) = 0;
+  // `wrote`: a request that changes the keyboard's memory was sent while it was held.
+  virtual void Give(bool wrote) = 0;
+};
+
+// True for the commands that change the keyboard's memory.
+bool ChangesKeyboard(std::uint8_t command);
 
 // Receives the notifications that are not transaction replies: device count changes
 // and keyboard ('CONS') events. Called on the service's thread.
@@ -65,12 +86,39 @@ class DeviceLink final : public ServiceCallback {
 
   int OnServiceNotify(const NotificationRecord& record) override;
 
+  // Holds the keyboard for the calling thread: other threads of this program wait for it
+  // (bounded), and the shared access keeps other programs out. Holds nest. False (nothing
+  // held) when it stayed busy. Every transaction holds it for its own duration; a begin
+  // request holds it until its end request, so a bracket is never interleaved.
+  bool Hold();
+  void Unhold();
+  // Set before the link is used from more than one thread; null: this program only.
+  void SetSharedAccess(SharedAccess* access) { access_ = access; }
+  // A thread that must never wait for the keyboard (the UI thread: a job holding the
+  // keyboard may be waiting for it). Its holds only take a free keyboard, else fail as
+  // busy. Set before the link is used from more than one thread; none: every thread waits.
+  void SetNeverWaitThread(std::thread::id id) { neverWaits_ = id; }
+
   void SetListener(NotifyListener* listener) { listener_.store(listener); }
   HidService& Service() { return service_; }
   const LinkTiming& Timing() const { return timing_; }
 
  private:
   void AcceptReply(const RequestRecord& request);
+  // Around one request: the hold of the transaction, and of the bracket it opens or
+  // closes. False: the keyboard is busy (a begin refused makes its whole bracket busy).
+  bool HoldFor(std::uint8_t command);
+  void UnholdFor(std::uint8_t command);
+
+  SharedAccess* access_ = nullptr;
+  std::thread::id neverWaits_;
+  std::mutex holdMutex_;
+  std::condition_variable holdFree_;
+  std::thread::id holder_;   // the thread that holds the keyboard; none: free
+  int holdDepth_ = 0;        // nested holds of holder_; 0 while giving back
+  int bracketsOpen_ = 0;     // begin requests of holder_ not yet ended
+  bool wrote_ = false;       // a changing request went out under the current hold
+  std::thread::id refusedBracket_;  // the thread whose begin found the keyboard busy
 
   HidService& service_;
   LinkTiming timing_;
@@ -85,9 +133,29 @@ class DeviceLink final : public ServiceCallback {
   bool replySignalled_ = false;         // the auto-reset event's state
   std::atomic<bool> replyHint_{false};  // set with replySignalled_; read without the lock
   std::atomic<bool> busy_{false};       // a reply is wanted
+  std::uint8_t expectCommand_ = 0;      // the command and offset the reply must echo
+  std::uint16_t expectOffset_ = 0;
   std::uint8_t* reply_ = nullptr;
   std::uint32_t capacity_ = 0;
   std::uint32_t received_ = 0;
+};
+
+// Holds the keyboard for a sequence of requests that must not meet another program's
+// (a read-modify-write, a write and its read-back, a whole reload).
+class KeyboardHold {
+ public:
+  explicit KeyboardHold(DeviceLink& link) : link_(link), held_(link.Hold()) {}
+  ~KeyboardHold() {
+    if (held_) link_.Unhold();
+  }
+  KeyboardHold(const KeyboardHold&) = delete;
+  KeyboardHold& operator=(const KeyboardHold&) = delete;
+  // False: the keyboard stayed busy; the sequence should not be started.
+  bool Held() const { return held_; }
+
+ private:
+  DeviceLink& link_;
+  bool held_;
 };
 
 }  // namespace vantrel::device

@@ -122,6 +122,9 @@ bool ApplyToDevice(EditingStore::Lock& editing, AppliedStore& applied, const App
     return false;
   }
   if (plan.profiles.empty()) return false;
+  // The bracket and its read-back in one hold: another program's write in between would
+  // read back as a difference.
+  device::KeyboardHold hold(commands.Link());
   const bool allWritten = Verify(plan, request, SendPlan(plan, commands), commands, texts, readBack);
   NoteOutcome(editing, applied, plan, allWritten);
   if (!plan.withNames) sink.ShowMessage(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"));
@@ -144,7 +147,13 @@ bool ApplyStoreToDevice(EditingStore& editing, AppliedStore& applied, const Appl
     return false;
   }
   if (plan.profiles.empty()) return false;
-  const bool allWritten = Verify(plan, request, SendPlan(plan, commands), commands, texts, readBack);
+  // The bracket and its read-back in one hold: another program's write in between would
+  // read back as a difference.
+  bool allWritten = false;
+  {
+    device::KeyboardHold hold(commands.Link());
+    allWritten = hold.Held() && Verify(plan, request, SendPlan(plan, commands), commands, texts, readBack);
+  }
   {
     EditingStore::Lock lock(editing);
     NoteOutcome(lock, applied, plan, allWritten);

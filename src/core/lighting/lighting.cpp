@@ -70,6 +70,8 @@ bool ReadBackWrites(CommandSet& commands, LightingState& state, int profile, std
 WriteOutcome Bracket(CommandSet& commands, LightingState& state, int profile, std::initializer_list<Write> writes,
                      bool verify = true) {
   state.readBack = {};
+  device::KeyboardHold hold(commands.Link());  // the bracket and its read-back
+  if (!hold.Held()) return WriteOutcome::Refused;
   bool taken = commands.CmdBegin() == device::kDeviceOk;
   for (const auto& w : writes) {
     taken = commands.CmdWriteParams(w.bytes, static_cast<int>(w.bytes.size()), w.offset) == device::kDeviceOk && taken;

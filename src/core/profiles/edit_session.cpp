@@ -214,6 +214,17 @@ bool EditSession::AskArrival() {
   return write;
 }
 
+bool EditSession::CheckOtherProgramChange() {
+  if (!Unsaved()) return true;
+  // A question already up (another change, a switch) answers for this one later: the
+  // change is looked at again once it is answered.
+  if (questionOnScreen_) return false;
+  questionOnScreen_ = true;
+  const bool read = sink_.AskYesNo(texts_.Text("MAIN_PROMPT_OTHER_PROGRAM"), false);
+  questionOnScreen_ = false;
+  return read;
+}
+
 // ---- device work ------------------------------------------------------------------------
 
 ApplyResult EditSession::Apply() {
@@ -359,8 +370,21 @@ bool EditSession::FinishManagerApply(const SwitchDecision& decision) {
   return switched && read;
 }
 
-bool EditSession::Reload() {
-  const bool read = service_.ReloadFromDevice();
+bool EditSession::Reload(bool* keptEdits) {
+  std::uint64_t changesSeen = 0;
+  {
+    std::lock_guard lock(mutex_);
+    changesSeen = facts_.changes;
+  }
+  bool kept = false;
+  const bool read = service_.ReloadFromDevice(
+      [this, changesSeen] {
+        std::lock_guard lock(mutex_);
+        return facts_.changes != changesSeen && facts_.Unsaved();
+      },
+      &kept);
+  if (keptEdits) *keptEdits = kept;
+  if (kept) return false;
   std::lock_guard lock(mutex_);
   facts_.configurationRead = read;
   facts_.editedProfiles = 0;
@@ -369,25 +393,27 @@ bool EditSession::Reload() {
   return read;
 }
 
+void EditSession::AwaitArrivalDecision() {
+  {
+    std::lock_guard lock(mutex_);
+    facts_.arrivalPending = true;
+  }
+  // The user decides whether the edits or the keyboard's configuration win; until then
+  // the store keeps the edits.
+  for (auto* v : Views()) v->ArrivalWithEdits();
+}
+
 void EditSession::ReloadOnArrival() {
   bool wait = false;
   {
     std::lock_guard lock(mutex_);
     wait = facts_.Unsaved() && facts_.configurationRead;
-    if (wait) facts_.arrivalPending = true;
   }
-  if (wait) {
-    // The user decides whether the edits or the keyboard's configuration win; until then
-    // the store keeps the edits.
-    std::vector<ProfileView*> views;
-    {
-      std::lock_guard lock(mutex_);
-      views = views_;
-    }
-    for (auto* v : views) v->ArrivalWithEdits();
-    return;
-  }
-  Reload();
+  if (wait) return AwaitArrivalDecision();
+  bool keptEdits = false;
+  Reload(&keptEdits);
+  // Edits made while the keyboard was read: asked about as if they had come first.
+  if (keptEdits) return AwaitArrivalDecision();
   const int active = service_.ActiveProfile();
   // The profile is known before the keys are shown, so the picture shows that profile.
   if (ValidProfile(active)) SetCurrentProfile(active);
@@ -420,6 +446,22 @@ void EditSession::ResolveArrival(bool writeEdits) {
     NotifyKeys(lock, CurrentProfile());
   }
   NotifyRead(active);
+}
+
+bool EditSession::ReloadAfterOtherProgram(bool dropEdits) {
+  if (!dropEdits && Unsaved()) return false;
+  service_.ForgetActiveProfile();
+  bool keptEdits = false;
+  Reload(&keptEdits);
+  if (keptEdits) return false;  // edits made while it read: asked about first
+  const int active = service_.ActiveProfile();
+  if (ValidProfile(active)) SetCurrentProfile(active);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    NotifyKeys(lock, CurrentProfile());
+  }
+  NotifyRead(active);
+  return true;
 }
 
 RestoreOutcome EditSession::Restore(const std::filesystem::path& path) {

@@ -97,6 +97,10 @@ class EditSession {
   // The keyboard came back while edits were pending: true to write them (the default),
   // false to read the keyboard's configuration instead.
   bool AskArrival();
+  // Another program changed the keyboard: true to read its configuration (asks
+  // "MAIN_PROMPT_OTHER_PROGRAM" first when edits are pending; No keeps the edits and
+  // reads nothing).
+  bool CheckOtherProgramChange();
 
   // ---- device work (device worker) --------------------------------------------------
   ApplyResult Apply();
@@ -113,6 +117,11 @@ class EditSession {
   // session waits for ResolveArrival (the views are told; the UI asks AskArrival).
   void ReloadOnArrival();
   void ResolveArrival(bool writeEdits);
+  // Reads the keyboard's configuration again after another program changed it; the views
+  // are told as after an arrival. `dropEdits`: the user agreed to lose the edits pending
+  // (CheckOtherProgramChange). False, with nothing read, when edits came in after that
+  // decision was taken without them: they are never dropped unasked.
+  bool ReloadAfterOtherProgram(bool dropEdits);
   // Restore from a profile file; the edits are cleared only when the whole file loaded and
   // every write succeeded.
   RestoreOutcome Restore(const std::filesystem::path& path);
@@ -147,7 +156,11 @@ class EditSession {
   // Drops the edits: the store read back from the working file (the last configuration
   // read from or written to the keyboard).
   void DropEdits();
-  bool Reload();
+  // Reads the keyboard's configuration into the store. Edits made while it was being read
+  // are never overwritten: they stay, *keptEdits is set and false returned.
+  bool Reload(bool* keptEdits = nullptr);
+  // Edits wait for the user's decision between them and the keyboard that came back.
+  void AwaitArrivalDecision();
   // "PROFILE_SELECT_PROMPT" when the decision found edits pending (UI thread).
   void AskApplyFirst(SwitchDecision& decision);
   bool WriteDecidedEdits(const SwitchDecision& decision);

@@ -52,6 +52,10 @@ bool ProfileService::SetActiveProfile(int profile) {
   NoteReadBack({});
   if (profile < 0) return false;
   profile = MapProfile(profile);
+  // Read, change one byte, write, read back: another program's write in between would be
+  // undone by this one.
+  device::KeyboardHold hold(commands_.Link());
+  if (!hold.Held()) return false;
   std::array<std::uint8_t, device::kDeviceStateSize> state{};
   if (commands_.CmdReadDeviceState(state) != device::kDeviceOk) return false;
   state[device::kStateActiveProfile] = static_cast<std::uint8_t>(profile);
@@ -94,11 +98,16 @@ bool ProfileService::DumpDeviceToFile(const std::filesystem::path& path) {
   return DumpDevice(image) && SaveProfileImage(path, image, hook_);
 }
 
-bool ProfileService::ReloadFromDevice() {
+bool ProfileService::ReloadFromDevice(const std::function<bool()>& editedMeanwhile, bool* keptEdits) {
   EnsureWorkingFolder(paths_);
   const std::filesystem::path working = WorkingFilePath(paths_);
   keys::StoreImage image;
-  const bool read = ActiveProfile() >= 0 && DumpDevice(image);
+  bool read = false;
+  {
+    // One picture of the keyboard, not half before and half after another program's write.
+    device::KeyboardHold hold(commands_.Link());
+    read = hold.Held() && ActiveProfile() >= 0 && DumpDevice(image);
+  }
   std::string why;
   const bool saved = read && SaveProfileImage(working, image, hook_, &why);
   if (read && !saved) {
@@ -110,6 +119,10 @@ bool ProfileService::ReloadFromDevice() {
     sink_.ShowMessage(message);
   }
   keys::EditingStore::Lock lock(editing_);
+  if (editedMeanwhile && editedMeanwhile()) {
+    if (keptEdits) *keptEdits = true;
+    return false;
+  }
   EmptyEditingStore(lock);
   bool loaded = false;
   if (saved) {

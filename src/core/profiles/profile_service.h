@@ -95,6 +95,8 @@ class ProfileService {
   device::CommandSet& Commands() { return commands_; }
   // The keyboard's active profile as last read or written; -1 unknown. Never reads.
   int CachedActiveProfile() const { return cache_.load(); }
+  // Another program may have switched the profile: the next ActiveProfile() reads it.
+  void ForgetActiveProfile() { cache_.store(-1); }
   // The cache, or byte 10 of the device state read now (cached on success); -1 unknown.
   int ActiveProfile();
   // The active profile last read from or written to the keyboard, kept when the keyboard
@@ -122,8 +124,10 @@ class ProfileService {
   // Device to working file to editing store; the default profile when the keyboard
   // cannot be read. True when the store holds what was read from the keyboard. When the
   // working file cannot be written the configuration read is kept in memory and the
-  // message names the folder.
-  bool ReloadFromDevice();
+  // message names the folder. `editedMeanwhile` is asked under the editing store's lock
+  // just before the store is replaced: when it says edits were made while the keyboard was
+  // being read, the store keeps them and the call returns false with *keptEdits set.
+  bool ReloadFromDevice(const std::function<bool()>& editedMeanwhile = {}, bool* keptEdits = nullptr);
   // The store read back from the working file, or from the copy kept in memory while the
   // working folder cannot be written (the default profile without either).
   void ReloadFromWorkingFile();

@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <thread>
 
 #include "core/keys/key_table.h"
 #include "platform/autostart.h"
@@ -12,6 +13,7 @@
 #include "platform/settings_store_qt.h"
 #include "platform/program_launcher.h"
 #include "platform/user_paths.h"
+#include "stack/shared_keyboard.h"
 
 namespace vantrel::ui {
 
@@ -110,7 +112,21 @@ bool AppCore::OpenDevice(std::string* error) {
   // The program runs for long: vantrelctl may look at the same virtual keyboard meanwhile.
   stack::StackOptions options = options_.stack;
   options.holdSimLockForRun = false;
-  return stack_.Open(options, error);
+  if (!stack_.Open(options, error)) return false;
+  // The keyboard is opened on the UI thread. It never waits for the keyboard: a job of the
+  // device worker or the presence logic that holds it may be waiting for that thread.
+  stack_.Link().SetNeverWaitThread(std::this_thread::get_id());
+  if (auto* shared = stack_.Shared()) {
+    generations_ = std::make_unique<GenerationWatch>(QString::fromStdString(shared->GenerationPath().string()));
+  }
+  return true;
+}
+
+std::uint64_t AppCore::ForeignChanges() {
+  auto* shared = stack_.Shared();
+  if (shared == nullptr || !stack_.IsOpen()) return 0;
+  device::KeyboardHold hold(stack_.Link());
+  return shared->ForeignChanges();
 }
 
 void AppCore::Start(device::MainWindowPort& port, profiles::ProfileView& view, text::MessageSink& sink) {
@@ -140,7 +156,12 @@ void AppCore::Stop() {
   // The presence logic goes first (no more count changes or events), then the service
   // that reads its facts, once the worker has finished what was queued meanwhile.
   presence_.reset();
-  if (worker_) worker_->WaitIdle();
+  if (worker_) {
+    // The last job: the worker's idle call after it writes the virtual keyboard's state
+    // file, with every change made so far (the UI thread never takes the keyboard itself).
+    worker_->Post([] {});
+    worker_->WaitIdle();
+  }
   session_.reset();
   profiles_.reset();
 }
@@ -163,6 +184,10 @@ int AppCore::AddIdleObserver(std::function<void()> observer) {
 void AppCore::RemoveIdleObserver(int id) {
   std::lock_guard lock(observersMutex_);
   std::erase_if(idleObservers_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void AppCore::PersistSimStateSoon() {
+  if (worker_ && Simulating()) worker_->Post([] {});  // the idle call after it saves
 }
 
 void AppCore::PersistSimState() {

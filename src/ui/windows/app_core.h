@@ -28,6 +28,7 @@
 #include "stack/device_stack.h"
 #include "core/text/profile_strings.h"
 #include "ui/windows/device_worker.h"
+#include "ui/windows/generation_watch.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/ui_services.h"
 
@@ -126,8 +127,10 @@ class AppCore {
   bool Stopping() const { return stopping_.load(); }
   bool Simulating() const { return options_.stack.simulate; }
   // Writes the virtual keyboard's state file (by the device worker once its jobs are
-  // done, while simulating).
+  // done, while simulating). Device worker only: it takes the keyboard.
   void PersistSimState();
+  // From any thread: has the device worker write the state file after the jobs queued.
+  void PersistSimStateSoon();
   // Runs on the device worker when the keyboard has arrived, before its configuration is
   // read into the store (the keyboard check compares it with the last one first). Set it
   // before Start().
@@ -135,6 +138,13 @@ class AppCore {
   void RunArrivalCheck() const {
     if (arrivalCheck_) arrivalCheck_();
   }
+
+  // Signals a change of the keyboard's generation file (UI thread); null before
+  // OpenDevice succeeded.
+  GenerationWatch* Generations() { return generations_.get(); }
+  // Device worker: takes the keyboard once, which notices a change another program made
+  // since this one last had it, and returns how many such changes were seen so far.
+  std::uint64_t ForeignChanges();
 
   // The canonical path of the virtual keyboard's state file; empty on real hardware.
   std::filesystem::path SimStateFile() const;
@@ -163,6 +173,7 @@ class AppCore {
   lighting::LightingState lighting_;
   std::unique_ptr<lighting::KeyColourEditor> keyColours_;
   std::unique_ptr<UiMessageSink> sink_;
+  std::unique_ptr<GenerationWatch> generations_;
   std::unique_ptr<device::Presence> presence_;
   std::unique_ptr<profiles::ProfileService> profiles_;
   std::unique_ptr<profiles::EditSession> session_;

@@ -20,6 +20,8 @@
 
 #include <algorithm>
 #include <future>
+#include <optional>
+#include <utility>
 
 #include "core/keys/apply.h"
 #include "core/keys/key_codes.h"
@@ -430,6 +432,13 @@ void CVantrelDlg::ChooseLanguage(int index) {
 void CVantrelDlg::Start(CTrayIcon* tray) {
   tray_ = tray;
   core_.Start(*this, *this, messages_);
+  if (auto* generations = core_.Generations())
+    connect(generations, &GenerationWatch::changed, this, [this] { OnGenerationChanged(); });
+  // A change kept out for the user's edits is read once the edits are applied or dropped.
+  connect(this, &CVantrelDlg::deviceWorkDone, this, [this] {
+    auto* session = core_.Session();
+    if (foreignDeclined_ != viewedForeign_ && session && !session->Unsaved()) OnGenerationChanged();
+  });
   BuildLightingPanel();
   AutoSwitchController::Deps deps{core_.Worker(), [this] { return core_.Session(); },
                                   [this] { return !closing_ && !core_.Stopping() && core_.KeyboardPresent(); }};
@@ -1110,7 +1119,7 @@ int CVantrelDlg::HandleInstanceMessage(std::uint32_t message, std::uint32_t para
       case stack::SimEventResult::Unknown: return kSimEventUnknown;
       case stack::SimEventResult::Done: break;
     }
-    core_.PersistSimState();
+    core_.PersistSimStateSoon();
   }
   return 0;
 }
@@ -1204,8 +1213,73 @@ void CVantrelDlg::CloseProgram() {
     keys::AppliedStore::Lock applied(core_.Applied(), editing);
     applied.Image() = keys::StoreImage{};
   }
-  core_.PersistSimState();
   emit closed();
+}
+
+void CVantrelDlg::OnGenerationChanged() {
+  if (closing_ || core_.Stopping() || !core_.Session()) return;
+  if (foreignCheckRunning_) {
+    foreignRecheck_ = true;
+    return;
+  }
+  foreignCheckRunning_ = true;
+  AppCore* core = &core_;
+  core_.Worker().Run([core] { return core->ForeignChanges(); }, this,
+                     [this](std::uint64_t count) { OnForeignChanges(count); });
+}
+
+void CVantrelDlg::OnForeignChanges(std::uint64_t count) {
+  auto* session = core_.Session();
+  if (count == viewedForeign_ || closing_ || !session) {
+    FinishForeignCheck();
+    return;
+  }
+  // Without the keyboard there is nothing to read: its arrival reads everything anyway.
+  // With edits pending the user decides; No keeps the edits (and this change is not asked
+  // about again).
+  const bool dropEdits = session->Unsaved();
+  if (!core_.KeyboardPresent()) {
+    viewedForeign_ = count;
+    FinishForeignCheck();
+    return;
+  }
+  // Asked once per change; No keeps the edits, and the change is read after they were
+  // applied or dropped.
+  if (dropEdits && count == foreignDeclined_) {
+    FinishForeignCheck();
+    return;
+  }
+  if (!session->CheckOtherProgramChange()) {
+    foreignDeclined_ = count;
+    FinishForeignCheck();
+    return;
+  }
+  AppCore* core = &core_;
+  core_.Worker().Run(
+      [core, session, dropEdits]() -> std::optional<std::uint64_t> {
+        // The count as of the read: a change after it is looked at again.
+        device::KeyboardHold hold(core->Stack().Link());
+        const std::uint64_t seen = core->ForeignChanges();
+        if (!session->ReloadAfterOtherProgram(dropEdits)) return std::nullopt;
+        return seen;
+      },
+      this,
+      [this, count](std::optional<std::uint64_t> seen) {
+        if (!seen) {
+          // Edits came in while the read waited: asked about now.
+          OnForeignChanges(count);
+          return;
+        }
+        viewedForeign_ = *seen;
+        if (panel_ && !closing_) panel_->KeyboardLightingChanged();
+        emit deviceWorkDone();
+        FinishForeignCheck();
+      });
+}
+
+void CVantrelDlg::FinishForeignCheck() {
+  foreignCheckRunning_ = false;
+  if (std::exchange(foreignRecheck_, false)) OnGenerationChanged();
 }
 
 bool CVantrelDlg::PostDeviceJob(std::function<void()> job, std::function<void()> done) {

@@ -264,9 +264,18 @@ class CVantrelDlg final : public CBaseDialog,
   // Queues device work (the worker keeps the virtual keyboard's state file current). False,
   // with nothing queued, once the program is closing.
   bool PostDeviceJob(std::function<void()> job, std::function<void()> done = {});
+  // The keyboard's generation changed: the worker tells whether another program changed
+  // it; if so the configuration is read again (after asking, with edits pending).
+  void OnGenerationChanged();
+  void OnForeignChanges(std::uint64_t count);
+  void FinishForeignCheck();
 
   AppCore& core_;
   text::MessageSink& messages_;
+  std::uint64_t viewedForeign_ = 0;    // other programs' changes the window has read
+  std::uint64_t foreignDeclined_ = 0;  // ... and the count the user kept the edits against
+  bool foreignCheckRunning_ = false;
+  bool foreignRecheck_ = false;
   FileChooser& files_;
   CTrayIcon* tray_ = nullptr;
   QPointer<CAboutBox> about_;

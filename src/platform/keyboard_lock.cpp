@@ -1,0 +1,211 @@
+#include "platform/keyboard_lock.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include <QCoreApplication>
+#include <QLockFile>
+#include <QtGlobal>
+
+#include "platform/runtime_folder.h"
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <QFile>
+#endif
+
+namespace vantrel::platform {
+namespace {
+
+// The generation file: the number in decimal, always 20 digits and a newline, so a new
+// number overwrites the old one entirely without truncating the file first.
+constexpr std::size_t kGenerationDigits = 20;
+
+// How often a waiting program looks whether the lock is free again.
+constexpr std::chrono::milliseconds kLockPoll{2};
+
+#ifdef Q_OS_UNIX
+
+// Opens `path` (created 0600 when missing) without following a link and without blocking
+// on a FIFO; refuses anything but a regular file. -1 with the reason otherwise.
+int OpenRegular(const std::filesystem::path& path, std::string* why) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  if (fd < 0) {
+    if (why) *why = "cannot open " + path.string() + ": " + std::strerror(errno);
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (why) *why = path.string() + " is not a regular file";
+    return -1;
+  }
+  return fd;
+}
+
+#endif
+
+}  // namespace
+
+KeyboardLock::KeyboardLock(std::filesystem::path lockPath)
+    : lockPath_(std::move(lockPath)), generationPath_(std::filesystem::path(lockPath_) += ".gen") {}
+
+KeyboardLock::~KeyboardLock() { Release(); }
+
+#ifdef Q_OS_UNIX
+
+bool KeyboardLock::Acquire(std::chrono::milliseconds timeout, std::string* why) {
+  if (fd_ >= 0) return true;
+  const int fd = OpenRegular(lockPath_, why);
+  if (fd < 0) return false;
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      fd_ = fd;
+      return true;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      if (why) *why = "cannot lock " + lockPath_.string() + ": " + std::strerror(errno);
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= until) {
+      if (why) *why = "the keyboard is busy with another program (lock file " + lockPath_.string() + ")";
+      break;
+    }
+    std::this_thread::sleep_for(kLockPoll);
+  }
+  ::close(fd);
+  return false;
+}
+
+void KeyboardLock::Release() {
+  if (fd_ < 0) return;
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+std::uint64_t KeyboardLock::Generation() const {
+  const int fd = ::open(generationPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return 0;
+  struct stat st {};
+  char text[kGenerationDigits + 2] = {};
+  ssize_t n = 0;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::pread(fd, text, kGenerationDigits, 0);
+  ::close(fd);
+  std::uint64_t value = 0;
+  for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + static_cast<unsigned>(text[i] - '0');
+  return value;
+}
+
+bool KeyboardLock::WriteGeneration(std::uint64_t value, std::string* why) {
+  if (fd_ < 0) {
+    if (why) *why = "the keyboard's lock is not held";
+    return false;
+  }
+  const int fd = OpenRegular(generationPath_, why);
+  if (fd < 0) return false;
+  char text[kGenerationDigits + 2];
+  std::snprintf(text, sizeof text, "%020llu\n", static_cast<unsigned long long>(value));
+  const bool written = ::pwrite(fd, text, kGenerationDigits + 1, 0) == static_cast<ssize_t>(kGenerationDigits + 1);
+  if (!written && why) *why = "cannot write " + generationPath_.string() + ": " + std::strerror(errno);
+  ::close(fd);
+  return written;
+}
+
+bool KeyboardLock::CreateGenerationFile(std::string* why) {
+  const int fd = OpenRegular(generationPath_, why);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+#else
+
+// Elsewhere a lock file whose owner is checked by process id stands in for the advisory
+// lock (a lock left by a process that no longer runs is taken over).
+bool KeyboardLock::Acquire(std::chrono::milliseconds timeout, std::string* why) {
+  if (fd_ >= 0) return true;
+  if (!qtLock_) {
+    qtLock_ = std::make_unique<QLockFile>(QString::fromStdString(lockPath_.string()));
+    qtLock_->setStaleLockTime(0);
+  }
+  if (!qtLock_->tryLock(static_cast<int>(timeout.count()))) {
+    if (why) *why = "the keyboard is busy with another program (lock file " + lockPath_.string() + ")";
+    return false;
+  }
+  fd_ = 0;
+  return true;
+}
+
+void KeyboardLock::Release() {
+  if (fd_ < 0) return;
+  qtLock_->unlock();
+  fd_ = -1;
+}
+
+std::uint64_t KeyboardLock::Generation() const {
+  QFile file(QString::fromStdString(generationPath_.string()));
+  if (!file.open(QIODevice::ReadOnly)) return 0;
+  return file.read(kGenerationDigits).trimmed().toULongLong();
+}
+
+bool KeyboardLock::WriteGeneration(std::uint64_t value, std::string* why) {
+  if (fd_ < 0) {
+    if (why) *why = "the keyboard's lock is not held";
+    return false;
+  }
+  QFile file(QString::fromStdString(generationPath_.string()));
+  const QByteArray text = QByteArray::number(static_cast<qulonglong>(value)).rightJustified(kGenerationDigits, '0') + '\n';
+  if (!file.open(QIODevice::ReadWrite) || file.write(text) != text.size()) {
+    if (why) *why = "cannot write " + generationPath_.string();
+    return false;
+  }
+  return true;
+}
+
+bool KeyboardLock::CreateGenerationFile(std::string* why) {
+  QFile file(QString::fromStdString(generationPath_.string()));
+  if (file.exists() || file.open(QIODevice::ReadWrite)) return true;
+  if (why) *why = "cannot create " + generationPath_.string();
+  return false;
+}
+
+#endif
+
+std::string HidKeyboardLockName(std::uint16_t vendor, std::uint16_t product) {
+  char name[48];
+  std::snprintf(name, sizeof name, "PX204-1127-hid-%04x-%04x.lock", vendor, product);
+  return name;
+}
+
+std::string SimKeyboardLockName(const std::filesystem::path& statePath) {
+  std::error_code ec;
+  std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(statePath, ec), ec);
+  if (ec) canonical = statePath.lexically_normal();
+  // 64-bit FNV-1a of the path's bytes.
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char c : canonical.string()) {
+    hash ^= c;
+    hash *= 0x100000001b3ull;
+  }
+  char name[48];
+  std::snprintf(name, sizeof name, "PX204-1127-sim-%016llx.lock", static_cast<unsigned long long>(hash));
+  return name;
+}
+
+long long CurrentProcessId() { return static_cast<long long>(QCoreApplication::applicationPid()); }
+
+std::filesystem::path KeyboardLockPath(const std::string& name, std::string* error) {
+  const std::filesystem::path folder = RuntimeFolder("PX204-1127", error);
+  if (folder.empty()) return {};
+  return folder / name;
+}
+
+}  // namespace vantrel::platform

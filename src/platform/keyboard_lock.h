@@ -1,0 +1,65 @@
+// The lock every program takes before it talks to one keyboard, and the generation number
+// beside it. The lock is a file in the user's runtime folder named after the keyboard;
+// the generation file ("<lock>.gen") holds a number that each program advances, under
+// the lock, after it changed the keyboard, so a program that keeps a view of the keyboard
+// can tell that another one wrote to it.
+//
+// The lock is an advisory lock on an open file: the system releases it when its process
+// ends, however it ends, so a lock is never left behind by a crash.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+class QLockFile;
+
+namespace vantrel::platform {
+
+class KeyboardLock {
+ public:
+  explicit KeyboardLock(std::filesystem::path lockPath);
+  ~KeyboardLock();
+  KeyboardLock(const KeyboardLock&) = delete;
+  KeyboardLock& operator=(const KeyboardLock&) = delete;
+
+  // Waits up to `timeout` for the lock (polling every few milliseconds). False with the
+  // reason when another process still holds it then, or when the file cannot be used
+  // (anything but a regular file there is refused without blocking on it).
+  bool Acquire(std::chrono::milliseconds timeout, std::string* why);
+  void Release();
+  bool Held() const { return fd_ >= 0; }
+
+  // The number in the generation file now; 0 when the file is missing or unreadable.
+  std::uint64_t Generation() const;
+  // Under the lock: writes `value` over the number in place (so a watcher of the file sees
+  // it change). False with the reason when it cannot.
+  bool WriteGeneration(std::uint64_t value, std::string* why);
+  // Creates an empty generation file (generation 0) when there is none.
+  bool CreateGenerationFile(std::string* why);
+
+  const std::filesystem::path& LockPath() const { return lockPath_; }
+  const std::filesystem::path& GenerationPath() const { return generationPath_; }
+
+ private:
+  std::filesystem::path lockPath_;
+  std::filesystem::path generationPath_;
+  int fd_ = -1;  // the open, locked lock file while held
+  std::unique_ptr<QLockFile> qtLock_;  // where there is no advisory file lock
+};
+
+// The lock file of a keyboard reached through hidapi: vendor and product, as several
+// programs open the same keyboard through different paths and a path changes when the
+// keyboard is plugged in again.
+std::string HidKeyboardLockName(std::uint16_t vendor, std::uint16_t product);
+// The lock file of the virtual keyboard kept in `statePath`: a hash of the state file's
+// canonical path, so every spelling of the path meets at one lock.
+std::string SimKeyboardLockName(const std::filesystem::path& statePath);
+// This process's id (the lock log names the process of each turn).
+long long CurrentProcessId();
+// RuntimeFolder() / name; empty with `error` set when there is no usable runtime folder.
+std::filesystem::path KeyboardLockPath(const std::string& name, std::string* error);
+
+}  // namespace vantrel::platform
