@@ -1,0 +1,39 @@
+// The profile service and the editing session over the virtual keyboard, wired as the
+// program wires them, each test in its own scratch folder. Texts: the fake map of texts or
+// a real language file.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+
+#include "core/profiles/edit_session.h"
+#include "core/profiles/profile_fakes.h"
+#include "sim_harness.h"
+
+namespace vantrel::test {
+
+template <class Texts = MapTexts>
+class SessionFixture : public ::testing::Test {
+ protected:
+  // folderPrefix keeps the folders of test programs with the same test names apart.
+  explicit SessionFixture(const std::string& folderPrefix = {})
+      : dir(ScratchFolder(folderPrefix + ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+        service(sim.commands, editing, applied, cache, profiles::ProfilePaths{dir / "user", dir / "program"}, texts,
+                sink),
+        session(service, editing, applied, texts, sink) {}
+
+  std::filesystem::path dir;
+  SimHarness sim;
+  keys::EditingStore editing;
+  keys::AppliedStore applied;
+  std::atomic<int> cache{-1};
+  Texts texts;
+  RecordingSink sink;
+  profiles::ProfileService service;
+  profiles::EditSession session;
+};
+
+}  // namespace vantrel::test
