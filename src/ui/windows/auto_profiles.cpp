@@ -17,6 +17,7 @@
 #include "ui/windows/auto_switch_controller.h"
 #include "ui/windows/control_ids.h"
 #include "ui/windows/profile_manager.h"
+#include "ui/windows/ui_services.h"
 
 namespace vantrel::ui {
 namespace {
@@ -199,11 +200,7 @@ void AutoProfilesWindow::Retranslate() {
 }
 
 void AutoProfilesWindow::Open() {
-  if (isVisible()) {
-    raise();
-    activateWindow();
-    return;
-  }
+  if (RaiseIfShown(*this)) return;
   InitDialog();
   PlaceControls();
   Retranslate();
