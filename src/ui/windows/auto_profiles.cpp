@@ -92,7 +92,8 @@ void AutoProfilesWindow::OnInitDialog() {
   list_->InsertColumn(0, QString(), Qt::AlignLeft, 130);
   list_->InsertColumn(1, QString(), Qt::AlignLeft, 230);
   list_->InsertColumn(2, QString(), Qt::AlignLeft, 100);
-  list_->SetColumnShares({28, 50});
+  // The kind column holds the longest kind name of every language ("Fichier du programme").
+  list_->SetColumnShares({33, 45});
   connect(list_, &QTreeWidget::currentItemChanged, this, [this] {
     if (!quiet_) FillEditor(list_->GetSelectedRow());
   });
@@ -243,6 +244,7 @@ void AutoProfilesWindow::FillEditor(int row) {
   const profiles::AutoRule& rule = rules[static_cast<std::size_t>(row)];
   kind_->setCurrentIndex(KindIndex(rule.kind));
   pattern_->setText(Utf8(rule.pattern));
+  pattern_->setCursorPosition(0);  // a long pattern from its start, not its end
   profile_->setCurrentIndex(rule.profile);
 }
 
