@@ -39,12 +39,6 @@ class ProfileServiceTest : public SessionFixture<> {
  protected:
   ProfileServiceTest() { session.AddView(view); }
 
-  // Command bytes of the configuration requests sent so far.
-  std::vector<std::uint8_t> SentCommands() {
-    std::vector<std::uint8_t> out;
-    for (const auto& l : sim.Lines("> CTRL")) out.push_back(SimHarness::Bytes(l)[3]);
-    return out;
-  }
   std::filesystem::path Working() { return WorkingFilePath(service.Paths()); }
 
   RecordingView view;
@@ -374,19 +368,7 @@ TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {
 }
 
 // A session over the virtual keyboard for the tests that drive it from two threads.
-struct ThreadedSession {
-  explicit ThreadedSession(const std::string& name) : dir(ScratchFolder(name)) {}
-  std::filesystem::path dir;
-  SimHarness sim;
-  keys::EditingStore editing;
-  keys::AppliedStore applied;
-  std::atomic<int> cache{-1};
-  MapTexts texts;
-  RecordingSink sink;
-  ProfileService service{sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts,
-                         sink};
-  EditSession session{service, editing, applied, texts, sink};
-};
+using ThreadedSession = KeyboardSession<>;
 
 TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
   ThreadedSession t("CheckTakesNoStoreLock");
