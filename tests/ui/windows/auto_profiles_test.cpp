@@ -292,7 +292,7 @@ TEST_F(AutoSwitchTest, TheWindowInEachLanguageShowsItsTextsWhole) {
       {"AUTO_PAUSED_KEY_PAGE"},             {"AUTO_PAUSED_MANAGER"},       {"AUTO_PAUSED_OWN"},
       {"AUTO_UNAVAILABLE_WAYLAND"},         {"AUTO_UNAVAILABLE_SESSION"},  {"AUTO_UNAVAILABLE_X11"},
       {"AUTO_UNAVAILABLE_NO_X11"},          {"AUTO_UNAVAILABLE_BUS"},      {"AUTO_PICK_WAITING"}};
-  for (const char* code : {"0409", "040C", "0804", "0C04"}) {
+  for (const char* code : {"0409", "040C", "0804", "0404", "0C04"}) {
     SCOPED_TRACE(code);
     const vantrel::test::LanguageFileTexts language(code);
     const auto text = [&](const char* key) { return QString::fromStdString(language.Text(key)); };
