@@ -82,6 +82,8 @@ Vantrel_DlgComposite::Vantrel_DlgComposite(keys::EditingStore& editing, const te
   setWindowModality(Qt::WindowModal);
   captureFilter_ = new KeyEventFilter(this);
   captureFilter_->SetKeyHandler([this](const KeyEventFilter::KeyInput& in) {
+    // With the mouse chosen no key is taken, and Tab and Escape keep their usual work.
+    if (!keyboardChosen_ && (in.code == kCodeTab || in.code == kCodeEscape)) return false;
     const bool taken = OnCaptureKey(in.code, in.release, in.autoRepeat);
     // Tab or Escape taken: pressed again, it moves the focus on or closes the page.
     if (taken && !in.release && captured_ == in.code && (in.code == kCodeTab || in.code == kCodeEscape))

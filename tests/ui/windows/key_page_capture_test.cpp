@@ -283,6 +283,14 @@ TEST_F(KeyPageTest, TabAndEscapeAreTakenOnceThenLeaveTheTab) {
   // Opened again, the tab waits for a key at once.
   ASSERT_TRUE(page_->Begin(kButtonA));
   EXPECT_TRUE(page_->capturing());
+  // With the mouse chosen no key is taken: Tab moves on at once and Escape closes.
+  Click(kIdMou);
+  page_->button(kIdMou)->setFocus();
+  Key(0x00F, false, false, Qt::Key_Tab);
+  EXPECT_EQ(page_->focusWidget(), page_->mouseFunctions());
+  Key(0x001, false, false, Qt::Key_Escape);
+  EXPECT_FALSE(page_->isVisible());
+  EXPECT_EQ(Record(0, 0x01E), (KeyAssignment{keys::kKindKey, 0, 0x00F}));
 }
 
 TEST_F(KeyPageTest, KeyChooserCapturesKeysTheDesktopKeeps) {
