@@ -9,21 +9,13 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "ctl_runner.h"
+#include "ctl_folder_test.h"
 
 namespace vantrel::test {
 namespace {
 
-std::string Slurp(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class CtlProfileFilesTest : public ::testing::Test {
+class CtlProfileFilesTest : public CtlFolderTest {
  protected:
-  void SetUp() override { dir = TestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
   CtlResult Run(const std::string& args) {
     return RunShell("XDG_DATA_HOME=" + (dir / "data").string() + " " + std::string(VANTREL_BIN_DIR) +
                     "/vantrelctl --language 1033 --simulate=" + (dir / "state.json").string() + " " + args);
@@ -52,8 +44,6 @@ class CtlProfileFilesTest : public ::testing::Test {
     Ok("keys set --profile 0 G1 macro:1");
     Ok("keys set --profile 0 F1 media:1");
   }
-
-  std::filesystem::path dir;
 };
 
 TEST_F(CtlProfileFilesTest, ExportResetImportGivesBackTheKeyboardMemoryByteForByte) {

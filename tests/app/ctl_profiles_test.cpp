@@ -9,22 +9,15 @@
 
 #include "core/keys/key_codes.h"
 #include "core/profiles/profile_file.h"
-#include "ctl_runner.h"
+#include "ctl_folder_test.h"
 
 namespace vantrel::test {
 namespace {
 
-std::string Slurp(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class CtlProfilesTest : public ::testing::Test {
+class CtlProfilesTest : public CtlFolderTest {
  protected:
   void SetUp() override {
-    dir = TestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    CtlFolderTest::SetUp();
     trace = (dir / "trace.txt").string();
   }
   // The working folder lives under XDG_DATA_HOME.
@@ -54,7 +47,6 @@ class CtlProfilesTest : public ::testing::Test {
   }
   std::filesystem::path WorkingFile() { return dir / "data" / "PX204-1127" / "$Profile0"; }
 
-  std::filesystem::path dir;
   std::string trace;
 };
 

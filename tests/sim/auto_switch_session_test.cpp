@@ -2,9 +2,7 @@
 // virtual keyboard: it never asks, and it re-checks the pause conditions at write time.
 #include <gtest/gtest.h>
 
-#include "core/profiles/edit_session.h"
-#include "core/profiles/profile_fakes.h"
-#include "sim_harness.h"
+#include "session_fixture.h"
 
 namespace vantrel::test {
 namespace {
@@ -17,27 +15,15 @@ class SwitchedView final : public ProfileView {
   std::vector<int> switched;
 };
 
-class UnattendedSwitchTest : public ::testing::Test {
+class UnattendedSwitchTest : public SessionFixture<> {
  protected:
-  UnattendedSwitchTest()
-      : dir(ScratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts, sink),
-        session(service, editing, applied, texts, sink) {
+  UnattendedSwitchTest() {
     session.AddView(view);
     session.ReloadOnArrival();
     sim.ClearTrace();
   }
 
-  std::filesystem::path dir;
-  SimHarness sim;
-  keys::EditingStore editing;
-  keys::AppliedStore applied;
-  std::atomic<int> cache{-1};
-  MapTexts texts;
-  RecordingSink sink;
   SwitchedView view;
-  ProfileService service;
-  EditSession session;
 };
 
 TEST_F(UnattendedSwitchTest, SwitchesTheKeyboardAndTellsTheViewsWithoutAsking) {

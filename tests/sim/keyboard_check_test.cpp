@@ -13,7 +13,7 @@
 #include "core/profiles/edit_session.h"
 #include "core/profiles/profile_fakes.h"
 #include "language_file_texts.h"
-#include "sim_harness.h"
+#include "session_fixture.h"
 
 namespace vantrel::test {
 namespace {
@@ -24,12 +24,9 @@ bool AnyLineHas(const std::vector<std::string>& lines, std::string_view part) {
   return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != l.npos; });
 }
 
-class KeyboardCheckTest : public ::testing::Test {
+class KeyboardCheckTest : public SessionFixture<LanguageFileTexts> {
  protected:
-  KeyboardCheckTest()
-      : dir(ScratchFolder(std::string("check-") + ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts, sink),
-        session(service, editing, applied, texts, sink) {
+  KeyboardCheckTest() : SessionFixture("check-") {
     service.SetDeviceFacts([this] { return DeviceFacts{sim.keyboard.FactoryTable(), sim.keyboard.MacroCapacity()}; });
     light.texts = &texts;
   }
@@ -75,15 +72,6 @@ class KeyboardCheckTest : public ::testing::Test {
     cache.store(-1);  // the keyboard went away meanwhile: its active profile is unknown
   }
 
-  std::filesystem::path dir;
-  SimHarness sim;
-  keys::EditingStore editing;
-  keys::AppliedStore applied;
-  std::atomic<int> cache{-1};
-  LanguageFileTexts texts;
-  RecordingSink sink;
-  ProfileService service;
-  EditSession session;
   lighting::LightingState light;
 };
 

@@ -10,10 +10,9 @@
 #include <thread>
 
 #include "core/keys/key_table.h"
-#include "core/profiles/profile_fakes.h"
 #include "core/profiles/profile_file.h"
 #include "core/util/bytes.h"
-#include "sim_harness.h"
+#include "session_fixture.h"
 
 namespace vantrel::test {
 namespace {
@@ -36,33 +35,13 @@ class RecordingView final : public ProfileView {
   std::size_t shownMacros = 0;
 };
 
-class ProfileServiceTest : public ::testing::Test {
+class ProfileServiceTest : public SessionFixture<> {
  protected:
-  ProfileServiceTest()
-      : dir(ScratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        service(sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts, sink),
-        session(service, editing, applied, texts, sink) {
-    session.AddView(view);
-  }
+  ProfileServiceTest() { session.AddView(view); }
 
-  // Command bytes of the configuration requests sent so far.
-  std::vector<std::uint8_t> SentCommands() {
-    std::vector<std::uint8_t> out;
-    for (const auto& l : sim.Lines("> CTRL")) out.push_back(SimHarness::Bytes(l)[3]);
-    return out;
-  }
   std::filesystem::path Working() { return WorkingFilePath(service.Paths()); }
 
-  std::filesystem::path dir;
-  SimHarness sim;
-  keys::EditingStore editing;
-  keys::AppliedStore applied;
-  std::atomic<int> cache{-1};
-  MapTexts texts;
-  RecordingSink sink;
   RecordingView view;
-  ProfileService service;
-  EditSession session;
 };
 
 TEST_F(ProfileServiceTest, ReloadReadsTheKeyboardIntoTheWorkingFileAndTheStore) {
@@ -434,19 +413,7 @@ TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {
 }
 
 // A session over the virtual keyboard for the tests that drive it from two threads.
-struct ThreadedSession {
-  explicit ThreadedSession(const std::string& name) : dir(ScratchFolder(name)) {}
-  std::filesystem::path dir;
-  SimHarness sim;
-  keys::EditingStore editing;
-  keys::AppliedStore applied;
-  std::atomic<int> cache{-1};
-  MapTexts texts;
-  RecordingSink sink;
-  ProfileService service{sim.commands, editing, applied, cache, ProfilePaths{dir / "user", dir / "program"}, texts,
-                         sink};
-  EditSession session{service, editing, applied, texts, sink};
-};
+using ThreadedSession = KeyboardSession<>;
 
 TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
   ThreadedSession t("CheckTakesNoStoreLock");

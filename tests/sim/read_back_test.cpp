@@ -11,20 +11,16 @@
 #include "core/profiles/profile_service.h"
 #include "core/profiles/profile_fakes.h"
 #include "language_file_texts.h"
-#include "sim_harness.h"
+#include "session_fixture.h"
 
 namespace vantrel::test {
 namespace {
 
 using device::Verification;
 
-class ReadBackTest : public ::testing::Test {
+class ReadBackTest : public SessionFixture<LanguageFileTexts> {
  protected:
-  ReadBackTest()
-      : dir(ScratchFolder(std::string("read-back-") +
-                          ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        service(sim.commands, editing, applied, cache, profiles::ProfilePaths{dir / "user", dir / "program"}, texts,
-                sink) {
+  ReadBackTest() : SessionFixture("read-back-") {
     service.SetDeviceFacts([this] {
       return profiles::DeviceFacts{sim.keyboard.FactoryTable(), sim.keyboard.MacroCapacity()};
     });
@@ -36,11 +32,6 @@ class ReadBackTest : public ::testing::Test {
     sim::FaultPlan plan;
     plan.Add(sim.service.ConfigRequests() + ahead, sim::Fault::kCorrupt);
     sim.service.SetFaults(plan);
-  }
-  std::vector<std::uint8_t> SentCommands() {
-    std::vector<std::uint8_t> out;
-    for (const auto& l : sim.Lines("> CTRL")) out.push_back(SimHarness::Bytes(l)[3]);
-    return out;
   }
   void AddMacro(std::u16string name, std::size_t steps) {
     keys::EditingStore::Lock lock(editing);
@@ -59,14 +50,6 @@ class ReadBackTest : public ::testing::Test {
     return keys::ApplyToDevice(lock, applied, request, sim.commands, texts, sink, &readBack);
   }
 
-  std::filesystem::path dir;
-  SimHarness sim;
-  keys::EditingStore editing;
-  keys::AppliedStore applied;
-  std::atomic<int> cache{-1};
-  LanguageFileTexts texts;
-  RecordingSink sink;
-  profiles::ProfileService service;
 };
 
 TEST_F(ReadBackTest, ApplyReadsTheMacroAreaAndTablesBackAfterItsBracket) {

@@ -17,6 +17,7 @@
 #include "ui/windows/auto_switch_controller.h"
 #include "ui/windows/control_ids.h"
 #include "ui/windows/profile_manager.h"
+#include "ui/windows/ui_services.h"
 
 namespace vantrel::ui {
 namespace {
@@ -91,7 +92,8 @@ void AutoProfilesWindow::OnInitDialog() {
   list_->InsertColumn(0, QString(), Qt::AlignLeft, 130);
   list_->InsertColumn(1, QString(), Qt::AlignLeft, 230);
   list_->InsertColumn(2, QString(), Qt::AlignLeft, 100);
-  list_->SetColumnShares({28, 50});
+  // The kind column holds the longest kind name of every language ("Fichier du programme").
+  list_->SetColumnShares({33, 45});
   connect(list_, &QTreeWidget::currentItemChanged, this, [this] {
     if (!quiet_) FillEditor(list_->GetSelectedRow());
   });
@@ -199,11 +201,7 @@ void AutoProfilesWindow::Retranslate() {
 }
 
 void AutoProfilesWindow::Open() {
-  if (isVisible()) {
-    raise();
-    activateWindow();
-    return;
-  }
+  if (RaiseIfShown(*this)) return;
   InitDialog();
   PlaceControls();
   Retranslate();
@@ -246,6 +244,7 @@ void AutoProfilesWindow::FillEditor(int row) {
   const profiles::AutoRule& rule = rules[static_cast<std::size_t>(row)];
   kind_->setCurrentIndex(KindIndex(rule.kind));
   pattern_->setText(Utf8(rule.pattern));
+  pattern_->setCursorPosition(0);  // a long pattern from its start, not its end
   profile_->setCurrentIndex(rule.profile);
 }
 

@@ -42,6 +42,10 @@ const char* const kPictures[] = {
     "macro2_disable.jpg", "media_normal.jpg", "media_over.jpg",   "media_down.jpg",    "function_normal.jpg",
     "function_over.jpg",  "function_down.jpg"};
 
+// The two keys that move the focus on and close the page; see Vantrel_DlgComposite::armed_.
+constexpr std::uint16_t kCodeEscape = 0x001;
+constexpr std::uint16_t kCodeTab = 0x00F;
+
 bool IsSingleKeyTab(int kind) {
   return kind != keys::kKindMacro && kind != keys::kKindMedia && kind != keys::kKindFunction;
 }
@@ -78,7 +82,13 @@ Vantrel_DlgComposite::Vantrel_DlgComposite(keys::EditingStore& editing, const te
   setWindowModality(Qt::WindowModal);
   captureFilter_ = new KeyEventFilter(this);
   captureFilter_->SetKeyHandler([this](const KeyEventFilter::KeyInput& in) {
-    return OnCaptureKey(in.code, in.release, in.autoRepeat);
+    // With the mouse chosen no key is taken, and Tab and Escape keep their usual work.
+    if (!keyboardChosen_ && (in.code == kCodeTab || in.code == kCodeEscape)) return false;
+    const bool taken = OnCaptureKey(in.code, in.release, in.autoRepeat);
+    // Tab or Escape taken: pressed again, it moves the focus on or closes the page.
+    if (taken && !in.release && captured_ == in.code && (in.code == kCodeTab || in.code == kCodeEscape))
+      SetArmed(false);
+    return taken;
   });
   InitDialog();
 }
@@ -171,7 +181,9 @@ void Vantrel_DlgComposite::BuildControls() {
   keyField_ = new QLineEdit(this);
   PlaceControl(*keyField_, ini, "BUTTONINFO", "FUNC_KEY_INPUT");
   keyField_->setReadOnly(true);
-  keyField_->setFocusPolicy(Qt::NoFocus);
+  // In the tab chain: Enter or Space there (or a click) waits for a key again.
+  keyField_->setFocusPolicy(Qt::StrongFocus);
+  keyField_->installEventFilter(this);
   keyField_->setObjectName("FUNC_KEY_INPUT");
   mouseList_ = new QComboBox(this);
   PlaceControl(*mouseList_, ini, "BUTTONINFO", "FUNC_KEY_COMBO_MOU");
@@ -346,6 +358,7 @@ void Vantrel_DlgComposite::ShowTab(int kind, bool initial) {
   if (initial && kind == keys::kKindFunction && initialCode_ >= 0 && initialCode_ < functionList_->count())
     functionList_->setCurrentRow(initialCode_);
 
+  if (single) armed_ = true;
   editor_->SetVisible(kind == keys::kKindMacro);
   for (QWidget* w : std::initializer_list<QWidget*>{button(kIdKb), button(kIdMou), kbCaption_, mouCaption_,
                                                       keyField_, mouseList_})
@@ -376,6 +389,7 @@ void Vantrel_DlgComposite::SwitchTab(int kind) {
 void Vantrel_DlgComposite::ChooseKeyboard(bool keyboard) {
   if (!IsSingleKeyTab(kind_)) return;
   kind_ = keys::kKindKey;
+  if (keyboard) armed_ = true;
   ShowKeyboardChoice(keyboard);
   MarkChanged();
 }
@@ -398,6 +412,7 @@ void Vantrel_DlgComposite::ClearPage() {
   keyField_->clear();
   captured_ = 0;
   kind_ = keys::kKindFactory;
+  armed_ = true;
   ShowKeyboardChoice(true);
   MarkChanged();
 }
@@ -406,9 +421,34 @@ void Vantrel_DlgComposite::ClearPage() {
 
 bool Vantrel_DlgComposite::capturing() const { return captureFilter_->installed(); }
 
+void Vantrel_DlgComposite::SetArmed(bool armed) {
+  if (armed == armed_) return;
+  armed_ = armed;
+  // Waiting no more: the focus is on the field, where Enter or Space waits again and from
+  // where Tab moves on.
+  if (!armed && keyField_->isVisible()) keyField_->setFocus(Qt::OtherFocusReason);
+  UpdateCapture();
+}
+
+bool Vantrel_DlgComposite::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == keyField_ && open_ && !armed_ && keyField_->isEnabled()) {
+    const bool click = event->type() == QEvent::MouseButtonPress;
+    bool activate = false;
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      activate = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    }
+    if (click || activate) {
+      SetArmed(true);
+      return activate;  // the click still places the focus
+    }
+  }
+  return CBaseDialog::eventFilter(watched, event);
+}
+
 void Vantrel_DlgComposite::UpdateCapture() {
   const bool shown = open_ && isVisible();
-  const bool single = shown && IsSingleKeyTab(kind_);
+  const bool single = shown && IsSingleKeyTab(kind_) && armed_;
   if (single) captureFilter_->Install();
   else captureFilter_->Remove();
   // The keyboard grab keeps Super and the desktop's shortcuts away from the desktop while
@@ -456,7 +496,8 @@ void Vantrel_DlgComposite::ChooseKey(std::uint16_t code) {
     editor_->RecordChosenKey(code);
     return;
   }
-  if (!capturing()) return;
+  if (!open_ || !IsSingleKeyTab(kind_)) return;
+  SetArmed(true);
   OnCaptureKey(code, false, false);
 }
 
@@ -530,11 +571,15 @@ void Vantrel_DlgComposite::CloseKeepingEdits() {
 }
 
 void Vantrel_DlgComposite::keyPressEvent(QKeyEvent* event) {
-  // Enter and Escape neither confirm nor close the page.
+  // Enter does not confirm the page; Escape closes it as Cancel does. While the page
+  // waits for a key, both are taken as keys before they get here.
   switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape: event->accept(); return;
+    case Qt::Key_Enter: event->accept(); return;
+    case Qt::Key_Escape:
+      event->accept();
+      done(QDialog::Rejected);
+      return;
     default: CBaseDialog::keyPressEvent(event);
   }
 }
@@ -558,8 +603,8 @@ void Vantrel_DlgComposite::SetUpTabOrder() {
   // Tabs first, then the controls of the tabs (only the shown tab's are reached), the
   // macro editor's controls in the order they were built, and the bottom row.
   QList<QWidget*> head{button(kIdTabSingle), button(kIdTabMacro), button(kIdTabMedia), button(kIdTabFunction),
-                       button(kIdKb),        button(kIdMou),        mouseList_,          mediaList_,
-                       functionList_};
+                       button(kIdKb),        keyField_,             button(kIdMou),      mouseList_,
+                       mediaList_,           functionList_};
   const QList<QWidget*> tail{button(kIdClear), button(kIdOsk), button(kIdApply), button(kIdOk), button(kIdCancel)};
   for (QObject* child : children()) {
     auto* w = qobject_cast<QWidget*>(child);

@@ -86,6 +86,8 @@ class Vantrel_DlgComposite : public CBaseDialog {
   bool macroOnly() const { return macroOnly_; }
   bool changed() const { return changed_; }
   bool capturing() const;
+  // The single-key tab waits for a key (see armed_).
+  bool armed() const { return armed_; }
   MacroEditor& macroEditor() const { return *editor_; }
   KeyChooser* keyChooser() const { return chooser_; }
   CPngButton* button(int id) const;
@@ -108,6 +110,7 @@ class Vantrel_DlgComposite : public CBaseDialog {
  protected:
   void OnInitDialog() override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void reject() override;
   void done(int result) override;
   void showEvent(QShowEvent* event) override;
@@ -120,6 +123,7 @@ class Vantrel_DlgComposite : public CBaseDialog {
   void ApplyTexts();
   void ShowTab(int kind, bool initial);
   void UpdateCapture();
+  void SetArmed(bool armed);
   void ShowKeyboardChoice(bool keyboard);
   bool OnCaptureKey(std::uint16_t code, bool release, bool autoRepeat);
   void Capture(std::uint16_t code);
@@ -163,6 +167,11 @@ class Vantrel_DlgComposite : public CBaseDialog {
   QListWidget* mediaList_ = nullptr;
   QListWidget* functionList_ = nullptr;
   bool grabbing_ = false;
+  // The single-key tab waits for a key: every key pressed is taken, Tab and Escape too.
+  // Set whenever the tab is shown; taking Tab or Escape clears it, so that the same key
+  // pressed again moves the focus on or closes the page and a keyboard alone can leave
+  // the tab. Enter or Space on the key field, or a click on it, sets it again.
+  bool armed_ = false;
 };
 
 }  // namespace vantrel::ui

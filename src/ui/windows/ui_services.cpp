@@ -36,6 +36,13 @@ QString ProfileFileFilter(const text::TextSource& texts) {
          FileFilterEntry(texts, "ALL_FILES_FILTER", QStringLiteral("*"));
 }
 
+bool RaiseIfShown(QWidget& window) {
+  if (!window.isVisible()) return false;
+  window.raise();
+  window.activateWindow();
+  return true;
+}
+
 void QtMessageSink::ShowMessage(std::string_view text) {
   QMessageBox box(QMessageBox::NoIcon, QString(), FromUtf8(text), QMessageBox::Ok, parent_);
   box.exec();

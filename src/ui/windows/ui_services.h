@@ -35,6 +35,10 @@ class FileChooser {
   virtual std::optional<QString> ChooseSave(QWidget* parent, const FileChoice& choice) = 0;
 };
 
+// A window opened a second time: when it is shown already, it comes to the front with the
+// focus and true is returned; false when it still has to be shown.
+bool RaiseIfShown(QWidget& window);
+
 // Message boxes parented to a window; the caption is empty, as the texts carry it all.
 class QtMessageSink final : public text::MessageSink {
  public:

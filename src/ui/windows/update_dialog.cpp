@@ -137,11 +137,7 @@ void CVantrel_DlgUpdate::PlaceControls() {
 }
 
 void CVantrel_DlgUpdate::Open() {
-  if (isVisible()) {
-    raise();
-    activateWindow();
-    return;
-  }
+  if (RaiseIfShown(*this)) return;
   InitDialog();
   PlaceControls();
   ShowPath(QString());

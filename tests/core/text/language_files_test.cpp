@@ -14,13 +14,10 @@
 #include <vector>
 
 #include "core/text/language.h"
-
-#include "core/text/utf32.h"
+#include "core/text/utf16.h"
 
 namespace vantrel::text {
 namespace {
-
-using test::Utf32;
 
 const std::filesystem::path kBinDir = VANTREL_BIN_DIR;
 
@@ -290,13 +287,19 @@ std::vector<Value> ValuesOf(int index) {
   const LanguageTexts texts(kBinDir, settings, system);
   std::vector<Value> values;
   for (const auto& [section, keys] : ReadSections(texts.LanguageFilePath(index)))
-    for (const auto& [key, value] : keys) values.push_back({"[" + section + "] " + key + " = " + value, Utf32(value)});
+    for (const auto& [key, value] : keys) values.push_back({"[" + section + "] " + key + " = " + value, Utf8ToUtf32(value)});
   return values;
 }
 
 // A lookup keeps at most 259 characters; a longer message would be cut off mid-sentence.
 TEST_P(LanguageFiles, NoTextIsLongerThanALookupKeeps) {
   for (const auto& [where, text] : ValuesOf(GetParam())) EXPECT_LE(text.size(), kMaxTextChars) << where;
+}
+
+// A file saved in another encoding would show its accented and Chinese texts garbled; a
+// byte that is not UTF-8 decodes to U+FFFD, which no text carries on purpose.
+TEST_P(LanguageFiles, AreUtf8Throughout) {
+  for (const auto& [where, text] : ValuesOf(GetParam())) EXPECT_EQ(text.find(U'\uFFFD'), text.npos) << where;
 }
 
 constexpr int kFrench = 3;

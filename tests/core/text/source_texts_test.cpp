@@ -18,13 +18,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/text/utf32.h"
+#include "core/text/utf16.h"
 
 namespace vantrel::text {
 namespace {
-
-using test::Utf32;
-using test::Utf8;
 
 const std::filesystem::path kSourceDir = std::filesystem::path(VANTREL_SOURCE_DIR) / "src";
 
@@ -37,7 +34,7 @@ struct Literal {
 // The body of a literal with \uXXXX, \UXXXXXXXX and the one-letter escapes resolved.
 std::u32string Unescape(std::string_view body) {
   std::u32string out;
-  const std::u32string raw = Utf32(body);
+  const std::u32string raw = Utf8ToUtf32(body);
   for (std::size_t i = 0; i < raw.size(); ++i) {
     if (raw[i] != U'\\' || i + 1 >= raw.size()) {
       out.push_back(raw[i]);
@@ -117,7 +114,7 @@ std::vector<Literal> Literals(const std::string& source) {
         const std::size_t open = source.find('(', i);
         const std::string close = ")" + source.substr(i + 1, open - i - 1) + "\"";
         const std::size_t end = source.find(close, open);
-        literal.text = Utf32(std::string_view(source).substr(open + 1, end - open - 1));
+        literal.text = Utf8ToUtf32(std::string_view(source).substr(open + 1, end - open - 1));
         line += static_cast<int>(std::count(source.begin() + static_cast<std::ptrdiff_t>(i),
                                             source.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
         i = end + close.size() - 1;
@@ -206,7 +203,7 @@ bool IsAllowed(const std::string& file, const std::string& text) {
 std::vector<std::string> OneLanguageTexts(const std::string& file, const std::string& source, bool windowCode) {
   std::vector<std::string> found;
   for (const Literal& literal : Literals(source)) {
-    const std::string text = Utf8(literal.text);
+    const std::string text = Utf32ToUtf8(literal.text);
     if (IsAllowed(file, text)) continue;
     const std::string where = file + ":" + std::to_string(literal.line) + ": \"" + text + "\"";
     if (std::any_of(literal.text.begin(), literal.text.end(), IsChinese)) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -41,6 +42,18 @@ struct GatedWorker {
     std::lock_guard lock(mutex);
     return ran;
   }
+  // Posts job `id`, which runs until `finish` is set, and returns once it has started.
+  void PostRunningJob(int id, std::promise<void>& finish) {
+    // Shared with the job: the promise outlives the call that sets it.
+    auto started = std::make_shared<std::promise<void>>();
+    auto startedAt = started->get_future();
+    auto finishNow = finish.get_future().share();
+    Post(id, [started, finishNow] {
+      started->set_value();
+      finishNow.wait();
+    });
+    startedAt.wait();
+  }
 };
 
 TEST(JobGate, ClosingWhileIdleIsQuietAtOnceOnTheCallersThread) {
@@ -63,14 +76,8 @@ TEST(JobGate, ClosingWhileIdleIsQuietAtOnceOnTheCallersThread) {
 // posted meanwhile waits until the gate opens.
 TEST(JobGateThreads, TheRunningJobEndsBeforeQuietAndNoNewJobStartsUntilOpen) {
   GatedWorker worker;
-  std::promise<void> started;
   std::promise<void> finish;
-  auto finishNow = finish.get_future().share();
-  worker.Post(1, [&] {
-    started.set_value();
-    finishNow.wait();
-  });
-  started.get_future().wait();
+  worker.PostRunningJob(1, finish);
 
   std::promise<std::thread::id> quiet;
   auto quietAt = quiet.get_future();
@@ -97,14 +104,8 @@ TEST(JobGateThreads, TheRunningJobEndsBeforeQuietAndNoNewJobStartsUntilOpen) {
 // call is dropped), and a later sleep gets its own call.
 TEST(JobGateThreads, OpeningBeforeTheJobEndsDropsTheQuietCall) {
   GatedWorker worker;
-  std::promise<void> started;
   std::promise<void> finish;
-  auto finishNow = finish.get_future().share();
-  worker.Post(1, [&] {
-    started.set_value();
-    finishNow.wait();
-  });
-  started.get_future().wait();
+  worker.PostRunningJob(1, finish);
   std::atomic<int> firstCalls{0};
   worker.gate.Close([&] { ++firstCalls; });
   worker.gate.Open();

@@ -9,25 +9,15 @@ vantrel="${1:?usage: $0 VANTREL_BINARY}"
 here="$(cd "$(dirname "$0")" && pwd)"
 python=/usr/bin/python3  # the system's python has the AT-SPI bindings
 
+source "$here/desktop_session.sh"
+
 if [ "${2:-}" != "--inside" ]; then
-  for tool in xvfb-run xdotool dbus-run-session; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-      echo "skipped: $tool is missing (packages xvfb, xdotool, dbus)"
-      exit 77
-    fi
-  done
+  require_tools "xvfb, xdotool, dbus" xvfb-run xdotool dbus-run-session
   if [ ! -x /usr/libexec/at-spi-bus-launcher ] || ! "$python" -c 'import pyatspi' >/dev/null 2>&1; then
     echo "skipped: the AT-SPI bus or its python bindings are missing (packages at-spi2-core, python3-pyatspi)"
     exit 77
   fi
-  scratch="$(mktemp -d)"
-  trap 'rm -rf "$scratch"' EXIT
-  mkdir -p "$scratch/home" "$scratch/run"
-  chmod 700 "$scratch/run"
-  export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/home/.config"
-  export SCRATCH="$scratch"
-  # Sanitizer builds: the X and D-Bus client libraries keep allocations until exit.
-  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  enter_scratch_home
   xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash "$0" "$vantrel" --inside
   exit $?
 fi

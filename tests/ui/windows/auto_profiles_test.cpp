@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSettings>
@@ -12,6 +13,7 @@
 
 #include <memory>
 
+#include "language_file_texts.h"
 #include "platform/auto_rules_settings.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
@@ -271,6 +273,65 @@ TEST_F(AutoProfilesWindowTest, PickAWindowFillsTheFieldsFromTheNextForeignWindow
   EXPECT_EQ(window->kindBox()->currentIndex(), 1);
   EXPECT_EQ(window->patternEdit()->text(), QStringLiteral("/opt/game/bin/run"));
   EXPECT_NE(window->statusLine()->text(), QStringLiteral("AUTO_PICK_WAITING"));
+}
+
+// ---- the window in each shipped language ----------------------------------------------
+
+// The window with the texts of each language file and rules of every kind, long patterns
+// among them: nothing it shows is cut off, and a picture of each goes to
+// build/screenshots/profiles/ for review.
+TEST_F(AutoSwitchTest, TheWindowInEachLanguageShowsItsTextsWhole) {
+  StartController();
+  AutoRuleSet rules = controller->Rules();
+  ASSERT_EQ(rules.Add({RuleKind::Executable, "/usr/lib/steam/steamapps/common/Half-Life/hl_linux", 1}), RuleError::Ok);
+  ASSERT_EQ(rules.Add({RuleKind::Title, "^(Inkscape|GIMP) .*[Dd]rawing", 0}), RuleError::Ok);
+  ASSERT_TRUE(controller->SetRules(rules));
+  // Every text the status line can show; GNOME adds its hint to the first.
+  const std::vector<std::vector<const char*>> statusTexts = {
+      {"AUTO_STATUS_ON", "AUTO_GNOME_HINT"}, {"AUTO_STATUS_OFF"},          {"AUTO_PAUSED_UNSAVED"},
+      {"AUTO_PAUSED_KEY_PAGE"},             {"AUTO_PAUSED_MANAGER"},       {"AUTO_PAUSED_OWN"},
+      {"AUTO_UNAVAILABLE_WAYLAND"},         {"AUTO_UNAVAILABLE_SESSION"},  {"AUTO_UNAVAILABLE_X11"},
+      {"AUTO_UNAVAILABLE_NO_X11"},          {"AUTO_UNAVAILABLE_BUS"},      {"AUTO_PICK_WAITING"}};
+  for (const char* code : {"0409", "040C", "0804", "0404", "0C04"}) {
+    SCOPED_TRACE(code);
+    const vantrel::test::LanguageFileTexts language(code);
+    const auto text = [&](const char* key) { return QString::fromStdString(language.Text(key)); };
+    AutoProfilesWindow window(*controller, language, uiSink, SkinIni("AutoProfiles.ini"), Skins());
+    window.Open();
+    ASSERT_TRUE(window.hasSkin()) << window.skinProblem().toStdString();
+    window.list()->setCurrentItem(window.list()->topLevelItem(2));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.list()->GetItemText(0, 0), text("AUTO_KIND_APP"));
+    EXPECT_EQ(window.kindBox()->currentText(), text("AUTO_KIND_EXE"));
+
+    QTreeWidgetItem* header = window.list()->headerItem();
+    for (int column = 0; column < 3; ++column) {
+      const int wanted = window.list()->header()->fontMetrics().horizontalAdvance(header->text(column)) + 16;
+      EXPECT_LE(wanted, window.list()->header()->sectionSize(column)) << header->text(column).toStdString();
+    }
+    // The kind and the profile of every rule whole (a long pattern may be cut short).
+    const QFontMetrics cellFont(window.list()->font());
+    for (int row = 0; row < window.list()->GetItemCount(); ++row)
+      for (const int column : {0, 2}) {
+        const QString cell = window.list()->GetItemText(row, column);
+        EXPECT_LE(cellFont.horizontalAdvance(cell) + 8, window.list()->columnWidth(column)) << cell.toStdString();
+      }
+    // A rule's pattern is shown from its start.
+    EXPECT_EQ(window.patternEdit()->cursorPosition(), 0);
+    QCheckBox* enabled = window.enabledBox();
+    EXPECT_LE(enabled->sizeHint().width(), enabled->width()) << enabled->text().toStdString();
+    SaveScreenshot(window, QStringLiteral("auto_profiles_%1.png").arg(QString::fromLatin1(code)));
+
+    ColorStatic* status = window.statusLine();
+    for (const auto& keys : statusTexts) {
+      QStringList parts;
+      for (const char* key : keys) parts << text(key);
+      status->setText(parts.join(QLatin1Char(' ')));
+      EXPECT_LE(status->heightForWidth(status->width()), status->height()) << keys[0];
+    }
+    status->setText(text("AUTO_UNAVAILABLE_WAYLAND"));
+    SaveScreenshot(window, QStringLiteral("auto_profiles_%1_unavailable.png").arg(QString::fromLatin1(code)));
+  }
 }
 
 }  // namespace

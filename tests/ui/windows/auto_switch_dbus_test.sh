@@ -10,47 +10,23 @@ set -u
 vantrel="${1:?}" ctl="${2:?}" script="${3:?}" replay="${4:?}"
 python=/usr/bin/python3
 
+source "$(dirname "$0")/desktop_session.sh"
+
 if [ "${5:-}" != "--inside" ]; then
-  for tool in dbus-run-session gdbus node; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-      echo "skipped: $tool is missing (packages dbus, libglib2.0-bin, nodejs)"
-      exit 77
-    fi
-  done
+  require_tools "dbus, libglib2.0-bin, nodejs" dbus-run-session gdbus node
   if ! "$python" -c 'import dbusmock' >/dev/null 2>&1; then
     echo "skipped: python3-dbusmock is missing"
     exit 77
   fi
-  scratch="$(mktemp -d)"
-  trap 'rm -rf "$scratch"' EXIT
-  mkdir -p "$scratch/home" "$scratch/run"
-  chmod 700 "$scratch/run"
-  export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/home/.config"
-  export XDG_DATA_HOME="$scratch/home/.local/share" SCRATCH="$scratch"
-  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  enter_scratch_home
   dbus-run-session -- bash "$0" "$vantrel" "$ctl" "$script" "$replay" --inside
   exit $?
 fi
 
 export QT_QPA_PLATFORM=offscreen XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE
 unset DISPLAY WAYLAND_DISPLAY
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-}
-trap cleanup EXIT
-fail() {
-  echo "FAILED: $*"
-  echo "--- profile writes ---"
-  awk '$1 == ">" && $2 == "CTRL" && $6 == "04" { print $21 }' "$SCRATCH/trace.txt" 2>/dev/null | tr '\n' ' '
-  echo
-  echo "--- KWin stand-in log ---"
-  cat "$SCRATCH/kwin.log" 2>/dev/null
-  echo "--- vantrel output ---"
-  cat "$SCRATCH/vantrel.log" 2>/dev/null
-  exit 1
-}
+trap end_background EXIT
+FAIL_LOGS=("$SCRATCH/kwin.log")
 has_owner() {
   gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
     --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true
@@ -84,17 +60,7 @@ grep -q "loadScript \"[^\"]*/KWin/vantrel_focus.js\" \"vantrel_focus\"" "$SCRATC
   fail "the KWin script was not loaded"
 grep -q "run" "$SCRATCH/kwin.log" || fail "the KWin script was not started"
 
-writes() { awk '$1 == ">" && $2 == "CTRL" && $6 == "04" { print $21 }' "$SCRATCH/trace.txt" 2>/dev/null; }
-wait_for_profile() {
-  local i
-  for ((i = 0; i < 50; i++)); do
-    [ "$(writes | tail -n 1)" = "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-for ((i = 0; i < 300; i++)); do grep -q "^> CTRL" "$SCRATCH/trace.txt" 2>/dev/null && break; sleep 0.1; done
-sleep 1
+wait_for_keyboard_read || fail "vantrel never talked to the keyboard"
 
 # The KWin script's own call, as KWin 5.27 makes it (the pid as a double).
 node "$replay" "$script" steam_app_570 "Dota 2" 321 || fail "the KWin script's call failed"
@@ -120,7 +86,7 @@ gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vant
   --method org.vantrel.Vantrel1.Focus.WindowActivated "org.kde.dolphin" "Home" "int32 9" >/dev/null ||
   fail "the int call failed"
 wait_for_profile 00 || fail "fallback: profile 0 expected"
-got="$(writes | tr '\n' ' ')"
+got="$(profile_writes | tr '\n' ' ')"
 [ "$got" = "01 02 00 " ] || fail "profile writes: $got"
 echo "profiles written: $got"
 exit 0

@@ -9,20 +9,11 @@ set -u
 vantrel="${1:?usage: $0 VANTREL VANTRELCTL}"
 ctl="${2:?usage: $0 VANTREL VANTRELCTL}"
 
+source "$(dirname "$0")/desktop_session.sh"
+
 if [ "${3:-}" != "--inside" ]; then
-  for tool in xvfb-run openbox xmessage xprop xdotool; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-      echo "skipped: $tool is missing (packages xvfb, openbox, x11-utils, xdotool)"
-      exit 77
-    fi
-  done
-  scratch="$(mktemp -d)"
-  trap 'rm -rf "$scratch"' EXIT
-  mkdir -p "$scratch/home" "$scratch/run"
-  chmod 700 "$scratch/run"
-  export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/home/.config"
-  export XDG_DATA_HOME="$scratch/home/.local/share" SCRATCH="$scratch"
-  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  require_tools "xvfb, openbox, x11-utils, xdotool" xvfb-run openbox xmessage xprop xdotool
+  enter_scratch_home
   xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$vantrel" "$ctl" --inside
   exit $?
 fi
@@ -30,21 +21,7 @@ fi
 # Inside the virtual X server.
 export XDG_SESSION_TYPE=x11 QT_QPA_PLATFORM=xcb
 unset XDG_CURRENT_DESKTOP WAYLAND_DISPLAY
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-}
-trap cleanup EXIT
-fail() {
-  echo "FAILED: $*"
-  echo "--- profile writes in the trace ---"
-  awk '$1 == ">" && $2 == "CTRL" && $6 == "04" { print $21 }' "$SCRATCH/trace.txt" 2>/dev/null | tr '\n' ' '
-  echo
-  echo "--- vantrel output ---"
-  cat "$SCRATCH/vantrel.log" 2>/dev/null
-  exit 1
-}
+trap end_background EXIT
 
 openbox >/dev/null 2>&1 &
 pids+=($!)
@@ -58,24 +35,7 @@ echo "$listed" | grep -q "^0: app alpha -> 1$" || fail "the listing: $listed"
 "$vantrel" --simulate="$SCRATCH/state.json" --trace "$SCRATCH/trace.txt" --language 1033 >"$SCRATCH/vantrel.log" 2>&1 &
 pids+=($!)
 
-# The profiles written so far, one per line.
-writes() { awk '$1 == ">" && $2 == "CTRL" && $6 == "04" { print $21 }' "$SCRATCH/trace.txt" 2>/dev/null; }
-# Waits up to $2 seconds until the last profile written is $1.
-wait_for_profile() {
-  local i
-  for ((i = 0; i < $2 * 10; i++)); do
-    [ "$(writes | tail -n 1)" = "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-# The program is up once it has read the keyboard.
-for ((i = 0; i < 300; i++)); do
-  grep -q "^> CTRL" "$SCRATCH/trace.txt" 2>/dev/null && break
-  sleep 0.1
-done
-grep -q "^> CTRL" "$SCRATCH/trace.txt" 2>/dev/null || fail "vantrel never talked to the keyboard"
-sleep 1
+wait_for_keyboard_read || fail "vantrel never talked to the keyboard"
 
 xmessage -name alpha -geometry +50+50 "alpha" &
 alpha_pid=$!
@@ -116,24 +76,24 @@ grep -Eq "^app=beta class=Xmessage " "$SCRATCH/watch.txt" || fail "focus --watch
 
 # The window manager may have focused the new windows already: start from beta, settled.
 xdotool windowactivate --sync "$beta" || fail "activate beta"
-wait_for_profile 02 5 || fail "beta focused: profile 2 expected (rules ignore case)"
+wait_for_profile 02 || fail "beta focused: profile 2 expected (rules ignore case)"
 sleep 1.2
-before="$(writes | wc -l)"
+before="$(profile_writes | wc -l)"
 
 xdotool windowactivate --sync "$alpha" || fail "activate alpha"
-wait_for_profile 01 5 || fail "alpha focused: profile 1 expected"
+wait_for_profile 01 || fail "alpha focused: profile 1 expected"
 xdotool windowactivate --sync "$beta" || fail "activate beta"
-wait_for_profile 02 5 || fail "beta focused: profile 2 expected (rules ignore case)"
+wait_for_profile 02 || fail "beta focused: profile 2 expected (rules ignore case)"
 xdotool windowactivate --sync "$alpha" || fail "activate alpha again"
-wait_for_profile 01 5 || fail "alpha focused again: profile 1 expected"
+wait_for_profile 01 || fail "alpha focused again: profile 1 expected"
 
 # A rule changed by vantrelctl while the program runs applies at once.
 "$ctl" rules rm 0 >/dev/null || fail "rules rm"
 "$ctl" rules add --app alpha --profile 0 >/dev/null || fail "rules add alpha 0"
-wait_for_profile 00 5 || fail "the changed rule for the focused window: profile 0 expected"
+wait_for_profile 00 || fail "the changed rule for the focused window: profile 0 expected"
 
 # Back and forth exactly: 1 2 1 0, no write in between.
-got="$(writes | tail -n +$((before + 1)) | tr '\n' ' ')"
+got="$(profile_writes | tail -n +$((before + 1)) | tr '\n' ' ')"
 [ "$got" = "01 02 01 00 " ] || fail "profile writes: $got"
 echo "profiles written: $got"
 exit 0

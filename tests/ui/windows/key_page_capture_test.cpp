@@ -220,17 +220,77 @@ TEST_F(KeyPageTest, TabsClearAndCancel) {
   EXPECT_EQ(Record(0, 0x01E).kind, keys::kKindFactory);
 }
 
-TEST_F(KeyPageTest, EnterAndEscapeNeitherConfirmNorClose) {
+TEST_F(KeyPageTest, EscapeClosesAsCancelDoesAndEnterIsIgnored) {
   ASSERT_TRUE(page_->Begin(kButtonA));
+  Tap(0x030);
   Click(kIdTabMacro);
-  QTest::keyClick(page_.get(), Qt::Key_Escape);
   QTest::keyClick(page_.get(), Qt::Key_Return);
   EXPECT_TRUE(page_->isVisible());
-  // While capturing, Enter is a key like any other.
-  Click(kIdTabSingle);
+  QTest::keyClick(page_.get(), Qt::Key_Escape);
+  EXPECT_FALSE(page_->isVisible());
+  EXPECT_EQ(page_->openCount(), 0);
+  EXPECT_EQ(host_.pressedLog.back(), std::make_pair(kButtonA, false));
+  EXPECT_EQ(Record(0, 0x01E).kind, keys::kKindFactory) << "Escape stored the captured key";
+  EXPECT_EQ(host_.edits, 0);
+  // While the page waits for a key, Enter is a key like any other.
+  ASSERT_TRUE(page_->Begin(kButtonA));
   Tap(0x01C);
   EXPECT_TRUE(page_->isVisible());
   EXPECT_EQ(page_->capturedKey(), 0x01C);
+}
+
+// Tab and Escape are assignable: pressed while the page waits for a key they are taken;
+// pressed again they move the focus on and close the page, so the keyboard alone can
+// leave the tab. Enter or Space on the key field waits for a key again.
+TEST_F(KeyPageTest, TabAndEscapeAreTakenOnceThenLeaveTheTab) {
+  ASSERT_TRUE(page_->Begin(kButtonA));
+  QLineEdit* field = page_->capturedKeyField();
+  EXPECT_TRUE(page_->armed());
+  Tap(0x00F);
+  EXPECT_EQ(page_->capturedKey(), 0x00F);
+  EXPECT_FALSE(page_->capturing());
+  EXPECT_EQ(page_->focusWidget(), field) << "the focus is where Enter waits again and Tab moves on";
+  QTest::keyClick(field, Qt::Key_Tab);
+  EXPECT_EQ(page_->focusWidget(), page_->button(kIdMou));
+  EXPECT_EQ(page_->capturedKey(), 0x00F);
+  QTest::keyClick(page_->focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(page_->focusWidget(), field);
+
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+    QTest::keyClick(field, key);
+    EXPECT_TRUE(page_->capturing()) << key;
+    Tap(0x030);
+    EXPECT_EQ(page_->capturedKey(), 0x030);
+    EXPECT_TRUE(page_->capturing()) << "another key may follow a wrong one";
+    Tap(0x001);
+    EXPECT_EQ(page_->capturedKey(), 0x001);
+    EXPECT_FALSE(page_->capturing());
+  }
+  // A click on the field waits again too; Tab taken and OK stores it.
+  QTest::mouseClick(field, Qt::LeftButton);
+  EXPECT_TRUE(page_->capturing());
+  Tap(0x00F);
+  Click(kIdOk);
+  EXPECT_EQ(Record(0, 0x01E), (KeyAssignment{keys::kKindKey, 0, 0x00F}));
+
+  // Escape taken, then Escape again closes without storing it.
+  ASSERT_TRUE(page_->Begin(kButtonA));
+  Tap(0x001);
+  EXPECT_TRUE(page_->isVisible());
+  QTest::keyClick(field, Qt::Key_Escape);
+  EXPECT_FALSE(page_->isVisible());
+  EXPECT_EQ(Record(0, 0x01E), (KeyAssignment{keys::kKindKey, 0, 0x00F}));
+  // Opened again, the tab waits for a key at once.
+  ASSERT_TRUE(page_->Begin(kButtonA));
+  EXPECT_TRUE(page_->capturing());
+  // With the mouse chosen no key is taken: Tab moves on at once and Escape closes.
+  Click(kIdMou);
+  page_->button(kIdMou)->setFocus();
+  Key(0x00F, false, false, Qt::Key_Tab);
+  EXPECT_EQ(page_->focusWidget(), page_->mouseFunctions());
+  Key(0x001, false, false, Qt::Key_Escape);
+  EXPECT_FALSE(page_->isVisible());
+  EXPECT_EQ(Record(0, 0x01E), (KeyAssignment{keys::kKindKey, 0, 0x00F}));
 }
 
 TEST_F(KeyPageTest, KeyChooserCapturesKeysTheDesktopKeeps) {

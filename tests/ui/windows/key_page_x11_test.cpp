@@ -70,6 +70,32 @@ TEST_F(KeyPageX11Test, KeysTypedIntoAnotherProgramAreNotCaptured) {
   EXPECT_EQ(page_->capturedKey(), 0x02E);
 }
 
+// The keyboard alone: Tab is taken as the key to assign, a second Tab moves the focus
+// off the field, Shift+Tab comes back, Enter waits for a key again, and Escape, taken and
+// pressed again, closes the page without storing anything.
+TEST_F(KeyPageX11Test, TheKeyboardAloneAssignsTabAndLeavesThePage) {
+  ASSERT_TRUE(page_->Begin(kButtonA));
+  Show(*page_);
+  Xdotool({"key", "Tab"});
+  EXPECT_EQ(page_->capturedKey(), 0x00F);
+  EXPECT_EQ(QWidget::keyboardGrabber(), nullptr) << "no grab once the key is taken";
+  EXPECT_EQ(QApplication::focusWidget(), page_->capturedKeyField());
+  Xdotool({"key", "Tab"});
+  EXPECT_EQ(QApplication::focusWidget(), page_->button(kIdMou));
+  Xdotool({"key", "shift+Tab"});
+  EXPECT_EQ(QApplication::focusWidget(), page_->capturedKeyField());
+  EXPECT_EQ(page_->capturedKey(), 0x00F);
+  Xdotool({"key", "Return"});
+  EXPECT_TRUE(page_->capturing());
+  EXPECT_EQ(QWidget::keyboardGrabber(), page_.get());
+  Xdotool({"key", "Escape"});
+  EXPECT_EQ(page_->capturedKey(), 0x001);
+  EXPECT_TRUE(page_->isVisible());
+  Xdotool({"key", "Escape"});
+  EXPECT_FALSE(page_->isVisible());
+  EXPECT_EQ(Record(0, 0x01E).kind, keys::kKindFactory);
+}
+
 TEST_F(KeyPageX11Test, ShiftHeldWhileTypingAndAHeldKeyAreRecordedOnce) {
   ASSERT_TRUE(page_->Begin(1000));
   Show(*page_);

@@ -4,12 +4,8 @@
 # Usage: key_page_x11_test.sh UI_TESTS_BINARY
 set -u
 tests="${1:?usage: $0 UI_TESTS_BINARY}"
-for tool in xvfb-run xdotool; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is missing (packages xvfb, xdotool)"
-    exit 77
-  fi
-done
+source "$(dirname "$0")/desktop_session.sh"
+require_tools "xvfb, xdotool" xvfb-run xdotool
 export QT_QPA_PLATFORM=xcb
 # In a sanitizer build, the X client libraries and fonts keep allocations until the process
 # ends, which LeakSanitizer would report as leaks; our own code's leaks are checked by the
