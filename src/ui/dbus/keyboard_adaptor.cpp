@@ -364,10 +364,11 @@ QString KeyboardAdaptor::ExportJson(const QDBusMessage& message) {
     return {};
   }
   auto* session = core_.Session();
+  auto* colourFiles = &core_.KeyColours();
   const text::TextSource* texts = &core_.Texts();
   Defer(
       message,
-      [session, texts] {
+      [session, colourFiles, texts] {
         BusJobResult r;
         auto& commands = session->Service().Commands();
         const auto before = commands.LastFailure().count;
@@ -378,8 +379,16 @@ QString KeyboardAdaptor::ExportJson(const QDBusMessage& message) {
           r.outcome = scripting::ReadOutcome("ExportJson", step, why, before, commands.LastFailure());
           return r;
         }
+        // The lighting as vantrelctl exports it: the keyboard's records, the colour files.
+        scripting::ProfileLightings lighting;
+        if (!scripting::ReadLightingRecordParts(commands, lighting)) {
+          r.outcome = scripting::DeviceOutcome("ExportJson: reading the keyboard's lighting", before,
+                                               commands.LastFailure(), {});
+          return r;
+        }
+        scripting::ReadColourParts(*colourFiles, lighting);
         keys::EditingStore::Lock lock(read);
-        r.text = scripting::ExportProfileJson(lock.Image(), *texts);
+        r.text = scripting::ExportProfileJson(lock.Image(), *texts, lighting);
         return r;
       },
       [](const BusJobResult& r) { return QVariantList{QString::fromStdString(r.text)}; });
@@ -393,15 +402,17 @@ void KeyboardAdaptor::ImportJson(const QString& document, const QDBusMessage& me
   }
   if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
   auto* session = core_.Session();
+  auto* colourFiles = &core_.KeyColours();
   const text::TextSource* texts = &core_.Texts();
-  Defer(message, [session, texts, text = std::move(text)] {
+  Defer(message, [this, session, colourFiles, texts, text = std::move(text)] {
     BusJobResult r;
     r.outcome = scripting::BusyOutcome(session->Facts());
     if (!r.outcome.Ok()) return r;
     // Parsed here, off the UI thread: a large document takes a while.
     keys::StoreImage image;
+    scripting::ProfileLightings lighting;
     std::string error;
-    if (!scripting::ImportProfileJson(text, *texts, image, error)) {
+    if (!scripting::ImportProfileJson(text, *texts, image, lighting, error)) {
       r.outcome = scripting::InvalidArgument("document", error);
       return r;
     }
@@ -409,7 +420,14 @@ void KeyboardAdaptor::ImportJson(const QString& document, const QDBusMessage& me
     const auto before = commands.LastFailure().count;
     if (!session->Install(std::move(image))) {
       r.outcome = scripting::DeviceOutcome("ImportJson", before, commands.LastFailure(), session->LastReadBack());
+      return r;
     }
+    // Then the lighting, as vantrelctl imports it: records read back, key colours, colour files.
+    const auto failures = commands.LastFailure().count;
+    const auto written = scripting::WriteLightingParts(commands, *colourFiles, lighting);
+    r.outcome = scripting::LightingWriteOutcome("ImportJson", written, failures, commands.LastFailure());
+    // The panel shows what the keyboard and the colour files hold now.
+    QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);
     return r;
   });
 }
