@@ -218,6 +218,18 @@ bool LoadForCall(device::CommandSet& commands, lighting::LightingState& s, int p
   return false;
 }
 
+// The keyboard's configuration read for a call through the working file, as the window
+// reads it; false, with `operation`'s error in `r`, when any step fails.
+bool ReadForCall(profiles::ProfileService& service, keys::EditingStore& read, const char* operation, BusJobResult& r) {
+  auto& commands = service.Commands();
+  const auto before = commands.LastFailure().count;
+  std::string why;
+  const auto step = scripting::ReadThroughWorkingFile(service, read, &why);
+  if (step == scripting::ReadStep::Done) return true;
+  r.outcome = scripting::ReadOutcome(operation, step, why, before, commands.LastFailure());
+  return false;
+}
+
 }  // namespace
 
 void KeyboardAdaptor::SwitchTo(const QDBusMessage& message, const char* operation,
@@ -359,15 +371,10 @@ QString KeyboardAdaptor::ExportJson(const QDBusMessage& message) {
       message, false,
       [session, colourFiles, texts] {
         BusJobResult r;
+        keys::EditingStore read;
+        if (!ReadForCall(session->Service(), read, "ExportJson", r)) return r;
         auto& commands = session->Service().Commands();
         const auto before = commands.LastFailure().count;
-        keys::EditingStore read;
-        std::string why;
-        const auto step = scripting::ReadThroughWorkingFile(session->Service(), read, &why);
-        if (step != scripting::ReadStep::Done) {
-          r.outcome = scripting::ReadOutcome("ExportJson", step, why, before, commands.LastFailure());
-          return r;
-        }
         // The lighting as vantrelctl exports it: the keyboard's records, the colour files.
         scripting::ProfileLightings lighting;
         if (!scripting::ReadLightingRecordParts(commands, lighting)) {
@@ -424,16 +431,10 @@ void KeyboardAdaptor::Backup(const QString& path, const QDBusMessage& message) {
   auto* session = core_.Session();
   Answer(message, false, [session, file] {
     BusJobResult r;
-    auto& commands = session->Service().Commands();
-    const auto before = commands.LastFailure().count;
     keys::EditingStore read;
-    std::string why;
-    const auto step = scripting::ReadThroughWorkingFile(session->Service(), read, &why);
-    if (step != scripting::ReadStep::Done) {
-      r.outcome = scripting::ReadOutcome("Backup", step, why, before, commands.LastFailure());
-      return r;
-    }
+    if (!ReadForCall(session->Service(), read, "Backup", r)) return r;
     keys::EditingStore::Lock lock(read);
+    std::string why;
     if (!profiles::SaveProfileImage(file, lock.Image(), {}, &why)) r.outcome = scripting::InvalidArgument("path", why);
     return r;
   });
