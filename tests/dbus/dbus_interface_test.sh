@@ -269,6 +269,14 @@ check has "$out" "): 0000FF"
 check test "$(colour_writes "$trace")" -gt "$painted"
 out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 Nokey --colour 0000FF 2>&1)
 check test "$?" = 2
+# The base colour tool is nothing the program can be asked to paint with: said, not sent.
+check "$ctl" --simulate="$state" colours --profile 0 tool 1
+painted=$(colour_writes "$trace")
+out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 B 2>&1)
+check test "$?" = 2
+check has "$out" "give --colour RRGGBB"
+check test "$(colour_writes "$trace")" = "$painted"
+check "$ctl" --simulate="$state" colours --profile 0 tool 0
 check test "$(requests "$t")" = 0
 # Another state file is another keyboard: vantrelctl talks to it itself.
 before=$(state_writes "$trace")
@@ -321,6 +329,12 @@ check has "$(call GetLighting 0)" "Error.NoKeyboard"
 out=$("$ctl" --simulate="$state" profile 0 2>&1)
 code=$?
 check test "$code" = 3
+out=$("$ctl" --simulate="$state" --trace "$S/absent_trace.txt" lighting 2>&1)
+check test "$?" = 3
+check has "$out" "no keyboard"
+out=$("$ctl" --simulate="$state" --trace "$S/absent_trace.txt" lighting set --profile 1 --brightness 2 2>&1)
+check test "$?" = 3
+check test "$(requests "$S/absent_trace.txt")" = 0
 check "$vantrel" --sim-event plug
 check wait_prop Present "(<true>,)"
 
