@@ -345,17 +345,22 @@ check wait_prop Present "(<true>,)"
 # make the same calls up to the write, so they count alike.
 cleanup
 # Starts the program with a trace (and more options) and waits until it is present and
-# has stopped talking to the keyboard.
+# has not talked to the keyboard for a second.
 restart() {
   "$vantrel" --simulate="$state" --trace "$1" --language 1033 "${@:2}" >>"$S/vantrel.log" 2>&1 &
   program=$!
   wait_prop Present "(<true>,)" || return 1
-  local last=-1 now
-  for _ in $(seq 50); do
+  local last=-1 now same=0
+  for _ in $(seq 100); do
     now=$(requests "$1")
-    [ "$now" = "$last" ] && return 0
+    if [ "$now" = "$last" ]; then
+      same=$((same + 1))
+      [ "$same" -ge 4 ] && return 0
+    else
+      same=0
+    fi
     last=$now
-    sleep 0.3
+    sleep 0.25
   done
   return 1
 }
