@@ -270,13 +270,13 @@ check test "$(colour_writes "$trace")" -gt "$painted"
 out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 Nokey --colour 0000FF 2>&1)
 check test "$?" = 2
 # The base colour tool is nothing the program can be asked to paint with: said, not sent.
-check "$ctl" --simulate="$state" colours --profile 0 tool 1
+check test "$("$ctl" --simulate="$state" colours --profile 0 tool 1 2>&1)" = "tool: 1"
 painted=$(colour_writes "$trace")
 out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 B 2>&1)
 check test "$?" = 2
 check has "$out" "give --colour RRGGBB"
 check test "$(colour_writes "$trace")" = "$painted"
-check "$ctl" --simulate="$state" colours --profile 0 tool 0
+check test "$("$ctl" --simulate="$state" colours --profile 0 tool 0 2>&1)" = "tool: 0"
 check test "$(requests "$t")" = 0
 # Another state file is another keyboard: vantrelctl talks to it itself.
 before=$(state_writes "$trace")
