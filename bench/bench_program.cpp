@@ -22,70 +22,13 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "program_process.h"
 
 namespace {
 
-std::filesystem::path Program() {
-  return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "vantrel";
-}
-
-// A private folder per benchmark: the keyboard's state file, the runtime folder of the
-// instance channel and the settings, so that two runs at once never meet.
-class PrivateFolder {
- public:
-  PrivateFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vantrel_bench_XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~PrivateFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  PrivateFolder(const PrivateFolder&) = delete;
-  PrivateFolder& operator=(const PrivateFolder&) = delete;
-  bool ok() const { return !path_.empty(); }
-  std::filesystem::path StateFile() const { return path_ / "keyboard.json"; }
-  std::filesystem::path Home() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-struct Child {
-  pid_t pid = -1;
-  int output = -1;  // read end of the child's stdout, or -1
-};
-
-Child Spawn(const PrivateFolder& folder, std::vector<std::string> args, bool captureOutput = false) {
-  if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // Each run is the first instance: its own runtime folder for the channel.
-  const auto runtime = folder.Home() / "runtime";
-  std::filesystem::create_directories(runtime);
-  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-  setenv("HOME", folder.Home().c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (folder.Home() / "config").c_str(), 1);
-  args.insert(args.begin(), "--simulate=" + folder.StateFile().string());
-  args.insert(args.begin(), Program().string());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  Child child;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  int pipeEnds[2] = {-1, -1};
-  if (captureOutput && pipe(pipeEnds) == 0) {
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-  }
-  if (posix_spawn(&child.pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) child.pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  if (pipeEnds[1] >= 0) close(pipeEnds[1]);
-  child.output = pipeEnds[0];
-  return child;
-}
+using bench::Child;
+using bench::PrivateFolder;
+using bench::Spawn;
 
 // The steady-clock time the program reports for its window's first paint, or nullopt when
 // it ended without one.

@@ -1,8 +1,13 @@
 #include "scripting/keyboard_tasks.h"
 
+#include <algorithm>
+#include <system_error>
+
 #include "core/keys/device_config.h"
 #include "core/keys/keyboard_layout.h"
 #include "core/keys/verify.h"
+#include "core/lighting/lighting_records.h"
+#include "core/lighting/user_modes.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
 
@@ -50,6 +55,78 @@ void PrepareKeyColours(lighting::KeyColourEditor& editor, int profile) {
     editor.Flags().Set(static_cast<int>(i), profile,
                        editor.Table().Get(profile, keys::kGKeyLedSlot) == editor.BaseColour());
   }
+}
+
+bool ReadLightingRecordParts(device::CommandSet& commands, ProfileLightings& parts) {
+  std::array<lighting::LightingRecord, lighting::kProfileCount> records{};
+  if (!lighting::ReadLightingRecords(commands, records)) return false;
+  for (std::size_t p = 0; p < parts.size(); ++p) SetRecord(parts[p], records[p]);
+  return true;
+}
+
+void ReadColourParts(const lighting::KeyColourEditor& files, ProfileLightings& parts) {
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    std::error_code ec;
+    const auto own = files.UserFile(static_cast<int>(p));
+    parts[p].userModes = lighting::ReadUserModes(std::filesystem::exists(own, ec) ? own : files.DefaultFile());
+    parts[p].keyColours = lighting::ShownColours(*parts[p].userModes);
+  }
+}
+
+LightingPartsWrite WriteLightingParts(device::CommandSet& commands, const lighting::KeyColourEditor& files,
+                                      const ProfileLightings& parts) {
+  LightingPartsWrite w;
+  std::array<lighting::LightingRecord, lighting::kProfileCount> held{};
+  const bool anyRecord =
+      std::any_of(parts.begin(), parts.end(), [](const ProfileLighting& p) { return p.fields.has_value(); });
+  if (anyRecord && !lighting::ReadLightingRecords(commands, held)) {
+    w.step = LightingPartsWrite::Step::ReadRecords;
+    return w;
+  }
+  lighting::LightingState state;
+  state.records = held;
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    const int profile = static_cast<int>(p);
+    const ProfileLighting& part = parts[p];
+    w.profile = profile;
+    if (part.fields && lighting::SendLightingRecord(commands, state, profile, MergeRecord(part, held[p])) ==
+                           lighting::WriteOutcome::Refused) {
+      w.step = LightingPartsWrite::Step::Record;
+      w.readBack = state.readBack;
+      return w;
+    }
+    if (part.keyColours) {
+      lighting::KeyColourTable table;
+      for (int slot = 0; slot < lighting::kLedSlots; ++slot) {
+        table.Set(profile, slot, (*part.keyColours)[static_cast<std::size_t>(slot)]);
+      }
+      lighting::SendKeyColours(commands, table, profile);
+    }
+    if (part.userModes && !lighting::WriteUserModes(files.UserFile(profile), *part.userModes)) {
+      w.step = LightingPartsWrite::Step::ColourFile;
+      w.file = files.UserFile(profile);
+      return w;
+    }
+  }
+  w.step = LightingPartsWrite::Step::Done;
+  return w;
+}
+
+ScriptOutcome LightingWriteOutcome(std::string_view operation, const LightingPartsWrite& write,
+                                   std::uint64_t failuresBefore, const device::CommandFailure& failure) {
+  const std::string op(operation);
+  switch (write.step) {
+    case LightingPartsWrite::Step::Done: return {};
+    case LightingPartsWrite::Step::ReadRecords:
+      return DeviceOutcome(op + ": reading the keyboard's lighting (the lighting was not written)", failuresBefore,
+                           failure, {});
+    case LightingPartsWrite::Step::Record:
+      return DeviceOutcome(op + ": the lighting of profile " + std::to_string(write.profile), failuresBefore, failure,
+                           write.readBack);
+    case LightingPartsWrite::Step::ColourFile:
+      return {ScriptError::Device, op + ": cannot write " + write.file.string()};
+  }
+  return {};
 }
 
 ScriptOutcome ReadOutcome(std::string_view operation, ReadStep step, const std::string& why,

@@ -1,7 +1,8 @@
 // Whole operations that vantrelctl and the program's scripting interface run alike over
 // the core: the keyboard's configuration read through the working file (export, backup),
 // a profile file loaded whole before anything is written (restore, verify), the keyboard
-// compared with a file, and the colour editor made ready to paint a profile's keys.
+// compared with a file, the colour editor made ready to paint a profile's keys, and the
+// lighting part of a profile document read and written.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "core/profiles/profile_service.h"
 #include "core/text/text_source.h"
 #include "scripting/key_names.h"
+#include "scripting/profile_json.h"
 #include "scripting/script_outcome.h"
 
 namespace vantrel::scripting {
@@ -53,6 +55,38 @@ Comparison CompareKeyboardWithFile(device::CommandSet& commands, const std::file
 // and the G keys following the base colour when their shared light shows it (their flags
 // are not kept in the file).
 void PrepareKeyColours(lighting::KeyColourEditor& editor, int profile);
+
+// The lighting records of the three profiles as the keyboard holds them, into `parts`.
+// False when the keyboard's lighting cannot be read.
+bool ReadLightingRecordParts(device::CommandSet& commands, ProfileLightings& parts);
+// Each profile's user colour modes (its colour file, or the default file while it has
+// none) and the key colours they make the keyboard show, into `parts`.
+void ReadColourParts(const lighting::KeyColourEditor& files, ProfileLightings& parts);
+
+// Where writing the lighting part of a document stopped.
+struct LightingPartsWrite {
+  enum class Step {
+    Done,
+    ReadRecords,  // the keyboard's records could not be read: nothing of the lighting was written
+    Record,       // the keyboard did not take `profile`'s record, or holds something else
+    ColourFile,   // `file` (the profile's colour file) could not be written
+  };
+  Step step = Step::Done;
+  int profile = 0;
+  device::Verification readBack;  // Record: what the read-back found
+  std::filesystem::path file;
+  bool Ok() const { return step == Step::Done; }
+};
+
+// The lighting part of an imported document, after its keys and macros were written:
+// each profile's record (the document's fields over the keyboard's own bytes), read back;
+// its key colours; its user modes into the profile's colour file. Stops at the first part
+// the keyboard or the folder did not take.
+LightingPartsWrite WriteLightingParts(device::CommandSet& commands, const lighting::KeyColourEditor& files,
+                                      const ProfileLightings& parts);
+// The outcome of a failed WriteLightingParts for `operation`.
+ScriptOutcome LightingWriteOutcome(std::string_view operation, const LightingPartsWrite& write,
+                                   std::uint64_t failuresBefore, const device::CommandFailure& failure);
 
 // The outcome of a failed ReadThroughWorkingFile for `operation`.
 ScriptOutcome ReadOutcome(std::string_view operation, ReadStep step, const std::string& why,

@@ -42,6 +42,13 @@ call() {
   gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
     --method "org.vantrel.Vantrel1.Keyboard.$method" "$@" 2>&1
 }
+# The test-only interface the program carries on the virtual keyboard.
+tcall() {
+  local method=$1
+  shift
+  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
+    --method "org.vantrel.Vantrel1.Testing.$method" "$@" 2>&1
+}
 prop() {
   gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
     --method org.freedesktop.DBus.Properties.Get org.vantrel.Vantrel1.Keyboard "$1" 2>&1
@@ -58,6 +65,14 @@ wait_prop() {
 # Writes of the device state record (command 0x04, fourth byte of the report) in a trace.
 # A trace file that was never made holds no writes.
 state_writes() { if [ -f "$1" ]; then grep -c '^> CTRL 04 .. .. 04 ' "$1" || true; else echo 0; fi; }
+# Lighting writes (command 0x06) and key colour writes (0x11) in a trace.
+lighting_writes() { if [ -f "$1" ]; then grep -c '^> CTRL 04 .. .. 06 ' "$1" || true; else echo 0; fi; }
+colour_writes() { if [ -f "$1" ]; then grep -c '^> CTRL 04 .. .. 11 ' "$1" || true; else echo 0; fi; }
+# Every request a trace holds: vantrelctl's own trace stays empty (or is never made) while
+# it goes through the program.
+requests() { if [ -f "$1" ]; then grep -c '^> ' "$1" || true; else echo 0; fi; }
+# A document returned by ExportJson, as plain text.
+unwrap() { /usr/bin/python3 -c 'import ast,sys; sys.stdout.write(ast.literal_eval(sys.stdin.read())[0])'; }
 # The active profile byte (10) of the state file's device state record.
 state_profile() { /usr/bin/python3 -c 'import json,sys; print(int(json.load(open(sys.argv[1]))["device_state"][20:22], 16))' "$1"; }
 
@@ -160,9 +175,22 @@ check has "$(call PaintKeys 0 "@as []" 00FF00)" "InvalidArgument: keys"
 # ---- profile files and documents ------------------------------------------------------
 document=$(call ExportJson)
 check has "$document" "vantrel-profile"
-/usr/bin/python3 -c 'import ast,sys; sys.stdout.write(ast.literal_eval(sys.stdin.read())[0])' <<<"$document" >"$S/export.json"
+unwrap <<<"$document" >"$S/export.json"
 check test -s "$S/export.json"
+check grep -q '"lighting"' "$S/export.json"
+check grep -q '"user_modes"' "$S/export.json"
 check test "$(call ImportJson "$(cat "$S/export.json")")" = "()"
+# The lighting travels with the document: changed after the export, it comes back with
+# the import (written and read back), and the next export is the first one again.
+exported=$(call GetLighting 1)
+check test "$(call SetLighting 1 "{'effect': <uint32 4>, 'brightness': <uint32 1>, 'report_rate': <uint32 250>}")" = "()"
+check has "$(call GetLighting 1)" "'report_rate': <uint32 250>"
+writes=$(lighting_writes "$trace")
+check test "$(call ImportJson "$(cat "$S/export.json")")" = "()"
+check test "$(lighting_writes "$trace")" -gt "$writes"
+check test "$(call GetLighting 1)" = "$exported"
+call ExportJson | unwrap >"$S/export_again.json"
+check cmp -s "$S/export.json" "$S/export_again.json"
 check has "$(call ImportJson '{"format": "nothing"}')" "InvalidArgument: document: "
 check test "$(call Backup "$S/backup.vnp")" = "()"
 check test -s "$S/backup.vnp"
@@ -185,6 +213,71 @@ check has "$("$ctl" --simulate="$state" verify 2>&1)" "the keyboard holds what"
 check has "$("$ctl" --simulate="$state" export "$S/ctl.json" 2>&1)" "exported to"
 check cmp -s "$S/ctl.json" "$S/export.json"
 check test "$(state_writes "$S/ctl_trace.txt")" = 0
+# vantrelctl's own export of the same keyboard carries the same lighting.
+check has "$("$ctl" --direct --simulate="$state" export "$S/direct.json" 2>&1)" "exported to"
+check cmp -s "$S/direct.json" "$S/export.json"
+
+# Lighting and key colours: the program writes, vantrelctl's trace stays empty.
+t="$S/ctl_lighting_trace.txt"
+writes=$(lighting_writes "$trace")
+out=$("$ctl" --simulate="$state" --trace "$t" lighting set --profile 0 --effect 4 --brightness 3 --speed 1 2>&1)
+check test "$?" = 0
+check test "$(lighting_writes "$trace")" -ge "$((writes + 3))"
+out=$("$ctl" --simulate="$state" --trace "$t" lighting --profile 0 2>&1)
+check has "$out" "effect:          4"
+check has "$out" "brightness:      3"
+check has "$out" "speed:           1 (record byte 3)"
+check has "$out" "report rate:     2"
+# The options' order and repeats hold: 3 is there already, then 1 is written.
+out=$("$ctl" --simulate="$state" --trace "$t" lighting set --profile 0 --brightness 3 --brightness 1 2>&1)
+check test "$?" = 0
+check has "$out" "brightness is 3 already"
+check has "$(call GetLighting 0)" "'brightness': <uint32 1>"
+# The report rate button becomes the rate the interface takes.
+out=$("$ctl" --simulate="$state" --trace "$t" lighting set --profile 0 --report-rate 3 2>&1)
+check test "$?" = 0
+check has "$(call GetLighting 0)" "'report_rate': <uint32 1000>"
+# Showing through the program prints what vantrelctl's own reading prints.
+via=$("$ctl" --simulate="$state" --trace "$t" lighting --profile 0 --json 2>&1)
+own=$("$ctl" --direct --simulate="$state" lighting --profile 0 --json 2>&1)
+check test "$via" = "$own"
+check has "$via" '"effects_offered"'
+# A refused option sends nothing, in vantrelctl's words and with its exit code.
+writes=$(lighting_writes "$trace")
+painted=$(colour_writes "$trace")
+out=$("$ctl" --simulate="$state" --trace "$t" lighting set --profile 0 --brightness 2 --direction left 2>&1)
+check test "$?" = 2
+check has "$out" "lighting set: effect 4"
+check has "$out" "nothing was sent"
+out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 Esc --colour 00FF00 2>&1)
+check test "$?" = 1
+check has "$out" "colours paint: profile 0 shows effect 4"
+check test "$(lighting_writes "$trace")" = "$writes"
+check test "$(colour_writes "$trace")" = "$painted"
+check "$ctl" --simulate="$state" --trace "$t" lighting set --profile 0 --effect 20
+painted=$(colour_writes "$trace")
+out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 Esc A --colour 0000FF 2>&1)
+check test "$?" = 0
+check has "$out" "(slot "
+check has "$out" "): 0000FF"
+check test "$(colour_writes "$trace")" -gt "$painted"
+# Without --colour the profile's brush (now 0000FF) paints.
+painted=$(colour_writes "$trace")
+out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 B 2>&1)
+check test "$?" = 0
+check has "$out" "): 0000FF"
+check test "$(colour_writes "$trace")" -gt "$painted"
+out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 Nokey --colour 0000FF 2>&1)
+check test "$?" = 2
+# The base colour tool is nothing the program can be asked to paint with: said, not sent.
+check test "$("$ctl" --simulate="$state" colours --profile 0 tool 1 2>&1)" = "tool: 1"
+painted=$(colour_writes "$trace")
+out=$("$ctl" --simulate="$state" --trace "$t" colours paint --profile 0 B 2>&1)
+check test "$?" = 2
+check has "$out" "give --colour RRGGBB"
+check test "$(colour_writes "$trace")" = "$painted"
+check test "$("$ctl" --simulate="$state" colours --profile 0 tool 0 2>&1)" = "tool: 0"
+check test "$(requests "$t")" = 0
 # Another state file is another keyboard: vantrelctl talks to it itself.
 before=$(state_writes "$trace")
 out=$("$ctl" --simulate="$S/other.json" --trace "$S/other_trace.txt" profile 2 2>&1)
@@ -197,6 +290,37 @@ out=$("$ctl" --direct --simulate="$state" --trace "$S/direct_trace.txt" profile 
 check test "$out" = 1
 check test -s "$S/direct_trace.txt"
 
+# ---- busy: unapplied edits are never discarded ------------------------------------------
+check wait_prop ActiveProfile "(<1>,)"
+check test "$(tcall MarkEdited 1)" = "()"
+check wait_prop Unsaved "(<true>,)"
+cp "$state" "$S/state_before_busy.json"
+before=$(requests "$trace")
+busy=$(call SetActiveProfile 2)
+check has "$busy" "org.vantrel.Vantrel1.Error.Busy: "
+check has "$busy" "edits not applied"
+check has "$(call NextProfile)" "Error.Busy"
+busy=$(call ImportJson "$(cat "$S/export.json")")
+check has "$busy" "org.vantrel.Vantrel1.Error.Busy: "
+check has "$busy" "edits not applied"
+check has "$(call Restore "$S/backup.vnp")" "Error.Busy"
+out=$("$ctl" --simulate="$state" --trace "$S/busy_trace.txt" import "$S/export.json" 2>&1)
+check test "$?" = 1
+check has "$out" "edits not applied"
+out=$("$ctl" --simulate="$state" --trace "$S/busy_trace.txt" profile 2 2>&1)
+check test "$?" = 1
+check has "$out" "edits not applied"
+check test "$(requests "$S/busy_trace.txt")" = 0
+# Nothing was sent, switched or dropped: the edits are still pending.
+check test "$(requests "$trace")" = "$before"
+check cmp -s "$state" "$S/state_before_busy.json"
+check test "$(prop ActiveProfile)" = "(<1>,)"
+check test "$(prop Unsaved)" = "(<true>,)"
+check test "$(tcall Apply)" = "()"
+check wait_prop Unsaved "(<false>,)"
+check test "$(call SetActiveProfile 2)" = "()"
+check wait_prop ActiveProfile "(<2>,)"
+
 # ---- no keyboard --------------------------------------------------------------------
 check "$vantrel" --sim-event unplug
 check wait_prop Present "(<false>,)"
@@ -205,8 +329,69 @@ check has "$(call GetLighting 0)" "Error.NoKeyboard"
 out=$("$ctl" --simulate="$state" profile 0 2>&1)
 code=$?
 check test "$code" = 3
+out=$("$ctl" --simulate="$state" --trace "$S/absent_trace.txt" lighting 2>&1)
+check test "$?" = 3
+check has "$out" "no keyboard"
+out=$("$ctl" --simulate="$state" --trace "$S/absent_trace.txt" lighting set --profile 1 --brightness 2 2>&1)
+check test "$?" = 3
+check test "$(requests "$S/absent_trace.txt")" = 0
 check "$vantrel" --sim-event plug
 check wait_prop Present "(<true>,)"
+
+# ---- the keyboard refuses a write ----------------------------------------------------
+# The program again, on a keyboard that answers one write with status 0xff (each of the
+# link's three attempts at it): first without the fault, to learn which request the
+# lighting write is, then with the fault on it. Both runs start from the same state and
+# make the same calls up to the write, so they count alike.
+cleanup
+# Starts the program with a trace (and more options) and waits until it is present and
+# has not talked to the keyboard for a second.
+restart() {
+  "$vantrel" --simulate="$state" --trace "$1" --language 1033 "${@:2}" >>"$S/vantrel.log" 2>&1 &
+  program=$!
+  wait_prop Present "(<true>,)" || return 1
+  local last=-1 now same=0
+  for _ in $(seq 100); do
+    now=$(requests "$1")
+    if [ "$now" = "$last" ]; then
+      same=$((same + 1))
+      [ "$same" -ge 4 ] && return 0
+    else
+      same=0
+    fi
+    last=$now
+    sleep 0.25
+  done
+  return 1
+}
+brightness_of() { sed -n "s/.*'brightness': <uint32 \([0-9]\)>.*/\1/p"; }
+cp "$state" "$S/state_before_fault.json"
+rm -f "$S/learn_trace.txt" "$S/fault_trace.txt"
+check restart "$S/learn_trace.txt"
+start=$(requests "$S/learn_trace.txt")
+brightness=$(call GetLighting 2 | brightness_of)
+want=$(( (brightness + 1) % 5 ))
+check test "$(call SetLighting 2 "{'brightness': <uint32 $want>}")" = "()"
+# The lighting write of the call: its request's number in the run.
+n=$(grep '^> ' "$S/learn_trace.txt" | grep -n '^> CTRL 04 .. .. 06 ' | tail -1 | cut -d: -f1)
+check test -n "$n"
+kill "$program"
+wait "$program" 2>/dev/null
+cp "$S/state_before_fault.json" "$state"
+check restart "$S/fault_trace.txt" --sim-fault "ff@$n,ff@$((n + 1)),ff@$((n + 2))"
+check test "$(requests "$S/fault_trace.txt")" = "$start"
+check test "$(call GetLighting 2 | brightness_of)" = "$brightness"
+device=$(call SetLighting 2 "{'brightness': <uint32 $want>}")
+check has "$device" "org.vantrel.Vantrel1.Error.Device: SetLighting: the keyboard answered command 0x06"
+check has "$device" "(write parameters) with the keyboard reported failure (status 0xFF)"
+# The keyboard holds what it held; so does the state file once the program has saved it.
+check test "$(call GetLighting 2 | brightness_of)" = "$brightness"
+sleep 0.5
+check /usr/bin/python3 - "$S/state_before_fault.json" "$state" <<'PY'
+import json, sys
+a, b = (json.load(open(f)) for f in sys.argv[1:3])
+sys.exit(0 if a == b else 1)
+PY
 
 if [ $fail -ne 0 ]; then
   echo "--- vantrel output ---"

@@ -1,7 +1,8 @@
 // colours: the per-key colours of effect 20. User colour modes, painting keys, the base
 // and brush colours, with the same file and keyboard effects as the lighting panel. The
 // ".userd" files live in the per-user folder and are made from the program's default
-// file when missing.
+// file when missing. Painting goes through the running program when it drives the same
+// keyboard.
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -84,6 +85,54 @@ void RunMode(Context& ctx, int profileOption, int mode, const std::optional<std:
   PrintModes(ctx, *s);
 }
 
+// Keys are painted only in effect 20, on a keyboard that offers it: false (message, exit
+// code) otherwise.
+bool Paintable(Context& ctx, const LightingState& lighting, int profile) {
+  if (!EffectListHolds(lighting.supportedEffects, kEffectUserColours)) {
+    ctx.Err() << "the keyboard does not offer per-key colours (effect 20)\n";
+    ctx.SetExitCode(kExitFailed);
+    return false;
+  }
+  if (lighting.effect != kEffectUserColours) {
+    ctx.Err() << "colours paint: profile " << profile << " shows effect " << lighting.effect
+              << "; keys are painted only in effect 20 (lighting set --effect 20)\n";
+    ctx.SetExitCode(kExitFailed);
+    return false;
+  }
+  return true;
+}
+
+// Painting through the running program: its PaintKeys makes the colour it is given the
+// brush and paints with the brush tool. Without --colour that is the profile's brush
+// colour from its colour file, as long as the brush is the profile's tool; painting with
+// the base colour tool is not something the program can be asked for, and is refused.
+void PaintThroughProgram(Context& ctx, platform::ProgramBus& program, int profileOption,
+                         const std::vector<const keys::LayoutKey*>& buttons, std::optional<Rgb> colour) {
+  const auto profile = ResolveProfile(ctx, program, profileOption);
+  if (!profile) return;
+  if (!colour) {
+    KeyColourEditor files(platform::UserDataFolder(), DefaultColourFile());
+    if (files.EnsureUserFiles()) scripting::PrepareKeyColours(files, *profile);
+    if (files.Tool() != 0) {
+      ctx.Err() << "colours paint: the running program paints with the brush only, and profile " << *profile
+                << " has the base colour tool; give --colour RRGGBB, or choose the brush (colours tool 0)\n";
+      ctx.SetExitCode(kExitUsage);
+      return;
+    }
+    colour = files.BrushColour();
+  }
+  LightingState lighting;
+  if (!LoadProfileLighting(ctx, program, lighting, *profile) || !Paintable(ctx, lighting, *profile)) return;
+  // The keys by their short names, which mean the same key in every language.
+  std::vector<std::string> names;
+  for (const keys::LayoutKey* b : buttons) names.emplace_back(b->name);
+  const auto answer = program.Call("PaintKeys", {static_cast<long long>(*profile), names, HexColour(*colour)});
+  if (!ctx.ProgramAnswered(answer)) return;
+  for (const keys::LayoutKey* b : buttons) {
+    ctx.Out() << KeyButtonName(*b, ctx.Texts()) << " (slot " << b->ledSlot << "): " << HexColour(*colour) << '\n';
+  }
+}
+
 void RunPaint(Context& ctx, int profileOption, const std::vector<std::string>& keys,
               const std::optional<std::string>& colourText) {
   std::optional<Rgb> colour;
@@ -104,14 +153,9 @@ void RunPaint(Context& ctx, int profileOption, const std::vector<std::string>& k
     }
     buttons.push_back(named->button);
   }
+  if (auto* program = ctx.Program()) return PaintThroughProgram(ctx, *program, profileOption, buttons, colour);
   auto s = OpenSession(ctx, profileOption);
-  if (!s) return;
-  if (s->lighting.effect != kEffectUserColours) {
-    ctx.Err() << "colours paint: profile " << s->profile << " shows effect " << s->lighting.effect
-              << "; keys are painted only in effect 20 (lighting set --effect 20)\n";
-    ctx.SetExitCode(kExitFailed);
-    return;
-  }
+  if (!s || !Paintable(ctx, s->lighting, s->profile)) return;
   if (colour) {
     // As in the panel: the colour becomes the brush, and the brush tool paints with it.
     s->editor->ChangeBrushColour(s->profile, *colour);

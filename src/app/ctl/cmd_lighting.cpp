@@ -1,6 +1,9 @@
 // lighting: show a profile's lighting; lighting set: change it, one write per option in
-// the order given; lighting default: the default lighting record.
+// the order given; lighting default: the default lighting record. Showing and changing go
+// through the running program when it drives the same keyboard; the default record,
+// which its interface has no call for, is written by this process itself.
 #include <map>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
@@ -18,11 +21,16 @@ namespace {
 using namespace vantrel::lighting;
 
 void RunShow(Context& ctx, int profileOption, bool asJson) {
-  if (!ctx.OpenWithKeyboard()) return;
-  const auto profile = ResolveProfile(ctx, profileOption);
-  if (!profile) return;
+  std::optional<int> profile;
   LightingState s;
-  if (!LoadProfileLighting(ctx, s, *profile)) return;
+  if (auto* program = ctx.Program()) {
+    profile = ResolveProfile(ctx, *program, profileOption);
+    if (!profile || !LoadProfileLighting(ctx, *program, s, *profile)) return;
+  } else {
+    if (!ctx.OpenWithKeyboard()) return;
+    profile = ResolveProfile(ctx, profileOption);
+    if (!profile || !LoadProfileLighting(ctx, s, *profile)) return;
+  }
   const auto* texts = TextsOf(ctx);
   const auto params = ParamsOf(s.effect);
   if (asJson) {
@@ -96,20 +104,9 @@ bool Refuse(Context& ctx, const std::string& message) {
   return false;
 }
 
-void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption) {
-  if (sub->parse_order().empty()) {
-    ctx.Err() << "lighting set: give at least one change (see --help)\n";
-    ctx.SetExitCode(kExitUsage);
-    return;
-  }
-  if (!ctx.OpenWithKeyboard()) return;
-  const auto profile = ResolveProfile(ctx, profileOption);
-  if (!profile) return;
-  LightingState s;
-  if (!LoadProfileLighting(ctx, s, *profile)) return;
-
-  // Every option is checked first, following the effect through the list, so that a
-  // refused option sends nothing at all.
+// The changes of "lighting set" in the order the options were given; nothing (message,
+// exit code) when a value cannot be used.
+std::optional<std::vector<scripting::LightingChange>> ReadChanges(Context& ctx, CLI::App* sub, const SetOptions& o) {
   std::map<const CLI::Option*, std::size_t> seen;
   std::vector<scripting::LightingChange> changes;
   using scripting::LightingField;
@@ -135,7 +132,7 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
       const auto rgb = ParseHexColour(value);
       if (!rgb) {
         Refuse(ctx, "--colour wants RRGGBB in hex, not \"" + value + "\"");
-        return;
+        return std::nullopt;
       }
       change.field = LightingField::Colour;
       change.colour = *rgb;
@@ -151,18 +148,99 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
     }
     changes.push_back(std::move(change));
   }
-  if (const auto refusal = scripting::CheckLightingChanges(s, changes, TextsOf(ctx))) {
+  return changes;
+}
+
+// A change that sends nothing says so: effect 19, a slider at the position it has.
+void SayNotSent(Context& ctx, const scripting::LightingChange& change) {
+  using scripting::LightingField;
+  if (change.field == LightingField::Effect) ctx.Out() << "effect 19: nothing is sent\n";
+  if (change.field == LightingField::Brightness) ctx.Out() << "brightness is " << change.number << " already\n";
+  if (change.field == LightingField::Speed) ctx.Out() << "speed is " << change.number << " already\n";
+}
+
+// Whether the keyboard side sends nothing for a change (the rule of SendEffect,
+// SendBrightness and SendSpeed), with `s` following the change as those do.
+bool SendsNothing(LightingState& s, const scripting::LightingChange& change) {
+  using scripting::LightingField;
+  switch (change.field) {
+    case LightingField::Effect:
+      s.effect = change.number;
+      return change.number == kEffectNone;
+    case LightingField::Brightness:
+      if (change.number == s.brightness) return true;
+      s.brightness = change.number;
+      return false;
+    case LightingField::Speed:
+      if (change.number == s.speedPosition) return true;
+      s.speedPosition = change.number;
+      return false;
+    default:
+      return false;
+  }
+}
+
+// A checked change as the program's SetLighting takes it.
+platform::BusScalar BusValueOf(const scripting::LightingChange& change) {
+  using scripting::LightingField;
+  switch (change.field) {
+    case LightingField::Direction: return change.word;
+    case LightingField::Colour: return HexColour(change.colour);
+    case LightingField::Multicolour: return change.on;
+    case LightingField::Choice: return ChoiceName(change.number);
+    case LightingField::ReportRate: return static_cast<long long>(scripting::ReportRateHz(change.number));
+    default: return static_cast<long long>(change.number);
+  }
+}
+
+// The checked changes through the running program. Its SetLighting takes a set of named
+// changes and sends them in the order of the fields (effect first), so the order of the
+// options is kept with one call for each stretch of changes already in that order; a
+// repeated option starts a new call. An error of the program ends the list.
+void SetThroughProgram(Context& ctx, platform::ProgramBus& program, LightingState& s, int profile,
+                       const std::vector<scripting::LightingChange>& changes) {
+  std::size_t first = 0;
+  while (first < changes.size()) {
+    std::size_t end = first + 1;
+    while (end < changes.size() && changes[end].field > changes[end - 1].field) ++end;
+    platform::BusDict named;
+    for (std::size_t i = first; i < end; ++i) {
+      named.emplace_back(std::string(scripting::FieldName(changes[i].field)), BusValueOf(changes[i]));
+    }
+    if (!ctx.ProgramAnswered(program.Call("SetLighting", {static_cast<long long>(profile), named}))) return;
+    for (std::size_t i = first; i < end; ++i) {
+      if (SendsNothing(s, changes[i])) SayNotSent(ctx, changes[i]);
+    }
+    first = end;
+  }
+}
+
+void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption) {
+  if (sub->parse_order().empty()) {
+    ctx.Err() << "lighting set: give at least one change (see --help)\n";
+    ctx.SetExitCode(kExitUsage);
+    return;
+  }
+  auto* program = ctx.Program();
+  if (!program && !ctx.OpenWithKeyboard()) return;
+  const auto profile = program ? ResolveProfile(ctx, *program, profileOption) : ResolveProfile(ctx, profileOption);
+  if (!profile) return;
+  LightingState s;
+  if (!(program ? LoadProfileLighting(ctx, *program, s, *profile) : LoadProfileLighting(ctx, s, *profile))) return;
+
+  // Every option is checked first, following the effect through the list, so that a
+  // refused option sends nothing at all.
+  auto changes = ReadChanges(ctx, sub, o);
+  if (!changes) return;
+  if (const auto refusal = scripting::CheckLightingChanges(s, *changes, TextsOf(ctx))) {
     Refuse(ctx, refusal->reason);
     return;
   }
+  if (program) return SetThroughProgram(ctx, *program, s, *profile, *changes);
   // A change the keyboard did not take ends the list: the later ones were meant to follow it.
-  for (const auto& change : changes) {
+  for (const auto& change : *changes) {
     const auto outcome = scripting::SendLightingChange(ctx.Commands(), s, *profile, change);
-    if (outcome == WriteOutcome::NotSent) {
-      if (change.field == LightingField::Effect) ctx.Out() << "effect 19: nothing is sent\n";
-      if (change.field == LightingField::Brightness) ctx.Out() << "brightness is " << change.number << " already\n";
-      if (change.field == LightingField::Speed) ctx.Out() << "speed is " << change.number << " already\n";
-    }
+    if (outcome == WriteOutcome::NotSent) SayNotSent(ctx, change);
     if (!Written(ctx, s, outcome)) return;
   }
 }

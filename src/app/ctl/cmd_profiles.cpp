@@ -19,8 +19,6 @@
 #include "core/keys/keyd_config.h"
 #include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
-#include "core/lighting/lighting_records.h"
-#include "core/lighting/user_modes.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
 #include "core/profiles/edit_session.h"
@@ -33,10 +31,7 @@ namespace vantrel::ctl {
 namespace {
 
 using namespace vantrel::profiles;
-using scripting::MergeRecord;
 using scripting::ProfileLightings;
-using scripting::ProfileLighting;
-using scripting::SetRecord;
 
 // Everything one command needs; the context must be open.
 struct ProfileSession {
@@ -157,78 +152,45 @@ void RunValidate(Context& ctx, const std::string& file) {
   ctx.SetExitCode(kExitFailed);
 }
 
-// The user colour modes of a profile: its ".userd" file, or the program's default file
-// that the profile gets when it has none.
-lighting::UserModeSet ProfileUserModes(int profile) {
-  const lighting::KeyColourEditor files(platform::UserDataFolder(), DefaultColourFile());
-  std::error_code ec;
-  const auto own = files.UserFile(profile);
-  return lighting::ReadUserModes(std::filesystem::exists(own, ec) ? own : files.DefaultFile());
-}
+// The colour files of the profiles and the default file they are made from.
+lighting::KeyColourEditor ColourFiles() { return {platform::UserDataFolder(), DefaultColourFile()}; }
 
 // The lighting records (read from the keyboard when there is one), the per-key colours
 // the keyboard is sent for each profile, and the user colour modes. False (message, exit
 // code) when the keyboard is there and its lighting cannot be read.
 bool ReadLightingParts(Context& ctx, ProfileLightings& parts) {
-  if (ctx.Link().DeviceCount() != 0) {
-    std::array<lighting::LightingRecord, lighting::kProfileCount> records{};
-    if (!lighting::ReadLightingRecords(ctx.Commands(), records)) {
-      ctx.Err() << "the keyboard's lighting could not be read\n";
-      ctx.SetExitCode(kExitFailed);
-      return false;
-    }
-    for (std::size_t p = 0; p < parts.size(); ++p) SetRecord(parts[p], records[p]);
-  }
-  for (std::size_t p = 0; p < parts.size(); ++p) {
-    parts[p].userModes = ProfileUserModes(static_cast<int>(p));
-    parts[p].keyColours = lighting::ShownColours(*parts[p].userModes);
-  }
-  return true;
-}
-
-// The lighting part of an imported document, after its keys and macros were written:
-// each profile's record (the document's fields over the keyboard's own bytes), read back;
-// its key colours; its user modes into the profile's colour file. False (message, exit
-// code) at the first part the keyboard or the folder did not take.
-bool WriteLightingParts(Context& ctx, const ProfileLightings& parts) {
-  std::array<lighting::LightingRecord, lighting::kProfileCount> held{};
-  const bool anyRecord = std::any_of(parts.begin(), parts.end(), [](const ProfileLighting& p) { return p.fields.has_value(); });
-  if (anyRecord && !lighting::ReadLightingRecords(ctx.Commands(), held)) {
-    ctx.Err() << "the keyboard's lighting could not be read; the lighting was not written\n";
+  if (ctx.Link().DeviceCount() != 0 && !scripting::ReadLightingRecordParts(ctx.Commands(), parts)) {
+    ctx.Err() << "the keyboard's lighting could not be read\n";
     ctx.SetExitCode(kExitFailed);
     return false;
   }
-  lighting::LightingState state;
-  state.records = held;
-  const lighting::KeyColourEditor files(platform::UserDataFolder(), DefaultColourFile());
-  for (std::size_t p = 0; p < parts.size(); ++p) {
-    const int profile = static_cast<int>(p);
-    const ProfileLighting& part = parts[p];
-    if (part.fields &&
-        lighting::SendLightingRecord(ctx.Commands(), state, profile, MergeRecord(part, held[p])) ==
-            lighting::WriteOutcome::Refused) {
-      if (state.readBack.Failed()) {
-        ctx.ReadBackFailure(state.readBack.differences);
-      } else {
-        ctx.Err() << "the keyboard did not take the lighting of profile " << profile << '\n';
-        ctx.SetExitCode(kExitFailed);
-      }
-      return false;
-    }
-    if (part.keyColours) {
-      lighting::KeyColourTable table;
-      for (int slot = 0; slot < lighting::kLedSlots; ++slot) {
-        table.Set(profile, slot, (*part.keyColours)[static_cast<std::size_t>(slot)]);
-      }
-      lighting::SendKeyColours(ctx.Commands(), table, profile);
-    }
-    if (part.userModes && !lighting::WriteUserModes(files.UserFile(profile), *part.userModes)) {
-      ctx.Err() << "cannot write " << files.UserFile(profile).string() << '\n';
-      ctx.SetExitCode(kExitFailed);
-      return false;
-    }
-  }
+  scripting::ReadColourParts(ColourFiles(), parts);
   return true;
+}
+
+// The lighting part of an imported document, after its keys and macros were written.
+// False (message, exit code) at the first part the keyboard or the folder did not take.
+bool WriteLightingParts(Context& ctx, const ProfileLightings& parts) {
+  const auto written = scripting::WriteLightingParts(ctx.Commands(), ColourFiles(), parts);
+  using Step = scripting::LightingPartsWrite::Step;
+  switch (written.step) {
+    case Step::Done: return true;
+    case Step::ReadRecords:
+      ctx.Err() << "the keyboard's lighting could not be read; the lighting was not written\n";
+      break;
+    case Step::Record:
+      if (written.readBack.Failed()) {
+        ctx.ReadBackFailure(written.readBack.differences);
+        return false;
+      }
+      ctx.Err() << "the keyboard did not take the lighting of profile " << written.profile << '\n';
+      break;
+    case Step::ColourFile:
+      ctx.Err() << "cannot write " << written.file.string() << '\n';
+      break;
+  }
+  ctx.SetExitCode(kExitFailed);
+  return false;
 }
 
 void RunExport(Context& ctx, const std::string& file) {

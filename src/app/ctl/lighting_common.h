@@ -52,6 +52,15 @@ std::filesystem::path WskbIniPath();
 // state cannot be read.
 bool LoadProfileLighting(Context& ctx, lighting::LightingState& state, int profile);
 
+// The same through the running program (the commands go through it when it drives this
+// keyboard): the profile given, or the program's active one; and the lighting its
+// GetLighting answers, with the effects the keyboard offers. The fields the interface
+// does not carry keep their defaults; the speed byte follows the speed position as the
+// keyboard's record does. Print the failure (exit code as the program's error says) and
+// return nothing or false when the program gives no answer.
+std::optional<int> ResolveProfile(Context& ctx, platform::ProgramBus& program, int given);
+bool LoadProfileLighting(Context& ctx, platform::ProgramBus& program, lighting::LightingState& state, int profile);
+
 
 
 }  // namespace vantrel::ctl

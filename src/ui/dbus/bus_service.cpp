@@ -5,6 +5,8 @@
 #include <QDBusError>
 
 #include "ui/dbus/keyboard_adaptor.h"
+#include "ui/dbus/testing_adaptor.h"
+#include "ui/windows/app_core.h"
 
 namespace vantrel::ui {
 
@@ -19,6 +21,8 @@ std::unique_ptr<BusService> BusService::Start(AppCore& core, BusHooks hooks, QSt
   // Each interface is an adaptor owned by the object; a further interface is one more
   // line here, before the object is registered.
   new KeyboardAdaptor(service->object_.get(), core, std::move(hooks));
+  // On the virtual keyboard only: what test scripts need of the windows.
+  if (!core.SimStateFile().empty()) new TestingAdaptor(service->object_.get(), core);
 
   if (!bus.registerObject(QString::fromLatin1(kBusPath), service->object_.get(), QDBusConnection::ExportAdaptors)) {
     *error = bus.lastError().message();

@@ -171,10 +171,10 @@ void KeyboardAdaptor::RefreshFacts() {
 
 // ---- calls ------------------------------------------------------------------------------
 
-ScriptOutcome KeyboardAdaptor::Precheck(bool needsKeyboard, bool mustBeIdle) const {
+ScriptOutcome KeyboardAdaptor::Precheck(bool mustBeIdle) const {
   auto* session = core_.Session();
   if (!session || core_.Stopping()) return scripting::Closing();
-  if (needsKeyboard && !core_.KeyboardPresent()) return scripting::NoKeyboard();
+  if (!core_.KeyboardPresent()) return scripting::NoKeyboard();
   if (mustBeIdle) return scripting::BusyOutcome(session->Facts());
   return {};
 }
@@ -185,8 +185,17 @@ void KeyboardAdaptor::Refuse(const QDBusMessage& message, const ScriptOutcome& o
       QString::fromStdString(outcome.message)));
 }
 
-void KeyboardAdaptor::Defer(const QDBusMessage& message, std::function<BusJobResult()> job,
-                            std::function<QVariantList(const BusJobResult&)> reply) {
+void KeyboardAdaptor::Answer(const QDBusMessage& message, bool mustBeIdle, std::function<BusJobResult()> job,
+                             std::function<QVariantList(const BusJobResult&)> reply) {
+  if (auto refusal = Precheck(mustBeIdle); !refusal.Ok()) return Refuse(message, refusal);
+  if (mustBeIdle) {
+    // Edits may have come while the call waited: the job never discards them.
+    job = [session = core_.Session(), work = std::move(job)] {
+      BusJobResult r;
+      r.outcome = scripting::BusyOutcome(session->Facts());
+      return r.outcome.Ok() ? work() : r;
+    };
+  }
   message.setDelayedReply(true);
   core_.Worker().Run(std::move(job), this, [this, call = message, reply = std::move(reply)](BusJobResult result) {
     if (!result.outcome.Ok()) {
@@ -197,47 +206,60 @@ void KeyboardAdaptor::Defer(const QDBusMessage& message, std::function<BusJobRes
   });
 }
 
-void KeyboardAdaptor::SetActiveProfile(int profile, const QDBusMessage& message) {
-  if (!ValidProfile(profile)) return Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
-  if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
+namespace {
+
+// The lighting of `profile` read for a call; false, with `operation`'s error in `r`, when
+// the keyboard's state cannot be read.
+bool LoadForCall(device::CommandSet& commands, lighting::LightingState& s, int profile,
+                 const std::filesystem::path& wskb, const char* operation, BusJobResult& r) {
+  const auto before = commands.LastFailure().count;
+  if (lighting::LoadLighting(commands, s, profile, lighting::LoadOccasion::Other, wskb) == lighting::kLoadOk) return true;
+  r.outcome = scripting::DeviceOutcome(operation, before, commands.LastFailure(), {});
+  return false;
+}
+
+// The keyboard's configuration read for a call through the working file, as the window
+// reads it; false, with `operation`'s error in `r`, when any step fails.
+bool ReadForCall(profiles::ProfileService& service, keys::EditingStore& read, const char* operation, BusJobResult& r) {
+  auto& commands = service.Commands();
+  const auto before = commands.LastFailure().count;
+  std::string why;
+  const auto step = scripting::ReadThroughWorkingFile(service, read, &why);
+  if (step == scripting::ReadStep::Done) return true;
+  r.outcome = scripting::ReadOutcome(operation, step, why, before, commands.LastFailure());
+  return false;
+}
+
+}  // namespace
+
+void KeyboardAdaptor::SwitchTo(const QDBusMessage& message, const char* operation,
+                               std::function<int(profiles::EditSession&)> target) {
   auto* session = core_.Session();
   auto* commands = &core_.Commands();
-  Defer(message, [session, commands, profile] {
+  Answer(message, true, [session, commands, operation, target = std::move(target)] {
     BusJobResult r;
-    // Edits may have come while the call waited: the switch never discards them.
-    r.outcome = scripting::BusyOutcome(session->Facts());
-    if (!r.outcome.Ok()) return r;
     const auto before = commands->LastFailure().count;
     profiles::SwitchDecision decision;
-    decision.profile = profile;
+    decision.profile = target(*session);
     decision.proceed = true;
     // The profile buttons' rule: a switch only when the keyboard runs another profile.
     if (!session->SelectProfile(decision)) {
-      r.outcome = scripting::DeviceOutcome("SetActiveProfile", before, commands->LastFailure(), session->LastReadBack());
+      r.outcome = scripting::DeviceOutcome(operation, before, commands->LastFailure(), session->LastReadBack());
     }
     return r;
   });
 }
 
+void KeyboardAdaptor::SetActiveProfile(int profile, const QDBusMessage& message) {
+  if (!ValidProfile(profile)) return Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
+  SwitchTo(message, "SetActiveProfile", [profile](profiles::EditSession&) { return profile; });
+}
+
 void KeyboardAdaptor::SwitchBy(int step, const QDBusMessage& message) {
-  if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
-  auto* session = core_.Session();
-  auto* commands = &core_.Commands();
-  Defer(message, [session, commands, step] {
-    BusJobResult r;
-    r.outcome = scripting::BusyOutcome(session->Facts());
-    if (!r.outcome.Ok()) return r;
-    const auto before = commands->LastFailure().count;
-    int active = session->Service().ActiveProfile();
-    if (!ValidProfile(active)) active = session->CurrentProfile();
-    profiles::SwitchDecision decision;
-    decision.profile = scripting::StepProfile(active, step);
-    decision.proceed = true;
-    if (!session->SelectProfile(decision)) {
-      r.outcome = scripting::DeviceOutcome(step > 0 ? "NextProfile" : "PreviousProfile", before,
-                                           commands->LastFailure(), session->LastReadBack());
-    }
-    return r;
+  SwitchTo(message, step > 0 ? "NextProfile" : "PreviousProfile", [step](profiles::EditSession& session) {
+    int active = session.Service().ActiveProfile();
+    if (!ValidProfile(active)) active = session.CurrentProfile();
+    return scripting::StepProfile(active, step);
   });
 }
 
@@ -250,22 +272,14 @@ QVariantMap KeyboardAdaptor::GetLighting(int profile, const QDBusMessage& messag
     Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
     return {};
   }
-  if (auto refusal = Precheck(true, false); !refusal.Ok()) {
-    Refuse(message, refusal);
-    return {};
-  }
   auto* commands = &core_.Commands();
   const auto wskb = core_.WskbIni();
-  Defer(
-      message,
+  Answer(
+      message, false,
       [commands, profile, wskb] {
         BusJobResult r;
-        const auto before = commands->LastFailure().count;
         lighting::LightingState s;
-        if (lighting::LoadLighting(*commands, s, profile, lighting::LoadOccasion::Other, wskb) != lighting::kLoadOk) {
-          r.outcome = scripting::DeviceOutcome("GetLighting", before, commands->LastFailure(), {});
-          return r;
-        }
+        if (!LoadForCall(*commands, s, profile, wskb, "GetLighting", r)) return r;
         r.lighting = s;
         return r;
       },
@@ -283,18 +297,13 @@ void KeyboardAdaptor::SetLighting(int profile, const QVariantMap& changes, const
   for (auto it = changes.begin(); it != changes.end(); ++it) entries.push_back({Std(it.key()), ScriptValueOf(it.value())});
   std::vector<scripting::LightingChange> list;
   if (auto refusal = scripting::ReadNamedChanges(entries, list); !refusal.Ok()) return Refuse(message, refusal);
-  if (auto refusal = Precheck(true, false); !refusal.Ok()) return Refuse(message, refusal);
   auto* commands = &core_.Commands();
   const auto wskb = core_.WskbIni();
   const text::TextSource* texts = &core_.Texts();
-  Defer(message, [this, commands, profile, wskb, texts, list = std::move(list)]() mutable {
+  Answer(message, false, [this, commands, profile, wskb, texts, list = std::move(list)]() mutable {
     BusJobResult r;
-    const auto before = commands->LastFailure().count;
     lighting::LightingState s;
-    if (lighting::LoadLighting(*commands, s, profile, lighting::LoadOccasion::Other, wskb) != lighting::kLoadOk) {
-      r.outcome = scripting::DeviceOutcome("SetLighting", before, commands->LastFailure(), {});
-      return r;
-    }
+    if (!LoadForCall(*commands, s, profile, wskb, "SetLighting", r)) return r;
     // Every change is checked against the effect in force before anything is sent.
     if (const auto refusal = scripting::CheckLightingChanges(s, list, texts)) {
       r.outcome = scripting::InvalidArgument(scripting::FieldName(refusal->field), refusal->reason);
@@ -324,18 +333,14 @@ void KeyboardAdaptor::PaintKeys(int profile, const QStringList& keys, const QStr
   if (auto refusal = scripting::FindLitKeys(scripting::KeyVocabulary(core_.Texts()), names, controls); !refusal.Ok()) {
     return Refuse(message, refusal);
   }
-  if (auto refusal = Precheck(true, false); !refusal.Ok()) return Refuse(message, refusal);
   auto* commands = &core_.Commands();
   auto* editor = &core_.KeyColours();
   const auto wskb = core_.WskbIni();
-  Defer(message, [this, commands, editor, profile, wskb, controls, colour = *rgb] {
+  Answer(message, false, [this, commands, editor, profile, wskb, controls, colour = *rgb] {
     BusJobResult r;
     const auto before = commands->LastFailure().count;
     lighting::LightingState s;
-    if (lighting::LoadLighting(*commands, s, profile, lighting::LoadOccasion::Other, wskb) != lighting::kLoadOk) {
-      r.outcome = scripting::DeviceOutcome("PaintKeys", before, commands->LastFailure(), {});
-      return r;
-    }
+    if (!LoadForCall(*commands, s, profile, wskb, "PaintKeys", r)) return r;
     r.outcome = scripting::PaintableEffect(s, profile);
     if (!r.outcome.Ok()) return r;
     if (!editor->EnsureUserFiles()) {
@@ -359,27 +364,27 @@ void KeyboardAdaptor::PaintKeys(int profile, const QStringList& keys, const QStr
 }
 
 QString KeyboardAdaptor::ExportJson(const QDBusMessage& message) {
-  if (auto refusal = Precheck(true, false); !refusal.Ok()) {
-    Refuse(message, refusal);
-    return {};
-  }
   auto* session = core_.Session();
+  auto* colourFiles = &core_.KeyColours();
   const text::TextSource* texts = &core_.Texts();
-  Defer(
-      message,
-      [session, texts] {
+  Answer(
+      message, false,
+      [session, colourFiles, texts] {
         BusJobResult r;
+        keys::EditingStore read;
+        if (!ReadForCall(session->Service(), read, "ExportJson", r)) return r;
         auto& commands = session->Service().Commands();
         const auto before = commands.LastFailure().count;
-        keys::EditingStore read;
-        std::string why;
-        const auto step = scripting::ReadThroughWorkingFile(session->Service(), read, &why);
-        if (step != scripting::ReadStep::Done) {
-          r.outcome = scripting::ReadOutcome("ExportJson", step, why, before, commands.LastFailure());
+        // The lighting as vantrelctl exports it: the keyboard's records, the colour files.
+        scripting::ProfileLightings lighting;
+        if (!scripting::ReadLightingRecordParts(commands, lighting)) {
+          r.outcome = scripting::DeviceOutcome("ExportJson: reading the keyboard's lighting", before,
+                                               commands.LastFailure(), {});
           return r;
         }
+        scripting::ReadColourParts(*colourFiles, lighting);
         keys::EditingStore::Lock lock(read);
-        r.text = scripting::ExportProfileJson(lock.Image(), *texts);
+        r.text = scripting::ExportProfileJson(lock.Image(), *texts, lighting);
         return r;
       },
       [](const BusJobResult& r) { return QVariantList{QString::fromStdString(r.text)}; });
@@ -391,17 +396,16 @@ void KeyboardAdaptor::ImportJson(const QString& document, const QDBusMessage& me
   if (text.size() > scripting::kMaxProfileJsonBytes) {
     return Refuse(message, scripting::InvalidArgument("document", "larger than any configuration can be"));
   }
-  if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
   auto* session = core_.Session();
+  auto* colourFiles = &core_.KeyColours();
   const text::TextSource* texts = &core_.Texts();
-  Defer(message, [session, texts, text = std::move(text)] {
+  Answer(message, true, [this, session, colourFiles, texts, text = std::move(text)] {
     BusJobResult r;
-    r.outcome = scripting::BusyOutcome(session->Facts());
-    if (!r.outcome.Ok()) return r;
     // Parsed here, off the UI thread: a large document takes a while.
     keys::StoreImage image;
+    scripting::ProfileLightings lighting;
     std::string error;
-    if (!scripting::ImportProfileJson(text, *texts, image, error)) {
+    if (!scripting::ImportProfileJson(text, *texts, image, lighting, error)) {
       r.outcome = scripting::InvalidArgument("document", error);
       return r;
     }
@@ -409,7 +413,14 @@ void KeyboardAdaptor::ImportJson(const QString& document, const QDBusMessage& me
     const auto before = commands.LastFailure().count;
     if (!session->Install(std::move(image))) {
       r.outcome = scripting::DeviceOutcome("ImportJson", before, commands.LastFailure(), session->LastReadBack());
+      return r;
     }
+    // Then the lighting, as vantrelctl imports it: records read back, key colours, colour files.
+    const auto failures = commands.LastFailure().count;
+    const auto written = scripting::WriteLightingParts(commands, *colourFiles, lighting);
+    r.outcome = scripting::LightingWriteOutcome("ImportJson", written, failures, commands.LastFailure());
+    // The panel shows what the keyboard and the colour files hold now.
+    QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);
     return r;
   });
 }
@@ -417,20 +428,13 @@ void KeyboardAdaptor::ImportJson(const QString& document, const QDBusMessage& me
 void KeyboardAdaptor::Backup(const QString& path, const QDBusMessage& message) {
   const std::filesystem::path file(Std(path));
   if (!file.is_absolute()) return Refuse(message, scripting::InvalidArgument("path", "wants an absolute path"));
-  if (auto refusal = Precheck(true, false); !refusal.Ok()) return Refuse(message, refusal);
   auto* session = core_.Session();
-  Defer(message, [session, file] {
+  Answer(message, false, [session, file] {
     BusJobResult r;
-    auto& commands = session->Service().Commands();
-    const auto before = commands.LastFailure().count;
     keys::EditingStore read;
-    std::string why;
-    const auto step = scripting::ReadThroughWorkingFile(session->Service(), read, &why);
-    if (step != scripting::ReadStep::Done) {
-      r.outcome = scripting::ReadOutcome("Backup", step, why, before, commands.LastFailure());
-      return r;
-    }
+    if (!ReadForCall(session->Service(), read, "Backup", r)) return r;
     keys::EditingStore::Lock lock(read);
+    std::string why;
     if (!profiles::SaveProfileImage(file, lock.Image(), {}, &why)) r.outcome = scripting::InvalidArgument("path", why);
     return r;
   });
@@ -439,13 +443,10 @@ void KeyboardAdaptor::Backup(const QString& path, const QDBusMessage& message) {
 void KeyboardAdaptor::Restore(const QString& path, const QDBusMessage& message) {
   const std::filesystem::path file(Std(path));
   if (!file.is_absolute()) return Refuse(message, scripting::InvalidArgument("path", "wants an absolute path"));
-  if (auto refusal = Precheck(true, true); !refusal.Ok()) return Refuse(message, refusal);
   auto* session = core_.Session();
   const text::TextSource* texts = &core_.Texts();
-  Defer(message, [session, texts, file] {
+  Answer(message, true, [session, texts, file] {
     BusJobResult r;
-    r.outcome = scripting::BusyOutcome(session->Facts());
-    if (!r.outcome.Ok()) return r;
     // The whole file is read before anything is written, as vantrelctl does.
     CollectingSink sink;
     keys::StoreImage image;
@@ -464,15 +465,11 @@ void KeyboardAdaptor::Restore(const QString& path, const QDBusMessage& message) 
 }
 
 QStringList KeyboardAdaptor::Verify(const QDBusMessage& message) {
-  if (auto refusal = Precheck(true, false); !refusal.Ok()) {
-    Refuse(message, refusal);
-    return {};
-  }
   auto* session = core_.Session();
   const text::TextSource* texts = &core_.Texts();
   const auto working = profiles::WorkingFilePath(core_.Paths());
-  Defer(
-      message,
+  Answer(
+      message, false,
       [session, texts, working] {
         BusJobResult r;
         auto& commands = session->Service().Commands();

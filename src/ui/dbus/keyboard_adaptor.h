@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/lighting/lighting.h"
+#include "core/profiles/edit_session.h"
 #include "core/profiles/profile_service.h"
 #include "scripting/script_outcome.h"
 #include "ui/dbus/bus_service.h"
@@ -87,15 +88,20 @@ class KeyboardAdaptor final : public QDBusAbstractAdaptor, public profiles::Prof
     bool unsaved = false;
   };
 
-  // A refusal that needs no device work: the program closing, no keyboard (when
-  // `needsKeyboard`), a page open or unapplied edits (when `mustBeIdle`).
-  scripting::ScriptOutcome Precheck(bool needsKeyboard, bool mustBeIdle) const;
+  // A refusal that needs no device work: the program closing, no keyboard, a page open or
+  // unapplied edits (when `mustBeIdle`).
+  scripting::ScriptOutcome Precheck(bool mustBeIdle) const;
   // Answers the call now with an error.
   void Refuse(const QDBusMessage& message, const scripting::ScriptOutcome& outcome);
-  // Runs `job` on the device worker and answers the call with `reply(result)` (its out
-  // arguments) or the job's error.
-  void Defer(const QDBusMessage& message, std::function<BusJobResult()> job,
-             std::function<QVariantList(const BusJobResult&)> reply = {});
+  // Refuses the call at once when Precheck finds a reason; otherwise runs `job` on the
+  // device worker and answers the call with `reply(result)` (its out arguments) or the
+  // job's error. With `mustBeIdle` the worker checks again before the job: edits may have
+  // come while the call waited, and nothing of them is discarded.
+  void Answer(const QDBusMessage& message, bool mustBeIdle, std::function<BusJobResult()> job,
+              std::function<QVariantList(const BusJobResult&)> reply = {});
+  // A switch to the profile `target` picks on the worker, refused while anything would be
+  // discarded; `operation` names it in the error.
+  void SwitchTo(const QDBusMessage& message, const char* operation, std::function<int(profiles::EditSession&)> target);
   void SwitchBy(int step, const QDBusMessage& message);
   void AfterLightingWrite();
 

@@ -186,6 +186,7 @@ const Allowed kAllowed[] = {
     // Qt's class-info key that names an adaptor's interface.
     {"ui/dbus/keyboard_adaptor.h", "D-Bus Interface"},
     {"ui/dbus/focus_adaptor.h", "D-Bus Interface"},
+    {"ui/dbus/testing_adaptor.h", "D-Bus Interface"},
     // Key legends: the name printed on the key itself, read out as the key's name.
     {"ui/windows/main_window.cpp", "Fn"},
     // Why a skin file cannot be used: printed on stderr before the program ends.
