@@ -197,13 +197,20 @@ void KeyboardAdaptor::Answer(const QDBusMessage& message, bool mustBeIdle, std::
     };
   }
   message.setDelayedReply(true);
-  core_.Worker().Run(std::move(job), this, [this, call = message, reply = std::move(reply)](BusJobResult result) {
-    if (!result.outcome.Ok()) {
-      Refuse(call, result.outcome);
-      return;
-    }
-    QDBusConnection::sessionBus().send(call.createReply(reply ? reply(result) : QVariantList{}));
-  });
+  // The answer goes out before the window's redrawing of the change, which the job queued
+  // first; the properties are brought up to date just before it, so a caller that reads
+  // them on the answer sees the change.
+  core_.Worker().Run(
+      std::move(job), this,
+      [this, call = message, reply = std::move(reply)](BusJobResult result) {
+        RefreshFacts();
+        if (!result.outcome.Ok()) {
+          Refuse(call, result.outcome);
+          return;
+        }
+        QDBusConnection::sessionBus().send(call.createReply(reply ? reply(result) : QVariantList{}));
+      },
+      DeviceWorker::Delivery::First);
 }
 
 namespace {

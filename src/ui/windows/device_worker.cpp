@@ -1,5 +1,7 @@
 #include "ui/windows/device_worker.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QMetaObject>
 
 namespace vantrel::ui {
@@ -29,8 +31,39 @@ void DeviceWorker::Post(std::function<void()> job) {
   });
 }
 
-void DeviceWorker::Deliver(std::function<void()> call) {
+namespace {
+
+// A call carried to the worker object's thread as an event, which unlike a queued call
+// can overtake the events waiting there.
+class CallEvent final : public QEvent {
+ public:
+  static QEvent::Type Kind() {
+    static const auto kind = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return kind;
+  }
+  explicit CallEvent(std::function<void()> call) : QEvent(Kind()), call_(std::move(call)) {}
+  void Run() { call_(); }
+
+ private:
+  std::function<void()> call_;
+};
+
+}  // namespace
+
+void DeviceWorker::Deliver(std::function<void()> call, Delivery delivery) {
+  if (delivery == Delivery::First) {
+    QCoreApplication::postEvent(this, new CallEvent(std::move(call)), Qt::HighEventPriority);
+    return;
+  }
   QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+bool DeviceWorker::event(QEvent* event) {
+  if (event->type() == CallEvent::Kind()) {
+    static_cast<CallEvent*>(event)->Run();
+    return true;
+  }
+  return QObject::event(event);
 }
 
 }  // namespace vantrel::ui

@@ -36,27 +36,36 @@ class DeviceWorker final : public QObject {
   // done, whichever window asked for it). Set it before the first job is posted.
   void SetWhenIdle(std::function<void()> call) { whenIdle_ = std::move(call); }
 
+  // How a job's result goes back: after the events already waiting on that thread, or
+  // before them (an answer someone waits for, which the window's redrawing queued meanwhile
+  // must not hold up).
+  enum class Delivery { InTurn, First };
+
   // Queues a job; `done` receives its result on this object's thread, if `context` (an
   // object of that same thread, e.g. a window) still exists then.
   template <typename Job, typename Done>
-  void Run(Job job, QObject* context, Done done) {
+  void Run(Job job, QObject* context, Done done, Delivery delivery = Delivery::InTurn) {
     using Result = std::invoke_result_t<Job&>;
     // Made here, on the context's thread while it surely exists; the worker thread only
     // carries it back and never looks at it.
     QPointer<QObject> guard(context);
     if constexpr (std::is_void_v<Result>) {
-      Post([this, job = std::move(job), guard = std::move(guard), done = std::move(done)]() mutable {
+      Post([this, job = std::move(job), guard = std::move(guard), done = std::move(done), delivery]() mutable {
         job();
-        Deliver([guard = std::move(guard), done = std::move(done)]() mutable {
-          if (guard) done();
-        });
+        Deliver(
+            [guard = std::move(guard), done = std::move(done)]() mutable {
+              if (guard) done();
+            },
+            delivery);
       });
     } else {
-      Post([this, job = std::move(job), guard = std::move(guard), done = std::move(done)]() mutable {
+      Post([this, job = std::move(job), guard = std::move(guard), done = std::move(done), delivery]() mutable {
         Result result = job();
-        Deliver([guard = std::move(guard), done = std::move(done), result = std::move(result)]() mutable {
-          if (guard) done(std::move(result));
-        });
+        Deliver(
+            [guard = std::move(guard), done = std::move(done), result = std::move(result)]() mutable {
+              if (guard) done(std::move(result));
+            },
+            delivery);
       });
     }
   }
@@ -78,7 +87,8 @@ class DeviceWorker final : public QObject {
 
  private:
   // Queues `call` to this object's thread.
-  void Deliver(std::function<void()> call);
+  void Deliver(std::function<void()> call, Delivery delivery = Delivery::InTurn);
+  bool event(QEvent* event) override;
 
   std::function<void()> whenIdle_;
   std::atomic<int> pending_{0};  // jobs posted and not yet finished

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ui/ui_test_app.h"
@@ -46,6 +47,29 @@ TEST(DeviceWorkerThreads, RunsJobsInOrderOffTheUiThreadAndDeliversResultsOnIt) {
     EXPECT_EQ(ran[i], i);
     EXPECT_EQ(delivered[i], i * 2);
   }
+}
+
+// A result someone waits for (a bus call's answer) overtakes the UI events that the job
+// queued while it ran (the window's redrawing); an ordinary result comes in turn. Both are
+// dropped once their context is gone.
+TEST(DeviceWorkerThreads, AnAnswerDeliveredFirstOvertakesTheEventsQueuedBeforeIt) {
+  test::App();
+  DeviceWorker worker;
+  QObject window;
+  std::vector<std::string> order;
+  const auto job = [&window, &order](const char* queued) {
+    return [&window, &order, queued] {
+      QMetaObject::invokeMethod(&window, [&order, queued] { order.push_back(queued); }, Qt::QueuedConnection);
+    };
+  };
+  worker.Run(job("redraw 1"), &window, [&] { order.push_back("in turn"); });
+  worker.Run(job("redraw 2"), &window, [&] { order.push_back("first"); }, DeviceWorker::Delivery::First);
+  auto gone = std::make_unique<QObject>();
+  worker.Run([] {}, gone.get(), [&] { order.push_back("dropped"); }, DeviceWorker::Delivery::First);
+  worker.WaitIdle();
+  gone.reset();
+  ProcessUntil([&] { return order.size() == 4; });
+  EXPECT_EQ(order, (std::vector<std::string>{"first", "redraw 1", "in turn", "redraw 2"}));
 }
 
 TEST(DeviceWorkerThreads, DropsTheResultWhenItsWindowIsGoneAndReportsBusy) {
