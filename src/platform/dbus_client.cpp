@@ -14,6 +14,14 @@
 
 namespace vantrel::platform {
 
+bool SessionBusAddressKnown() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address && *address) return true;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::error_code ec;
+  return runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
+}
+
 namespace {
 
 constexpr char kName[] = "org.vantrel.Vantrel1";
@@ -22,16 +30,6 @@ constexpr char kInterface[] = "org.vantrel.Vantrel1.Keyboard";
 constexpr char kErrorPrefix[] = "org.vantrel.Vantrel1.Error.";
 // A restore writes every key table and the macro area: well within this.
 constexpr int kCallTimeoutMs = 120000;
-
-// Only a bus that is there: with no address the bus library would start one of its own
-// (autolaunch), which a command-line run must never do.
-bool SessionBusAddressKnown() {
-  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (address && *address) return true;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::error_code ec;
-  return runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
-}
 
 std::filesystem::path Canonical(const std::filesystem::path& p) {
   std::error_code ec;

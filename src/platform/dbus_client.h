@@ -27,6 +27,11 @@ struct BusAnswer {
   bool Ok() const { return answered && error.empty(); }
 };
 
+// True when there is a session bus to reach: its address is set, or the runtime folder
+// holds its socket. Without one the bus library would start a bus of its own (autolaunch),
+// which a command-line run must never do.
+bool SessionBusAddressKnown();
+
 class ProgramBus {
  public:
   // The running program, when one owns the bus name and drives the same keyboard: with

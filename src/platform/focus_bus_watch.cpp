@@ -8,10 +8,10 @@
 #include <QObject>
 #include <QTimer>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <system_error>
+#include <string>
+
+#include "platform/dbus_client.h"
 
 namespace vantrel::platform {
 namespace {
@@ -19,15 +19,6 @@ namespace {
 constexpr char kName[] = "org.vantrel.Vantrel1";
 constexpr char kPath[] = "/org/vantrel/Vantrel1";
 constexpr char kFocus[] = "org.vantrel.Vantrel1.Focus";
-
-// Only a bus that is there: with no address the bus library would start one of its own.
-bool SessionBusAddressKnown() {
-  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (address && *address) return true;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::error_code ec;
-  return runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
-}
 
 }  // namespace
 
