@@ -2,6 +2,8 @@
 // check (regular, some x bit) but cannot run left the keyboard in boot mode.
 #include "platform/updater_file.h"
 
+#include "core/text/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -16,11 +18,6 @@ namespace fs = std::filesystem;
 
 class UpdaterFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / "vantrel-updater-file";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
   fs::path Write(const std::string& name, const std::string& bytes, bool executable = true) {
     const fs::path p = dir / name;
     std::ofstream(p, std::ios::binary) << bytes;
@@ -34,7 +31,9 @@ class UpdaterFileTest : public ::testing::Test {
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     return head;
   }
-  fs::path dir;
+  // A folder of this test's own: the cases run side by side under ctest -j.
+  vantrel::testing::TempDir scratch;
+  const fs::path dir = scratch.Path();
 };
 
 TEST_F(UpdaterFileTest, ProgramsForThisMachineAndScriptsWithAWorkingInterpreterPass) {
