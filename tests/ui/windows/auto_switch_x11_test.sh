@@ -57,12 +57,23 @@ beta="$(window_of beta)" || fail "no beta window"
 xprop -id "$alpha" -f _NET_WM_PID 32c -set _NET_WM_PID "$alpha_pid" || fail "xprop"
 
 # vantrelctl focus --watch prints what the program sees: the active window at once, then
-# each window focused.
+# each window focused. Beta is focused first, so the watch starts from a known window, and
+# each focus change waits for the line of the one before: the window manager may still be
+# focusing the windows it has just mapped.
+lines_in_watch() {
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ "$(wc -l <"$SCRATCH/watch.txt")" -ge "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+xdotool windowactivate --sync "$beta" || fail "activate beta"
 "$ctl" focus --watch --count 3 >"$SCRATCH/watch.txt" 2>&1 &
 watcher=$!
-sleep 0.5
+lines_in_watch 1 || fail "focus --watch printed no active window: $(cat "$SCRATCH/watch.txt")"
 xdotool windowactivate --sync "$alpha" || fail "activate alpha"
-sleep 0.3
+lines_in_watch 2 || fail "focus --watch missed alpha: $(cat "$SCRATCH/watch.txt")"
 xdotool windowactivate --sync "$beta" || fail "activate beta"
 for ((i = 0; i < 100; i++)); do
   kill -0 "$watcher" 2>/dev/null || break
