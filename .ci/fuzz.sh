@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The clang job: builds the command-line program and the fuzz targets with clang 14 (ASan+UBSan, the
-# decoders instrumented for libFuzzer) and runs every fuzz target for 60 s from its
+# decoders instrumented for libFuzzer) and runs every fuzz target for FUZZ_SECONDS (default 60) from its
 # corpus. A crash fails CI; its input is kept in tests/fuzz/corpus/TARGET.
 set -euo pipefail
 cd "$(dirname "$0")/.."
