@@ -35,6 +35,7 @@ const std::filesystem::path kBinDir = VANTREL_BIN_DIR;
 // How a control draws its text, and how much of its width the text may use.
 enum class Look {
   kButton,      // image button caption: 9 pt DejaVu Sans, centred; 6 px kept free on each side
+  kLamp,        // lock lamp caption: 8 pt DejaVu Sans, right of the lamp (24 px) to 4 px short of the end
   kLabel,       // coloured label: 12 px DejaVu Sans, left aligned; 2 px kept free at the right
   kTitle,       // dialog or panel title: 15 px DejaVu Sans demi-bold
   kListHeader,  // list column header: 11 px, 8 px padding on each side (skin style sheet)
@@ -94,6 +95,11 @@ std::vector<FixedControl> FixedControls() {
   c.push_back({SkinFile::Main, "FUNC_SWITCH", Look::kButton,
                Texts({"MAIN_SWITCH_COLOR_TEXT", "MAIN_SWITCH_FUNCTION_TEXT"})});
   c.push_back({SkinFile::Main, "FUNC_DEFAULT", Look::kButton, Texts({"PROFILE_DEFAULT"})});
+  c.push_back({SkinFile::Main, "FLIP_0", Look::kButton, Texts({"MAIN_FLIP_TEXT"})});
+  c.push_back({SkinFile::Main, "LOCK_CAPS", Look::kLamp, Texts({"MAIN_LOCK_CAPS_TEXT"})});
+  c.push_back({SkinFile::Main, "LOCK_NUM", Look::kLamp, Texts({"MAIN_LOCK_NUM_TEXT"})});
+  c.push_back({SkinFile::Main, "LOCK_SCROLL", Look::kLamp, Texts({"MAIN_LOCK_SCROLL_TEXT"})});
+  c.push_back({SkinFile::Main, "LOCK_AB", Look::kLamp, Texts({"MAIN_LOCK_GLAYER_TEXT"})});
   for (const char* k : {"CONTROL2_APPLY", "CONTROL_OK", "CONTROL_CANCEL"})
     c.push_back({SkinFile::Main, k, Look::kButton, Texts({"PROFILE_APPLY", "PROFILE_OK", "PROFILE_CANCLE"})});
   c.push_back({SkinFile::Main, "CONTROL_UsbStatic", Look::kLabel, Light("Usb")});
@@ -171,9 +177,9 @@ std::vector<FixedControl> FixedControls() {
   return c;
 }
 
-QFont ButtonFont() {
+QFont ButtonFont(int points = 9) {
   CPngButton button;
-  button.SetTextAttributes(9, "DejaVu Sans", {});
+  button.SetTextAttributes(points, "DejaVu Sans", {});
   return button.captionFont();
 }
 
@@ -232,6 +238,7 @@ Room RoomFor(const FixedControl& control, const text::SkinRect& rect) {
   const int width = control.column > 0 ? control.column : rect.width;
   switch (control.look) {
     case Look::kButton: return {ButtonFont(), width - 12};
+    case Look::kLamp: return {ButtonFont(8), width - 24 - 4};
     case Look::kLabel: return {PixelFont(12), width - 2};
     case Look::kTitle: return {PixelFont(15, QFont::DemiBold), width - 2};
     case Look::kListHeader: return {PixelFont(11), width - 16};

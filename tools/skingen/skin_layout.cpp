@@ -124,10 +124,10 @@ DialogLayout MainLayout() {
   // Status strip under the keyboard: lock lamps, the arrow indicators and Flip switches,
   // and the per-key colour controls.
   const char* locks[] = {"LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "LOCK_AB"};
-  const char* lockLegends[] = {"Caps", "Num", "Scroll", "G layer B"};  // LOCK_AB: the G-key layer
-  for (int i = 0; i < 4; ++i) e.push_back({locks[i], R(24 + i * 92, 414, 86, 26), Kind::Led, lockLegends[i]});
+  // Their captions are in the user's language, drawn by the program (LOCK_AB: the G-key layer).
+  for (int i = 0; i < 4; ++i) e.push_back({locks[i], R(24 + i * 92, 414, 86, 26), Kind::Lamp, {}});
   e.push_back({"LEFT_ARROW", R(420, 416, kArrowFace, kArrowFace), Kind::Arrow, {}});
-  e.push_back({"FLIP_0", R(448, 414, 70, 26), Kind::Segment, "Flip"});
+  e.push_back({"FLIP_0", R(448, 414, 70, 26), Kind::Segment, {}});
   e.push_back({"FLIP_1", R(520, 414, 52, 26), Kind::Segment, "\u25B2"});
   e.push_back({"FLIP_2", R(574, 414, 52, 26), Kind::Segment, "\u25BC"});
   e.push_back({"RIGHT_ARROW", R(632, 416, kArrowFace, kArrowFace), Kind::Arrow, {}});

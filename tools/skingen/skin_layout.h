@@ -16,8 +16,9 @@ enum class Kind {
   GKey,        // G key, legend baked in
   Button,      // command button; its caption is drawn by the program
   IconButton,  // title-bar button with a glyph baked in (legend: "close", "min", "help", "menu")
-  Segment,     // report-rate choice, legend baked in
-  Led,         // lock indicator: a lamp and its legend baked in
+  Segment,     // report-rate choice, legend baked in; without one, its caption is drawn by the program
+  Lamp,        // lock indicator: a lamp baked in, its caption drawn by the program beside it
+  Led,         // round choice lamp with no caption
   Link,        // small round link button, glyph letter baked in
   Field,       // recessed well under a list, drop-down or edit drawn by the program
   Label,       // text drawn by the program: nothing in the pictures

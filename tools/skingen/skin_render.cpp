@@ -277,8 +277,9 @@ void IconButton(QPainter& p, const QRect& r, const QString& glyph, State s) {
   Glyph(p, f, glyph, c);
 }
 
-void Led(QPainter& p, const QRect& r, const QString& legend, State s) {
-  const bool radio = legend.isEmpty();
+// A round choice lamp (radio), or a lock lamp at the left of a pill whose caption the
+// program draws.
+void Led(QPainter& p, const QRect& r, bool radio, State s) {
   const QPointF lamp = radio ? QRectF(r).center() : QPointF(r.left() + 13, r.center().y() + 0.5);
   const double radius = radio ? 8 : 5;
   if (!radio) {
@@ -304,11 +305,6 @@ void Led(QPainter& p, const QRect& r, const QString& legend, State s) {
     p.setBrush(kAccent);
     p.drawEllipse(lamp, radius - 4, radius - 4);
   }
-  if (!radio) {
-    p.setFont(Font(11, QFont::DemiBold));
-    p.setPen(s == State::Disabled ? kTextOff : (on || s == State::Hover ? kText : kTextDim));
-    p.drawText(QRect(r.left() + 24, r.top(), r.width() - 28, r.height()), Qt::AlignVCenter | Qt::AlignLeft, legend);
-  }
 }
 
 void Link(QPainter& p, const QRect& r, const QString& glyph, State s) {
@@ -333,7 +329,8 @@ void DrawElement(QPainter& p, const DialogLayout& d, const skingen::Element& e, 
     case Kind::Button: Button(p, e.rect, e.legend, face == State::Colour0 || face == State::Colour1 ? State::Normal : face); break;
     case Kind::Segment: Button(p, e.rect, e.legend, face == State::Colour0 || face == State::Colour1 ? State::Normal : face, 4); break;
     case Kind::IconButton: IconButton(p, e.rect, e.legend, face); break;
-    case Kind::Led: Led(p, e.rect, e.legend, face); break;
+    case Kind::Led: Led(p, e.rect, true, face); break;
+    case Kind::Lamp: Led(p, e.rect, false, face); break;
     case Kind::Link: Link(p, e.rect, e.legend, face); break;
     // Lists, drop-downs, edits and swatches draw their own frames.
     case Kind::Field:

@@ -340,7 +340,9 @@ void CPngButton::paintEvent(QPaintEvent* event) {
   if (hasFont_ && !text().isEmpty()) {
     const QFont font = captionFont();
     painter.setFont(font);
-    painter.setPen(textColours_[static_cast<std::size_t>(colourIndex)]);
+    painter.setPen(face == ButtonFace::Toggle2 && toggledTextColour_.isValid()
+                       ? toggledTextColour_
+                       : textColours_[static_cast<std::size_t>(colourIndex)]);
     QRect client = rect();
     client.adjust(insetLeft_, insetTop_, insetRight_, insetBottom_);
     const int flags = TextFormatToQtFlags(format_);

@@ -80,6 +80,9 @@ class CPngButton : public QAbstractButton {
   void SetTextAttributes(int pointSize, const QString& face, const std::array<QColor, 5>& colours,
                          unsigned format = kDefaultTextFormat);
   void SetTextInsets(int left, int right, int top, int bottom);
+  // The caption's colour while the button is toggled on (a lit lamp); otherwise the normal
+  // colour serves both toggle faces.
+  void SetToggledTextColour(const QColor& colour) { toggledTextColour_ = colour; }
   void SetRotation(int tenthsOfDegree, bool bold);
   // Also the button's accessible description (and its name while it has no caption).
   void SetTooltipText(const QString& text);
@@ -135,6 +138,7 @@ class CPngButton : public QAbstractButton {
   std::array<QColor, 5> textColours_{QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0, 0),
                                      QColor(0, 0, 0)};
   unsigned format_ = kDefaultTextFormat;
+  QColor toggledTextColour_;  // invalid: the normal colour
   int insetLeft_ = 0, insetRight_ = 0, insetTop_ = 0, insetBottom_ = 0;
   int rotation_ = 0;
   bool bold_ = false;

@@ -67,6 +67,8 @@ QString CaptionOf(const QString& key) {
       {"AUTO_ADD", "Add"}, {"AUTO_EDIT", "Change"}, {"AUTO_REMOVE", "Remove"}, {"AUTO_PICK", "Pick a window"},
       {"AUTO_CLOSE", "Close"}, {"AUTO_STATUS", "Automatic switching is on."},
       {"AUTO_FALLBACK_PROMPT", "Other windows:"}, {"AUTO_ENABLED", "Switch automatically"},
+      {"FLIP_0", "Flip"}, {"LOCK_CAPS", "Caps"}, {"LOCK_NUM", "Num"}, {"LOCK_SCROLL", "Scroll"},
+      {"LOCK_AB", "G layer B"},
   };
   const auto it = captions.constFind(key);
   if (it != captions.constEnd()) return *it;
@@ -230,6 +232,10 @@ void SkinPreviewDialog::BuildControls() {
           b->setText(caption);
           b->SetTextAttributes(9, "DejaVu Sans", kCaptionColours);
           b->SetRotation(0, false);
+          if (key.startsWith("LOCK_")) {  // beside the lamp, as the main window places it
+            b->SetTextAttributes(8, "DejaVu Sans", kCaptionColours, kTextLeft | kTextVCenter | kTextSingleLine);
+            b->SetTextInsets(24, -4, 0, 0);
+          }
         }
         b->SetTooltipText(key);
         const bool keyButton = key.startsWith("KEY_") || key.startsWith("FUNC_G");

@@ -88,6 +88,12 @@ constexpr int kLockPollMs = 250;
 const std::array<QColor, 5> kCaptionColours = {QColor(0xE8, 0xEC, 0xF2), QColor(0xFF, 0xFF, 0xFF),
                                                QColor(0xFF, 0xFF, 0xFF), QColor(0x70, 0x78, 0x84),
                                                QColor(0xFF, 0xFF, 0xFF)};
+// A lock lamp's caption: dim while the lamp is off, bright while it is lit or pointed at.
+const std::array<QColor, 5> kLampCaptionColours = {QColor(0x8A, 0x93, 0xA3), QColor(0xE7, 0xEA, 0xF0),
+                                                   QColor(0xE7, 0xEA, 0xF0), QColor(0x4B, 0x51, 0x5C),
+                                                   QColor(0xE7, 0xEA, 0xF0)};
+// Where a lamp's caption starts: right of the lamp drawn at the pill's left end.
+constexpr int kLampCaptionLeft = 24;
 
 }  // namespace
 
@@ -230,6 +236,9 @@ void CVantrelDlg::PlaceControls() {
   for (int lock : {ids::kLockCaps, ids::kLockNum, ids::kLockScroll, ids::kLockAb}) {
     buttons_[lock]->SetTogglePictures(faces_[0], faces_[2]);
     buttons_[lock]->SetToggleMode(true);
+    buttons_[lock]->SetTextAttributes(8, "DejaVu Sans", kLampCaptionColours, kTextLeft | kTextVCenter | kTextSingleLine);
+    buttons_[lock]->SetTextInsets(kLampCaptionLeft, -4, 0, 0);
+    buttons_[lock]->SetToggledTextColour(kLampCaptionColours[1]);
   }
   buttons_[ids::kApply]->setEnabled(false);
   PlaceFlipKeys();
@@ -382,6 +391,11 @@ void CVantrelDlg::Retranslate() {
   buttons_[ids::kLockScroll]->SetTooltipText(Q(t.Text("MAIN_LOCK_SCROLL_PROMPT")));
   buttons_[ids::kLockAb]->SetTooltipText(Q(t.Text("MAIN_LOCK_GLAYER_PROMPT")));
   buttons_[ids::kFlip0]->SetTooltipText(Q(t.Text("MAIN_FLIP_PROMPT")));
+  buttons_[ids::kLockCaps]->setText(Q(t.Text("MAIN_LOCK_CAPS_TEXT")));
+  buttons_[ids::kLockNum]->setText(Q(t.Text("MAIN_LOCK_NUM_TEXT")));
+  buttons_[ids::kLockScroll]->setText(Q(t.Text("MAIN_LOCK_SCROLL_TEXT")));
+  buttons_[ids::kLockAb]->setText(Q(t.Text("MAIN_LOCK_GLAYER_TEXT")));
+  buttons_[ids::kFlip0]->setText(Q(t.Text("MAIN_FLIP_TEXT")));
   buttons_[ids::kFlip1]->SetTooltipText(Q(t.Text("MAIN_FLIP_SWITCH_PROMPT")));
   buttons_[ids::kFlip2]->SetTooltipText(Q(t.Text("MAIN_FLIP_SWITCH_PROMPT")));
   for (std::size_t n = 0; n < kFlipKeys.size(); ++n)

@@ -105,8 +105,9 @@ def main():
     check(find(nodes, "push button", "Apply") is not None, "Apply is a push button")
     check(find(nodes, "push button", "Profile 1") is not None, "Profile 1 is a push button")
     check(find(nodes, "push button", "Profile manager") is not None, "the profile manager's button")
-    caps = find(nodes, "check box", "Caps Lock (lit while it is on)")
-    check(caps is not None, "the Caps Lock lamp is a check box named by its tooltip")
+    caps = find(nodes, "check box", "Caps")
+    check(caps is not None and caps.description == "Caps Lock (lit while it is on)",
+          "the Caps Lock lamp is a check box named by its caption, its tooltip the description")
     key_a = find(nodes, "push button", "A")
     check(key_a is not None, "key button A")
     if key_a is not None:

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "core/keys/keyboard_layout.h"
+#include "core/text/skin_values.h"
 #include "sim/simulated_hid_service.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_look.h"
@@ -216,6 +217,41 @@ TEST(WindowLook, EverySkinPictureHasItsDoubleSizeTwin) {
     ++twins;
   }
   EXPECT_GT(twins, 40);
+}
+
+// The lock lamps' and the Flip switch's captions are the program's, in the user's language:
+// the skin's pictures leave their place empty (a caption drawn into them was English in
+// every language). Empty means no pixel strays far from the place's first one: a caption
+// differs from its ground by a hundred levels and more, a pressed face's shading and the
+// pictures' compression by a few dozen at most.
+TEST(WindowLook, SkinPicturesLeaveTheLampAndFlipCaptionsToTheProgram) {
+  test::App();
+  const auto ini = std::filesystem::path(VANTREL_BIN_DIR) / "Skins" / "Main.ini";
+  struct Place {
+    const char* key;
+    int left, right;  // kept out of the caption's place: the lamp, the rounded ends
+  };
+  const Place places[] = {{"LOCK_CAPS", 24, 10}, {"LOCK_NUM", 24, 10}, {"LOCK_SCROLL", 24, 10},
+                          {"LOCK_AB", 24, 10},   {"FLIP_0", 8, 8}};
+  for (const char* picture : {"main_normal.jpg", "main_over.jpg", "main_down.jpg", "main_disable.jpg"}) {
+    const QImage image(kSkins.filePath(QString::fromLatin1(picture)));
+    ASSERT_FALSE(image.isNull()) << picture;
+    for (const Place& place : places) {
+      SCOPED_TRACE(std::string(picture) + " " + place.key);
+      const text::SkinRect r = text::ReadSkinRect(ini, "BUTTONINFO", place.key);
+      const QRect area(r.x + place.left, r.y + 7, r.width - place.left - place.right, r.height - 14);
+      ASSERT_TRUE(image.rect().contains(area));
+      const QColor first = image.pixelColor(area.topLeft());
+      int furthest = 0;
+      for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+          const QColor c = image.pixelColor(x, y);
+          furthest = std::max({furthest, std::abs(c.red() - first.red()), std::abs(c.green() - first.green()),
+                               std::abs(c.blue() - first.blue())});
+        }
+      EXPECT_LT(furthest, 48);
+    }
+  }
 }
 
 // A skin whose twin does not match its picture is used at its own size; at scale 1 the
