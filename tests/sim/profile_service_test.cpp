@@ -666,6 +666,67 @@ TEST_F(ProfileServiceTest, RestoreThatTheKeyboardDidNotTakeKeepsTheEditsPendingA
   EXPECT_EQ(sink.shown.back(), "The keyboard did not take it");
 }
 
+// The working file mirrors what the keyboard holds. An Apply or a restore that the
+// keyboard did not take used to leave the unsent configuration in it: dropping the edits
+// then gave back the edits, shown as what the keyboard holds.
+TEST_F(ProfileServiceTest, WritesTheKeyboardDidNotTakeLeaveTheWorkingFileAsItWas) {
+  session.ReloadOnArrival();
+  const std::vector<std::uint8_t> before = ReadAll(Working());
+  ASSERT_FALSE(before.empty());
+  // The keyboard's facts as they were read, so the refusals below meet the writes only.
+  const DeviceFacts facts = service.Facts();
+  ASSERT_GT(facts.macroCapacity, 0u);
+  service.SetDeviceFacts([facts] { return facts; });
+  const auto refuseFromNowOn = [this] {
+    sim::FaultPlan faults;
+    const auto next = sim.service.ConfigRequests();
+    for (std::uint64_t n = next + 1; n <= next + 400; ++n) faults.Add(n, sim::Fault::kStatusFF);
+    sim.service.SetFaults(faults);
+  };
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->table.SetRecord(0, 17, {keys::kKindDisabled, 0, 0});
+  }
+  session.MarkEdited();
+  refuseFromNowOn();
+  EXPECT_EQ(session.Apply(), ApplyResult::Failed);
+  EXPECT_EQ(ReadAll(Working()), before);
+  EXPECT_TRUE(session.Unsaved());
+  service.ReloadFromWorkingFile();  // what dropping the edits does
+  {
+    keys::EditingStore::Lock lock(editing);
+    EXPECT_NE(lock->table.Record(0, 17).kind, keys::kKindDisabled);
+  }
+
+  // A restore the keyboard refuses.
+  sim.service.SetFaults({});
+  keys::StoreImage image;
+  image.macros.push_back(keys::NewMacro(u"restored", 1));
+  const auto file = dir / "refused.vnp";
+  ASSERT_TRUE(SaveProfileImage(file, image));
+  refuseFromNowOn();
+  EXPECT_FALSE(session.Restore(file).applied);
+  EXPECT_EQ(ReadAll(Working()), before);
+
+  // A write the keyboard reports as taken but holds otherwise: the read-back finds it.
+  sim.service.SetFaults({});
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->table.SetRecord(0, 17, {keys::kKindDisabled, 0, 0});
+  }
+  session.MarkEdited();
+  sim::FaultPlan corrupt;
+  corrupt.Add(sim.service.ConfigRequests() + 3, sim::Fault::kCorrupt);
+  sim.service.SetFaults(corrupt);
+  EXPECT_EQ(session.Apply(), ApplyResult::Failed);
+  EXPECT_EQ(ReadAll(Working()), before);
+
+  // Once the keyboard takes it, the working file follows.
+  sim.service.SetFaults({});
+  EXPECT_EQ(session.Apply(), ApplyResult::Applied);
+  EXPECT_NE(ReadAll(Working()), before);
+}
+
 // A checked fourth row of the profile manager used to become device profile 3.
 TEST_F(ProfileServiceTest, ProfileManagerRowsBeyondTheThirdMeanProfileZero) {
   sim.keyboard.DeviceState()[10] = 2;

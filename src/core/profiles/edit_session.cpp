@@ -263,9 +263,11 @@ ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t change
     request.allProfiles = true;
   }
   device::Verification readBack;
+  const auto workingBefore = service_.KeepWorkingCopy();
   const bool written = keys::ApplyStoreToDevice(editing_, applied_, request, service_.Commands(), texts_, sink_,
                                                 [&](keys::EditingStore::Lock& lock) { service_.SaveWorkingCopy(lock); },
                                                 &readBack);
+  if (!written) service_.PutBackWorkingCopy(workingBefore);
   service_.NoteReadBack(std::move(readBack));
   if (written) {
     std::lock_guard lock(mutex_);

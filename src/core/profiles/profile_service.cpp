@@ -190,6 +190,29 @@ void ProfileService::SaveWorkingCopy(keys::EditingStore::Lock& held) {
   }
 }
 
+ProfileService::WorkingCopyBefore ProfileService::KeepWorkingCopy() {
+  WorkingCopyBefore before;
+  const std::filesystem::path working = WorkingFilePath(paths_);
+  std::error_code error;
+  keys::StoreImage image;
+  if (std::filesystem::is_regular_file(working, error) && LoadProfileImage(working, image)) before.file = std::move(image);
+  std::lock_guard keep(workingMutex_);
+  before.inMemory = workingInMemory_;
+  return before;
+}
+
+void ProfileService::PutBackWorkingCopy(const WorkingCopyBefore& before) {
+  std::optional<keys::StoreImage> inMemory = before.inMemory;
+  if (before.file) {
+    keys::StoreImage image = *before.file;
+    // Put back as the file was; when that fails too, the kept copy stands in for it, as
+    // it does while the file cannot be written.
+    if (!SaveProfileImage(WorkingFilePath(paths_), image, hook_) && !inMemory) inMemory = *before.file;
+  }
+  std::lock_guard keep(workingMutex_);
+  workingInMemory_ = std::move(inMemory);
+}
+
 RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path) {
   RestoreOutcome outcome;
   outcome.validation = ValidateProfileFile(path, texts_, sink_, &outcome.reason);
@@ -213,6 +236,7 @@ bool ProfileService::InstallAndApply(keys::StoreImage image) {
   request.factory = facts.factory;
   request.macroCapacity = facts.macroCapacity;
   device::Verification readBack;
+  const auto workingBefore = KeepWorkingCopy();
   const bool applied = keys::ApplyStoreToDevice(editing_, applied_, request, commands_, texts_, sink_,
                                                 [&](keys::EditingStore::Lock& lock) {
                                                   EmptyEditingStore(lock);
@@ -220,6 +244,7 @@ bool ProfileService::InstallAndApply(keys::StoreImage image) {
                                                   SaveWorkingCopy(lock);
                                                 },
                                                 &readBack);
+  if (!applied) PutBackWorkingCopy(workingBefore);
   NoteReadBack(std::move(readBack));
   return applied;
 }

@@ -140,6 +140,18 @@ class ProfileService {
   // the default profile (whose Apply would erase the keyboard's macros).
   void SaveWorkingCopy(keys::EditingStore::Lock& held);
 
+  // The working copy as it was before a write to the keyboard saved the store over it: the
+  // working file's content (when it existed) and the copy kept in memory.
+  struct WorkingCopyBefore {
+    std::optional<keys::StoreImage> file;
+    std::optional<keys::StoreImage> inMemory;
+  };
+  WorkingCopyBefore KeepWorkingCopy();
+  // Puts back the working copy kept before a write that the keyboard did not take, so the
+  // working file goes on mirroring what the keyboard was last known to hold (dropping the
+  // edits then gives back that, not the edits that failed to go out).
+  void PutBackWorkingCopy(const WorkingCopyBefore& before);
+
   // Validates and loads the file into an image of its own; only when the whole file
   // loaded does that image replace the editing store, the working file get saved (when
   // it exists) and all three profiles and the macros go to the keyboard. Otherwise shows
