@@ -8,6 +8,8 @@ namespace vantrel::test {
 namespace {
 
 using namespace vantrel::profiles;
+constexpr auto kSwitched = EditSession::Unattended::Switched;
+constexpr auto kNotNow = EditSession::Unattended::NotNow;
 
 class SwitchedView final : public ProfileView {
  public:
@@ -28,7 +30,7 @@ class UnattendedSwitchTest : public SessionFixture<> {
 
 TEST_F(UnattendedSwitchTest, SwitchesTheKeyboardAndTellsTheViewsWithoutAsking) {
   ASSERT_EQ(sim.keyboard.DeviceState()[10], 0);
-  EXPECT_TRUE(session.SwitchUnattended(2));
+  EXPECT_EQ(kSwitched, session.SwitchUnattended(2));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
   EXPECT_EQ(session.Facts().activeProfile, 2);
   EXPECT_EQ(session.CurrentProfile(), 2);
@@ -37,13 +39,13 @@ TEST_F(UnattendedSwitchTest, SwitchesTheKeyboardAndTellsTheViewsWithoutAsking) {
   EXPECT_TRUE(sink.shown.empty());
   // Already there: nothing crosses the wire.
   sim.ClearTrace();
-  EXPECT_TRUE(session.SwitchUnattended(2));
+  EXPECT_EQ(kSwitched, session.SwitchUnattended(2));
   EXPECT_TRUE(sim.Lines("> ").empty());
 }
 
 TEST_F(UnattendedSwitchTest, PendingEditsOrOpenEditorsAtWriteTimeSendNothing) {
   session.MarkEdited(0);
-  EXPECT_FALSE(session.SwitchUnattended(1));
+  EXPECT_EQ(kNotNow, session.SwitchUnattended(1));
   EXPECT_TRUE(session.Unsaved()) << "the edits are neither written nor dropped";
   EXPECT_TRUE(sim.Lines("> ").empty());
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 0);
@@ -53,19 +55,29 @@ TEST_F(UnattendedSwitchTest, PendingEditsOrOpenEditorsAtWriteTimeSendNothing) {
 TEST_F(UnattendedSwitchTest, AnOpenKeyPageOrManagerSendsNothing) {
   for (Editor editor : {Editor::KeyPage, Editor::ProfileManager}) {
     session.EditorOpened(editor);
-    EXPECT_FALSE(session.SwitchUnattended(1));
+    EXPECT_EQ(kNotNow, session.SwitchUnattended(1));
     session.EditorClosed(editor);
   }
   EXPECT_TRUE(sim.Lines("> ").empty());
-  EXPECT_TRUE(session.SwitchUnattended(1));
+  EXPECT_EQ(kSwitched, session.SwitchUnattended(1));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
   EXPECT_TRUE(sink.asked.empty());
 }
 
 TEST_F(UnattendedSwitchTest, OutOfRangeProfilesAreRefused) {
-  EXPECT_FALSE(session.SwitchUnattended(3));
-  EXPECT_FALSE(session.SwitchUnattended(-1));
+  EXPECT_EQ(kNotNow, session.SwitchUnattended(3));
+  EXPECT_EQ(kNotNow, session.SwitchUnattended(-1));
   EXPECT_TRUE(sim.Lines("> ").empty());
+}
+
+TEST_F(UnattendedSwitchTest, ASwitchTheKeyboardRefusesIsAFailureNotAPause) {
+  sim::FaultPlan faults;
+  const auto next = sim.service.ConfigRequests();
+  for (std::uint64_t n = next + 1; n <= next + 20; ++n) faults.Add(n, sim::Fault::kStatusFF);
+  sim.service.SetFaults(faults);
+  EXPECT_EQ(EditSession::Unattended::Failed, session.SwitchUnattended(1));
+  EXPECT_EQ(sim.keyboard.DeviceState()[10], 0);
+  EXPECT_TRUE(sink.asked.empty());
 }
 
 }  // namespace

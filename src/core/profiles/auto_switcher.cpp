@@ -13,6 +13,7 @@ void AutoSwitcher::SetRules(AutoRuleSet rules) {
   // New rules are applied to the window that has the focus now, which has already been
   // steady for long enough unless it came just before.
   if (focused_) settled_ = false;
+  attempts_ = 0;
   Check();
 }
 
@@ -21,6 +22,13 @@ void AutoSwitcher::WindowFocused(const FocusedWindow& window) {
   focused_ = window;
   focusedSince_ = clock_.Now();
   settled_ = false;
+  attempts_ = 0;
+}
+
+void AutoSwitcher::SwitchFailed(int profile) {
+  failedProfile_ = profile;
+  // Tried again only while the focused window still asks for that profile (Check looks).
+  if (attempts_ < kSwitchAttempts) settled_ = false;
 }
 
 PauseReason AutoSwitcher::PauseFor(const SwitchConditions& conditions) const {
@@ -39,6 +47,9 @@ std::optional<int> AutoSwitcher::Target() const {
 
 void AutoSwitcher::Check() {
   const SwitchConditions conditions = conditions_();
+  // A failure is over once the keyboard runs the profile that was refused, however it
+  // came to (a later attempt, or by hand).
+  if (failedProfile_ && *failedProfile_ == conditions.activeProfile) failedProfile_.reset();
   const PauseReason pause = PauseFor(conditions);
   if (pause != paused_) {
     // The end of a pause looks at the focused window afresh: what the user did by hand
@@ -52,11 +63,13 @@ void AutoSwitcher::Check() {
   const std::optional<int> target = rules_.Resolve(*focused_);
   if (!target || *target == conditions.activeProfile) {
     settled_ = true;
+    failedProfile_.reset();
     return;
   }
   if (lastWrite_ && now - *lastWrite_ < kMinWriteInterval) return;
   lastWrite_ = now;
   settled_ = true;
+  ++attempts_;
   requestSwitch_(*target);
 }
 

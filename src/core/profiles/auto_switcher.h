@@ -39,6 +39,8 @@ class SteadyClock final : public MonotonicClock {
 
 inline constexpr std::chrono::milliseconds kSteadyFocus{300};
 inline constexpr std::chrono::milliseconds kMinWriteInterval{1000};
+// Attempts at one automatic switch before it waits for the next change of focus.
+inline constexpr int kSwitchAttempts = 3;
 
 // What the rest of the program says at the moment of a decision.
 struct SwitchConditions {
@@ -78,6 +80,12 @@ class AutoSwitcher {
   // The profile the rules name for the focused window; unset: stay.
   std::optional<int> Target() const;
 
+  // The owner's switch to `profile` failed (the keyboard refused it or was busy). The same
+  // window tries again, at the pace of the write limit, up to kSwitchAttempts times in all.
+  void SwitchFailed(int profile);
+  // A switch failed and the keyboard does not run the profile it was asked for yet.
+  bool Failing() const { return failedProfile_.has_value(); }
+
  private:
   PauseReason PauseFor(const SwitchConditions& conditions) const;
 
@@ -91,6 +99,8 @@ class AutoSwitcher {
   // The focused window has been acted on (a switch asked for, or nothing to do).
   bool settled_ = true;
   PauseReason paused_ = PauseReason::None;
+  std::optional<int> failedProfile_;
+  int attempts_ = 0;  // switches asked for the focused window
 };
 
 }  // namespace vantrel::profiles

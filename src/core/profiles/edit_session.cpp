@@ -340,19 +340,19 @@ bool EditSession::SelectProfile(const SwitchDecision& decision) {
   return true;
 }
 
-bool EditSession::SwitchUnattended(int profile) {
-  if (!ValidProfile(profile) || !KeyboardPresent()) return false;
+EditSession::Unattended EditSession::SwitchUnattended(int profile) {
+  if (!ValidProfile(profile) || !KeyboardPresent()) return Unattended::NotNow;
   const SessionFacts facts = Facts();
   if (facts.Unsaved() || facts.keyPagesOpen > 0 || facts.managersOpen > 0 || facts.arrivalPending ||
       !facts.configurationRead)
-    return false;
-  if (service_.ActiveProfile() == profile) return true;
+    return Unattended::NotNow;
+  if (service_.ActiveProfile() == profile) return Unattended::Switched;
   if (!service_.SetActiveProfile(profile)) {
     Notify();
-    return false;
+    return Unattended::Failed;
   }
   ShowProfile(profile);
-  return true;
+  return Unattended::Switched;
 }
 
 bool EditSession::FinishManagerApply(const SwitchDecision& decision) {

@@ -135,8 +135,13 @@ class EditSession {
   // a key page or the profile manager open, or the keyboard's return undecided, nothing is
   // sent. Nothing is sent either when the keyboard runs `profile` already. Otherwise the
   // profile is written as a switch from the profile buttons writes it and every view is
-  // told. True when the keyboard runs `profile` afterwards.
-  bool SwitchUnattended(int profile);
+  // told.
+  enum class Unattended {
+    Switched,  // the keyboard runs `profile` now (or did already)
+    NotNow,    // nothing sent: a pause condition, no keyboard, or an invalid profile
+    Failed,    // the keyboard did not take the switch
+  };
+  Unattended SwitchUnattended(int profile);
   // The keyboard went away: its active profile is unknown until it is back.
   void KeyboardGone();
   // The owner filled the store from the keyboard itself (vantrelctl reads it directly):

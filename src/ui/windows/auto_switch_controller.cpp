@@ -125,7 +125,7 @@ bool AutoSwitchController::SetRules(const profiles::AutoRuleSet& rules) {
 const char* AutoSwitchController::StatusKey() const {
   if (!available_) return unavailableKey_ ? unavailableKey_ : "AUTO_UNAVAILABLE_SESSION";
   switch (switcher_.Paused()) {
-    case PauseReason::None: return "AUTO_STATUS_ON";
+    case PauseReason::None: return switcher_.Failing() ? "AUTO_SWITCH_FAILED" : "AUTO_STATUS_ON";
     case PauseReason::Off: return "AUTO_STATUS_OFF";
     case PauseReason::UnsavedEdits: return "AUTO_PAUSED_UNSAVED";
     case PauseReason::KeyPageOpen: return "AUTO_PAUSED_KEY_PAGE";
@@ -193,8 +193,9 @@ void AutoSwitchController::Check() {
   if (!started_) return;
   switcher_.Check();
   Schedule();
-  if (switcher_.Paused() != shownPause_) {
+  if (switcher_.Paused() != shownPause_ || switcher_.Failing() != shownFailing_) {
     shownPause_ = switcher_.Paused();
+    shownFailing_ = switcher_.Failing();
     emit statusChanged();
   }
 }
@@ -213,8 +214,16 @@ void AutoSwitchController::RequestSwitch(int profile) {
   auto* session = deps_.session();
   if (!session || (deps_.mayWrite && !deps_.mayWrite())) return;
   // The same write and redraw as a profile button's switch, with no question: the session
-  // checks the pause conditions again on the worker, where the write happens.
-  deps_.worker.Post([session, profile] { (void)session->SwitchUnattended(profile); });
+  // checks the pause conditions again on the worker, where the write happens. A switch the
+  // keyboard refused is said in the status and tried again.
+  using Unattended = profiles::EditSession::Unattended;
+  deps_.worker.Run([session, profile] { return session->SwitchUnattended(profile); }, this,
+                   [this, profile](Unattended outcome) {
+                     if (outcome != Unattended::Failed) return;
+                     switcher_.SwitchFailed(profile);
+                     Schedule();
+                     emit statusChanged();
+                   });
 }
 
 void AutoSwitchController::SessionChanged() {

@@ -67,6 +67,9 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   bool SetRules(const profiles::AutoRuleSet& rules);
   // Why switching is paused now (Off when the rules are switched off).
   profiles::PauseReason Paused() const { return switcher_.Paused(); }
+  // The keyboard refused the last switch asked for (the status says so until a switch
+  // succeeds or the focused window needs none).
+  bool Failing() const { return switcher_.Failing(); }
   // The language key of the state: on, off, or why paused.
   const char* StatusKey() const;
 
@@ -120,6 +123,7 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   bool started_ = false;
   bool ownFocused_ = false;  // the focused window is one of this program's
   profiles::PauseReason shownPause_ = profiles::PauseReason::None;
+  bool shownFailing_ = false;
   std::function<void(const profiles::FocusedWindow&)> pick_;
   std::vector<std::pair<int, std::function<void(const profiles::FocusedWindow&)>>> watchers_;
   int nextWatcher_ = 1;

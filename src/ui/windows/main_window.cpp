@@ -921,6 +921,7 @@ QString CVantrelDlg::AutoSwitchNote() const {
   if (!autoSwitch_ || !autoSwitch_->Available()) return {};
   switch (autoSwitch_->Paused()) {
     case profiles::PauseReason::None:
+      return autoSwitch_->Failing() ? Q(core_.Texts().Text(autoSwitch_->StatusKey())) : QString();
     case profiles::PauseReason::Off: return {};
     default: return Q(core_.Texts().Text(autoSwitch_->StatusKey()));
   }

@@ -230,6 +230,57 @@ TEST_F(AutoSwitcherTest, AtMostOneWriteASecondTheLaterSwitchWaits) {
   EXPECT_EQ(switches, (std::vector<int>{2, 1}));
 }
 
+// A switch the keyboard refused used to be dropped without a word: the window stayed on
+// the wrong profile until the focus moved. It is now said (Failing) and tried again at
+// the write limit's pace, a few times only.
+TEST_F(AutoSwitcherTest, ARefusedSwitchIsToldAndTriedAgainAFewTimes) {
+  int refusals = 1000;
+  AutoSwitcher refusing(clock, [this] { return conditions; }, [&](int p) {
+    switches.push_back(p);
+    if (refusals > 0) {
+      --refusals;
+      refusing.SwitchFailed(p);
+    } else {
+      conditions.activeProfile = p;
+    }
+  });
+  AutoRuleSet rules;
+  (void)rules.Add({RuleKind::App, "game", 2});
+  (void)rules.Add({RuleKind::App, "editor", 1});
+  refusing.SetRules(rules);
+  const auto pass = [&](std::chrono::milliseconds total) {
+    for (auto t = 0ms; t < total; t += 10ms) {
+      clock.Step(10ms);
+      if (auto due = refusing.NextCheck(); due && *due <= clock.now) refusing.Check();
+    }
+  };
+  refusing.WindowFocused(Window("game"));
+  pass(310ms);
+  EXPECT_EQ(switches, std::vector<int>{2});
+  EXPECT_TRUE(refusing.Failing());
+  pass(900ms);
+  EXPECT_EQ(switches, std::vector<int>{2}) << "at most one write a second";
+  pass(5000ms);
+  EXPECT_EQ(switches, std::vector<int>(kSwitchAttempts, 2)) << "then it waits for the focus to move";
+  EXPECT_TRUE(refusing.Failing());
+  // A switch by hand to the refused profile ends the failure.
+  conditions.activeProfile = 2;
+  refusing.Check();
+  EXPECT_FALSE(refusing.Failing());
+
+  // Refused once, taken at the next attempt: the failure ends with it.
+  switches.clear();
+  refusals = 1;
+  refusing.WindowFocused(Window("editor"));
+  pass(310ms);
+  EXPECT_TRUE(refusing.Failing());
+  pass(1100ms);
+  EXPECT_EQ(switches, (std::vector<int>{1, 1}));
+  EXPECT_EQ(conditions.activeProfile, 1);
+  refusing.Check();  // as the owner does once the keyboard reports the switch
+  EXPECT_FALSE(refusing.Failing());
+}
+
 TEST_F(AutoSwitcherTest, EveryPauseHoldsTheSwitchAndItsEndResumesWithoutAnEvent) {
   struct Case {
     const char* name;

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -53,7 +54,7 @@ FocusedWindow App(const std::string& id, std::uint32_t pid = 4242) {
 class AutoSwitchTest : public ProfileWindowsTest {
  protected:
   AutoSwitchTest() : settings(settingsDir.filePath(QStringLiteral("app.conf")), QSettings::IniFormat) {
-    for (const char* key : {"AUTO_TITLE", "AUTO_STATUS_ON", "AUTO_STATUS_OFF", "AUTO_PAUSED_UNSAVED", "AUTO_PAUSED_OWN",
+    for (const char* key : {"AUTO_TITLE", "AUTO_STATUS_ON", "AUTO_SWITCH_FAILED", "AUTO_STATUS_OFF", "AUTO_PAUSED_UNSAVED", "AUTO_PAUSED_OWN",
                             "AUTO_KIND_APP", "AUTO_KIND_EXE", "AUTO_KIND_TITLE", "AUTO_BAD_REGEX",
                             "AUTO_EMPTY_PATTERN", "AUTO_FALLBACK_STAY", "AUTO_PICK_WAITING"})
       texts.texts[key] = key;
@@ -142,6 +143,27 @@ TEST_F(AutoSwitchTest, UnsavedEditsPauseSwitchingUntilTheyAreApplied) {
   worker.Post([this] { (void)session.Apply(); });
   ASSERT_TRUE(WaitForProfile(2));
   EXPECT_EQ(controller->Paused(), PauseReason::None);
+  EXPECT_TRUE(uiSink.questions.empty());
+}
+
+// The keyboard refuses the switch: the status says so (it used to go on saying "on"), the
+// switch is tried again, and once the keyboard takes it the status is plain again.
+TEST_F(AutoSwitchTest, ASwitchTheKeyboardRefusesIsToldAndTriedAgain) {
+  StartController();
+  QSignalSpy statusChanges(controller.get(), &AutoSwitchController::statusChanged);
+  sim::FaultPlan faults;
+  const auto next = sim.service.ConfigRequests();
+  for (std::uint64_t n = next + 1; n <= next + 3; ++n) faults.Add(n, sim::Fault::kStatusFF);
+  sim.service.SetFaults(faults);
+  Focus(App("game"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return controller->Failing(); }, 3000));
+  EXPECT_STREQ(controller->StatusKey(), "AUTO_SWITCH_FAILED");
+  EXPECT_GE(statusChanges.count(), 1);
+  EXPECT_EQ(KeyboardProfile(), 0);
+  // The faults run out; a later attempt goes through without the focus moving.
+  ASSERT_TRUE(WaitForProfile(2, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->Failing(); }, 3000));
+  EXPECT_STREQ(controller->StatusKey(), "AUTO_STATUS_ON");
   EXPECT_TRUE(uiSink.questions.empty());
 }
 
@@ -288,7 +310,7 @@ TEST_F(AutoSwitchTest, TheWindowInEachLanguageShowsItsTextsWhole) {
   ASSERT_TRUE(controller->SetRules(rules));
   // Every text the status line can show; GNOME adds its hint to the first.
   const std::vector<std::vector<const char*>> statusTexts = {
-      {"AUTO_STATUS_ON", "AUTO_GNOME_HINT"}, {"AUTO_STATUS_OFF"},          {"AUTO_PAUSED_UNSAVED"},
+      {"AUTO_STATUS_ON", "AUTO_GNOME_HINT"}, {"AUTO_SWITCH_FAILED"}, {"AUTO_STATUS_OFF"}, {"AUTO_PAUSED_UNSAVED"},
       {"AUTO_PAUSED_KEY_PAGE"},             {"AUTO_PAUSED_MANAGER"},       {"AUTO_PAUSED_OWN"},
       {"AUTO_UNAVAILABLE_WAYLAND"},         {"AUTO_UNAVAILABLE_SESSION"},  {"AUTO_UNAVAILABLE_X11"},
       {"AUTO_UNAVAILABLE_NO_X11"},          {"AUTO_UNAVAILABLE_BUS"},      {"AUTO_PICK_WAITING"}};
