@@ -100,7 +100,10 @@ LightingPartsWrite WriteLightingParts(device::CommandSet& commands, const lighti
       for (int slot = 0; slot < lighting::kLedSlots; ++slot) {
         table.Set(profile, slot, (*part.keyColours)[static_cast<std::size_t>(slot)]);
       }
-      lighting::SendKeyColours(commands, table, profile);
+      if (!lighting::SendKeyColours(commands, table, profile)) {
+        w.step = LightingPartsWrite::Step::KeyColours;
+        return w;
+      }
     }
     if (part.userModes && !lighting::WriteUserModes(files.UserFile(profile), *part.userModes)) {
       w.step = LightingPartsWrite::Step::ColourFile;
@@ -123,6 +126,9 @@ ScriptOutcome LightingWriteOutcome(std::string_view operation, const LightingPar
     case LightingPartsWrite::Step::Record:
       return DeviceOutcome(op + ": the lighting of profile " + std::to_string(write.profile), failuresBefore, failure,
                            write.readBack);
+    case LightingPartsWrite::Step::KeyColours:
+      return DeviceOutcome(op + ": the key colours of profile " + std::to_string(write.profile), failuresBefore,
+                           failure, {});
     case LightingPartsWrite::Step::ColourFile:
       return {ScriptError::Device, op + ": cannot write " + write.file.string()};
   }

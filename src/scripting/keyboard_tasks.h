@@ -69,6 +69,7 @@ struct LightingPartsWrite {
     Done,
     ReadRecords,  // the keyboard's records could not be read: nothing of the lighting was written
     Record,       // the keyboard did not take `profile`'s record, or holds something else
+    KeyColours,   // the keyboard refused `profile`'s key colours
     ColourFile,   // `file` (the profile's colour file) could not be written
   };
   Step step = Step::Done;
