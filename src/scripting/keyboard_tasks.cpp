@@ -10,6 +10,7 @@
 #include "core/lighting/user_modes.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
+#include "core/util/regular_file.h"
 
 namespace vantrel::scripting {
 
@@ -133,6 +134,25 @@ ScriptOutcome LightingWriteOutcome(std::string_view operation, const LightingPar
       return {ScriptError::Device, op + ": cannot write " + write.file.string()};
   }
   return {};
+}
+
+bool ReadProfileDocument(const std::filesystem::path& file, const text::TextSource& texts, keys::StoreImage& image,
+                         ProfileLightings& lighting, std::string& why) {
+  std::string document;
+  return ReadRegularFile(file, kMaxProfileJsonBytes, document, why) &&
+         ImportProfileJson(document, texts, image, lighting, why);
+}
+
+ScriptOutcome InstallDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
+                              keys::StoreImage image, const ProfileLightings& lighting, std::string_view operation) {
+  auto& commands = session.Service().Commands();
+  const auto before = commands.LastFailure().count;
+  if (!session.Install(std::move(image))) {
+    return DeviceOutcome(operation, before, commands.LastFailure(), session.LastReadBack());
+  }
+  const auto failures = commands.LastFailure().count;
+  const auto written = WriteLightingParts(commands, colourFiles, lighting);
+  return LightingWriteOutcome(operation, written, failures, commands.LastFailure());
 }
 
 ScriptOutcome ReadOutcome(std::string_view operation, ReadStep step, const std::string& why,
