@@ -10,6 +10,7 @@
 #include "core/lighting/user_modes.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
+#include "core/util/regular_file.h"
 
 namespace vantrel::scripting {
 
@@ -100,7 +101,10 @@ LightingPartsWrite WriteLightingParts(device::CommandSet& commands, const lighti
       for (int slot = 0; slot < lighting::kLedSlots; ++slot) {
         table.Set(profile, slot, (*part.keyColours)[static_cast<std::size_t>(slot)]);
       }
-      lighting::SendKeyColours(commands, table, profile);
+      if (!lighting::SendKeyColours(commands, table, profile)) {
+        w.step = LightingPartsWrite::Step::KeyColours;
+        return w;
+      }
     }
     if (part.userModes && !lighting::WriteUserModes(files.UserFile(profile), *part.userModes)) {
       w.step = LightingPartsWrite::Step::ColourFile;
@@ -123,10 +127,32 @@ ScriptOutcome LightingWriteOutcome(std::string_view operation, const LightingPar
     case LightingPartsWrite::Step::Record:
       return DeviceOutcome(op + ": the lighting of profile " + std::to_string(write.profile), failuresBefore, failure,
                            write.readBack);
+    case LightingPartsWrite::Step::KeyColours:
+      return DeviceOutcome(op + ": the key colours of profile " + std::to_string(write.profile), failuresBefore,
+                           failure, {});
     case LightingPartsWrite::Step::ColourFile:
       return {ScriptError::Device, op + ": cannot write " + write.file.string()};
   }
   return {};
+}
+
+bool ReadProfileDocument(const std::filesystem::path& file, const text::TextSource& texts, keys::StoreImage& image,
+                         ProfileLightings& lighting, std::string& why) {
+  std::string document;
+  return ReadRegularFile(file, kMaxProfileJsonBytes, document, why) &&
+         ImportProfileJson(document, texts, image, lighting, why);
+}
+
+ScriptOutcome InstallDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
+                              keys::StoreImage image, const ProfileLightings& lighting, std::string_view operation) {
+  auto& commands = session.Service().Commands();
+  const auto before = commands.LastFailure().count;
+  if (!session.Install(std::move(image))) {
+    return DeviceOutcome(operation, before, commands.LastFailure(), session.LastReadBack());
+  }
+  const auto failures = commands.LastFailure().count;
+  const auto written = WriteLightingParts(commands, colourFiles, lighting);
+  return LightingWriteOutcome(operation, written, failures, commands.LastFailure());
 }
 
 ScriptOutcome ReadOutcome(std::string_view operation, ReadStep step, const std::string& why,

@@ -69,6 +69,7 @@ struct LightingPartsWrite {
     Done,
     ReadRecords,  // the keyboard's records could not be read: nothing of the lighting was written
     Record,       // the keyboard did not take `profile`'s record, or holds something else
+    KeyColours,   // the keyboard refused `profile`'s key colours
     ColourFile,   // `file` (the profile's colour file) could not be written
   };
   Step step = Step::Done;
@@ -87,6 +88,16 @@ LightingPartsWrite WriteLightingParts(device::CommandSet& commands, const lighti
 // The outcome of a failed WriteLightingParts for `operation`.
 ScriptOutcome LightingWriteOutcome(std::string_view operation, const LightingPartsWrite& write,
                                    std::uint64_t failuresBefore, const device::CommandFailure& failure);
+
+// A profile document read from `file` (a regular file no larger than any configuration's
+// document) into an image and its lighting parts. False with the reason otherwise.
+bool ReadProfileDocument(const std::filesystem::path& file, const text::TextSource& texts, keys::StoreImage& image,
+                         ProfileLightings& lighting, std::string& why);
+// An imported document written whole: its keys and macros installed as a restore writes
+// them (read back), then its lighting parts. Ok, or the outcome of the first part the
+// keyboard or the folder did not take, its message starting with `operation`.
+ScriptOutcome InstallDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
+                              keys::StoreImage image, const ProfileLightings& lighting, std::string_view operation);
 
 // The outcome of a failed ReadThroughWorkingFile for `operation`.
 ScriptOutcome ReadOutcome(std::string_view operation, ReadStep step, const std::string& why,

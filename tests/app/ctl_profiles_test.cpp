@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "core/device/commands.h"
 #include "core/keys/key_codes.h"
 #include "core/profiles/profile_file.h"
 #include "ctl_folder_test.h"
@@ -161,6 +162,47 @@ TEST_F(CtlProfilesTest, JsonExportImportRoundTripsAndNamesBadFields) {
   std::ofstream(dir / "bad2.json") << broken.dump();
   r = RunEnv("import " + (dir / "bad2.json").string());
   EXPECT_NE(r.out.find("macros[0].steps[1].delay: out of range"), std::string::npos) << r.out;
+}
+
+// The number (from 1) of the first request of a run whose command byte is `command`; 0
+// when there is none. A traced request reads "> CTRL" and its bytes, the command fourth.
+int FirstRequestOf(const std::string& trace, int command) {
+  std::istringstream lines(Slurp(trace));
+  int n = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("> CTRL", 0) != 0) continue;
+    ++n;
+    if (line.size() > 18 && std::stoi(line.substr(16, 2), nullptr, 16) == command) return n;
+  }
+  return 0;
+}
+
+// A key-colour write the keyboard refuses fails the import, naming the key colours; the
+// import used to report success without them.
+TEST_F(CtlProfilesTest, ImportFailsWhenTheKeyboardRefusesTheKeyColours) {
+  const auto document = (dir / "lit.json").string();
+  ASSERT_EQ(RunEnv("export " + document).code, 0);
+  ASSERT_NE(Slurp(document).find("\"key_colours\""), std::string::npos);
+  const auto state = dir / "state.json";
+  const auto saved = dir / "state-before.json";
+  std::filesystem::copy_file(state, saved);
+  std::filesystem::remove(trace);
+  auto r = RunEnv("import " + document);
+  ASSERT_EQ(r.code, 0) << r.out;
+  const int first = FirstRequestOf(trace, device::kCmdWriteKeyColours);
+  ASSERT_GT(first, 0);
+
+  // The same run on the same keyboard, its first key-colour chunk refused on every attempt.
+  std::filesystem::copy_file(saved, state, std::filesystem::copy_options::overwrite_existing);
+  std::string faults;
+  for (int n = first; n < first + 3; ++n) {
+    if (!faults.empty()) faults += ',';
+    faults += "ff@" + std::to_string(n);
+  }
+  r = RunEnv("--sim-fault " + faults + " import " + document);
+  EXPECT_EQ(r.code, 1) << r.out;
+  EXPECT_NE(r.out.find("the keyboard did not take the key colours of profile 0"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("imported"), std::string::npos) << r.out;
 }
 
 TEST_F(CtlProfilesTest, UpdateNeedsAnExistingProgramThenEntersBootMode) {

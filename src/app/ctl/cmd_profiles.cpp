@@ -185,6 +185,9 @@ bool WriteLightingParts(Context& ctx, const ProfileLightings& parts) {
       }
       ctx.Err() << "the keyboard did not take the lighting of profile " << written.profile << '\n';
       break;
+    case Step::KeyColours:
+      ctx.Err() << "the keyboard did not take the key colours of profile " << written.profile << '\n';
+      break;
     case Step::ColourFile:
       ctx.Err() << "cannot write " << written.file.string() << '\n';
       break;

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "scripting/keyboard_tasks.h"
 #include "scripting/profile_json.h"
 #include "core/text/skin_keys.h"
 #include "core/util/regular_file.h"
@@ -349,10 +350,9 @@ int main(int argc, char** argv) {
   ui::CVantrelDlg window(core, messages, files);
   messages.SetParent(&window);
   // A JSON document dropped on the window is read with vantrelctl's reader of the format.
-  window.SetDocumentReader([&core](const std::filesystem::path& path, keys::StoreImage& image, std::string& why) {
-    std::string document;
-    return ReadRegularFile(path, scripting::kMaxProfileJsonBytes, document, why) &&
-           scripting::ImportProfileJson(document, core.Texts(), image, why);
+  window.SetDocumentReader([&core](const std::filesystem::path& path, keys::StoreImage& image,
+                                   scripting::ProfileLightings& lighting, std::string& why) {
+    return scripting::ReadProfileDocument(path, core.Texts(), image, lighting, why);
   });
   window.InitDialog();
   // An empty or junk skin file, or a background picture that cannot be read, would leave

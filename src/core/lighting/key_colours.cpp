@@ -179,10 +179,10 @@ Rgb ParseColourValue(std::string_view text) {
 
 // Key colours are not read back after writing: no command of the keyboard reads the
 // key-colour area (0x10 is reserved for the keyboard), so these writes stay unverified.
-void SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, int profile) {
+bool SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, int profile) {
   const auto bytes = table.ProfileBytes(profile);
   constexpr std::size_t kChunk = 3 * kKeyColourChunkSlots;  // 54
-  (void)commands.CmdBegin();
+  bool taken = commands.CmdBegin() == device::kDeviceOk;
   for (std::size_t k = 0; k < kKeyColourChunks; ++k) {
     std::array<std::uint8_t, kChunk> chunk{};
     const std::size_t from = kChunk * k;
@@ -190,11 +190,12 @@ void SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, i
       std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(from), std::min(kChunk, bytes.size() - from),
                   chunk.begin());
     }
-    (void)commands.CmdWriteKeyColours(chunk, static_cast<int>(kChunk),
-                                      static_cast<unsigned>(kKeyColourChunkSlots * k),
-                                      static_cast<unsigned>(ClampProfile(profile)));
+    taken = commands.CmdWriteKeyColours(chunk, static_cast<int>(kChunk),
+                                        static_cast<unsigned>(kKeyColourChunkSlots * k),
+                                        static_cast<unsigned>(ClampProfile(profile))) == device::kDeviceOk &&
+            taken;
   }
-  (void)commands.CmdEnd();
+  return commands.CmdEnd() == device::kDeviceOk && taken;
 }
 
 void SendKeyColour(device::CommandSet& commands, int profile, int slot, Rgb colour) {

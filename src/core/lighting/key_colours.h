@@ -60,8 +60,9 @@ Rgb ParseColourValue(std::string_view text);
 
 // The command 0x11 writes of one profile: begin, eight chunks of 54 bytes at
 // 512 p + 54 k (slots 18k .. 18k + 17), end. The last chunk's slots 126..143 have no
-// host data and carry zeros.
-void SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, int profile);
+// host data and carry zeros. False when the keyboard refused any of them (the end is sent
+// after a refused chunk all the same, so the keyboard leaves the write).
+bool SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, int profile);
 // Begin, 3 bytes R, G, B at 512 p + 3 slot, end.
 void SendKeyColour(device::CommandSet& commands, int profile, int slot, Rgb colour);
 

@@ -416,16 +416,9 @@ void KeyboardAdaptor::ImportJson(const QString& document, const QDBusMessage& me
       r.outcome = scripting::InvalidArgument("document", error);
       return r;
     }
-    auto& commands = session->Service().Commands();
-    const auto before = commands.LastFailure().count;
-    if (!session->Install(std::move(image))) {
-      r.outcome = scripting::DeviceOutcome("ImportJson", before, commands.LastFailure(), session->LastReadBack());
-      return r;
-    }
-    // Then the lighting, as vantrelctl imports it: records read back, key colours, colour files.
-    const auto failures = commands.LastFailure().count;
-    const auto written = scripting::WriteLightingParts(commands, *colourFiles, lighting);
-    r.outcome = scripting::LightingWriteOutcome("ImportJson", written, failures, commands.LastFailure());
+    // Keys and macros, then the lighting, as vantrelctl imports them: records read back,
+    // key colours, colour files.
+    r.outcome = scripting::InstallDocument(*session, *colourFiles, std::move(image), lighting, "ImportJson");
     // The panel shows what the keyboard and the colour files hold now.
     QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);
     return r;

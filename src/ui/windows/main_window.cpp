@@ -34,6 +34,7 @@
 #include "core/text/skin_keys.h"
 #include "platform/profile_strings_qt.h"
 #include "platform/program_launcher.h"
+#include "scripting/keyboard_tasks.h"
 #include "ui/skin/skin_accessibility.h"
 #include "ui/windows/about_box.h"
 #include "ui/windows/auto_profiles.h"
@@ -872,8 +873,9 @@ bool CVantrelDlg::OfferDroppedFile(const QString& file) {
   if (!documentReader_) return false;
   if (!messages_.AskYesNo(text::FormatWithString(texts.Text("DROP_IMPORT_PROMPT"), shown), false)) return false;
   keys::StoreImage image;
+  scripting::ProfileLightings lighting;
   std::string why;
-  if (!documentReader_(path, image, why)) {
+  if (!documentReader_(path, image, lighting, why)) {
     std::string message = text::FormatWithString(texts.Text("DROP_IMPORT_FAILED"), shown);
     if (!why.empty()) message += "\n" + why;
     messages_.ShowMessage(message);
@@ -881,11 +883,22 @@ bool CVantrelDlg::OfferDroppedFile(const QString& file) {
   }
   SetProgressVisible(true);
   auto& session = *core_.Session();
-  core_.Worker().Run([&session, image = std::move(image)]() mutable { return session.Install(std::move(image)); },
-                     this, [this](bool ok) {
-                       SetProgressVisible(false);
-                       if (!ok) messages_.ShowMessage(core_.Texts().Text("MAIN_PROMPT_APPLY_FAILED"));
-                     });
+  const auto& colourFiles = core_.KeyColours();
+  // Keys and macros, then the lighting, as the scripting interface imports a document.
+  core_.Worker().Run(
+      [&session, &colourFiles, image = std::move(image), lighting, shown]() mutable {
+        return scripting::InstallDocument(session, colourFiles, std::move(image), lighting, shown);
+      },
+      this, [this](const scripting::ScriptOutcome& outcome) {
+        SetProgressVisible(false);
+        // The panel shows what the keyboard and the colour files hold now, all of it or
+        // the part written before a failure.
+        ReloadLighting();
+        if (outcome.Ok()) return;
+        std::string message = core_.Texts().Text("MAIN_PROMPT_APPLY_FAILED");
+        if (!outcome.message.empty()) message += "\n" + outcome.message;
+        messages_.ShowMessage(message);
+      });
   return true;
 }
 

@@ -17,6 +17,7 @@
 #include "core/device/presence.h"
 #include "core/profiles/profile_service.h"
 #include "platform/lock_keys.h"
+#include "scripting/profile_json.h"
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
@@ -154,9 +155,11 @@ class CVantrelDlg final : public CBaseDialog,
   // to the device worker. False when nothing was started (refused, answered No, not a
   // file that can be offered).
   bool OfferDroppedFile(const QString& path);
-  // Reads a JSON profile document into an image (the program's reader of vantrelctl's
-  // format); false with the reason. Without one, documents are not offered.
-  using DocumentReader = std::function<bool(const std::filesystem::path&, keys::StoreImage&, std::string&)>;
+  // Reads a JSON profile document into an image and its lighting parts (the program's
+  // reader of vantrelctl's format); false with the reason. Without one, documents are not
+  // offered.
+  using DocumentReader = std::function<bool(const std::filesystem::path&, keys::StoreImage&,
+                                            scripting::ProfileLightings&, std::string&)>;
   void SetDocumentReader(DocumentReader reader) { documentReader_ = std::move(reader); }
 
   // MainWindowPort (called on the presence thread).

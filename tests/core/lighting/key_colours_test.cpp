@@ -75,7 +75,7 @@ TEST_F(KeyColours, MissingFileGivesTheDefaults) {
 
 TEST_F(KeyColours, SendKeyColoursWritesEightChunksAndZerosPastTheTable) {
   for (int s = 0; s < kLedSlots; ++s) editor_.Table().Set(1, s, MakeRgb(s, 1, 2));
-  SendKeyColours(dev_.commands, editor_.Table(), 1);
+  EXPECT_TRUE(SendKeyColours(dev_.commands, editor_.Table(), 1));
   const auto ops = ColourOps();
   ASSERT_EQ(ops.size(), 10u);
   EXPECT_EQ(ops.front(), Begin());

@@ -32,6 +32,9 @@
 #include "core/lighting/key_buttons.h"
 #include "core/keys/key_codes.h"
 #include "core/profiles/profile_file.h"
+#include "core/lighting/lighting_record.h"
+#include "scripting/keyboard_tasks.h"
+#include "scripting/profile_json.h"
 #include "sheet/key_sheet_render.h"
 #include "platform/native_key_codes.h"
 #include "sim/fault_plan.h"
@@ -1239,7 +1242,8 @@ TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
   EXPECT_TRUE(p.sink.questions.empty());
 
   bool read = false;
-  p.window->SetDocumentReader([&](const std::filesystem::path& at, keys::StoreImage& image, std::string& why) {
+  p.window->SetDocumentReader([&](const std::filesystem::path& at, keys::StoreImage& image,
+                                  scripting::ProfileLightings&, std::string& why) {
     read = true;
     if (at != file) {
       why = "wrong file";
@@ -1263,7 +1267,8 @@ TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
   EXPECT_TRUE(p.sink.messages.empty());
 
   // A document the reader refuses: its reason is shown and nothing is sent.
-  p.window->SetDocumentReader([](const std::filesystem::path&, keys::StoreImage&, std::string& why) {
+  p.window->SetDocumentReader([](const std::filesystem::path&, keys::StoreImage&, scripting::ProfileLightings&,
+                                 std::string& why) {
     why = "profiles[0].keys[0].kind: unknown kind 'teleport'";
     return false;
   });
@@ -1276,6 +1281,65 @@ TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
   EXPECT_EQ(Count(p.Commands(later), device::kCmdWriteKeyTable), 0);
   // A folder is never offered.
   EXPECT_FALSE(p.window->OfferDroppedFile(QString::fromStdString(p.dir_.string())));
+}
+
+// A dropped document carries its lighting as an imported one does: the keyboard takes
+// profile 0's record and key colours from it and the panel shows the new lighting. A part
+// that cannot be written is told after the apply-failed text.
+TEST(MainWindowKeyMap, ADroppedDocumentWritesItsLightingAndThePanelShowsIt) {
+  Program p("drop_lighting");
+  const text::TextSource& texts = p.core->Texts();
+  p.window->SetDocumentReader([&texts](const std::filesystem::path& at, keys::StoreImage& image,
+                                       scripting::ProfileLightings& lighting, std::string& why) {
+    return scripting::ReadProfileDocument(at, texts, image, lighting, why);
+  });
+  lighting::LightingRecord record{};
+  std::copy_n(p.Keyboard().Lighting().begin(), record.size(), record.begin());
+  auto fields = lighting::DecodeLightingRecord(record);
+  const std::uint8_t effect = fields.effect == 5 ? 6 : 5;
+  const std::uint8_t brightness = fields.brightness == 1 ? 2 : 1;
+  fields.effect = effect;
+  fields.brightness = brightness;
+  lighting::EncodeLightingRecord(fields, record);
+  scripting::ProfileLightings parts;
+  scripting::SetRecord(parts[0], record);
+  parts[0].keyColours.emplace();
+  parts[0].keyColours->fill(lighting::MakeRgb(1, 2, 3));
+  keys::StoreImage image;
+  {
+    keys::EditingStore::Lock lock(p.core->Editing());
+    image = lock.Image();
+  }
+  const auto file = p.dir_ / "lit.json";
+  std::ofstream(file) << scripting::ExportProfileJson(image, texts, parts);
+  const QString path = QString::fromStdString(file.string());
+
+  p.sink.answers = {true};
+  ASSERT_TRUE(p.window->OfferDroppedFile(path));
+  p.Settle();
+  EXPECT_TRUE(p.sink.messages.empty()) << p.sink.messages.front();
+  EXPECT_EQ(p.Keyboard().Lighting()[lighting::kRecEffect], effect);
+  EXPECT_EQ(p.Keyboard().Lighting()[lighting::kRecBrightness], brightness);
+  const auto& colours = p.Keyboard().KeyColours();
+  EXPECT_EQ(std::vector<int>(colours.begin(), colours.begin() + 6), (std::vector<int>{1, 2, 3, 1, 2, 3}));
+  ASSERT_NE(p.window->Panel(), nullptr);
+  EXPECT_TRUE(ProcessUntil([&] { return p.window->Panel()->View().effect == effect; }));
+  EXPECT_EQ(p.window->Panel()->View().brightness, brightness);
+
+  // Profile 0's colour file cannot be written (a folder stands in its place): the
+  // message names it after the apply-failed text.
+  parts[0].userModes.emplace();
+  std::ofstream(file) << scripting::ExportProfileJson(image, texts, parts);
+  const auto colourFile = p.core->KeyColours().UserFile(0);
+  std::filesystem::remove(colourFile);
+  std::filesystem::create_directories(colourFile / "blocked");
+  p.sink.answers = {true};
+  ASSERT_TRUE(p.window->OfferDroppedFile(path));
+  p.Settle();
+  ASSERT_EQ(p.sink.messages.size(), 1u);
+  EXPECT_EQ(p.sink.messages[0], texts.Text("MAIN_PROMPT_APPLY_FAILED") + "\n" +
+                                    QDir::toNativeSeparators(path).toStdString() + ": cannot write " +
+                                    colourFile.string());
 }
 
 }  // namespace
