@@ -233,7 +233,9 @@ void AutoProfilesWindow::ShowStatus() {
     return;
   }
   QString text = Text(controller_.StatusKey());
-  if (controller_.SourceKind() == profiles::FocusSourceKind::GnomeShell) text += QLatin1Char(' ') + Text("AUTO_GNOME_HINT");
+  // Until GNOME's extension reports a window, it may well not be enabled: say how.
+  if (controller_.SourceKind() == profiles::FocusSourceKind::GnomeShell && !controller_.DesktopHasReported())
+    text += QLatin1Char(' ') + Text("AUTO_GNOME_HINT");
   status_->setText(text);
   pick_->setEnabled(controller_.Available());
 }

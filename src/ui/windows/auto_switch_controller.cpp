@@ -164,6 +164,11 @@ void AutoSwitchController::OnFocus(const profiles::FocusedWindow& window) {
   // A desktop script reports for the whole session: another instance's windows are as
   // much "ours" as this one's only by process, which is what is compared.
   ownFocused_ = window.pid != 0 && static_cast<qint64>(window.pid) == QCoreApplication::applicationPid();
+  if (!desktopReported_ && (choice_.kind == profiles::FocusSourceKind::KWinScript ||
+                            choice_.kind == profiles::FocusSourceKind::GnomeShell)) {
+    desktopReported_ = true;
+    emit statusChanged();  // the hint to enable the extension has done its work
+  }
   // A copy: a watcher may take itself off.
   const auto watchers = watchers_;
   for (const auto& [id, watcher] : watchers) watcher(window);

@@ -70,6 +70,9 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   // The keyboard refused the last switch asked for (the status says so until a switch
   // succeeds or the focused window needs none).
   bool Failing() const { return switcher_.Failing(); }
+  // The desktop's script or extension has reported a window since the program started:
+  // it is loaded and enabled.
+  bool DesktopHasReported() const { return desktopReported_; }
   // The language key of the state: on, off, or why paused.
   const char* StatusKey() const;
 
@@ -124,6 +127,7 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   bool ownFocused_ = false;  // the focused window is one of this program's
   profiles::PauseReason shownPause_ = profiles::PauseReason::None;
   bool shownFailing_ = false;
+  bool desktopReported_ = false;
   std::function<void(const profiles::FocusedWindow&)> pick_;
   std::vector<std::pair<int, std::function<void(const profiles::FocusedWindow&)>>> watchers_;
   int nextWatcher_ = 1;

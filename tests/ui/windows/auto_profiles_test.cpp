@@ -214,6 +214,24 @@ TEST_F(AutoSwitchTest, WithoutAnyFocusSourceTheReasonIsGiven) {
   EXPECT_STREQ(other.StatusKey(), "AUTO_UNAVAILABLE_WAYLAND");
 }
 
+// On GNOME the window says how to enable the extension only until the extension reports a
+// window (it used to say so even while the extension was switching profiles).
+TEST_F(AutoSwitchTest, TheGnomeHintGoesOnceTheExtensionReports) {
+  texts.texts["AUTO_GNOME_HINT"] = "AUTO_GNOME_HINT";
+  AutoSwitchController::Deps deps{worker, [this] { return &session; }, [] { return true; }};
+  AutoSwitchController gnome(std::move(deps), settings, AutoSwitchController::Environment{"wayland", "GNOME", false});
+  gnome.Start();
+  ASSERT_EQ(gnome.SourceKind(), FocusSourceKind::GnomeShell);
+  gnome.DesktopReportsReady();
+  AutoProfilesWindow window(gnome, texts, uiSink, SkinIni("AutoProfiles.ini"), Skins());
+  window.Open();
+  EXPECT_EQ(window.statusLine()->text(), "AUTO_STATUS_ON AUTO_GNOME_HINT");
+  gnome.ReportFocus(App("editor"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return gnome.DesktopHasReported(); }, 2000));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window.statusLine()->text(), "AUTO_STATUS_ON");
+}
+
 // ---- the window ---------------------------------------------------------------------
 
 class AutoProfilesWindowTest : public AutoSwitchTest {
