@@ -628,6 +628,9 @@ void Vantrel_DlgComposite::ApplyTexts() {
   editor_->ApplyTexts();
   singleCaption_->setText(t("SINGLE_STATIC"));
   keyField_->setAccessibleName(singleCaption_->text());
+  // How the field takes keys, Tab and Escape included, for the keyboard-only user.
+  keyField_->setAccessibleDescription(t("SINGLE_KEY_HINT"));
+  keyField_->setToolTip(t("SINGLE_KEY_HINT"));
   mediaCaption_->setText(t("MEDIA_EDIT_TISHI"));
   functionCaption_->setText(t("FUNCTION_TISHI"));
   kbCaption_->setText(t("IDS_MACRO_KB_KEY"));

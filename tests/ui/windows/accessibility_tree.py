@@ -149,6 +149,9 @@ def main():
             check(find(pnodes, "push button", "Cancel") is not None, "the page's Cancel")
             check(find(pnodes, "check box", "Keyboard") is not None, "the KB choice is a named check box")
             check(find(pnodes, "check box", "Mouse") is not None, "the MOU choice is a named check box")
+            field = next((n for _, role, name, _, n in pnodes if role == "text" and name.startswith("Assign a key")), None)
+            check(field is not None and field.description.startswith("Press the key to assign."),
+                  "the key field tells how it takes keys, Tab and Escape included")
 
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
