@@ -11,7 +11,9 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 # Every test runs here, so everything is built (without the benchmarks, which no test runs).
 if [ "${SKIP_ASAN:-0}" != 1 ]; then
   BUILD_TYPE=Debug scripts/build.sh build-asan -DVANTREL_SANITIZE=address,undefined -DVANTREL_BUILD_BENCH=OFF
-  ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+  # The completion check runs vantrelctl --help some hundred times and checks only texts:
+  # under the sanitizers it costs a minute and finds nothing the Release run does not.
+  ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -E '^BashCompletion\.'
 fi
 
 # The tests that involve threads, without the windows: the job queue of the device worker,
