@@ -129,6 +129,52 @@ TEST_F(LightingCtl, PaintingNeedsEffect20ThenWritesKeyboardAndFile) {
   EXPECT_TRUE(Writes().empty());
 }
 
+// Key colours the keyboard refuses fail the command, naming what was refused; they used
+// to be reported as painted. The request to refuse is found by a traced run first.
+TEST_F(LightingCtl, RefusedKeyColoursFailTheCommand) {
+  ASSERT_EQ(Ctl("lighting set --profile 1 --effect 20").exitCode, 0);
+  // The number of the first key-colour report of the last traced run (0: none).
+  const auto firstColourRequest = [&] {
+    std::ifstream in(dir_ / "trace.txt");
+    int n = 0;
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("> CTRL ", 0) != 0) continue;
+      ++n;
+      if (line.substr(7 + 3 * 3, 2) == "11") return n;
+    }
+    return 0;
+  };
+  const auto refused = [](int request) {
+    std::string faults = "--sim-fault ";
+    for (int n = request; n < request + 3; ++n) {
+      if (n != request) faults += ',';
+      faults += "ff@" + std::to_string(n);
+    }
+    return faults + ' ';
+  };
+
+  for (const std::string command : {"paint Esc --colour 00ff00", "base 123456", "mode 4", "default"}) {
+    SCOPED_TRACE(command);
+    auto r = Ctl("colours --profile 1 " + command, true);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const int request = firstColourRequest();
+    ASSERT_GT(request, 0);
+    r = Ctl(refused(request) + "colours --profile 1 " + command);
+    if (command == "base 123456") {
+      // The base colour is that already: nothing to send, no refusal.
+      EXPECT_EQ(r.exitCode, 0) << r.out;
+      EXPECT_NE(r.out.find("already"), std::string::npos) << r.out;
+      r = Ctl(refused(request) + "colours --profile 1 base 654321");
+    }
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("the keyboard did not take the "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(command.rfind("paint", 0) == 0 ? "colour of Esc in profile 1" : "key colours of profile 1"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("(slot 0)"), std::string::npos) << r.out;
+  }
+}
+
 TEST_F(LightingCtl, PreviewPrintsHexRowsWhenNotATerminal) {
   const auto r = Ctl("preview --effect 4 --frames 2");
   ASSERT_EQ(r.exitCode, 0) << r.out;

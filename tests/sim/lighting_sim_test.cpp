@@ -13,6 +13,8 @@
 #include "core/device/tracing_service.h"
 #include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
+#include "core/text/ini_file.h"
+#include "sim/fault_plan.h"
 #include "sim/simulated_hid_service.h"
 #include "sim/virtual_keyboard.h"
 
@@ -210,13 +212,75 @@ TEST_F(LightingOnVirtualKeyboard, KeyColoursFromTheDefaultFile) {
 
   ClearTrace();
   editor.ChangeBrushColour(1, MakeRgb(1, 2, 3));
-  ASSERT_TRUE(editor.PaintKey(commands_, 1, keys::FnLayoutKey().controlId, 20));
+  ASSERT_EQ(editor.PaintKey(commands_, 1, keys::FnLayoutKey().controlId, 20), KeyColourWrite::Taken);
   const auto paint = SentReports();
   ASSERT_EQ(paint.size(), 3u);
   EXPECT_EQ(paint[1].offset, 512 + 330);
   EXPECT_EQ(paint[1].payload, (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(colours[512 + 330], 1);
   EXPECT_EQ(colours[512 + 332], 3);
+}
+
+// Each editor change that writes key colours tells when the keyboard refused a request of
+// it (the request and its two retries answered 0xFF); the colours stay in the table and
+// the colour file for the next write.
+TEST_F(LightingOnVirtualKeyboard, KeyColourChangesTellWhenTheKeyboardRefusesThem) {
+  KeyColourEditor editor(dir_, std::filesystem::path(VANTREL_SOURCE_DIR) / "data" / "Skins" / "UserDengColor_3.userd");
+  ASSERT_TRUE(editor.EnsureUserFiles());
+  editor.ReadUserMode(1);
+  // Request `n` of the next change (1 is its begin) refused on every attempt.
+  const auto refuse = [&](std::uint64_t n) {
+    sim::FaultPlan faults;
+    const auto next = service_.ConfigRequests();
+    for (std::uint64_t i = 0; i < 3; ++i) faults.Add(next + n + i, sim::Fault::kStatusFF);
+    service_.SetFaults(faults);
+  };
+  auto& colours = keyboard_.KeyColours();
+  const int fn = keys::FnLayoutKey().controlId;
+  const std::size_t fnByte = 512 + 3 * static_cast<std::size_t>(keys::FnLayoutKey().ledSlot);
+
+  // Painting: the colour write, the begin before it, the end after it.
+  editor.ChangeBrushColour(1, MakeRgb(1, 2, 3));
+  for (const std::uint64_t request : {2u, 1u, 3u}) {
+    SCOPED_TRACE(request);
+    colours[fnByte] = 0x77;
+    refuse(request);
+    EXPECT_EQ(editor.PaintKey(commands_, 1, fn, 20), KeyColourWrite::Refused);
+    if (request == 2) {
+      EXPECT_EQ(colours[fnByte], 0x77) << "the refused write stored nothing";
+    }
+    EXPECT_EQ(editor.Table().Get(1, keys::FnLayoutKey().ledSlot), MakeRgb(1, 2, 3));
+    EXPECT_EQ(text::ReadIniString(editor.UserFile(1), "Mode0", "110", ""), "1,2,3,0");
+  }
+  service_.SetFaults({});
+  colours[fnByte] = 0x77;
+  ClearTrace();
+  EXPECT_EQ(editor.PaintKey(commands_, 1, fn, 20), KeyColourWrite::Taken);
+  EXPECT_EQ(SentReports().size(), 3u) << "a refusal changes nothing of what is sent next";
+  EXPECT_EQ(colours[fnByte], 1);
+
+  // The base colour: a chunk refused, then the end. The same colour again is nothing to
+  // send, which is no refusal.
+  for (const auto& [request, base] : {std::pair{6u, MakeRgb(4, 5, 6)}, std::pair{10u, MakeRgb(7, 8, 9)}}) {
+    refuse(request);
+    EXPECT_EQ(editor.ChangeBaseColour(commands_, 1, base), KeyColourWrite::Refused);
+    EXPECT_EQ(editor.BaseColour(), base);
+  }
+  service_.SetFaults({});
+  EXPECT_EQ(editor.ChangeBaseColour(commands_, 1, MakeRgb(7, 8, 9)), KeyColourWrite::NotSent);
+  EXPECT_EQ(editor.ChangeBaseColour(commands_, 1, MakeRgb(4, 5, 6)), KeyColourWrite::Taken);
+
+  // A user mode, and the default colours: the mode is chosen in the file all the same.
+  refuse(1);
+  EXPECT_EQ(editor.ChooseUserMode(commands_, 1, 2), KeyColourWrite::Refused);
+  EXPECT_EQ(editor.ReadPresentMode(1), 2);
+  refuse(9);
+  EXPECT_EQ(editor.RestoreDefault(commands_, 1), KeyColourWrite::Refused);
+  refuse(4);
+  EXPECT_EQ(editor.LoadUserMode(commands_, 1), KeyColourWrite::Refused);
+  service_.SetFaults({});
+  EXPECT_EQ(editor.ChooseUserMode(commands_, 1, 3), KeyColourWrite::Taken);
+  EXPECT_EQ(colours[fnByte], RedOf(editor.Table().Get(1, keys::FnLayoutKey().ledSlot)));
 }
 
 }  // namespace

@@ -77,10 +77,30 @@ std::optional<Rgb> ColourArgument(Context& ctx, const std::string& text) {
   return rgb;
 }
 
+// A key-colour write the keyboard refused: what was refused on stderr, exit code 1. The
+// colour file keeps the new colours (the keyboard gets them with its next write of them).
+// `what` names the refused write ("key colours of profile 1 (user mode 3)").
+void KeyColoursRefused(Context& ctx, const std::string& what) {
+  ctx.Err() << "the keyboard did not take the " << what << "; the colour file holds the new colours\n";
+  ctx.SetExitCode(kExitFailed);
+}
+
+std::string ProfileColours(int profile, const std::string& which) {
+  std::string out = "key colours of profile " + std::to_string(profile);
+  out += " (";
+  out += which;
+  out += ')';
+  return out;
+}
+
 void RunMode(Context& ctx, int profileOption, int mode, const std::optional<std::string>& name) {
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
-  if (mode >= 0) s->editor->ChooseUserMode(ctx.Commands(), s->profile, mode);
+  if (mode >= 0 && s->editor->ChooseUserMode(ctx.Commands(), s->profile, mode) == KeyColourWrite::Refused) {
+    // The rename, meant to follow the choice, is not made.
+    KeyColoursRefused(ctx, ProfileColours(s->profile, "user mode " + std::to_string(s->editor->SelectedMode())));
+    return;
+  }
   if (name) s->editor->RenameUserMode(s->profile, *name);
   PrintModes(ctx, *s);
 }
@@ -162,7 +182,12 @@ void RunPaint(Context& ctx, int profileOption, const std::vector<std::string>& k
     s->editor->ChooseTool(s->profile, 0);
   }
   for (const keys::LayoutKey* b : buttons) {
-    s->editor->PaintKey(ctx.Commands(), s->profile, b->controlId, s->lighting.effect);
+    if (s->editor->PaintKey(ctx.Commands(), s->profile, b->controlId, s->lighting.effect) ==
+        KeyColourWrite::Refused) {
+      // The keys after it were meant to follow it: they are not painted.
+      KeyColoursRefused(ctx, "colour of " + KeyButtonName(*b, ctx.Texts()) + " in profile " + std::to_string(s->profile));
+      return;
+    }
     ctx.Out() << KeyButtonName(*b, ctx.Texts()) << " (slot " << b->ledSlot
               << "): " << HexColour(s->editor->Table().Get(s->profile, b->ledSlot)) << '\n';
   }
@@ -173,9 +198,15 @@ void RunBase(Context& ctx, int profileOption, const std::string& text) {
   if (!colour) return;
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
-  if (!s->editor->ChangeBaseColour(ctx.Commands(), s->profile, *colour)) {
-    ctx.Out() << "base colour is " << HexColour(*colour) << " already\n";
-    return;
+  switch (s->editor->ChangeBaseColour(ctx.Commands(), s->profile, *colour)) {
+    case KeyColourWrite::NotSent:
+      ctx.Out() << "base colour is " << HexColour(*colour) << " already\n";
+      return;
+    case KeyColourWrite::Refused:
+      KeyColoursRefused(ctx, ProfileColours(s->profile, "base colour " + HexColour(*colour)));
+      return;
+    case KeyColourWrite::Taken:
+      break;
   }
   ctx.Out() << "base colour: " << HexColour(*colour) << '\n';
 }
@@ -199,10 +230,16 @@ void RunTool(Context& ctx, int profileOption, int tool) {
 void RunRestore(Context& ctx, int profileOption) {
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
-  if (!s->editor->RestoreDefault(ctx.Commands(), s->profile)) {
-    ctx.Err() << "cannot copy " << DefaultColourFile().string() << '\n';
-    ctx.SetExitCode(kExitFailed);
-    return;
+  switch (s->editor->RestoreDefault(ctx.Commands(), s->profile)) {
+    case KeyColourWrite::NotSent:
+      ctx.Err() << "cannot copy " << DefaultColourFile().string() << '\n';
+      ctx.SetExitCode(kExitFailed);
+      return;
+    case KeyColourWrite::Refused:
+      KeyColoursRefused(ctx, ProfileColours(s->profile, "the default colours"));
+      return;
+    case KeyColourWrite::Taken:
+      break;
   }
   PrintModes(ctx, *s);
 }

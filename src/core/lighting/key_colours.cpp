@@ -42,6 +42,8 @@ std::array<long, N> ParseFields(std::string_view text) {
   return out;
 }
 
+KeyColourWrite Outcome(bool taken) { return taken ? KeyColourWrite::Taken : KeyColourWrite::Refused; }
+
 unsigned Channel(long v) { return static_cast<unsigned>(std::clamp(v, 0L, 255L)); }
 
 // Writes the bytes to path through a temporary file and a rename.
@@ -198,12 +200,14 @@ bool SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, i
   return commands.CmdEnd() == device::kDeviceOk && taken;
 }
 
-void SendKeyColour(device::CommandSet& commands, int profile, int slot, Rgb colour) {
+bool SendKeyColour(device::CommandSet& commands, int profile, int slot, Rgb colour) {
   const std::uint8_t rgb[3] = {RedOf(colour), GreenOf(colour), BlueOf(colour)};
-  (void)commands.CmdBegin();
-  (void)commands.CmdWriteKeyColours(rgb, 3, static_cast<unsigned>(ClampSlot(slot)),
-                                    static_cast<unsigned>(ClampProfile(profile)));
-  (void)commands.CmdEnd();
+  const bool begun = commands.CmdBegin() == device::kDeviceOk;
+  const bool written = commands.CmdWriteKeyColours(rgb, 3, static_cast<unsigned>(ClampSlot(slot)),
+                                                   static_cast<unsigned>(ClampProfile(profile))) ==
+                       device::kDeviceOk;
+  const bool ended = commands.CmdEnd() == device::kDeviceOk;
+  return begun && written && ended;
 }
 
 KeyColourEditor::KeyColourEditor(std::filesystem::path userFolder, std::filesystem::path defaultFile)
@@ -244,9 +248,9 @@ void KeyColourEditor::ReadUserMode(int profile) {
   }
 }
 
-void KeyColourEditor::LoadUserMode(device::CommandSet& commands, int profile) {
+KeyColourWrite KeyColourEditor::LoadUserMode(device::CommandSet& commands, int profile) {
   ReadUserMode(profile);
-  SendKeyColours(commands, table_, profile);
+  return Outcome(SendKeyColours(commands, table_, profile));
 }
 
 void KeyColourEditor::SaveModeSettings(int profile, int mode) const {
@@ -285,22 +289,24 @@ std::array<std::string, kUserModeCount> KeyColourEditor::ModeNames(int profile) 
   return names;
 }
 
-bool KeyColourEditor::PaintKey(device::CommandSet& commands, int profile, int controlId, int currentEffect) {
-  if (currentEffect != 20) return false;
+KeyColourWrite KeyColourEditor::PaintKey(device::CommandSet& commands, int profile, int controlId,
+                                         int currentEffect) {
+  if (currentEffect != 20) return KeyColourWrite::NotSent;
   const int index = ButtonIndex(controlId);
-  if (index < 0) return false;
+  if (index < 0) return KeyColourWrite::NotSent;
   const int slot = LedSlot(controlId);
   const bool follows = tool_ == 1;
   const Rgb colour = follows ? baseColour_ : brushColour_;
   flags_.Set(index, profile, follows);
-  SendKeyColour(commands, profile, slot, colour);
+  const bool taken = SendKeyColour(commands, profile, slot, colour);
+  // Kept and saved even when refused: the next write of the profile's colours sends it.
   table_.Set(profile, slot, colour);
   SaveKeyColour(profile, selectedMode_, slot, colour, follows);
-  return true;
+  return Outcome(taken);
 }
 
-bool KeyColourEditor::ChangeBaseColour(device::CommandSet& commands, int profile, Rgb colour) {
-  if (colour == baseColour_) return false;
+KeyColourWrite KeyColourEditor::ChangeBaseColour(device::CommandSet& commands, int profile, Rgb colour) {
+  if (colour == baseColour_) return KeyColourWrite::NotSent;
   baseColour_ = colour;
   SaveModeSettings(profile, selectedMode_);
   const auto buttons = keys::KeyboardLayout();
@@ -309,8 +315,7 @@ bool KeyColourEditor::ChangeBaseColour(device::CommandSet& commands, int profile
     table_.Set(profile, buttons[i].ledSlot, colour);
     SaveKeyColour(profile, selectedMode_, buttons[i].ledSlot, colour, true);
   }
-  SendKeyColours(commands, table_, profile);
-  return true;
+  return Outcome(SendKeyColours(commands, table_, profile));
 }
 
 void KeyColourEditor::ChangeBrushColour(int profile, Rgb colour) {
@@ -323,20 +328,19 @@ void KeyColourEditor::ChooseTool(int profile, int tool) {
   SaveModeSettings(profile, selectedMode_);
 }
 
-void KeyColourEditor::ChooseUserMode(device::CommandSet& commands, int profile, int mode) {
+KeyColourWrite KeyColourEditor::ChooseUserMode(device::CommandSet& commands, int profile, int mode) {
   selectedMode_ = std::clamp(mode, 0, kUserModeCount - 1);
   SavePresentMode(profile, selectedMode_);
-  LoadUserMode(commands, profile);
+  return LoadUserMode(commands, profile);
 }
 
 void KeyColourEditor::RenameUserMode(int profile, std::string_view name) {
   SaveModeName(profile, selectedMode_, name);
 }
 
-bool KeyColourEditor::RestoreDefault(device::CommandSet& commands, int profile) {
-  if (!CopyFileAtomically(defaultFile_, UserFile(profile))) return false;
-  LoadUserMode(commands, profile);
-  return true;
+KeyColourWrite KeyColourEditor::RestoreDefault(device::CommandSet& commands, int profile) {
+  if (!CopyFileAtomically(defaultFile_, UserFile(profile))) return KeyColourWrite::NotSent;
+  return LoadUserMode(commands, profile);
 }
 
 void KeyColourEditor::RecomputeFlags() {

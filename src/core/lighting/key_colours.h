@@ -63,8 +63,19 @@ Rgb ParseColourValue(std::string_view text);
 // host data and carry zeros. False when the keyboard refused any of them (the end is sent
 // after a refused chunk all the same, so the keyboard leaves the write).
 bool SendKeyColours(device::CommandSet& commands, const KeyColourTable& table, int profile);
-// Begin, 3 bytes R, G, B at 512 p + 3 slot, end.
-void SendKeyColour(device::CommandSet& commands, int profile, int slot, Rgb colour);
+// Begin, 3 bytes R, G, B at 512 p + 3 slot, end. False when the keyboard refused any
+// of the three (all three are sent whatever the answers).
+bool SendKeyColour(device::CommandSet& commands, int profile, int slot, Rgb colour);
+
+// What became of an editor change that writes the keyboard's key colours.
+enum class KeyColourWrite {
+  NotSent,  // nothing was sent (see each method for when)
+  Taken,    // the keyboard took every write
+  // The keyboard refused a write: the table and the ".userd" file hold the new colours
+  // all the same, and the keyboard may still show the old ones until its colours are
+  // written again.
+  Refused,
+};
 
 // A key button and the colour it shows.
 struct ButtonColour {
@@ -87,8 +98,8 @@ class KeyColourEditor {
   // Reads the selected mode's tool, colours and every ordinary key's and Fn's slot into
   // the table and the flags; G keys are not read.
   void ReadUserMode(int profile);
-  // ReadUserMode, then SendKeyColours.
-  void LoadUserMode(device::CommandSet& commands, int profile);
+  // ReadUserMode, then SendKeyColours: Taken or Refused.
+  KeyColourWrite LoadUserMode(device::CommandSet& commands, int profile);
 
   void SaveModeSettings(int profile, int mode) const;
   void SaveKeyColour(int profile, int mode, int slot, Rgb colour, bool followsBase) const;
@@ -99,18 +110,20 @@ class KeyColourEditor {
   std::array<std::string, kUserModeCount> ModeNames(int profile) const;
 
   // A key button clicked while the panel shows effect 20: paints it with the brush
-  // (tool 0, flag 0) or the base colour (tool 1, flag 1), sends and saves it. False when
-  // the effect is not 20 or the control is no key button.
-  bool PaintKey(device::CommandSet& commands, int profile, int controlId, int currentEffect);
-  // Nothing when the colour is the base colour already; else every following key takes
-  // it, is saved, and the whole profile is sent. Returns true when it changed.
-  bool ChangeBaseColour(device::CommandSet& commands, int profile, Rgb colour);
+  // (tool 0, flag 0) or the base colour (tool 1, flag 1), sends and saves it. NotSent
+  // (and nothing changed) when the effect is not 20 or the control is no key button.
+  KeyColourWrite PaintKey(device::CommandSet& commands, int profile, int controlId, int currentEffect);
+  // NotSent, and nothing done, when the colour is the base colour already; else every
+  // following key takes it, is saved, and the whole profile is sent.
+  KeyColourWrite ChangeBaseColour(device::CommandSet& commands, int profile, Rgb colour);
   void ChangeBrushColour(int profile, Rgb colour);
   void ChooseTool(int profile, int tool);
-  void ChooseUserMode(device::CommandSet& commands, int profile, int mode);
+  // Saves the mode as the profile's present one and loads it: Taken or Refused.
+  KeyColourWrite ChooseUserMode(device::CommandSet& commands, int profile, int mode);
   void RenameUserMode(int profile, std::string_view name);
-  // Copies the default file over the profile's file and loads it; false when the copy fails.
-  bool RestoreDefault(device::CommandSet& commands, int profile);
+  // Copies the default file over the profile's file and loads it. NotSent when the copy
+  // fails: the file and the keyboard are left as they were.
+  KeyColourWrite RestoreDefault(device::CommandSet& commands, int profile);
   // After a connection: every button's flag, for each profile, becomes
   // (table colour == base colour).
   void RecomputeFlags();

@@ -360,7 +360,8 @@ void KeyboardAdaptor::PaintKeys(int profile, const QStringList& keys, const QStr
     editor->ChooseTool(profile, 0);
     for (const int control : controls) {
       const auto failures = commands->LastFailure().count;
-      if (!editor->PaintKey(*commands, profile, control, s.effect) || commands->LastFailure().count > failures) {
+      // A refused key colour is a device error; the colour file keeps the colour.
+      if (editor->PaintKey(*commands, profile, control, s.effect) != lighting::KeyColourWrite::Taken) {
         r.outcome = scripting::DeviceOutcome("PaintKeys", failures, commands->LastFailure(), {});
         break;
       }

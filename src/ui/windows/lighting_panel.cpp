@@ -385,6 +385,20 @@ void LightingPanel::ShowWriteStatus(bool failed) {
   status_->raise();
 }
 
+// The status text tells whether the keyboard took the last change sent to it. For key
+// colours that is the colour of one key, or a profile's whole table (base colour, user
+// mode, restore default, load). The editor's table and the ".userd" file keep the new
+// colours even when the keyboard refused them, so the keys of the picture show them: the
+// text says that the keyboard may not. The next write of the profile's whole table sends
+// them again.
+void LightingPanel::ShowKeyColourWrite(lighting::KeyColourWrite outcome) {
+  if (outcome == lighting::KeyColourWrite::Refused) {
+    ShowWriteStatus(true);
+  } else if (outcome == lighting::KeyColourWrite::Taken) {
+    ShowWriteStatus(false);
+  }
+}
+
 QWidget* LightingPanel::Control(int controlId) const {
   auto it = controls_.find(controlId);
   return it == controls_.end() ? nullptr : it->second;
@@ -492,28 +506,30 @@ void LightingPanel::Load(lighting::LoadOccasion occasion, bool userColours, std:
   auto& colours = deps_.colours;
   const auto wskb = deps_.wskbIni;
   const bool connection = occasion == lighting::LoadOccasion::Connection;
+  // Written on the worker, read once the result is delivered on the UI thread.
+  auto colourWrite = std::make_shared<lighting::KeyColourWrite>(lighting::KeyColourWrite::NotSent);
   RunJob(
-      [&commands, &state, &colours, profile, occasion, wskb, connection, userColours] {
+      [&commands, &state, &colours, profile, occasion, wskb, connection, userColours, colourWrite] {
         // On connection the user colours are loaded and sent inside the load's bracket.
         const int result = lighting::LoadLighting(commands, state, profile, occasion, wskb,
-                                                  [&] { colours.LoadUserMode(commands, profile); });
+                                                  [&] { *colourWrite = colours.LoadUserMode(commands, profile); });
         const bool offersUserColours = lighting::EffectListHolds(state.supportedEffects, lighting::kEffectUserColours);
         if (result == lighting::kLoadOk && offersUserColours) {
           if (connection) {
             colours.RecomputeFlags();
           } else if (userColours) {
-            colours.LoadUserMode(commands, profile);
+            *colourWrite = colours.LoadUserMode(commands, profile);
           }
         }
         return result;
       },
       ColourScope::TableAndNames,
-      [this, after = std::move(after)](const JobResult& result) {
+      [this, after = std::move(after), colourWrite](const JobResult& result) {
         // With other jobs still out, the rest of the state waits for the last of them,
         // but the drop-down is filled from what the keyboard offers now.
         view_.supportedEffects = result.state.supportedEffects;
         view_.panelOpen = result.state.panelOpen;
-        if (result.code == lighting::kLoadOk) ShowWriteStatus(false);
+        if (result.code == lighting::kLoadOk) ShowWriteStatus(*colourWrite == lighting::KeyColourWrite::Refused);
         Refresh();
         if (after) after();
         emit loaded(result.code);
@@ -617,10 +633,13 @@ bool LightingPanel::KeyClicked(int controlId) {
   auto& commands = deps_.commands;
   auto& colours = deps_.colours;
   const int profile = deps_.session.CurrentProfile();
-  RunJob([&commands, &colours, profile,
-          controlId] { return colours.PaintKey(commands, profile, controlId, lighting::kEffectUserColours) ? 1 : 0; },
-         ColourScope::Table, [this](const JobResult&) {
-           if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
+  RunJob(
+      [&commands, &colours, profile, controlId] {
+        return static_cast<int>(colours.PaintKey(commands, profile, controlId, lighting::kEffectUserColours));
+      },
+      ColourScope::Table, [this](const JobResult& result) {
+        ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
+        if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
          });
   return true;
 }
@@ -630,12 +649,19 @@ void LightingPanel::RestoreDefault() {
   auto& colours = deps_.colours;
   const bool userColours = lighting::EffectListHolds(view_.supportedEffects, lighting::kEffectUserColours);
   engine_->EffectChanged();
+  // The key colours' outcome is not the lighting record's: a refusal of them shows the
+  // status text without reading the record back. Written on the worker, read once the
+  // result is delivered.
+  auto colourWrite = std::make_shared<lighting::KeyColourWrite>(lighting::KeyColourWrite::NotSent);
   RunWrite(
-      [&colours, userColours](device::CommandSet& c, lighting::LightingState& st, int p) {
-        if (userColours) colours.RestoreDefault(c, p);
+      [&colours, userColours, colourWrite](device::CommandSet& c, lighting::LightingState& st, int p) {
+        if (userColours) *colourWrite = colours.RestoreDefault(c, p);
         return lighting::SendDefaultLighting(c, st, p);
       },
-      ColourScope::TableAndNames, [this] { Refresh(); });
+      ColourScope::TableAndNames, [this, colourWrite] {
+        if (*colourWrite == lighting::KeyColourWrite::Refused) ShowWriteStatus(true);
+        Refresh();
+      });
 }
 
 void LightingPanel::ShowProgress(bool on) {
@@ -870,8 +896,9 @@ void LightingPanel::OnBaseColour(const QColor& colour) {
   auto& colours = deps_.colours;
   const int profile = deps_.session.CurrentProfile();
   RunJob([&commands, &colours, profile,
-          rgb] { return colours.ChangeBaseColour(commands, profile, rgb) ? 1 : 0; },
-         ColourScope::Table, [this](const JobResult&) {
+          rgb] { return static_cast<int>(colours.ChangeBaseColour(commands, profile, rgb)); },
+         ColourScope::Table, [this](const JobResult& result) {
+           ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
            RefreshUserControls();
            if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
          });
@@ -911,10 +938,10 @@ void LightingPanel::OnUserMode(int mode) {
   const int profile = deps_.session.CurrentProfile();
   RunJob(
       [&commands, &colours, profile, mode] {
-        colours.ChooseUserMode(commands, profile, mode);
-        return 1;
+        return static_cast<int>(colours.ChooseUserMode(commands, profile, mode));
       },
-      ColourScope::Table, [this](const JobResult&) {
+      ColourScope::Table, [this](const JobResult& result) {
+        ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
         RefreshUserControls();
         if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
       });

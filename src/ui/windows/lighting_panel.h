@@ -178,6 +178,9 @@ class LightingPanel : public QObject {
   template <typename Send>
   void RunWrite(Send send, ColourScope scope, std::function<void()> after = {});
   void ShowWriteStatus(bool failed);
+  // The status text after a key-colour write: shown when the keyboard refused it,
+  // cleared when it took it, left alone when nothing was sent.
+  void ShowKeyColourWrite(lighting::KeyColourWrite outcome);
   // The switch of the keyboard to `profile`: its check (and questions) now, on the UI
   // thread, then the switch on the worker, followed there by `afterSwitch` when it took;
   // `then` gets whether it took.

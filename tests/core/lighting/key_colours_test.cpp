@@ -98,7 +98,7 @@ TEST_F(KeyColours, PaintingSendsOneKeyAndSavesIt) {
   ASSERT_TRUE(editor_.EnsureUserFiles());
   editor_.ReadUserMode(1);
   editor_.ChangeBrushColour(1, MakeRgb(9, 8, 7));
-  ASSERT_TRUE(editor_.PaintKey(dev_.commands, 1, keys::FnLayoutKey().controlId, 20));
+  ASSERT_EQ(editor_.PaintKey(dev_.commands, 1, keys::FnLayoutKey().controlId, 20), KeyColourWrite::Taken);
   EXPECT_EQ(ColourOps(), (std::vector<Op>{Begin(), Colours(512 + 330, {9, 8, 7}), End()}));
   EXPECT_EQ(editor_.Table().Get(1, keys::FnLayoutKey().ledSlot), MakeRgb(9, 8, 7));
   EXPECT_EQ(FileValue(1, "Mode0", "110"), "9,8,7,0");
@@ -109,7 +109,7 @@ TEST_F(KeyColours, PaintingSendsOneKeyAndSavesIt) {
   text::WriteIniString(editor_.UserFile(2), "PRESENTMODE", "mode", "4");
   editor_.ReadUserMode(2);
   editor_.ChooseTool(2, 1);
-  ASSERT_TRUE(editor_.PaintKey(dev_.commands, 2, 1022, 20));
+  ASSERT_EQ(editor_.PaintKey(dev_.commands, 2, 1022, 20), KeyColourWrite::Taken);
   const Rgb base = editor_.BaseColour();
   EXPECT_EQ(ColourOps(), (std::vector<Op>{Begin(), Colours(1024, {RedOf(base), GreenOf(base), BlueOf(base)}), End()}));
   EXPECT_EQ(FileValue(2, "Mode4", "0"), FormatColourValue(base) + ",1");
@@ -117,8 +117,8 @@ TEST_F(KeyColours, PaintingSendsOneKeyAndSavesIt) {
 
   // Not in another effect, nor for a control that is no key.
   dev_.keyboard.ops.clear();
-  EXPECT_FALSE(editor_.PaintKey(dev_.commands, 2, 1022, 4));
-  EXPECT_FALSE(editor_.PaintKey(dev_.commands, 2, 1006, 20));
+  EXPECT_EQ(editor_.PaintKey(dev_.commands, 2, 1022, 4), KeyColourWrite::NotSent);
+  EXPECT_EQ(editor_.PaintKey(dev_.commands, 2, 1006, 20), KeyColourWrite::NotSent);
   EXPECT_TRUE(dev_.keyboard.ops.empty());
 }
 
@@ -130,7 +130,7 @@ TEST_F(KeyColours, BaseColourRecoloursOnlyFollowingKeys) {
   editor_.Flags().Set(a, 0, false);
   const Rgb aBefore = editor_.Table().Get(0, LedSlot(1058));
   const Rgb base = MakeRgb(1, 2, 3);
-  ASSERT_TRUE(editor_.ChangeBaseColour(dev_.commands, 0, base));
+  ASSERT_EQ(editor_.ChangeBaseColour(dev_.commands, 0, base), KeyColourWrite::Taken);
   EXPECT_EQ(editor_.Table().Get(0, 0), base);
   EXPECT_EQ(editor_.Table().Get(0, LedSlot(1058)), aBefore);
   EXPECT_EQ(FileValue(0, "Mode0", "0"), "1,2,3,1");
@@ -140,7 +140,7 @@ TEST_F(KeyColours, BaseColourRecoloursOnlyFollowingKeys) {
   EXPECT_EQ(ops[1].bytes[0], 1);  // Esc's red in the first chunk
 
   dev_.keyboard.ops.clear();
-  EXPECT_FALSE(editor_.ChangeBaseColour(dev_.commands, 0, base));
+  EXPECT_EQ(editor_.ChangeBaseColour(dev_.commands, 0, base), KeyColourWrite::NotSent);
   EXPECT_TRUE(dev_.keyboard.ops.empty());
 }
 
@@ -156,7 +156,7 @@ TEST_F(KeyColours, UserModesNamesAndRestore) {
   EXPECT_EQ(editor_.ReadModeName(0, 3), "Mine");
   EXPECT_NE(editor_.ReadModeName(1, 3), "Mine");
 
-  EXPECT_TRUE(editor_.RestoreDefault(dev_.commands, 0));
+  EXPECT_EQ(editor_.RestoreDefault(dev_.commands, 0), KeyColourWrite::Taken);
   EXPECT_EQ(editor_.ReadModeName(0, 3), text::ReadIniString(kDefaultFile, "MODENAME", "3", ""));
   EXPECT_EQ(editor_.SelectedMode(), 0);
   std::ifstream a(editor_.UserFile(0), std::ios::binary), b(kDefaultFile, std::ios::binary);
@@ -166,7 +166,7 @@ TEST_F(KeyColours, UserModesNamesAndRestore) {
   EXPECT_EQ(sa.str(), sb.str()) << "restore copies the default file byte by byte";
 
   KeyColourEditor broken(dir_, dir_ / "no-such-default.userd");
-  EXPECT_FALSE(broken.RestoreDefault(dev_.commands, 0));
+  EXPECT_EQ(broken.RestoreDefault(dev_.commands, 0), KeyColourWrite::NotSent);
 }
 
 TEST_F(KeyColours, RecomputedFlagsCompareWithTheBaseColour) {

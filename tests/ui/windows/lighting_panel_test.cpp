@@ -434,6 +434,75 @@ TEST_F(LightingPanelTest, UserModeChoiceAndRename) {
   EXPECT_EQ(modes->itemText(3), modes->currentText());
 }
 
+// Key colours the keyboard refuses show the note of a refused lighting write; a key colour
+// it takes clears it, a base colour that is the base colour already (nothing sent) leaves
+// it. The key picture and the colour file keep the new colours.
+TEST_F(LightingPanelTest, RefusedKeyColoursShowTheFailureNote) {
+  Connect();
+  OpenPanel();
+  ChooseEffect(20);
+  pick_ = QColor(0x10, 0x20, 0x30);
+  Click(id::kBrushButton);
+  Click(id::kTool0Picture);
+  // Request `request` of the next change (1 is its begin) refused on every attempt.
+  const auto refuse = [&](std::uint64_t request) {
+    Settle();
+    sim::FaultPlan faults;
+    const auto next = sim_.service.ConfigRequests();
+    for (std::uint64_t n = next + request; n < next + request + 3; ++n) faults.Add(n, sim::Fault::kStatusFF);
+    sim_.service.SetFaults(faults);
+  };
+  const auto note = [&] {
+    return Shown(id::kWriteStatus) && static_cast<QLabel*>(panel_->Control(id::kWriteStatus))->text().toStdString() ==
+                                          texts_.Text("LIGHT_PROMPT_WRITE_FAILED");
+  };
+  ASSERT_FALSE(Shown(id::kWriteStatus));
+
+  const auto escRed = sim_.keyboard.KeyColours()[0];
+  refuse(2);
+  EXPECT_TRUE(panel_->KeyClicked(1022));
+  Settle();
+  EXPECT_TRUE(note());
+  EXPECT_EQ(sim_.keyboard.KeyColours()[0], escRed);
+  EXPECT_EQ(host_.colours[1022], QColor(0x10, 0x20, 0x30));
+  EXPECT_EQ(text::ReadIniString(colours_.UserFile(0), "Mode" + std::to_string(colours_.SelectedMode()), "0", ""),
+            "16,32,48,0");
+  sim_.service.SetFaults({});
+  EXPECT_TRUE(panel_->KeyClicked(1058));
+  Settle();
+  EXPECT_FALSE(Shown(id::kWriteStatus));
+
+  refuse(3);  // a chunk of the profile's table
+  pick_ = QColor(0x40, 0x50, 0x60);
+  Click(id::kBaseButton);
+  EXPECT_TRUE(note());
+  sim_.service.SetFaults({});
+  Click(id::kBaseButton);
+  EXPECT_TRUE(note());
+
+  auto* modes = static_cast<QComboBox*>(panel_->Control(id::kUserModeCombo));
+  for (const int mode : {2, 3}) {
+    if (mode == 3) refuse(1);  // the begin
+    modes->setCurrentIndex(mode);
+    emit modes->activated(mode);
+    Settle();
+    EXPECT_EQ(note(), mode == 3) << mode;
+  }
+  EXPECT_EQ(colours_.ReadPresentMode(0), 3);
+
+  // Restoring the defaults: the lighting record is taken, the key colours are not.
+  sim_.service.SetFaults({});
+  modes->setCurrentIndex(2);
+  emit modes->activated(2);
+  Settle();
+  ASSERT_FALSE(Shown(id::kWriteStatus));
+  refuse(10);  // the end of the key colours
+  panel_->RestoreDefault();
+  Settle();
+  EXPECT_TRUE(note());
+  EXPECT_EQ(sim_.keyboard.Lighting()[0], 1) << "the default effect was written";
+}
+
 TEST_F(LightingPanelTest, ProfileButtonReloadsClosesAndSwitches) {
   Connect();
   OpenPanel();
