@@ -171,13 +171,18 @@ bool ProfileService::LastKnownImage(keys::StoreImage& image) {
       return true;
     }
   }
+  std::optional<keys::StoreImage> file = LoadWorkingFile();
+  if (!file) return false;
+  image = std::move(*file);
+  return true;
+}
+
+std::optional<keys::StoreImage> ProfileService::LoadWorkingFile() const {
   const std::filesystem::path working = WorkingFilePath(paths_);
   std::error_code error;
-  if (!std::filesystem::is_regular_file(working, error)) return false;
   keys::StoreImage loaded;
-  if (!LoadProfileImage(working, loaded)) return false;
-  image = std::move(loaded);
-  return true;
+  if (!std::filesystem::is_regular_file(working, error) || !LoadProfileImage(working, loaded)) return std::nullopt;
+  return loaded;
 }
 
 void ProfileService::SaveWorkingCopy(keys::EditingStore::Lock& held) {
@@ -192,10 +197,7 @@ void ProfileService::SaveWorkingCopy(keys::EditingStore::Lock& held) {
 
 ProfileService::WorkingCopyBefore ProfileService::KeepWorkingCopy() {
   WorkingCopyBefore before;
-  const std::filesystem::path working = WorkingFilePath(paths_);
-  std::error_code error;
-  keys::StoreImage image;
-  if (std::filesystem::is_regular_file(working, error) && LoadProfileImage(working, image)) before.file = std::move(image);
+  before.file = LoadWorkingFile();
   std::lock_guard keep(workingMutex_);
   before.inMemory = workingInMemory_;
   return before;

@@ -169,6 +169,8 @@ class ProfileService {
   DeviceFacts Facts() { return facts_(); }
 
  private:
+  // The working file's content; unset when it is missing, not a regular file or unusable.
+  std::optional<keys::StoreImage> LoadWorkingFile() const;
 
   device::CommandSet& commands_;
   keys::EditingStore& editing_;

@@ -932,12 +932,11 @@ AutoProfilesWindow* CVantrelDlg::AutoProfiles() const { return autoProfiles_; }
 
 QString CVantrelDlg::AutoSwitchNote() const {
   if (!autoSwitch_ || !autoSwitch_->Available()) return {};
-  switch (autoSwitch_->Paused()) {
-    case profiles::PauseReason::None:
-      return autoSwitch_->Failing() ? Q(core_.Texts().Text(autoSwitch_->StatusKey())) : QString();
-    case profiles::PauseReason::Off: return {};
-    default: return Q(core_.Texts().Text(autoSwitch_->StatusKey()));
-  }
+  // Only what stops switching, or a switch the keyboard refused, is worth a note.
+  const auto paused = autoSwitch_->Paused();
+  if (paused == profiles::PauseReason::Off || (paused == profiles::PauseReason::None && !autoSwitch_->Failing()))
+    return {};
+  return Q(core_.Texts().Text(autoSwitch_->StatusKey()));
 }
 
 void CVantrelDlg::BuildLightingPanel() {
