@@ -4,9 +4,9 @@
 # between an Xwayland window (xmessage) and a native Wayland one (weston-terminal) switches
 # the virtual keyboard's profile as the rules say (read from the trace), vantrelctl focus
 # --watch shows the names KWin reports, and once the program has ended its script is
-# unloaded and no focus change starts the program again through the bus. Prints the delay
-# from each focus change to the switch, and leaves a picture of the main window on the
-# 1280-pixel screen in SCREENSHOT_DIR. Exit 77 (skipped) when a tool is missing or KWin
+# unloaded, and when it could not be (the program killed) no focus change starts the
+# program again through the bus. Prints the delay from each focus change to the switch, and
+# leaves a picture of the main window on the 1280-pixel screen in SCREENSHOT_DIR. Exit 77 (skipped) when a tool is missing or KWin
 # cannot start here.
 # Usage: auto_switch_kwin_test.sh VANTREL VANTRELCTL SCREENSHOT_DIR
 set -u
@@ -182,12 +182,22 @@ grep -q "^app= class= exe= pid=0" "$SCRATCH/watch.txt" && fail "focus --watch sh
 echo "profiles written: $got"
 echo "focus-to-switch delays (ms): ${delays[*]}"
 
-# The end of the program takes its script out of KWin, and a focus change afterwards does
-# not start the program through the bus.
+# The end of the program takes its script out of KWin.
 QT_QPA_PLATFORM=offscreen "$vantrel" /Kill >/dev/null 2>&1 || fail "vantrel /Kill"
 for ((i = 0; i < 50; i++)); do kill -0 "$vantrel_pid" 2>/dev/null || break; sleep 0.1; done
 script_loaded vantrel_focus && fail "the focus script stayed loaded after the program ended"
+# A program that could not unload it (killed) leaves it running in KWin: a focus change
+# afterwards must not start the program through the bus.
+QT_QPA_PLATFORM=offscreen "$vantrel" --simulate="$SCRATCH/state.json" >"$SCRATCH/vantrel.log" 2>&1 &
+vantrel_pid=$!
+pids+=($vantrel_pid)
+for ((i = 0; i < 100; i++)); do grep -q "focus script" "$SCRATCH/vantrel.log" && break; sleep 0.1; done
+grep -q "KWin runs the focus script" "$SCRATCH/vantrel.log" || fail "KWin did not run the focus script again"
+kill -KILL "$vantrel_pid"
+wait "$vantrel_pid" 2>/dev/null
+script_loaded vantrel_focus || fail "the focus script of the killed program is not loaded (nothing tested)"
 activate "$wayland_class" >/dev/null || fail "KWin did not move the focus"
+sleep 0.5
 activate "$xterm_class" >/dev/null || fail "KWin did not move the focus"
 sleep 1
 [ -e "$SCRATCH/started-by-bus" ] && fail "a focus report started the program through the bus"
