@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-wqy-microhei bash-completion
   dbus at-spi2-core python3-pyatspi python3-dbusmock libglib2.0-bin
   qt6-svg-dev poppler-utils python3-jsonschema
+  kwin-wayland gnome-shell xwayland weston x11-apps
 )
 if [ "${1:-}" = "--packaging" ]; then
   packages+=(dpkg-dev file desktop-file-utils appstream lintian)

@@ -31,6 +31,9 @@ class VantrelFocus {
     }
 
     _report() {
+        // No window has the focus (on its way to the next one): nothing to tell.
+        if (!global.display.focus_window)
+            return;
         const [appId, title, pid] = describe(global.display.focus_window);
         Gio.DBus.session.call(SERVICE, PATH, IFACE, 'WindowActivated',
             new GLib.Variant('(ssu)', [appId, title, pid]), null,

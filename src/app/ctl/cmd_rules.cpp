@@ -117,6 +117,7 @@ void WatchFocus(Context& ctx, int count) {
   std::string error;
   if (!source->Start(
           [&](const FocusedWindow& w) {
+            if (w.Empty()) return;  // the focus on its way between two windows
             {
               std::lock_guard lock(mutex);
               lines.push_back(Line(w));

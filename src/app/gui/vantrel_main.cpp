@@ -403,12 +403,18 @@ int main(int argc, char** argv) {
     ui::AutoSwitchController& autoSwitch = *window.AutoSwitch();
     new ui::FocusAdaptor(bus->Object(), autoSwitch);
     if (autoSwitch.SourceKind() == profiles::FocusSourceKind::KWinScript) {
+      QString how;
       QString why;
       const QString script = QString::fromStdString((core.ProgramFolder() / "KWin" / "vantrel_focus.js").string());
-      kwinScript = ui::LoadKWinFocusScript(script, &why);
-      if (!kwinScript) std::fprintf(stderr, "vantrel: KWin did not run the focus script: %s\n", why.toLocal8Bit().constData());
+      kwinScript = ui::LoadKWinFocusScript(script, &how, &why);
+      if (kwinScript)
+        std::fprintf(stderr, "vantrel: KWin runs the focus script (started with %s)\n", how.toLocal8Bit().constData());
+      else
+        std::fprintf(stderr, "vantrel: KWin did not run the focus script: %s\n", why.toLocal8Bit().constData());
+      autoSwitch.DesktopReportsReady(kwinScript);
+    } else {
+      autoSwitch.DesktopReportsReady();
     }
-    autoSwitch.DesktopReportsReady();
   }
   QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&bus, &kwinScript] {
     if (kwinScript) ui::UnloadKWinFocusScript();
@@ -421,5 +427,8 @@ int main(int argc, char** argv) {
     // clock goes to stdout, then the program ends.
     window.installEventFilter(new FirstPaintReporter(&app));
   }
-  return app.exec();
+  const int code = app.exec();
+  // However the loop ended, the script loaded into KWin goes with the program.
+  if (kwinScript) ui::UnloadKWinFocusScript();
+  return code;
 }

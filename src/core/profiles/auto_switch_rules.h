@@ -28,6 +28,11 @@ struct FocusedWindow {
   std::uint32_t pid = 0;    // 0 unknown
   std::uint64_t windowId = 0;  // the source's own window handle, 0 unknown
 
+  // Nothing that names a window: what the desktops report while the focus passes between
+  // two windows (X11 window managers clear _NET_ACTIVE_WINDOW, KWin activates no window
+  // before the next one). Such a report is no focus change: it is ignored everywhere.
+  bool Empty() const { return appId.empty() && appClass.empty() && executable.empty() && title.empty() && pid == 0; }
+
   bool operator==(const FocusedWindow&) const = default;
 };
 

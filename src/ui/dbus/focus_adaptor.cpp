@@ -70,18 +70,26 @@ void FocusAdaptor::Tell(const profiles::FocusedWindow& window) {
   }
 }
 
-bool LoadKWinFocusScript(const QString& scriptPath, QString* error) {
-  QDBusConnection bus = QDBusConnection::sessionBus();
-  const auto scripting = [&](const QString& method, const QList<QVariant>& args) {
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kKWinService), QStringLiteral("/Scripting"),
-                                                       QString::fromLatin1(kKWinScripting), method);
-    call.setArguments(args);
-    return bus.call(call, QDBus::Block, 5000);
-  };
+namespace {
+
+QDBusMessage CallKWin(const QString& path, const QString& interface, const QString& method, const QList<QVariant>& args,
+                      int timeoutMs) {
+  QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kKWinService), path, interface, method);
+  call.setArguments(args);
+  return QDBusConnection::sessionBus().call(call, QDBus::Block, timeoutMs);
+}
+
+QDBusMessage CallScripting(const QString& method, const QList<QVariant>& args, int timeoutMs = 5000) {
+  return CallKWin(QStringLiteral("/Scripting"), QString::fromLatin1(kKWinScripting), method, args, timeoutMs);
+}
+
+}  // namespace
+
+bool LoadKWinFocusScript(const QString& scriptPath, QString* how, QString* error) {
   // A script of an earlier run (the program ended without unloading it) goes first, so
   // that windows are not reported twice.
-  (void)scripting(QStringLiteral("unloadScript"), {QString::fromLatin1(kScriptName)});
-  const QDBusMessage loaded = scripting(QStringLiteral("loadScript"), {scriptPath, QString::fromLatin1(kScriptName)});
+  (void)CallScripting(QStringLiteral("unloadScript"), {QString::fromLatin1(kScriptName)});
+  const QDBusMessage loaded = CallScripting(QStringLiteral("loadScript"), {scriptPath, QString::fromLatin1(kScriptName)});
   if (loaded.type() != QDBusMessage::ReplyMessage || loaded.arguments().isEmpty()) {
     if (error) *error = loaded.errorMessage().isEmpty() ? QStringLiteral("KWin did not load the script") : loaded.errorMessage();
     return false;
@@ -91,23 +99,33 @@ bool LoadKWinFocusScript(const QString& scriptPath, QString* error) {
     if (error) *error = QStringLiteral("KWin refused the script");
     return false;
   }
-  // Plasma 5.27 and 6 both keep a loaded script at /Scripting/Script<id>.
-  QDBusMessage run = QDBusMessage::createMethodCall(QString::fromLatin1(kKWinService),
-                                                    QStringLiteral("/Scripting/Script%1").arg(id),
-                                                    QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
-  const QDBusMessage ran = bus.call(run, QDBus::Block, 5000);
-  if (ran.type() == QDBusMessage::ErrorMessage) {
-    if (error) *error = ran.errorMessage();
-    return false;
+  // A loaded script runs only once started. Plasma 6 keeps it at /Scripting/Script<id>,
+  // Plasma 5.27 at /<id>; Scripting.start (both) starts every loaded script not running
+  // yet, so it comes last.
+  QStringList refusals;
+  for (const QString& path : {QStringLiteral("/Scripting/Script%1").arg(id), QStringLiteral("/%1").arg(id)}) {
+    const QDBusMessage ran = CallKWin(path, QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"), {}, 5000);
+    if (ran.type() == QDBusMessage::ReplyMessage) {
+      if (how) *how = path + QStringLiteral(" run");
+      return true;
+    }
+    refusals << path + QStringLiteral(": ") + ran.errorMessage();
   }
-  return true;
+  const QDBusMessage started = CallScripting(QStringLiteral("start"), {});
+  if (started.type() == QDBusMessage::ReplyMessage) {
+    if (how) *how = QStringLiteral("org.kde.kwin.Scripting.start");
+    return true;
+  }
+  refusals << QStringLiteral("start: ") + started.errorMessage();
+  // Not left behind loaded: it would run at KWin's next start of scripts, with nobody to
+  // take it out again.
+  UnloadKWinFocusScript();
+  if (error) *error = refusals.join(QStringLiteral("; "));
+  return false;
 }
 
 void UnloadKWinFocusScript() {
-  QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kKWinService), QStringLiteral("/Scripting"),
-                                                     QString::fromLatin1(kKWinScripting), QStringLiteral("unloadScript"));
-  call << QString::fromLatin1(kScriptName);
-  QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
+  (void)CallScripting(QStringLiteral("unloadScript"), {QString::fromLatin1(kScriptName)}, 2000);
 }
 
 }  // namespace vantrel::ui

@@ -48,8 +48,10 @@ class FocusAdaptor final : public QDBusAbstractAdaptor {
 };
 
 // KDE Plasma: (re)loads the script that reports activated windows, from `scriptPath`, into
-// KWin over the session bus and starts it. False, with `error` set, when KWin refused.
-bool LoadKWinFocusScript(const QString& scriptPath, QString* error);
+// KWin over the session bus and starts it; `how` names the call that started it. False,
+// with `error` set, when KWin refused to load or to start it (a script loaded but not
+// started is unloaded again).
+bool LoadKWinFocusScript(const QString& scriptPath, QString* how, QString* error);
 void UnloadKWinFocusScript();
 
 }  // namespace vantrel::ui

@@ -35,6 +35,18 @@ constexpr std::array<std::pair<profiles::RuleKind, const char*>, 3> kKinds = {{
     {profiles::RuleKind::Title, "AUTO_KIND_TITLE"},
 }};
 
+// The note on the name each desktop gives as a window's application id: an X11 program's
+// WM_CLASS instance is not among them on the Wayland desktops.
+const char* AppIdNoteKey(profiles::FocusSourceKind kind) {
+  switch (kind) {
+    case profiles::FocusSourceKind::X11: return "AUTO_APP_ID_X11";
+    case profiles::FocusSourceKind::KWinScript: return "AUTO_APP_ID_KDE";
+    case profiles::FocusSourceKind::GnomeShell: return "AUTO_APP_ID_GNOME";
+    case profiles::FocusSourceKind::None: break;
+  }
+  return nullptr;
+}
+
 int KindIndex(profiles::RuleKind kind) {
   for (std::size_t i = 0; i < kKinds.size(); ++i)
     if (kKinds[i].first == kind) return static_cast<int>(i);
@@ -178,6 +190,8 @@ void AutoProfilesWindow::Retranslate() {
   for (std::size_t i = 0; i < kKinds.size(); ++i) kind_->setItemText(static_cast<int>(i), Text(kKinds[i].second));
   kind_->setAccessibleName(Text("AUTO_COLUMN_MATCH"));
   pattern_->setAccessibleName(Text("AUTO_COLUMN_PATTERN"));
+  const char* note = AppIdNoteKey(controller_.SourceKind());
+  for (QWidget* w : std::initializer_list<QWidget*>{kind_, pattern_}) w->setToolTip(note ? Text(note) : QString());
   profile_->setAccessibleName(Text("AUTO_COLUMN_PROFILE"));
   for (int p = 0; p < 3; ++p) {
     profile_->setItemText(p, Text(OnBoardProfileKey(p)));

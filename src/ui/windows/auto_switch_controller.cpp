@@ -152,21 +152,27 @@ void AutoSwitchController::RemoveFocusWatcher(int id) {
   std::erase_if(watchers_, [id](const auto& w) { return w.first == id; });
 }
 
-void AutoSwitchController::DesktopReportsReady() {
+void AutoSwitchController::DesktopReportsReady(bool ready) {
   if (choice_.kind != profiles::FocusSourceKind::KWinScript && choice_.kind != profiles::FocusSourceKind::GnomeShell)
     return;
-  available_ = true;
-  unavailableKey_ = nullptr;
+  // A report that came already proves the desktop's side works, whatever the start said.
+  available_ = ready || desktopReported_;
+  unavailableKey_ = available_ ? nullptr : "AUTO_UNAVAILABLE_KWIN";
   emit statusChanged();
 }
 
 void AutoSwitchController::OnFocus(const profiles::FocusedWindow& window) {
+  // The focus on its way between two windows: neither the rules, the pick nor a watcher
+  // is told (the window clicked next is the one that counts).
+  if (window.Empty()) return;
   // A desktop script reports for the whole session: another instance's windows are as
   // much "ours" as this one's only by process, which is what is compared.
   ownFocused_ = window.pid != 0 && static_cast<qint64>(window.pid) == QCoreApplication::applicationPid();
   if (!desktopReported_ && (choice_.kind == profiles::FocusSourceKind::KWinScript ||
                             choice_.kind == profiles::FocusSourceKind::GnomeShell)) {
     desktopReported_ = true;
+    available_ = true;
+    unavailableKey_ = nullptr;
     emit statusChanged();  // the hint to enable the extension has done its work
   }
   // A copy: a watcher may take itself off.

@@ -89,8 +89,9 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   void RemoveFocusWatcher(int id);
   // On KDE Plasma and GNOME (Wayland) the desktop's script or extension reports the focus
   // through the program's bus object: switching works once that object carries the Focus
-  // interface.
-  void DesktopReportsReady();
+  // interface (`ready`), and not when KWin did not start the script (false), until a
+  // report comes all the same.
+  void DesktopReportsReady(bool ready = true);
 
   // The settings file was changed by another program: read the rules again.
   void ReloadRules();

@@ -167,6 +167,40 @@ TEST_F(AutoSwitchTest, ASwitchTheKeyboardRefusesIsToldAndTriedAgain) {
   EXPECT_TRUE(uiSink.questions.empty());
 }
 
+// Between two windows the desktops report the focus on no window at all (an X11 window
+// manager clears _NET_ACTIVE_WINDOW, KWin activates none): that is no window of its own,
+// so neither the fallback profile is written nor a watcher told.
+TEST_F(AutoSwitchTest, AnEmptyReportBetweenTwoWindowsChangesNothing) {
+  StartController();
+  std::vector<std::string> watched;
+  controller->AddFocusWatcher([&](const FocusedWindow& w) { watched.push_back(w.appId); });
+  Focus(App("game"));
+  ASSERT_TRUE(WaitForProfile(2));
+  QTest::qWait(1000);  // past the write limit: a fallback write could go out at once
+  sim.ClearTrace();
+  Focus(FocusedWindow{});
+  QTest::qWait(500);
+  Settle();
+  EXPECT_EQ(KeyboardProfile(), 2);
+  EXPECT_TRUE(sim.Lines("> ").empty());
+  EXPECT_EQ(watched, std::vector<std::string>{"game"});
+}
+
+// KDE Plasma: KWin loaded the script but did not start it. The window says switching is
+// not available (it used to say it was on), until a report shows the script runs after all.
+TEST_F(AutoSwitchTest, AKWinScriptThatDidNotStartIsSaidNotToWork) {
+  AutoSwitchController::Deps deps{worker, [this] { return &session; }, [] { return true; }};
+  AutoSwitchController kde(std::move(deps), settings, AutoSwitchController::Environment{"wayland", "KDE", false});
+  kde.Start();
+  ASSERT_EQ(kde.SourceKind(), FocusSourceKind::KWinScript);
+  kde.DesktopReportsReady(false);
+  EXPECT_FALSE(kde.Available());
+  EXPECT_STREQ(kde.StatusKey(), "AUTO_UNAVAILABLE_KWIN");
+  kde.ReportFocus(App("editor"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return kde.Available(); }, 2000));
+  EXPECT_STREQ(kde.StatusKey(), "AUTO_STATUS_ON");
+}
+
 TEST_F(AutoSwitchTest, OurOwnWindowPausesSwitching) {
   StartController();
   Focus(App("game", static_cast<std::uint32_t>(QCoreApplication::applicationPid())));
@@ -223,9 +257,12 @@ TEST_F(AutoSwitchTest, TheGnomeHintGoesOnceTheExtensionReports) {
   gnome.Start();
   ASSERT_EQ(gnome.SourceKind(), FocusSourceKind::GnomeShell);
   gnome.DesktopReportsReady();
+  texts.texts["AUTO_APP_ID_GNOME"] = "AUTO_APP_ID_GNOME";
   AutoProfilesWindow window(gnome, texts, uiSink, SkinIni("AutoProfiles.ini"), Skins());
   window.Open();
   EXPECT_EQ(window.statusLine()->text(), "AUTO_STATUS_ON AUTO_GNOME_HINT");
+  // Which name GNOME gives as the application id.
+  EXPECT_EQ(window.patternEdit()->toolTip(), "AUTO_APP_ID_GNOME");
   gnome.ReportFocus(App("editor"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return gnome.DesktopHasReported(); }, 2000));
   QCoreApplication::processEvents();
@@ -305,6 +342,11 @@ TEST_F(AutoProfilesWindowTest, PickAWindowFillsTheFieldsFromTheNextForeignWindow
   Focus(App("ours", static_cast<std::uint32_t>(QCoreApplication::applicationPid())));
   QCoreApplication::processEvents();
   EXPECT_NE(window->patternEdit()->text(), QStringLiteral("ours"));
+  // The focus on its way to the window clicked (openbox reports no window in between):
+  // not picked, the window still waits for the click.
+  Focus(FocusedWindow{});
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window->statusLine()->text(), QStringLiteral("AUTO_PICK_WAITING"));
   FocusedWindow noId;
   noId.executable = "/opt/game/bin/run";
   noId.pid = 99;
@@ -331,7 +373,8 @@ TEST_F(AutoSwitchTest, TheWindowInEachLanguageShowsItsTextsWhole) {
       {"AUTO_STATUS_ON", "AUTO_GNOME_HINT"}, {"AUTO_SWITCH_FAILED"}, {"AUTO_STATUS_OFF"}, {"AUTO_PAUSED_UNSAVED"},
       {"AUTO_PAUSED_KEY_PAGE"},             {"AUTO_PAUSED_MANAGER"},       {"AUTO_PAUSED_OWN"},
       {"AUTO_UNAVAILABLE_WAYLAND"},         {"AUTO_UNAVAILABLE_SESSION"},  {"AUTO_UNAVAILABLE_X11"},
-      {"AUTO_UNAVAILABLE_NO_X11"},          {"AUTO_UNAVAILABLE_BUS"},      {"AUTO_PICK_WAITING"}};
+      {"AUTO_UNAVAILABLE_NO_X11"},          {"AUTO_UNAVAILABLE_BUS"},      {"AUTO_UNAVAILABLE_KWIN"},
+      {"AUTO_PICK_WAITING"}};
   for (const char* code : {"0409", "040C", "0804", "0404", "0C04"}) {
     SCOPED_TRACE(code);
     const vantrel::test::LanguageFileTexts language(code);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Automatic profiles on a Wayland desktop, on a private session bus: a stand-in for KWin's
-# scripting interface records that the program loads and starts its KWin script; that
-# script, run as KWin 5.27 runs it, makes its own call to the program (gdbus carries it);
-# the GNOME extension's call (unsigned pid) and a call with an int pid are made with gdbus.
+# scripting interface (Plasma 5.27's: a loaded script at /<id>) records that the program
+# loads and starts its KWin script, and unloads it when it ends; that script, run as KWin
+# 5.27 runs it, makes its own calls to the bus and the program (gdbus carries them); the
+# GNOME extension's call (unsigned pid) and a call with an int pid are made with gdbus.
+# The real desktops are tested by auto_switch_kwin_test.sh and auto_switch_gnome_test.sh.
 # Each must switch the virtual keyboard's profile as the rules say, read from the trace.
 # Exit 77 (skipped) when a tool is missing.
 # Usage: auto_switch_dbus_test.sh VANTREL VANTRELCTL KWIN_SCRIPT REPLAY_JS
@@ -45,7 +47,8 @@ pids+=($!)
 wait_owner org.kde.KWin || fail "the KWin stand-in did not start"
 mock /Scripting AddMethod "" loadScript ss i "ret = 7" || fail "mock loadScript"
 mock /Scripting AddMethod "" unloadScript s b "ret = True" || fail "mock unloadScript"
-mock /Scripting AddObject /Scripting/Script7 org.kde.kwin.Script "{}" '[("run", "", "", "")]' || fail "mock script"
+mock /Scripting AddMethod "" start "" "" "" || fail "mock start"
+mock /Scripting AddObject /7 org.kde.kwin.Script "{}" '[("run", "", "", "")]' || fail "mock script"
 
 "$ctl" rules add --app steam_app_570 --profile 1 >/dev/null || fail "rules add"
 "$ctl" rules add --app org.example.game --profile 2 >/dev/null || fail "rules add"
@@ -55,14 +58,15 @@ mock /Scripting AddObject /Scripting/Script7 org.kde.kwin.Script "{}" '[("run", 
 pids+=($!)
 wait_owner org.vantrel.Vantrel1 || fail "vantrel did not take its bus name"
 
-for ((i = 0; i < 50; i++)); do grep -q "run" "$SCRATCH/kwin.log" 2>/dev/null && break; sleep 0.1; done
+for ((i = 0; i < 50; i++)); do grep -q "KWin runs the focus script" "$SCRATCH/vantrel.log" && break; sleep 0.1; done
 grep -q "loadScript \"[^\"]*/KWin/vantrel_focus.js\" \"vantrel_focus\"" "$SCRATCH/kwin.log" ||
   fail "the KWin script was not loaded"
-grep -q "run" "$SCRATCH/kwin.log" || fail "the KWin script was not started"
+grep -q "KWin runs the focus script (started with /7 run)" "$SCRATCH/vantrel.log" ||
+  fail "the KWin script was not started at /7"
 
 wait_for_keyboard_read || fail "vantrel never talked to the keyboard"
 
-# The KWin script's own call, as KWin 5.27 makes it (the pid as a double).
+# The KWin script's own calls, as KWin 5.27 makes them (the pid as an int32).
 node "$replay" "$script" steam_app_570 "Dota 2" 321 || fail "the KWin script's call failed"
 wait_for_profile 01 || fail "KWin report: profile 1 expected"
 sleep 1.1
@@ -89,4 +93,8 @@ wait_for_profile 00 || fail "fallback: profile 0 expected"
 got="$(profile_writes | tr '\n' ' ')"
 [ "$got" = "01 02 00 " ] || fail "profile writes: $got"
 echo "profiles written: $got"
+# The script goes with the program.
+"$vantrel" /Kill >/dev/null 2>&1 || fail "vantrel /Kill"
+grep -c "unloadScript \"vantrel_focus\"" "$SCRATCH/kwin.log" | grep -qx 2 ||
+  fail "the script was not unloaded at the end"
 exit 0

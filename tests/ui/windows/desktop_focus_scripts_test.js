@@ -23,37 +23,61 @@ function signal() {
   };
 }
 
-function expectCall(call, appId, title, pid) {
-  assert.deepStrictEqual(call.slice(0, 4),
-                         ["org.vantrel.Vantrel1", "/org/vantrel/Vantrel1", "org.vantrel.Vantrel1.Focus", "WindowActivated"]);
+function expectCall(call, appId, title, pid, service = "org.vantrel.Vantrel1") {
+  assert.deepStrictEqual(call.slice(0, 4), [service, "/org/vantrel/Vantrel1", "org.vantrel.Vantrel1.Focus", "WindowActivated"]);
   assert.deepStrictEqual(call.slice(4), [appId, title, pid]);
   recorded.push([appId, title, pid]);
 }
 
 // ---- KWin -----------------------------------------------------------------------------
 
+// KWin's callDBus: a function as the last argument gets the reply's values, and is not
+// called when the reply is an error. The bus answers GetNameOwner with `owner`, or with
+// an error when it is null (Vantrel not running).
 function runKWin(plasma6) {
   const calls = [];
+  let owner = ":1.42";
+  function callDBus(service, path, iface, method, ...args) {
+    const callback = typeof args[args.length - 1] === "function" ? args.pop() : null;
+    if (method === "GetNameOwner") {
+      assert.deepStrictEqual([service, path, iface, args], ["org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                            "org.freedesktop.DBus", ["org.vantrel.Vantrel1"]]);
+      assert.ok(callback, "the owner is asked with a callback");
+      if (owner !== null) callback(owner);
+      return;
+    }
+    assert.strictEqual(callback, null);
+    calls.push([service, path, iface, method, ...args]);
+  }
   const activated = signal();
   const workspace = plasma6
       ? {windowActivated: activated, activeWindow: {desktopFileName: "org.kde.konsole", caption: "Shell", pid: 4100}}
       : {clientActivated: activated, activeClient: null};
-  const context = vm.createContext({workspace, callDBus: (...args) => calls.push(args), Math, String});
+  const context = vm.createContext({workspace, callDBus, Math, String});
   vm.runInContext(fs.readFileSync(kwinPath, "utf8"), context, {filename: kwinPath});
   assert.strictEqual(activated.count(), 1, "the script connects to the activation signal once");
-  // The window active when the script starts is reported at once.
-  if (plasma6) expectCall(calls.shift(), "org.kde.konsole", "Shell", 4100);
-  else expectCall(calls.shift(), "", "", 0);
+  // The window active when the script starts is reported at once, to the name's owner
+  // (a call to a unique name never starts a program); no window is not reported.
+  if (plasma6) expectCall(calls.shift(), "org.kde.konsole", "Shell", 4100, ":1.42");
+  assert.strictEqual(calls.length, 0);
   // A Wayland window: its desktop file name; an X11 one: its resource class, else name.
   activated.emit({desktopFileName: "steam_app_570", resourceClass: "dota2", caption: "Dota 2", pid: 321});
-  expectCall(calls.shift(), "steam_app_570", "Dota 2", 321);
-  activated.emit({desktopFileName: "", resourceClass: "Xmessage", resourceName: "alpha", caption: "a", pid: 7});
-  expectCall(calls.shift(), "Xmessage", "a", 7);
+  expectCall(calls.shift(), "steam_app_570", "Dota 2", 321, ":1.42");
+  activated.emit({desktopFileName: "", resourceClass: "xmessage", resourceName: "alpha", caption: "a", pid: 7});
+  expectCall(calls.shift(), "xmessage", "a", 7, ":1.42");
   activated.emit({resourceName: "beta", caption: undefined, pid: -1});
-  expectCall(calls.shift(), "beta", "", 0);
-  // Focus on no window (the desktop).
+  expectCall(calls.shift(), "beta", "", 0, ":1.42");
+  // Focus on no window (between two windows, or the desktop): nothing to report.
   activated.emit(null);
-  expectCall(calls.shift(), "", "", 0);
+  assert.strictEqual(calls.length, 0);
+  // Vantrel has ended: nothing is called (a call to its name would start it again).
+  owner = null;
+  activated.emit({desktopFileName: "org.kde.dolphin", caption: "Home", pid: 9});
+  assert.strictEqual(calls.length, 0);
+  // Started again under another connection: its new unique name is called.
+  owner = ":1.77";
+  activated.emit({desktopFileName: "org.kde.dolphin", caption: "Home", pid: 9});
+  expectCall(calls.shift(), "org.kde.dolphin", "Home", 9, ":1.77");
   assert.strictEqual(calls.length, 0);
 }
 
@@ -114,9 +138,10 @@ function runGnome() {
   display.focus_window = fakeWindow(null, "org.example.Game", "Level 1", 55);
   for (const h of handlers.values()) h();
   expectCall(calls.shift(), "org.example.Game", "Level 1", 55);
+  // No window has the focus (on its way to the next one): nothing to report.
   display.focus_window = null;
   for (const h of handlers.values()) h();
-  expectCall(calls.shift(), "", "", 0);
+  assert.strictEqual(calls.length, 0);
   extension.disable();
   assert.strictEqual(handlers.size, 0, "disable() lets go of the signal");
   extension.enable();
