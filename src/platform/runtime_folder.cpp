@@ -52,24 +52,52 @@ std::string FolderNotPrivate(const std::filesystem::path& folder) {
   return {};
 }
 
-std::filesystem::path RuntimeFolder(std::string_view name, std::string* error) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (UsableRuntimeFolder(runtime)) return runtime;
-  // No usable runtime folder: a private folder of our own in the shared temp folder. Anyone
-  // may have made that name first, so it is taken only when it is ours and closed.
-  const std::filesystem::path folder = std::filesystem::path(QDir::tempPath().toStdString()) /
-                                       (std::string(name) + "-" + std::to_string(::getuid()));
+namespace {
+
+enum class Made { Private, Refused, Unavailable };
+
+// A private folder made with mode 0700 (or found made), and taken only when it is ours and
+// closed. Refused (with `error`) when it is there but not private; Unavailable when it
+// cannot be made at all.
+Made PrivateFolder(const std::filesystem::path& folder, std::string* error) {
   if (::mkdir(folder.c_str(), 0700) == 0) {
     ::chmod(folder.c_str(), 0700);  // whatever the umask took away
   } else if (errno != EEXIST) {
     if (error) *error = "cannot create the folder " + folder.string() + ": " + ErrnoText();
-    return {};
+    return Made::Unavailable;
   }
   if (const std::string why = FolderNotPrivate(folder); !why.empty()) {
     if (error) *error = "the folder " + folder.string() + " " + why + "; remove it or set XDG_RUNTIME_DIR to a private folder";
-    return {};
+    return Made::Refused;
   }
-  return folder;
+  return Made::Private;
+}
+
+}  // namespace
+
+std::filesystem::path RuntimeFolder(std::string_view name, std::string* error) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (UsableRuntimeFolder(runtime)) return runtime;
+  // No usable runtime folder: a private folder of our own under the user's home, where no
+  // other user can make the name first (in the shared temp folder anyone could, and a file
+  // of that name would stop the start).
+  const std::string own = std::string(name) + "-" + std::to_string(::getuid());
+  const std::filesystem::path home = QDir::homePath().toStdString();
+  if (home.is_absolute() && home != "/") {
+    const std::filesystem::path cache = home / ".cache";
+    if (::mkdir(cache.c_str(), 0700) == 0 || errno == EEXIST) {
+      const std::filesystem::path folder = cache / own;
+      switch (PrivateFolder(folder, error)) {
+        case Made::Private: return folder;
+        case Made::Refused: return {};
+        case Made::Unavailable: break;
+      }
+    }
+  }
+  // No home to write in (a system user): the shared temp folder, where the name is taken
+  // only when it is ours and closed.
+  const std::filesystem::path folder = std::filesystem::path(QDir::tempPath().toStdString()) / own;
+  return PrivateFolder(folder, error) == Made::Private ? folder : std::filesystem::path();
 }
 
 #else

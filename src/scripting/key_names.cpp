@@ -117,8 +117,13 @@ std::vector<std::string> KeyVocabulary::Closest(std::string_view name) const {
   for (const auto* names : {&FixedNames(), &DisplayNames()}) {
     for (const Name& n : *names) {
       std::size_t d = Distance(wanted, n.lower);
-      if (!wanted.empty() && n.lower.find(wanted) != std::string::npos) d = std::min<std::size_t>(d, 1);
-      if (d <= 2 && std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == n.shown; })) {
+      // A name that holds the whole of it is close (Ctrl: Right Ctrl), once it is long
+      // enough to say something; two letters are in nearly every name.
+      if (wanted.size() >= 3 && n.lower.find(wanted) != std::string::npos) d = std::min<std::size_t>(d, 1);
+      // Close: at most two edits, and no more than half of the longer name changed, so
+      // that "Wx" is offered W and X but not every other one-letter name.
+      const std::size_t longer = std::max(wanted.size(), n.lower.size());
+      if (d <= 2 && 2 * d <= longer && std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == n.shown; })) {
         scored.emplace_back(d, n.shown);
       }
     }

@@ -112,7 +112,13 @@ std::optional<LightingRefusal> CheckLightingChanges(const LightingState& state, 
   for (LightingChange& change : changes) {
     const auto params = ParamsOf(effect);
     auto refuse = [&](std::string reason) { return LightingRefusal{change.field, std::move(reason)}; };
-    auto lacks = [&](const char* what) { return refuse("effect " + EffectLabel(texts, effect) + " has no " + what); };
+    // A field the effect does not use: taken only as the profile holds it, and not sent.
+    auto unused = [&](const char* what, bool asHeld) -> std::optional<LightingRefusal> {
+      if (!asHeld) return refuse("effect " + EffectLabel(texts, effect) + " has no " + what);
+      change.unchanged = true;
+      return std::nullopt;
+    };
+    std::optional<LightingRefusal> refusal;
     switch (change.field) {
       case LightingField::Effect:
         if (change.number < 1 || change.number > 255 || !EffectListHolds(state.supportedEffects, change.number)) {
@@ -122,35 +128,42 @@ std::optional<LightingRefusal> CheckLightingChanges(const LightingState& state, 
         effect = change.number;
         break;
       case LightingField::Brightness:
-        if (!params.brightness) return lacks("brightness");
         if (change.number < 0 || change.number > kMaxSliderPosition) {
           return refuse("brightness " + Range(change.number, kMaxSliderPosition));
         }
+        if (!params.brightness) refusal = unused("brightness", change.number == state.brightness);
         break;
       case LightingField::Speed:
-        if (!params.speed) return lacks("speed");
         if (change.number < 0 || change.number > kMaxSliderPosition) {
           return refuse("speed " + Range(change.number, kMaxSliderPosition));
         }
+        if (!params.speed) refusal = unused("speed", change.number == state.speedPosition);
         break;
       case LightingField::Direction: {
-        if (params.direction == DirectionPictures::None) return lacks("direction");
-        const auto value = DirectionValue(effect, change.word);
+        // The byte itself, as GetLighting names it for effects without direction pictures.
+        const std::optional<int> raw = change.word == "0xff" ? std::optional<int>(255)
+                                       : change.word == "0x00" ? std::optional<int>(0)
+                                                               : std::nullopt;
+        if (params.direction == DirectionPictures::None) {
+          refusal = unused("direction", raw && (*raw != 0) == (state.direction != 0));
+          break;
+        }
+        const auto value = raw ? raw : DirectionValue(effect, change.word);
         if (!value) return refuse("effect " + EffectLabel(texts, effect) + " takes the direction " + DirectionWords(effect));
         change.number = *value;
         break;
       }
       case LightingField::Colour:
-        if (params.colourGroup == ColourGroup::None) return lacks("colour");
+        if (params.colourGroup == ColourGroup::None) refusal = unused("colour", change.colour == state.colour);
         break;
       case LightingField::Multicolour:
-        if (params.colourGroup == ColourGroup::None) return lacks("multicolour");
+        if (params.colourGroup == ColourGroup::None) refusal = unused("multicolour", change.on == state.multicolour);
         break;
       case LightingField::Choice:
-        if (!params.colourChoice) return lacks("colour choice");
         if (change.number < 0 || change.number >= static_cast<int>(kChoiceNames.size())) {
           return refuse("colour choice " + Range(change.number, static_cast<int>(kChoiceNames.size()) - 1));
         }
+        if (!params.colourChoice) refusal = unused("colour choice", change.number == state.colourChoice);
         break;
       case LightingField::ReportRate:
         if (change.number < 0 || change.number >= static_cast<int>(kReportRatesHz.size())) {
@@ -158,6 +171,7 @@ std::optional<LightingRefusal> CheckLightingChanges(const LightingState& state, 
         }
         break;
     }
+    if (refusal) return refusal;
   }
   return std::nullopt;
 }
@@ -213,8 +227,9 @@ ScriptOutcome ReadNamedChanges(const std::vector<NamedValue>& entries, std::vect
         change.number = static_cast<int>(*number);
         break;
       case LightingField::Direction:
-        if (!text || std::find(kDirectionWords.begin(), kDirectionWords.end(), *text) == kDirectionWords.end()) {
-          return InvalidArgument(name, "wants one of " + Listed(kDirectionWords) + " (s)");
+        if (!text || (std::find(kDirectionWords.begin(), kDirectionWords.end(), *text) == kDirectionWords.end() &&
+                      *text != "0x00" && *text != "0xff")) {
+          return InvalidArgument(name, "wants one of " + Listed(kDirectionWords) + ", or the byte 0x00 or 0xff (s)");
         }
         change.word = *text;
         break;
@@ -251,6 +266,7 @@ ScriptOutcome ReadNamedChanges(const std::vector<NamedValue>& entries, std::vect
 
 WriteOutcome SendLightingChange(device::CommandSet& commands, LightingState& state, int profile,
                                 const LightingChange& change) {
+  if (change.unchanged) return WriteOutcome::NotSent;
   switch (change.field) {
     case LightingField::Effect: return SendEffect(commands, state, profile, change.number);
     case LightingField::Brightness: return SendBrightness(commands, state, profile, change.number);

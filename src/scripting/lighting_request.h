@@ -58,7 +58,10 @@ struct LightingChange {
   int number = 0;
   lighting::Rgb colour = 0;
   bool on = false;   // multicolour
-  std::string word;  // direction: "left", "right", "up", "down", "out" or "in"
+  std::string word;  // direction: "left", "right", "up", "down", "out" or "in"; "0x00" or "0xff"
+  // A field the effect in force does not use, given as the profile holds it (what
+  // GetLighting gave): taken, and nothing is sent for it.
+  bool unchanged = false;
 };
 
 // Why a list of changes is refused: the argument and what it accepts.
@@ -69,7 +72,10 @@ struct LightingRefusal {
 
 // Checks every change in order against the effect in force when it comes (an effect
 // change earlier in the list counts), so that a refused change sends nothing at all.
-// Fills in the direction byte of direction changes. Nothing when all are acceptable.
+// Fills in the direction byte of direction changes ("0x00" and "0xff" give the byte
+// itself). A field the effect does not use is refused, unless its value is the one the
+// profile holds: it is then marked unchanged, so that what GetLighting gives is taken back
+// whole. Nothing when all are acceptable.
 std::optional<LightingRefusal> CheckLightingChanges(const lighting::LightingState& state,
                                                     std::vector<LightingChange>& changes,
                                                     const text::TextSource* texts);
@@ -83,7 +89,7 @@ struct NamedValue {
 
 // Reads named changes into `changes`, effect first and then in the order of the fields,
 // whatever order they came in: "effect" (number), "brightness" and "speed" (0..4),
-// "direction" (left right up down out in), "colour" ("RRGGBB"), "multicolour" (truth
+// "direction" (left right up down out in, or the byte "0x00"/"0xff"), "colour" ("RRGGBB"), "multicolour" (truth
 // value), "choice" (red yellow green blue) and "report_rate" (125, 250, 500 or 1000 Hz).
 // An unknown key, a value of the wrong kind or out of its range is refused, naming it.
 ScriptOutcome ReadNamedChanges(const std::vector<NamedValue>& entries, std::vector<LightingChange>& changes);

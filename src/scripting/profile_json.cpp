@@ -9,6 +9,7 @@
 #include <span>
 
 #include "scripting/key_names.h"
+#include "scripting/lighting_request.h"
 #include "core/keys/key_codes.h"
 #include "core/lighting/effects.h"
 #include "core/profiles/profile_file.h"
@@ -304,6 +305,11 @@ json LightingJson(const ProfileLighting& part, const text::TextSource& texts) {
     out["effect"] = {{"number", f.effect}};
     if (name != "#Error") out["effect"]["name"] = name;
     for (const auto& b : kByteFields) out[b.name] = f.*(b.member);
+    // The report rate in Hz, as the window, the bus and vantrelctl give it. A record byte
+    // above 3 runs as button 3; the byte itself comes along so that it is written back
+    // as the keyboard held it.
+    out["report_rate"] = ReportRateHz(f.reportRate);
+    if (static_cast<std::size_t>(f.reportRate) >= kReportRatesHz.size()) out["report_rate_byte"] = f.reportRate;
     for (const auto& c : kColourFields) out[c.name] = lighting::HexColour(f.*(c.member));
     json bytes = json::object();
     for (std::size_t i = 0; i < lighting::kRecordSize; ++i) {
@@ -370,7 +376,19 @@ bool ReadLighting(const json& l, const std::string& at, const text::TextSource& 
   f.effect = static_cast<std::uint8_t>(number);
   for (const auto& b : kByteFields) {
     std::int64_t v = 0;
-    if (!r.Int(l, at, b.name, 0, 255, v)) return false;
+    if (b.member == &lighting::LightingFields::reportRate) {
+      // In Hz; documents written before give the record byte (the report-rate button 0-3).
+      if (!r.Int(l, at, b.name, 0, kReportRatesHz.back(), v)) return false;
+      if (l.contains("report_rate_byte")) {
+        if (!r.Int(l, at, "report_rate_byte", 0, 255, v)) return false;
+      } else if (const auto button = ReportRateButton(static_cast<unsigned>(v))) {
+        v = *button;
+      } else if (v > 255) {
+        return r.Fail(at + "." + b.name, "not a report rate: 125, 250, 500 or 1000 (Hz)");
+      }
+    } else if (!r.Int(l, at, b.name, 0, 255, v)) {
+      return false;
+    }
     f.*(b.member) = static_cast<std::uint8_t>(v);
   }
   for (const auto& c : kColourFields) {

@@ -136,6 +136,45 @@ TEST_F(CtlProfileFilesTest, KeydRemapsGoIntoOneProfileAndTheRestIsListed) {
   EXPECT_EQ(Run("import --profile 1").code, 2);  // --profile belongs to --keyd
 }
 
+// What a keyd file can hold that is no remap: a size no keyd configuration has, lines
+// without end, escape sequences, another keyboard's ids, keyd's own key names.
+TEST_F(CtlProfileFilesTest, KeydFilesAreBoundedAndWhatIsEchoedIsCountedAndPrintable) {
+  Ok("keys --profile 2");  // the virtual keyboard's state file is made
+  const nlohmann::json before = Memory();
+  {
+    // Larger than keyd reads (64 KiB): refused before it is read, nothing written.
+    std::ofstream big(dir / "big.conf");
+    big << "[main]\ncapslock = esc\n" << std::string(70 * 1024, '#') << '\n';
+  }
+  const auto big = Run("import --keyd " + (dir / "big.conf").string());
+  EXPECT_EQ(big.code, 1) << big.out;
+  EXPECT_NE(big.out.find("is larger than 65536 bytes"), std::string::npos) << big.out;
+  EXPECT_NE(big.out.find("nothing was written"), std::string::npos) << big.out;
+  EXPECT_EQ(Memory(), before);
+
+  {
+    // Thousands of lines not taken, one with a terminal escape, under another device's ids.
+    std::ofstream many(dir / "many.conf");
+    many << "[ids]\n046d:c52b\n[main]\n\x1b]0;owned\x07 = esc\nf13 = esc\ncapslock = noop\n";
+    for (int i = 0; i < 3000; ++i) many << "x\n";
+  }
+  const auto r = Run("import --keyd " + (dir / "many.conf").string() + " --profile 2");
+  ASSERT_EQ(r.code, 0) << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("this configuration is for 046d:c52b (this keyboard is 0c45:7666)"), std::string::npos)
+      << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("not imported (3003):"), std::string::npos) << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("line 4: ?]0;owned? = esc"), std::string::npos) << r.out.substr(0, 2000);
+  // keyd's name f13 is known; this keyboard has no such key.
+  EXPECT_NE(r.out.find("line 5: f13 = esc: 'f13' is no key of this keyboard"), std::string::npos)
+      << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("... and 2983 more"), std::string::npos) << r.out.substr(0, 2000);
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  EXPECT_LT(r.out.size(), 4000u);
+  EXPECT_NE(r.out.find("imported 1 remap"), std::string::npos) << r.out.substr(0, 2000);
+  // keyd's noop disables the key.
+  EXPECT_EQ(Run("keys --profile 2").out, "Caps Lock\tdisabled\n");
+}
+
 // The PNG's width and height from its header.
 std::pair<std::uint32_t, std::uint32_t> PngSize(const std::string& bytes) {
   if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};

@@ -77,6 +77,25 @@ TEST_F(CtlReadBackTest, VerifyComparesTheKeyboardWithAFile) {
   EXPECT_NE(r.out.find("profile 2, key Esc: written "), std::string::npos) << r.out;
   r = Run("verify " + (dir / "missing.vnp").string());
   EXPECT_EQ(r.code, 1) << r.out;
+
+  // A JSON document of export is compared by its keys and macros; a file that is neither
+  // says what verify compares with.
+  const auto now = (dir / "now.json").string();
+  ASSERT_EQ(Run("export " + now).code, 0);
+  r = Run("verify " + now);
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_NE(r.out.find("the keyboard holds the keys and macros of"), std::string::npos) << r.out;
+  ASSERT_EQ(Run("keys set --profile 1 Tab disabled").code, 0);
+  r = Run("verify " + now);
+  EXPECT_EQ(r.code, 1) << r.out;
+  EXPECT_NE(r.out.find("profile 1, key Tab: written "), std::string::npos) << r.out;
+  const auto text = (dir / "notes.txt").string();
+  std::ofstream(text) << "{\"not\": \"a profile\"}\n";
+  r = Run("verify " + text);
+  EXPECT_EQ(r.code, 1) << r.out;
+  EXPECT_NE(r.out.find("verify compares the keyboard with the working file, a profile file (.vnp) or a JSON"),
+            std::string::npos)
+      << r.out;
 }
 
 }  // namespace

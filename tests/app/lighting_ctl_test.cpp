@@ -72,14 +72,35 @@ class LightingCtl : public ::testing::Test {
 
 TEST_F(LightingCtl, SetSendsOneWritePerOptionInOrder) {
   ASSERT_EQ(Ctl("lighting set --profile 1 --effect 5 --multicolour on").exitCode, 0);
-  auto r = Ctl("lighting set --profile 1 --speed 0 --effect 13 --colour 102030 --report-rate 2", true);
+  auto r = Ctl("lighting set --profile 1 --speed 0 --effect 13 --colour 102030 --report-rate 500", true);
   ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(Writes(), (std::vector<std::string>{"06 @44: 04", "06 @42: 0d", "06 @46: 01", "06 @46: 00",
                                                 "06 @47: 10 20 30", "06 @57: 02"}));
   r = Ctl("lighting --profile 1 --json");
   EXPECT_NE(r.out.find("\"effect\": 13"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"colour\": \"102030\""), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"report_rate\": 2"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"report_rate\": 500"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"report_rate_button\": 2"), std::string::npos) << r.out;
+}
+
+// The report rate is given and shown in Hz; the button numbers of earlier versions still
+// mean their rate, and any other number is refused before anything is sent.
+TEST_F(LightingCtl, ReportRateIsInHertz) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"1000", "06 @15: 03"}, {"125", "06 @15: 00"}, {"250", "06 @15: 01"}, {"1", "06 @15: 01"}, {"3", "06 @15: 03"}};
+  for (const auto& [rate, write] : cases) {
+    auto r = Ctl(std::string("lighting set --profile 0 --report-rate ") + rate, true);
+    ASSERT_EQ(r.exitCode, 0) << rate << "\n" << r.out;
+    EXPECT_EQ(Writes(), std::vector<std::string>{write}) << rate;
+  }
+  for (const char* refused : {"4", "1001", "500Hz"}) {
+    auto r = Ctl(std::string("lighting set --profile 0 --report-rate ") + refused, true);
+    EXPECT_EQ(r.exitCode, 2) << refused << "\n" << r.out;
+    EXPECT_NE(r.out.find("125, 250, 500 or 1000"), std::string::npos) << r.out;
+    EXPECT_TRUE(Writes().empty()) << refused;
+  }
+  ASSERT_EQ(Ctl("lighting set --profile 0 --report-rate 500").exitCode, 0);
+  EXPECT_NE(Ctl("lighting --profile 0").out.find("report rate:     500 Hz\n"), std::string::npos);
 }
 
 TEST_F(LightingCtl, RefusedOptionsSendNothing) {

@@ -3,6 +3,7 @@
 // documents still read; what is wrong is named by its field.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -127,6 +128,44 @@ TEST(ProfileJsonLighting, VersionOneDocumentsStillImportWithoutLighting) {
     "profiles": [{"slot": 0, "keys": [], "key_colours": []}]})"),
             "profiles[0]: lighting needs version 2 of the format");
   EXPECT_NE(ImportError(R"({"format": "vantrel-profile", "version": 3, "profiles": []})"), "");
+}
+
+// The report rate is written in Hz; documents with the report-rate button (0-3) of
+// earlier versions still read, and an odd record byte comes back as the keyboard held it.
+TEST(ProfileJsonLighting, ReportRateIsWrittenInHertzAndTheButtonStillReads) {
+  ProfileLightings parts = SampleParts();
+  for (std::size_t p = 0; p < 3; ++p) {
+    auto record = SampleRecord(static_cast<std::uint8_t>(p * 50));
+    record[lighting::kRecReportRate] = static_cast<std::uint8_t>(p == 2 ? 7 : p + 1);
+    SetRecord(parts[p], record);
+  }
+  const json j = json::parse(ExportProfileJson(keys::StoreImage{}, EnglishTexts(), parts));
+  EXPECT_EQ(j["profiles"][0]["lighting"]["report_rate"], 250);
+  EXPECT_EQ(j["profiles"][1]["lighting"]["report_rate"], 500);
+  EXPECT_FALSE(j["profiles"][1]["lighting"].contains("report_rate_byte"));
+  EXPECT_EQ(j["profiles"][2]["lighting"]["report_rate"], 1000);
+  EXPECT_EQ(j["profiles"][2]["lighting"]["report_rate_byte"], 7);
+
+  const auto byteRead = [&](const std::function<void(json&)>& change) -> int {
+    json d = j;
+    change(d);
+    keys::StoreImage image;
+    ProfileLightings back;
+    std::string error;
+    if (!ImportProfileJson(d.dump(), EnglishTexts(), image, back, error)) return -1;
+    lighting::LightingRecord held{};
+    return MergeRecord(back[0], held)[lighting::kRecReportRate];
+  };
+  EXPECT_EQ(byteRead([](json&) {}), 1);
+  EXPECT_EQ(byteRead([](json& d) { d["profiles"][0]["lighting"]["report_rate"] = 1000; }), 3);
+  EXPECT_EQ(byteRead([](json& d) { d["profiles"][0]["lighting"]["report_rate"] = 125; }), 0);
+  EXPECT_EQ(byteRead([](json& d) { d["profiles"][0]["lighting"]["report_rate"] = 2; }), 2);  // the older form
+  EXPECT_EQ(byteRead([](json& d) { d["profiles"][0]["lighting"]["report_rate_byte"] = 9; }), 9);
+  json bad = j;
+  bad["profiles"][0]["lighting"]["report_rate"] = 300;
+  EXPECT_EQ(ImportError(bad.dump()), "profiles[0].lighting.report_rate: not a report rate: 125, 250, 500 or 1000 (Hz)");
+  bad["profiles"][0]["lighting"]["report_rate"] = 2000;
+  EXPECT_EQ(ImportError(bad.dump()), "profiles[0].lighting.report_rate: out of range 0..1000");
 }
 
 TEST(ProfileJsonLighting, EachWrongValueIsNamedByItsField) {

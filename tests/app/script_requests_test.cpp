@@ -3,6 +3,10 @@
 // words of a device failure, key names for painting and the profile steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "core/lighting/colour.h"
+#include "core/lighting/effects.h"
 #include "core/lighting/lighting.h"
 #include "scripting/keyboard_tasks.h"
 #include "scripting/lighting_request.h"
@@ -55,7 +59,8 @@ TEST(NamedChangesTest, EachBadEntryIsRefusedNamingTheArgumentAndWhatItAccepts) {
       {{"brightness", std::string("2")}, "brightness: wants a slider position (u), 0..4"},
       {{"effect", 0LL}, "effect: 0 is outside 1..255"},
       {{"effect", 256LL}, "effect: 256 is outside 1..255"},
-      {{"direction", std::string("sideways")}, "direction: wants one of left, right, up, down, out, in"},
+      {{"direction", std::string("sideways")}, "direction: wants one of left, right, up, down, out, in, or the byte"},
+      {{"direction", std::string("0x01")}, "direction: wants one of left"},
       {{"colour", std::string("12345")}, "colour: wants RRGGBB in hex (s), not \"12345\""},
       {{"colour", 0xFF0000LL}, "colour: wants RRGGBB in hex (s)"},
       {{"multicolour", 1LL}, "multicolour: wants true or false"},
@@ -114,6 +119,70 @@ TEST(LightingCheckTest, FollowsTheEffectThroughTheListBeforeAnythingIsSent) {
   EXPECT_EQ(refusal->field, LightingField::Speed);
 }
 
+// What GetLighting gives for a profile is what SetLighting takes back for it, whatever the
+// effect: the fields the effect does not use come back as the profile holds them and are
+// not sent; changed, they are refused as before.
+TEST(LightingCheckTest, WhatGetLightingGivesIsTakenBackForEveryEffect) {
+  const auto texts = &EnglishTexts();
+  for (int effect = 1; effect <= 20; ++effect) {
+    SCOPED_TRACE(effect);
+    auto s = Offering({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, effect);
+    s.brightness = 3;
+    s.speedPosition = 1;
+    s.direction = 255;
+    s.colour = lighting::MakeRgb(0x12, 0x34, 0x56);
+    s.multicolour = true;
+    s.colourChoice = 2;
+    s.reportRate = 1;
+    // The dictionary of GetLighting (the adaptor's LightingMap).
+    const std::vector<NamedValue> got = {{"effect", static_cast<long long>(effect)},
+                                         {"brightness", 3LL},
+                                         {"speed", 1LL},
+                                         {"direction", DirectionWord(effect, s.direction)},
+                                         {"colour", lighting::HexColour(s.colour)},
+                                         {"multicolour", true},
+                                         {"choice", ChoiceName(s.colourChoice)},
+                                         {"report_rate", static_cast<long long>(ReportRateHz(s.reportRate))}};
+    std::vector<LightingChange> changes;
+    ASSERT_TRUE(ReadNamedChanges(got, changes).Ok());
+    const auto refusal = CheckLightingChanges(s, changes, texts);
+    EXPECT_FALSE(refusal) << refusal->reason;
+    const auto params = lighting::ParamsOf(effect);
+    for (const auto& c : changes) {
+      const bool used = c.field == LightingField::Effect || c.field == LightingField::ReportRate ||
+                        (c.field == LightingField::Brightness && params.brightness) ||
+                        (c.field == LightingField::Speed && params.speed) ||
+                        (c.field == LightingField::Direction && params.direction != lighting::DirectionPictures::None) ||
+                        ((c.field == LightingField::Colour || c.field == LightingField::Multicolour) &&
+                         params.colourGroup != lighting::ColourGroup::None) ||
+                        (c.field == LightingField::Choice && params.colourChoice);
+      EXPECT_EQ(c.unchanged, !used) << FieldName(c.field);
+    }
+  }
+  // Changed, a field the effect does not use is refused.
+  auto s = Offering({4}, 4);
+  for (const char* word : {"0xff", "left"}) {
+    std::vector<LightingChange> direction(1);
+    direction[0].field = LightingField::Direction;
+    direction[0].word = word;
+    const auto refusal = CheckLightingChanges(s, direction, texts);
+    ASSERT_TRUE(refusal) << word;
+    EXPECT_NE(refusal->reason.find("has no direction"), std::string::npos) << refusal->reason;
+  }
+  std::vector<LightingChange> colour(1);
+  colour[0].field = LightingField::Colour;
+  colour[0].colour = s.colour ^ 1u;
+  EXPECT_TRUE(CheckLightingChanges(s, colour, texts));
+  // On an effect with direction pictures the byte form means its word.
+  s = Offering({12}, 12);
+  std::vector<LightingChange> raw(1);
+  raw[0].field = LightingField::Direction;
+  raw[0].word = "0xff";
+  EXPECT_FALSE(CheckLightingChanges(s, raw, texts));
+  EXPECT_EQ(raw[0].number, 255);
+  EXPECT_FALSE(raw[0].unchanged);
+}
+
 TEST(ReportRateTest, ButtonsAndHertzMapBothWaysAndAReadByteAboveThreeIsTheLastButton) {
   for (int b = 0; b < 4; ++b) EXPECT_EQ(ReportRateButton(ReportRateHz(b)), b);
   EXPECT_EQ(ReportRateHz(0), 125u);
@@ -169,6 +238,23 @@ TEST(StepProfileTest, StepsRoundTheThreeProfilesAndStartsFromZeroWhenUnknown) {
   EXPECT_EQ(StepProfile(1, -1), 0);
   EXPECT_EQ(StepProfile(-1, 1), 1);
   EXPECT_EQ(StepProfile(7, -1), 2);
+}
+
+// Only close names are offered for an unknown one: a few edits, and not most of the name.
+TEST(ClosestKeyNamesTest, OnlyCloseNamesAreOffered) {
+  const KeyVocabulary words(EnglishTexts());
+  const auto has = [](const std::vector<std::string>& list, const std::string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+  };
+  const auto wx = words.Closest("Wx");
+  EXPECT_TRUE(has(wx, "W")) << ::testing::PrintToString(wx);
+  EXPECT_TRUE(has(wx, "X")) << ::testing::PrintToString(wx);
+  for (const char* far : {"A", "B", "C", "D", "E", "F"}) EXPECT_FALSE(has(wx, far)) << ::testing::PrintToString(wx);
+  EXPECT_TRUE(has(words.Closest("Escp"), "Esc"));
+  const auto ctrl = words.Closest("Ctrl");
+  EXPECT_TRUE(has(ctrl, "LCtrl")) << ::testing::PrintToString(ctrl);
+  EXPECT_TRUE(has(ctrl, "Right Ctrl")) << ::testing::PrintToString(ctrl);
+  EXPECT_TRUE(words.Closest("Zzzzzzzz").empty()) << ::testing::PrintToString(words.Closest("Zzzzzzzz"));
 }
 
 TEST(LitKeysTest, KeysArePaintedOnlyWhenTheyHaveALightOnThePicture) {

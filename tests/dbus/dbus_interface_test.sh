@@ -115,7 +115,7 @@ check has "$(prop Unsaved)" "(<false>,)"
 check has "$(prop SimulatedStateFile)" "$(realpath -m "$state")"
 introspection=$(gdbus introspect --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1)
 for member in SetActiveProfile NextProfile PreviousProfile GetLighting SetLighting PaintKeys ExportJson \
-              ImportJson Backup Restore Verify "readonly b Present" "readonly i ActiveProfile" \
+              ImportJson Backup Restore Verify CheckIdle "readonly b Present" "readonly i ActiveProfile" \
               "readonly u ReportRate" "readonly au Effects" "readonly u MacroCapacity" "readonly b Unsaved"; do
   check has "$introspection" "$member"
 done
@@ -150,6 +150,12 @@ check has "$(call GetLighting 0)" "'effect': <uint32 4>"
 check test "$(grep -c '^> CTRL 04 .. .. 06 ' "$trace")" -gt "$writes"
 check test "$(call SetLighting 0 "{'report_rate': <uint32 500>}")" = "()"
 check has "$(call GetLighting 0)" "'report_rate': <uint32 500>"
+# What GetLighting gives is what SetLighting takes back, for an effect without a direction
+# (or colour) too; a field the effect does not use is taken as it is and not sent.
+got=$(call GetLighting 0)
+check has "$got" "'direction': <'0x"
+check test "$(call SetLighting 0 "$(sed -e 's/^(//' -e 's/,)$//' <<<"$got")")" = "()"
+check test "$(call GetLighting 0)" = "$got"
 # Refused before anything is sent.
 writes=$(grep -c '^> CTRL 04 .. .. 06 ' "$trace")
 check has "$(call SetLighting 0 "{'brightness': <uint32 9>}")" "InvalidArgument: brightness: 9 is outside 0..4"
@@ -198,6 +204,7 @@ check has "$(call Backup backup.vnp)" "InvalidArgument: path: wants an absolute 
 check test "$(call Restore "$S/backup.vnp")" = "()"
 check has "$(call Restore "$S/missing.vnp")" "InvalidArgument: path: "
 check test "$(call Verify)" = "(@as [],)"
+check test "$(call CheckIdle)" = "()"
 
 # ---- vantrelctl through the program ---------------------------------------------------
 before=$(state_writes "$trace")
@@ -227,14 +234,14 @@ out=$("$ctl" --simulate="$state" --trace "$t" lighting --profile 0 2>&1)
 check has "$out" "effect:          4"
 check has "$out" "brightness:      3"
 check has "$out" "speed:           1 (record byte 3)"
-check has "$out" "report rate:     2"
+check has "$out" "report rate:     500 Hz"
 # The options' order and repeats hold: 3 is there already, then 1 is written.
 out=$("$ctl" --simulate="$state" --trace "$t" lighting set --profile 0 --brightness 3 --brightness 1 2>&1)
 check test "$?" = 0
 check has "$out" "brightness is 3 already"
 check has "$(call GetLighting 0)" "'brightness': <uint32 1>"
-# The report rate button becomes the rate the interface takes.
-out=$("$ctl" --simulate="$state" --trace "$t" lighting set --profile 0 --report-rate 3 2>&1)
+# The report rate in Hz, as the interface takes it.
+out=$("$ctl" --simulate="$state" --trace "$t" lighting set --profile 0 --report-rate 1000 2>&1)
 check test "$?" = 0
 check has "$(call GetLighting 0)" "'report_rate': <uint32 1000>"
 # Showing through the program prints what vantrelctl's own reading prints.
@@ -300,6 +307,7 @@ busy=$(call SetActiveProfile 2)
 check has "$busy" "org.vantrel.Vantrel1.Error.Busy: "
 check has "$busy" "edits not applied"
 check has "$(call NextProfile)" "Error.Busy"
+check has "$(call CheckIdle)" "Error.Busy"
 busy=$(call ImportJson "$(cat "$S/export.json")")
 check has "$busy" "org.vantrel.Vantrel1.Error.Busy: "
 check has "$busy" "edits not applied"
@@ -310,6 +318,16 @@ check has "$out" "edits not applied"
 out=$("$ctl" --simulate="$state" --trace "$S/busy_trace.txt" profile 2 2>&1)
 check test "$?" = 1
 check has "$out" "edits not applied"
+# vantrelctl's own writers of keys and macros ask the program first, --direct too.
+printf '[ids]\n*\n\n[main]\ncapslock = esc\n' >"$S/swap.conf"
+for args in "import --keyd $S/swap.conf --profile 2" "keys set --profile 2 Esc disabled" "macros add Busy A+ A-" \
+            "macros rm 1 --yes" "macros rename 1 Other" "--direct keys set Tab disabled" \
+            "--direct import --keyd $S/swap.conf"; do
+  # shellcheck disable=SC2086
+  out=$("$ctl" --simulate="$state" --trace "$S/busy_trace.txt" $args 2>&1)
+  check test "$?" = 1
+  check has "$out" "edits not applied"
+done
 check test "$(requests "$S/busy_trace.txt")" = 0
 # Nothing was sent, switched or dropped: the edits are still pending.
 check test "$(requests "$trace")" = "$before"
@@ -320,6 +338,32 @@ check test "$(tcall Apply)" = "()"
 check wait_prop Unsaved "(<false>,)"
 check test "$(call SetActiveProfile 2)" = "()"
 check wait_prop ActiveProfile "(<2>,)"
+# With nothing pending the keyd import writes, and the window reads what it wrote: an edit
+# of that profile applied afterwards keeps the remap.
+# Waits until the program has not talked to the keyboard for a second.
+settle() {
+  local last=-1 now same=0
+  for _ in $(seq 100); do
+    now=$(requests "$trace")
+    if [ "$now" = "$last" ]; then
+      same=$((same + 1))
+      [ "$same" -ge 4 ] && return 0
+    else
+      same=0
+    fi
+    last=$now
+    sleep 0.25
+  done
+  return 1
+}
+out=$("$ctl" --simulate="$state" import --keyd "$S/swap.conf" --profile 2 2>&1)
+check test "$?" = 0
+check has "$out" "imported 1 remap"
+check settle
+check test "$(tcall MarkEdited 2)" = "()"
+check test "$(tcall Apply)" = "()"
+check wait_prop Unsaved "(<false>,)"
+check has "$("$ctl" --simulate="$state" keys --profile 2 2>&1)" "Caps Lock	key	Esc"
 
 # ---- no keyboard --------------------------------------------------------------------
 check "$vantrel" --sim-event unplug

@@ -20,5 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& s : config.skipped) {
     if (s.line < 1 || s.reason.empty() || remapLines.contains(s.line)) std::abort();
   }
+  // Only the first lines not taken are kept; every one is counted.
+  if (config.skipped.size() > vantrel::keys::kKeydSkippedKept || config.skippedCount < config.skipped.size()) {
+    std::abort();
+  }
+  (void)vantrel::keys::KeydIdsMismatch(config, "0c45:7666");
   return 0;
 }

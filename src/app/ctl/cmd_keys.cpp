@@ -184,6 +184,7 @@ void RunKeysSet(Context& ctx, int profileOption, const std::string& key, const s
     return ctx.SetExitCode(kExitUsage);
   }
   const std::optional<std::uint16_t> index = named->index;
+  if (!ctx.ProgramLetsWrite()) return;
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   if (!KeyboardKeepsKey(ctx, s, *index)) return;

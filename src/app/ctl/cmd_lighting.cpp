@@ -46,7 +46,8 @@ void RunShow(Context& ctx, int profileOption, bool asJson) {
     j["colour"] = HexColour(s.colour);
     j["multicolour"] = s.multicolour;
     j["colour_choice"] = ChoiceName(s.colourChoice);
-    j["report_rate"] = s.reportRate;
+    j["report_rate"] = scripting::ReportRateHz(s.reportRate);  // Hz
+    j["report_rate_button"] = s.reportRate;
     std::vector<int> offered;
     for (auto c : s.supportedEffects) {
       if (c != 0) offered.push_back(c);
@@ -70,7 +71,7 @@ void RunShow(Context& ctx, int profileOption, bool asJson) {
       << "colour:          " << HexColour(s.colour) << '\n'
       << "multicolour:     " << (s.multicolour ? "on" : "off") << '\n'
       << "colour choice:   " << ChoiceName(s.colourChoice) << '\n'
-      << "report rate:     " << s.reportRate << '\n'
+      << "report rate:     " << scripting::ReportRateHz(s.reportRate) << " Hz\n"
       << "effects offered: " << EffectListText(s.supportedEffects) << '\n';
 }
 
@@ -142,7 +143,12 @@ std::optional<std::vector<scripting::LightingChange>> ReadChanges(Context& ctx, 
     } else if (opt == o.choice) {
       change = Numbered(LightingField::Choice, scripting::ChoiceValue(value).value_or(-1));
     } else if (opt == o.reportRate) {
-      change = Numbered(LightingField::ReportRate, std::stoi(value));
+      // In Hz; the button numbers 0-3 that earlier versions took still mean their rate.
+      const int number = std::stoi(value);
+      const auto button = number >= 0 && number < static_cast<int>(scripting::kReportRatesHz.size())
+                              ? std::optional<int>(number)
+                              : scripting::ReportRateButton(static_cast<unsigned>(number));
+      change = Numbered(LightingField::ReportRate, button.value_or(-1));
     } else {
       continue;
     }
@@ -154,6 +160,10 @@ std::optional<std::vector<scripting::LightingChange>> ReadChanges(Context& ctx, 
 // A change that sends nothing says so: effect 19, a slider at the position it has.
 void SayNotSent(Context& ctx, const scripting::LightingChange& change) {
   using scripting::LightingField;
+  if (change.unchanged) {
+    ctx.Out() << scripting::FieldName(change.field) << ": not used by the effect and unchanged; nothing is sent\n";
+    return;
+  }
   if (change.field == LightingField::Effect) ctx.Out() << "effect 19: nothing is sent\n";
   if (change.field == LightingField::Brightness) ctx.Out() << "brightness is " << change.number << " already\n";
   if (change.field == LightingField::Speed) ctx.Out() << "speed is " << change.number << " already\n";
@@ -163,6 +173,7 @@ void SayNotSent(Context& ctx, const scripting::LightingChange& change) {
 // SendBrightness and SendSpeed), with `s` following the change as those do.
 bool SendsNothing(LightingState& s, const scripting::LightingChange& change) {
   using scripting::LightingField;
+  if (change.unchanged) return true;
   switch (change.field) {
     case LightingField::Effect:
       s.effect = change.number;
@@ -277,7 +288,15 @@ const CommandGroup kLightingCommands(30, [](CLI::App& app, Context& ctx) {
   o->multicolour = set->add_option("--multicolour", "on|off")->check(CLI::IsMember({"on", "off"}));
   o->choice = set->add_option("--choice", "Colour choice of effect 17: red|yellow|green|blue")
                   ->check(CLI::IsMember({"red", "yellow", "green", "blue"}));
-  o->reportRate = set->add_option("--report-rate", "USB report rate button 0-3")->check(CLI::Range(0, 3));
+  o->reportRate = set->add_option("--report-rate", "USB report rate in Hz: 125, 250, 500 or 1000")
+                      ->check(CLI::Validator(
+                          [](std::string& value) -> std::string {
+                            for (const char* taken : {"125", "250", "500", "1000", "0", "1", "2", "3"}) {
+                              if (value == taken) return {};
+                            }
+                            return "the report rate is 125, 250, 500 or 1000 (Hz), not " + value;
+                          },
+                          "HZ"));
   for (auto* opt : {o->effect, o->brightness, o->speed, o->direction, o->colour, o->multicolour, o->choice,
                     o->reportRate}) {
     opt->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);

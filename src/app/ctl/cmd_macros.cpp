@@ -137,6 +137,7 @@ void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector
     ctx.Err() << "a macro holds at most " << kMaxActions << " steps; nothing was written\n";
     return ctx.SetExitCode(kExitUsage);
   }
+  if (!ctx.ProgramLetsWrite()) return;
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   std::uint16_t id = 0;
@@ -159,6 +160,7 @@ void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector
 }
 
 void RunRemove(Context& ctx, int id, bool yes) {
+  if (!ctx.ProgramLetsWrite()) return;
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   {
@@ -176,6 +178,7 @@ void RunRemove(Context& ctx, int id, bool yes) {
 }
 
 void RunRename(Context& ctx, int id, const std::string& name) {
+  if (!ctx.ProgramLetsWrite()) return;
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
   std::optional<std::size_t> pos;

@@ -18,6 +18,7 @@
 #include "core/keys/key_table.h"
 #include "core/keys/keyd_config.h"
 #include "core/lighting/key_colours.h"
+#include "core/text/printable_text.h"
 #include "core/lighting/lighting.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
@@ -259,17 +260,54 @@ void RunImport(Context& ctx, const std::string& file) {
   ctx.Out() << "imported " << file << " to all three profiles\n";
 }
 
-// The plain remaps of a keyd configuration into one profile's key table. What cannot be
-// taken over is listed on stderr with its line and the reason; the rest is written.
+// The keyd device id of this keyboard (vendor:product in lower-case hex).
+constexpr char kKeydDeviceId[] = "0c45:7666";
+
+// The function a keyd target sends on this keyboard: a key of the key name table, a mouse
+// button, or nothing at all (noop: the key is disabled). Nothing when the keyboard has no
+// such function.
+std::optional<keys::KeyAssignment> KeydTarget(std::uint32_t keydCode) {
+  keys::KeyAssignment record;
+  switch (keydCode) {
+    case keys::kKeydNoop: record.kind = keys::kKindDisabled; return record;
+    case keys::kKeydLeftMouse: record.code = keys::kCodeMouseLeft; break;
+    case keys::kKeydMiddleMouse: record.code = keys::kCodeMouseMiddle; break;
+    case keys::kKeydRightMouse: record.code = keys::kCodeMouseRight; break;
+    default: {
+      const std::uint16_t to = platform::KeyCodeOfEvdev(keydCode);
+      if (to == 0 || CodeOfKeyIndex(keys::KeyIndexOfCode(to)) != to) return std::nullopt;
+      record.code = to;
+    }
+  }
+  record.kind = keys::kKindKey;
+  return record;
+}
+
+// The plain remaps of a keyd configuration into one profile's key table: each key the
+// configuration names gets its remap, every other key of the profile keeps its assignment.
+// What cannot be taken over is counted and the first lines are listed on stderr with
+// their reasons; the rest is written.
 void RunImportKeyd(Context& ctx, const std::string& file, int profileOption) {
-  std::string text, why;
-  if (!ReadRegularFile(file, scripting::kMaxProfileJsonBytes, text, why)) {
-    ctx.Err() << "cannot read " << file << ": " << why << "\nnothing was written\n";
+  // Never more than keyd itself reads: a larger file is no configuration, and reading it
+  // would only cost time and memory.
+  std::string content, why;
+  if (!ReadRegularFile(file, keys::kMaxKeydConfigBytes, content, why)) {
+    ctx.Err() << "cannot read " << file << ": " << why;
+    if (why.rfind("is larger", 0) == 0) ctx.Err() << "; keyd reads no configuration larger than 64 KiB";
+    ctx.Err() << "\nnothing was written\n";
     ctx.SetExitCode(kExitFailed);
     return;
   }
-  const keys::KeydConfig config = keys::ParseKeydConfig(text);
+  const keys::KeydConfig config = keys::ParseKeydConfig(content);
+  content = {};
   std::vector<keys::KeydSkipped> skipped = config.skipped;
+  std::size_t skippedCount = config.skippedCount;
+  if (const std::string other = keys::KeydIdsMismatch(config, kKeydDeviceId); !other.empty()) {
+    ctx.Err() << file << ": " << text::PrintableText(other) << " (this keyboard is " << kKeydDeviceId
+              << "); its [main] remaps are imported all the same\n";
+  }
+  // The running program's window may hold edits of these keys: they are never written over.
+  if (!ctx.ProgramLetsWrite()) return;
   if (!ctx.OpenWithKeyboard()) return;
   KeyboardSession s(ctx);
   if (!LoadKeyboard(ctx, s)) return;
@@ -285,32 +323,42 @@ void RunImportKeyd(Context& ctx, const std::string& file, int profileOption) {
     for (const keys::KeydRemap& r : config.remaps) {
       const std::string line = r.from + " = " + r.to;
       const std::uint16_t from = platform::KeyCodeOfEvdev(r.fromEvdev);
-      const std::uint16_t to = platform::KeyCodeOfEvdev(r.toEvdev);
       const std::uint16_t fromIndex = keys::KeyIndexOfCode(from);
-      // The source must be a key of this keyboard's table; the target a key the keyboard
-      // can send (one of the key name table).
+      // The source must be a key of this keyboard's table; the target a function the
+      // keyboard can send.
       if (from == 0 || fromIndex >= keys::kKeyNameCount || !keys::FactoryTableHasKey(s.config.factory, fromIndex)) {
         skipped.push_back({r.line, line, "'" + r.from + "' is no key of this keyboard"});
+        ++skippedCount;
         continue;
       }
-      if (to == 0 || CodeOfKeyIndex(keys::KeyIndexOfCode(to)) != to) {
+      auto record = KeydTarget(r.toEvdev);
+      if (!record) {
         skipped.push_back({r.line, line, "'" + r.to + "' is no key this keyboard can send"});
+        ++skippedCount;
         continue;
       }
-      keys::KeyAssignment record;
-      if (from != to) {
-        record.kind = keys::kKindKey;
-        record.code = to;
-      }
-      lock->table.SetRecord(profile, fromIndex, record);
+      if (record->kind == keys::kKindKey && record->code == from) *record = keys::KeyAssignment{};
+      // G-key records keep their layer word in aux.
+      if (keys::GKeyOfIndex(fromIndex)) record->aux = lock->table.Record(profile, fromIndex).aux;
+      lock->table.SetRecord(profile, fromIndex, *record);
       ++taken;
-      ctx.Out() << KeyName(from, s.texts) << " -> " << KeyName(to, s.texts) << '\n';
+      ctx.Out() << KeyName(from, s.texts) << " -> "
+                << (record->kind == keys::kKindDisabled ? std::string("disabled")
+                                                        : KeyName(static_cast<std::uint16_t>(record->code), s.texts))
+                << '\n';
     }
   }
   std::sort(skipped.begin(), skipped.end(), [](const auto& a, const auto& b) { return a.line < b.line; });
-  if (!skipped.empty()) {
-    ctx.Err() << "not imported (" << skipped.size() << "):\n";
-    for (const auto& k : skipped) ctx.Err() << "  line " << k.line << ": " << k.text << ": " << k.reason << '\n';
+  if (skippedCount > 0) {
+    ctx.Err() << "not imported (" << skippedCount << "):\n";
+    const std::size_t shown = std::min(skipped.size(), keys::kKeydSkippedKept);
+    // The lines come from the file: shown without their control characters, and cut short.
+    for (std::size_t i = 0; i < shown; ++i) {
+      const auto& k = skipped[i];
+      ctx.Err() << "  line " << k.line << ": " << text::PrintableText(k.text, 120) << ": "
+                << text::PrintableText(k.reason, 160) << '\n';
+    }
+    if (skippedCount > shown) ctx.Err() << "  ... and " << skippedCount - shown << " more\n";
   }
   if (taken == 0) {
     ctx.Err() << file << ": no remap to import; nothing was written\n";
@@ -359,7 +407,10 @@ const CommandGroup kProfileFileCommands(25, [](CLI::App& app, Context& ctx) {
   auto* imp = app.add_subcommand("import", "Check a JSON document and write it to all three profiles, "
                                             "or take a keyd configuration's plain remaps into one profile");
   auto* jsonFile = imp->add_option("FILE", args.importFile, "JSON file to read");
-  auto* keyd = imp->add_option("--keyd", args.keydFile, "keyd configuration whose [main] remaps to import");
+  auto* keyd = imp->add_option("--keyd", args.keydFile,
+                               "keyd configuration whose [main] remaps to import (at most 64 KiB). They are "
+                               "added to the profile: each key it names gets its remap, every other key keeps "
+                               "its assignment");
   auto* profile = imp->add_option("--profile", args.profile, "With --keyd: on-board profile 0-2 (default: the active one)")
                       ->check(CLI::Range(0, 2));
   jsonFile->excludes(keyd);

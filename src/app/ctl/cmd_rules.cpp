@@ -15,6 +15,7 @@
 #include "app/ctl/registry.h"
 #include "core/profiles/auto_switch_rules.h"
 #include "core/profiles/focus_source.h"
+#include "core/text/printable_text.h"
 #include "platform/auto_rules_settings.h"
 #include "platform/focus_bus_watch.h"
 #include "platform/settings_store_qt.h"
@@ -65,9 +66,12 @@ void Edit(Context& ctx, Change change) {
 volatile std::sig_atomic_t stopWatching = 0;
 extern "C" void OnStopSignal(int) { stopWatching = 1; }
 
+// Every part comes from another program (a web page sets the title): shown without its
+// control characters, so that no escape sequence reaches the terminal.
 std::string Line(const FocusedWindow& w) {
-  return "app=" + w.appId + " class=" + w.appClass + " exe=" + w.executable + " pid=" + std::to_string(w.pid) +
-         " title=" + w.title;
+  return text::PrintableText("app=" + w.appId + " class=" + w.appClass + " exe=" + w.executable +
+                                 " pid=" + std::to_string(w.pid) + " title=" + w.title,
+                             1024);
 }
 
 void WatchFocus(Context& ctx, int count) {

@@ -64,6 +64,13 @@ platform::ProgramBus* Context::Program() {
   return program_.get();
 }
 
+bool Context::ProgramLetsWrite() {
+  if (auto* program = Program()) return ProgramAnswered(program->Call("CheckIdle"));
+  if (!direct_ && options_.simFault.empty()) return true;  // Program() looked: none runs
+  const auto program = platform::ProgramBus::Find(options_.simulate ? SimStatePath() : std::filesystem::path());
+  return !program || ProgramAnswered(program->Call("CheckIdle"));
+}
+
 bool Context::ProgramAnswered(const platform::BusAnswer& answer) {
   if (answer.Ok()) return true;
   if (!answer.answered) {

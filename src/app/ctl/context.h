@@ -59,6 +59,11 @@ class Context {
   // when no such program runs. Asked once.
   platform::ProgramBus* Program();
   void SetDirect(bool direct) { direct_ = direct; }
+  // Before keys or macros are written by this run itself: true when no program drives the
+  // same keyboard, or when it has nothing a write would pass over. Asked even with
+  // --direct or --sim-fault: the window's unapplied edits are never written over unasked.
+  // Otherwise its refusal (.Busy: exit 1) on stderr and false; nothing has been sent.
+  bool ProgramLetsWrite();
   // An answer of the program: true on success; otherwise its message on stderr and the
   // exit code of the error (no keyboard 3, invalid argument 2, anything else 1).
   bool ProgramAnswered(const platform::BusAnswer& answer);

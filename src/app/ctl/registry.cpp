@@ -34,7 +34,7 @@ int RunCtl(int argc, char** argv) {
                   ->expected(0, 1)
                   ->default_str("");
   app.add_option("--sim-fault", o.simFault,
-                 "Faults of the virtual keyboard: KIND@N[,KIND@N...], KIND = drop|echo|ff|fe|unplug|slow, "
+                 "Faults of the virtual keyboard: KIND@N[,KIND@N...], KIND = drop|echo|ff|fe|unplug|slow|corrupt, "
                  "N = 1-based configuration request");
   bool direct = false;
   app.add_flag("--direct", direct,

@@ -489,4 +489,9 @@ QStringList KeyboardAdaptor::Verify(const QDBusMessage& message) {
   return {};
 }
 
+void KeyboardAdaptor::CheckIdle(const QDBusMessage& message) {
+  // Checked on the worker too, after the work queued before it.
+  Answer(message, true, [] { return BusJobResult{}; });
+}
+
 }  // namespace vantrel::ui

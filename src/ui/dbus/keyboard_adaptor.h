@@ -77,6 +77,10 @@ class KeyboardAdaptor final : public QDBusAbstractAdaptor, public profiles::Prof
   void Backup(const QString& path, const QDBusMessage& message);
   void Restore(const QString& path, const QDBusMessage& message);
   QStringList Verify(const QDBusMessage& message);
+  // Busy when writing keys or macros now would pass over the window's work (unapplied
+  // edits, a key page open, the profile manager's changes); otherwise an empty answer.
+  // vantrelctl asks it before it writes keys or macros to the keyboard itself.
+  void CheckIdle(const QDBusMessage& message);
 
  private:
   struct Facts {

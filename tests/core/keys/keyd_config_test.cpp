@@ -41,7 +41,7 @@ TEST(KeydConfig, WhatIsNoPlainRemapIsListedNeverDropped) {
       "capslock = overload(control, esc)\n"
       "a+s = leftshift\n"
       "j = C-left\n"
-      "f13 = esc\n"
+      "f13 = A\n"
       "rightshift\n"
       "tab = tab\n"
       "[nav]\n"
@@ -55,7 +55,7 @@ TEST(KeydConfig, WhatIsNoPlainRemapIsListedNeverDropped) {
   EXPECT_NE(c.skipped[0].reason.find("action"), std::string::npos);
   EXPECT_NE(c.skipped[1].reason.find("chord"), std::string::npos);
   EXPECT_NE(c.skipped[2].reason.find("modifiers"), std::string::npos);
-  EXPECT_NE(c.skipped[3].reason.find("'f13' is not a key name"), std::string::npos);
+  EXPECT_NE(c.skipped[3].reason.find("'A' is a key with Shift"), std::string::npos);
   EXPECT_NE(c.skipped[4].reason.find("key = key"), std::string::npos);
   EXPECT_EQ(c.skipped[5].line, 9);
   EXPECT_NE(c.skipped[5].reason.find("[nav]"), std::string::npos);
@@ -87,6 +87,53 @@ TEST(KeydConfig, NamesAndTheirOtherSpellingsGiveTheSameCode) {
   EXPECT_EQ(EvdevOfKeydName("kpenter"), 96u);
   EXPECT_FALSE(EvdevOfKeydName("Esc"));  // keyd's names are lower case
   EXPECT_FALSE(EvdevOfKeydName(""));
+}
+
+TEST(KeydConfig, EveryNameOfKeydsKeyListIsKnown) {
+  // keyd's names beyond the ordinary keys, with keyd's codes for them.
+  const std::pair<const char*, std::uint32_t> cases[] = {
+      {"f13", 183},  {"f20", 190},   {"f24", 194},       {"prog1", 191},     {"sysrq", 99},  {"print", 210},
+      {"compose", 127}, {"menu", 139}, {"zenkakuhankaku", 85}, {"favorites", 156}, {"bookmarks", 156},
+      {"noop", kKeydNoop}, {"leftmouse", kKeydLeftMouse}, {"rightmouse", kKeydRightMouse}, {"micmute", 248},
+  };
+  for (const auto& [name, code] : cases) EXPECT_EQ(EvdevOfKeydName(name), code) << name;
+  const auto c = ParseKeydConfig("[main]\nf13 = f24\ncapslock = noop\n");
+  ASSERT_EQ(c.remaps.size(), 2u) << Reasons(c);
+  EXPECT_EQ(c.remaps[0].fromEvdev, 183u);
+  EXPECT_EQ(c.remaps[0].toEvdev, 194u);
+  EXPECT_EQ(c.remaps[1].toEvdev, kKeydNoop);
+}
+
+TEST(KeydConfig, IdsThatNameAnotherDeviceAreReported) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[main]\na = b\n", ""},                                      // no [ids]: nothing to say
+      {"[ids]\n*\n", ""},
+      {"[ids]\n0c45:7666\n", ""},
+      {"[ids]\nk:0C45:7666\n", ""},                                 // case does not matter
+      {"[ids]\n0c45:7666:1a2b3c4d\n", ""},                          // a newer keyd's longer id
+      {"[ids]\n0c45\n", ""},                                        // keyd matches a prefix
+      {"[ids]\n046d:c52b\n", "this configuration is for 046d:c52b"},
+      {"[ids]\n046d:c52b\nk:1234:5678\n", "this configuration is for 046d:c52b, 1234:5678"},
+      {"[ids]\nm:0c45:7666\n", "this configuration is for 0c45:7666 (as a mouse)"},
+      {"[ids]\n*\n-0c45:7666\n", "this configuration leaves out 0c45:7666"},
+      {"[ids]\n\n[main]\na = b\n", "this configuration names no device"},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(KeydIdsMismatch(ParseKeydConfig(text), "0c45:7666"), want) << text;
+}
+
+TEST(KeydConfig, LinesNotTakenAreCountedAndOnlyTheFirstAreKept) {
+  std::string text = "[main]\na = b\n";
+  for (int i = 0; i < 5000; ++i) text += "x\n";
+  // A remap replaced at the end is listed with its early line, among the first.
+  text += "a = c\n";
+  const auto c = ParseKeydConfig(text);
+  EXPECT_EQ(c.skippedCount, 5001u);
+  ASSERT_EQ(c.skipped.size(), kKeydSkippedKept);
+  EXPECT_EQ(c.skipped[0].line, 2);
+  EXPECT_EQ(c.skipped[0].reason, "replaced by line 5003");
+  for (std::size_t i = 1; i < c.skipped.size(); ++i) EXPECT_EQ(c.skipped[i].line, static_cast<int>(i) + 2);
+  ASSERT_EQ(c.remaps.size(), 1u);
+  EXPECT_EQ(c.remaps[0].to, "c");
 }
 
 }  // namespace

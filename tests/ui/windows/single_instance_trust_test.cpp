@@ -63,15 +63,17 @@ QString Made(const QTemporaryDir& dir, const QString& name, unsigned mode) {
   return path;
 }
 
-TEST(SingleInstanceTrust, RuntimeFolderIsXdgOnlyWhenPrivateElseOurOwnInTemp) {
+TEST(SingleInstanceTrust, RuntimeFolderIsXdgOnlyWhenPrivateElseOurOwnInTheHome) {
   ui::test::App();
   QTemporaryDir dir;
   const QString temp = Made(dir, "tmp", 0755);
+  const QString home = Made(dir, "home", 0755);
   EnvGuard tmpdir("TMPDIR", QFile::encodeName(temp));
-  const QString fallback = QDir(temp).filePath("chan-" + QString::number(::getuid()));
+  EnvGuard homeVar("HOME", QFile::encodeName(home));
+  const QString fallback = QDir(home).filePath(".cache/chan-" + QString::number(::getuid()));
 
   {
-    // Unset: a private folder in the temp folder, made 0700 whatever the umask.
+    // Unset: a private folder in the home, made 0700 whatever the umask.
     EnvGuard xdg("XDG_RUNTIME_DIR", std::nullopt);
     const mode_t umask = ::umask(0277);
     QString error;
@@ -105,13 +107,45 @@ TEST(SingleInstanceTrust, RuntimeFolderIsXdgOnlyWhenPrivateElseOurOwnInTemp) {
   }
 }
 
-TEST(SingleInstanceTrust, FolderNotPrivateIsRefusedByName) {
+// What another local user can make in the shared temp folder never stops the start: the
+// folder of the channel is in the home. Only without a home to write in is the temp
+// folder used, under the same rule.
+TEST(SingleInstanceTrust, ANameTakenInTheTempFolderDoesNotStopTheStart) {
   ui::test::App();
   QTemporaryDir dir;
   const QString temp = Made(dir, "tmp", 0755);
+  const QString home = Made(dir, "home", 0755);
   EnvGuard tmpdir("TMPDIR", QFile::encodeName(temp));
+  EnvGuard homeVar("HOME", QFile::encodeName(home));
   EnvGuard xdg("XDG_RUNTIME_DIR", std::nullopt);
-  const QString shared = QDir(temp).filePath("chan-" + QString::number(::getuid()));
+  const QString squatted = QDir(temp).filePath("chan-" + QString::number(::getuid()));
+  { QFile f(squatted); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
+  QString error;
+  const QString folder = SingleInstance::RuntimeFolder("chan", &error);
+  EXPECT_EQ(folder, QDir(home).filePath(".cache/chan-" + QString::number(::getuid()))) << error.toStdString();
+  SingleInstance channel("chan");
+  EXPECT_EQ(channel.TryClaim(), SingleInstance::Claim::First) << channel.Error().toStdString();
+  // A home nobody can write in (a system user's): the temp folder, refused by name when
+  // someone else holds the name there.
+  if (!test::RunningAsRoot()) {
+    const QString locked = Made(dir, "locked", 0500);
+    EnvGuard lockedHome("HOME", QFile::encodeName(locked));
+    EXPECT_TRUE(SingleInstance::RuntimeFolder("chan", &error).isEmpty());
+    EXPECT_TRUE(error.contains(squatted)) << error.toStdString();
+    EXPECT_TRUE(error.contains("is not a folder")) << error.toStdString();
+    QFile::remove(squatted);
+    EXPECT_EQ(SingleInstance::RuntimeFolder("chan"), squatted);
+  }
+}
+
+TEST(SingleInstanceTrust, FolderNotPrivateIsRefusedByName) {
+  ui::test::App();
+  QTemporaryDir dir;
+  const QString home = Made(dir, "home", 0755);
+  Made(dir, "home/.cache", 0700);
+  EnvGuard homeVar("HOME", QFile::encodeName(home));
+  EnvGuard xdg("XDG_RUNTIME_DIR", std::nullopt);
+  const QString shared = QDir(home).filePath(".cache/chan-" + QString::number(::getuid()));
   const QString elsewhere = Made(dir, "elsewhere", 0700);
 
   struct Case {
@@ -119,10 +153,11 @@ TEST(SingleInstanceTrust, FolderNotPrivateIsRefusedByName) {
     std::function<bool()> make;
     const char* reason;
   };
-  const QString sharedName = "tmp/chan-" + QString::number(::getuid());
+  const QString sharedName = "home/.cache/chan-" + QString::number(::getuid());
   const std::vector<Case> cases = {
       {"open to others", [&] { return !Made(dir, sharedName, 0755).isEmpty(); }, "mode 0755"},
       {"a link to a private folder", [&] { return QFile::link(elsewhere, shared); }, "symbolic link"},
+      {"a file", [&] { QFile f(shared); return f.open(QIODevice::WriteOnly); }, "is not a folder"},
       {"another user's",
        [&] {
          Made(dir, sharedName, 0700);

@@ -1,0 +1,16 @@
+// Text from a file or another program, made safe to print on a terminal: an escape
+// sequence in it would otherwise move the cursor, retitle the window or hide what follows.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vantrel::text {
+
+// `text` with every control character (C0, DEL, and C1 written as UTF-8: U+0080..U+009F)
+// shown as '?', and cut after `maxBytes` bytes (at a character boundary) with "..."
+// appended when it was longer. Tabs become spaces.
+std::string PrintableText(std::string_view text, std::size_t maxBytes = 200);
+
+}  // namespace vantrel::text
