@@ -15,6 +15,7 @@
 #include "app/ctl/registry.h"
 #include "core/profiles/auto_switch_rules.h"
 #include "core/profiles/focus_source.h"
+#include "core/text/terminal_text.h"
 #include "platform/auto_rules_settings.h"
 #include "platform/focus_bus_watch.h"
 #include "platform/settings_store_qt.h"
@@ -41,10 +42,19 @@ void Save(Context& ctx, QSettings& settings, const AutoRuleSet& rules) {
   }
 }
 
+// The stored rules; each one the program cannot use is named on stderr (it is left out,
+// and an edit stores the rules without it).
+AutoRuleSet Load(Context& ctx, QSettings& settings) {
+  std::vector<std::string> skipped;
+  AutoRuleSet rules = platform::LoadAutoRules(settings, &skipped);
+  for (const auto& why : skipped) ctx.Err() << "rules: stored " << why << "; it is not used\n";
+  return rules;
+}
+
 void List(Context& ctx) {
   auto settings = OpenRules(ctx);
   if (!settings) return;
-  const AutoRuleSet rules = platform::LoadAutoRules(*settings);
+  const AutoRuleSet rules = Load(ctx, *settings);
   ctx.Out() << "switching: " << (rules.enabled ? "on" : "off") << '\n';
   ctx.Out() << "fallback: " << (rules.fallback ? std::to_string(*rules.fallback) : std::string("stay")) << '\n';
   for (std::size_t i = 0; i < rules.rules.size(); ++i) ctx.Out() << i << ": " << DescribeRule(rules.rules[i]) << '\n';
@@ -56,7 +66,7 @@ template <typename Change>
 void Edit(Context& ctx, Change change) {
   auto settings = OpenRules(ctx);
   if (!settings) return;
-  AutoRuleSet rules = platform::LoadAutoRules(*settings);
+  AutoRuleSet rules = Load(ctx, *settings);
   if (!change(rules)) return;
   Save(ctx, *settings, rules);
 }
@@ -65,9 +75,11 @@ void Edit(Context& ctx, Change change) {
 volatile std::sig_atomic_t stopWatching = 0;
 extern "C" void OnStopSignal(int) { stopWatching = 1; }
 
+// Every field comes from the window's program: none may send the terminal a control sequence.
 std::string Line(const FocusedWindow& w) {
-  return "app=" + w.appId + " class=" + w.appClass + " exe=" + w.executable + " pid=" + std::to_string(w.pid) +
-         " title=" + w.title;
+  using text::PrintableText;
+  return "app=" + PrintableText(w.appId) + " class=" + PrintableText(w.appClass) +
+         " exe=" + PrintableText(w.executable) + " pid=" + std::to_string(w.pid) + " title=" + PrintableText(w.title);
 }
 
 void WatchFocus(Context& ctx, int count) {
