@@ -64,10 +64,28 @@ platform::ProgramBus* Context::Program() {
   return program_.get();
 }
 
+void Context::ConfigurationNotWritten(std::uint64_t failuresBefore) {
+  const device::CommandFailure failure = Commands().LastFailure();
+  const bool failedWriting = failure.count > failuresBefore &&
+                             (failure.command == device::kCmdWriteMacroArea ||
+                              failure.command == device::kCmdWriteKeyTable || failure.command == device::kCmdEnd);
+  if (failedWriting) {
+    err_ << "the keyboard's configuration was written in part: "
+         << (failure.result == device::kDeviceAbsent ? "the keyboard went away" : "the keyboard stopped answering")
+         << " during " << device::CommandName(failure.command)
+         << "; run the command again once the keyboard is back\n";
+  } else {
+    err_ << "the keyboard's configuration was not written\n";
+  }
+  exitCode_ = kExitFailed;
+}
+
 bool Context::ProgramAnswered(const platform::BusAnswer& answer) {
   if (answer.Ok()) return true;
   if (!answer.answered) {
-    err_ << "the running program did not answer: " << answer.message << '\n';
+    err_ << "the running program did not answer: " << answer.message << '\n'
+         << "whether it carried the request out is unknown; `vantrelctl verify` tells whether the keyboard holds "
+            "what the program last wrote\n";
     exitCode_ = kExitFailed;
     return false;
   }
