@@ -70,10 +70,11 @@ void Context::ConfigurationNotWritten(std::uint64_t failuresBefore) {
                              (failure.command == device::kCmdWriteMacroArea ||
                               failure.command == device::kCmdWriteKeyTable || failure.command == device::kCmdEnd);
   if (failedWriting) {
+    // The bracket's end fails too once the keyboard is gone, so the last failure does not
+    // name the write that was cut short.
     err_ << "the keyboard's configuration was written in part: "
          << (failure.result == device::kDeviceAbsent ? "the keyboard went away" : "the keyboard stopped answering")
-         << " during " << device::CommandName(failure.command)
-         << "; run the command again once the keyboard is back\n";
+         << " while it was being written; run the command again once the keyboard is back\n";
   } else {
     err_ << "the keyboard's configuration was not written\n";
   }
