@@ -66,15 +66,15 @@ platform::ProgramBus* Context::Program() {
 
 void Context::ConfigurationNotWritten(std::uint64_t failuresBefore) {
   const device::CommandFailure failure = Commands().LastFailure();
-  const bool failedWriting = failure.count > failuresBefore &&
-                             (failure.command == device::kCmdWriteMacroArea ||
-                              failure.command == device::kCmdWriteKeyTable || failure.command == device::kCmdEnd);
-  if (failedWriting) {
-    // The bracket's end fails too once the keyboard is gone, so the last failure does not
-    // name the write that was cut short.
-    err_ << "the keyboard's configuration was written in part: "
-         << (failure.result == device::kDeviceAbsent ? "the keyboard went away" : "the keyboard stopped answering")
-         << " while it was being written; run the command again once the keyboard is back\n";
+  // Gone in the middle of the writes: what went before it was taken. (The bracket's end
+  // fails too once the keyboard is gone, so the last failure does not name the write that
+  // was cut short.) A refused write is the keyboard's answer to the first write it refuses.
+  const bool goneWriting = failure.count > failuresBefore && failure.result == device::kDeviceAbsent &&
+                           (failure.command == device::kCmdWriteMacroArea ||
+                            failure.command == device::kCmdWriteKeyTable || failure.command == device::kCmdEnd);
+  if (goneWriting) {
+    err_ << "the keyboard's configuration was written in part: the keyboard went away while it was being written; "
+            "run the command again once the keyboard is back\n";
   } else {
     err_ << "the keyboard's configuration was not written\n";
   }
