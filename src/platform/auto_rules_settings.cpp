@@ -10,7 +10,7 @@ QString AppSettingsFile() {
   return NativeSettingsFile(QStringLiteral("Vantrel_Morvane"), QStringLiteral("Vantrel"));
 }
 
-profiles::AutoRuleSet LoadAutoRules(QSettings& settings) {
+profiles::AutoRuleSet LoadAutoRules(QSettings& settings, std::vector<std::string>* skipped) {
   (void)SyncSettings(settings);
   settings.beginGroup(QString::fromLatin1(profiles::kAutoSwitchGroup));
   auto rules = profiles::RulesFromSettings([&](std::string_view key) -> std::optional<std::string> {
@@ -20,7 +20,7 @@ profiles::AutoRuleSet LoadAutoRules(QSettings& settings) {
     // An INI value with an unquoted comma reads back as a list: join it again.
     if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(',')).toStdString();
     return value.toString().toStdString();
-  });
+  }, skipped);
   settings.endGroup();
   return rules;
 }

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <string>
+#include <vector>
+
 #include "core/profiles/auto_switch_rules.h"
 
 class QSettings;
@@ -15,8 +18,8 @@ namespace vantrel::platform {
 QString AppSettingsFile();
 
 // Reads the rules; what another process wrote is seen (the settings are synchronised
-// first).
-profiles::AutoRuleSet LoadAutoRules(QSettings& settings);
+// first). Stored rules that cannot be used are left out and named in `skipped`.
+profiles::AutoRuleSet LoadAutoRules(QSettings& settings, std::vector<std::string>* skipped = nullptr);
 // Replaces the stored rules with `rules` and writes the file; false when it could not be
 // written.
 bool SaveAutoRules(QSettings& settings, const profiles::AutoRuleSet& rules);

@@ -32,10 +32,25 @@ constexpr std::chrono::milliseconds kLockPoll{2};
 
 #ifdef Q_OS_UNIX
 
-// Opens `path` (created 0600 when missing) without following a link and without blocking
-// on a FIFO; refuses anything but a regular file. -1 with the reason otherwise.
-int OpenRegular(const std::filesystem::path& path, std::string* why) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+// Opens `path` without following a link and without blocking on a FIFO, creating it with
+// `mode` (exactly, whatever the umask) when missing; refuses anything but a regular file,
+// and a file of another user (root's excepted), who could hold the lock for ever. Where the
+// file may not be written (another user's lock in the shared folder), it is opened for
+// reading: an advisory lock needs no more. -1 with the reason otherwise.
+//
+// An existing file is opened without O_CREAT: in a sticky folder open to all, the system
+// refuses O_CREAT on a file of another user even to root (protected_regular).
+int OpenRegular(const std::filesystem::path& path, mode_t mode, std::string* why) {
+  constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  int fd = -1;
+  for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+    fd = ::open(path.c_str(), O_RDWR | kFlags);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | kFlags);
+    if (fd >= 0 || errno != ENOENT) break;
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kFlags, mode);
+    if (fd >= 0) (void)::fchmod(fd, mode);
+    else if (errno != EEXIST) break;  // EEXIST: another program made it just now
+  }
   if (fd < 0) {
     if (why) *why = "cannot open " + path.string() + ": " + std::strerror(errno);
     return -1;
@@ -46,6 +61,11 @@ int OpenRegular(const std::filesystem::path& path, std::string* why) {
     if (why) *why = path.string() + " is not a regular file";
     return -1;
   }
+  if (st.st_uid != ::geteuid() && st.st_uid != 0) {
+    ::close(fd);
+    if (why) *why = path.string() + " belongs to another user";
+    return -1;
+  }
   return fd;
 }
 
@@ -53,8 +73,8 @@ int OpenRegular(const std::filesystem::path& path, std::string* why) {
 
 }  // namespace
 
-KeyboardLock::KeyboardLock(std::filesystem::path lockPath)
-    : lockPath_(std::move(lockPath)), generationPath_(std::filesystem::path(lockPath_) += ".gen") {}
+KeyboardLock::KeyboardLock(std::filesystem::path lockPath, unsigned mode)
+    : lockPath_(std::move(lockPath)), generationPath_(std::filesystem::path(lockPath_) += ".gen"), mode_(mode) {}
 
 KeyboardLock::~KeyboardLock() { Release(); }
 
@@ -62,7 +82,7 @@ KeyboardLock::~KeyboardLock() { Release(); }
 
 bool KeyboardLock::Acquire(std::chrono::milliseconds timeout, std::string* why) {
   if (fd_ >= 0) return true;
-  const int fd = OpenRegular(lockPath_, why);
+  const int fd = OpenRegular(lockPath_, mode_, why);
   if (fd < 0) return false;
   const auto until = std::chrono::steady_clock::now() + timeout;
   for (;;) {
@@ -109,7 +129,7 @@ bool KeyboardLock::WriteGeneration(std::uint64_t value, std::string* why) {
     if (why) *why = "the keyboard's lock is not held";
     return false;
   }
-  const int fd = OpenRegular(generationPath_, why);
+  const int fd = OpenRegular(generationPath_, mode_, why);
   if (fd < 0) return false;
   char text[kGenerationDigits + 2];
   std::snprintf(text, sizeof text, "%020llu\n", static_cast<unsigned long long>(value));
@@ -120,7 +140,7 @@ bool KeyboardLock::WriteGeneration(std::uint64_t value, std::string* why) {
 }
 
 bool KeyboardLock::CreateGenerationFile(std::string* why) {
-  const int fd = OpenRegular(generationPath_, why);
+  const int fd = OpenRegular(generationPath_, mode_, why);
   if (fd < 0) return false;
   ::close(fd);
   return true;
@@ -185,24 +205,26 @@ std::string HidKeyboardLockName(std::uint16_t vendor, std::uint16_t product) {
   return name;
 }
 
-std::string SimKeyboardLockName(const std::filesystem::path& statePath) {
+std::filesystem::path SimKeyboardLockPath(const std::filesystem::path& statePath) {
   std::error_code ec;
   std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(statePath, ec), ec);
   if (ec) canonical = statePath.lexically_normal();
-  // 64-bit FNV-1a of the path's bytes.
-  std::uint64_t hash = 0xcbf29ce484222325ull;
-  for (unsigned char c : canonical.string()) {
-    hash ^= c;
-    hash *= 0x100000001b3ull;
-  }
-  char name[48];
-  std::snprintf(name, sizeof name, "PX204-1127-sim-%016llx.lock", static_cast<unsigned long long>(hash));
-  return name;
+  return canonical += ".lock";
 }
 
 long long CurrentProcessId() { return static_cast<long long>(QCoreApplication::applicationPid()); }
 
-std::filesystem::path KeyboardLockPath(const std::string& name, std::string* error) {
+std::filesystem::path HidKeyboardLockPath(std::uint16_t vendor, std::uint16_t product, std::string* error) {
+  const std::string name = HidKeyboardLockName(vendor, product);
+#ifdef Q_OS_LINUX
+  // The system's folder for lock files: the same for every user and for root, whatever
+  // their environment, so that a program run with sudo takes turns with the user's.
+  std::error_code ec;
+  const std::filesystem::path system(kSystemLockFolder);
+  if (std::filesystem::is_directory(system, ec)) {
+    return system / name;
+  }
+#endif
   const std::filesystem::path folder = RuntimeFolder("PX204-1127", error);
   if (folder.empty()) return {};
   return folder / name;

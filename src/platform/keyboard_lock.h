@@ -1,6 +1,7 @@
 // The lock every program takes before it talks to one keyboard, and the generation number
-// beside it. The lock is a file in the user's runtime folder named after the keyboard;
-// the generation file ("<lock>.gen") holds a number that each program advances, under
+// beside it. The lock is a file where every program that may write that keyboard meets:
+// beside the state file for the virtual keyboard, in the system's lock folder for the real
+// one (HidKeyboardLockPath); the generation file ("<lock>.gen") holds a number that each program advances, under
 // the lock, after it changed the keyboard, so a program that keeps a view of the keyboard
 // can tell that another one wrote to it.
 //
@@ -18,9 +19,19 @@ class QLockFile;
 
 namespace vantrel::platform {
 
+// Lock files only the user reads (the virtual keyboard's, beside its state file), and lock
+// files in the shared lock folder: readable by all, so that root's file can be locked by
+// the user and the user's by root (an advisory lock needs only a descriptor open for
+// reading); only the owner (and root) can advance the generation.
+inline constexpr unsigned kPrivateLockMode = 0600;
+inline constexpr unsigned kSharedLockMode = 0644;
+// Where the real keyboard's lock lives on Linux.
+inline constexpr const char* kSystemLockFolder = "/run/lock";
+
 class KeyboardLock {
  public:
-  explicit KeyboardLock(std::filesystem::path lockPath);
+  // `mode`: the permissions the lock and generation files are created with.
+  explicit KeyboardLock(std::filesystem::path lockPath, unsigned mode = kPrivateLockMode);
   ~KeyboardLock();
   KeyboardLock(const KeyboardLock&) = delete;
   KeyboardLock& operator=(const KeyboardLock&) = delete;
@@ -46,6 +57,7 @@ class KeyboardLock {
  private:
   std::filesystem::path lockPath_;
   std::filesystem::path generationPath_;
+  unsigned mode_;
   int fd_ = -1;  // the open, locked lock file while held
   std::unique_ptr<QLockFile> qtLock_;  // where there is no advisory file lock
 };
@@ -54,12 +66,15 @@ class KeyboardLock {
 // programs open the same keyboard through different paths and a path changes when the
 // keyboard is plugged in again.
 std::string HidKeyboardLockName(std::uint16_t vendor, std::uint16_t product);
-// The lock file of the virtual keyboard kept in `statePath`: a hash of the state file's
-// canonical path, so every spelling of the path meets at one lock.
-std::string SimKeyboardLockName(const std::filesystem::path& statePath);
+// The lock file of the virtual keyboard kept in `statePath`: "STATE.lock" beside it (of
+// the state file's canonical path, so every spelling of the path meets at one lock, and
+// every program using that state file, whatever its environment).
+std::filesystem::path SimKeyboardLockPath(const std::filesystem::path& statePath);
 // This process's id (the lock log names the process of each turn).
 long long CurrentProcessId();
-// RuntimeFolder() / name; empty with `error` set when there is no usable runtime folder.
-std::filesystem::path KeyboardLockPath(const std::string& name, std::string* error);
+// The real keyboard's lock file: kSystemLockFolder / HidKeyboardLockName on Linux (create
+// it with kSharedLockMode); elsewhere, or where that folder is missing, in the user's
+// runtime folder. Empty with `error` set when there is no usable folder.
+std::filesystem::path HidKeyboardLockPath(std::uint16_t vendor, std::uint16_t product, std::string* error);
 
 }  // namespace vantrel::platform

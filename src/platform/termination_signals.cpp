@@ -18,7 +18,7 @@ namespace vantrel::platform {
 #ifdef Q_OS_UNIX
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 std::atomic<int> g_writeEnd{-1};
 struct sigaction g_previous[std::size(kSignals)];
 

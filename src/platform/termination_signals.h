@@ -1,5 +1,6 @@
-// SIGTERM and SIGINT turned into a call on the event loop, so that the program ends
-// through its own closing routine instead of dying where it stands. The signal handler
+// SIGTERM, SIGINT and SIGHUP (the terminal or session went away) turned into a call on the
+// event loop, so that the program ends through its own closing routine instead of dying
+// where it stands. The signal handler
 // only writes the signal's number into a socket pair; a notifier on the other end calls
 // back on the thread that made this object. Each signal is caught once: a second one of
 // the same kind ends the process the usual way, should the closing routine hang.
@@ -14,7 +15,7 @@ namespace vantrel::platform {
 
 class TerminationSignals final {
  public:
-  // Catches SIGTERM and SIGINT until destroyed; `onSignal` gets the signal's number.
+  // Catches SIGTERM, SIGINT and SIGHUP until destroyed; `onSignal` gets the signal's number.
   // One object at a time per process.
   explicit TerminationSignals(std::function<void(int)> onSignal);
   ~TerminationSignals();

@@ -1,6 +1,8 @@
 #include "scripting/keyboard_tasks.h"
 
 #include <algorithm>
+#include <set>
+#include <string_view>
 #include <system_error>
 
 #include "core/keys/device_config.h"
@@ -182,11 +184,29 @@ int StepProfile(int active, int step) {
   return ((from + step) % n + n) % n;
 }
 
+ScriptOutcome CheckPaintNames(const std::vector<std::string>& names) {
+  if (names.empty()) return InvalidArgument("keys", "name at least one key");
+  if (names.size() > kMaxPaintNames) {
+    return InvalidArgument("keys", std::to_string(names.size()) + " names; at most " + std::to_string(kMaxPaintNames) +
+                                       " in one request");
+  }
+  for (const auto& name : names) {
+    if (name.size() > kMaxKeyNameBytes) {
+      return InvalidArgument("keys", "a name of " + std::to_string(name.size()) + " bytes; no key name is longer than " +
+                                         std::to_string(kMaxKeyNameBytes));
+    }
+  }
+  return {};
+}
+
 ScriptOutcome FindLitKeys(const KeyVocabulary& words, const std::vector<std::string>& names,
                           std::vector<int>& controls) {
   controls.clear();
-  if (names.empty()) return InvalidArgument("keys", "name at least one key");
+  if (auto refusal = CheckPaintNames(names); !refusal.Ok()) return refusal;
+  std::set<std::string_view> seen;
   for (const auto& name : names) {
+    // A name given again is looked up once.
+    if (!seen.insert(name).second) continue;
     const auto key = words.Find(name);
     if (!key) {
       std::string reason = "unknown key '" + name + "'";
@@ -197,7 +217,10 @@ ScriptOutcome FindLitKeys(const KeyVocabulary& words, const std::vector<std::str
     if (key->button == nullptr) {
       return InvalidArgument("keys", "\"" + name + "\" is not a key of the keyboard picture");
     }
-    controls.push_back(key->button->controlId);
+    // Two names of one key paint it once.
+    if (std::find(controls.begin(), controls.end(), key->button->controlId) == controls.end()) {
+      controls.push_back(key->button->controlId);
+    }
   }
   return {};
 }

@@ -109,8 +109,18 @@ ScriptOutcome ComparisonOutcome(const Comparison& comparison, std::uint64_t fail
 // The profile after `active` (step 1) or before it (step -1), round the three.
 int StepProfile(int active, int step);
 
-// The control ids of keys named for painting: each must be a key with a light of its own
-// on the keyboard picture. Refused, naming the first that is not, with close names.
+// The most names one paint request takes, and the longest name. The keyboard picture has
+// about 130 lit keys, each with a handful of names; no key name is longer than 40 bytes.
+// Beyond these the request is refused before any name is looked up (a search for the
+// closest names of a megabyte-long name, or 1500 names, held a thread for seconds).
+inline constexpr std::size_t kMaxPaintNames = 512;
+inline constexpr std::size_t kMaxKeyNameBytes = 128;
+// Whether the names fit those limits (cheap: no name is looked up).
+ScriptOutcome CheckPaintNames(const std::vector<std::string>& names);
+
+// The control ids of keys named for painting, each once, in the order first named: each
+// must be a key with a light of its own on the keyboard picture. Refused, naming the first
+// that is not, with close names; refused as CheckPaintNames refuses.
 ScriptOutcome FindLitKeys(const KeyVocabulary& words, const std::vector<std::string>& names,
                           std::vector<int>& controls);
 // Keys are painted only in effect 20, on a keyboard that offers it.

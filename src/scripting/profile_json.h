@@ -52,10 +52,13 @@ void SetRecord(ProfileLighting& part, const lighting::LightingRecord& record);
 // The record to write: the keyboard's record with the document's fields and bytes over it.
 lighting::LightingRecord MergeRecord(const ProfileLighting& part, const lighting::LightingRecord& held);
 
-// The largest document import reads. A full configuration (3 profiles of 512 keys, 100
-// macros of 2000 steps with the longest key names and delays) exports to about 22 MB;
-// anything beyond 64 MiB cannot be a configuration and is refused before it is read.
-inline constexpr std::size_t kMaxProfileJsonBytes = std::size_t{64} << 20;
+// The largest document import reads, from a file or over the bus. A full configuration (3
+// profiles of 512 keys, 100 macros of 2000 steps with the longest key names and delays)
+// exports to about 22 MB; anything beyond 32 MiB cannot be a configuration and is refused
+// before it is read. The bound also stays well below what one bus connection takes in at
+// once (libdbus holds back reading beyond 63 MiB of received messages), so that a document
+// passed to the running program always fits in one call.
+inline constexpr std::size_t kMaxProfileJsonBytes = std::size_t{32} << 20;
 
 // What parsing stops at, whatever the document's size: a configuration document nests
 // eight levels (document, profiles, profile, user_modes, modes, mode, keys, colour) and

@@ -32,6 +32,10 @@ ScriptOutcome NoKeyboard() { return {ScriptError::NoKeyboard, "no keyboard is co
 
 ScriptOutcome Closing() { return {ScriptError::Busy, "the program is closing"}; }
 
+ScriptOutcome Sleeping() {
+  return {ScriptError::Busy, "the computer is going to sleep; nothing was done (try again once it has resumed)"};
+}
+
 ScriptOutcome InvalidArgument(std::string_view argument, std::string_view reason) {
   return {ScriptError::InvalidArgument, std::string(argument) + ": " + std::string(reason)};
 }

@@ -36,6 +36,9 @@ ScriptError ErrorOfName(std::string_view name);
 ScriptOutcome NoKeyboard();
 // The program is closing: it takes no more work.
 ScriptOutcome Closing();
+// The computer is going to sleep or sleeping: no device work is taken until it resumes
+// (a call held until then would run long after its caller stopped waiting).
+ScriptOutcome Sleeping();
 // "ARGUMENT: REASON", the reason giving what is accepted.
 ScriptOutcome InvalidArgument(std::string_view argument, std::string_view reason);
 // "ARGUMENT: VALUE is outside FIRST..LAST".

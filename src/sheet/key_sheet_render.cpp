@@ -8,10 +8,14 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QBuffer>
 #include <algorithm>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "core/profiles/atomic_file.h"
 
 namespace vantrel::sheet {
 namespace {
@@ -279,10 +283,14 @@ bool WriteKeySheets(const std::vector<keys::KeySheet>& sheets, const QString& pa
   }
   buffer.close();
 
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-  if (file.write(bytes) != bytes.size()) return fail(file.errorString());
-  if (!file.commit()) return fail(file.errorString());
+  // The program's one way of writing a file: a link to a device or a FIFO, a FIFO, a
+  // device or a folder is refused rather than replaced.
+  const std::span<const std::uint8_t> parts[] = {
+      std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()))};
+  std::string why;
+  if (!profiles::WriteFileAtomically(std::filesystem::path(path.toStdString()), parts, {}, &why)) {
+    return fail(QString::fromStdString(why));
+  }
   return true;
 }
 

@@ -55,14 +55,10 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
       if (ok) {
         std::error_code ec;
         if (state.has_parent_path()) std::filesystem::create_directories(state.parent_path(), ec);
-        const auto lockPath = platform::KeyboardLockPath(platform::SimKeyboardLockName(state), &why);
-        if (lockPath.empty()) {
+        // Beside the state file: every program on that file meets there.
+        shared_ = std::make_unique<SharedKeyboard>(platform::SimKeyboardLockPath(state), kKeyboardLockWait);
+        if (!shared_->TakeForOpen(kSimLockWait, &why)) {
           ok = fail(OpenFailure::Backend, "virtual keyboard state " + state.string() + ": " + why);
-        } else {
-          shared_ = std::make_unique<SharedKeyboard>(lockPath, kKeyboardLockWait);
-          if (!shared_->TakeForOpen(kSimLockWait, &why)) {
-            ok = fail(OpenFailure::Backend, "virtual keyboard state " + state.string() + ": " + why);
-          }
         }
       }
       if (ok && !shared_->LoadSim(state, *keyboard_, options_.holdSimLockForRun, &why)) {
@@ -79,12 +75,11 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
         ok = fail(OpenFailure::Backend, platform::DescribeAccessProblem(hardware->AccessProblems().front()));
       } else {
         std::string why;
-        const auto lockPath =
-            platform::KeyboardLockPath(platform::HidKeyboardLockName(device::kVendorId, device::kProductId), &why);
+        const auto lockPath = platform::HidKeyboardLockPath(device::kVendorId, device::kProductId, &why);
         if (lockPath.empty()) {
           ok = fail(OpenFailure::Backend, "the keyboard's lock file: " + why);
         } else {
-          shared_ = std::make_unique<SharedKeyboard>(lockPath, kKeyboardLockWait);
+          shared_ = std::make_unique<SharedKeyboard>(lockPath, kKeyboardLockWait, platform::kSharedLockMode);
           hardware_ = std::move(hardware);
           backend = hardware_.get();
         }

@@ -8,8 +8,8 @@
 
 namespace vantrel::stack {
 
-SharedKeyboard::SharedKeyboard(std::filesystem::path lockPath, std::chrono::milliseconds wait)
-    : lock_(std::move(lockPath)), wait_(wait) {
+SharedKeyboard::SharedKeyboard(std::filesystem::path lockPath, std::chrono::milliseconds wait, unsigned lockMode)
+    : lock_(std::move(lockPath), lockMode), wait_(wait) {
   // A record of every turn, for checking from outside that two programs never overlapped:
   // "PID take|give NANOSECONDS GENERATION", on the system's monotonic clock.
   if (const char* logPath = std::getenv("VANTREL_LOCK_LOG"); logPath != nullptr && *logPath != '\0') {

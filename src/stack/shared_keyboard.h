@@ -25,7 +25,9 @@ namespace vantrel::stack {
 class SharedKeyboard final : public device::SharedAccess {
  public:
   // `wait`: how long a bracket waits for another program before it is refused as busy.
-  SharedKeyboard(std::filesystem::path lockPath, std::chrono::milliseconds wait);
+  // `lockMode`: the permissions the lock files are created with (platform::KeyboardLock).
+  SharedKeyboard(std::filesystem::path lockPath, std::chrono::milliseconds wait,
+                 unsigned lockMode = platform::kPrivateLockMode);
   ~SharedKeyboard() override;
 
   // ---- the virtual keyboard's state file ------------------------------------------------

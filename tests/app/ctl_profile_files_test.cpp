@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QXmlStreamReader>
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -249,6 +251,32 @@ TEST_F(CtlProfileFilesTest, TheSheetReadsCorrectlyInEveryFormat) {
   const auto bad = Run("sheet " + (dir / "map.txt").string());
   EXPECT_EQ(bad.code, 2) << bad.out;
   EXPECT_FALSE(std::filesystem::exists(dir / "map.txt"));
+}
+
+// The sheet is written as every other file of the program: a FIFO, or a link to one, is
+// refused and left as it is (it used to be replaced by a regular file, and so was a link's
+// target device, as /dev/full for root); a link to a regular file has that file replaced.
+TEST_F(CtlProfileFilesTest, TheSheetRefusesWhatIsNotARegularFile) {
+  if (Run("sheet --help").code != 0) GTEST_SKIP() << "vantrelctl built without the windows has no sheet";
+  const auto fifo = dir / "fifo.pdf";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const auto fifoTarget = dir / "pipe";
+  ASSERT_EQ(mkfifo(fifoTarget.c_str(), 0600), 0);
+  std::filesystem::create_symlink(fifoTarget, dir / "link.svg");
+  for (const auto& name : {fifo, dir / "link.svg"}) {
+    const auto r = Run("sheet --profile 0 " + name.string());
+    EXPECT_EQ(r.code, 1) << name << "\n" << r.out;
+    EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << r.out;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(std::filesystem::symlink_status(fifo)));
+  EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(dir / "link.svg")));
+  EXPECT_TRUE(std::filesystem::is_fifo(std::filesystem::symlink_status(fifoTarget)));
+
+  std::ofstream(dir / "old.png") << "old";
+  std::filesystem::create_symlink(dir / "old.png", dir / "map.png");
+  Ok("sheet --profile 0 " + (dir / "map.png").string());
+  EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(dir / "map.png")));
+  EXPECT_NE(PngSize(Slurp(dir / "old.png")).first, 0u);
 }
 
 }  // namespace

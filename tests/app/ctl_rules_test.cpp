@@ -65,6 +65,27 @@ TEST_F(CtlRulesTest, RefusedRequestsChangeNothing) {
   EXPECT_EQ(SettingsText(), before);
 }
 
+// Title patterns are run by a matcher without back-tracking: what it cannot run is refused
+// when added, and a stored one (written by an older version) is named when read.
+TEST_F(CtlRulesTest, TitlePatternsTheMatcherCannotRunAreRefusedAndNamed) {
+  auto r = Ctl("rules add --title '^(?=Game)' --profile 1");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.out.find("look-around"), std::string::npos) << r.out;
+  ASSERT_EQ(Ctl("rules add --title '^(\\w+\\s?)+$' --profile 1").code, 0);
+  {
+    std::string text = SettingsText();
+    const auto count = text.find("Count=1\n");
+    ASSERT_NE(count, std::string::npos) << text;
+    text.replace(count, 8, "Count=2\nRule2=\"title,2,(a)\\\\1\"\n");
+    std::ofstream(dir / "Vantrel_Morvane" / "Vantrel.conf", std::ios::trunc) << text;
+  }
+  r = Ctl("rules");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("0: title ^(\\w+\\s?)+$ -> 1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("rules: stored Rule2: the title pattern is not a valid regular expression"), std::string::npos)
+      << r.out;
+}
+
 TEST_F(CtlRulesTest, FocusWatchOutsideX11SaysWhy) {
   const auto r = RunShell("env -u DISPLAY XDG_SESSION_TYPE=tty " + std::string(VANTREL_BIN_DIR) +
                           "/vantrelctl focus --watch --count 1");

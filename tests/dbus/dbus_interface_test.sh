@@ -437,6 +437,70 @@ a, b = (json.load(open(f)) for f in sys.argv[1:3])
 sys.exit(0 if a == b else 1)
 PY
 
+# ---- a call of any size leaves the bus working -------------------------------------------
+# A 63 MiB document (inside the old 64 MiB limit) used to stop the program's bus connection
+# from reading: every later call timed out.
+cleanup
+check restart "$S/large_trace.txt"
+large_call() {
+  /usr/bin/python3 - "$1" <<'PY'
+import sys
+import dbus
+bus = dbus.SessionBus()
+keyboard = bus.get_object("org.vantrel.Vantrel1", "/org/vantrel/Vantrel1")
+try:
+    keyboard.ImportJson(" " * (int(sys.argv[1]) << 20), dbus_interface="org.vantrel.Vantrel1.Keyboard", timeout=60)
+    print("answered")
+except dbus.exceptions.DBusException as e:
+    print(e.get_dbus_name() + ": " + e.get_dbus_message())
+PY
+}
+for mib in 63 100; do
+  large=$(large_call "$mib")
+  check has "$large" "org.vantrel.Vantrel1.Error.InvalidArgument: document: larger than 32 MiB"
+  # The next calls are answered at once.
+  check test "$(timeout 10 gdbus call --session --timeout 5 --dest org.vantrel.Vantrel1 \
+    --object-path /org/vantrel/Vantrel1 --method org.vantrel.Vantrel1.Keyboard.NextProfile 2>&1)" = "()"
+done
+# Paint requests are bounded before any name is looked up (a 3 MB name or 1500 names used
+# to hold the window or the worker for many seconds).
+paint=$(/usr/bin/python3 - <<'PY'
+import dbus
+bus = dbus.SessionBus()
+keyboard = bus.get_object("org.vantrel.Vantrel1", "/org/vantrel/Vantrel1")
+for names in (["x" * (3 << 20)], ["Esc"] * 1500):
+    try:
+        keyboard.PaintKeys(0, dbus.Array(names, signature="s"), "00FF00",
+                           dbus_interface="org.vantrel.Vantrel1.Keyboard", timeout=10)
+        print("answered")
+    except dbus.exceptions.DBusException as e:
+        print(e.get_dbus_name() + ": " + e.get_dbus_message())
+PY
+)
+check has "$paint" "InvalidArgument: keys: a name of 3145728 bytes; no key name is longer than 128"
+check has "$paint" "InvalidArgument: keys: 1500 names; at most 512 in one request"
+out=$(timeout 20 "$ctl" --simulate="$state" --trace "$S/large_ctl_trace.txt" profile 0 2>&1)
+check test "$?" = 0
+check test "$(requests "$S/large_ctl_trace.txt")" = 0
+check wait_prop ActiveProfile "(<0>,)"
+check lacks "$(cat "$S/vantrel.log")" "Socket notifiers cannot be enabled or disabled from another thread"
+
+# ---- SIGTERM while a restore through the bus runs: the caller gets the answer -----------
+cleanup
+check restart "$S/term_trace.txt" --sim-latency 20000
+before=$(requests "$S/term_trace.txt")
+"$ctl" --simulate="$state" restore "$S/backup.vnp" >"$S/term_ctl.txt" 2>&1 &
+restoring=$!
+for _ in $(seq 200); do
+  [ "$(requests "$S/term_trace.txt")" -gt $((before + 3)) ] && break
+  sleep 0.05
+done
+kill -TERM "$program"
+wait "$restoring"
+check test "$?" = 0
+check has "$(cat "$S/term_ctl.txt")" "restored $S/backup.vnp to all three profiles"
+wait "$program" 2>/dev/null
+
 if [ $fail -ne 0 ]; then
   echo "--- vantrel output ---"
   cat "$S/vantrel.log"

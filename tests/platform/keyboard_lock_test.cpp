@@ -112,15 +112,54 @@ TEST_F(KeyboardLockTest, AFifoOrALinkWhereTheFilesBelongIsRefusedWithoutBlocking
   EXPECT_FALSE(fs::exists(dir / "elsewhere"));
 }
 
-TEST_F(KeyboardLockTest, TheVirtualKeyboardsLockIsNamedAfterItsStateFileHowEverItIsSpelled) {
+TEST_F(KeyboardLockTest, TheVirtualKeyboardsLockLiesBesideItsStateFileHowEverItIsSpelled) {
   fs::create_directories(dir / "sub");
-  const std::string name = SimKeyboardLockName(dir / "state.json");
-  EXPECT_EQ(SimKeyboardLockName(dir / "sub" / ".." / "state.json"), name);
-  EXPECT_EQ(SimKeyboardLockName(dir / "." / "state.json"), name);
-  EXPECT_NE(SimKeyboardLockName(dir / "other.json"), name);
-  EXPECT_EQ(name.rfind("PX204-1127-sim-", 0), 0u);
-  EXPECT_EQ(name.find('/'), std::string::npos);
+  const fs::path lock = SimKeyboardLockPath(dir / "state.json");
+  EXPECT_EQ(lock, fs::weakly_canonical(dir) / "state.json.lock");
+  EXPECT_EQ(SimKeyboardLockPath(dir / "sub" / ".." / "state.json"), lock);
+  EXPECT_EQ(SimKeyboardLockPath(dir / "." / "state.json"), lock);
+  EXPECT_NE(SimKeyboardLockPath(dir / "other.json"), lock);
   EXPECT_EQ(HidKeyboardLockName(0x0C45, 0x7666), "PX204-1127-hid-0c45-7666.lock");
+}
+
+// The real keyboard's lock does not depend on the user's environment: a program run with
+// sudo meets the user's there.
+TEST_F(KeyboardLockTest, TheKeyboardsLockIsTheSameWhateverTheRuntimeFolder) {
+  if (!fs::is_directory(kSystemLockFolder)) GTEST_SKIP() << kSystemLockFolder << " is missing here";
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string old = saved ? saved : "";
+  std::string error;
+  ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  const fs::path first = HidKeyboardLockPath(0x0C45, 0x7666, &error);
+  ::unsetenv("XDG_RUNTIME_DIR");
+  const fs::path second = HidKeyboardLockPath(0x0C45, 0x7666, &error);
+  if (saved) ::setenv("XDG_RUNTIME_DIR", old.c_str(), 1);
+  EXPECT_EQ(first, fs::path(kSystemLockFolder) / "PX204-1127-hid-0c45-7666.lock");
+  EXPECT_EQ(second, first);
+}
+
+// In the shared lock folder the files are readable by all (a lock needs only a descriptor
+// open for reading), whatever the umask; a file there of another user is refused.
+TEST_F(KeyboardLockTest, SharedLockFilesAreReadableByAllAndOthersFilesAreRefused) {
+  const mode_t umaskBefore = ::umask(077);
+  KeyboardLock shared(dir / "s.lock", kSharedLockMode);
+  std::string why;
+  ASSERT_TRUE(shared.Acquire(milliseconds(0), &why)) << why;
+  ASSERT_TRUE(shared.CreateGenerationFile(&why)) << why;
+  ::umask(umaskBefore);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "s.lock").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  ASSERT_EQ(::stat((dir / "s.lock.gen").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  shared.Release();
+  if (::geteuid() == 0) {
+    // As root: a file of another user is not used, root's own is.
+    ASSERT_EQ(::chown((dir / "s.lock").c_str(), 4321, 4321), 0);
+    KeyboardLock other(dir / "s.lock", kSharedLockMode);
+    EXPECT_FALSE(other.Acquire(milliseconds(0), &why));
+    EXPECT_EQ(why, (dir / "s.lock").string() + " belongs to another user");
+  }
 }
 
 TEST_F(KeyboardLockTest, ARuntimeFolderOpenToOthersIsNotUsed) {

@@ -130,12 +130,11 @@ void RunRestore(Context& ctx, const std::string& file) {
   }
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
+  const auto failuresBefore = ctx.Commands().LastFailure().count;
   if (!s.session.Install(std::move(image))) {
     const auto readBack = s.session.LastReadBack();
     if (readBack.Failed()) return ctx.ReadBackFailure(readBack.differences);
-    ctx.Err() << "the keyboard's configuration was not written\n";
-    ctx.SetExitCode(kExitFailed);
-    return;
+    return ctx.ConfigurationNotWritten(failuresBefore);
   }
   ctx.Out() << "restored " << file << " to all three profiles\n";
 }
@@ -249,12 +248,11 @@ void RunImport(Context& ctx, const std::string& file) {
   }
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
+  const auto failuresBefore = ctx.Commands().LastFailure().count;
   if (!s.session.Install(std::move(image))) {
     const auto readBack = s.session.LastReadBack();
     if (readBack.Failed()) return ctx.ReadBackFailure(readBack.differences);
-    ctx.Err() << "the keyboard's configuration was not written\n";
-    ctx.SetExitCode(kExitFailed);
-    return;
+    return ctx.ConfigurationNotWritten(failuresBefore);
   }
   if (!WriteLightingParts(ctx, lighting)) return;
   ctx.Out() << "imported " << file << " to all three profiles\n";

@@ -42,10 +42,19 @@ void Save(Context& ctx, QSettings& settings, const AutoRuleSet& rules) {
   }
 }
 
+// The stored rules; each one the program cannot use is named on stderr (it is left out,
+// and an edit stores the rules without it).
+AutoRuleSet Load(Context& ctx, QSettings& settings) {
+  std::vector<std::string> skipped;
+  AutoRuleSet rules = platform::LoadAutoRules(settings, &skipped);
+  for (const auto& why : skipped) ctx.Err() << "rules: stored " << why << "; it is not used\n";
+  return rules;
+}
+
 void List(Context& ctx) {
   auto settings = OpenRules(ctx);
   if (!settings) return;
-  const AutoRuleSet rules = platform::LoadAutoRules(*settings);
+  const AutoRuleSet rules = Load(ctx, *settings);
   ctx.Out() << "switching: " << (rules.enabled ? "on" : "off") << '\n';
   ctx.Out() << "fallback: " << (rules.fallback ? std::to_string(*rules.fallback) : std::string("stay")) << '\n';
   for (std::size_t i = 0; i < rules.rules.size(); ++i) ctx.Out() << i << ": " << DescribeRule(rules.rules[i]) << '\n';
@@ -57,7 +66,7 @@ template <typename Change>
 void Edit(Context& ctx, Change change) {
   auto settings = OpenRules(ctx);
   if (!settings) return;
-  AutoRuleSet rules = platform::LoadAutoRules(*settings);
+  AutoRuleSet rules = Load(ctx, *settings);
   if (!change(rules)) return;
   Save(ctx, *settings, rules);
 }

@@ -71,10 +71,29 @@ bool Context::ProgramLetsWrite() {
   return !program || ProgramAnswered(program->Call("CheckIdle"));
 }
 
+void Context::ConfigurationNotWritten(std::uint64_t failuresBefore) {
+  const device::CommandFailure failure = Commands().LastFailure();
+  // Gone in the middle of the writes: what went before it was taken. (The bracket's end
+  // fails too once the keyboard is gone, so the last failure does not name the write that
+  // was cut short.) A refused write is the keyboard's answer to the first write it refuses.
+  const bool goneWriting = failure.count > failuresBefore && failure.result == device::kDeviceAbsent &&
+                           (failure.command == device::kCmdWriteMacroArea ||
+                            failure.command == device::kCmdWriteKeyTable || failure.command == device::kCmdEnd);
+  if (goneWriting) {
+    err_ << "the keyboard's configuration was written in part: the keyboard went away while it was being written; "
+            "run the command again once the keyboard is back\n";
+  } else {
+    err_ << "the keyboard's configuration was not written\n";
+  }
+  exitCode_ = kExitFailed;
+}
+
 bool Context::ProgramAnswered(const platform::BusAnswer& answer) {
   if (answer.Ok()) return true;
   if (!answer.answered) {
-    err_ << "the running program did not answer: " << answer.message << '\n';
+    err_ << "the running program did not answer: " << answer.message << '\n'
+         << "whether it carried the request out is unknown; `vantrelctl verify` tells whether the keyboard holds "
+            "what the program last wrote\n";
     exitCode_ = kExitFailed;
     return false;
   }

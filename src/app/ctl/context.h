@@ -51,6 +51,11 @@ class Context {
   // "the keyboard does not hold what was written:" and the differences read back, one
   // per line, on stderr; exit code 1. Nothing when the list is empty.
   void ReadBackFailure(const std::vector<std::string>& differences);
+  // The keyboard's configuration (macro area and key tables) was not written as a whole:
+  // says whether it was written in part (a write command failed after others went
+  // through: the keyboard went away or stopped answering in the middle) or not at all,
+  // judged by the failures noted since `failuresBefore`; exit code 1.
+  void ConfigurationNotWritten(std::uint64_t failuresBefore);
 
   // The running program, when it owns the bus name and drives the same keyboard as this
   // run would (the same virtual keyboard state file, or real hardware on both sides): the

@@ -109,14 +109,14 @@ bool WriteKeyboard(Context& ctx, KeyboardSession& session, bool allProfiles, std
     edits.MarkEdited(static_cast<int>(profile));
   }
   // The session's messages (a macro area too full, no keyboard) are on stderr already.
+  const auto failuresBefore = ctx.Commands().LastFailure().count;
   if (edits.Apply() != profiles::ApplyResult::Applied) {
     const auto readBack = edits.LastReadBack();
     if (readBack.Failed()) {
       ctx.ReadBackFailure(readBack.differences);
       return false;
     }
-    ctx.Err() << "the keyboard's configuration was not written\n";
-    ctx.SetExitCode(kExitFailed);
+    ctx.ConfigurationNotWritten(failuresBefore);
     return false;
   }
   return true;

@@ -27,6 +27,7 @@
 #include "platform/desktop_notifier.h"
 #include "platform/program_launcher.h"
 #include "platform/sleep_inhibitor.h"
+#include "platform/system_bus_probe.h"
 #include "platform/single_instance.h"
 #include "platform/termination_signals.h"
 #include "ui/skin/skin_gallery.h"
@@ -372,8 +373,16 @@ int main(int argc, char** argv) {
   QObject::connect(&watch, &ui::KeyboardWatch::lightingWritten, &window, [&window] { window.ReloadLighting(); });
   // No new write starts while the system goes to sleep, and the sleep waits for the one
   // that runs. Without a system bus or login manager the program runs without that.
+  // A system bus that takes the connection and never answers would hold the start for a
+  // minute and more: it is asked first, for a few seconds at most.
+  std::string systemBusProblem;
+  const bool systemBusAnswers = platform::SystemBusAnswers(platform::kSystemBusWait, &systemBusProblem);
+  if (!systemBusAnswers) {
+    std::fprintf(stderr, "vantrel: %s; running without the sleep inhibitor\n", systemBusProblem.c_str());
+  }
   platform::SleepInhibitor inhibitor(
-      QDBusConnection::systemBus(), QString::fromStdString(texts.Text("SLEEP_INHIBIT_WHY")),
+      systemBusAnswers ? QDBusConnection::systemBus() : QDBusConnection(QStringLiteral("vantrel-no-system-bus")),
+      QString::fromStdString(texts.Text("SLEEP_INHIBIT_WHY")),
       [&core](std::function<void()> quiet) { core.Worker().Gate().Close(std::move(quiet)); },
       [&core] { core.Worker().Gate().Open(); });
   QObject::connect(&inhibitor, &platform::SleepInhibitor::resumed, &watch, &ui::KeyboardWatch::CheckSoon);

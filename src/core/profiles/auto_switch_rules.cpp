@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <regex>
+#include <memory>
+
+#include <re2/re2.h>
 
 namespace vantrel::profiles {
 namespace {
@@ -30,14 +32,23 @@ std::optional<int> ParseProfile(std::string_view text) {
   return value;
 }
 
-// Compiles a title expression; unset when it does not compile. std::regex reports both a
-// bad expression and a search that exhausts its resources by throwing; neither leaves here.
-std::optional<std::regex> CompileTitle(const std::string& pattern) {
-  try {
-    return std::regex(pattern, std::regex::ECMAScript | std::regex::icase | std::regex::nosubs);
-  } catch (const std::regex_error&) {
-    return std::nullopt;
-  }
+// The memory one compiled title expression may use (the compiled program and the cache of
+// the automaton that runs it). RE2's time is linear in the title whatever the pattern, so a
+// title from any program cannot hold the caller up; this bounds the space. A pattern whose
+// program does not fit is refused when the rule is added or read.
+constexpr std::int64_t kTitleExpressionMemory = std::int64_t{1} << 20;
+
+// Compiles a title expression; null when the engine refuses it (a syntax error, a feature
+// it does not offer such as back-references and look-around, or a program too large).
+std::unique_ptr<re2::RE2> CompileTitle(const std::string& pattern) {
+  re2::RE2::Options options;
+  options.set_case_sensitive(false);
+  options.set_never_capture(true);
+  options.set_log_errors(false);
+  options.set_max_mem(kTitleExpressionMemory);
+  auto expression = std::make_unique<re2::RE2>(pattern, options);
+  if (!expression->ok()) return nullptr;
+  return expression;
 }
 
 }  // namespace
@@ -47,7 +58,9 @@ std::string_view RuleErrorText(RuleError error) {
     case RuleError::Ok: return "ok";
     case RuleError::EmptyPattern: return "the pattern is empty";
     case RuleError::PatternTooLong: return "the pattern is too long";
-    case RuleError::BadRegex: return "the title pattern is not a valid regular expression";
+    case RuleError::BadRegex:
+      return "the title pattern is not a valid regular expression (back-references and look-around are not "
+             "supported)";
     case RuleError::BadProfile: return "the profile must be 0, 1 or 2";
     case RuleError::TooManyRules: return "there are too many rules";
   }
@@ -79,11 +92,7 @@ bool RuleMatches(const AutoRule& rule, const FocusedWindow& window) {
       if (!expression) return false;
       const std::string_view title =
           std::string_view(window.title).substr(0, std::min(window.title.size(), kMaxTitleBytes));
-      try {
-        return std::regex_search(title.begin(), title.end(), *expression);
-      } catch (const std::regex_error&) {
-        return false;
-      }
+      return re2::RE2::PartialMatch(re2::StringPiece(title.data(), title.size()), *expression);
     }
   }
   return false;
@@ -143,7 +152,8 @@ bool AutoRuleSet::MoveDown(std::size_t index) {
 
 std::map<std::string, std::string> RulesToSettings(const AutoRuleSet& set) {
   std::map<std::string, std::string> out;
-  out["Enabled"] = set.enabled ? "1" : "0";
+  // Built in place: GCC 12 at -O3 warns falsely (-Wrestrict) on assigning a literal here.
+  out.emplace("Enabled", std::string(1, set.enabled ? '1' : '0'));
   out["Fallback"] = set.fallback ? std::to_string(*set.fallback) : "stay";
   out["Count"] = std::to_string(set.rules.size());
   for (std::size_t i = 0; i < set.rules.size(); ++i) {
@@ -154,8 +164,12 @@ std::map<std::string, std::string> RulesToSettings(const AutoRuleSet& set) {
   return out;
 }
 
-AutoRuleSet RulesFromSettings(const std::function<std::optional<std::string>(std::string_view key)>& value) {
+AutoRuleSet RulesFromSettings(const std::function<std::optional<std::string>(std::string_view key)>& value,
+                              std::vector<std::string>* skipped) {
   AutoRuleSet set;
+  const auto skip = [&](std::size_t i, std::string_view why) {
+    if (skipped) skipped->push_back("Rule" + std::to_string(i) + ": " + std::string(why));
+  };
   if (auto enabled = value("Enabled")) set.enabled = *enabled != "0";
   if (auto fallback = value("Fallback")) set.fallback = ParseProfile(*fallback);
   std::size_t count = 0;
@@ -169,13 +183,21 @@ AutoRuleSet RulesFromSettings(const std::function<std::optional<std::string>(std
     if (!line) continue;
     const std::string_view text = *line;
     const auto first = text.find(',');
-    if (first == std::string_view::npos) continue;
-    const auto second = text.find(',', first + 1);
-    if (second == std::string_view::npos) continue;
+    const auto second = first == std::string_view::npos ? first : text.find(',', first + 1);
+    if (second == std::string_view::npos) {
+      skip(i, "not KIND,PROFILE,PATTERN");
+      continue;
+    }
     const auto kind = ParseRuleKind(text.substr(0, first));
     const auto profile = ParseProfile(text.substr(first + 1, second - first - 1));
-    if (!kind || !profile) continue;
-    (void)set.Add(AutoRule{*kind, std::string(text.substr(second + 1)), *profile});
+    if (!kind || !profile) {
+      skip(i, kind ? RuleErrorText(RuleError::BadProfile) : "the kind is not app, exe or title");
+      continue;
+    }
+    if (const RuleError error = set.Add(AutoRule{*kind, std::string(text.substr(second + 1)), *profile});
+        error != RuleError::Ok) {
+      skip(i, RuleErrorText(error));
+    }
   }
   return set;
 }

@@ -47,7 +47,10 @@ struct AutoRule {
 };
 
 // The longest pattern a rule may have, and the most rules kept; longer titles are cut to
-// kMaxTitleBytes before a title rule looks at them (bounds the regular expression's work).
+// kMaxTitleBytes before a title rule looks at them. A title pattern is matched by an engine
+// whose time grows linearly with the title (no back-tracking), so no pattern and no title
+// can stall the caller; patterns it cannot run that way (back-references, look-around) are
+// refused as BadRegex.
 inline constexpr std::size_t kMaxPatternBytes = 512;
 inline constexpr std::size_t kMaxRules = 64;
 inline constexpr std::size_t kMaxTitleBytes = 1024;
@@ -59,8 +62,8 @@ std::string_view RuleErrorText(RuleError error);
 
 RuleError ValidateRule(const AutoRule& rule);
 
-// Whether one rule matches the window. A title rule whose expression does not compile, or
-// whose search gives up, never matches.
+// Whether one rule matches the window. A title rule whose expression does not compile never
+// matches.
 bool RuleMatches(const AutoRule& rule, const FocusedWindow& window);
 
 // The rule kind's name in the stored form and on the command line: "app", "exe", "title".
@@ -95,9 +98,11 @@ inline constexpr const char* kAutoSwitchGroup = "AUTO_PROFILES";
 // The stored form as key/value pairs (keys without the group).
 std::map<std::string, std::string> RulesToSettings(const AutoRuleSet& set);
 // Reads the stored form back through `value` (a key without the group to its value, unset
-// when absent). Entries that do not parse or validate are skipped; so is anything past
-// kMaxRules. Missing keys give the defaults (on, stay, no rules).
-AutoRuleSet RulesFromSettings(const std::function<std::optional<std::string>(std::string_view key)>& value);
+// when absent). Entries that do not parse or validate are skipped, each named in `skipped`
+// ("Rule3: the title pattern is ..."); so is anything past kMaxRules. Missing keys give
+// the defaults (on, stay, no rules).
+AutoRuleSet RulesFromSettings(const std::function<std::optional<std::string>(std::string_view key)>& value,
+                              std::vector<std::string>* skipped = nullptr);
 
 // One rule as a line of text for listings: "app steam_app_570 -> 2".
 std::string DescribeRule(const AutoRule& rule);

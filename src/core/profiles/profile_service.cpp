@@ -233,6 +233,12 @@ RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path
 
 bool ProfileService::InstallAndApply(keys::StoreImage image) {
   const DeviceFacts facts = facts_();
+  // No capacity: the keyboard could not be asked (it went away, or never answered). Said
+  // as such, not as macros that do not fit into no room at all.
+  if (facts.macroCapacity == 0) {
+    sink_.ShowMessage(texts_.Text("MAIN_NO_DEVICE_PROMPT"));
+    return false;
+  }
   keys::ApplyRequest request;
   request.allProfiles = true;
   request.factory = facts.factory;

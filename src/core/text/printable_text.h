@@ -8,9 +8,9 @@
 
 namespace vantrel::text {
 
-// `text` with every control character (C0, DEL, and C1 written as UTF-8: U+0080..U+009F)
-// shown as '?', and cut after `maxBytes` bytes (at a character boundary) with "..."
-// appended when it was longer. Tabs become spaces.
+// `text` with every control character (C0, DEL, C1) and every byte that is not part of
+// well-formed UTF-8 shown as '?', and cut after `maxBytes` bytes (at a character boundary)
+// with "..." appended when it was longer. Tabs become spaces.
 std::string PrintableText(std::string_view text, std::size_t maxBytes = 200);
 
 }  // namespace vantrel::text

@@ -4,9 +4,11 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 
+#include "platform/bus_connection_limits.h"
 #include "ui/dbus/keyboard_adaptor.h"
 #include "ui/dbus/testing_adaptor.h"
 #include "ui/windows/app_core.h"
+#include "ui/windows/device_worker.h"
 
 namespace vantrel::ui {
 
@@ -16,7 +18,13 @@ std::unique_ptr<BusService> BusService::Start(AppCore& core, BusHooks hooks, QSt
     *error = bus.lastError().message();
     return nullptr;
   }
+  // Before anything can be called: a large call must not stop the connection's reading.
+  if (!platform::RaiseBusReceiveLimit(bus)) {
+    qWarning("the bus connection keeps its limit of received messages; calls of %ld MiB or more stop it",
+             platform::kDefaultBusReceiveLimit >> 20);
+  }
   std::unique_ptr<BusService> service(new BusService);
+  service->core_ = &core;
   service->object_ = std::make_unique<QObject>();
   // Each interface is an adaptor owned by the object; a further interface is one more
   // line here, before the object is registered.
@@ -42,6 +50,9 @@ std::unique_ptr<BusService> BusService::Start(AppCore& core, BusHooks hooks, QSt
 }
 
 BusService::~BusService() {
+  // A call whose work finished while the program was closing (SIGTERM during a restore)
+  // is answered with its result, not left to the caller's timeout.
+  if (core_) core_->Worker().DeliverWaitingFirst();
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (nameOwned_) bus.unregisterService(QString::fromLatin1(kBusName));
   bus.unregisterObject(QString::fromLatin1(kBusPath));

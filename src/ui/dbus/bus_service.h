@@ -30,6 +30,8 @@ class BusService {
   // name. Null, with `error` set, when there is no session bus or another process owns
   // the name; the program runs on without it.
   static std::unique_ptr<BusService> Start(AppCore& core, BusHooks hooks, QString* error);
+  // Answers every call whose work the device worker has finished (a closing program has
+  // waited for it), then leaves the bus.
   ~BusService();
   BusService(const BusService&) = delete;
   BusService& operator=(const BusService&) = delete;
@@ -40,6 +42,7 @@ class BusService {
  private:
   BusService() = default;
   std::unique_ptr<QObject> object_;
+  AppCore* core_ = nullptr;
   bool nameOwned_ = false;
 };
 

@@ -174,6 +174,7 @@ void KeyboardAdaptor::RefreshFacts() {
 ScriptOutcome KeyboardAdaptor::Precheck(bool mustBeIdle) const {
   auto* session = core_.Session();
   if (!session || core_.Stopping()) return scripting::Closing();
+  if (!core_.Worker().Gate().IsOpen()) return scripting::Sleeping();
   if (!core_.KeyboardPresent()) return scripting::NoKeyboard();
   if (mustBeIdle) return scripting::BusyOutcome(session->Facts());
   return {};
@@ -334,17 +335,26 @@ void KeyboardAdaptor::PaintKeys(int profile, const QStringList& keys, const QStr
   if (!ValidProfile(profile)) return Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
   const auto rgb = lighting::ParseHexColour(Std(colour));
   if (!rgb) return Refuse(message, scripting::InvalidArgument("colour", "wants RRGGBB in hex"));
+  // Only the sizes are checked here; the names are looked up (and close names searched for)
+  // on the worker.
   std::vector<std::string> names;
-  for (const auto& k : keys) names.push_back(Std(k));
-  std::vector<int> controls;
-  if (auto refusal = scripting::FindLitKeys(scripting::KeyVocabulary(core_.Texts()), names, controls); !refusal.Ok()) {
-    return Refuse(message, refusal);
+  names.reserve(static_cast<std::size_t>(keys.size()));
+  for (const auto& k : keys) {
+    // UTF-8 takes at least one byte for each UTF-16 unit: a longer name is not converted.
+    names.push_back(k.size() > static_cast<qsizetype>(scripting::kMaxKeyNameBytes)
+                        ? std::string(static_cast<std::size_t>(k.size()), '?')
+                        : Std(k));
   }
+  if (auto refusal = scripting::CheckPaintNames(names); !refusal.Ok()) return Refuse(message, refusal);
   auto* commands = &core_.Commands();
   auto* editor = &core_.KeyColours();
   const auto wskb = core_.WskbIni();
-  Answer(message, false, [this, commands, editor, profile, wskb, controls, colour = *rgb] {
+  const text::TextSource* texts = &core_.Texts();
+  Answer(message, false, [this, commands, editor, profile, wskb, texts, names = std::move(names), colour = *rgb] {
     BusJobResult r;
+    std::vector<int> controls;
+    r.outcome = scripting::FindLitKeys(scripting::KeyVocabulary(*texts), names, controls);
+    if (!r.outcome.Ok()) return r;
     const auto before = commands->LastFailure().count;
     lighting::LightingState s;
     if (!LoadForCall(*commands, s, profile, wskb, "PaintKeys", r)) return r;
@@ -400,10 +410,15 @@ QString KeyboardAdaptor::ExportJson(const QDBusMessage& message) {
 }
 
 void KeyboardAdaptor::ImportJson(const QString& document, const QDBusMessage& message) {
+  // UTF-8 takes at least one byte for each UTF-16 unit: a longer document is not converted.
+  const auto tooLarge = [&] {
+    Refuse(message, scripting::InvalidArgument("document", "larger than " +
+                                                               std::to_string(scripting::kMaxProfileJsonBytes >> 20) +
+                                                               " MiB; no configuration is"));
+  };
+  if (static_cast<std::size_t>(document.size()) > scripting::kMaxProfileJsonBytes) return tooLarge();
   std::string text = Std(document);
-  if (text.size() > scripting::kMaxProfileJsonBytes) {
-    return Refuse(message, scripting::InvalidArgument("document", "larger than any configuration can be"));
-  }
+  if (text.size() > scripting::kMaxProfileJsonBytes) return tooLarge();
   auto* session = core_.Session();
   auto* colourFiles = &core_.KeyColours();
   const text::TextSource* texts = &core_.Texts();

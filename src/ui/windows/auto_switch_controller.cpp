@@ -48,7 +48,7 @@ void AutoSwitchController::Start() {
   if (started_) return;
   started_ = true;
   if (auto* session = deps_.session()) session->AddView(*this);
-  switcher_.SetRules(platform::LoadAutoRules(settings_));
+  switcher_.SetRules(LoadRules());
   WatchSettingsFile();
 
   const bool given = source_ != nullptr;
@@ -65,7 +65,7 @@ void AutoSwitchController::Start() {
       {
         std::string error;
         // Reports come on the source's thread; they are handed to this object's.
-        available_ = source_->Start([this](const profiles::FocusedWindow& w) { ReportFocus(w); }, &error);
+        available_ = source_->Start([this](const profiles::FocusedWindow& w) { ReportSourceFocus(w); }, &error);
         if (!available_) {
           unavailableKey_ = "AUTO_UNAVAILABLE_X11";
           source_.reset();
@@ -102,11 +102,37 @@ void AutoSwitchController::WatchSettingsFile() {
   const QString folder = QFileInfo(file).absolutePath();
   if (!watcher_.directories().contains(folder) && QFileInfo(folder).isDir()) watcher_.addPath(folder);
   if (!watcher_.files().contains(file) && QFileInfo(file).isFile()) watcher_.addPath(file);
+  // While the folder does not exist (nothing saved settings yet), the nearest folder above
+  // it that does is watched, so that the folder is followed from the moment it appears; the
+  // watches above it go again once it is there.
+  QString nearest = folder;
+  while (!QFileInfo(nearest).isDir()) {
+    const QString up = QFileInfo(nearest).absolutePath();
+    if (up == nearest) break;
+    nearest = up;
+  }
+  for (const QString& watched : watcher_.directories()) {
+    if (watched != folder && watched != nearest) watcher_.removePath(watched);
+  }
+  if (nearest != folder && QFileInfo(nearest).isDir() && !watcher_.directories().contains(nearest)) {
+    watcher_.addPath(nearest);
+  }
+}
+
+profiles::AutoRuleSet AutoSwitchController::LoadRules() {
+  std::vector<std::string> skipped;
+  profiles::AutoRuleSet rules = platform::LoadAutoRules(settings_, &skipped);
+  // Said once for each damaged rule, not again on every later change of the file.
+  if (skipped != lastSkipped_) {
+    for (const auto& why : skipped) qWarning("automatic profiles: stored %s; it is not used", why.c_str());
+    lastSkipped_ = std::move(skipped);
+  }
+  return rules;
 }
 
 void AutoSwitchController::ReloadRules() {
   WatchSettingsFile();
-  profiles::AutoRuleSet rules = platform::LoadAutoRules(settings_);
+  profiles::AutoRuleSet rules = LoadRules();
   if (rules == switcher_.Rules()) return;
   switcher_.SetRules(std::move(rules));
   Schedule();
@@ -135,8 +161,24 @@ const char* AutoSwitchController::StatusKey() const {
   return "AUTO_STATUS_ON";
 }
 
-void AutoSwitchController::ReportFocus(const profiles::FocusedWindow& window) {
+void AutoSwitchController::ReportSourceFocus(const profiles::FocusedWindow& window) {
   QMetaObject::invokeMethod(this, [this, window] { OnFocus(window); }, Qt::QueuedConnection);
+}
+
+void AutoSwitchController::ReportFocus(const profiles::FocusedWindow& window) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, window] {
+        // Where the program watches the focus itself (X11), a report over the bus could come
+        // from any program on the session bus: only the desktop's script or extension is
+        // listened to, where it is the source.
+        if (choice_.kind != profiles::FocusSourceKind::KWinScript &&
+            choice_.kind != profiles::FocusSourceKind::GnomeShell) {
+          return;
+        }
+        OnFocus(window);
+      },
+      Qt::QueuedConnection);
 }
 
 void AutoSwitchController::PickNextWindow(std::function<void(const profiles::FocusedWindow&)> picked) {

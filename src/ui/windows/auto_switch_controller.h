@@ -76,8 +76,9 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   // The language key of the state: on, off, or why paused.
   const char* StatusKey() const;
 
-  // A window gained the focus, as a focus source (or the D-Bus method the desktop scripts
-  // call) reports it. Any thread.
+  // A window gained the focus, as the D-Bus method the desktop's script or extension calls
+  // reports it. Any thread. Taken only where that script or extension is the focus source
+  // (KDE Plasma, GNOME); elsewhere the program's own source reports and this is ignored.
   void ReportFocus(const profiles::FocusedWindow& window);
   // The next window focused that is not one of ours goes to `picked` (once) instead of
   // only to the rules.
@@ -105,10 +106,13 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   void statusChanged();
 
  private:
+  // The program's own focus source (X11) reports a window. Any thread.
+  void ReportSourceFocus(const profiles::FocusedWindow& window);
   void OnFocus(const profiles::FocusedWindow& window);
   void Check();
   void Schedule();
   void WatchSettingsFile();
+  profiles::AutoRuleSet LoadRules();
   profiles::SwitchConditions Conditions() const;
   void RequestSwitch(int profile);
 
@@ -132,6 +136,7 @@ class AutoSwitchController final : public QObject, public profiles::ProfileView 
   std::function<void(const profiles::FocusedWindow&)> pick_;
   std::vector<std::pair<int, std::function<void(const profiles::FocusedWindow&)>>> watchers_;
   int nextWatcher_ = 1;
+  std::vector<std::string> lastSkipped_;  // the stored rules last found unusable
 };
 
 }  // namespace vantrel::ui

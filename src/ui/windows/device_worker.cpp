@@ -58,6 +58,8 @@ void DeviceWorker::Deliver(std::function<void()> call, Delivery delivery) {
   QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }
 
+void DeviceWorker::DeliverWaitingFirst() { QCoreApplication::sendPostedEvents(this, CallEvent::Kind()); }
+
 bool DeviceWorker::event(QEvent* event) {
   if (event->type() == CallEvent::Kind()) {
     static_cast<CallEvent*>(event)->Run();

@@ -73,6 +73,10 @@ class DeviceWorker final : public QObject {
   // Blocks until every job posted so far has run (tests, closing). Never call it from a
   // job.
   void WaitIdle() { queue_.WaitIdle(); }
+  // Hands over at once the results delivered First that still wait for the event loop (on
+  // this object's thread): a closing program answers the bus calls whose work is done
+  // before its bus object goes.
+  void DeliverWaitingFirst();
   // True while a job runs or waits.
   bool Busy() const { return queue_.Busy(); }
   // True on the worker's own thread.

@@ -52,6 +52,38 @@ TEST(AutoRules, UnknownFieldsNeverMatchAndBadExpressionsAreRefused) {
   EXPECT_EQ(ValidateRule({RuleKind::Title, "a|b", 2}), RuleError::Ok);
 }
 
+// A pattern that makes a back-tracking engine take exponential time on a title it does not
+// match: with the old engine the 53-character title held the caller for over a minute (ctest
+// stops this test after 60 s, see tests/CMakeLists.txt). Every title here is answered.
+TEST(AutoRulesHostileTitle, NestedRepetitionIsAnsweredForAnyTitle) {
+  const AutoRule rule{RuleKind::Title, R"(^(\w+\s?)+$)", 1};
+  ASSERT_EQ(ValidateRule(rule), RuleError::Ok);
+  const std::string hostile = "Settings for the gaming keyboard and mouse 2024-2025!";
+  ASSERT_EQ(hostile.size(), 53u);
+  EXPECT_FALSE(RuleMatches(rule, Window("", "", "", hostile)));
+  // The same shape at the longest title a rule looks at.
+  std::string longest;
+  while (longest.size() + 6 < kMaxTitleBytes) longest += "word ";
+  EXPECT_FALSE(RuleMatches(rule, Window("", "", "", longest + "!")));
+  EXPECT_TRUE(RuleMatches(rule, Window("", "", "", "Settings for the gaming keyboard")));
+  EXPECT_TRUE(RuleMatches(rule, Window("", "", "", longest + "end")));
+  AutoRuleSet set;
+  ASSERT_EQ(set.Add(rule), RuleError::Ok);
+  EXPECT_EQ(set.Resolve(Window("", "", "", hostile)), std::nullopt);
+}
+
+TEST(AutoRules, PatternsTheLinearEngineCannotRunAreRefused) {
+  for (const char* pattern : {R"((a)\1)", "(?=x)x", "(?!x)y", "(?<=a)b", "a{1001}"}) {
+    EXPECT_EQ(ValidateRule({RuleKind::Title, pattern, 0}), RuleError::BadRegex) << pattern;
+  }
+  // The usual rule syntax keeps working, case ignored beyond ASCII too.
+  const FocusedWindow w = Window("", "", "", "\xC3\x89" "diteur \xE2\x80\x94 Projet 12");
+  for (const char* pattern : {R"(^\S+ \W \w+ \d+$)", "projet [0-9]{2}", "\xC3\xA9" "diteur", "(Foo|projet)", R"(\bProjet\b)"}) {
+    ASSERT_EQ(ValidateRule({RuleKind::Title, pattern, 0}), RuleError::Ok) << pattern;
+    EXPECT_TRUE(RuleMatches({RuleKind::Title, pattern, 0}, w)) << pattern;
+  }
+}
+
 TEST(AutoRules, TitleRulesLookOnlyAtTheStartOfVeryLongTitles) {
   const std::string title = std::string(kMaxTitleBytes, 'x') + "tail";
   EXPECT_FALSE(RuleMatches({RuleKind::Title, "tail", 0}, Window("", "", "", title)));
@@ -120,11 +152,19 @@ TEST(AutoRulesSettings, DefaultsWhenAbsentAndDamagedEntriesAreSkipped) {
       {"Rule4", "app,1"},         {"Rule5", "title,0,(("},    {"Rule6", "app,,x"},
       {"Rule7", "exe,2,"},        {"Rule8", "exe,2,/bin/ok"}, {"Rule9", "app,0,beyond the count"},
   };
-  const AutoRuleSet read = RulesFromSettings([&](std::string_view k) { return Lookup(damaged, k); });
+  std::vector<std::string> skipped;
+  const AutoRuleSet read = RulesFromSettings([&](std::string_view k) { return Lookup(damaged, k); }, &skipped);
   EXPECT_EQ(read.fallback, std::nullopt);  // out of range reads as "stay"
   ASSERT_EQ(read.rules.size(), 2u);
   EXPECT_EQ(read.rules[0], (AutoRule{RuleKind::App, "good", 1}));
   EXPECT_EQ(read.rules[1], (AutoRule{RuleKind::Executable, "/bin/ok", 2}));
+  // Every entry left out is named with its reason, so a reader can tell the user.
+  const std::vector<std::string> expected = {
+      "Rule2: the kind is not app, exe or title", "Rule3: the profile must be 0, 1 or 2",
+      "Rule4: not KIND,PROFILE,PATTERN",           std::string("Rule5: ") + std::string(RuleErrorText(RuleError::BadRegex)),
+      "Rule6: the profile must be 0, 1 or 2",      "Rule7: the pattern is empty",
+  };
+  EXPECT_EQ(skipped, expected);
 }
 
 TEST(AutoRulesSettings, AHugeCountReadsNoMoreThanTheLimit) {

@@ -28,5 +28,16 @@ TEST(PrintableText, LongTextIsCutAtACharacterBoundary) {
   EXPECT_EQ(PrintableText("a\xc3\xa9\xc3\xa9z", 4), "a\xc3\xa9\xc3\xa9...");
 }
 
+TEST(PrintableText, BrokenUtf8BecomesQuestionMarks) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\x9b" "31m", "?31m"},                          // a lone 8-bit CSI
+      {"\xc0\x9b", "??"},                              // overlong
+      {"\xed\xa0\x80", "???"},                         // a surrogate
+      {"\xe2\x82", "??"},                              // cut short
+      {"\xc3\xa9" "diteur \xe2\x80\x94 \xf0\x9f\x8e\xae", "\xc3\xa9" "diteur \xe2\x80\x94 \xf0\x9f\x8e\xae"},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(PrintableText(in), want) << in;
+}
+
 }  // namespace
 }  // namespace vantrel::text

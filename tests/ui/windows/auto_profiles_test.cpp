@@ -201,6 +201,19 @@ TEST_F(AutoSwitchTest, AKWinScriptThatDidNotStartIsSaidNotToWork) {
   EXPECT_STREQ(kde.StatusKey(), "AUTO_STATUS_ON");
 }
 
+// On X11 the program watches the focus itself: a report over the bus (any program on the
+// session bus may send one) used to switch the profile too.
+TEST_F(AutoSwitchTest, OnX11BusReportsAreIgnored) {
+  StartController();
+  ASSERT_EQ(controller->SourceKind(), FocusSourceKind::X11);
+  controller->ReportFocus(App("game"));
+  QTest::qWait(400);
+  Settle();
+  EXPECT_EQ(KeyboardProfile(), 0);
+  Focus(App("game"));
+  ASSERT_TRUE(WaitForProfile(2));
+}
+
 TEST_F(AutoSwitchTest, OurOwnWindowPausesSwitching) {
   StartController();
   Focus(App("game", static_cast<std::uint32_t>(QCoreApplication::applicationPid())));
@@ -224,6 +237,36 @@ TEST_F(AutoSwitchTest, RulesWrittenByAnotherProgramTakeEffectAtOnce) {
   }
   ASSERT_TRUE(WaitForProfile(1));
   EXPECT_EQ(controller->Rules().rules.size(), 3u);
+}
+
+// On first use the settings folder does not exist yet: rules written later by another
+// program (vantrelctl rules add) are followed from the moment the file appears.
+TEST_F(AutoSwitchTest, RulesAreFollowedWhenTheSettingsFolderAppearsLater) {
+  const QString file = settingsDir.filePath(QStringLiteral("config/Vantrel_Morvane/app.conf"));
+  QSettings fresh(file, QSettings::IniFormat);
+  AutoSwitchController::Deps deps{worker, [this] { return &session; }, [] { return true; }};
+  AutoSwitchController first(std::move(deps), fresh, AutoSwitchController::Environment{},
+                             std::make_unique<FakeFocusSource>(report));
+  first.Start();
+  EXPECT_TRUE(first.Rules().rules.empty());
+  {
+    QSettings other(file, QSettings::IniFormat);
+    AutoRuleSet rules;
+    ASSERT_EQ(rules.Add({RuleKind::App, "tool", 1}), RuleError::Ok);
+    ASSERT_TRUE(platform::SaveAutoRules(other, rules));
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return first.Rules().rules.size() == 1; }, 3000));
+  Focus(App("tool"));
+  ASSERT_TRUE(WaitForProfile(1));
+  // And a later change is seen through the folder's own watch.
+  {
+    QSettings other(file, QSettings::IniFormat);
+    AutoRuleSet rules = platform::LoadAutoRules(other);
+    ASSERT_EQ(rules.Add({RuleKind::App, "more", 2}), RuleError::Ok);
+    ASSERT_TRUE(platform::SaveAutoRules(other, rules));
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return first.Rules().rules.size() == 2; }, 3000));
+  first.Stop();
 }
 
 TEST_F(AutoSwitchTest, SwitchedOffNothingIsWritten) {

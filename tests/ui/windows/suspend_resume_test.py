@@ -19,6 +19,7 @@ Usage: suspend_resume_test.py VANTREL VANTRELCTL SCRATCH_FOLDER OUTPUT_FOLDER
 """
 import json
 import os
+import socket
 import subprocess
 import sys
 import time
@@ -148,6 +149,18 @@ def main():
         time.sleep(2.0)
         asleep = sent_commands()[mark:]
         check(0x0F in asleep, "the arrival is seen while asleep (factory table read)")
+        # A script's call while asleep is refused at once, not held to run after the resume
+        # (long after its caller stopped waiting).
+        keyboard = dbus.Interface(bus.get_object("org.vantrel.Vantrel1", "/org/vantrel/Vantrel1"),
+                                  "org.vantrel.Vantrel1.Keyboard")
+        try:
+            keyboard.SetActiveProfile(dbus.Int32(2), timeout=10)
+            refused = "answered"
+        except dbus.exceptions.DBusException as e:
+            refused = e.get_dbus_name() + ": " + e.get_dbus_message()
+        check(refused.startswith("org.vantrel.Vantrel1.Error.Busy: the computer is going to sleep"),
+              "a bus call while asleep is refused: " + refused)
+        asleep = sent_commands()[mark:]
         check(BEGIN not in asleep and not WRITES & set(asleep), "no bracket and no write while asleep")
         check(not notify_calls(), "no notification while asleep")
         prepare_for_sleep(False)
@@ -230,6 +243,27 @@ def main():
         output = f.read()
     check("dbus" not in output.lower() and "inhibit" not in output.lower(),
           "without a bus nothing is said about it: " + output.strip())
+
+    # 5. A system bus that takes the connection and never answers: the start waits a few
+    # seconds for it (it used to wait about 94 s), then goes on without the inhibitor.
+    silent = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    silent.bind(os.path.join(SCRATCH, "silent-system-bus"))
+    silent.listen(8)
+    mute = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + os.path.join(SCRATCH, "silent-system-bus"))
+    bus = dbus.SessionBus()
+    with open(os.path.join(SCRATCH, "silent.log"), "w") as log:
+        program = subprocess.Popen([VANTREL, "--simulate=" + STATE, "--language", "1033"], env=mute,
+                                   stdout=log, stderr=subprocess.STDOUT)
+        check(wait_for(lambda: bus.name_has_owner("org.vantrel.Vantrel1") or program.poll() is not None, 30) and
+              program.poll() is None, "with a silent system bus the program is up within 30 s")
+        run = subprocess.run([VANTREL, "/Kill"], env=mute, capture_output=True, text=True, timeout=60)
+        check(run.returncode == 0, "/Kill with a silent system bus")
+        check(program.wait(timeout=60) == 0, "with a silent system bus the program ends with 0")
+    silent.close()
+    with open(os.path.join(SCRATCH, "silent.log"), encoding="utf-8", errors="replace") as f:
+        output = f.read()
+    check("did not answer within 3000 ms; running without the sleep inhibitor" in output,
+          "the silent system bus is named: " + output.strip())
 
 
 if __name__ == "__main__":

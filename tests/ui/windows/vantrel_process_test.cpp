@@ -128,8 +128,9 @@ class Sandbox {
 
 bool Exists(const std::string& path) { return QFile::exists(QString::fromStdString(path)); }
 
-TEST(VantrelProcess, TermAndIntEndThroughTheClosingRoutine) {
-  for (int signal : {SIGTERM, SIGINT}) {
+// SIGHUP (the terminal or the session went away) used to end the program where it stood.
+TEST(VantrelProcess, TermIntAndHupEndThroughTheClosingRoutine) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal);
     Sandbox box;
     const pid_t first = box.StartFirst();
