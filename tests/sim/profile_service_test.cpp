@@ -338,7 +338,7 @@ TEST_F(ProfileServiceTest, AnEditMadeWhileTheKeyboardIsReadIsKeptAndAskedAbout) 
   EXPECT_EQ(view.calls, (std::vector<std::string>{"arrival"}));
 
   // Answered "read the keyboard": the edit goes, as the user chose.
-  session.ResolveArrival(false);
+  session.ResolveArrival(ArrivalChoice::ReadKeyboard);
   EXPECT_FALSE(edited());
   EXPECT_FALSE(session.Unsaved());
 
@@ -365,7 +365,7 @@ TEST_F(ProfileServiceTest, TheKeyboardBackWithEditsPendingWaitsForTheAnswer) {
   EXPECT_TRUE(session.Unsaved());
   EXPECT_EQ(keys::EditingStore::Lock(editing)->table.Record(0, 0x1E).kind, keys::kKindDisabled);
   // Write them: the keyboard gets them.
-  session.ResolveArrival(true);
+  session.ResolveArrival(ArrivalChoice::WriteEdits);
   EXPECT_FALSE(session.Unsaved());
   keys::StoreImage back;
   ASSERT_TRUE(service.DumpDevice(back));
@@ -378,9 +378,55 @@ TEST_F(ProfileServiceTest, TheKeyboardBackWithEditsPendingWaitsForTheAnswer) {
   }
   session.MarkEdited();
   session.ReloadOnArrival();
-  session.ResolveArrival(false);
+  session.ResolveArrival(ArrivalChoice::ReadKeyboard);
   EXPECT_FALSE(session.Unsaved());
   EXPECT_NE(keys::EditingStore::Lock(editing)->table.Record(0, 0x1F).kind, keys::kKindDisabled);
+}
+
+// Cancel (Escape, the box closed) on the questions whose No drops the edits: the switch,
+// the profile manager's Apply and the keyboard's return leave the edits pending and send
+// nothing. Cancel used to be taken for No.
+TEST_F(ProfileServiceTest, CancelOnTheQuestionsThatDropEditsKeepsThemAndSendsNothing) {
+  session.ReloadOnArrival();
+  {
+    keys::EditingStore::Lock lock(editing);
+    lock->table.SetRecord(0, 0x1E, KeyAssignment{keys::kKindDisabled, 0, 0, 0, 0});
+  }
+  session.MarkEdited();
+  const auto kept = [this] {
+    EXPECT_TRUE(session.Unsaved());
+    EXPECT_EQ(session.CurrentProfile(), 0);
+    EXPECT_EQ(keys::EditingStore::Lock(editing)->table.Record(0, 0x1E).kind, keys::kKindDisabled);
+  };
+  sink.choice = text::Answer::Cancel;
+  sim.ClearTrace();
+  const SwitchDecision cancelled = session.CheckSwitch(2);
+  EXPECT_TRUE(cancelled.asked);
+  EXPECT_FALSE(cancelled.proceed);
+  EXPECT_FALSE(cancelled.applyFirst);
+  EXPECT_FALSE(sink.lastDefaultYes);  // No stays the preselected answer
+  EXPECT_FALSE(session.FinishSwitch(cancelled));
+  kept();
+  EXPECT_FALSE(session.CheckManagerApply(1).proceed);
+  kept();
+
+  session.ReloadOnArrival();
+  ASSERT_TRUE(session.Facts().arrivalPending);
+  EXPECT_EQ(session.AskArrival(), ArrivalChoice::KeepEdits);
+  EXPECT_TRUE(sink.lastDefaultYes);  // writing them stays the preselected answer
+  session.ResolveArrival(ArrivalChoice::KeepEdits);
+  EXPECT_FALSE(session.Facts().arrivalPending);
+  kept();
+  // At most the keyboard's profile was read: nothing written.
+  for (std::uint8_t c : SentCommands()) EXPECT_EQ(c, device::kCmdReadDeviceState);
+  // Yes and No keep their meaning.
+  sink.choice.reset();
+  sink.answer = false;
+  const SwitchDecision no = session.CheckSwitch(2);
+  EXPECT_TRUE(no.proceed && !no.applyFirst);
+  sink.answer = true;
+  const SwitchDecision yes = session.CheckSwitch(2);
+  EXPECT_TRUE(yes.proceed && yes.applyFirst);
 }
 
 TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {

@@ -143,6 +143,9 @@ DialogLayout MainLayout() {
   e.push_back({"CONTROL_DengStaPic", R(px + 12, 122, 40, 40), Kind::Picture, {}});
   e.push_back({"CONTROL_DengStatic", R(px + 60, 132, 184, 22), Kind::Label, {}});
   e.push_back({"CONTROL_XGcombox", R(px + 12, 174, 232, 26), Kind::Field, {}});
+  // The panel's note: folded, under the title; open, at the foot that only effect 20 uses.
+  e.push_back({"CONTROL_LightNote", R(px + 12, 174, 232, 64), Kind::Label, {}});
+  e.push_back({"CONTROL_LightNote2", R(px + 12, 406, 232, 48), Kind::Label, {}});
   e.push_back({"CONTROL_LightStatic", R(px + 12, 216, 70, 20), Kind::Label, {}});
   e.push_back({"CONTROL_LightSlider", R(px + 84, 214, 160, 24), Kind::Slider, {}});
   e.push_back({"CONTROL_SpeedStatic", R(px + 12, 248, 70, 20), Kind::Label, {}});
@@ -267,7 +270,7 @@ DialogLayout ProfileLayout() {
   d.background = "Profile_bg.jpg";
   d.mask = "Profile_mask.bmp";
   d.pictures = {{"Profile_normal.jpg", State::Normal}, {"Profile_over.jpg", State::Hover},
-                {"Profile_down.jpg", State::Down}};
+                {"Profile_down.jpg", State::Down}, {"Profile_disable.jpg", State::Disabled}};
   auto& e = d.elements;
   e.push_back({"DIALOG_TITLE", R(32, 8, d.size.width() - 60, 32), Kind::Label, {}});
   e.push_back({"PROGRAM_LIST", R(20, 60, 440, 220), Kind::Field, {}});
@@ -306,7 +309,7 @@ DialogLayout AutoProfilesLayout() {
   d.background = "AutoProfiles_bg.jpg";
   d.mask = "AutoProfiles_mask.bmp";
   d.pictures = {{"AutoProfiles_normal.jpg", State::Normal}, {"AutoProfiles_over.jpg", State::Hover},
-                {"AutoProfiles_down.jpg", State::Down}};
+                {"AutoProfiles_down.jpg", State::Down}, {"AutoProfiles_disable.jpg", State::Disabled}};
   auto& e = d.elements;
   e.push_back({"DIALOG_TITLE", R(32, 8, d.size.width() - 60, 32), Kind::Label, {}});
   e.push_back({"AUTO_STATUS", R(20, 46, 520, 52), Kind::Label, {}});

@@ -346,7 +346,7 @@ int main(int argc, char** argv) {
     (void)launcher.Launch(daemon);
   }
 
-  ui::QtMessageSink messages;
+  ui::QtMessageSink messages(nullptr, &core.Texts());
   ui::QtFileChooser files;
   ui::CVantrelDlg window(core, messages, files);
   messages.SetParent(&window);

@@ -82,4 +82,30 @@ KeySheet BuildKeySheet(const StoreImage& image, std::size_t profile, const text:
   return sheet;
 }
 
+std::string SheetFileName(std::string_view title) {
+  std::string spaced;
+  for (const char c : title) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == ':') {
+      // French puts a no-break space before the colon: it goes with it.
+      while (!spaced.empty() && spaced.back() == ' ') spaced.pop_back();
+      if (spaced.size() >= 2 && spaced.compare(spaced.size() - 2, 2, "\xC2\xA0") == 0) spaced.resize(spaced.size() - 2);
+      spaced += " - ";
+    }
+    else if (u < 0x20 || u == 0x7F || std::string_view("/\\*?\"<>|").find(c) != std::string_view::npos) spaced += ' ';
+    else spaced += c;
+  }
+  std::string name;
+  for (const char c : spaced) {
+    if (c == ' ' && (name.empty() || name.back() == ' ')) continue;
+    name += c;
+  }
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  // A leading or doubled dash left by a colon at either end reads as nothing.
+  while (name.size() >= 2 && name.compare(name.size() - 2, 2, " -") == 0) name.resize(name.size() - 2);
+  if (name.rfind("- ", 0) == 0) name.erase(0, 2);
+  if (name == "-") name.clear();
+  return name;
+}
+
 }  // namespace vantrel::keys

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/keys/stores.h"
@@ -51,6 +52,12 @@ struct KeySheet {
 // placement) is left out of the picture, and the G-key table still lists every G key.
 KeySheet BuildKeySheet(const StoreImage& image, std::size_t profile, const text::IniSnapshot& mainSkin,
                        const text::TextSource& texts, std::string date);
+
+// The name proposed for a file of the sheet, from its title: no character a file name
+// cannot hold on some system (/ \ : * ? " < > | and control characters). A colon with
+// the spaces around it becomes " - " ("Key map: Profile 3" -> "Key map - Profile 3"),
+// any other such character a space; runs of spaces become one, none at either end.
+std::string SheetFileName(std::string_view title);
 
 // One macro step in words: an arrow down (press) or up (release), the key, and the delay
 // after it in milliseconds ("↓ Left Ctrl  10 ms").

@@ -147,4 +147,52 @@ HookResult OnMouseMessage(RecorderState& state, RecordList& list, MouseMessage m
   return HookResult::kPassOn;
 }
 
+std::vector<KeyRepeatFilter::Event> KeyRepeatFilter::Feed(const Event& e) {
+  std::vector<Event> out;
+  const std::size_t index = KeyIndexOfCode(e.code) % down_.size();
+  if (held_) {
+    const Event held = *held_;
+    held_.reset();
+    if (!e.release && e.code == held.code && e.timestamp == held.timestamp && e.timestamp != 0) {
+      // The server's repeat pair: the key stays down, nothing happened.
+      return out;
+    }
+    down_.reset(KeyIndexOfCode(held.code) % down_.size());
+    out.push_back(held);
+  }
+  if (e.code == 0 || e.autoRepeat) {
+    out.push_back(e);
+    return out;
+  }
+  if (!e.release) {
+    Event press = e;
+    // Down already: a repeat in the form without releases.
+    if (down_.test(index)) press.autoRepeat = true;
+    down_.set(index);
+    out.push_back(press);
+    return out;
+  }
+  if (e.timestamp == 0 || !down_.test(index)) {
+    // Nothing to pair it with: a release without a time, or of a key not seen pressed.
+    down_.reset(index);
+    out.push_back(e);
+    return out;
+  }
+  held_ = e;
+  return out;
+}
+
+std::optional<KeyRepeatFilter::Event> KeyRepeatFilter::Flush() {
+  if (!held_) return std::nullopt;
+  const Event held = *held_;
+  held_.reset();
+  down_.reset(KeyIndexOfCode(held.code) % down_.size());
+  return held;
+}
+
+void KeyRepeatFilter::Reset() {
+  held_.reset();
+  down_.reset();
+}
+
 }  // namespace vantrel::keys

@@ -88,6 +88,34 @@ struct KeyEvent {
 };
 HookResult OnKeyEvent(RecorderState& state, RecordList& list, const KeyEvent& event, std::uint32_t now);
 
+// Key events with the window system's own times, before the recorder sees them. A held key
+// comes as repeats in one of two forms: presses of a key already down, or (X11) a
+// release and a press of the key with one time stamp. The toolkit marks the second form
+// only when it finds the press already queued behind the release, which a busy program
+// often does not: so a release is held back until the next key event. A press of the same
+// key with the same time makes the pair a repeat (both dropped); any other event, or
+// Flush (nothing came in time, recording stops), lets the release go first.
+class KeyRepeatFilter {
+ public:
+  struct Event {
+    std::uint16_t code = 0;
+    bool release = false;
+    bool autoRepeat = false;     // as the toolkit marked it
+    std::uint64_t timestamp = 0;  // ms on the window system's clock; 0: none (no pairing)
+    std::uint32_t modifiers = 0;  // carried through for the caller
+  };
+  // The events to act on now, in order (none while a release is held).
+  std::vector<Event> Feed(const Event& event);
+  // The held release, if any.
+  std::optional<Event> Flush();
+  bool Holding() const { return held_.has_value(); }
+  void Reset();
+
+ private:
+  std::optional<Event> held_;
+  std::bitset<512> down_;  // by key index: a press went out, its release not yet
+};
+
 // The low-level hook, for the two Windows keys (virtual keys 0x5B/0x5C) only.
 HookResult OnLowLevelKey(RecorderState& state, RecordList& list, std::uint8_t virtualKey, bool down,
                          std::uint32_t now);

@@ -43,6 +43,20 @@ EffectParams ParamsOf(EffectCode code) {
   return p;
 }
 
+PanelNote PanelNoteOf(bool panelOpen, EffectCode selected) {
+  if (!panelOpen) return PanelNote::Folded;
+  return selected == kEffectUserColours ? PanelNote::None : PanelNote::KeysIdle;
+}
+
+const char* PanelNoteKey(PanelNote note) {
+  switch (note) {
+    case PanelNote::Folded: return "LIGHT_NOTE_FOLDED";
+    case PanelNote::KeysIdle: return "LIGHT_NOTE_KEYS_IDLE";
+    case PanelNote::None: break;
+  }
+  return "";
+}
+
 std::string EffectName(const text::TextSource* texts, EffectCode code) {
   if (texts == nullptr) return "#Error";
   return texts->ModeText(std::to_string(code));

@@ -45,6 +45,15 @@ struct EffectParams {
 
 EffectParams ParamsOf(EffectCode code);
 
+// The short note the panel shows about itself. Folded, it shows only its lamp and title:
+// the note says what the lamp opens. Open, a key click and the Macro button belong to the
+// panel: they paint keys with effect 20 (its own controls say so) and do nothing with any
+// other effect, which the note explains, with how to assign keys again.
+enum class PanelNote : std::uint8_t { None, Folded, KeysIdle };
+PanelNote PanelNoteOf(bool panelOpen, EffectCode selected);
+// Its language key, empty for None.
+const char* PanelNoteKey(PanelNote note);
+
 // Display name of a code: section "MODE", key = the code in decimal. "#Error" without
 // a text source.
 std::string EffectName(const text::TextSource* texts, EffectCode code);

@@ -289,6 +289,19 @@ std::array<std::string, kUserModeCount> KeyColourEditor::ModeNames(int profile) 
   return names;
 }
 
+std::array<std::string, kUserModeCount> KeyColourEditor::ShownModeNames(int profile,
+                                                                       const text::TextSource& texts) const {
+  auto names = ModeNames(profile);
+  for (int m = 0; m < kUserModeCount; ++m) {
+    const std::string shipped = text::ReadIniString(defaultFile_, kNameSection, std::to_string(m), "");
+    auto& name = names[static_cast<std::size_t>(m)];
+    if (shipped.empty() || name != shipped) continue;
+    const std::string translated = texts.Text("USER_MODE_NAME_" + std::to_string(m));
+    if (!translated.empty() && translated != "#Error") name = translated;
+  }
+  return names;
+}
+
 KeyColourWrite KeyColourEditor::PaintKey(device::CommandSet& commands, int profile, int controlId,
                                          int currentEffect) {
   if (currentEffect != 20) return KeyColourWrite::NotSent;

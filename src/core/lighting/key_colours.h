@@ -14,6 +14,7 @@
 #include "core/device/commands.h"
 #include "core/lighting/colour.h"
 #include "core/lighting/key_buttons.h"
+#include "core/text/text_source.h"
 
 namespace vantrel::lighting {
 
@@ -108,6 +109,10 @@ class KeyColourEditor {
   void SavePresentMode(int profile, int mode) const;
   int ReadPresentMode(int profile) const;
   std::array<std::string, kUserModeCount> ModeNames(int profile) const;
+  // The names as shown: a mode that still has the default file's name for it is called by
+  // the language's name for it ("USER_MODE_NAME_<mode>"); a name the user typed is shown
+  // as typed.
+  std::array<std::string, kUserModeCount> ShownModeNames(int profile, const text::TextSource& texts) const;
 
   // A key button clicked while the panel shows effect 20: paints it with the brush
   // (tool 0, flag 0) or the base colour (tool 1, flag 1), sends and saves it. NotSent

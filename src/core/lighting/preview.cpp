@@ -1,6 +1,7 @@
 #include "core/lighting/preview.h"
 
 #include <ctime>
+#include <optional>
 
 namespace vantrel::lighting {
 namespace {
@@ -401,9 +402,13 @@ void PreviewEngine::StepScript(const PreviewInput& in) {
 }
 
 void PreviewEngine::Paint(PreviewFrame& frame) const {
+  std::optional<Rgb> rightAlt;
   for (std::size_t k = 0; k < kPreviewKeyCount; ++k) {
-    if (painted_[k]) frame.keys[frame.count++] = {kSerpentine[k], colour_[k]};
+    if (!painted_[k]) continue;
+    frame.keys[frame.count++] = {kSerpentine[k], colour_[k]};
+    if (kSerpentine[k] == kPreviewRightAlt) rightAlt = colour_[k];
   }
+  if (rightAlt) frame.keys[frame.count++] = {kPreviewRightWin, *rightAlt};
 }
 
 bool PreviewEngine::Step(const PreviewInput& in, PreviewFrame& frame) {

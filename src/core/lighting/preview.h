@@ -2,8 +2,9 @@
 // current effect and its parameters and gives the colour of every key button it paints,
 // by control id. Nothing of it reaches the keyboard.
 //
-// The preview covers the 108 keys of the key grid (Fn included, right Win and the G keys
-// left out); keys it does not paint keep the colour they have on screen.
+// The preview covers the 108 keys of the key grid (Fn included, the G keys left out); right
+// Win, which has no cell of its own (right Alt fills two), shows the colour of right Alt
+// beside it. Keys it does not paint keep the colour they have on screen.
 #pragma once
 
 #include <array>
@@ -82,11 +83,16 @@ struct PreviewKeyColour {
   Rgb colour = 0;
 };
 
+// Right Win and right Alt, whose colour it takes.
+inline constexpr int kPreviewRightWin = 1087;
+inline constexpr int kPreviewRightAlt = 1086;
+
 struct PreviewFrame {
   // The effect has no preview: the key captions are shown instead of colours.
   bool showCaptions = false;
   std::size_t count = 0;
-  std::array<PreviewKeyColour, kPreviewKeyCount> keys{};
+  // The grid's keys, then right Win when right Alt is painted.
+  std::array<PreviewKeyColour, kPreviewKeyCount + 1> keys{};
 
   std::optional<Rgb> ColourOf(int controlId) const;
 };

@@ -190,8 +190,12 @@ void EditSession::AskApplyFirst(SwitchDecision& decision) {
   if (!decision.unsaved || questionOnScreen_) return;
   questionOnScreen_ = true;
   decision.asked = true;
-  decision.applyFirst = sink_.AskYesNo(texts_.Text("PROFILE_SELECT_PROMPT"), false);
+  // No drops the edits, so it must be a choice the user made: Escape and closing the box
+  // answer Cancel, which stays on the profile with the edits kept and writes nothing.
+  const auto answer = sink_.AskYesNoCancel(texts_.Text("PROFILE_SELECT_PROMPT"), text::Answer::No);
   questionOnScreen_ = false;
+  decision.applyFirst = answer == text::Answer::Yes;
+  if (answer == text::Answer::Cancel) decision.proceed = false;
 }
 
 CloseChoice EditSession::CheckClose() {
@@ -207,11 +211,16 @@ CloseChoice EditSession::CheckClose() {
   return CloseChoice::Stay;
 }
 
-bool EditSession::AskArrival() {
+ArrivalChoice EditSession::AskArrival() {
   questionOnScreen_ = true;
-  const bool write = sink_.AskYesNo(texts_.Text("MAIN_PROMPT_RECONNECT"), true);
+  const auto answer = sink_.AskYesNoCancel(texts_.Text("MAIN_PROMPT_RECONNECT"), text::Answer::Yes);
   questionOnScreen_ = false;
-  return write;
+  switch (answer) {
+    case text::Answer::Yes: return ArrivalChoice::WriteEdits;
+    case text::Answer::No: return ArrivalChoice::ReadKeyboard;
+    case text::Answer::Cancel: break;
+  }
+  return ArrivalChoice::KeepEdits;
 }
 
 bool EditSession::CheckOtherProgramChange() {
@@ -426,13 +435,13 @@ void EditSession::ReloadOnArrival() {
   NotifyRead(active);
 }
 
-void EditSession::ResolveArrival(bool writeEdits) {
+void EditSession::ResolveArrival(ArrivalChoice choice) {
   {
     std::lock_guard lock(mutex_);
     if (!facts_.arrivalPending) return;
     facts_.arrivalPending = false;
   }
-  if (!writeEdits) {
+  if (choice == ArrivalChoice::ReadKeyboard) {
     {
       std::lock_guard lock(mutex_);
       facts_.editedProfiles = 0;
@@ -441,7 +450,9 @@ void EditSession::ResolveArrival(bool writeEdits) {
     return;
   }
   const int active = service_.ActiveProfile();
-  if (Apply() == ApplyResult::Failed) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_APPLY_FAILED"));
+  // Kept: the edits stay pending for a later Apply, the keyboard is neither written nor read.
+  if (choice == ArrivalChoice::WriteEdits && Apply() == ApplyResult::Failed)
+    sink_.ShowMessage(texts_.Text("MAIN_PROMPT_APPLY_FAILED"));
   if (ValidProfile(active)) SetCurrentProfile(active);
   {
     keys::EditingStore::Lock lock(editing_);

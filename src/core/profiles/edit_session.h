@@ -49,6 +49,14 @@ enum class ApplyResult {
 // What the user decided before a close.
 enum class CloseChoice { Close, ApplyThenClose, Stay };
 
+// What the user decided when the keyboard came back with edits pending.
+enum class ArrivalChoice {
+  WriteEdits,    // Yes: the edits are written to the keyboard
+  ReadKeyboard,  // No: the keyboard's configuration is read, the edits are dropped
+  KeepEdits,     // Cancel (Escape, the box closed): the edits stay pending, nothing is
+                 // written or read
+};
+
 enum class Editor { KeyPage, ProfileManager };
 
 class EditSession {
@@ -89,14 +97,17 @@ class EditSession {
   // ---- questions (UI thread) --------------------------------------------------------
   // A switch to `profile` (3 and above mean 0): refused while the key page is open; asks
   // "PROFILE_SELECT_PROMPT" when edits are pending and the profile is not the active one.
+  // Its Cancel (Escape, the box closed) refuses the switch too: the edits stay, nothing
+  // is written.
   SwitchDecision CheckSwitch(int profile);
-  // The profile manager's OK or Apply: asks "PROFILE_SELECT_PROMPT" when edits are pending.
+  // The profile manager's OK or Apply: asks "PROFILE_SELECT_PROMPT" when edits are pending;
+  // Cancel refuses, as for a switch.
   SwitchDecision CheckManagerApply(int checkedRow);
   // Before the program ends: with edits pending asks whether to apply them first.
   CloseChoice CheckClose();
-  // The keyboard came back while edits were pending: true to write them (the default),
-  // false to read the keyboard's configuration instead.
-  bool AskArrival();
+  // The keyboard came back while edits were pending: write them (Yes, the default), read
+  // the keyboard's configuration instead (No), or keep them pending (Cancel).
+  ArrivalChoice AskArrival();
   // Another program changed the keyboard: true to read its configuration (asks
   // "MAIN_PROMPT_OTHER_PROGRAM" first when edits are pending; No keeps the edits and
   // reads nothing).
@@ -116,7 +127,7 @@ class EditSession {
   // The keyboard arrived: read it into the store. With edits pending nothing is read: the
   // session waits for ResolveArrival (the views are told; the UI asks AskArrival).
   void ReloadOnArrival();
-  void ResolveArrival(bool writeEdits);
+  void ResolveArrival(ArrivalChoice choice);
   // Reads the keyboard's configuration again after another program changed it; the views
   // are told as after an arrival. `dropEdits`: the user agreed to lose the edits pending
   // (CheckOtherProgramChange). False, with nothing read, when edits came in after that

@@ -97,10 +97,12 @@ std::vector<std::string> SkinStatePictures(SkinFile file) {
                       "macro_down.jpg", "macro_disable.jpg", "macro2_normal.jpg", "macro2_over.jpg",
                       "macro2_down.jpg", "macro2_disable.jpg", "media_normal.jpg", "media_over.jpg",
                       "media_down.jpg", "function_normal.jpg", "function_over.jpg", "function_down.jpg"});
-    case SkinFile::Profile: return Strings({"Profile_normal.jpg", "Profile_over.jpg", "Profile_down.jpg"});
+    case SkinFile::Profile:
+      return Strings({"Profile_normal.jpg", "Profile_over.jpg", "Profile_down.jpg", "Profile_disable.jpg"});
     case SkinFile::UpdateDlg: return Strings({"update_normal.jpg", "update_over.jpg"});
     case SkinFile::AutoProfiles:
-      return Strings({"AutoProfiles_normal.jpg", "AutoProfiles_over.jpg", "AutoProfiles_down.jpg"});
+      return Strings({"AutoProfiles_normal.jpg", "AutoProfiles_over.jpg", "AutoProfiles_down.jpg",
+                      "AutoProfiles_disable.jpg"});
   }
   return {};
 }

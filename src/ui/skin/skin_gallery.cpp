@@ -128,7 +128,7 @@ FacePictures PicturesFor(text::SkinFile file, const QString& key, const QString&
     }
     case text::SkinFile::Profile: {
       const QPixmap down = load("Profile_down.jpg");
-      return {load("Profile_normal.jpg"), load("Profile_over.jpg"), down, down, down};
+      return {load("Profile_normal.jpg"), load("Profile_over.jpg"), down, load("Profile_disable.jpg"), down};
     }
     case text::SkinFile::UpdateDlg: {
       const QPixmap over = load("update_over.jpg");
@@ -136,7 +136,8 @@ FacePictures PicturesFor(text::SkinFile file, const QString& key, const QString&
     }
     case text::SkinFile::AutoProfiles: {
       const QPixmap down = load("AutoProfiles_down.jpg");
-      return {load("AutoProfiles_normal.jpg"), load("AutoProfiles_over.jpg"), down, down, down};
+      return {load("AutoProfiles_normal.jpg"), load("AutoProfiles_over.jpg"), down, load("AutoProfiles_disable.jpg"),
+              down};
     }
     case text::SkinFile::Composite: {
       const bool moves = key.startsWith("FUNC_MACRO_UP") || key.startsWith("FUNC_MACRO_DOWN") ||

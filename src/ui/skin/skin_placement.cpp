@@ -1,6 +1,8 @@
 #include "ui/skin/skin_placement.h"
 
+#include <QCursor>
 #include <QDir>
+#include <QScreen>
 #include <QGuiApplication>
 #include <QHash>
 #include <QImageReader>
@@ -8,6 +10,7 @@
 #include <QPainter>
 #include <QRect>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -140,6 +143,23 @@ void MoveControl(QWidget& control, const QString& iniPath, const QString& sectio
   const auto r = ReadSkinRect(iniPath, section, key);
   control.move(r.x, r.y);
   control.update();
+}
+
+QPoint CentredOver(const QRect& opener, const QSize& size, const QRect& area) {
+  QPoint at = opener.center() - QPoint(size.width() / 2, size.height() / 2) + QPoint(1, 1);
+  at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - size.width())));
+  at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - size.height())));
+  return at;
+}
+
+void PlaceOverOpener(QWidget& window, const QWidget* opener) {
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return;
+  const bool shown = opener && opener->isVisible() && !opener->isMinimized();
+  QScreen* screen = shown ? opener->screen() : QGuiApplication::screenAt(QCursor::pos());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  window.move(CentredOver(shown ? opener->frameGeometry() : area, window.size(), area));
 }
 
 QRegion MaskToRegion(const QImage& mask) {

@@ -36,6 +36,15 @@ void PlaceWithFaceKey(CPngButton& button, const QString& iniPath, const QString&
 // Position only: the control keeps its size.
 void MoveControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key);
 
+// Where a window of `size` goes to sit centred over `opener` (the frame of the window that
+// opened it, global coordinates), moved as little as needed to lie inside `area` (the
+// screen's available part); a window larger than `area` keeps its top-left corner in it.
+QPoint CentredOver(const QRect& opener, const QSize& size, const QRect& area);
+// Places a top-level window over the window that opens it: centred over `opener` when that
+// is on screen, else in the middle of the screen. Nothing on Wayland, where the compositor
+// places windows.
+void PlaceOverOpener(QWidget& window, const QWidget* opener);
+
 // The part `source` (logical pixels, as skin coordinates are) of a picture drawn into
 // `target`; pictures loaded for a high-density screen hold 2 device pixels per logical one.
 void DrawPicturePart(QPainter& painter, const QRect& target, const QPixmap& picture, const QRect& source);

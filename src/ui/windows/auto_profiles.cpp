@@ -172,8 +172,10 @@ void AutoProfilesWindow::PlaceControls() {
   const QPixmap normal = RequiredSkinPicture(folder, QStringLiteral("AutoProfiles_normal.jpg"));
   const QPixmap over = RequiredSkinPicture(folder, QStringLiteral("AutoProfiles_over.jpg"));
   const QPixmap down = RequiredSkinPicture(folder, QStringLiteral("AutoProfiles_down.jpg"));
+  // Disabled (no rule selected) is dim, as in the main window, not the pressed picture.
+  const QPixmap disabled = RequiredSkinPicture(folder, QStringLiteral("AutoProfiles_disable.jpg"));
   for (CPngButton* b : {up_, down_, add_, edit_, remove_, pick_, close_})
-    PlaceSkinnedButton(*b, iniPath(), kSection, b->objectName(), normal, over, down, down, down);
+    PlaceSkinnedButton(*b, iniPath(), kSection, b->objectName(), normal, over, down, disabled, down);
   for (QWidget* w : std::initializer_list<QWidget*>{status_, fallbackPrompt_, list_, kind_, pattern_, profile_,
                                                     fallback_, enabled_})
     PlaceControl(*w, iniPath(), kSection, w->objectName());
@@ -219,6 +221,9 @@ void AutoProfilesWindow::Open() {
   InitDialog();
   PlaceControls();
   Retranslate();
+  // Placed on every opening, over the window that opened it (Qt centres a dialog over its
+  // parent on the first show only).
+  PlaceOverOpener(*this, parentWidget());
   show();
 }
 

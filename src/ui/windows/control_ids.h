@@ -74,6 +74,7 @@ inline constexpr int kReportStatic = 1204;
 inline constexpr int kRgbStatic = 1207;
 inline constexpr int kRgbEditRed = 1208;  // 1208..1210: R, G, B
 inline constexpr int kWriteStatus = 1211;  // the keyboard did not take a change
+inline constexpr int kNote = 1212;         // what the lamp opens; why key clicks do nothing
 }  // namespace panel_id
 static_assert(panel_id::kReportRate1 == ids::kReport[0] && panel_id::kReportRate4 == ids::kReport[3],
               "the panel's report-rate buttons are the main window's");

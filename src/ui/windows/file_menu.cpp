@@ -107,9 +107,13 @@ void FileMenu::RestoreFile(const std::filesystem::path& path) {
   // took it; otherwise it says what failed and keeps the edits pending.
   auto& session = s_.host.Session();
   s_.worker.Run([&session, path] { return session.Restore(path); }, this,
-                [this](profiles::RestoreOutcome outcome) {
+                [this, path](profiles::RestoreOutcome outcome) {
                   restoring_ = false;
                   s_.host.ShowProgress(false);
+                  // A failure was told where it happened (the file refused, the keyboard
+                  // not taking it); success is said here, or the user is left guessing.
+                  if (outcome.applied)
+                    s_.sink.ShowMessage(text::FormatWithString(s_.texts.Text("MAIN_PROMPT_RESTORE_DONE"), path.string()));
                   emit restoreFinished(outcome.validation, outcome.applied);
                 });
 }
@@ -132,6 +136,8 @@ void FileMenu::BackupToFile() {
           std::string message = text::FormatWithString(s_.texts.Text("MAIN_PROMPT_BACKUP_FAILED"), path.string());
           if (!outcome.second.empty()) message += "\n" + outcome.second;
           s_.sink.ShowMessage(message);
+        } else {
+          s_.sink.ShowMessage(text::FormatWithString(s_.texts.Text("MAIN_PROMPT_BACKUP_DONE"), path.string()));
         }
         emit backupFinished(outcome.first);
       });

@@ -646,9 +646,12 @@ void Vantrel_DlgComposite::ApplyTexts() {
   const QString title = (macroOnly_ ? t("MACRO_EDIT_TISHI") : t("KEY_SETTING_TISHI")) + QStringLiteral(" \u2013 ") + keyName;
   title_->setText(title);
   setWindowTitle(title);
-  button(kIdTabSingle)->setText(macroOnly_ ? QString() : t("SINGLE_KEY"));
-  button(kIdTabMedia)->setText(macroOnly_ ? QString() : t("MULTI_MEDIA"));
-  button(kIdTabFunction)->setText(macroOnly_ ? QString() : t("FUNCTION_KEY"));
+  // For G9 the other kinds are shown disabled, named, and say why they cannot be chosen.
+  button(kIdTabSingle)->setText(t("SINGLE_KEY"));
+  button(kIdTabMedia)->setText(t("MULTI_MEDIA"));
+  button(kIdTabFunction)->setText(t("FUNCTION_KEY"));
+  for (int id : {kIdTabSingle, kIdTabMedia, kIdTabFunction})
+    button(id)->SetTooltipText(macroOnly_ ? t("MACRO_ONLY_TAB_TIP") : QString());
   button(kIdTabMacro)->setText(t("MACRO_SETTING"));
   button(kIdOk)->setText(t("MACRO_OK"));
   button(kIdCancel)->setText(t("MACRO_CANCLE"));

@@ -311,6 +311,16 @@ void LightingPanel::BuildControls() {
   status_->setWordWrap(true);
   status_->hide();
   controls_[id::kWriteStatus] = status_;
+  note_ = new ColorStatic(surface_, id::kNote);
+  note_->setObjectName("CONTROL_LightNote");
+  QFont noteFont("DejaVu Sans");
+  noteFont.setPixelSize(12);
+  note_->setFont(noteFont);
+  note_->SetTextColor(QColor(0x9A, 0xA3, 0xB0));
+  note_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  note_->setWordWrap(true);
+  note_->setTextFormat(Qt::PlainText);
+  controls_[id::kNote] = note_;
   Retranslate();
 }
 
@@ -364,6 +374,7 @@ void LightingPanel::Retranslate() {
   for (const int controlId : kChoiceIds) Control(controlId)->setAccessibleDescription(Utf8(deps_.texts.Text("LIGHT_CHOICE_ROW")));
   if (writeFailed_) ShowWriteStatus(true);
   FillEffectCombo();
+  if (note_) ShowNote(SelectedEffect());
 }
 
 void LightingPanel::ShowWriteStatus(bool failed) {
@@ -415,14 +426,14 @@ void LightingPanel::SetPreviewRandom(lighting::PreviewRandom* random) {
 // --- Worker jobs -------------------------------------------------------------------------
 
 LightingPanel::ColourView LightingPanel::SnapshotColours(const lighting::KeyColourEditor& editor, int profile,
-                                                         bool names) {
+                                                         bool names, const text::TextSource& texts) {
   ColourView v;
   v.mode = editor.SelectedMode();
   v.tool = editor.Tool();
   v.base = editor.BaseColour();
   v.brush = editor.BrushColour();
   v.buttons = editor.ButtonColours(profile);
-  if (names) v.names = editor.ModeNames(profile);
+  if (names) v.names = editor.ShownModeNames(profile, texts);
   return v;
 }
 
@@ -432,13 +443,14 @@ void LightingPanel::RunJob(Job job, ColourScope scope, Done done) {
   const int profile = deps_.session.CurrentProfile();
   auto& state = deps_.state;
   auto& colours = deps_.colours;
+  const text::TextSource& texts = deps_.texts;
   deps_.worker.Run(
-      [job = std::move(job), &state, &colours, profile, scope]() mutable {
+      [job = std::move(job), &state, &colours, &texts, profile, scope]() mutable {
         JobResult r;
         r.code = job();
         r.state = state;
         if (scope != ColourScope::None)
-          r.colours = SnapshotColours(colours, profile, scope == ColourScope::TableAndNames);
+          r.colours = SnapshotColours(colours, profile, scope == ColourScope::TableAndNames, texts);
         return r;
       },
       this,
@@ -719,7 +731,7 @@ void LightingPanel::Refresh() {
     PaintKeyButtons();
   } else if (view_.panelOpen && !captionsShown_) {
     // Left effect 20 by a load or restore default: keys the preview does not paint (the
-    // G keys, the right Win key) must not keep their per-key colours.
+    // G keys) must not keep their per-key colours.
     ShowCaptions();
   }
 }
@@ -750,6 +762,7 @@ void LightingPanel::ShowForEffect(EffectCode code) {
   // The drop-down stays while the panel is open, whatever the effect: it is the only way
   // to leave an effect that shows no other control.
   effectCombo_->setVisible(open);
+  ShowNote(code);
   show(kBrightnessIds, open && params.brightness);
   show(kSpeedIds, open && params.speed);
   show(kChoiceIds, open && params.colourChoice);
@@ -774,6 +787,32 @@ void LightingPanel::ShowForEffect(EffectCode code) {
     static_cast<CPngButton*>(Control(id::kDirectionForward))->SetTooltipText(Utf8(deps_.texts.Text(names.forwardText)));
     static_cast<CPngButton*>(Control(id::kDirectionBack))->SetTooltipText(Utf8(deps_.texts.Text(names.backText)));
   }
+}
+
+void LightingPanel::ShowNote(EffectCode code) {
+  const lighting::PanelNote note = lighting::PanelNoteOf(view_.panelOpen, code);
+  if (note == lighting::PanelNote::None) {
+    note_->hide();
+    return;
+  }
+  // Folded, in the empty panel under the title; open, at the foot of the panel, which
+  // only effect 20's controls use.
+  PlaceControl(*note_, deps_.mainSkinFile, "BUTTONINFO",
+               note == lighting::PanelNote::Folded ? "CONTROL_LightNote" : "CONTROL_LightNote2");
+  std::string words = deps_.texts.Text(lighting::PanelNoteKey(note));
+  // The effect that paints keys, by its name in the drop-down.
+  if (note == lighting::PanelNote::KeysIdle)
+    words = text::FormatWithString(words, lighting::EffectName(&deps_.texts, lighting::kEffectUserColours));
+  note_->setText(Utf8(words));
+  note_->setToolTip(note_->text());
+  // A longer translation gets a smaller font rather than a cut-off line.
+  QFont font = note_->font();
+  for (int size = 12; size >= 9; --size) {
+    font.setPixelSize(size);
+    note_->setFont(font);
+    if (note_->heightForWidth(note_->width()) <= note_->height()) break;
+  }
+  note_->show();
 }
 
 void LightingPanel::PaintKey(int controlId, Rgb colour) {

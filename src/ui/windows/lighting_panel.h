@@ -186,13 +186,16 @@ class LightingPanel : public QObject {
   // `then` gets whether it took.
   void SwitchAfterQuestions(int profile, ColourScope scope, std::function<void(bool)> then,
                             std::function<void()> afterSwitch = {});
-  static ColourView SnapshotColours(const lighting::KeyColourEditor& editor, int profile, bool names);
+  static ColourView SnapshotColours(const lighting::KeyColourEditor& editor, int profile, bool names,
+                                    const text::TextSource& texts);
   void Adopt(JobResult& result);
 
   void Refresh();
   void RefreshUserControls();
   void FillEffectCombo();
   void ShowForEffect(lighting::EffectCode code);
+  // The panel's note for its state, placed where that state leaves room.
+  void ShowNote(lighting::EffectCode code);
   lighting::EffectCode SelectedEffect() const;
   void PaintKeyButtons();
   void PaintKey(int controlId, lighting::Rgb colour);
@@ -241,6 +244,7 @@ class LightingPanel : public QObject {
   std::array<CSkinColorBtn*, 4> swatches_{};
   std::array<QLineEdit*, 3> rgbEdits_{};
   ColorStatic* status_ = nullptr;
+  ColorStatic* note_ = nullptr;
   std::vector<std::pair<ColorStatic*, const char*>> labels_;
   bool updatingControls_ = false;
 

@@ -77,6 +77,12 @@ MacroEditor::MacroEditor(QWidget* page, const QString& iniPath, const QString& s
                          const text::TextSource& texts, text::MessageSink& sink, text::ProfileStrings& profileStrings)
     : QObject(page), texts_(texts), sink_(sink), profileStrings_(profileStrings), clock_(SteadyMs),
       filter_(new KeyEventFilter(this)) {
+  releaseTimer_ = new QTimer(this);
+  // A repeat's press follows its release at once; a key released for real has no press
+  // behind it, and its release is recorded after this long at most (with its own time).
+  releaseTimer_->setSingleShot(true);
+  releaseTimer_->setInterval(50);
+  connect(releaseTimer_, &QTimer::timeout, this, &MacroEditor::FlushHeldRelease);
   BuildControls(page, iniPath, skinFolder);
   filter_->SetKeyHandler([this](const KeyEventFilter::KeyInput& in) { return OnRecordKey(in); });
   filter_->SetMouseHandler(
@@ -591,6 +597,7 @@ void MacroEditor::ToggleRecording() {
   keys::StartRecording(recorder_, clock_());
   timestampOffset_.reset();
   modifierKeysDown_ = modifiersAdded_ = 0;
+  repeats_.Reset();
   auto* b = button(kIdRecord);
   b->setText(Q(texts_.Text("MACRO_ACTION_STOP_RECORD")));
   b->SetSelected(true);
@@ -603,6 +610,7 @@ void MacroEditor::ToggleRecording() {
 
 void MacroEditor::StopRecordingIfActive() {
   if (!recorder_.recording) return;
+  FlushHeldRelease();
   ReleaseAddedModifiers();
   keys::StopRecording(recorder_);
   filter_->Remove();
@@ -634,6 +642,34 @@ std::uint32_t MacroEditor::EventTime(std::uint64_t timestamp) {
 }
 
 bool MacroEditor::OnRecordKey(const KeyEventFilter::KeyInput& in, bool followModifiers) {
+  // Unknown and media keys are not recorded and go on their way.
+  if (in.code == 0 || keys::IsMediaKey(in.code)) return false;
+  if (!followModifiers) {
+    // A key of the chooser: after anything held, straight to the recorder.
+    FlushHeldRelease();
+    RecordKey(in, false);
+    return true;
+  }
+  const keys::KeyRepeatFilter::Event event{in.code, in.release, in.autoRepeat, in.timestamp,
+                                           static_cast<std::uint32_t>(in.modifiers.toInt())};
+  for (const auto& out : repeats_.Feed(event))
+    RecordKey({out.code, out.release, out.autoRepeat, out.timestamp, Qt::KeyboardModifiers::fromInt(static_cast<int>(out.modifiers))},
+              true);
+  if (repeats_.Holding()) releaseTimer_->start();
+  else releaseTimer_->stop();
+  return true;
+}
+
+void MacroEditor::FlushHeldRelease() {
+  releaseTimer_->stop();
+  if (const auto held = repeats_.Flush())
+    RecordKey({held->code, held->release, held->autoRepeat, held->timestamp,
+               Qt::KeyboardModifiers::fromInt(static_cast<int>(held->modifiers))},
+              true);
+}
+
+void MacroEditor::RecordKey(const KeyEventFilter::KeyInput& in, bool followModifiers) {
+  if (!recorder_.recording) return;
   SyncSelectionFromView();
   const std::size_t before = rows_.actions.size();
   const std::uint32_t now = EventTime(in.timestamp);
@@ -643,9 +679,8 @@ bool MacroEditor::OnRecordKey(const KeyEventFilter::KeyInput& in, bool followMod
   // it is (swallowed, nothing recorded), so only the real release ends the key, with the
   // time since the press as the press step's delay.
   const keys::KeyEvent event{in.code, in.release && !in.autoRepeat, in.autoRepeat};
-  const auto result = keys::OnKeyEvent(recorder_, rows_, event, now);
+  (void)keys::OnKeyEvent(recorder_, rows_, event, now);
   AfterRecordedStep(before);
-  return result == keys::HookResult::kSwallow;
 }
 
 // Key events sent to a window by another program (XSendEvent on X11, as xdotool's "type"
@@ -691,6 +726,7 @@ void MacroEditor::ReleaseAddedModifiers() {
 void MacroEditor::OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target,
                                 std::uint64_t timestamp) {
   if (mouseIgnored_ && mouseIgnored_(target)) return;
+  FlushHeldRelease();  // a key released before the click comes before it
   auto* record = button(kIdRecord);
   const QRect recordRect(record->mapToGlobal(QPoint(0, 0)), record->size());
   SyncSelectionFromView();

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -79,6 +80,8 @@ class MacroEditor : public QObject {
 
   // Recording.
   bool recording() const { return recorder_.recording; }
+  // A key's release is held back for a moment to tell a repeat from a real release.
+  bool holdingRelease() const { return repeats_.Holding(); }
   void ToggleRecording();
   void StopRecordingIfActive();
   // A key chosen on the on-screen key chooser while recording: a press and a release.
@@ -140,6 +143,10 @@ class MacroEditor : public QObject {
 
   // Recording input from the event filter.
   bool OnRecordKey(const KeyEventFilter::KeyInput& input, bool followModifiers = true);
+  // One key event out of the repeat filter into the recorder.
+  void RecordKey(const KeyEventFilter::KeyInput& input, bool followModifiers);
+  // A release the repeat filter held back goes to the recorder now.
+  void FlushHeldRelease();
   void FollowModifiers(const KeyEventFilter::KeyInput& input, std::uint32_t now);
   void ReleaseAddedModifiers();
   void OnRecordMouse(std::uint16_t code, bool release, const QPoint& globalPos, QWidget* target,
@@ -163,6 +170,8 @@ class MacroEditor : public QObject {
   // an event reported them held without their key's own event.
   std::uint8_t modifierKeysDown_ = 0;
   std::uint8_t modifiersAdded_ = 0;
+  keys::KeyRepeatFilter repeats_;
+  QTimer* releaseTimer_ = nullptr;  // lets a held release go when no repeat press follows it
   std::function<bool(QWidget*)> mouseIgnored_;
   KeyEventFilter* filter_;
   bool loading_ = false;

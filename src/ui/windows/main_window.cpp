@@ -498,7 +498,18 @@ void CVantrelDlg::ProfileChanged() {
     session->ReloadOnArrival();
     done->set_value();
   });
-  finished.wait();
+  finished.wait();  QMetaObject::invokeMethod(this, [this] { ShowAgainAfterUnplug(); }, Qt::QueuedConnection);
+}
+
+void CVantrelDlg::ShowAgainAfterUnplug() {
+  // Called for an arrival only: the keyboard is there, though the presence logic may not
+  // have counted it yet (the window's look follows when its configuration is read).
+  if (!hiddenByUnplug_ || closing_) return;
+  hiddenByUnplug_ = false;
+  if (isVisible()) return;
+  show();
+  raise();
+  activateWindow();
 }
 
 void CVantrelDlg::DeviceGone() {
@@ -509,7 +520,10 @@ void CVantrelDlg::DeviceGone() {
         // An open key page keeps what it recorded: it closes as its Apply would store
         // the edits, without writing them to the keyboard.
         ClosePages(/*keepEdits=*/true);
-        if (trayAvailable_) hide();
+        if (trayAvailable_) {
+          if (isVisible() && !isMinimized()) hiddenByUnplug_ = true;
+          hide();
+        }
         SetNoDeviceLook(true);
         UpdateApplyButton();
       },
@@ -596,9 +610,9 @@ void CVantrelDlg::ArrivalWithEdits() {
         if (closing_ || !session || arrivalQuestionUp_) return;
         SetNoDeviceLook(false);
         arrivalQuestionUp_ = true;
-        const bool write = session->AskArrival();
+        const profiles::ArrivalChoice choice = session->AskArrival();
         arrivalQuestionUp_ = false;
-        PostDeviceJob([session, write] { session->ResolveArrival(write); });
+        PostDeviceJob([session, choice] { session->ResolveArrival(choice); });
       },
       Qt::QueuedConnection);
 }

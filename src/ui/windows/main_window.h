@@ -247,6 +247,8 @@ class CVantrelDlg final : public CBaseDialog,
   void OnSwitchView();
   void OnReportRate(int index);
   void OnInitTray();
+  // The keyboard is back: a window its removal hid is shown again.
+  void ShowAgainAfterUnplug();
   void RequestSwitch(int profile);
   void ShowSwitchedProfile(int profile);
   void UpdateApplyButton();
@@ -306,6 +308,9 @@ class CVantrelDlg final : public CBaseDialog,
   bool applyRunning_ = false;
   bool closing_ = false;
   bool arrivalQuestionUp_ = false;
+  // The window was on screen when the keyboard went away and hid it: it comes back with
+  // the keyboard.
+  bool hiddenByUnplug_ = false;
   bool keyPageCounted_ = false;  // the key page is counted as an open editor
   bool trayAvailable_ = false;
   EditedKey editedKey_;

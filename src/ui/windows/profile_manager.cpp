@@ -157,13 +157,15 @@ QString CVantrel_DlgProfile::RowFileName(int row) const {
 }
 
 void CVantrel_DlgProfile::PlaceControls() {
-  // The four faces are loaded once per process; disabled uses the pressed picture.
+  // The four faces are loaded once per process. A disabled button is drawn dim, as in the
+  // main window: in the pressed picture it looked like the default button.
   const QString folder = skinFolder();
   const QPixmap normal = RequiredSkinPicture(folder, QStringLiteral("Profile_normal.jpg"));
   const QPixmap over = RequiredSkinPicture(folder, QStringLiteral("Profile_over.jpg"));
   const QPixmap down = RequiredSkinPicture(folder, QStringLiteral("Profile_down.jpg"));
+  const QPixmap disabled = RequiredSkinPicture(folder, QStringLiteral("Profile_disable.jpg"));
   for (CPngButton* b : {ok_, cancel_, add_, load_, delete_, apply_})
-    PlaceSkinnedButton(*b, iniPath(), QStringLiteral("BUTTONINFO"), b->objectName(), normal, over, down, down, down);
+    PlaceSkinnedButton(*b, iniPath(), QStringLiteral("BUTTONINFO"), b->objectName(), normal, over, down, disabled, down);
   PlaceControl(*list_, iniPath(), QStringLiteral("BUTTONINFO"), QStringLiteral("PROGRAM_LIST"));
 }
 
@@ -264,13 +266,14 @@ void CVantrel_DlgProfile::DeleteProfileRow() {
   SetUnsaved(true);
 }
 
-void CVantrel_DlgProfile::ApplyProfiles() {
+bool CVantrel_DlgProfile::ApplyProfiles() {
   const int rows = list_->GetItemCount();
   const int checked = list_->GetNextItem(-1, kRowChecked);
   // Edits pending in the main window are answered for first, as a switch does: Yes applies
-  // them, No drops them. Only then is the manager's choice written.
+  // them, No drops them, Cancel leaves everything as it is with the dialog open.
   auto& session = s_.host.Session();
   const profiles::SwitchDecision decision = session.CheckManagerApply(checked);
+  if (!decision.proceed) return false;
   for (int n = 0; n < rows; ++n) {
     const QString path = list_->GetItemText(n, 2) + RowFileName(n) + QStringLiteral(".vnp");
     s_.settings.WriteValue(ProfileSettingsKey(n + 1).toStdString(), path);
@@ -287,6 +290,7 @@ void CVantrel_DlgProfile::ApplyProfiles() {
     s_.host.ShowProgress(false);
     s_.host.RebuildProfileMenu();
   });
+  return true;
 }
 
 void CVantrel_DlgProfile::CheckProfileRow(int row) {
@@ -306,7 +310,7 @@ void CVantrel_DlgProfile::CloseDialog(int result) {
 }
 
 void CVantrel_DlgProfile::OnOK() {
-  ApplyProfiles();
+  if (!ApplyProfiles()) return;
   CloseDialog(QDialog::Accepted);
 }
 

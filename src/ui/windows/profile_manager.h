@@ -91,7 +91,8 @@ class CVantrel_DlgProfile final : public CBaseDialog {
   void AddProfileFile();
   void LoadProfileRow();
   void DeleteProfileRow();
-  void ApplyProfiles();
+  // False when the question about the main window's edits was cancelled: nothing written.
+  bool ApplyProfiles();
   void OnOK();
   void OnCancel();
 

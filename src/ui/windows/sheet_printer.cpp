@@ -13,7 +13,8 @@ bool QtSheetPrinter::Print(QWidget* parent, const std::vector<keys::KeySheet>& s
   if (sheets.empty()) return false;
   QPrinter printer(QPrinter::HighResolution);
   printer.setPageOrientation(QPageLayout::Landscape);
-  printer.setDocName(QString::fromStdString(sheets.front().title));
+  // The document's name is what the dialog proposes as the file to print to: a file name.
+  printer.setDocName(QString::fromStdString(keys::SheetFileName(sheets.front().title)));
   QPrintDialog dialog(&printer, parent);
   if (dialog.exec() != QDialog::Accepted) return false;
   QPainter painter;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace vantrel::ui {
 
@@ -60,7 +61,10 @@ text::Answer QtMessageSink::AskYesNoCancel(std::string_view text, text::Answer d
   box.setDefaultButton(defaultAnswer == text::Answer::Yes  ? QMessageBox::Yes
                        : defaultAnswer == text::Answer::No ? QMessageBox::No
                                                            : QMessageBox::Cancel);
+  // Escape and the window's close button mean Cancel: neither may stand for a No that
+  // drops the user's work.
   box.setEscapeButton(QMessageBox::Cancel);
+  if (texts_) box.button(QMessageBox::Cancel)->setText(FromUtf8(texts_->Text("PROFILE_CANCLE")));
   switch (box.exec()) {
     case QMessageBox::Yes: return text::Answer::Yes;
     case QMessageBox::No: return text::Answer::No;

@@ -40,16 +40,21 @@ class FileChooser {
 bool RaiseIfShown(QWidget& window);
 
 // Message boxes parented to a window; the caption is empty, as the texts carry it all.
+// Yes and No are the toolkit's own (translated with the language); the Cancel of a
+// three-way question is the language file's, when texts are given.
 class QtMessageSink final : public text::MessageSink {
  public:
-  explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
+  explicit QtMessageSink(QWidget* parent = nullptr, const text::TextSource* texts = nullptr)
+      : parent_(parent), texts_(texts) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
+  void SetTexts(const text::TextSource* texts) { texts_ = texts; }
   void ShowMessage(std::string_view text) override;
   bool AskYesNo(std::string_view text, bool defaultYes) override;
   text::Answer AskYesNoCancel(std::string_view text, text::Answer defaultAnswer) override;
 
  private:
   QWidget* parent_;
+  const text::TextSource* texts_;
 };
 
 // QFileDialog: always Qt's own dialog, in the program's look.

@@ -97,6 +97,32 @@ TEST_F(KeySheetTest, WordsFollowTheLanguageInForce) {
   EXPECT_EQ(sheet.gKeys[0].layer1, "Macro\u00a0: copy");
 }
 
+// The print dialog used to propose "Key map: Profile 3.pdf": the sheet's title is no file
+// name. Each shipped language's title becomes one.
+TEST_F(KeySheetTest, TheProposedFileNameHoldsNoCharacterAFileNameCannot) {
+  const struct {
+    std::string_view title, name;
+  } cases[] = {
+      {"Key map: Profile 3", "Key map - Profile 3"},
+      {"Key map:Profile 3", "Key map - Profile 3"},
+      {"a/b\\c*d?e\"f<g>h|i", "a b c d e f g h i"},
+      {"  tab\there\n ", "tab here"},
+      {"Profile: ", "Profile"},
+      {":Profile", "Profile"},
+      {"::", ""},
+      {"Plan de touches\u00a0: Profil 1", "Plan de touches - Profil 1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SheetFileName(c.title), c.name) << c.title;
+  for (const std::uint16_t id : {0x0409, 0x040C, 0x0804, 0x0404, 0x0C04}) {
+    text::MemorySettingsStore languageSettings;
+    const text::FixedSystemLanguage language{id};
+    const text::LanguageTexts languageTexts(kBinDir, languageSettings, language);
+    const std::string name = SheetFileName(BuildKeySheet(image, 2, skin, languageTexts, "").title);
+    EXPECT_FALSE(name.empty()) << id;
+    EXPECT_EQ(name.find_first_of("/\\:*?\"<>|"), std::string::npos) << name;
+  }
+}
+
 TEST_F(KeySheetTest, ThePictureUsesTheSkinsRectanglesAndLeavesOutKeysItDoesNotPlace) {
   const KeySheet sheet = BuildKeySheet(image, 0, skin, texts, "");
   EXPECT_EQ(sheet.keys.size(), kLayoutKeyCount - 2);

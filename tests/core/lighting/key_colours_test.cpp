@@ -9,6 +9,8 @@
 
 #include "core/lighting/fake_keyboard.h"
 #include "core/text/ini_file.h"
+#include "core/text/language.h"
+#include "core/text/settings_store.h"
 
 namespace vantrel::lighting {
 namespace {
@@ -167,6 +169,41 @@ TEST_F(KeyColours, UserModesNamesAndRestore) {
 
   KeyColourEditor broken(dir_, dir_ / "no-such-default.userd");
   EXPECT_EQ(broken.RestoreDefault(dev_.commands, 0), KeyColourWrite::NotSent);
+}
+
+// The shipped modes used to be called "Ocean", "Ember", ... in every language: a mode
+// still under its shipped name is called by the language file's name for it, in each of
+// the five languages; a name the user typed, even in another mode's shipped name, stays.
+TEST_F(KeyColours, ShippedModeNamesFollowTheLanguageAndTypedNamesStay) {
+  ASSERT_TRUE(editor_.EnsureUserFiles());
+  editor_.ChooseUserMode(dev_.commands, 0, 2);
+  editor_.RenameUserMode(0, "Mine");
+  editor_.ChooseUserMode(dev_.commands, 0, 4);
+  editor_.RenameUserMode(0, text::ReadIniString(kDefaultFile, "MODENAME", "0", ""));  // "Ocean" typed into mode 4
+  const std::filesystem::path bin = VANTREL_BIN_DIR;
+  std::set<std::string> frenchNames;
+  for (const std::uint16_t id : {0x0409, 0x040C, 0x0804, 0x0404, 0x0C04}) {
+    SCOPED_TRACE(id);
+    text::MemorySettingsStore settings;
+    const text::FixedSystemLanguage language{id};
+    const text::LanguageTexts texts(bin, settings, language);
+    const auto names = editor_.ShownModeNames(0, texts);
+    for (int m = 0; m < kUserModeCount; ++m) {
+      const auto& name = names[static_cast<std::size_t>(m)];
+      if (m == 2) {
+        EXPECT_EQ(name, "Mine");
+      } else if (m == 4) {
+        EXPECT_EQ(name, text::ReadIniString(kDefaultFile, "MODENAME", "0", ""));
+      } else {
+        EXPECT_EQ(name, texts.Text("USER_MODE_NAME_" + std::to_string(m)));
+        EXPECT_NE(name, "#Error");
+      }
+      if (id == 0x040C) frenchNames.insert(name);
+    }
+    // What is stored is not touched.
+    EXPECT_EQ(editor_.ReadModeName(0, 0), text::ReadIniString(kDefaultFile, "MODENAME", "0", ""));
+  }
+  EXPECT_TRUE(frenchNames.count("Oc\u00e9an")) << "French names the first mode in French";
 }
 
 TEST_F(KeyColours, RecomputedFlagsCompareWithTheBaseColour) {

@@ -111,8 +111,10 @@ TEST_F(Preview, Effect1MulticolourColumnsStepNineEntries) {
   EXPECT_EQ(frame_.ColourOf(kEsc), MakeRgb(255, 200, 0));  // column 2: wheel[27]
   EXPECT_EQ(frame_.ColourOf(kF1), MakeRgb(194, 255, 0));   // column 3: wheel[36]
   EXPECT_EQ(frame_.ColourOf(kCalc), MakeRgb(255, 73, 0));  // column 22: wheel[15]
-  EXPECT_EQ(frame_.count, 108u);
-  EXPECT_FALSE(frame_.ColourOf(kRWin).has_value());
+  // Right Win, without a cell of its own, used to stay dark: it takes right Alt's colour.
+  EXPECT_EQ(frame_.count, 109u);
+  ASSERT_TRUE(frame_.ColourOf(kRWin).has_value());
+  EXPECT_EQ(frame_.ColourOf(kRWin), frame_.ColourOf(kPreviewRightAlt));
   // Frame 2: p = 18.
   EXPECT_EQ(Tick(in, kLCtrl), MakeRgb(255, 99, 0));
   EXPECT_EQ(frame_.ColourOf(kEsc), MakeRgb(194, 255, 0));
@@ -255,6 +257,7 @@ TEST_F(Preview, TwinkleVisitsEveryKeyOnceIn36Ticks) {
     engine_.Step(in, frame_);
     int fresh = 0;
     for (std::size_t i = 0; i < frame_.count; ++i) {
+      if (frame_.keys[i].controlId == kRWin) continue;  // shows right Alt's colour
       if (frame_.keys[i].colour == MakeRgb(235, 235, 235)) {
         ++fresh;
         lit.insert(frame_.keys[i].controlId);
@@ -304,6 +307,21 @@ TEST(PreviewRandomSource, ReseedRepeatsWithinOneSecond) {
   now = 101;
   r.Reseed();
   EXPECT_LT(r.Next(), 32768u);
+}
+
+// In every effect with a preview, right Win shows whatever right Alt shows, frame by frame.
+TEST_F(Preview, RightWinFollowsRightAltInEveryEffect) {
+  for (EffectCode code = kFirstEffect; code <= kLastEffect; ++code) {
+    SCOPED_TRACE(static_cast<int>(code));
+    engine_.EffectChanged();
+    for (const bool multicolour : {true, false}) {
+      const PreviewInput in{code, 255, multicolour, MakeRgb(10, 200, 90)};
+      for (int tick = 0; tick < 40; ++tick) {
+        if (!engine_.Step(in, frame_) || frame_.showCaptions) continue;
+        EXPECT_EQ(frame_.ColourOf(kRWin), frame_.ColourOf(kPreviewRightAlt)) << tick;
+      }
+    }
+  }
 }
 
 }  // namespace

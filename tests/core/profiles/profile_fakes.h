@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,17 @@ class RecordingSink : public text::MessageSink {
     lastDefaultYes = defaultYes;
     return answer;
   }
+  // A three-way question takes `choice` when one is set, else `answer` as Yes or No.
+  text::Answer AskYesNoCancel(std::string_view text, text::Answer defaultAnswer) override {
+    asked.emplace_back(text);
+    lastDefaultYes = defaultAnswer == text::Answer::Yes;
+    if (choice) return *choice;
+    return answer ? text::Answer::Yes : text::Answer::No;
+  }
   std::vector<std::string> shown;
   std::vector<std::string> asked;
   bool answer = false;
+  std::optional<text::Answer> choice;
   bool lastDefaultYes = true;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QScreen>
 #include <QHeaderView>
 #include <QComboBox>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/report_ctrl.h"
+#include "ui/skin/skin_placement.h"
 #include "ui/windows/auto_profiles.h"
 #include "ui/windows/auto_switch_controller.h"
 #include "ui/windows/control_ids.h"
@@ -398,6 +400,47 @@ TEST_F(AutoProfilesWindowTest, PickAWindowFillsTheFieldsFromTheNextForeignWindow
   EXPECT_EQ(window->kindBox()->currentIndex(), 1);
   EXPECT_EQ(window->patternEdit()->text(), QStringLiteral("/opt/game/bin/run"));
   EXPECT_NE(window->statusLine()->text(), QStringLiteral("AUTO_PICK_WAITING"));
+}
+
+// The window used to open in the screen's top-left corner from its second opening on:
+// each opening puts it over the window that opened it, kept on the screen.
+TEST_F(AutoSwitchTest, EachOpeningPutsTheWindowOverTheWindowThatOpenedIt) {
+  StartController();
+  QWidget opener;
+  opener.resize(400, 300);
+  opener.move(500, 300);
+  opener.show();
+  AutoProfilesWindow window(*controller, texts, uiSink, SkinIni("AutoProfiles.ini"), Skins(), &opener);
+  const QRect area = opener.screen()->availableGeometry();
+  for (const QPoint at : {QPoint(500, 300), QPoint(40, 60), QPoint(area.right() - 100, area.bottom() - 100)}) {
+    SCOPED_TRACE(at.x());
+    opener.move(at);
+    QCoreApplication::processEvents();
+    window.Open();
+    QCoreApplication::processEvents();
+    const QRect placed = window.frameGeometry();
+    EXPECT_TRUE(area.contains(placed)) << placed.x() << "," << placed.y();
+    if (area.contains(QRect(opener.frameGeometry().center() - QPoint(placed.width() / 2, placed.height() / 2), placed.size()))) {
+      EXPECT_LE((placed.center() - opener.frameGeometry().center()).manhattanLength(), 2);
+    }
+    window.close();
+    QCoreApplication::processEvents();
+  }
+  // Opened from the tray, with no window on screen: the middle of the screen.
+  opener.hide();
+  window.Open();
+  QCoreApplication::processEvents();
+  EXPECT_LE((window.frameGeometry().center() - window.screen()->availableGeometry().center()).manhattanLength(), 2);
+}
+
+TEST(WindowPlacement, CentredOverKeepsTheWindowOnTheScreen) {
+  const QRect area(0, 0, 1280, 1000);
+  const QSize size(560, 470);
+  EXPECT_EQ(CentredOver(QRect(300, 200, 600, 400), size, area), QPoint(320, 165));
+  EXPECT_EQ(CentredOver(QRect(-200, -100, 300, 200), size, area), QPoint(0, 0));
+  EXPECT_EQ(CentredOver(QRect(1100, 900, 400, 300), size, area), QPoint(720, 530));
+  // Larger than the screen: its top-left corner stays on it.
+  EXPECT_EQ(CentredOver(QRect(0, 0, 100, 100), QSize(2000, 1200), area), QPoint(0, 0));
 }
 
 // ---- the window in each shipped language ----------------------------------------------

@@ -226,5 +226,26 @@ TEST_F(KeyPageTest, TitleAndKeyChooserFollowTheKeyAndTheLanguage) {
   EXPECT_TRUE(page_->title()->text().endsWith(QString::fromStdString(texts_.LookupText("IDS_KEYBOARD_B", 3))));
 }
 
+// Opened from G9 the page used to show three blank tabs: they keep their names, stay
+// disabled, and their tooltip says why. For other keys they carry no such tooltip.
+TEST_F(KeyPageTest, G9sPageNamesTheKindsItCannotTakeAndSaysWhy) {
+  ASSERT_TRUE(page_->Begin(kIdMacroButton));
+  ASSERT_TRUE(page_->macroOnly());
+  const std::pair<int, const char*> tabs[] = {
+      {kIdTabSingle, "SINGLE_KEY"}, {kIdTabMedia, "MULTI_MEDIA"}, {kIdTabFunction, "FUNCTION_KEY"}};
+  for (const auto& [id, key] : tabs) {
+    EXPECT_FALSE(page_->button(id)->isEnabled()) << key;
+    EXPECT_EQ(page_->button(id)->text(), QString::fromStdString(Text(key)));
+    EXPECT_EQ(page_->button(id)->tooltipText(), QString::fromStdString(Text("MACRO_ONLY_TAB_TIP")));
+  }
+  EXPECT_NE(Text("MACRO_ONLY_TAB_TIP"), "#Error");
+  page_->ClosePage();
+  ASSERT_TRUE(page_->Begin(kButtonA));
+  for (const auto& [id, key] : tabs) {
+    EXPECT_TRUE(page_->button(id)->isEnabled()) << key;
+    EXPECT_TRUE(page_->button(id)->tooltipText().isEmpty()) << key;
+  }
+}
+
 }  // namespace
 }  // namespace vantrel::ui::test

@@ -234,8 +234,11 @@ TEST(MainWindowJourney, WithoutATrayTheWindowIsTheProgram) {
   EXPECT_TRUE(p.closed);
 }
 
-TEST(MainWindowJourney, UnplugHidesAndClosesPagesReplugReloadsWithoutOpening) {
+// The window the keyboard's removal hid comes back with it (it used to stay hidden); the
+// about box it closed does not.
+TEST(MainWindowJourney, UnplugHidesAndClosesPagesReplugReloadsAndShowsTheWindowAgain) {
   Program p("unplug");
+  ASSERT_TRUE(p.window->isVisible());
   p.window->OpenAboutBox();
   ASSERT_TRUE(p.window->AboutBox());
   EXPECT_FALSE(p.window->AboutBox()->windowTitle().isEmpty());
@@ -247,7 +250,8 @@ TEST(MainWindowJourney, UnplugHidesAndClosesPagesReplugReloadsWithoutOpening) {
   const std::size_t before = p.TraceSize();
   p.Event("plug");
   EXPECT_EQ(Count(p.Commands(before), device::kCmdReadFactoryKeyTable), 1);
-  EXPECT_FALSE(p.window->isVisible());
+  EXPECT_TRUE(p.window->isVisible());
+  EXPECT_TRUE(!p.window->AboutBox() || !p.window->AboutBox()->isVisible());
   EXPECT_EQ(p.tray->IconShown(), device::kIconPresent);
 }
 
@@ -1229,7 +1233,9 @@ TEST(MainWindowKeyMap, ADroppedProfileFileIsRestoredOnlyWhenTheUserSaysYes) {
   p.Settle();
   EXPECT_EQ(p.sink.questions.size(), 2u);
   EXPECT_GE(Count(p.Commands(before), device::kCmdWriteKeyTable), 1);  // the one profile that differs
-  EXPECT_TRUE(p.sink.messages.empty()) << p.sink.messages.front();
+  // The restore says it worked (it used to say nothing).
+  EXPECT_EQ(p.sink.messages, (std::vector<std::string>{text::FormatWithString(
+                                 p.core->Texts().Text("MAIN_PROMPT_RESTORE_DONE"), file.string())}));
 }
 
 TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
@@ -1340,6 +1346,82 @@ TEST(MainWindowKeyMap, ADroppedDocumentWritesItsLightingAndThePanelShowsIt) {
   EXPECT_EQ(p.sink.messages[0], texts.Text("MAIN_PROMPT_APPLY_FAILED") + "\n" +
                                     QDir::toNativeSeparators(path).toStdString() + ": cannot write " +
                                     colourFile.string());
+}
+
+// Escape or the close button on a question whose No drops the edits used to answer No: the
+// program switched (or read the keyboard) and the edit was gone. Cancel now stays: same
+// profile, edit kept, nothing written; for the profile buttons, the profile menu, the
+// profile manager's OK and the keyboard's return.
+TEST(MainWindowJourney, CancelOnAQuestionThatWouldDropTheEditsKeepsThemAndWritesNothing) {
+  Program p("cancel_keeps_edits");
+  DisableFirstKey(p);  // profile 0
+  const auto unchanged = [&p](const char* step) {
+    SCOPED_TRACE(step);
+    EXPECT_EQ(p.Keyboard().DeviceState()[10], 0);
+    EXPECT_EQ(p.window->CurrentProfile(), 0);
+    EXPECT_TRUE(p.window->Button(ids::kProfile1)->isSelectedFlag());
+    EXPECT_TRUE(p.window->ApplyPending());
+    EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())->table.Record(0, FirstKeyIndex()).kind,
+              keys::kKindDisabled);
+    EXPECT_EQ(SelectedOnKeyboard(p, 0), 0);
+  };
+  std::size_t before = p.TraceSize();
+  p.sink.choices = {text::Answer::Cancel};
+  p.Click(ids::kProfile1 + 2);
+  EXPECT_EQ(p.sink.questions, (std::vector<std::string>{p.core->Texts().Text("PROFILE_SELECT_PROMPT")}));
+  EXPECT_EQ(Count(p.Commands(before), device::kCmdWriteDeviceState), 0);
+  EXPECT_EQ(Count(p.Commands(before), device::kCmdWriteKeyTable), 0);
+  unchanged("profile button");
+
+  p.sink.choices = {text::Answer::Cancel};
+  p.window->ChooseProfileFromMenu(9002);
+  p.Settle();
+  unchanged("profile menu");
+
+  p.Click(ids::kProfiles);
+  auto* manager = p.window->ProfileManager();
+  ASSERT_NE(manager, nullptr);
+  manager->CheckProfileRow(1);
+  before = p.TraceSize();
+  p.sink.choices = {text::Answer::Cancel};
+  manager->OnOK();
+  p.Settle();
+  EXPECT_TRUE(manager->isVisible()) << "Cancel closed the profile manager";
+  EXPECT_EQ(Count(p.Commands(before), device::kCmdWriteDeviceState), 0);
+  unchanged("profile manager OK");
+  manager->CloseProfileManager();
+  p.Settle();
+
+  // Unplugged and back: Cancel keeps the edits pending; neither written nor read over.
+  p.Event("unplug");
+  p.sink.choices = {text::Answer::Cancel};
+  p.Event("plug");
+  p.Settle();
+  EXPECT_EQ(p.sink.questions.back(), p.core->Texts().Text("MAIN_PROMPT_RECONNECT"));
+  unchanged("keyboard back");
+  // The edits are still there for a later Apply.
+  p.Click(ids::kApply);
+  ASSERT_TRUE(ProcessUntil([&] { return !p.window->ApplyPending() && !p.window->ApplyRunning(); }));
+  EXPECT_EQ(SelectedOnKeyboard(p, 0), 1);
+}
+
+// The window the user had open used to stay hidden when the keyboard came back; one that
+// was hidden stays hidden.
+TEST(MainWindowJourney, AWindowHiddenByAnUnplugComesBackWithTheKeyboard) {
+  Program p("unplug_show");
+  p.window->ShowWindowRoutine();
+  p.Settle();
+  ASSERT_TRUE(p.window->isVisible());
+  p.Event("unplug");
+  EXPECT_FALSE(p.window->isVisible());
+  p.Event("plug");
+  EXPECT_TRUE(ProcessUntil([&] { return p.window->isVisible(); }));
+
+  p.window->hide();
+  p.Event("unplug");
+  p.Event("plug");
+  p.Settle();
+  EXPECT_FALSE(p.window->isVisible());
 }
 
 }  // namespace

@@ -96,6 +96,8 @@ class ProfileWindowsTest : public ::testing::Test, private WithApp {
     texts.texts["MENU_2"] = "Back up...";
     texts.texts["MENU_4"] = "Firmware update";
     texts.texts["MAIN_PROMPT_BACKUP_FAILED"] = "Not written: %s";
+    texts.texts["MAIN_PROMPT_BACKUP_DONE"] = "Written: %s";
+    texts.texts["MAIN_PROMPT_RESTORE_DONE"] = "Restored: %s";
     texts.texts["PROFILE_FILE_FILTER"] = "Profile files";
     texts.texts["ALL_FILES_FILTER"] = "All files";
     texts.texts["UPDATE_FILE_FILTER"] = "Update programs";

@@ -226,6 +226,34 @@ TEST_F(ProfileManagerTest, ClosingForTheKeyboardsRemovalActsAsCancel) {
   EXPECT_TRUE(settings.values.empty());
 }
 
+// A disabled button used to be drawn in the pressed picture, the bright blue of the default
+// button: now dim and grey, as the main window's disabled Apply is.
+TEST_F(ProfileManagerTest, DisabledButtonsAreDrawnDim) {
+  OpenSettled();
+  CPngButton* apply = Button(kIdProfileApply);
+  ASSERT_FALSE(apply->isEnabled());
+  const auto face = [](CPngButton* b) {
+    const QImage shot = b->grab().toImage();
+    double lightness = 0, saturation = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        lightness += c.lightness();
+        saturation += c.hslSaturation();
+      }
+    const double n = shot.width() * shot.height();
+    return std::pair{lightness / n, saturation / n};
+  };
+  const auto [dimLight, dimSaturation] = face(apply);
+  SaveScreenshot(dialog, "profile_manager_apply_disabled.png");
+  EXPECT_LT(dimSaturation, 60) << "a disabled button is drawn in a colour";
+  ClickCheckBox(1);
+  ASSERT_TRUE(apply->isEnabled());
+  const auto [normalLight, normalSaturation] = face(apply);
+  EXPECT_LT(dimLight, normalLight);
+  (void)normalSaturation;
+}
+
 TEST(ProfileManagerNames, SettingsKeysAndRowCells) {
   EXPECT_EQ(ProfileSettingsKey(0), "PROFILE00");
   EXPECT_EQ(ProfileSettingsKey(7), "PROFILE07");
