@@ -59,7 +59,7 @@ void Context::ReadBackFailure(const std::vector<std::string>& differences) {
 platform::ProgramBus* Context::Program() {
   if (programAsked_) return program_.get();
   programAsked_ = true;
-  if (direct_ || !options_.simFault.empty()) return nullptr;
+  if (direct_ || !options_.simFault.empty() || !options_.simQuirk.empty()) return nullptr;
   program_ = platform::ProgramBus::Find(options_.simulate ? SimStatePath() : std::filesystem::path());
   return program_.get();
 }

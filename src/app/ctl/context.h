@@ -55,7 +55,7 @@ class Context {
   // The running program, when it owns the bus name and drives the same keyboard as this
   // run would (the same virtual keyboard state file, or real hardware on both sides): the
   // commands it covers then go through it, so that only one process talks to the
-  // keyboard. Null with --direct, with --sim-fault (the faults are this run's own) and
+  // keyboard. Null with --direct, with --sim-fault or --sim-quirk (this run's own) and
   // when no such program runs. Asked once.
   platform::ProgramBus* Program();
   void SetDirect(bool direct) { direct_ = direct; }
