@@ -62,19 +62,19 @@ struct Setup {
   bool tray = true;
   bool startInTray = false;
   std::uint32_t languageId = 1033;
-  std::string quirk;  // --sim-quirk
 };
 
 class Program {
  public:
-  explicit Program(const std::string& name, Setup setup = {}) : setup_(setup) {
+  // quirk: the virtual keyboard's --sim-quirk list.
+  explicit Program(const std::string& name, Setup setup = {}, const std::string& quirk = {}) : setup_(setup) {
     test::App();
     dir_ = std::filesystem::temp_directory_path() / ("vantrel_mainwin_" + name);
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     AppOptions options = test::SimulatedProgramOptions(dir_, setup.languageId);
     options.stack.tracePath = (dir_ / "trace.txt").string();
-    options.stack.simQuirk = setup.quirk;
+    options.stack.simQuirk = quirk;
     options.startInTray = setup.startInTray;
     core = std::make_unique<AppCore>(options);
     std::string error;
@@ -286,7 +286,7 @@ TEST(MainWindowJourney, ProfileButtonsReadLightingAndSwitchOnlyToAnotherProfile)
 TEST(MainWindowJourney, SwitchAndApplyWorkOnKeyboardsThatUseTheProtocolsFreedom) {
   for (const char* quirk : {"offset-zero", "state-noise", "lighting-normalised"}) {
     SCOPED_TRACE(quirk);
-    Program p(std::string("quirk_") + quirk, {.quirk = quirk});
+    Program p(std::string("quirk_") + quirk, {}, quirk);
     std::vector<bool> results;
     QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool result) { results.push_back(result); });
     p.Click(ids::kProfile1 + 2);
