@@ -56,9 +56,9 @@ TEST_P(CtlQuirkJourney, EveryCommandSucceedsWithTheRequestsOfAPlainKeyboard) {
       "keys set --profile 1 G3 macro:1",
       "keys set --profile 2 Esc key:B",
       "lighting set --profile 1 --effect 5 --multicolour on",
+      "colours --profile 2 paint Esc --colour 00ff00",  // profile 2 shows the key colours
       "lighting set --profile 2 --effect 13 --colour 102030 --report-rate 3",
       "lighting default --profile 0",
-      "colours --profile 2 paint Esc --colour 00ff00",
       "backup " + backup,
       "verify",
       "verify " + backup,
