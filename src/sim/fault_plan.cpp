@@ -50,6 +50,29 @@ std::optional<FaultPlan> FaultPlan::Parse(std::string_view list, std::string* er
   return plan;
 }
 
+std::optional<Quirks> Quirks::Parse(std::string_view list, std::string* error) {
+  Quirks quirks;
+  for (;;) {
+    const auto comma = list.find(',');
+    const auto item = list.substr(0, comma);
+    if (item == "offset-zero") {
+      quirks.offsetZero = true;
+    } else if (item == "state-noise") {
+      quirks.stateNoise = true;
+    } else if (item == "lighting-normalised") {
+      quirks.lightingNormalised = true;
+    } else {
+      if (error != nullptr) {
+        *error = "bad quirk '" + std::string(item) +
+                 "': expected one of offset-zero, state-noise, lighting-normalised";
+      }
+      return std::nullopt;
+    }
+    if (comma == std::string_view::npos) return quirks;
+    list = list.substr(comma + 1);
+  }
+}
+
 std::optional<Fault> FaultPlan::At(std::uint64_t request) const {
   auto it = faults_.find(request);
   if (it == faults_.end()) return std::nullopt;

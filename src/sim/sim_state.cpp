@@ -155,6 +155,7 @@ bool LoadSimState(const std::filesystem::path& path, VirtualKeyboard& keyboard, 
   std::error_code ec;
   if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
     VirtualKeyboard fresh;
+    fresh.SetQuirks(keyboard.GetQuirks());  // how it answers is this run's, not the state's
     keyboard = fresh;
     return SaveSimState(path, keyboard, error);
   }
@@ -174,6 +175,7 @@ bool LoadSimState(const std::filesystem::path& path, VirtualKeyboard& keyboard, 
     if (error) *error = path.string() + ": " + why;
     return false;
   }
+  loaded.SetQuirks(keyboard.GetQuirks());
   keyboard = loaded;
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/util/bytes.h"
+
 namespace vantrel::sim {
 
 using namespace vantrel::device;
@@ -78,6 +80,7 @@ int SimulatedHidService::RequestWriteOne(const DeviceSelector& selector, std::ui
   if (keyboard_.DeviceCount() == 0) CountChanged();  // the boot request
   if (!reply || fault == Fault::kDrop) return 1;
   if (fault == Fault::kEcho) (*reply)[kCommandByte] ^= 0x80;
+  if (fault && keyboard_.GetQuirks().offsetZero) StoreU16(*reply, kOffsetByte, 0);
   if (fault) SetReportChecksum(*reply);
   const auto due = sent + (fault == Fault::kSlow ? options_.slowReply : options_.latency);
   Enqueue({due, kNotifyInputReport, ConfigInterfaceSelector, {reply->begin(), reply->end()}, 0}, false);

@@ -171,11 +171,21 @@ std::uint8_t VirtualKeyboard::Handle(std::uint8_t command, std::size_t length, s
       return kOk;
     case kCmdReadDeviceState:
       if (offset != 0) return kStatusFailed;
+      if (quirks_.stateNoise) {
+        // Bytes 0-9 count and flag what the keyboard likes: a read counter and bits of it.
+        ++stateReads_;
+        StoreU32(deviceState_, 0, stateReads_);
+        for (std::size_t i = 4; i < kStateActiveProfile; ++i) {
+          deviceState_[i] = static_cast<std::uint8_t>((stateReads_ * 37u + i * 11u) >> (i - 4));
+        }
+      }
       return ReadArea(deviceState_, 0, out);
     case kCmdWriteDeviceState: {
-      // Only the active profile (byte 10, 0..2) may change; anything else is refused.
+      // Only the active profile (byte 10, 0..2) may change; anything else is refused. A
+      // noisy keyboard keeps its own bytes 0-9, whatever the host sends back there.
       if (offset != 0 || length != kDeviceStateSize) return kStatusFailed;
       for (std::size_t i = 0; i < kDeviceStateSize; ++i) {
+        if (quirks_.stateNoise && i < kStateActiveProfile) continue;
         if (i != kStateActiveProfile && bytes[i] != deviceState_[i]) return kStatusFailed;
       }
       if (bytes[kStateActiveProfile] > 2) return kStatusFailed;
@@ -184,8 +194,11 @@ std::uint8_t VirtualKeyboard::Handle(std::uint8_t command, std::size_t length, s
     }
     case kCmdReadParams:
       return ReadArea(lighting_, offset, out);
-    case kCmdWriteParams:
-      return WriteArea(lighting_, offset, bytes);
+    case kCmdWriteParams: {
+      const std::uint8_t status = WriteArea(lighting_, offset, bytes);
+      if (status == kOk && quirks_.lightingNormalised) NormaliseLighting(offset, bytes.size());
+      return status;
+    }
     case kCmdReadKeyTable:
       return ReadArea(keyTables_, offset, out);
     case kCmdWriteKeyTable:
@@ -205,10 +218,27 @@ std::uint8_t VirtualKeyboard::Handle(std::uint8_t command, std::size_t length, s
   }
 }
 
+void VirtualKeyboard::NormaliseLighting(std::size_t offset, std::size_t length) {
+  const std::size_t first = offset / kLightingRecordSize;
+  const std::size_t last = std::min((offset + std::max<std::size_t>(length, 1) - 1) / kLightingRecordSize,
+                                    kProfileCount - 1);
+  for (std::size_t p = first; p <= last; ++p) {
+    const auto record = std::span(lighting_).subspan(p * kLightingRecordSize, kLightingRecordSize);
+    for (const std::size_t flag : {4u, 28u, 33u}) {  // multicolour, second and third colour cycling
+      if (record[flag] != 0) record[flag] = 0xFF;
+    }
+    if (record[0] != 7) record[18] = 0xFF;  // the effect-7 flag means nothing to other effects
+  }
+}
+
 void VirtualKeyboard::CorruptWrite(std::uint8_t command, std::size_t offset) {
   std::span<std::uint8_t> area;
   switch (command) {
-    case kCmdWriteDeviceState: area = deviceState_; break;
+    case kCmdWriteDeviceState:
+      // The one byte a state write stores is the active profile.
+      area = deviceState_;
+      offset = kStateActiveProfile;
+      break;
     case kCmdWriteParams: area = lighting_; break;
     case kCmdWriteKeyTable: area = keyTables_; break;
     case kCmdWriteMacroArea: area = macroArea_; break;
@@ -247,7 +277,12 @@ std::optional<ConfigReport> VirtualKeyboard::HandleConfigReport(std::span<const 
     }
   }
   reply[kStatusByte] = status;
+  if (quirks_.offsetZero) StoreU16(reply, kOffsetByte, 0);
   SetReportChecksum(reply);
+  if (quirks_.stateNoise && command == kCmdReadDeviceState) {
+    // A checksum that changes on every read and is not the sum: nothing asks a reply for it.
+    StoreU16(reply, kChecksumByte, static_cast<std::uint16_t>(ReportChecksum(reply) + stateReads_));
+  }
   return reply;
 }
 

@@ -80,8 +80,16 @@ class VirtualKeyboard {
 
   void ResetToFactory();
 
+  // The protocol's freedom this keyboard uses (none by default).
+  void SetQuirks(const Quirks& quirks) { quirks_ = quirks; }
+  const Quirks& GetQuirks() const { return quirks_; }
+
  private:
-  // The first byte a successful write stored, flipped (xor 0x01).
+  // lighting-normalised: the records a lighting write touched, in the keyboard's forms.
+  void NormaliseLighting(std::size_t offset, std::size_t length);
+
+  // The first byte a successful write stored, flipped (xor 0x01): for a device-state write
+  // the active profile, the only byte it stores.
   void CorruptWrite(std::uint8_t command, std::size_t offset);
 
   std::uint8_t Handle(std::uint8_t command, std::size_t length, std::size_t offset,
@@ -97,6 +105,8 @@ class VirtualKeyboard {
   std::vector<std::uint8_t> macroArea_;
   std::array<std::uint8_t, kKeyColoursSize> keyColours_{};
 
+  Quirks quirks_;
+  std::uint32_t stateReads_ = 0;  // state-noise: reads of the device state so far
   bool inBracket_ = false;
   std::uint64_t unbracketedWrites_ = 0;
   std::uint64_t requests_ = 0;

@@ -51,6 +51,12 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
         if (!plan) ok = fail(OpenFailure::Usage, "--sim-fault: " + why);
         else simOptions.faults = std::move(*plan);
       }
+      sim::Quirks quirks;
+      if (ok && !options_.simQuirk.empty()) {
+        auto parsed = sim::Quirks::Parse(options_.simQuirk, &why);
+        if (!parsed) ok = fail(OpenFailure::Usage, "--sim-quirk: " + why);
+        else quirks = *parsed;
+      }
       const std::filesystem::path state = SimStatePath();
       if (ok) {
         std::error_code ec;
@@ -65,6 +71,7 @@ bool DeviceStack::Open(const StackOptions& options, std::string* error, OpenFail
         ok = fail(OpenFailure::Backend, "virtual keyboard state refused: " + why);
       }
       if (ok) {
+        keyboard_->SetQuirks(quirks);  // kept when the state file is read again
         simService_ = std::make_unique<sim::SimulatedHidService>(*keyboard_, std::move(simOptions));
         shared_->AttachSimulator(simService_.get());
         backend = simService_.get();

@@ -39,6 +39,7 @@ struct StackOptions {
   bool simulate = false;
   std::string simStatePath;  // empty: the default file
   std::string simFault;
+  std::string simQuirk;  // --sim-quirk: KIND[,KIND...]
   std::string tracePath;
   std::optional<std::uint32_t> languageId;  // --language: this run only, not stored
   // A run of vantrelctl keeps the virtual keyboard's lock from loading its state file to

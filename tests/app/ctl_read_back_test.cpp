@@ -59,7 +59,7 @@ TEST_F(CtlReadBackTest, EveryWriterFailsOnAByteTheKeyboardStoredWrong) {
   ExpectCaught("lighting set --profile 1 --brightness 2", 0x06, "profile 1 lighting, brightness: written 2");
   // The record's write (after the effect bracket's two) overwrites what those wrote.
   ExpectCaught("lighting default --profile 0", 0x06, "profile 0 lighting, effect: written 1", 3);
-  ExpectCaught("profile 1", 0x04, "device state, byte 0");
+  ExpectCaught("profile 1", 0x04, "device state, active profile: written 1");
   const auto file = (dir / "whole.vnp").string();
   ASSERT_EQ(Run("backup " + file).code, 0);
   ExpectCaught("restore " + file, 0x0A, "macro area, magic");

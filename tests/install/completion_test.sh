@@ -36,7 +36,9 @@ expect_none() {
 }
 
 expect "vantrelctl " status keys macros lighting colours backup sim
-expect "vantrelctl --" --simulate --sim-fault --trace --language
+expect "vantrelctl --" --simulate --sim-fault --sim-quirk --trace --language
+expect "vantrelctl --sim-quirk " offset-zero state-noise lighting-normalised
+expect "vantrelctl --sim-quirk offset-zero,li" offset-zero,lighting-normalised
 expect "vantrelctl --simulate li" lighting
 expect "vantrelctl lighting set --" --effect --direction --report-rate --profile
 expect "vantrelctl lighting set --direction " left right up down out in

@@ -228,12 +228,13 @@ TEST(SharedAccessTest, TheThreadThatMustNeverWaitFailsAtOnceWhenTheKeyboardIsHel
 }
 
 // A reply to another request with the same command (here: another offset) arriving while
-// a request is out is dropped; the request gets its own reply.
+// a request is out is dropped on a keyboard seen echoing offsets; the request gets its own
+// reply.
 TEST(StrayReportTest, AReplyEchoingAnotherOffsetIsNotTakenAsTheReply) {
   sim::VirtualKeyboard keyboard;
   keyboard.Lighting()[0] = 0x5A;
   sim::SimulatedHidService service(keyboard, SimHarness::ZeroLatency());
-  std::atomic<bool> inject{true};
+  std::atomic<bool> inject{false};
   ConfigReport stray = MakeReport(kCmdReadParams, kPayloadSize, 42);
   stray[kPayloadByte] = 0xAB;
   SetReportChecksum(stray);
@@ -245,6 +246,8 @@ TEST(StrayReportTest, AReplyEchoingAnotherOffsetIsNotTakenAsTheReply) {
   link.RegisterConfigRead();
   CommandSet commands(link);
   std::array<std::uint8_t, kPayloadSize> read{};
+  ASSERT_EQ(commands.CmdReadParams(read, static_cast<int>(kPayloadSize), 84), kDeviceOk);  // echoes 84
+  inject = true;
   EXPECT_EQ(commands.CmdReadParams(read, static_cast<int>(kPayloadSize), 0), kDeviceOk);
   EXPECT_FALSE(inject.load());
   EXPECT_EQ(read[0], 0x5A);

@@ -59,14 +59,18 @@ void Context::ReadBackFailure(const std::vector<std::string>& differences) {
 platform::ProgramBus* Context::Program() {
   if (programAsked_) return program_.get();
   programAsked_ = true;
-  if (direct_ || !options_.simFault.empty()) return nullptr;
+  if (TalksToTheKeyboardItself()) return nullptr;
   program_ = platform::ProgramBus::Find(options_.simulate ? SimStatePath() : std::filesystem::path());
   return program_.get();
 }
 
+bool Context::TalksToTheKeyboardItself() const {
+  return direct_ || !options_.simFault.empty() || !options_.simQuirk.empty();
+}
+
 bool Context::ProgramLetsWrite() {
   if (auto* program = Program()) return ProgramAnswered(program->Call("CheckIdle"));
-  if (!direct_ && options_.simFault.empty()) return true;  // Program() looked: none runs
+  if (!TalksToTheKeyboardItself()) return true;  // Program() looked: none runs
   const auto program = platform::ProgramBus::Find(options_.simulate ? SimStatePath() : std::filesystem::path());
   return !program || ProgramAnswered(program->Call("CheckIdle"));
 }

@@ -60,15 +60,18 @@ class Context {
   // The running program, when it owns the bus name and drives the same keyboard as this
   // run would (the same virtual keyboard state file, or real hardware on both sides): the
   // commands it covers then go through it, so that only one process talks to the
-  // keyboard. Null with --direct, with --sim-fault (the faults are this run's own) and
+  // keyboard. Null with --direct, with --sim-fault or --sim-quirk (this run's own) and
   // when no such program runs. Asked once.
   platform::ProgramBus* Program();
   void SetDirect(bool direct) { direct_ = direct; }
   // Before keys or macros are written by this run itself: true when no program drives the
   // same keyboard, or when it has nothing a write would pass over. Asked even with
-  // --direct or --sim-fault: the window's unapplied edits are never written over unasked.
+  // --direct, --sim-fault or --sim-quirk: the window's unapplied edits are never written
+  // over unasked.
   // Otherwise its refusal (.Busy: exit 1) on stderr and false; nothing has been sent.
   bool ProgramLetsWrite();
+  // --direct, --sim-fault or --sim-quirk: requests go to the keyboard, not through the program.
+  bool TalksToTheKeyboardItself() const;
   // An answer of the program: true on success; otherwise its message on stderr and the
   // exit code of the error (no keyboard 3, invalid argument 2, anything else 1).
   bool ProgramAnswered(const platform::BusAnswer& answer);

@@ -36,6 +36,10 @@ int RunCtl(int argc, char** argv) {
   app.add_option("--sim-fault", o.simFault,
                  "Faults of the virtual keyboard: KIND@N[,KIND@N...], KIND = drop|echo|ff|fe|unplug|slow|corrupt, "
                  "N = 1-based configuration request");
+  app.add_option("--sim-quirk", o.simQuirk,
+                 "Freedoms of the protocol the virtual keyboard uses: KIND[,KIND...], KIND = offset-zero (replies "
+                 "carry offset 0)|state-noise (undefined device-state bytes change on every read)|"
+                 "lighting-normalised (lighting stored in other forms of the same meaning)");
   bool direct = false;
   app.add_flag("--direct", direct,
                "Talk to the keyboard even when the running program drives it (by default the commands the "

@@ -51,6 +51,8 @@ constexpr const char* kUsage =
     "  /Kill                    make the running instance quit (starts nothing)\n"
     "  --simulate[=STATE]       use the virtual keyboard (state file STATE)\n"
     "  --sim-fault KIND@N,...   make the virtual keyboard misbehave on the given requests\n"
+    "  --sim-quirk KIND,...     make the virtual keyboard use the protocol's freedom:\n"
+    "                           offset-zero, state-noise, lighting-normalised\n"
     "  --sim-latency US         the virtual keyboard's delay per report and direction, in microseconds\n"
     "  --sim-event EVENT        pass an event to the running instance's virtual keyboard:\n"
     "                           unplug, plug, g-layer, indicator-on, indicator-off, lighting-changed,\n"
@@ -99,6 +101,7 @@ Arguments Parse(int argc, char** argv) {
       a.stack.simStatePath = arg + 11;
     } else if (auto v = value(i, "--skins")) a.skins = QString::fromStdString(*v);
     else if (auto v = value(i, "--sim-fault")) a.stack.simFault = *v;
+    else if (auto v = value(i, "--sim-quirk")) a.stack.simQuirk = *v;
     else if (auto v = value(i, "--sim-event")) a.simEvent = *v;
     else if (auto v = value(i, "--sim-latency")) {
       try {

@@ -181,6 +181,7 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
       replyHint_.store(false, std::memory_order_relaxed);
       expectCommand_ = command;
       expectOffset_ = ReportOffset(buffer);
+      droppedForOffset_ = false;
       busy_.store(true);
     }
     if (service_.RequestWriteOne(ConfigInterfaceSelector, 0, 0, buffer.data(), kReportSize, check, nullptr) <= 0) {
@@ -215,6 +216,8 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
           }
         }
         // A foreign echo counts like a lost reply; a failure status is retried.
+      } else if (droppedForOffset_) {
+        offsetEcho_[command] = OffsetEcho::Other;
       }
       busy_.store(false);
       reply_ = nullptr;
@@ -225,6 +228,29 @@ DeviceResult DeviceLink::DeviceTransact(const std::uint8_t* request, std::uint32
   }
 }
 
+// A reply is matched by its command byte; the keyboard need not echo the offset (one may
+// answer every request with offset 0). The offset still tells a reply to another request
+// with the same command (a late reply to a request that was given up, another program's
+// reply on a shared keyboard) from the reply wanted, but only on a keyboard known to echo
+// it: a command whose reply once echoed a non-zero offset has its replies' offsets
+// compared from then on, one that answered a non-zero offset with another offset never.
+// What was learnt lasts for the connection (a count change forgets it), and an attempt
+// that dropped a reply for its offset and then got none unlearns it: that keyboard does
+// not echo after all, and the next attempt takes what it answers.
+bool DeviceLink::OffsetAnswers(std::uint16_t replyOffset) {
+  OffsetEcho& echo = offsetEcho_[expectCommand_];
+  if (replyOffset == expectOffset_) {
+    if (expectOffset_ != 0 && echo == OffsetEcho::Unknown) echo = OffsetEcho::Echoes;
+    return true;
+  }
+  if (echo == OffsetEcho::Echoes) {
+    droppedForOffset_ = true;
+    return false;
+  }
+  if (expectOffset_ != 0) echo = OffsetEcho::Other;
+  return true;
+}
+
 void DeviceLink::AcceptReply(const RequestRecord& request) {
   {
     std::lock_guard lock(slotMutex_);
@@ -232,11 +258,8 @@ void DeviceLink::AcceptReply(const RequestRecord& request) {
     // its caller gave up, a report of another program's request) and is dropped. The
     // slot is armed only just before each request is written.
     if (!busy_.load() || reply_ == nullptr) return;
-    // A reply to another request with the same command (a late reply to a request that
-    // was given up, another program's reply on a shared device) echoes another offset:
-    // dropped, and the caller goes on waiting for its own.
     if (request.data != nullptr && request.value > kOffsetByte + 1 && request.data[kCommandByte] == expectCommand_ &&
-        LoadU16(std::span(request.data, request.value), kOffsetByte) != expectOffset_) {
+        !OffsetAnswers(LoadU16(std::span(request.data, request.value), kOffsetByte))) {
       return;
     }
     const auto n = std::min(request.value, capacity_);
@@ -263,6 +286,11 @@ int DeviceLink::OnServiceNotify(const NotificationRecord& record) {
       listener->OnKeyboardEvent(LoadU16(std::span(consumer->report, consumer->length), 0));
     }
   } else if (record.kind == kNotifyCountChanged && request->tag == kTagCtrl) {
+    {
+      // Another keyboard may answer differently.
+      std::lock_guard lock(slotMutex_);
+      offsetEcho_.fill(OffsetEcho::Unknown);
+    }
     if (listener != nullptr) listener->OnDeviceCountChanged(static_cast<int>(request->value));
   }
   return 1;

@@ -7,6 +7,7 @@
 // copied only into the buffer of the transaction that is waiting for it.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -105,6 +106,9 @@ class DeviceLink final : public ServiceCallback {
 
  private:
   void AcceptReply(const RequestRecord& request);
+  // Whether a reply of the expected command that carries `replyOffset` answers the
+  // request that is out. Called under slotMutex_.
+  bool OffsetAnswers(std::uint16_t replyOffset);
   // Around one request: the hold of the transaction, and of the bracket it opens or
   // closes. False: the keyboard is busy (a begin refused makes its whole bracket busy).
   bool HoldFor(std::uint8_t command);
@@ -133,8 +137,14 @@ class DeviceLink final : public ServiceCallback {
   bool replySignalled_ = false;         // the auto-reset event's state
   std::atomic<bool> replyHint_{false};  // set with replySignalled_; read without the lock
   std::atomic<bool> busy_{false};       // a reply is wanted
-  std::uint8_t expectCommand_ = 0;      // the command and offset the reply must echo
-  std::uint16_t expectOffset_ = 0;
+  std::uint8_t expectCommand_ = 0;      // the command the reply must echo
+  std::uint16_t expectOffset_ = 0;      // the request's offset
+  // Whether this keyboard echoes the offset in its replies, learnt per command from the
+  // replies of this connection (the protocol leaves the reply's offset open). Only a
+  // command seen echoing a non-zero offset has its replies' offsets compared.
+  enum class OffsetEcho : std::uint8_t { Unknown, Echoes, Other };
+  std::array<OffsetEcho, 256> offsetEcho_{};
+  bool droppedForOffset_ = false;       // this attempt dropped a reply for its offset
   std::uint8_t* reply_ = nullptr;
   std::uint32_t capacity_ = 0;
   std::uint32_t received_ = 0;

@@ -1,7 +1,8 @@
 // What reading back a write found. After a write bracket the writers read the records
-// they wrote with the keyboard's read commands and compare them byte for byte; every
-// difference (or a read that failed) becomes one line in words, so the windows and
-// vantrelctl show the same list.
+// they wrote with the keyboard's read commands and compare what the write set: key tables
+// and the macro area byte for byte, the device state's and lighting records' fields by
+// their meaning; every difference (or a read that failed) becomes one line in words, so
+// the windows and vantrelctl show the same list.
 #pragma once
 
 #include <array>
@@ -46,8 +47,11 @@ std::vector<std::string> CompareDeviceState(std::span<const std::uint8_t, kDevic
                                             std::span<const std::uint8_t, kDeviceStateSize> read,
                                             const text::TextSource& texts);
 
-// Reads the device state back and compares it with what was written.
+// Reads the device state back and compares the bytes the write set (`bytesSet`: a profile
+// switch sets the active profile only) with what was written. The record's other bytes
+// are sent back as they were read, and the keyboard may change them meanwhile (bytes it
+// counts or flags with, its effect list): they are not the write's to check.
 Verification ReadBackDeviceState(CommandSet& commands, std::span<const std::uint8_t, kDeviceStateSize> written,
-                                 const text::TextSource& texts);
+                                 std::initializer_list<std::size_t> bytesSet, const text::TextSource& texts);
 
 }  // namespace vantrel::device

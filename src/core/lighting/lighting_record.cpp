@@ -68,26 +68,44 @@ void EncodeLightingRecord(const LightingFields& f, std::span<std::uint8_t, kReco
 std::vector<std::string> CompareLightingRecords(int profile, std::span<const std::uint8_t, kRecordSize> written,
                                                 std::span<const std::uint8_t, kRecordSize> read,
                                                 const text::TextSource& texts) {
+  // How the host reads a field: two bytes that read alike are the same setting, however
+  // the keyboard chose to store it.
+  enum class Reading {
+    Exact,       // every value its own
+    Flag,        // 0 off, any other value on
+    ReportRate,  // a value above 3 is taken as 3
+    ZeroOrOne,   // 0 and 1 are taken over, any other value is ignored
+  };
   struct Field {
     std::size_t offset;
     std::size_t width;  // 3 for a colour
     const char* key;    // the field's name in the language file
+    Reading reading;
   };
   static constexpr Field kFields[] = {
-      {kRecEffect, 1, "READBACK_LIGHT_EFFECT"},
-      {kRecBrightness, 1, "READBACK_LIGHT_BRIGHTNESS"},
-      {kRecSpeed, 1, "READBACK_LIGHT_SPEED"},
-      {kRecDirection, 1, "READBACK_LIGHT_DIRECTION"},
-      {kRecMulticolour, 1, "READBACK_LIGHT_MULTICOLOUR"},
-      {kRecRed, 3, "READBACK_LIGHT_COLOUR"},
-      {kRecReportRate, 1, "READBACK_LIGHT_REPORT_RATE"},
-      {kRecColourChoice, 1, "READBACK_LIGHT_CHOICE"},
-      {kRecEffect7Flag, 1, "READBACK_LIGHT_VARIANT"},
-      {kRecTrigger, 1, "READBACK_LIGHT_TRIGGER"},
-      {kRecSecondColour, 3, "READBACK_LIGHT_SECOND"},
-      {kRecSecondCycling, 1, "READBACK_LIGHT_SECOND_CYCLING"},
-      {kRecThirdColour, 3, "READBACK_LIGHT_THIRD"},
-      {kRecThirdCycling, 1, "READBACK_LIGHT_THIRD_CYCLING"},
+      {kRecEffect, 1, "READBACK_LIGHT_EFFECT", Reading::Exact},
+      {kRecBrightness, 1, "READBACK_LIGHT_BRIGHTNESS", Reading::Exact},
+      {kRecSpeed, 1, "READBACK_LIGHT_SPEED", Reading::Exact},
+      {kRecDirection, 1, "READBACK_LIGHT_DIRECTION", Reading::Exact},
+      {kRecMulticolour, 1, "READBACK_LIGHT_MULTICOLOUR", Reading::Flag},
+      {kRecRed, 3, "READBACK_LIGHT_COLOUR", Reading::Exact},
+      {kRecReportRate, 1, "READBACK_LIGHT_REPORT_RATE", Reading::ReportRate},
+      {kRecColourChoice, 1, "READBACK_LIGHT_CHOICE", Reading::Exact},
+      {kRecEffect7Flag, 1, "READBACK_LIGHT_VARIANT", Reading::ZeroOrOne},
+      {kRecTrigger, 1, "READBACK_LIGHT_TRIGGER", Reading::ZeroOrOne},
+      {kRecSecondColour, 3, "READBACK_LIGHT_SECOND", Reading::Exact},
+      {kRecSecondCycling, 1, "READBACK_LIGHT_SECOND_CYCLING", Reading::Flag},
+      {kRecThirdColour, 3, "READBACK_LIGHT_THIRD", Reading::Exact},
+      {kRecThirdCycling, 1, "READBACK_LIGHT_THIRD_CYCLING", Reading::Flag},
+  };
+  auto meaning = [](Reading reading, std::uint8_t v) -> unsigned {
+    switch (reading) {
+      case Reading::Flag: return v != 0 ? 1u : 0u;
+      case Reading::ReportRate: return std::min<unsigned>(v, 3u);
+      case Reading::ZeroOrOne: return v <= 1 ? v : 2u;
+      case Reading::Exact: break;
+    }
+    return v;
   };
   auto value = [](std::span<const std::uint8_t, kRecordSize> r, std::size_t offset, std::size_t width) {
     if (width == 1) return std::to_string(r[offset]);
@@ -96,23 +114,20 @@ std::vector<std::string> CompareLightingRecords(int profile, std::span<const std
                   static_cast<unsigned>(r[offset + 1]), static_cast<unsigned>(r[offset + 2]));
     return std::string(hex);
   };
+  // The effect-7 flag is read only while the effect is 7.
+  const bool effect7 = written[kRecEffect] == 7 || read[kRecEffect] == 7;
   std::vector<std::string> lines;
-  auto note = [&](const std::string& field, std::size_t offset, std::size_t width) {
-    const std::string what = device::Phrase(texts, "READBACK_LIGHTING", {std::to_string(profile), field});
-    lines.push_back(device::DifferenceLine(texts, what, value(written, offset, width), value(read, offset, width)));
-  };
-  std::size_t i = 0;
-  while (i < kRecordSize) {
-    const Field* field = nullptr;
-    for (const Field& f : kFields) {
-      if (f.offset == i) field = &f;
+  // Only the named fields: the bytes between them are the keyboard's (the host keeps them
+  // as read and gives them no meaning), whatever a write put there.
+  for (const Field& f : kFields) {
+    if (f.offset == kRecEffect7Flag && !effect7) continue;
+    bool same = true;
+    for (std::size_t i = f.offset; i < f.offset + f.width; ++i) {
+      same = same && meaning(f.reading, written[i]) == meaning(f.reading, read[i]);
     }
-    const std::size_t width = field != nullptr ? field->width : 1;
-    if (!std::equal(written.begin() + i, written.begin() + i + width, read.begin() + i)) {
-      note(field != nullptr ? texts.Text(field->key) : device::Phrase(texts, "READBACK_LIGHT_BYTE", {std::to_string(i)}),
-           i, width);
-    }
-    i += width;
+    if (same) continue;
+    const std::string what = device::Phrase(texts, "READBACK_LIGHTING", {std::to_string(profile), texts.Text(f.key)});
+    lines.push_back(device::DifferenceLine(texts, what, value(written, f.offset, f.width), value(read, f.offset, f.width)));
   }
   return lines;
 }

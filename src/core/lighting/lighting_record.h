@@ -70,9 +70,12 @@ LightingFields DecodeLightingRecord(std::span<const std::uint8_t> record);
 // Writes the fields into a record, leaving the reserved bytes as they are.
 void EncodeLightingRecord(const LightingFields& fields, std::span<std::uint8_t, kRecordSize> record);
 
-// One line per field whose bytes differ between the record as written and as read back,
+// One line per field that reads differently in the record as written and as read back,
 // named by the field ("profile 1 lighting, brightness: written 3, the keyboard holds 2");
-// colours as RRGGBB, bytes outside the named fields by their offset.
+// colours as RRGGBB. Fields are compared by what they mean to the host: a flag is 0 or
+// not 0, a report rate above 3 is 3, the effect-7 flag counts only with effect 7, a
+// trigger or effect-7 flag other than 0 and 1 is ignored; the reserved bytes are not
+// compared.
 std::vector<std::string> CompareLightingRecords(int profile, std::span<const std::uint8_t, kRecordSize> written,
                                                 std::span<const std::uint8_t, kRecordSize> read,
                                                 const text::TextSource& texts);

@@ -61,7 +61,7 @@ bool ProfileService::SetActiveProfile(int profile) {
   state[device::kStateActiveProfile] = static_cast<std::uint8_t>(profile);
   bool ok = commands_.CmdWriteDeviceState(state) == device::kDeviceOk;
   if (ok) {
-    device::Verification readBack = device::ReadBackDeviceState(commands_, state, texts_);
+    device::Verification readBack = device::ReadBackDeviceState(commands_, state, {device::kStateActiveProfile}, texts_);
     ok = !readBack.Failed();
     NoteReadBack(std::move(readBack));
   }

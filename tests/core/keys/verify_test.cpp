@@ -97,11 +97,10 @@ TEST(CompareRecords, LightingFieldsAndDeviceStateBytesByName) {
   written[lighting::kRecBrightness] = 3;
   read[lighting::kRecBrightness] = 2;
   written[lighting::kRecRed + 1] = 0x80;  // green of the colour
-  read[9] = 7;                            // a byte of the keyboard's own
+  read[9] = 7;                            // a byte of the keyboard's own: not compared
   EXPECT_EQ(lighting::CompareLightingRecords(1, written, read, texts),
             (std::vector<std::string>{"profile 1 lighting, brightness: written 3, the keyboard holds 2",
-                                      "profile 1 lighting, color: written 008000, the keyboard holds 000000",
-                                      "profile 1 lighting, byte 9: written 0, the keyboard holds 7"}));
+                                      "profile 1 lighting, color: written 008000, the keyboard holds 000000"}));
 
   std::array<std::uint8_t, device::kDeviceStateSize> state{};
   auto other = state;
@@ -110,6 +109,46 @@ TEST(CompareRecords, LightingFieldsAndDeviceStateBytesByName) {
   EXPECT_EQ(device::CompareDeviceState(state, other, texts),
             (std::vector<std::string>{"device state, active profile: written 0, the keyboard holds 2",
                                       "device state, macro capacity: written 0, the keyboard holds 128"}));
+}
+
+// A field differs when the host reads it differently, not when its byte differs.
+TEST(CompareRecords, LightingFieldsAreComparedByWhatTheyMean) {
+  test::LanguageFileTexts texts;
+  struct Case {
+    std::size_t offset;
+    std::uint8_t written, held;
+    std::uint8_t effect;  // the effect both records hold
+    bool differs;
+  };
+  const Case cases[] = {
+      {lighting::kRecMulticolour, 1, 0xFF, 1, false},    // on is any value but 0
+      {lighting::kRecMulticolour, 0xFF, 1, 1, false},
+      {lighting::kRecMulticolour, 1, 0, 1, true},
+      {lighting::kRecSecondCycling, 1, 0x80, 1, false},
+      {lighting::kRecThirdCycling, 0, 2, 1, true},
+      {lighting::kRecReportRate, 3, 7, 1, false},        // above 3 reads as 3
+      {lighting::kRecReportRate, 2, 7, 1, true},
+      {lighting::kRecEffect7Flag, 0, 0xFF, 1, false},    // read only with effect 7
+      {lighting::kRecEffect7Flag, 0, 1, 7, true},
+      {lighting::kRecEffect7Flag, 0, 0xFF, 7, true},     // 0 is taken over, 0xFF ignored
+      {lighting::kRecTrigger, 2, 5, 1, false},           // both ignored on reading
+      {lighting::kRecTrigger, 0, 5, 1, true},
+      {lighting::kRecDirection, 0xFF, 1, 1, true},       // two values only, each its own
+      {lighting::kRecBrightness, 4, 3, 1, true},
+      {lighting::kRecColourChoice, 1, 2, 17, true},
+      {lighting::kRecSecondColour + 2, 0x10, 0x11, 1, true},
+      {8, 0, 0x55, 1, false},                            // reserved bytes are the keyboard's
+      {34, 0, 0x55, 1, false},
+  };
+  for (const Case& c : cases) {
+    lighting::LightingRecord written{};
+    written[lighting::kRecEffect] = c.effect;
+    lighting::LightingRecord held = written;
+    written[c.offset] = c.written;
+    held[c.offset] = c.held;
+    EXPECT_EQ(lighting::CompareLightingRecords(0, written, held, texts).size(), c.differs ? 1u : 0u)
+        << "byte " << c.offset << ": " << int(c.written) << " / " << int(c.held) << " with effect " << int(c.effect);
+  }
 }
 
 // The lines are in the language in force, and a name holding a conversion prints as it is.

@@ -66,13 +66,15 @@ struct Setup {
 
 class Program {
  public:
-  explicit Program(const std::string& name, Setup setup = {}) : setup_(setup) {
+  // quirk: the virtual keyboard's --sim-quirk list.
+  explicit Program(const std::string& name, Setup setup = {}, const std::string& quirk = {}) : setup_(setup) {
     test::App();
     dir_ = std::filesystem::temp_directory_path() / ("vantrel_mainwin_" + name);
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     AppOptions options = test::SimulatedProgramOptions(dir_, setup.languageId);
     options.stack.tracePath = (dir_ / "trace.txt").string();
+    options.stack.simQuirk = quirk;
     options.startInTray = setup.startInTray;
     core = std::make_unique<AppCore>(options);
     std::string error;
@@ -281,6 +283,32 @@ TEST(MainWindowJourney, ProfileButtonsReadLightingAndSwitchOnlyToAnotherProfile)
   p.window->ChooseProfileFromMenu(9003);
   p.Settle();
   EXPECT_EQ(p.Keyboard().DeviceState()[10], 2);
+}
+
+// The window's switch and Apply on keyboards that use the protocol's freedom: both are
+// taken at once, with no question and no message.
+TEST(MainWindowJourney, SwitchAndApplyWorkOnKeyboardsThatUseTheProtocolsFreedom) {
+  for (const char* quirk : {"offset-zero", "state-noise", "lighting-normalised"}) {
+    SCOPED_TRACE(quirk);
+    Program p(std::string("quirk_") + quirk, {}, quirk);
+    std::vector<bool> results;
+    QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool result) { results.push_back(result); });
+    p.Click(ids::kProfile1 + 2);
+    EXPECT_EQ(p.Keyboard().DeviceState()[device::kStateActiveProfile], 2);
+    EXPECT_EQ(p.window->CurrentProfile(), 2);
+
+    p.Click(ids::kSwitch);
+    p.Click(keys::OrdinaryLayoutKeys()[1].controlId);
+    ASSERT_TRUE(p.window->ApplyPending());
+    p.Click(ids::kApply);
+    ASSERT_TRUE(ProcessUntil([&] { return results.size() == 1; }, 15000));
+    EXPECT_TRUE(results[0]);
+    EXPECT_FALSE(p.window->ApplyPending());
+    p.Click(ids::kProfile1);
+    EXPECT_EQ(p.Keyboard().DeviceState()[device::kStateActiveProfile], 0);
+    EXPECT_TRUE(p.sink.questions.empty()) << ::testing::PrintToString(p.sink.questions);
+    EXPECT_TRUE(p.sink.messages.empty()) << ::testing::PrintToString(p.sink.messages);
+  }
 }
 
 TEST(MainWindowJourney, UnsavedChangesAskBeforeASwitchAndNoKeepsTheProfileFromTheWorkingFile) {
