@@ -50,6 +50,13 @@ Comparison CompareKeyboardWithFile(device::CommandSet& commands, const std::file
   return c;
 }
 
+std::string KeyboardId(bool simulating, const std::filesystem::path& simStateFile) {
+  if (!simulating) return "usb 0c45:7666";
+  std::error_code ec;
+  const auto canonical = std::filesystem::weakly_canonical(simStateFile, ec);
+  return "virtual " + (ec ? std::filesystem::absolute(simStateFile, ec) : canonical).string();
+}
+
 void PrepareKeyColours(lighting::KeyColourEditor& editor, int profile) {
   editor.ReadUserMode(profile);
   const auto buttons = keys::KeyboardLayout();
@@ -98,19 +105,20 @@ LightingPartsWrite WriteLightingParts(device::CommandSet& commands, const lighti
       w.readBack = state.readBack;
       return w;
     }
-    if (part.keyColours) {
-      lighting::KeyColourTable table;
-      for (int slot = 0; slot < lighting::kLedSlots; ++slot) {
-        table.Set(profile, slot, (*part.keyColours)[static_cast<std::size_t>(slot)]);
-      }
-      if (!lighting::SendKeyColours(commands, table, profile)) {
-        w.step = LightingPartsWrite::Step::KeyColours;
-        return w;
-      }
+    if (part.keyColours && !files.SendProfileColours(commands, profile, *part.keyColours)) {
+      w.step = LightingPartsWrite::Step::KeyColours;
+      return w;
     }
     if (part.userModes && !lighting::WriteUserModes(files.UserFile(profile), *part.userModes)) {
       w.step = LightingPartsWrite::Step::ColourFile;
       w.file = files.UserFile(profile);
+      return w;
+    }
+    // A document without key colours (written before they were carried): the keyboard
+    // gets the colours of the user modes it brings, so that the two agree.
+    if (part.userModes && !part.keyColours &&
+        !files.SendProfileColours(commands, profile, lighting::ShownColours(*part.userModes))) {
+      w.step = LightingPartsWrite::Step::KeyColours;
       return w;
     }
   }

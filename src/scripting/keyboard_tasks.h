@@ -51,6 +51,11 @@ struct Comparison {
 Comparison CompareKeyboardWithFile(device::CommandSet& commands, const std::filesystem::path& file,
                                    const text::TextSource& texts, text::MessageSink& sink);
 
+// The name under which the colours sent to a keyboard are recorded (KeyColourEditor::
+// SetKeyboardId): the virtual keyboard's state file (absolute) when simulating, else the
+// USB keyboard.
+std::string KeyboardId(bool simulating, const std::filesystem::path& simStateFile);
+
 // The colour editor for painting `profile`'s keys: its user mode read from its colour file,
 // and the G keys following the base colour when their shared light shows it (their flags
 // are not kept in the file).

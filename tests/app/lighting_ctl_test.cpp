@@ -128,7 +128,14 @@ TEST_F(LightingCtl, PaintingNeedsEffect20ThenWritesKeyboardAndFile) {
   ASSERT_EQ(Ctl("lighting set --profile 1 --effect 20").exitCode, 0);
   r = Ctl("colours --profile 1 paint Esc Fn --colour 00ff00", true);
   ASSERT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_EQ(Writes(), (std::vector<std::string>{"11 @512: 00 ff 00", "11 @842: 00 ff 00"}));
+  // The keys, then each profile's selected mode whole (eight chunks): a fresh keyboard
+  // shows its factory colours, not the colour files' modes.
+  auto writes = Writes();
+  ASSERT_EQ(writes.size(), 2u + 3 * 8);
+  EXPECT_EQ(std::vector<std::string>(writes.begin(), writes.begin() + 2),
+            (std::vector<std::string>{"11 @512: 00 ff 00", "11 @842: 00 ff 00"}));
+  EXPECT_EQ(writes[2].substr(0, 7), "11 @0: ");
+  EXPECT_EQ(writes[2 + 8].rfind("11 @512: 00 ff 00", 0), 0u) << writes[2 + 8];
   std::ifstream file(dir_ / "data" / "PX204-1127" / "UserDengColor_1.userd");
   std::stringstream text;
   text << file.rdbuf();

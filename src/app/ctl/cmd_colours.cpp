@@ -45,7 +45,7 @@ std::optional<Session> OpenSession(Context& ctx, int profileOption) {
     ctx.SetExitCode(kExitFailed);
     return std::nullopt;
   }
-  s.editor = std::make_unique<KeyColourEditor>(platform::UserDataFolder(), DefaultColourFile());
+  s.editor = std::make_unique<KeyColourEditor>(ColourEditor(ctx));
   if (!s.editor->EnsureUserFiles()) {
     ctx.Err() << "cannot create the colour files in " << platform::UserDataFolder().string() << " from "
               << DefaultColourFile().string() << '\n';
@@ -85,6 +85,16 @@ void KeyColoursRefused(Context& ctx, const std::string& what) {
   ctx.SetExitCode(kExitFailed);
 }
 
+// After a command that sent key colours: every profile whose colours the keyboard is not
+// known to show gets its selected mode whole, so that the keyboard and the colour files
+// agree (a fresh keyboard shows its own factory colours). False, with the refusal told,
+// when the keyboard refused them.
+bool KeepInStep(Context& ctx, Session& s) {
+  if (s.editor->BringInStep(ctx.Commands()) != KeyColourWrite::Refused) return true;
+  KeyColoursRefused(ctx, "key colours of the other profiles (their selected user modes)");
+  return false;
+}
+
 std::string ProfileColours(int profile, const std::string& which) {
   std::string out = "key colours of profile " + std::to_string(profile);
   out += " (";
@@ -101,6 +111,7 @@ void RunMode(Context& ctx, int profileOption, int mode, const std::optional<std:
     KeyColoursRefused(ctx, ProfileColours(s->profile, "user mode " + std::to_string(s->editor->SelectedMode())));
     return;
   }
+  if (mode >= 0 && !KeepInStep(ctx, *s)) return;
   if (name) s->editor->RenameUserMode(s->profile, *name);
   PrintModes(ctx, *s);
 }
@@ -191,6 +202,7 @@ void RunPaint(Context& ctx, int profileOption, const std::vector<std::string>& k
     ctx.Out() << KeyButtonName(*b, ctx.Texts()) << " (slot " << b->ledSlot
               << "): " << HexColour(s->editor->Table().Get(s->profile, b->ledSlot)) << '\n';
   }
+  (void)KeepInStep(ctx, *s);
 }
 
 void RunBase(Context& ctx, int profileOption, const std::string& text) {
@@ -208,6 +220,7 @@ void RunBase(Context& ctx, int profileOption, const std::string& text) {
     case KeyColourWrite::Taken:
       break;
   }
+  if (!KeepInStep(ctx, *s)) return;
   ctx.Out() << "base colour: " << HexColour(*colour) << '\n';
 }
 
@@ -241,6 +254,7 @@ void RunRestore(Context& ctx, int profileOption) {
     case KeyColourWrite::Taken:
       break;
   }
+  if (!KeepInStep(ctx, *s)) return;
   PrintModes(ctx, *s);
 }
 

@@ -153,7 +153,7 @@ void RunValidate(Context& ctx, const std::string& file) {
 }
 
 // The colour files of the profiles and the default file they are made from.
-lighting::KeyColourEditor ColourFiles() { return {platform::UserDataFolder(), DefaultColourFile()}; }
+lighting::KeyColourEditor ColourFiles(Context& ctx) { return ColourEditor(ctx); }
 
 // The lighting records (read from the keyboard when there is one), the per-key colours
 // the keyboard is sent for each profile, and the user colour modes. False (message, exit
@@ -164,14 +164,14 @@ bool ReadLightingParts(Context& ctx, ProfileLightings& parts) {
     ctx.SetExitCode(kExitFailed);
     return false;
   }
-  scripting::ReadColourParts(ColourFiles(), parts);
+  scripting::ReadColourParts(ColourFiles(ctx), parts);
   return true;
 }
 
 // The lighting part of an imported document, after its keys and macros were written.
 // False (message, exit code) at the first part the keyboard or the folder did not take.
 bool WriteLightingParts(Context& ctx, const ProfileLightings& parts) {
-  const auto written = scripting::WriteLightingParts(ctx.Commands(), ColourFiles(), parts);
+  const auto written = scripting::WriteLightingParts(ctx.Commands(), ColourFiles(ctx), parts);
   using Step = scripting::LightingPartsWrite::Step;
   switch (written.step) {
     case Step::Done: return true;

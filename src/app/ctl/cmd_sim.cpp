@@ -2,6 +2,7 @@
 #include <ostream>
 
 #include "app/ctl/context.h"
+#include "app/ctl/lighting_common.h"
 #include "app/ctl/registry.h"
 #include "sim/sim_state.h"
 
@@ -27,6 +28,8 @@ const CommandGroup kSimCommands(90, [](CLI::App& app, Context& ctx) {
   simCmd->add_subcommand("reset", "Restore the factory state")->callback([&ctx] {
     if (auto* k = OpenSimulator(ctx)) {
       k->ResetToFactory();
+      // The keyboard shows its factory key colours again, not what was sent to it.
+      ColourEditor(ctx).ForgetKeyboardColours();
       ctx.Out() << "virtual keyboard reset to factory state\n";
     }
   });

@@ -73,7 +73,8 @@ struct CtlEditSession {
         session(service, s.editing, s.applied, s.texts, sink) {
     // The apply rules need what the keyboard reported: its factory key table and the size
     // of its macro area.
-    service.SetDeviceFacts([&s] { return profiles::DeviceFacts{s.config.factory, s.config.macroCapacity}; });
+    service.SetDeviceFacts(
+        [&s] { return profiles::DeviceFacts{s.config.factory, s.config.macroCapacity, s.config.factoryRead}; });
     session.ConfigurationLoaded();
   }
   CtlMessageSink sink;

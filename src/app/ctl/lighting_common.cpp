@@ -10,6 +10,7 @@
 #include "app/ctl/registry.h"
 #include "platform/console.h"
 #include "platform/user_paths.h"
+#include "scripting/keyboard_tasks.h"
 
 namespace vantrel::ctl {
 
@@ -29,6 +30,12 @@ std::optional<int> ResolveProfile(Context& ctx, int given) {
 
 std::filesystem::path DefaultColourFile() {
   return platform::ExecutableFolder() / "Skins" / "UserDengColor_3.userd";
+}
+
+lighting::KeyColourEditor ColourEditor(Context& ctx) {
+  lighting::KeyColourEditor editor(platform::UserDataFolder(), DefaultColourFile());
+  editor.SetKeyboardId(scripting::KeyboardId(ctx.Options().simulate, ctx.SimStatePath()));
+  return editor;
 }
 
 std::filesystem::path WskbIniPath() { return platform::UserDataFolder() / "wskb.ini"; }

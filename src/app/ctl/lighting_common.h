@@ -10,6 +10,7 @@
 
 #include "app/ctl/context.h"
 #include "core/lighting/effects.h"
+#include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
 #include "core/text/text_source.h"
 #include "scripting/lighting_request.h"
@@ -44,6 +45,9 @@ std::optional<int> ResolveProfile(Context& ctx, int given);
 
 // The program's default ".userd" colour file, copied for a profile that has none.
 std::filesystem::path DefaultColourFile();
+
+// The colour files of the per-user folder, for the keyboard this run drives.
+lighting::KeyColourEditor ColourEditor(Context& ctx);
 
 // "wskb.ini" in the per-user folder.
 std::filesystem::path WskbIniPath();

@@ -343,7 +343,7 @@ int main(int argc, char** argv) {
   }
 
   // The companion daemon, when one lies beside us; none is not an error.
-  const auto daemon = programFolder / "vantrel-daemon";
+  const auto daemon = text::CompanionDaemonPath(programFolder);
   if (std::filesystem::exists(daemon)) {
     platform::DetachedLauncher launcher;
     (void)launcher.Launch(daemon);

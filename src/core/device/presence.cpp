@@ -128,6 +128,7 @@ void Presence::Run(int count) {
     if (commands_.CmdReadFactoryKeyTable(table) == kDeviceOk) {
       std::lock_guard lock(dataMutex_);
       factoryTable_ = table;
+      factoryTableRead_.store(true);
     } else {
       messages_.ShowMessage(texts_.Text("MAIN_DEFAULT_MATRIX_PROMPT"));
     }

@@ -89,6 +89,8 @@ class Presence final : public NotifyListener {
   std::array<std::uint8_t, 2> LedStatus() const;
   int GKeyLayer() const { return LedStatus()[1] & 1; }
   std::array<std::uint8_t, kKeyTableSize> FactoryKeyTable() const;
+  // The factory key table was read from the keyboard at least once (else the initial image).
+  bool FactoryKeyTableRead() const { return factoryTableRead_.load(); }
   unsigned MacroCapacity() const { return macroCapacity_.load(); }
   // The keyboard's active on-board profile, -1 while unknown; set back to -1 when the
   // keyboard goes.
@@ -112,6 +114,7 @@ class Presence final : public NotifyListener {
   std::atomic<bool> openOnArrival_{false};
   std::atomic<int> presenceIcon_{kIconAbsent};
   std::atomic<unsigned> macroCapacity_{0};
+  std::atomic<bool> factoryTableRead_{false};
   std::atomic<int> activeProfileCache_{-1};
 
   mutable std::mutex dataMutex_;  // factory table, LED status, shown icon

@@ -24,6 +24,7 @@ std::string ResultWords(const text::TextSource& texts, DeviceResult result) {
     case kDeviceAbsent: return texts.Text("RESULT_ABSENT");
     case kDeviceWriteRefused: return texts.Text("RESULT_WRITE_REFUSED");
     case kDeviceNoReply: return texts.Text("RESULT_NO_REPLY");
+    case kDeviceBusy: return texts.Text("RESULT_BUSY");
     case kDeviceStatusFF: return texts.Text("RESULT_STATUS_FF");
     case kDeviceStatusFE: return texts.Text("RESULT_STATUS_FE");
     case kDeviceIndexRange: return texts.Text("RESULT_INDEX_RANGE");

@@ -17,7 +17,8 @@ device::DeviceResult ReadMacroArea(device::CommandSet& commands, std::vector<std
   return r2;
 }
 
-device::DeviceResult ReadDeviceConfiguration(device::CommandSet& commands, DeviceConfiguration& out) {
+device::DeviceResult ReadDeviceConfiguration(device::CommandSet& commands, DeviceConfiguration& out,
+                                             const DeviceKeyTable* knownFactory) {
   device::DeviceResult first = device::kDeviceOk;
   auto note = [&first](device::DeviceResult r) {
     if (first == device::kDeviceOk && r != device::kDeviceOk) first = r;
@@ -28,7 +29,10 @@ device::DeviceResult ReadDeviceConfiguration(device::CommandSet& commands, Devic
     out.macroCapacity = static_cast<std::size_t>(out.state[device::kStateMacroCapacity]) * 128;
   }
   DeviceKeyTable factory{};
-  if (note(commands.CmdReadFactoryKeyTable(factory)) == device::kDeviceOk) {
+  if (knownFactory != nullptr) {
+    out.factory = *knownFactory;
+    out.factoryRead = true;
+  } else if (note(commands.CmdReadFactoryKeyTable(factory)) == device::kDeviceOk) {
     out.factory = factory;
     out.factoryRead = true;
   }

@@ -27,7 +27,10 @@ struct DeviceConfiguration {
 
 // 1 when every read succeeded; else the first failure (what was read stays). A failed
 // factory-table read keeps the built-in image.
-device::DeviceResult ReadDeviceConfiguration(device::CommandSet& commands, DeviceConfiguration& out);
+// `knownFactory`: the factory key table read from this keyboard already (on its
+// arrival); it is taken instead of being read again.
+device::DeviceResult ReadDeviceConfiguration(device::CommandSet& commands, DeviceConfiguration& out,
+                                             const DeviceKeyTable* knownFactory = nullptr);
 
 // The macro header, then the block of the size it gives (at least the header) when its
 // magic is 0x55AA. An empty block means no macros.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/keys/key_codes.h"
+#include "core/keys/key_table.h"
 
 namespace vantrel::keys {
 namespace {
@@ -210,7 +211,7 @@ std::optional<GKeyPlace> GKeyOfDeviceNumber(int number) {
   return GKeyAtPosition(static_cast<std::size_t>(number - 1));
 }
 
-std::optional<KeyButton> ResolveKeyButton(int controlId, int gLayer) {
+std::optional<KeyButton> ResolveKeyButton(int controlId, int gLayer, std::span<const std::uint8_t> factory) {
   const LayoutKey* row = LayoutKeyOfControl(controlId);
   if (row == nullptr) return std::nullopt;
   KeyButton b;
@@ -223,7 +224,10 @@ std::optional<KeyButton> ResolveKeyButton(int controlId, int gLayer) {
       b.code = g.Code();
       b.index = g.Index();
       b.macroButton = controlId == kGKeyMacroButton;
-      b.onKeyboard = g.layer == 0;
+      // The rule vantrelctl applies too: the keyboard's own table says which G keys it has.
+      b.onKeyboard = factory.size() == device::kKeyTableSize
+                         ? FactoryTableHasKey(KeyTableView(factory.data(), device::kKeyTableSize), b.index)
+                         : g.layer == 0;
       break;
     }
     case LayoutKind::Ordinary:

@@ -101,15 +101,17 @@ struct KeyButton {
   int ledSlot = 0;
   bool macroButton = false;           // G9 (control kGKeyMacroButton)
   std::optional<GKeyPlace> gKey;      // set for the G-key buttons
-  // The keyboard's key table has an entry for the key: one per position of its matrix,
-  // so every key of the picture and the G keys of the first layer. The second G-key
-  // layer has no entry: what is assigned to it never reaches the keyboard.
+  // The keyboard's key table has an entry for the key, so what is assigned to it reaches
+  // the keyboard: every key of the picture; a G key when the keyboard's factory key table
+  // names it (entry 06 A2 n), or, while that table is not known, the G keys of the first
+  // layer.
   bool onKeyboard = false;
 };
 
 // The button of control id in G-key layer bit 0 of gLayer; nullopt for an id that is no
-// key button.
-std::optional<KeyButton> ResolveKeyButton(int controlId, int gLayer);
+// key button. `factory`: the keyboard's factory key table (378 bytes) when it was read,
+// empty while it is not known.
+std::optional<KeyButton> ResolveKeyButton(int controlId, int gLayer, std::span<const std::uint8_t> factory = {});
 
 // The placement key of the button in section "BUTTONINFO" of the main skin:
 // "KEY_%03X" of the key index for ordinary keys, "FUNC_G%d" for G keys, "KEY_FN".

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/keys/keyboard_layout.h"
 #include "core/text/ini_file.h"
 
 namespace vantrel::lighting {
@@ -21,6 +22,20 @@ int ClampProfile(int profile) { return std::clamp(profile, 0, 2); }
 int ClampSlot(int slot) { return std::clamp(slot, 0, kLedSlots - 1); }
 
 std::string ModeSection(int mode) { return "Mode" + std::to_string(mode); }
+
+// The record's section of one keyboard: its name with what an INI section name cannot hold
+// replaced.
+std::string RecordSection(std::string_view keyboardId) {
+  std::string section = keyboardId.empty() ? std::string("keyboard") : std::string(keyboardId);
+  std::replace_if(section.begin(), section.end(), [](char c) { return c == ']' || c == '\n' || c == '\r'; }, '_');
+  return section;
+}
+
+// The profile's colour file, or the default file while it has none.
+std::filesystem::path ModesFile(const std::filesystem::path& own, const std::filesystem::path& fallback) {
+  std::error_code ec;
+  return std::filesystem::exists(own, ec) ? own : fallback;
+}
 
 // Up to `count` decimal fields separated by commas, each with optional blanks around it.
 // Fields that are missing or unreadable are 0.
@@ -250,7 +265,110 @@ void KeyColourEditor::ReadUserMode(int profile) {
 
 KeyColourWrite KeyColourEditor::LoadUserMode(device::CommandSet& commands, int profile) {
   ReadUserMode(profile);
-  return Outcome(SendKeyColours(commands, table_, profile));
+  return SendWhole(commands, profile);
+}
+
+// ---- the keyboard's colours in step ----
+
+std::filesystem::path KeyColourEditor::RecordFile() const { return userFolder_ / "KeyColourArea.ini"; }
+
+std::vector<std::uint8_t> KeyColourEditor::Recorded(int profile) const {
+  const std::string hex = text::ReadIniString(RecordFile(), RecordSection(keyboardId_),
+                                              std::to_string(ClampProfile(profile)), "", 2 * kKeyColourProfileBytes + 1);
+  std::vector<std::uint8_t> bytes;
+  if (hex.size() != 2 * kKeyColourProfileBytes) return bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    unsigned value = 0;
+    const auto [ptr, ec] = std::from_chars(hex.data() + i, hex.data() + i + 2, value, 16);
+    if (ec != std::errc{} || ptr != hex.data() + i + 2) return {};
+    bytes.push_back(static_cast<std::uint8_t>(value));
+  }
+  return bytes;
+}
+
+void KeyColourEditor::NoteSent(int profile, std::span<const std::uint8_t> bytes) const {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const std::uint8_t b : bytes) {
+    hex.push_back(kDigits[b >> 4]);
+    hex.push_back(kDigits[b & 0x0F]);
+  }
+  text::WriteIniString(RecordFile(), RecordSection(keyboardId_), std::to_string(ClampProfile(profile)), hex);
+}
+
+void KeyColourEditor::NoteSlotSent(int profile, int slot, Rgb colour) const {
+  std::vector<std::uint8_t> bytes = Recorded(profile);
+  if (bytes.empty()) return;  // still unknown: one key does not tell the rest
+  const auto at = 3 * static_cast<std::size_t>(ClampSlot(slot));
+  bytes[at] = RedOf(colour);
+  bytes[at + 1] = GreenOf(colour);
+  bytes[at + 2] = BlueOf(colour);
+  NoteSent(profile, bytes);
+}
+
+void KeyColourEditor::ForgetSent(int profile) const {
+  if (Recorded(profile).empty()) return;
+  text::WriteIniString(RecordFile(), RecordSection(keyboardId_), std::to_string(ClampProfile(profile)), "");
+}
+
+void KeyColourEditor::ForgetKeyboardColours() const {
+  for (int p = 0; p < 3; ++p) ForgetSent(p);
+}
+
+bool KeyColourEditor::InStep(int profile) const {
+  const std::vector<std::uint8_t> sent = Recorded(profile);
+  if (sent.empty()) return false;
+  const auto shown = ShownColours(ReadUserModes(ModesFile(UserFile(profile), defaultFile_)));
+  // Only the slots a mode gives a colour: the G keys' shared light and the slots without
+  // a key are not kept in the file.
+  for (const auto& key : keys::KeyboardLayout()) {
+    if (key.kind == keys::LayoutKind::GKey) continue;
+    const auto slot = static_cast<std::size_t>(ClampSlot(key.ledSlot));
+    const Rgb colour = shown[slot];
+    if (sent[3 * slot] != RedOf(colour) || sent[3 * slot + 1] != GreenOf(colour) || sent[3 * slot + 2] != BlueOf(colour)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+KeyColourWrite KeyColourEditor::BringInStep(device::CommandSet& commands) {
+  KeyColourWrite outcome = KeyColourWrite::NotSent;
+  for (int p = 0; p < 3; ++p) {
+    if (InStep(p)) continue;
+    const auto shown = ShownColours(ReadUserModes(ModesFile(UserFile(p), defaultFile_)));
+    for (int slot = 0; slot < kLedSlots; ++slot) table_.Set(p, slot, shown[static_cast<std::size_t>(slot)]);
+    if (SendWhole(commands, p) == KeyColourWrite::Refused) {
+      outcome = KeyColourWrite::Refused;
+    } else if (outcome == KeyColourWrite::NotSent) {
+      outcome = KeyColourWrite::Taken;
+    }
+  }
+  return outcome;
+}
+
+bool KeyColourEditor::SendProfileColours(device::CommandSet& commands, int profile,
+                                         const std::array<Rgb, kLedSlots>& colours) const {
+  KeyColourTable table;
+  for (int slot = 0; slot < kLedSlots; ++slot) table.Set(profile, slot, colours[static_cast<std::size_t>(slot)]);
+  const bool taken = SendKeyColours(commands, table, profile);
+  if (taken) {
+    NoteSent(profile, table.ProfileBytes(profile));
+  } else {
+    ForgetSent(profile);
+  }
+  return taken;
+}
+
+KeyColourWrite KeyColourEditor::SendWhole(device::CommandSet& commands, int profile) {
+  const bool taken = SendKeyColours(commands, table_, profile);
+  if (taken) {
+    NoteSent(profile, table_.ProfileBytes(profile));
+  } else {
+    // Some chunks may have been taken, others not: what the keyboard shows is unknown.
+    ForgetSent(profile);
+  }
+  return Outcome(taken);
 }
 
 void KeyColourEditor::SaveModeSettings(int profile, int mode) const {
@@ -312,6 +430,11 @@ KeyColourWrite KeyColourEditor::PaintKey(device::CommandSet& commands, int profi
   const Rgb colour = follows ? baseColour_ : brushColour_;
   flags_.Set(index, profile, follows);
   const bool taken = SendKeyColour(commands, profile, slot, colour);
+  if (taken) {
+    NoteSlotSent(profile, slot, colour);
+  } else {
+    ForgetSent(profile);
+  }
   // Kept and saved even when refused: the next write of the profile's colours sends it.
   table_.Set(profile, slot, colour);
   SaveKeyColour(profile, selectedMode_, slot, colour, follows);
@@ -328,7 +451,7 @@ KeyColourWrite KeyColourEditor::ChangeBaseColour(device::CommandSet& commands, i
     table_.Set(profile, buttons[i].ledSlot, colour);
     SaveKeyColour(profile, selectedMode_, buttons[i].ledSlot, colour, true);
   }
-  return Outcome(SendKeyColours(commands, table_, profile));
+  return SendWhole(commands, profile);
 }
 
 void KeyColourEditor::ChangeBrushColour(int profile, Rgb colour) {

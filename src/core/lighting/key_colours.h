@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/device/commands.h"
 #include "core/lighting/colour.h"
@@ -91,6 +92,28 @@ class KeyColourEditor {
   // userFolder holds "UserDengColor_<p>.userd"; defaultFile is the program's copy.
   KeyColourEditor(std::filesystem::path userFolder, std::filesystem::path defaultFile);
 
+  // ---- The keyboard's colours in step with the user modes ----
+  //
+  // The keyboard cannot be read back, so the colours it shows are known only from what was
+  // sent to it. What went to each profile is kept in "KeyColourArea.ini" in the user
+  // folder, one section per keyboard (the virtual keyboard's state file, or the USB
+  // keyboard), shared by every program: a profile counts as in step when the colours last
+  // sent to it whole (and the keys painted since) are the ones its selected mode shows.
+  // A profile never sent whole, or whose last write the keyboard refused, is not in step.
+
+  // Names the keyboard these colours go to; the record of another keyboard is not used.
+  void SetKeyboardId(std::string id) { keyboardId_ = std::move(id); }
+  // The keyboard lost its configuration (a reset): nothing of its colours is known.
+  void ForgetKeyboardColours() const;
+  // Whether the keyboard shows the profile's selected mode, as far as this host knows.
+  bool InStep(int profile) const;
+  // Each profile not in step gets its selected mode's colours whole (ShownColours of its
+  // colour file, or of the default file while it has none). NotSent when every profile
+  // was in step; Refused when the keyboard refused any write (the others are still sent).
+  KeyColourWrite BringInStep(device::CommandSet& commands);
+  // The colours of every LED slot sent whole to the profile and noted as what it shows.
+  bool SendProfileColours(device::CommandSet& commands, int profile, const std::array<Rgb, kLedSlots>& colours) const;
+
   std::filesystem::path UserFile(int profile) const;
   const std::filesystem::path& DefaultFile() const { return defaultFile_; }
   // Copies the default file to every profile whose file is missing; false when a copy fails.
@@ -146,8 +169,18 @@ class KeyColourEditor {
   Rgb BrushColour() const { return brushColour_; }
 
  private:
+  std::filesystem::path RecordFile() const;
+  // What the record holds for the profile: 378 bytes, or empty when nothing is known.
+  std::vector<std::uint8_t> Recorded(int profile) const;
+  void NoteSent(int profile, std::span<const std::uint8_t> bytes) const;
+  void NoteSlotSent(int profile, int slot, Rgb colour) const;
+  void ForgetSent(int profile) const;
+  // A whole send of the table's profile, noted in the record.
+  KeyColourWrite SendWhole(device::CommandSet& commands, int profile);
+
   std::filesystem::path userFolder_;
   std::filesystem::path defaultFile_;
+  std::string keyboardId_;
   KeyColourTable table_;
   KeyFollowsBase flags_;
   int selectedMode_ = 0;

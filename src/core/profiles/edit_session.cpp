@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <map>
 
 #include "core/device/commands.h"
 #include "core/keys/apply.h"
+#include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
 
 namespace vantrel::profiles {
@@ -13,6 +15,42 @@ namespace {
 constexpr unsigned kAllProfiles = (1u << device::kProfileCount) - 1;
 
 bool ValidProfile(int profile) { return profile >= 0 && profile < static_cast<int>(device::kProfileCount); }
+
+// The edits made over the default profile (the store while the keyboard's configuration
+// was not read) laid over the keyboard's configuration: of each profile in `profiles`
+// the records that differ from the default profile, with their texts; every macro of the
+// store added to the keyboard's under an id its list leaves free, the records that play
+// it following the new id. False, with `keyboard` unchanged, when the macros do not fit.
+bool LayEditsOver(const keys::StoreImage& edits, keys::StoreImage& keyboard, unsigned profiles) {
+  keys::StoreImage merged = keyboard;
+  std::map<std::uint16_t, std::uint16_t> newIds;
+  for (const keys::MacroRecord& macro : edits.macros) {
+    if (merged.macros.size() >= keys::kMaxMacros) return false;
+    std::uint16_t id = 1;
+    while (std::any_of(merged.macros.begin(), merged.macros.end(), [id](const auto& m) { return m.Id() == id; })) ++id;
+    keys::MacroRecord added = macro;
+    added.SetId(id);
+    newIds[macro.Id()] = id;
+    merged.macros.push_back(std::move(added));
+  }
+  const keys::AssignmentTable base = DefaultAssignmentTable();
+  for (std::size_t p = 0; p < device::kProfileCount; ++p) {
+    if ((profiles & (1u << p)) == 0) continue;
+    for (std::size_t i = 0; i < keys::kKeyIndexCount; ++i) {
+      keys::KeyAssignment record = edits.table.Record(p, i);
+      if (record == base.Record(p, i)) continue;
+      if (record.kind == keys::kKindMacro) {
+        const auto moved = newIds.find(static_cast<std::uint16_t>(record.code));
+        if (moved != newIds.end()) record.code = moved->second;
+      }
+      merged.table.SetRecord(p, i, record);
+      const bool withText = record.kind == keys::kKindLaunch || record.kind == keys::kKindText;
+      if (const std::u16string* text = edits.strings.Slot(i); withText && text) merged.strings.Set(i, *text);
+    }
+  }
+  keyboard = std::move(merged);
+  return true;
+}
 
 }  // namespace
 
@@ -223,6 +261,14 @@ ArrivalChoice EditSession::AskArrival() {
   return ArrivalChoice::KeepEdits;
 }
 
+bool EditSession::AskReadAgain() {
+  if (questionOnScreen_) return false;
+  questionOnScreen_ = true;
+  const bool read = sink_.AskYesNo(texts_.Text("MAIN_PROMPT_NOT_READ"), true);
+  questionOnScreen_ = false;
+  return read;
+}
+
 bool EditSession::CheckOtherProgramChange() {
   if (!Unsaved()) return true;
   // A question already up (another change, a switch) answers for this one later: the
@@ -255,14 +301,17 @@ ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t change
     std::lock_guard lock(mutex_);
     read = facts_.configurationRead;
   }
-  // Without a keyboard, or before its configuration was read, there is nothing the edits
-  // could be written over safely: the store holds the default profile, and writing it
-  // would erase the keyboard's macros and reset its other profiles.
-  const DeviceFacts facts = KeyboardPresent() && read ? service_.Facts() : DeviceFacts{};
-  if (facts.macroCapacity == 0) {
+  if (!KeyboardPresent()) {
     sink_.ShowMessage(texts_.Text("MAIN_NO_DEVICE_PROMPT"));
     return ApplyResult::NoKeyboard;
   }
+  // Before the keyboard's configuration was read there is nothing the edits could be
+  // written over safely: the store holds the default profile, and writing it would erase
+  // the keyboard's macros and reset its other profiles. The caller offers to read it.
+  if (!read) return ApplyResult::NotRead;
+  // A macro capacity of 0 (the device state not read) refuses the write in the apply
+  // itself, as a macro area too small for the macros.
+  const DeviceFacts facts = service_.Facts();
   keys::ApplyRequest request;
   request.factory = facts.factory;
   request.macroCapacity = facts.macroCapacity;
@@ -308,6 +357,7 @@ bool EditSession::WriteDecidedEdits(const SwitchDecision& decision) {
   const ApplyResult result = Apply();
   if (result == ApplyResult::Applied || result == ApplyResult::NothingToApply) return true;
   if (result == ApplyResult::Failed) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_APPLY_FAILED"));
+  if (result == ApplyResult::NotRead) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_NOT_READ_AGAIN"));
   return false;
 }
 
@@ -416,15 +466,22 @@ void EditSession::AwaitArrivalDecision() {
 
 void EditSession::ReloadOnArrival() {
   bool wait = false;
+  bool overDefault = false;
   {
     std::lock_guard lock(mutex_);
     wait = facts_.Unsaved() && facts_.configurationRead;
+    overDefault = facts_.Unsaved() && !facts_.configurationRead;
   }
   if (wait) return AwaitArrivalDecision();
-  bool keptEdits = false;
-  Reload(&keptEdits);
-  // Edits made while the keyboard was read: asked about as if they had come first.
-  if (keptEdits) return AwaitArrivalDecision();
+  // Edits made while the keyboard's configuration was never read are laid over it, never
+  // dropped by the read.
+  if (overDefault && ReadAgain()) return;
+  if (!overDefault) {
+    bool keptEdits = false;
+    Reload(&keptEdits);
+    // Edits made while the keyboard was read: asked about as if they had come first.
+    if (keptEdits) return AwaitArrivalDecision();
+  }
   const int active = service_.ActiveProfile();
   // The profile is known before the keys are shown, so the picture shows that profile.
   if (ValidProfile(active)) SetCurrentProfile(active);
@@ -459,6 +516,38 @@ void EditSession::ResolveArrival(ArrivalChoice choice) {
     NotifyKeys(lock, CurrentProfile());
   }
   NotifyRead(active);
+}
+
+bool EditSession::ReadAgain() {
+  if (!KeyboardPresent()) return false;
+  unsigned edited = 0;
+  {
+    std::lock_guard lock(mutex_);
+    edited = facts_.editedProfiles;
+  }
+  if (edited == 0) return ReloadAfterOtherProgram(false);
+  service_.ForgetActiveProfile();
+  keys::StoreImage keyboard;
+  if (!service_.ReadIntoWorkingCopy(keyboard)) return false;
+  {
+    keys::EditingStore::Lock lock(editing_);
+    if (!LayEditsOver(lock.Image(), keyboard, edited)) return false;
+    lock.Image() = std::move(keyboard);
+    keys::NoteKeyboardMacros(lock, applied_, false);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    facts_.configurationRead = true;
+    ++facts_.changes;
+  }
+  const int active = service_.ActiveProfile();
+  if (ValidProfile(active)) SetCurrentProfile(active);
+  {
+    keys::EditingStore::Lock lock(editing_);
+    NotifyKeys(lock, CurrentProfile());
+  }
+  NotifyRead(active);
+  return true;
 }
 
 bool EditSession::ReloadAfterOtherProgram(bool dropEdits) {

@@ -41,7 +41,9 @@ struct SessionFacts {
 enum class ApplyResult {
   Applied,        // every write succeeded
   NothingToApply, // no edits were pending
-  NoKeyboard,     // no keyboard seen yet, or its configuration was never read: nothing sent
+  NoKeyboard,     // no keyboard connected: nothing sent
+  NotRead,        // the keyboard is connected but its configuration was never read: nothing
+                  // sent, the edits stay pending (the UI offers ReadAgain)
   Failed,         // the keyboard did not take everything, or read back differently
                   // (LastReadBack); the edits stay pending
 };
@@ -108,6 +110,9 @@ class EditSession {
   // The keyboard came back while edits were pending: write them (Yes, the default), read
   // the keyboard's configuration instead (No), or keep them pending (Cancel).
   ArrivalChoice AskArrival();
+  // Apply found the keyboard's configuration not read: true to read it again (the edits
+  // stay either way).
+  bool AskReadAgain();
   // Another program changed the keyboard: true to read its configuration (asks
   // "MAIN_PROMPT_OTHER_PROGRAM" first when edits are pending; No keeps the edits and
   // reads nothing).
@@ -128,6 +133,14 @@ class EditSession {
   // session waits for ResolveArrival (the views are told; the UI asks AskArrival).
   void ReloadOnArrival();
   void ResolveArrival(ArrivalChoice choice);
+  // Reads the keyboard's configuration after it could not be read before (Apply answered
+  // NotRead); the views are told as after an arrival. Edits pending were made over the
+  // default profile shown meanwhile: they are laid over what was read (the keys of each
+  // edited profile that differ from the default profile, and the macros, which take ids
+  // the keyboard's list leaves free) and stay pending for the next Apply. False, with the
+  // store and the edits as they were, when the keyboard cannot be read or the macros do
+  // not fit in one list.
+  bool ReadAgain();
   // Reads the keyboard's configuration again after another program changed it; the views
   // are told as after an arrival. `dropEdits`: the user agreed to lose the edits pending
   // (CheckOtherProgramChange). False, with nothing read, when edits came in after that

@@ -11,7 +11,10 @@ namespace vantrel::profiles {
 
 KeyboardReading ReadKeyboard(device::CommandSet& commands, const LastConfiguration& last) {
   KeyboardReading reading;
-  if (last.keys || last.activeProfile >= 0) reading.keysResult = keys::ReadDeviceConfiguration(commands, reading.config);
+  if (last.keys || last.activeProfile >= 0) {
+    reading.keysResult =
+        keys::ReadDeviceConfiguration(commands, reading.config, last.factory ? &*last.factory : nullptr);
+  }
   if (last.lighting) {
     // The lighting area is read in a bracket of its own, as the lighting panel reads it.
     (void)commands.CmdBegin();

@@ -30,6 +30,8 @@ struct LastConfiguration {
   std::optional<keys::StoreImage> keys;       // key tables and macros
   std::optional<LightingRecords> lighting;    // the three lighting records
   int activeProfile = -1;                     // -1 unknown
+  // The keyboard's factory key table as read on its arrival; read with the rest when unset.
+  std::optional<keys::DeviceKeyTable> factory;
 
   bool Known() const { return keys || lighting || activeProfile >= 0; }
 };

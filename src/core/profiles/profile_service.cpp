@@ -6,6 +6,7 @@
 
 #include "core/keys/device_config.h"
 #include "core/profiles/profile_file.h"
+#include "core/text/safe_format.h"
 
 namespace vantrel::profiles {
 namespace {
@@ -15,7 +16,10 @@ namespace {
 DeviceFacts ReadFacts(device::CommandSet& commands) {
   DeviceFacts facts;
   keys::DeviceKeyTable factory{};
-  if (commands.CmdReadFactoryKeyTable(factory) == device::kDeviceOk) facts.factory = factory;
+  if (commands.CmdReadFactoryKeyTable(factory) == device::kDeviceOk) {
+    facts.factory = factory;
+    facts.factoryRead = true;
+  }
   std::array<std::uint8_t, device::kDeviceStateSize> state{};
   if (commands.CmdReadDeviceState(state) == device::kDeviceOk) {
     facts.macroCapacity = static_cast<std::size_t>(state[device::kStateMacroCapacity]) * 128;
@@ -98,26 +102,37 @@ bool ProfileService::DumpDeviceToFile(const std::filesystem::path& path) {
   return DumpDevice(image) && SaveProfileImage(path, image, hook_);
 }
 
-bool ProfileService::ReloadFromDevice(const std::function<bool()>& editedMeanwhile, bool* keptEdits) {
+bool ProfileService::ReadIntoWorkingCopy(keys::StoreImage& image, bool* savedToFile) {
+  if (savedToFile) *savedToFile = false;
   EnsureWorkingFolder(paths_);
-  const std::filesystem::path working = WorkingFilePath(paths_);
-  keys::StoreImage image;
   bool read = false;
   {
     // One picture of the keyboard, not half before and half after another program's write.
     device::KeyboardHold hold(commands_.Link());
     read = hold.Held() && ActiveProfile() >= 0 && DumpDevice(image);
   }
+  if (!read) return false;
   std::string why;
-  const bool saved = read && SaveProfileImage(working, image, hook_, &why);
-  if (read && !saved) {
+  const bool saved = SaveProfileImage(WorkingFilePath(paths_), image, hook_, &why);
+  if (!saved) {
     // What was read stays in memory: falling back to the default profile here would make
     // the next Apply erase the keyboard's macros and reset its other profiles.
-    std::string message("The folder ");
-    message.append(paths_.userFolder.string()).append(" is not writable (").append(why);
-    message.append("): the keyboard's configuration is kept in memory only.");
-    sink_.ShowMessage(message);
+    sink_.ShowMessage(text::FormatWithStrings(texts_.Text("FOLDER_NOT_WRITABLE"), {paths_.userFolder.string(), why}));
   }
+  std::lock_guard keep(workingMutex_);
+  if (saved) {
+    workingInMemory_.reset();
+  } else {
+    workingInMemory_ = image;
+  }
+  if (savedToFile) *savedToFile = saved;
+  return true;
+}
+
+bool ProfileService::ReloadFromDevice(const std::function<bool()>& editedMeanwhile, bool* keptEdits) {
+  keys::StoreImage image;
+  bool saved = false;
+  const bool read = ReadIntoWorkingCopy(image, &saved);
   keys::EditingStore::Lock lock(editing_);
   if (editedMeanwhile && editedMeanwhile()) {
     if (keptEdits) *keptEdits = true;
@@ -126,14 +141,8 @@ bool ProfileService::ReloadFromDevice(const std::function<bool()>& editedMeanwhi
   EmptyEditingStore(lock);
   bool loaded = false;
   if (saved) {
-    loaded = LoadProfileFile(working, lock);
-    std::lock_guard keep(workingMutex_);
-    workingInMemory_.reset();
+    loaded = LoadProfileFile(WorkingFilePath(paths_), lock);
   } else if (read) {
-    {
-      std::lock_guard keep(workingMutex_);
-      workingInMemory_ = image;
-    }
     lock.Image() = std::move(image);
     loaded = true;
   }
@@ -186,7 +195,10 @@ std::optional<keys::StoreImage> ProfileService::LoadWorkingFile() const {
 }
 
 void ProfileService::SaveWorkingCopy(keys::EditingStore::Lock& held) {
-  const bool saved = SaveWorkingFile(paths_, held, hook_);
+  // Created when missing: every write mirrors what the keyboard holds, also for a user who
+  // never had the keyboard read through the working file (the shell's keys set).
+  EnsureWorkingFolder(paths_);
+  const bool saved = SaveProfileFile(WorkingFilePath(paths_), held, hook_);
   std::lock_guard keep(workingMutex_);
   if (saved) {
     workingInMemory_.reset();
@@ -197,6 +209,9 @@ void ProfileService::SaveWorkingCopy(keys::EditingStore::Lock& held) {
 
 ProfileService::WorkingCopyBefore ProfileService::KeepWorkingCopy() {
   WorkingCopyBefore before;
+  std::error_code error;
+  before.fileExisted = std::filesystem::symlink_status(WorkingFilePath(paths_), error).type() !=
+                       std::filesystem::file_type::not_found;
   before.file = LoadWorkingFile();
   std::lock_guard keep(workingMutex_);
   before.inMemory = workingInMemory_;
@@ -210,6 +225,13 @@ void ProfileService::PutBackWorkingCopy(const WorkingCopyBefore& before) {
     // Put back as the file was; when that fails too, the kept copy stands in for it, as
     // it does while the file cannot be written.
     if (!SaveProfileImage(WorkingFilePath(paths_), image, hook_) && !inMemory) inMemory = *before.file;
+  } else if (!before.fileExisted) {
+    // The write created the working file: it goes again, rather than mirror edits the
+    // keyboard did not take.
+    std::error_code error;
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(WorkingFilePath(paths_), error))) {
+      std::filesystem::remove(WorkingFilePath(paths_), error);
+    }
   }
   std::lock_guard keep(workingMutex_);
   workingInMemory_ = std::move(inMemory);

@@ -56,6 +56,7 @@ class NoWindowsView : public ProfileView {};
 struct DeviceFacts {
   keys::DeviceKeyTable factory = keys::InitialFactoryKeyTable();
   std::size_t macroCapacity = 0;
+  bool factoryRead = false;  // `factory` came from the keyboard (else the initial image)
 };
 
 // What the user-level switch decided before any device work: made on the UI thread by
@@ -128,6 +129,10 @@ class ProfileService {
   // just before the store is replaced: when it says edits were made while the keyboard was
   // being read, the store keeps them and the call returns false with *keptEdits set.
   bool ReloadFromDevice(const std::function<bool()>& editedMeanwhile = {}, bool* keptEdits = nullptr);
+  // The keyboard's configuration read into `image` and saved as the working file (kept in
+  // memory when the file cannot be written, *savedToFile false); the editing store is left
+  // alone. False, with nothing changed, when the keyboard cannot be read.
+  bool ReadIntoWorkingCopy(keys::StoreImage& image, bool* savedToFile = nullptr);
   // The store read back from the working file, or from the copy kept in memory while the
   // working folder cannot be written (the default profile without either).
   void ReloadFromWorkingFile();
@@ -135,7 +140,8 @@ class ProfileService {
   // copy kept in memory while it cannot be written) into `image`, leaving the editing
   // store alone. False when there is none.
   bool LastKnownImage(keys::StoreImage& image);
-  // The store, as the keyboard now holds it, saved as the working file; kept in memory
+  // The store, as the keyboard now holds it, saved as the working file (created when
+  // missing); kept in memory
   // instead when the file cannot be written, so dropping later edits never falls back to
   // the default profile (whose Apply would erase the keyboard's macros).
   void SaveWorkingCopy(keys::EditingStore::Lock& held);
@@ -143,6 +149,7 @@ class ProfileService {
   // The working copy as it was before a write to the keyboard saved the store over it: the
   // working file's content (when it existed) and the copy kept in memory.
   struct WorkingCopyBefore {
+    bool fileExisted = false;  // anything stood at the working file's path
     std::optional<keys::StoreImage> file;
     std::optional<keys::StoreImage> inMemory;
   };

@@ -19,10 +19,10 @@ struct ProfilePaths {
 // "UserDengColor_" + index + ".userd".
 std::filesystem::path UserColourFileName(int index);
 
-// When the user folder is missing: creates it and copies
-// programFolder/Skins/UserDengColor_3.userd to UserDengColor_0/1/2.userd in it. A copy
-// that cannot be made (the default file missing) is skipped without a message. Nothing
-// happens when the folder exists.
+// Creates the user folder when it is missing, and copies
+// programFolder/Skins/UserDengColor_3.userd to each of UserDengColor_0/1/2.userd that is
+// missing in it (atomically; whatever stands at such a path already is left alone). A copy
+// that cannot be made (the default file missing) is skipped without a message.
 void EnsureWorkingFolder(const ProfilePaths& paths);
 
 // userFolder/"$Profile0" whatever the profile index: the file holds all profiles.

@@ -13,6 +13,10 @@ constexpr const char* kDaemonFileName = "KbDaemon";
 
 }  // namespace
 
+std::filesystem::path CompanionDaemonPath(const std::filesystem::path& programDirectory) {
+  return programDirectory / kDaemonFileName;
+}
+
 AppPaths BuildAppPaths(const std::filesystem::path& executablePath, const std::filesystem::path& localDataFolder) {
   std::filesystem::path exe = executablePath;
   if (exe.is_relative()) {
@@ -40,7 +44,7 @@ AppPaths BuildAppPaths(const std::filesystem::path& executablePath, const std::f
   p.compositeSkinDirectory = skins;
 
   p.packageDirectory = dir / "Package";
-  p.companionDaemon = dir / kDaemonFileName;
+  p.companionDaemon = CompanionDaemonPath(dir);
 
   p.userDataDirectory = localDataFolder / kUserFolderName;
   p.userSettingsFile = p.userDataDirectory / "wskb.ini";

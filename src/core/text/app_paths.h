@@ -35,6 +35,10 @@ struct AppPaths {
   std::filesystem::path userDataColourFilePrefix;    // userDataDirectory / "UserDengColor_"
 };
 
+// The companion daemon beside the executable in programDirectory: "KbDaemon.exe" on
+// Windows, "KbDaemon" elsewhere.
+std::filesystem::path CompanionDaemonPath(const std::filesystem::path& programDirectory);
+
 // A relative executable path is taken from the current directory, so every entry points
 // beside the executable wherever the program was started from.
 AppPaths BuildAppPaths(const std::filesystem::path& executablePath, const std::filesystem::path& localDataFolder);

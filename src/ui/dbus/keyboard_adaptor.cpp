@@ -376,6 +376,11 @@ void KeyboardAdaptor::PaintKeys(int profile, const QStringList& keys, const QStr
         break;
       }
     }
+    // The profiles the keyboard is not known to show in their selected modes get them.
+    const auto failures = commands->LastFailure().count;
+    if (r.outcome.Ok() && editor->BringInStep(*commands) == lighting::KeyColourWrite::Refused) {
+      r.outcome = scripting::DeviceOutcome("PaintKeys", failures, commands->LastFailure(), {});
+    }
     QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);
     return r;
   });

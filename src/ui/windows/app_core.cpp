@@ -13,6 +13,7 @@
 #include "platform/settings_store_qt.h"
 #include "platform/program_launcher.h"
 #include "platform/user_paths.h"
+#include "scripting/keyboard_tasks.h"
 #include "stack/shared_keyboard.h"
 
 namespace vantrel::ui {
@@ -116,6 +117,7 @@ bool AppCore::OpenDevice(std::string* error) {
   // The keyboard is opened on the UI thread. It never waits for the keyboard: a job of the
   // device worker or the presence logic that holds it may be waiting for that thread.
   stack_.Link().SetNeverWaitThread(std::this_thread::get_id());
+  keyColours_->SetKeyboardId(scripting::KeyboardId(stack_.Simulating(), SimStateFile()));
   if (auto* shared = stack_.Shared()) {
     generations_ = std::make_unique<GenerationWatch>(QString::fromStdString(shared->GenerationPath().string()));
   }
@@ -143,6 +145,7 @@ void AppCore::Start(device::MainWindowPort& port, profiles::ProfileView& view, t
     profiles::DeviceFacts facts;
     facts.factory = presence_->FactoryKeyTable();
     facts.macroCapacity = presence_->MacroCapacity();
+    facts.factoryRead = presence_->FactoryKeyTableRead();
     return facts;
   });
   profiles::EnsureWorkingFolder(paths_);

@@ -118,6 +118,11 @@ class AppCore {
 
   bool KeyboardPresent() const { return presence_ && presence_->KeyboardPresent(); }
   int GKeyLayer() const { return presence_ ? presence_->GKeyLayer() : 0; }
+  // The keyboard's factory key table once it was read from the keyboard.
+  std::optional<std::array<std::uint8_t, device::kKeyTableSize>> FactoryKeyTable() const {
+    if (!presence_ || !presence_->FactoryKeyTableRead()) return std::nullopt;
+    return presence_->FactoryKeyTable();
+  }
   // Set once the main window has handled its init message; the presence thread waits for
   // it before it changes the tray icon or opens the window.
   void SetReady() { ready_.store(true); }

@@ -239,8 +239,7 @@ bool Vantrel_DlgComposite::Begin(int controlId) {
   int gKeyNumber = 0;
   bool macroOnly = false;
   bool onKeyboard = true;
-  const auto resolved = keys::ResolveKeyButton(controlId == kIdMacroButton ? keys::kGKeyMacroButton : controlId,
-                                               host_.GKeyLayer());
+  const auto resolved = host_.ResolveButton(controlId == kIdMacroButton ? keys::kGKeyMacroButton : controlId);
   if (resolved && resolved->gKey) {
     index = resolved->index;
     gKeyNumber = static_cast<int>(resolved->gKey->n) + 1;

@@ -10,7 +10,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
+#include "core/keys/keyboard_layout.h"
 #include "core/keys/stores.h"
 #include "core/text/profile_strings.h"
 #include "core/text/text_source.h"
@@ -39,6 +41,11 @@ class KeyPageHost {
   virtual QRect ButtonGlobalRect(int controlId) const = 0;
   // Bit 0 of the current G-key layer byte: 1 while the second layer is active.
   virtual int GKeyLayer() const = 0;
+  // The key button of control id in the current G-key layer, on the keyboard as its
+  // factory key table describes it (keys::ResolveKeyButton).
+  virtual std::optional<keys::KeyButton> ResolveButton(int controlId) const {
+    return keys::ResolveKeyButton(controlId, GKeyLayer());
+  }
   // The current profile 0..2, or -1 while it is not known.
   virtual int CurrentProfile() const = 0;
   // Shows the button pressed while its page is open; false gives it back its normal (or

@@ -66,6 +66,8 @@ profiles::KeyboardCheck KeyboardWatch::CheckOnWorker() {
   const lighting::LightingState& lighting = core_.Lighting();
   if (lighting.recordsRead) last.lighting = lighting.records;
   last.activeProfile = service->LastKnownActiveProfile();
+  // The arrival read the factory table already: it is not read a second time.
+  if (const profiles::DeviceFacts facts = service->Facts(); facts.factoryRead) last.factory = facts.factory;
   return profiles::CheckKeyboard(core_.Commands(), std::move(last), core_.Texts());
 }
 

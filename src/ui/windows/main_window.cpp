@@ -152,6 +152,12 @@ QList<CPngButton*> CVantrelDlg::KeyButtons() const {
 
 int CVantrelDlg::GLayer() const { return core_.GKeyLayer(); }
 
+std::optional<keys::KeyButton> CVantrelDlg::ResolveButton(int controlId, int layer) const {
+  const auto factory = core_.FactoryKeyTable();
+  return keys::ResolveKeyButton(controlId, layer, factory ? std::span<const std::uint8_t>(*factory)
+                                                          : std::span<const std::uint8_t>());
+}
+
 int CVantrelDlg::Flip() const { return core_.AppSettings().value("PROFILES/Flip", "0").toString().toInt(); }
 
 CPngButton* CVantrelDlg::MakeButton(int controlId, const QString& key, bool keyButton) {
@@ -639,7 +645,7 @@ CVantrelDlg::KeySnapshot CVantrelDlg::TakeSnapshot(const keys::StoreImage& image
     const auto record = image.table.Record(slot, keys::GKeyPlace{static_cast<std::size_t>(n), layer}.Index());
     const auto tip = keys::KeyTooltip(0, n + 1, record, image, texts);
     // A G key the keyboard has no entry for (the second layer) never looks reassigned.
-    const auto button = keys::ResolveKeyButton(key.controlId, layer);
+    const auto button = ResolveButton(key.controlId, layer);
     const bool kept = button && button->onKeyboard;
     snapshot.looks[key.controlId] = {Q(tip.text), tip.assigned && kept, record.selected != 0};
     ++n;
@@ -767,7 +773,7 @@ void CVantrelDlg::OnButton(int controlId) {
 void CVantrelDlg::OnKeyClicked(int controlId) {
   // With the lighting panel open a click is the colour brush's, not the key page's.
   if (panel_ && panel_->KeyClicked(controlId)) return;
-  const auto button = keys::ResolveKeyButton(controlId, GLayer());
+  const auto button = ResolveButton(controlId);
   if (!button) return;
   editedKey_ = {button->code, controlId, button->macroButton};
   const int keyIndex = button->index == keys::kNoKeyIndex ? -1 : static_cast<int>(button->index);
@@ -1045,6 +1051,7 @@ void CVantrelDlg::OnApply() {
                   applyRunning_ = false;
                   UpdateApplyButton();
                   if (*result == profiles::ApplyResult::Failed) ReportApplyFailure(*readBack, [this] { OnApply(); });
+                  if (*result == profiles::ApplyResult::NotRead) OfferReadAgain();
                   // The picture stays a moment so that a quick apply is still seen.
                   QTimer::singleShot(100, this, [this] {
                     if (!applyRunning_) SetProgressVisible(false);
@@ -1160,6 +1167,8 @@ int CVantrelDlg::HandleInstanceMessage(std::uint32_t message, std::uint32_t para
       case stack::SimEventResult::Unknown: return kSimEventUnknown;
       case stack::SimEventResult::Done: break;
     }
+    // A reset keyboard shows its factory key colours again, not what was sent to it.
+    if (payload == "reset") core_.Worker().Post([&core = core_] { core.KeyColours().ForgetKeyboardColours(); });
     core_.PersistSimStateSoon();
   }
   return 0;
@@ -1217,7 +1226,22 @@ void CVantrelDlg::ApplyThenClose() {
                     CloseProgram();
                   } else if (*result == profiles::ApplyResult::Failed) {
                     ReportApplyFailure(*readBack, [this] { ApplyThenClose(); });
+                  } else if (*result == profiles::ApplyResult::NotRead) {
+                    OfferReadAgain();
                   }
+                });
+}
+
+void CVantrelDlg::OfferReadAgain() {
+  auto* session = core_.Session();
+  if (closing_ || !session || !session->AskReadAgain()) return;
+  SetProgressVisible(true);
+  auto read = std::make_shared<bool>(false);
+  PostDeviceJob([session, read] { *read = session->ReadAgain(); },
+                [this, read] {
+                  SetProgressVisible(false);
+                  UpdateApplyButton();
+                  if (!*read) messages_.ShowMessage(core_.Texts().Text("MAIN_PROMPT_NOT_READ_AGAIN"));
                 });
 }
 

@@ -184,6 +184,8 @@ class CVantrelDlg final : public CBaseDialog,
   std::uint16_t KeyCodeOfButton(int controlId) const override;
   QRect ButtonGlobalRect(int controlId) const override;
   int GKeyLayer() const override { return GLayer(); }
+  std::optional<keys::KeyButton> ResolveButton(int controlId) const override { return ResolveButton(controlId, GLayer()); }
+  std::optional<keys::KeyButton> ResolveButton(int controlId, int layer) const;
   void SetButtonPressed(int controlId, bool pressed) override;
   void KeysEdited() override;
 
@@ -258,6 +260,9 @@ class CVantrelDlg final : public CBaseDialog,
   // Says why an apply failed; after a read-back difference, lists what differs and offers
   // to write again.
   void ReportApplyFailure(const device::Verification& readBack, const std::function<void()>& writeAgain);
+  // Apply found the keyboard's configuration not read: asks whether to read it again, and
+  // reads it on the worker (the edits stay either way).
+  void OfferReadAgain();
   void BuildLightingPanel();
   void ApplySnapshot(const KeySnapshot& snapshot);
   KeySnapshot TakeSnapshot(const keys::StoreImage& image, int profile, int layer) const;

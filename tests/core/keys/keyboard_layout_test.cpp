@@ -1,6 +1,7 @@
 // The keyboard layout table: the rows agree with the key codes, the LED grid and the
 // skin keys that the windows, lighting and the skin generator take from it.
 #include "core/keys/keyboard_layout.h"
+#include "core/keys/key_table.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,28 @@ TEST(KeyboardLayout, ResolvesGKeysByLayer) {
     EXPECT_EQ(g9->index, 264 + 9 * layer);
     EXPECT_EQ(g9->code, 0x108 + 9 * layer);
   }
+}
+
+// The window used a fixed rule (first layer only) where vantrelctl asks the keyboard's
+// factory table: with the table known, the table decides, for both layers.
+TEST(KeyboardLayout, GKeysAreOnTheKeyboardWhenItsFactoryTableNamesThem) {
+  DeviceKeyTable factory{};
+  // G1..G18 (06 A2 n) at positions 100..117, except G3 and G12.
+  for (int n = 1; n <= 18; ++n) {
+    if (n == 3 || n == 12) continue;
+    SetEntryAt(factory, static_cast<std::size_t>(99 + n), KeyEntry{0x06, 0xA2, static_cast<std::uint8_t>(n)});
+  }
+  for (const auto& g : GLayoutKeys()) {
+    for (int layer : {0, 1}) {
+      const auto known = ResolveKeyButton(g.controlId, layer, factory);
+      ASSERT_TRUE(known && known->gKey);
+      const int number = known->gKey->DeviceNumber();
+      EXPECT_EQ(known->onKeyboard, number != 3 && number != 12) << "G" << number;
+      // While the table is not known the first layer stands in for it.
+      EXPECT_EQ(ResolveKeyButton(g.controlId, layer)->onKeyboard, layer == 0) << "G" << number;
+    }
+  }
+  EXPECT_TRUE(ResolveKeyButton(1089, 1, factory)->onKeyboard);  // ordinary keys are on the picture
 }
 
 TEST(KeyboardLayout, ResolvesOrdinaryKeysFnAndUnknownIds) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/lighting/fake_keyboard.h"
+#include "core/lighting/user_modes.h"
 #include "core/text/ini_file.h"
 #include "core/text/language.h"
 #include "core/text/settings_store.h"
@@ -240,6 +241,58 @@ TEST(DefaultColourFile, TenNamedModesOverEverySlot) {
   }
   EXPECT_EQ(names.size(), 10u);
   EXPECT_EQ(text::ReadIniString(kDefaultFile, "PRESENTMODE", "mode", ""), "0");
+}
+
+}  // namespace
+}  // namespace vantrel::lighting
+
+namespace vantrel::lighting {
+namespace {
+
+// The keyboard cannot be read back: which profiles show their selected mode is known from
+// what was sent, kept per keyboard for every program. A fresh keyboard (its factory
+// colours) gets each mode whole once; later runs send only what changes.
+TEST_F(KeyColours, EachProfileIsBroughtInStepOnceAndTheRecordIsPerKeyboard) {
+  ASSERT_TRUE(editor_.EnsureUserFiles());
+  editor_.SetKeyboardId("virtual /tmp/a.json");
+  for (int p = 0; p < 3; ++p) EXPECT_FALSE(editor_.InStep(p)) << p;
+  ASSERT_EQ(editor_.BringInStep(dev_.commands), KeyColourWrite::Taken);
+  EXPECT_EQ(ColourOps().size(), 3u * (1 + kKeyColourChunks + 1));
+  for (int p = 0; p < 3; ++p) {
+    EXPECT_TRUE(editor_.InStep(p)) << p;
+    const auto shown = ShownColours(ReadUserModes(editor_.UserFile(p)));
+    for (int slot = 0; slot < kLedSlots; ++slot) {
+      const auto at = static_cast<std::size_t>(512 * p + 3 * slot);
+      const Rgb held = MakeRgb(dev_.keyboard.keyColours[at], dev_.keyboard.keyColours[at + 1],
+                               dev_.keyboard.keyColours[at + 2]);
+      ASSERT_EQ(held, shown[static_cast<std::size_t>(slot)]) << p << " slot " << slot;
+    }
+  }
+
+  // The next run knows it: nothing is sent again, and a painted key keeps it in step.
+  KeyColourEditor next(dir_, kDefaultFile);
+  next.SetKeyboardId("virtual /tmp/a.json");
+  dev_.keyboard.ops.clear();
+  EXPECT_EQ(next.BringInStep(dev_.commands), KeyColourWrite::NotSent);
+  EXPECT_TRUE(dev_.keyboard.ops.empty());
+  next.ReadUserMode(0);
+  next.ChangeBrushColour(0, MakeRgb(0, 255, 0));
+  next.ChooseTool(0, 0);
+  ASSERT_EQ(next.PaintKey(dev_.commands, 0, 1022, 20), KeyColourWrite::Taken);
+  EXPECT_TRUE(next.InStep(0));
+  EXPECT_EQ(ColourOps(), (std::vector<Op>{Begin(), Colours(0, {0, 255, 0}), End()}));
+
+  // A colour file changed behind the keyboard's back, another keyboard, a reset: not known.
+  const std::string section = "Mode" + std::to_string(next.ReadPresentMode(1));
+  text::WriteIniString(next.UserFile(1), section, "0", "1,2,3,0");
+  EXPECT_FALSE(next.InStep(1));
+  EXPECT_TRUE(next.InStep(2));
+  KeyColourEditor other(dir_, kDefaultFile);
+  other.SetKeyboardId("usb 0c45:7666");
+  EXPECT_FALSE(other.InStep(2));
+  next.ForgetKeyboardColours();
+  EXPECT_FALSE(next.InStep(0));
+  EXPECT_FALSE(next.InStep(2));
 }
 
 }  // namespace

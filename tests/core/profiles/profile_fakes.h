@@ -25,6 +25,7 @@ class MapTexts : public text::TextSource {
     texts["UPDATE_STILL_IN_BOOT_MODE"] = "Still in boot mode: unplug it and plug it in again";
     texts["UPDATE_BACKUP_DONE"] = "Backed up";
     texts["UPDATE_BACKUP_FAILED"] = "Backup failed";
+    texts["FOLDER_NOT_WRITABLE"] = "The folder %s is not writable (%s)";
   }
   std::string Text(std::string_view key) const override {
     auto it = texts.find(std::string(key));

@@ -1,6 +1,7 @@
 #include "core/profiles/profile_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 
@@ -314,10 +315,24 @@ TEST_F(ProfileFileTest, WorkingFolderAndWorkingFile) {
     EXPECT_EQ(ReadAll(paths.userFolder / ("UserDengColor_" + std::to_string(i) + ".userd")),
               (std::vector<std::uint8_t>{'[', 'K', ']'}));
   }
-  // An existing folder is left alone: a removed colour file is not copied again.
+  // In a folder that exists already (the virtual keyboard's state file made it) each
+  // missing colour file is installed; one the user changed is kept, and so is anything
+  // else standing at such a path.
   std::filesystem::remove(paths.userFolder / "UserDengColor_1.userd");
+  WriteAll(paths.userFolder / "UserDengColor_0.userd", {'m', 'i', 'n', 'e'});
+  std::filesystem::remove(paths.userFolder / "UserDengColor_2.userd");
+  std::filesystem::create_symlink(dir / "nowhere", paths.userFolder / "UserDengColor_2.userd");
   EnsureWorkingFolder(paths);
-  EXPECT_FALSE(std::filesystem::exists(paths.userFolder / "UserDengColor_1.userd"));
+  EXPECT_EQ(ReadAll(paths.userFolder / "UserDengColor_1.userd"), (std::vector<std::uint8_t>{'[', 'K', ']'}));
+  EXPECT_EQ(ReadAll(paths.userFolder / "UserDengColor_0.userd"), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
+  EXPECT_TRUE(std::filesystem::is_symlink(paths.userFolder / "UserDengColor_2.userd"));
+  // A default file that is no regular file is not read (a FIFO would block).
+  const std::filesystem::path fifoProgram = dir / "fifo-program";
+  std::filesystem::create_directories(fifoProgram / "Skins");
+  ASSERT_EQ(::mkfifo((fifoProgram / "Skins" / "UserDengColor_3.userd").c_str(), 0600), 0);
+  const ProfilePaths fifoPaths{dir / "fifo-user", fifoProgram};
+  EnsureWorkingFolder(fifoPaths);
+  EXPECT_TRUE(std::filesystem::is_empty(fifoPaths.userFolder));
 
   // Without the default colour file the folder is still made.
   const ProfilePaths bare{dir / "other", dir / "nothing"};

@@ -137,6 +137,7 @@ const std::map<std::string, std::size_t> kMultiStringKeys = {
     {"READBACK_STEP_PRESS", 2},    {"READBACK_STEP_RELEASE", 2},   {"READBACK_MACRO_MISSING", 1},
     {"READBACK_MACRO_EXTRA", 1},   {"READBACK_AREA_BYTE", 1},      {"READBACK_BYTES", 1},
     {"READBACK_AREA_TOO_SMALL", 2}, {"READBACK_LIGHTING", 2},      {"READBACK_LIGHT_BYTE", 1},
+    {"FOLDER_NOT_WRITABLE", 2},
 };
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;

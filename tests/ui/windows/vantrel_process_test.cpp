@@ -15,6 +15,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -23,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/text/app_paths.h"
 #include "ui/windows/channel_peers.h"
 
 extern char** environ;
@@ -48,6 +50,9 @@ class Sandbox {
   }
   std::string Runtime() const { return root_ + "/run"; }
   std::string SocketPath() const { return Runtime() + "/" + kChannel + ".sock"; }
+  const std::string& Root() const { return root_; }
+  // The program started: the built one, or a copy in a program folder of the test's.
+  std::string program = std::string(VANTREL_BIN_DIR) + "/vantrel";
   std::string LockPath() const { return SocketPath() + ".lock"; }
   std::string Simulate() const { return "--simulate=" + root_ + "/state.json"; }
 
@@ -71,7 +76,7 @@ class Sandbox {
     // Under LeakSanitizer the program ends as the ui tests do: the font configuration Qt
     // keeps for the life of the process is not a leak of ours.
     env.push_back("LSAN_OPTIONS=print_suppressions=0:suppressions=" + root_ + "/lsan.supp");
-    std::vector<std::string> argv{std::string(VANTREL_BIN_DIR) + "/vantrel"};
+    std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv, cenv;
     for (auto& a : argv) cargv.push_back(a.data());
@@ -233,6 +238,30 @@ TEST(VantrelProcess, ChannelOfAnotherUserIsAnErrorNotAnotherInstance) {
     EXPECT_EQ(o.output.find("another instance"), std::string::npos) << o.output;
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
   }
+}
+
+// The first instance starts the companion daemon that lies beside it, under the one name
+// the program's paths give it (it used to look for another name than the paths held).
+TEST(VantrelProcess, TheFirstInstanceStartsTheCompanionDaemonBesideIt) {
+  namespace fs = std::filesystem;
+  Sandbox box;
+  const fs::path folder = fs::path(box.Root()) / "program";
+  fs::create_directories(folder);
+  for (const auto& entry : fs::directory_iterator(VANTREL_BIN_DIR)) {
+    if (entry.path().filename() == "vantrel") continue;
+    fs::create_symlink(entry.path(), folder / entry.path().filename());
+  }
+  fs::copy_file(fs::path(VANTREL_BIN_DIR) / "vantrel", folder / "vantrel");
+  const fs::path marker = fs::path(box.Root()) / "daemon-started";
+  const fs::path daemon = text::CompanionDaemonPath(folder);
+  std::ofstream(daemon) << "#!/bin/sh\ntouch '" << marker.string() << "'\n";
+  fs::permissions(daemon, fs::perms::owner_all);
+  box.program = (folder / "vantrel").string();
+  const pid_t first = box.StartFirst();
+  ASSERT_GT(first, 0);
+  EXPECT_TRUE(Sandbox::WaitUntil([&] { return fs::exists(marker); }, 20000));
+  EXPECT_EQ(box.Run({"/Kill"}).code, 0);
+  EXPECT_EQ(box.Finish(first).code, 0);
 }
 
 }  // namespace
