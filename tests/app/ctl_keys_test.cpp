@@ -140,6 +140,13 @@ TEST_F(CtlKeys, UnknownNamesWriteNothing) {
   EXPECT_NE(r.err.find("\"Space\""), std::string::npos) << r.err;
   EXPECT_EQ(Ctl("keys set Esc macro:5").code, 2);
   EXPECT_EQ(Ctl("macros add M A+/15").code, 2);  // delays in steps of 10
+  // Keys the keyboard has no usage for were stored as "disabled" (or as an empty step) and
+  // the command said it had written them.
+  for (const char* args : {"keys set \"Right Alt\" key:F13", "keys set A key:\"Sys Req\"", "macros add M F13+ F13-"}) {
+    r = Ctl(args);
+    EXPECT_EQ(r.code, 2) << args;
+    EXPECT_NE(r.err.find("cannot send that key"), std::string::npos) << r.err;
+  }
   EXPECT_EQ(Slurp(dir_ / "kb.json"), before);
 }
 

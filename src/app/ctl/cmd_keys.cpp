@@ -119,8 +119,18 @@ std::optional<KeyAssignment> ParseAssignment(Context& ctx, std::string_view text
   if (what == "key") {
     const auto index = AssignableKeyIndex(ctx, arg, words);
     if (!index) return std::nullopt;
+    // The key table stores a key by its keyboard-page usage; a key without one (F13, Sys
+    // Req, the system and office functions) would be stored as "disabled" and read back so.
+    const std::uint16_t code = CodeOfIndex(*index);
+    const bool mouse = code == kCodeMouseLeft || code == kCodeMouseRight || code == kCodeMouseMiddle ||
+                       code == kCodeWheelUp || code == kCodeWheelDown;
+    if (!mouse && UsageOfCode(code).page != kPageKeyboard) {
+      ctx.Err() << "'" << arg << "': this keyboard cannot send that key from its key table; nothing was written\n";
+      ctx.SetExitCode(kExitUsage);
+      return std::nullopt;
+    }
     r.kind = kKindKey;
-    r.code = CodeOfIndex(*index);
+    r.code = code;
     return r;
   }
   if (what == "mouse") {

@@ -64,6 +64,12 @@ std::optional<MacroAction> ParseStep(Context& ctx, std::string_view step, const 
   const auto index = AssignableKeyIndex(ctx, keyPart, words);
   if (!index) return std::nullopt;
   a.code = CodeOfIndex(*index);
+  // A step is stored by the key's usage; a key without one would be stored as nothing.
+  if (UsageOfCode(a.code).page == kPageNone) {
+    ctx.Err() << "step '" << step << "': this keyboard cannot send that key; nothing was written\n";
+    ctx.SetExitCode(kExitUsage);
+    return std::nullopt;
+  }
   return a;
 }
 
