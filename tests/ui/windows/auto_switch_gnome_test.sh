@@ -124,58 +124,7 @@ gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell/Scree
   --method org.gnome.Shell.Screenshot.Screenshot false false "$shots/gnome_main_window_1280.png" >/dev/null ||
   echo "note: no picture of the screen: GNOME Shell refused the screenshot"
 
-# Two windows with rules, and xcalc (no rule: the profile stays) to start from.
-DISPLAY="$xdisplay" xmessage -name alphawin "alpha" >/dev/null 2>&1 &
-pids+=($!)
-WAYLAND_DISPLAY="$socket" weston-terminal >/dev/null 2>&1 &
-pids+=($!)
-DISPLAY="$xdisplay" xcalc >/dev/null 2>&1 &
-pids+=($!)
-for ((i = 0; i < 50; i++)); do
-  classes="$(window_classes)"
-  [[ "$classes" == *"$xterm_class"* && "$classes" == *"$wayland_class"* && "$classes" == *XCalc* ]] && break
-  sleep 0.2
-done
-[[ "$classes" == *"$xterm_class"* && "$classes" == *"$wayland_class"* && "$classes" == *XCalc* ]] ||
-  fail "the windows did not open: $classes"
-# Windows that have just opened may still take the focus: asked again until xcalc has it.
-for ((i = 0; i < 20; i++)); do
-  activate XCalc >/dev/null || fail "no xcalc window"
-  sleep 0.3
-  [ "$(active_class)" = XCalc ] && break
-done
-[ "$(active_class)" = XCalc ] || fail "GNOME Shell did not move the focus to xcalc"
-sleep 1.1
-# Profile 0 by hand: each window focused next asks for another profile than the last.
-"$ctl" --simulate="$SCRATCH/state.json" profile 0 >/dev/null || fail "profile 0"
-before="$(profile_writes | wc -l)"
-
-"$ctl" focus --watch --count 3 >"$SCRATCH/watch.txt" 2>&1 &
-watcher=$!
-sleep 0.5
-delays=()
-expected=""
-for target in "$xterm_class:01" "$wayland_class:02" "$xterm_class:01"; do
-  sleep 1.1  # the keyboard is written at most once a second
-  watch_switch "${target#*:}" >"$SCRATCH/switched" &
-  poller=$!
-  start="$(activate "${target%:*}")" || fail "GNOME Shell did not move the focus to ${target%:*}"
-  wait "$poller" || fail "${target%:*}: profile ${target#*:} expected"
-  delays+=("$((($(cat "$SCRATCH/switched") - start) / 1000000))")
-  expected+="${target#*:} "
-done
-got="$(profile_writes | tail -n +$((before + 1)) | tr '\n' ' ')"
-[ "$got" = "$expected" ] || fail "profile writes after the one by hand: $got (expected $expected)"
-for ((i = 0; i < 50; i++)); do kill -0 "$watcher" 2>/dev/null || break; sleep 0.1; done
-kill "$watcher" 2>/dev/null && fail "focus --watch did not end"
-wait "$watcher" || fail "focus --watch failed"
-# The names GNOME reports: an Xwayland window's WM_CLASS class (not its instance,
-# "alphawin"), a Wayland window's app id; no empty report between two windows.
-sed -n 1p "$SCRATCH/watch.txt" | grep -q "^app=$xterm_class class= " || fail "focus --watch, Xwayland window"
-sed -n 2p "$SCRATCH/watch.txt" | grep -q "^app=$wayland_class class= .* pid=[1-9]" || fail "focus --watch, Wayland window"
-grep -q "^app= class= exe= pid=0" "$SCRATCH/watch.txt" && fail "focus --watch shows an empty report"
-echo "profiles written: $got"
-echo "focus-to-switch delays (ms): ${delays[*]}"
+focus_journey "GNOME Shell" XCalc
 
 # After the program has ended, a focus change does not start it through the bus.
 QT_QPA_PLATFORM=offscreen "$vantrel" /Kill >/dev/null 2>&1 || fail "vantrel /Kill"
