@@ -203,6 +203,16 @@ TEST_F(LightingCtl, RefusedKeyColoursFailTheCommand) {
   }
 }
 
+// The shipped mode names were printed in English whatever the language.
+TEST_F(LightingCtl, ModeNamesFollowTheLanguageAndTypedNamesStay) {
+  ASSERT_EQ(Ctl("colours mode 2 --name Lagoon").exitCode, 0);
+  const CtlRun fr = Ctl("--language 1036 colours mode");
+  ASSERT_EQ(fr.exitCode, 0) << fr.out;
+  EXPECT_NE(fr.out.find("1  Braise\n"), std::string::npos) << fr.out;
+  EXPECT_NE(fr.out.find("2  Lagoon\n"), std::string::npos) << fr.out;
+  EXPECT_NE(Ctl("colours mode").out.find("1  Ember\n"), std::string::npos);
+}
+
 TEST_F(LightingCtl, PreviewPrintsHexRowsWhenNotATerminal) {
   const auto r = Ctl("preview --effect 4 --frames 2");
   ASSERT_EQ(r.exitCode, 0) << r.out;

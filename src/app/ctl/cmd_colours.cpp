@@ -57,7 +57,8 @@ std::optional<Session> OpenSession(Context& ctx, int profileOption) {
 }
 
 void PrintModes(Context& ctx, const Session& s) {
-  const auto names = s.editor->ModeNames(s.profile);
+  // The shipped names in the user's language; a name the user gave stays as typed.
+  const auto names = s.editor->ShownModeNames(s.profile, ctx.Texts());
   auto& out = ctx.Out();
   out << "profile " << s.profile << " user colour modes (" << s.editor->UserFile(s.profile).string() << "):\n";
   for (int m = 0; m < kUserModeCount; ++m) {
