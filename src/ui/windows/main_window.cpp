@@ -113,6 +113,9 @@ CVantrelDlg::CVantrelDlg(AppCore& core, text::MessageSink& messages, FileChooser
 }
 
 CVantrelDlg::~CVantrelDlg() {
+  // The Automatic profiles window uses the controller until it is gone; as children both
+  // would be deleted in the order they were made, the controller first.
+  delete autoProfiles_.data();
   // No focus report and no automatic switch after this.
   if (autoSwitch_) autoSwitch_->Stop();
   if (!closing_) {
