@@ -25,7 +25,7 @@
 
 #include "core/lighting/lighting.h"
 #include "sim/virtual_keyboard.h"
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/tray.h"
 

@@ -12,7 +12,7 @@ namespace {
 
 using namespace vantrel::device;
 
-class RecordingWindow final : public MainWindowPort {
+class RecordingWindow final : public PresencePort {
  public:
   void ProfileChanged() override { Add("profile"); }
   void DeviceGone() override { Add("gone"); }

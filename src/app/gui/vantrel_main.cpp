@@ -35,9 +35,9 @@
 #include "ui/skin/skin_placement.h"
 #include "ui/dbus/bus_service.h"
 #include "ui/dbus/focus_adaptor.h"
-#include "ui/windows/auto_switch_controller.h"
-#include "ui/windows/app_core.h"
-#include "ui/windows/keyboard_watch.h"
+#include "ui/app/auto_switch_controller.h"
+#include "ui/app/app_core.h"
+#include "ui/app/keyboard_watch.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/tray.h"
 

@@ -12,7 +12,7 @@ std::array<std::string, 9> GKeyCaptions(int layer) {
   return captions;
 }
 
-Presence::Presence(DeviceLink& link, CommandSet& commands, MainWindowPort& window, text::MessageSink& messages,
+Presence::Presence(DeviceLink& link, CommandSet& commands, PresencePort& window, text::MessageSink& messages,
                    const text::TextSource& texts, std::span<const std::uint8_t, kKeyTableSize> initialFactoryTable,
                    PresenceTiming timing)
     : link_(link), commands_(commands), window_(window), messages_(messages), texts_(texts), timing_(timing) {

@@ -34,11 +34,11 @@ inline constexpr std::uint16_t kEventIndicatorOn = 0x1811;
 inline constexpr std::uint16_t kEventIndicatorOff = 0x1810;
 inline constexpr std::uint16_t kEventLightingChanged = 0x0401;
 
-// What the presence logic tells the main window. The GUI implements it (marshalling to
+// What the presence logic tells the program in front of the user. The GUI implements it (marshalling to
 // its own thread where the call must be synchronous); tests record the calls.
-class MainWindowPort {
+class PresencePort {
  public:
-  virtual ~MainWindowPort() = default;
+  virtual ~PresencePort() = default;
   // The keyboard is present after a change: reload its data (sent synchronously).
   virtual void ProfileChanged() = 0;
   // The keyboard has gone: close the editing pages, give the focus back and hide.
@@ -64,7 +64,7 @@ std::array<std::string, 9> GKeyCaptions(int layer);
 
 class Presence final : public NotifyListener {
  public:
-  Presence(DeviceLink& link, CommandSet& commands, MainWindowPort& window, text::MessageSink& messages,
+  Presence(DeviceLink& link, CommandSet& commands, PresencePort& window, text::MessageSink& messages,
            const text::TextSource& texts, std::span<const std::uint8_t, kKeyTableSize> initialFactoryTable,
            PresenceTiming timing = {});
   ~Presence() override;
@@ -105,7 +105,7 @@ class Presence final : public NotifyListener {
 
   DeviceLink& link_;
   CommandSet& commands_;
-  MainWindowPort& window_;
+  PresencePort& window_;
   text::MessageSink& messages_;
   const text::TextSource& texts_;
   PresenceTiming timing_;

@@ -7,8 +7,8 @@
 #include "platform/bus_connection_limits.h"
 #include "ui/dbus/keyboard_adaptor.h"
 #include "ui/dbus/testing_adaptor.h"
-#include "ui/windows/app_core.h"
-#include "ui/windows/device_worker.h"
+#include "ui/app/app_core.h"
+#include "ui/app/device_worker.h"
 
 namespace vantrel::ui {
 

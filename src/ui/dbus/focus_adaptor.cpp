@@ -7,7 +7,7 @@
 
 #include "platform/x11_focus_source.h"
 #include "ui/dbus/bus_service.h"
-#include "ui/windows/auto_switch_controller.h"
+#include "ui/app/auto_switch_controller.h"
 
 namespace vantrel::ui {
 namespace {

@@ -16,7 +16,7 @@
 #include "scripting/keyboard_tasks.h"
 #include "scripting/lighting_request.h"
 #include "scripting/profile_json.h"
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 
 namespace vantrel::ui {
 

@@ -6,7 +6,7 @@
 #include "core/profiles/edit_session.h"
 #include "scripting/script_outcome.h"
 #include "ui/dbus/bus_service.h"
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 
 namespace vantrel::ui {
 

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "ui/skin/skin_placement.h"
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 
 #ifndef VANTREL_VERSION
 #define VANTREL_VERSION "1.0.0"

@@ -14,10 +14,10 @@
 #include "ui/skin/skin_accessibility.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
-#include "ui/windows/auto_switch_controller.h"
+#include "ui/app/auto_switch_controller.h"
 #include "ui/windows/control_ids.h"
 #include "ui/windows/profile_manager.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 
 namespace vantrel::ui {
 namespace {

@@ -11,9 +11,9 @@
 #include "core/profiles/atomic_file.h"
 #include "core/profiles/profile_file.h"
 #include "core/text/safe_format.h"
-#include "ui/windows/device_worker.h"
+#include "ui/app/device_worker.h"
 #include "ui/windows/profile_windows_host.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 #include "ui/windows/update_dialog.h"
 
 namespace vantrel::ui {

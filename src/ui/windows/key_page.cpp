@@ -19,7 +19,7 @@
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/key_chooser.h"
-#include "ui/windows/key_event_filter.h"
+#include "ui/app/key_event_filter.h"
 #include "ui/windows/macro_editor.h"
 
 namespace vantrel::ui {

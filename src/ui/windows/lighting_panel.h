@@ -36,7 +36,7 @@
 #include "core/text/text_source.h"
 #include "ui/skin/skin_color_btn.h"
 #include "ui/windows/control_ids.h"
-#include "ui/windows/device_worker.h"
+#include "ui/app/device_worker.h"
 
 class QComboBox;
 class QLineEdit;

@@ -20,7 +20,7 @@
 #include "ui/skin/png_button.h"
 #include "ui/skin/report_ctrl.h"
 #include "ui/skin/skin_placement.h"
-#include "ui/windows/key_event_filter.h"
+#include "ui/app/key_event_filter.h"
 
 namespace vantrel::ui {
 namespace {

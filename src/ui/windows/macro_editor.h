@@ -21,7 +21,7 @@
 #include "core/text/profile_strings.h"
 #include "core/text/text_source.h"
 #include "ui/windows/control_ids.h"
-#include "ui/windows/key_event_filter.h"
+#include "ui/app/key_event_filter.h"
 
 class QComboBox;
 

@@ -38,10 +38,10 @@
 #include "ui/skin/skin_accessibility.h"
 #include "ui/windows/about_box.h"
 #include "ui/windows/auto_profiles.h"
-#include "ui/windows/auto_switch_controller.h"
+#include "ui/app/auto_switch_controller.h"
 #include "ui/windows/file_menu.h"
 #include "ui/windows/profile_manager.h"
-#include "ui/windows/qt_translations.h"
+#include "ui/app/qt_translations.h"
 #include "ui/windows/tray.h"
 #include "ui/windows/update_dialog.h"
 

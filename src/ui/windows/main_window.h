@@ -22,15 +22,15 @@
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
 #include "ui/windows/about_box.h"
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 #include "ui/windows/control_ids.h"
 #include "ui/windows/key_page.h"
 #include "ui/windows/lighting_panel.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/profile_windows_host.h"
-#include "ui/windows/sheet_printer.h"
+#include "ui/app/sheet_printer.h"
 #include "ui/windows/update_dialog.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 
 class QLabel;
 class QMenu;
@@ -58,7 +58,7 @@ inline constexpr std::uint32_t MsgSimEvent = 0x5345, kSimEventParam = 0x53494D45
 inline constexpr int kSimEventDone = 0, kSimEventUnknown = 1, kSimEventNotSimulating = 2;
 
 class CVantrelDlg final : public CBaseDialog,
-                          public device::MainWindowPort,
+                          public device::PresencePort,
                           public profiles::ProfileView,
                           public KeyPageHost,
                           public LightingPanelHost,
@@ -162,7 +162,7 @@ class CVantrelDlg final : public CBaseDialog,
                                             scripting::ProfileLightings&, std::string&)>;
   void SetDocumentReader(DocumentReader reader) { documentReader_ = std::move(reader); }
 
-  // MainWindowPort (called on the presence thread).
+  // PresencePort (called on the presence thread).
   void ProfileChanged() override;
   void DeviceGone() override;
   void GKeyLayerChanged(int layer) override;

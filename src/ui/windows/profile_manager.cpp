@@ -16,10 +16,10 @@
 #include "ui/skin/skin_accessibility.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
-#include "ui/windows/device_worker.h"
+#include "ui/app/device_worker.h"
 #include "core/profiles/edit_session.h"
 #include "ui/windows/profile_windows_host.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 
 namespace vantrel::ui {
 namespace {

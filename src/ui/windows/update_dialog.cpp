@@ -14,8 +14,8 @@
 #include "ui/skin/skin_accessibility.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_placement.h"
-#include "ui/windows/device_worker.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/device_worker.h"
+#include "ui/app/ui_services.h"
 
 namespace vantrel::ui {
 namespace {

@@ -22,7 +22,7 @@
 #include "ui/skin/report_ctrl.h"
 #include "ui/skin/skin_placement.h"
 #include "ui/windows/auto_profiles.h"
-#include "ui/windows/auto_switch_controller.h"
+#include "ui/app/auto_switch_controller.h"
 #include "ui/windows/control_ids.h"
 #include "ui/windows/profile_harness.h"
 

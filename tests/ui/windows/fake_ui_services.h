@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 
 namespace vantrel::ui::test {
 

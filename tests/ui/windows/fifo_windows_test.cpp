@@ -15,7 +15,7 @@
 
 #include "ui/skin/skin_placement.h"
 #include "ui/ui_test_app.h"
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 #include "ui/windows/profile_manager.h"
 
 namespace vantrel::ui::test {

@@ -30,8 +30,8 @@
 #include "ui/windows/main_window.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/program_options.h"
-#include "ui/windows/qt_translations.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/qt_translations.h"
+#include "ui/app/ui_services.h"
 
 namespace vantrel::ui {
 namespace {

@@ -21,7 +21,7 @@
 #include "ui/ui_test_app.h"
 #include "ui/windows/fake_ui_services.h"
 #include "ui/windows/key_page.h"
-#include "ui/windows/keyboard_watch.h"
+#include "ui/app/keyboard_watch.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/program_options.h"
 #include "ui/windows/tray.h"

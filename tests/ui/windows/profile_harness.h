@@ -22,7 +22,7 @@
 #include "core/profiles/profile_service.h"
 #include "sim/sim_harness.h"
 #include "ui/skin/skin_placement.h"
-#include "ui/windows/device_worker.h"
+#include "ui/app/device_worker.h"
 #include "ui/windows/profile_windows_host.h"
 #include "ui/ui_test_app.h"
 #include "ui/windows/fake_ui_services.h"

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "sim/simulated_hid_service.h"
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 
 namespace vantrel::ui::test {
 

@@ -31,7 +31,7 @@
 #include "ui/windows/file_menu.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/update_dialog.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 
 namespace vantrel::ui {
 namespace {

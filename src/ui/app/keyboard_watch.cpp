@@ -1,4 +1,4 @@
-#include "ui/windows/keyboard_watch.h"
+#include "ui/app/keyboard_watch.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 #include "ui/windows/tray.h"
 
 namespace vantrel::ui {

@@ -1,4 +1,4 @@
-#include "ui/windows/auto_switch_controller.h"
+#include "ui/app/auto_switch_controller.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -9,7 +9,7 @@
 
 #include "platform/auto_rules_settings.h"
 #include "platform/x11_focus_source.h"
-#include "ui/windows/device_worker.h"
+#include "ui/app/device_worker.h"
 
 namespace vantrel::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/windows/sheet_printer.h"
+#include "ui/app/sheet_printer.h"
 
 #include <QPageLayout>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "ui/windows/key_event_filter.h"
+#include "ui/app/key_event_filter.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

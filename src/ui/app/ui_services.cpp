@@ -1,4 +1,4 @@
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -2,7 +2,7 @@
 // while unplugged is noticed on its arrival (compared before the arrival read replaces the
 // store), the notice names what changed, and its action writes the program's
 // configuration back. A sleep holds device work back at the worker's gate.
-#include "ui/windows/keyboard_watch.h"
+#include "ui/app/keyboard_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 
 #include "sim/virtual_keyboard.h"
 #include "ui/ui_test_app.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/program_options.h"
 #include "ui/windows/tray.h"

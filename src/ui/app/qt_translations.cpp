@@ -1,4 +1,4 @@
-#include "ui/windows/qt_translations.h"
+#include "ui/app/qt_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "ui/windows/generation_watch.h"
+#include "ui/app/generation_watch.h"
 
 namespace vantrel::ui {
 namespace {

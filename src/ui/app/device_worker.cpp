@@ -1,4 +1,4 @@
-#include "ui/windows/device_worker.h"
+#include "ui/app/device_worker.h"
 
 #include <QCoreApplication>
 #include <QEvent>

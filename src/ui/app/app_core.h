@@ -27,10 +27,10 @@
 #include "core/profiles/edit_session.h"
 #include "stack/device_stack.h"
 #include "core/text/profile_strings.h"
-#include "ui/windows/device_worker.h"
-#include "ui/windows/generation_watch.h"
+#include "ui/app/device_worker.h"
+#include "ui/app/generation_watch.h"
 #include "ui/windows/profile_manager.h"
-#include "ui/windows/ui_services.h"
+#include "ui/app/ui_services.h"
 
 namespace vantrel::platform {
 class Autostart;
@@ -77,7 +77,7 @@ class AppCore {
   bool OpenDevice(std::string* error);
   // Creates the presence logic and the profile service around the main window; `sink`
   // shows their messages (on the UI thread). Then starts the presence logic.
-  void Start(device::MainWindowPort& port, profiles::ProfileView& view, text::MessageSink& sink);
+  void Start(device::PresencePort& port, profiles::ProfileView& view, text::MessageSink& sink);
   // Stops the presence logic and waits for the device worker (closing routine).
   void Stop();
 

@@ -1,4 +1,4 @@
-#include "ui/windows/app_core.h"
+#include "ui/app/app_core.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -131,7 +131,7 @@ std::uint64_t AppCore::ForeignChanges() {
   return shared->ForeignChanges();
 }
 
-void AppCore::Start(device::MainWindowPort& port, profiles::ProfileView& view, text::MessageSink& sink) {
+void AppCore::Start(device::PresencePort& port, profiles::ProfileView& view, text::MessageSink& sink) {
   sink_ = std::make_unique<UiMessageSink>(sink);
   presence_ = std::make_unique<device::Presence>(stack_.Link(), stack_.Commands(), port, *sink_, texts_.Texts(),
                                                  keys::InitialFactoryKeyTable(), options_.presenceTiming);
