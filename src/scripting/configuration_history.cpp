@@ -143,11 +143,8 @@ std::string SummariseChange(const KeyboardConfiguration& before, const KeyboardC
     }
   }
   if (parts.empty()) return texts.Text("HISTORY_NO_CHANGE");
-  std::string line;
-  for (const auto& part : parts) {
-    if (!line.empty()) line += "; ";
-    line += part;
-  }
+  std::string line = parts.front();
+  for (std::size_t i = 1; i < parts.size(); ++i) line = Phrase(texts, "HISTORY_JOIN", {line, parts[i]});
   return profiles::OneLineSummary(line);
 }
 
