@@ -63,11 +63,14 @@ std::string EntryName(std::uint64_t sequence) {
   return name;
 }
 
-// The entry files, oldest first (by sequence, then name).
-std::vector<EntryFile> EntryFiles(const fs::path& folder) {
+// The entry files, oldest first (by sequence, then name). `why`, when given, receives why
+// the folder could not be read.
+std::vector<EntryFile> EntryFiles(const fs::path& folder, std::string* why = nullptr) {
   std::vector<EntryFile> files;
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  fs::directory_iterator it(folder, ec);
+  if (ec && why) *why = folder.string() + ": cannot be read: " + ec.message();
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     EntryFile f;
     f.name = it->path().filename().string();
     const auto sequence = SequenceOfName(f.name);
@@ -194,9 +197,9 @@ struct Scan {
   std::vector<std::string> problems;
 };
 
-Scan ScanFolder(const fs::path& folder) {
+Scan ScanFolder(const fs::path& folder, std::string* why = nullptr) {
   Scan scan;
-  auto files = EntryFiles(folder);
+  auto files = EntryFiles(folder, why);
   for (auto it = files.rbegin(); it != files.rend(); ++it) {
     std::string why;
     Header h = ReadEntryHeader(*it, why);
@@ -380,7 +383,7 @@ HistoryListing HistoryStore::List() const {
     listing.folderProblem = folder_.string() + (fs::is_symlink(st) ? ": is a link" : ": is not a folder");
     return listing;
   }
-  Scan scan = ScanFolder(folder_);
+  Scan scan = ScanFolder(folder_, &listing.folderProblem);
   int number = 1;
   for (auto& [file, header] : scan.good) {
     listing.entries.push_back(

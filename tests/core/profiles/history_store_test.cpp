@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -124,6 +125,14 @@ TEST_F(HistoryStoreTest, TheFolderIsPrivateAndALinkedFolderIsRefused) {
                               fs::perms::others_read | fs::perms::others_exec);
   ASSERT_EQ(store.Record(Entry(Document(2))), RecordResult::Recorded);
   EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+
+  // A folder that cannot be read is said, not taken for an empty history (root reads anyway).
+  if (::geteuid() != 0) {
+    fs::permissions(folder, fs::perms::none);
+    EXPECT_EQ(store.List().folderProblem, folder.string() + ": cannot be read: Permission denied");
+    ASSERT_EQ(store.Record(Entry(Document(3))), RecordResult::Recorded);  // made private again, and usable
+    EXPECT_EQ(store.List().entries.size(), 3u);
+  }
 
   // A link in the folder's place: the entries would land wherever it leads.
   const fs::path elsewhere = root / "elsewhere";
