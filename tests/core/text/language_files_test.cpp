@@ -138,6 +138,11 @@ const std::map<std::string, std::size_t> kMultiStringKeys = {
     {"READBACK_MACRO_EXTRA", 1},   {"READBACK_AREA_BYTE", 1},      {"READBACK_BYTES", 1},
     {"READBACK_AREA_TOO_SMALL", 2}, {"READBACK_LIGHTING", 2},      {"READBACK_LIGHT_BYTE", 1},
     {"FOLDER_NOT_WRITABLE", 2},
+    {"READBACK_KEY_COLOUR", 2},    {"UNDO_STEP_KEY", 3},           {"UNDO_STEP_DEFAULT", 1},
+    {"UNDO_STEP_IMPORT", 1},       {"UNDO_STEP_LIGHTING", 1},      {"UNDO_STEP_KEY_COLOURS", 1},
+    {"HISTORY_KEYS", 2},           {"HISTORY_MORE", 2},            {"HISTORY_MACROS_ADDED", 1},
+    {"HISTORY_MACROS_REMOVED", 1}, {"HISTORY_MACROS_CHANGED", 1},  {"HISTORY_LIGHTING", 1},
+    {"HISTORY_KEY_COLOURS", 1},    {"HISTORY_JOIN", 2},
 };
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;
