@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git lld
   qt6-base-dev qt6-base-dev-tools qt6-wayland qt6-translations-l10n libgl1-mesa-dev
   libhidapi-dev libudev-dev libsimpleini-dev libcli11-dev nlohmann-json3-dev
-  libre2-dev libxkbcommon-dev qt6-base-private-dev
+  libre2-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev openbox nodejs
   xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-wqy-microhei bash-completion
