@@ -19,6 +19,9 @@ namespace {
 
 constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
 constexpr int kGsettingsTimeoutMs = 3000;
+constexpr std::size_t kMaxRulesListBytes = 1024 * 1024;
+// Where libxkbcommon looks first as well.
+constexpr const char* kXkbDataFolder = "/usr/share/X11/xkb";
 
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
@@ -97,5 +100,12 @@ keys::DesktopLayoutSources SystemLayoutSources() {
 }
 
 keys::DesktopLayout DetectDesktopLayout() { return keys::DetectDesktopLayout(SystemLayoutSources()); }
+
+std::vector<keys::LayoutChoice> AvailableLayouts() {
+  std::string text, why;
+  if (!ReadRegularFile(std::filesystem::path(kXkbDataFolder) / "rules" / "evdev.lst", kMaxRulesListBytes, text, why))
+    return {};
+  return keys::LayoutChoicesOfRulesList(text);
+}
 
 }  // namespace vantrel::platform

@@ -3,6 +3,8 @@
 // The choice between them is core's (core/keys/desktop_layout.h).
 #pragma once
 
+#include <vector>
+
 #include "core/keys/desktop_layout.h"
 
 namespace vantrel::platform {
@@ -16,5 +18,9 @@ keys::DesktopLayoutSources SystemLayoutSources();
 // DetectDesktopLayout over the system's readers. It may start gsettings and wait for it:
 // call it off the user-interface thread.
 keys::DesktopLayout DetectDesktopLayout();
+
+// The layouts and variants this system's XKB data offers (rules/evdev.lst under the XKB
+// data folder), for a choice of layout; empty when the list cannot be read.
+std::vector<keys::LayoutChoice> AvailableLayouts();
 
 }  // namespace vantrel::platform

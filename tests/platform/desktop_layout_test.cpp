@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -102,6 +103,21 @@ TEST_F(DesktopLayoutTest, GnomeInputSourcesThroughGsettings) {
   got = DetectDesktopLayout();
   EXPECT_EQ(got.name.Text(), "us");
   EXPECT_EQ(got.source, keys::LayoutSource::kDefault);
+}
+
+}  // namespace
+}  // namespace vantrel::platform
+
+namespace vantrel::platform {
+namespace {
+
+TEST(AvailableLayouts, OfferTheCommonLayouts) {
+  if (!fs::exists("/usr/share/X11/xkb/rules/evdev.lst")) GTEST_SKIP() << "no XKB data on this system";
+  std::vector<std::string> names;
+  for (const keys::LayoutChoice& c : AvailableLayouts()) names.push_back(c.name.Text());
+  for (const char* expected : {"us", "de", "fr", "gb", "us(dvorak)"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
+  }
 }
 
 }  // namespace

@@ -126,4 +126,44 @@ DesktopLayout DetectDesktopLayout(const DesktopLayoutSources& sources) {
   return {LayoutName{"us", ""}, LayoutSource::kDefault};
 }
 
+std::vector<LayoutChoice> LayoutChoicesOfRulesList(std::string_view listText) {
+  std::vector<LayoutChoice> layouts;
+  std::vector<LayoutChoice> variants;
+  std::string_view section;
+  while (!listText.empty()) {
+    const auto end = listText.find('\n');
+    const std::string_view line = Trim(listText.substr(0, end));
+    listText.remove_prefix(end == std::string_view::npos ? listText.size() : end + 1);
+    if (line.starts_with('!')) {
+      section = Trim(line.substr(1));
+      continue;
+    }
+    if (section != "layout" && section != "variant") continue;
+    const auto gap = line.find_first_of(" \t");
+    if (gap == std::string_view::npos) continue;
+    const std::string_view first = line.substr(0, gap);
+    std::string_view description = Trim(line.substr(gap));
+    if (section == "layout") {
+      if (auto name = ParseLayoutName(first); name && name->variant.empty()) {
+        layouts.push_back({std::move(*name), std::string(description)});
+      }
+      continue;
+    }
+    // "us: English (Dvorak)": the layout the variant belongs to comes first.
+    const auto colon = description.find(':');
+    if (colon == std::string_view::npos) continue;
+    auto name = FirstLayout(description.substr(0, colon), first);
+    if (!name || name->variant.empty()) continue;
+    variants.push_back({std::move(*name), std::string(Trim(description.substr(colon + 1)))});
+  }
+  std::vector<LayoutChoice> out;
+  for (LayoutChoice& layout : layouts) {
+    const std::string base = layout.name.layout;
+    out.push_back(std::move(layout));
+    for (const LayoutChoice& v : variants)
+      if (v.name.layout == base) out.push_back(v);
+  }
+  return out;
+}
+
 }  // namespace vantrel::keys

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/keys/text_macro.h"
 
@@ -45,5 +46,21 @@ std::optional<LayoutName> LayoutOfKdeConfig(std::string_view iniText);
 // "[('xkb', 'de'), ('xkb', 'us+dvorak')]": the first 'xkb' source ("us+dvorak" is
 // us(dvorak)); input-method sources ('ibus', ...) are not layouts and are skipped.
 std::optional<LayoutName> LayoutOfGnomeSources(std::string_view gvariantText);
+
+}  // namespace vantrel::keys
+
+namespace vantrel::keys {
+
+// A layout to offer for choice, with the description XKB gives it.
+struct LayoutChoice {
+  LayoutName name;
+  std::string description;  // "German", "English (Dvorak)"
+};
+
+// The layouts and variants of an XKB rules list (rules/evdev.lst): the "! layout" lines
+// ("  de              German") and the "! variant" lines ("  dvorak          us: English
+// (Dvorak)"), each variant after its layout; lines whose names are not plain names are
+// left out.
+std::vector<LayoutChoice> LayoutChoicesOfRulesList(std::string_view listText);
 
 }  // namespace vantrel::keys

@@ -184,12 +184,19 @@ TypedText TypeText(std::string_view utf8Text, std::string_view layout, std::int3
     out.error = texts.Text("TEXT_MACRO_EMPTY");
     return out;
   }
+  // Every character is at least one step (CR LF two characters, one Enter): a longer text
+  // can never fit, and is not looked at character by character.
+  const std::u32string text = text::Utf8ToUtf32(utf8Text);
+  if (text.size() > kMaxActions) {
+    out.error = texts.Text("EXTRA_MACRO_TOO_LONG");
+    return out;
+  }
   const auto characters = CompileLayoutCharacters(*name);
   if (!characters) {
     out.error = Phrase(texts, "TEXT_MACRO_BAD_LAYOUT", {name->Text()});
     return out;
   }
-  TextSteps steps = StepsForText(text::Utf8ToUtf32(utf8Text), *characters, delayMs);
+  TextSteps steps = StepsForText(text, *characters, delayMs);
   if (!steps.untypeable.empty()) {
     out.error = Phrase(texts, "TEXT_MACRO_CANNOT_TYPE", {name->Text()});
     for (const std::string& line : DescribeUntypeable(steps.untypeable, texts)) out.error += "\n" + line;

@@ -110,3 +110,24 @@ TEST(DesktopLayoutDetection, FallsThroughSourcesThatGiveNothing) {
 
 }  // namespace
 }  // namespace vantrel::keys
+
+namespace vantrel::keys {
+namespace {
+
+TEST(LayoutChoices, LayoutsThenTheirVariants) {
+  const std::string list =
+      "! model\n  pc105           Generic 105-key PC\n\n"
+      "! layout\n  us              English (US)\n  de              German\n  bad/name        Nothing\n\n"
+      "! variant\n  dvorak          us: English (Dvorak)\n  nodeadkeys      de: German (no dead keys)\n"
+      "  intl            us: English (US, intl., with dead keys)\n  orphan          xx: No such layout\n"
+      "  broken          no colon here\n\n"
+      "! option\n  grp                  Switching to another layout\n";
+  std::vector<std::string> got;
+  for (const LayoutChoice& c : LayoutChoicesOfRulesList(list)) got.push_back(c.name.Text() + "=" + c.description);
+  EXPECT_EQ(got, (std::vector<std::string>{"us=English (US)", "us(dvorak)=English (Dvorak)",
+                                           "us(intl)=English (US, intl., with dead keys)", "de=German",
+                                           "de(nodeadkeys)=German (no dead keys)"}));
+}
+
+}  // namespace
+}  // namespace vantrel::keys

@@ -212,6 +212,12 @@ TEST_F(TypeTextTest, AtMostTheStepsOfOneMacro) {
   const TypedText tooLong = TypeText(std::string(kMaxActions / 2 + 1, 'a'), "us", 10, texts);
   EXPECT_EQ(tooLong.error, texts.Text("EXTRA_MACRO_TOO_LONG"));
   EXPECT_TRUE(tooLong.steps.empty());
+  // Far too long: refused as such, not with a line for each untypeable character.
+  std::string euros;
+  for (std::size_t i = 0; i <= kMaxActions; ++i) euros += "€";
+  const TypedText huge = TypeText(euros, "us", 10, texts);
+  EXPECT_EQ(huge.error, texts.Text("EXTRA_MACRO_TOO_LONG"));
+  EXPECT_TRUE(huge.untypeable.empty());
 }
 
 TEST_F(TypeTextTest, AddMacroWithStepsChecksCountAndArea) {

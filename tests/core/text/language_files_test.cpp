@@ -138,6 +138,8 @@ const std::map<std::string, std::size_t> kMultiStringKeys = {
     {"READBACK_MACRO_EXTRA", 1},   {"READBACK_AREA_BYTE", 1},      {"READBACK_BYTES", 1},
     {"READBACK_AREA_TOO_SMALL", 2}, {"READBACK_LIGHTING", 2},      {"READBACK_LIGHT_BYTE", 1},
     {"FOLDER_NOT_WRITABLE", 2},
+    {"TEXT_MACRO_BAD_LAYOUT", 1},  {"TEXT_MACRO_CANNOT_TYPE", 1},  {"TEXT_MACRO_KEY_MISSING", 2},
+    {"TEXT_MACRO_NOT_ON_LAYOUT", 2},
 };
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;
