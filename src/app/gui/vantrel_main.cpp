@@ -354,7 +354,7 @@ int main(int argc, char** argv) {
   ui::CVantrelDlg window(core, messages, files);
   messages.SetParent(&window);
   // A JSON document dropped on the window is read with vantrelctl's reader of the format.
-  window.SetDocumentReader([&core](const std::filesystem::path& path, keys::StoreImage& image,
+  window.Controller().SetDocumentReader([&core](const std::filesystem::path& path, keys::StoreImage& image,
                                    scripting::ProfileLightings& lighting, std::string& why) {
     return scripting::ReadProfileDocument(path, core.Texts(), image, lighting, why);
   });
@@ -373,7 +373,7 @@ int main(int argc, char** argv) {
                                      QStringLiteral("input-keyboard"), ui::NoticeFallback(tray, messages, texts));
   ui::KeyboardWatch watch(core, notifier);
   watch.Install();
-  QObject::connect(&watch, &ui::KeyboardWatch::lightingWritten, &window, [&window] { window.ReloadLighting(); });
+  QObject::connect(&watch, &ui::KeyboardWatch::lightingWritten, &window, [&window] { window.Controller().ReloadLighting(); });
   // No new write starts while the system goes to sleep, and the sleep waits for the one
   // that runs. Without a system bus or login manager the program runs without that.
   // A system bus that takes the connection and never answers would hold the start for a
@@ -390,12 +390,12 @@ int main(int argc, char** argv) {
       [&core] { core.Worker().Gate().Open(); });
   QObject::connect(&inhibitor, &platform::SleepInhibitor::resumed, &watch, &ui::KeyboardWatch::CheckSoon);
   instance.SetHandler([&window](const platform::InstanceMessage& m) {
-    return window.HandleInstanceMessage(m.message, m.param, m.payload);
+    return window.Controller().HandleInstanceMessage(m.message, m.param, m.payload);
   });
   // A closing program takes no more requests: a later start waits for it to end and
   // then becomes the first instance.
-  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&instance] { instance.Close(); });
-  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  QObject::connect(&window.Controller(), &ui::MainController::closed, &app, [&instance] { instance.Close(); });
+  QObject::connect(&window.Controller(), &ui::MainController::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   window.Start(&tray);
   (void)inhibitor.Start();
   mainWindow = &window;
@@ -403,7 +403,7 @@ int main(int argc, char** argv) {
   // closing program gives the name up at once, so a new start can take it.
   QString busError;
   std::unique_ptr<ui::BusService> bus =
-      ui::BusService::Start(core, ui::BusHooks{[&window] { window.ReloadLighting(); }}, &busError);
+      ui::BusService::Start(core, ui::BusHooks{[&window] { window.Controller().ReloadLighting(); }}, &busError);
   if (!bus) {
     std::fprintf(stderr, "vantrel: no scripting interface on the session bus: %s\n", busError.toLocal8Bit().constData());
   }
@@ -428,7 +428,7 @@ int main(int argc, char** argv) {
       autoSwitch.DesktopReportsReady();
     }
   }
-  QObject::connect(&window, &ui::CVantrelDlg::closed, &app, [&bus, &kwinScript] {
+  QObject::connect(&window.Controller(), &ui::MainController::closed, &app, [&bus, &kwinScript] {
     if (kwinScript) ui::UnloadKWinFocusScript();
     kwinScript = false;
     bus.reset();

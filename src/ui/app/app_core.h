@@ -1,6 +1,6 @@
 // Everything the windows are built from: the device stack, the language texts, the two
 // stores, the profile service, the presence logic, the lighting state and key colours,
-// the device worker and the application settings. The main window creates the presence
+// the device worker and the application settings. The main controller creates the presence
 // logic and the profile service through Start(), as it is their port and view.
 #pragma once
 
@@ -75,7 +75,7 @@ class AppCore {
 
   // Builds the device stack; false with `error` set when it cannot be had.
   bool OpenDevice(std::string* error);
-  // Creates the presence logic and the profile service around the main window; `sink`
+  // Creates the presence logic and the profile service around the main controller; `sink`
   // shows their messages (on the UI thread). Then starts the presence logic.
   void Start(device::PresencePort& port, profiles::ProfileView& view, text::MessageSink& sink);
   // Stops the presence logic and waits for the device worker (closing routine).
@@ -123,8 +123,8 @@ class AppCore {
     if (!presence_ || !presence_->FactoryKeyTableRead()) return std::nullopt;
     return presence_->FactoryKeyTable();
   }
-  // Set once the main window has handled its init message; the presence thread waits for
-  // it before it changes the tray icon or opens the window.
+  // Set once the main window has handled its init message (through its controller); the
+  // presence thread waits for it before it changes the tray icon or opens the window.
   void SetReady() { ready_.store(true); }
   bool Ready() const { return ready_.load(); }
   // Set when the closing routine begins: no more device work is queued after it.

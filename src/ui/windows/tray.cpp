@@ -80,7 +80,7 @@ void CTrayIcon::Build() {
       a->setData(QString::fromLatin1(event.textKey));
       const char* name = event.name;
       connect(a, &QAction::triggered, &window_, [this, name] {
-        window_.HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name));
+        window_.Controller().HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name));
       });
     }
     menu_.addMenu(&simMenu_);

@@ -96,7 +96,7 @@ class WatchedProgram {
     watch->Install();
     QObject::connect(watch.get(), &KeyboardWatch::checked, [this](int n) { checks.push_back(n); });
     QObject::connect(watch.get(), &KeyboardWatch::writtenAgain, [this](bool ok) { writes.push_back(ok); });
-    QObject::connect(watch.get(), &KeyboardWatch::lightingWritten, window.get(), [this] { window->ReloadLighting(); });
+    QObject::connect(watch.get(), &KeyboardWatch::lightingWritten, window.get(), [this] { window->Controller().ReloadLighting(); });
     window->Start(tray.get());
     EXPECT_TRUE(ProcessUntil([this] { return window->InitDone(); }));
     Settle();
@@ -110,7 +110,7 @@ class WatchedProgram {
   }
   void Settle() { test::SettleProgram(*core); }
   void Event(const char* name) {
-    EXPECT_EQ(window->HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
+    EXPECT_EQ(window->Controller().HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
     Settle();
   }
   std::size_t TraceSize() const {

@@ -72,7 +72,7 @@ class Window {
 
   void Settle() { test::SettleProgram(*core); }
   void Event(const char* name) {
-    EXPECT_EQ(window->HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
+    EXPECT_EQ(window->Controller().HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
     Settle();
   }
   void Click(int id) {
@@ -156,16 +156,16 @@ TEST(KeyboardReady, ApplyBeforeTheConfigurationWasReadOffersToReadItAndKeepsTheE
   EXPECT_EQ(w.sink.questions.back(), w.core->Texts().Text("MAIN_PROMPT_NOT_READ"));
   EXPECT_TRUE(std::find(w.sink.messages.begin(), w.sink.messages.end(),
                         w.core->Texts().Text("MAIN_NO_DEVICE_PROMPT")) == w.sink.messages.end());
-  EXPECT_TRUE(w.window->ApplyPending());
+  EXPECT_TRUE(w.window->Controller().ApplyPending());
   EXPECT_FALSE(w.core->Session()->Facts().configurationRead);
 
   // Yes: the keyboard is read, the edit stays pending over it, and Apply writes it.
   w.sink.answers = {true};
   w.Click(ids::kApply);
   EXPECT_TRUE(w.core->Session()->Facts().configurationRead);
-  EXPECT_TRUE(w.window->ApplyPending());
+  EXPECT_TRUE(w.window->Controller().ApplyPending());
   w.Click(ids::kApply);
-  EXPECT_FALSE(w.window->ApplyPending());
+  EXPECT_FALSE(w.window->Controller().ApplyPending());
   keys::StoreImage back;
   ASSERT_TRUE(w.core->Session()->Service().DumpDevice(back));
   EXPECT_EQ(back.table.Record(0, kKeyA).kind, keys::kKindDisabled);
@@ -212,7 +212,7 @@ TEST(KeyboardReady, SecondLayerGKeysNamedByTheFactoryTableCanBeAssignedAndAreSho
   w.Edit(271, {keys::kKindDisabled, 0x1307, 0, 0, 0});
   EXPECT_TRUE(w.window->KeyButton(g7)->isSelectedFlag());
   w.Click(ids::kApply);
-  EXPECT_FALSE(w.window->ApplyPending());
+  EXPECT_FALSE(w.window->Controller().ApplyPending());
   keys::StoreImage back;
   ASSERT_TRUE(w.core->Session()->Service().DumpDevice(back));
   EXPECT_EQ(back.table.Record(0, 271).kind, keys::kKindDisabled);

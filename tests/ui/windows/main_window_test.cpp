@@ -88,7 +88,7 @@ class Program {
     window->InitDialog();
     trayAvailable = setup.tray;
     tray = std::make_unique<CTrayIcon>(*window, [this] { return trayAvailable; });
-    QObject::connect(window.get(), &CVantrelDlg::closed, [this] { closed = true; });
+    QObject::connect(&window->Controller(), &MainController::closed, [this] { closed = true; });
     window->Start(tray.get());
     EXPECT_TRUE(ProcessUntil([this] { return window->InitDone(); }));
     Settle();
@@ -104,7 +104,7 @@ class Program {
   // Lets the presence logic, the worker and the queued calls finish.
   void Settle() { test::SettleProgram(*core); }
   void Event(const char* name) {
-    EXPECT_EQ(window->HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
+    EXPECT_EQ(window->Controller().HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
     Settle();
   }
   void Click(int id) {
@@ -200,17 +200,17 @@ TEST(MainWindowJourney, StartSwitchAndAbsentKeyboardKeepTheWindowInTheTray) {
     EXPECT_FALSE(p.window->isVisible());
     EXPECT_EQ(p.tray->IconShown(), device::kIconPresent);
     // A second start (MsgOpenWindow) brings it up; a wrong parameter is ignored.
-    EXPECT_EQ(p.window->HandleInstanceMessage(MsgOpenWindow, 0x1234, {}), 0);
+    EXPECT_EQ(p.window->Controller().HandleInstanceMessage(MsgOpenWindow, 0x1234, {}), 0);
     p.Settle();
     EXPECT_FALSE(p.window->isVisible());
-    EXPECT_EQ(p.window->HandleInstanceMessage(MsgOpenWindow, kOpenWindowParam, {}), 0);
+    EXPECT_EQ(p.window->Controller().HandleInstanceMessage(MsgOpenWindow, kOpenWindowParam, {}), 0);
     p.Settle();
     EXPECT_TRUE(p.window->isVisible());
   }
   Program p("no_keyboard", {.keyboard = false});
   EXPECT_FALSE(p.window->isVisible());
   EXPECT_EQ(p.tray->IconShown(), device::kIconAbsent);
-  p.window->HandleInstanceMessage(MsgOpenWindow, kOpenWindowParam, {});
+  p.window->Controller().HandleInstanceMessage(MsgOpenWindow, kOpenWindowParam, {});
   p.Settle();
   EXPECT_FALSE(p.window->isVisible());
   EXPECT_EQ(p.sink.messages, (std::vector<std::string>{p.core->Texts().Text("MAIN_NO_DEVICE_PROMPT")}));
@@ -292,18 +292,18 @@ TEST(MainWindowJourney, SwitchAndApplyWorkOnKeyboardsThatUseTheProtocolsFreedom)
     SCOPED_TRACE(quirk);
     Program p(std::string("quirk_") + quirk, {}, quirk);
     std::vector<bool> results;
-    QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool result) { results.push_back(result); });
+    QObject::connect(&p.window->Controller(), &MainController::applyFinished, [&](bool result) { results.push_back(result); });
     p.Click(ids::kProfile1 + 2);
     EXPECT_EQ(p.Keyboard().DeviceState()[device::kStateActiveProfile], 2);
     EXPECT_EQ(p.window->CurrentProfile(), 2);
 
     p.Click(ids::kSwitch);
     p.Click(keys::OrdinaryLayoutKeys()[1].controlId);
-    ASSERT_TRUE(p.window->ApplyPending());
+    ASSERT_TRUE(p.window->Controller().ApplyPending());
     p.Click(ids::kApply);
     ASSERT_TRUE(ProcessUntil([&] { return results.size() == 1; }, 15000));
     EXPECT_TRUE(results[0]);
-    EXPECT_FALSE(p.window->ApplyPending());
+    EXPECT_FALSE(p.window->Controller().ApplyPending());
     p.Click(ids::kProfile1);
     EXPECT_EQ(p.Keyboard().DeviceState()[device::kStateActiveProfile], 0);
     EXPECT_TRUE(p.sink.questions.empty()) << ::testing::PrintToString(p.sink.questions);
@@ -315,7 +315,7 @@ TEST(MainWindowJourney, UnsavedChangesAskBeforeASwitchAndNoKeepsTheProfileFromTh
   Program p("switch_question");
   p.Click(ids::kSwitch);
   p.Click(keys::OrdinaryLayoutKeys()[0].controlId);
-  ASSERT_TRUE(p.window->ApplyPending());
+  ASSERT_TRUE(p.window->Controller().ApplyPending());
   const std::size_t before = p.TraceSize();
   p.sink.answers = {false};
   p.Click(ids::kProfile1 + 2);
@@ -323,7 +323,7 @@ TEST(MainWindowJourney, UnsavedChangesAskBeforeASwitchAndNoKeepsTheProfileFromTh
   const auto commands = p.Commands(before);
   EXPECT_EQ(Count(commands, device::kCmdWriteKeyTable), 0);  // No: nothing applied
   EXPECT_EQ(p.Keyboard().DeviceState()[10], 2);
-  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_FALSE(p.window->Controller().ApplyPending());
   EXPECT_EQ(p.window->ColourView(), 0);
 }
 
@@ -336,12 +336,12 @@ TEST(MainWindowJourney, ColourViewMarksKeysAndApplyWritesThem) {
   EXPECT_EQ(p.window->Button(ids::kSwitch)->text(), QString::fromStdString(p.core->Texts().Text("MAIN_SWITCH_COLOR_TEXT")));
   p.Click(key.controlId);
   EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())->table.Record(0, index).selected, 1);
-  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Controller().ApplyPending());
   EXPECT_TRUE(p.window->Button(ids::kApply)->isEnabled());
 
   const std::size_t before = p.TraceSize();
   p.Click(ids::kApply);
-  ASSERT_TRUE(ProcessUntil([&] { return !p.window->ApplyPending(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !p.window->Controller().ApplyPending(); }));
   const auto commands = p.Commands(before);
   ASSERT_GE(commands.size(), 4u);
   EXPECT_EQ(commands.front(), device::kCmdBegin);
@@ -378,7 +378,7 @@ TEST(MainWindowJourney, FnClickedInTheFunctionViewIsNotLeftPressed) {
   p.Click(fn);
   EXPECT_FALSE(b->isSelectedFlag());
   EXPECT_TRUE(p.window->KeyPage() == nullptr || !p.window->KeyPage()->isVisible());
-  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_FALSE(p.window->Controller().ApplyPending());
 }
 
 TEST(MainWindowJourney, RestoreDefaultAsksAndOnYesClearsTheKeysAndApplies) {
@@ -398,7 +398,7 @@ TEST(MainWindowJourney, RestoreDefaultAsksAndOnYesClearsTheKeysAndApplies) {
 
   p.sink.answers = {true};
   p.Click(ids::kDefault);
-  ASSERT_TRUE(ProcessUntil([&] { return !p.window->ApplyPending() && !p.window->ApplyRunning(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !p.window->Controller().ApplyPending() && !p.window->Controller().ApplyRunning(); }));
   EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())->table.Record(0, index).kind, keys::kKindFactory);
   EXPECT_GE(Count(p.Commands(before), device::kCmdWriteKeyTable), 1);
   EXPECT_FALSE(p.window->KeyButton(key.controlId)->isSelectedFlag());
@@ -408,7 +408,7 @@ TEST(MainWindowJourney, ApplyFailingWhenUnpluggedKeepsTheUnsavedState) {
   Program p("apply_unplugged");
   p.Click(ids::kSwitch);
   p.Click(keys::OrdinaryLayoutKeys()[1].controlId);
-  ASSERT_TRUE(p.window->ApplyPending());
+  ASSERT_TRUE(p.window->Controller().ApplyPending());
   auto* sim = p.core->Stack().Simulator();
   std::string error;
   // The keyboard goes during the macro-area write of the bracket.
@@ -416,14 +416,14 @@ TEST(MainWindowJourney, ApplyFailingWhenUnpluggedKeepsTheUnsavedState) {
   ASSERT_TRUE(plan) << error;
   sim->SetFaults(*plan);
   bool finished = false, ok = true;
-  QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool result) {
+  QObject::connect(&p.window->Controller(), &MainController::applyFinished, [&](bool result) {
     finished = true;
     ok = result;
   });
   p.Click(ids::kApply);
   ASSERT_TRUE(ProcessUntil([&] { return finished; }, 15000));
   EXPECT_FALSE(ok);
-  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Controller().ApplyPending());
   EXPECT_TRUE(p.window->Button(ids::kApply)->isEnabled());
 }
 
@@ -431,7 +431,7 @@ TEST(MainWindowJourney, ApplyReadBackDifferenceKeepsTheEditsSaysWhatDiffersAndWr
   Program p("apply_read_back");
   p.Click(ids::kSwitch);
   p.Click(keys::OrdinaryLayoutKeys()[1].controlId);
-  ASSERT_TRUE(p.window->ApplyPending());
+  ASSERT_TRUE(p.window->Controller().ApplyPending());
   auto* sim = p.core->Stack().Simulator();
   std::string error;
   // The keyboard stores one byte of the macro-area write wrongly and still answers success.
@@ -439,14 +439,14 @@ TEST(MainWindowJourney, ApplyReadBackDifferenceKeepsTheEditsSaysWhatDiffersAndWr
   ASSERT_TRUE(plan) << error;
   sim->SetFaults(*plan);
   std::vector<bool> results;
-  QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool result) { results.push_back(result); });
+  QObject::connect(&p.window->Controller(), &MainController::applyFinished, [&](bool result) { results.push_back(result); });
 
   // First No: the edits stay pending and nothing more is written.
   p.sink.answers = {false};
   p.Click(ids::kApply);
   ASSERT_TRUE(ProcessUntil([&] { return results.size() == 1; }, 15000));
   EXPECT_FALSE(results[0]);
-  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Controller().ApplyPending());
   EXPECT_TRUE(p.window->Button(ids::kApply)->isEnabled());
   ASSERT_EQ(p.sink.questions.size(), 1u);
   const std::string question = p.sink.questions[0];
@@ -461,7 +461,7 @@ TEST(MainWindowJourney, ApplyReadBackDifferenceKeepsTheEditsSaysWhatDiffersAndWr
   p.Click(ids::kApply);
   ASSERT_TRUE(ProcessUntil([&] { return results.size() == 3; }, 15000));
   EXPECT_EQ(results, (std::vector<bool>{false, false, true}));
-  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_FALSE(p.window->Controller().ApplyPending());
   EXPECT_EQ(p.sink.questions.size(), 2u);
 }
 
@@ -476,7 +476,7 @@ TEST(MainWindowJourney, ReadBackDifferencesAreInTheWindowsLanguage) {
   ASSERT_TRUE(plan) << error;
   sim->SetFaults(*plan);
   bool finished = false;
-  QObject::connect(p.window.get(), &CVantrelDlg::applyFinished, [&](bool) { finished = true; });
+  QObject::connect(&p.window->Controller(), &MainController::applyFinished, [&](bool) { finished = true; });
   p.sink.answers = {false};
   p.Click(ids::kApply);
   ASSERT_TRUE(ProcessUntil([&] { return finished; }, 15000));
@@ -656,7 +656,7 @@ TEST(MainWindowJourney, ClosingEndsPagesRemovesTheTrayAndFreesTheStores) {
     keys::EditingStore::Lock lock(p.core->Editing());
     lock->macros.push_back(keys::NewMacro(u"m", 1));
   }
-  EXPECT_EQ(p.window->HandleInstanceMessage(MsgQuit, kQuitParam, {}), 0);
+  EXPECT_EQ(p.window->Controller().HandleInstanceMessage(MsgQuit, kQuitParam, {}), 0);
   ASSERT_TRUE(ProcessUntil([&] { return p.closed; }));
   EXPECT_FALSE(p.window->isVisible());
   EXPECT_FALSE(p.tray->Shown());
@@ -731,7 +731,7 @@ TEST(MainWindowJourney, TrayItemWritesAndRemovesTheAutostartEntry) {
 
 TEST(MainWindowScreenshot, SavesTheMainWindowForReview) {
   Program p("screenshot");
-  p.window->GKeyLayerChanged(0);
+  p.window->Controller().GKeyLayerChanged(0);
   p.Settle();
   const QString folder = QDir(VANTREL_BIN_DIR).filePath("../screenshots");
   QDir().mkpath(folder);
@@ -782,13 +782,13 @@ TEST(MainWindowJourney, YesToTheSwitchQuestionWritesTheEditedProfileFromButtonsA
   p.Click(ids::kProfile1 + 2);
   EXPECT_EQ(p.Keyboard().DeviceState()[10], 2);
   EXPECT_EQ(p.window->CurrentProfile(), 2);
-  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_FALSE(p.window->Controller().ApplyPending());
   EXPECT_EQ(SelectedOnKeyboard(p, 0), 1);
   EXPECT_EQ(SelectedOnKeyboard(p, 2), 0);
 
   // Profile menu: an edit in profile 2, Yes, switch to profile 1 (command 9002).
   DisableFirstKey(p);
-  ASSERT_TRUE(p.window->ApplyPending());
+  ASSERT_TRUE(p.window->Controller().ApplyPending());
   p.sink.answers = {true};
   p.window->ChooseProfileFromMenu(9002);
   p.Settle();
@@ -808,7 +808,7 @@ TEST(MainWindowJourney, ApplyWithoutAKeyboardSaysSoAndKeepsTheEdits) {
   p.window->Button(ids::kApply)->setEnabled(true);
   p.Click(ids::kApply);
   EXPECT_EQ(p.sink.messages, (std::vector<std::string>{p.core->Texts().Text("MAIN_NO_DEVICE_PROMPT")}));
-  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Controller().ApplyPending());
 }
 
 // Exit with edits pending used to drop them without a word.
@@ -821,7 +821,7 @@ TEST(MainWindowJourney, ExitWithEditsAsksAndCanStayOrApplyFirst) {
   p.Settle();
   EXPECT_FALSE(p.closed);
   EXPECT_EQ(p.sink.questions.back(), p.core->Texts().Text("MAIN_PROMPT_EXIT_UNSAVED"));
-  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Controller().ApplyPending());
 
   const std::size_t before = p.TraceSize();
   p.sink.choices = {text::Answer::Yes};
@@ -854,12 +854,12 @@ TEST(MainWindowJourney, ReplugWithEditsAsksAndWritesThem) {
   Program p("replug_edits");
   DisableFirstKey(p);
   p.Event("unplug");
-  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Controller().ApplyPending());
   p.sink.answers = {true};
   p.Event("plug");
   p.Settle();
   EXPECT_EQ(p.sink.questions.back(), p.core->Texts().Text("MAIN_PROMPT_RECONNECT"));
-  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_FALSE(p.window->Controller().ApplyPending());
   EXPECT_EQ(SelectedOnKeyboard(p, 0), 1);
 }
 
@@ -872,7 +872,7 @@ TEST(MainWindowJourney, OpeningTheLightingPanelKeepsTheEditsWithoutAQuestion) {
   p.window->Panel()->ToggleLamp();
   p.Settle();
   EXPECT_TRUE(p.sink.questions.empty());
-  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Controller().ApplyPending());
   EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())
                 ->table.Record(0, keys::KeyIndexOfCode(keys::OrdinaryLayoutKeys()[0].code))
                 .selected,
@@ -896,7 +896,7 @@ TEST(MainWindowJourney, ProfileManagerAsksAboutPendingEditsBeforeItsApply) {
   EXPECT_EQ(p.sink.questions, (std::vector<std::string>{p.core->Texts().Text("PROFILE_SELECT_PROMPT")}));
   EXPECT_EQ(p.Keyboard().DeviceState()[10], 1);
   EXPECT_EQ(SelectedOnKeyboard(p, 0), 0);  // No: dropped, never written
-  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_FALSE(p.window->Controller().ApplyPending());
 
   // An edit in the profile now shown, then Yes: the edit reaches the keyboard first.
   DisableFirstKey(p);
@@ -907,7 +907,7 @@ TEST(MainWindowJourney, ProfileManagerAsksAboutPendingEditsBeforeItsApply) {
   p.Settle();
   EXPECT_EQ(p.Keyboard().DeviceState()[10], 2);
   EXPECT_EQ(SelectedOnKeyboard(p, static_cast<std::size_t>(edited)), 1);
-  EXPECT_FALSE(p.window->ApplyPending());
+  EXPECT_FALSE(p.window->Controller().ApplyPending());
   manager->CloseProfileManager();
 }
 
@@ -919,7 +919,7 @@ TEST(MainWindowJourney, KeyPictureAfterArrivalShowsTheKeyboardsProfile) {
   p.Click(ids::kProfile1 + 1);
   DisableFirstKey(p);
   p.Click(ids::kApply);
-  ASSERT_TRUE(ProcessUntil([&] { return !p.window->ApplyPending() && !p.window->ApplyRunning(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !p.window->Controller().ApplyPending() && !p.window->Controller().ApplyRunning(); }));
   p.Click(ids::kProfile1);
   ASSERT_EQ(p.window->CurrentProfile(), 0);
   const int firstKey = keys::OrdinaryLayoutKeys()[0].controlId;
@@ -962,7 +962,7 @@ TEST(MainWindowJourney, UnplugWhileRecordingKeepsTheRecordedStepsInTheStore) {
 
   p.Event("unplug");
   EXPECT_EQ(p.window->KeyPage() == nullptr || !p.window->KeyPage()->isVisible(), true);
-  EXPECT_TRUE(p.window->ApplyPending());
+  EXPECT_TRUE(p.window->Controller().ApplyPending());
   keys::EditingStore::Lock lock(p.core->Editing());
   ASSERT_EQ(lock->macros.size(), 1u);
   EXPECT_EQ(lock->macros[0].ActionCount(), 2u);
@@ -1245,7 +1245,7 @@ TEST(MainWindowKeyMap, ADroppedProfileFileIsRestoredOnlyWhenTheUserSaysYes) {
   const QString path = QString::fromStdString(file.string());
 
   std::size_t before = p.TraceSize();
-  EXPECT_FALSE(p.window->OfferDroppedFile(path));  // No: nothing happens
+  EXPECT_FALSE(p.window->Controller().OfferDroppedFile(path));  // No: nothing happens
   p.Settle();
   ASSERT_EQ(p.sink.questions.size(), 1u);
   EXPECT_EQ(p.sink.questions[0], text::FormatWithString(p.core->Texts().Text("DROP_RESTORE_PROMPT"),
@@ -1255,7 +1255,7 @@ TEST(MainWindowKeyMap, ADroppedProfileFileIsRestoredOnlyWhenTheUserSaysYes) {
   // Yes: the restore writes the key tables.
   p.sink.answers = {true};
   before = p.TraceSize();
-  EXPECT_TRUE(p.window->OfferDroppedFile(path));
+  EXPECT_TRUE(p.window->Controller().OfferDroppedFile(path));
   p.Settle();
   EXPECT_TRUE(ProcessUntil([&] { return !p.window->BackupMenu()->restoring(); }));
   p.Settle();
@@ -1272,11 +1272,11 @@ TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
   std::ofstream(file) << "{}";
   const QString path = QString::fromStdString(file.string());
   // Without a reader a document is not offered at all.
-  EXPECT_FALSE(p.window->OfferDroppedFile(path));
+  EXPECT_FALSE(p.window->Controller().OfferDroppedFile(path));
   EXPECT_TRUE(p.sink.questions.empty());
 
   bool read = false;
-  p.window->SetDocumentReader([&](const std::filesystem::path& at, keys::StoreImage& image,
+  p.window->Controller().SetDocumentReader([&](const std::filesystem::path& at, keys::StoreImage& image,
                                   scripting::ProfileLightings&, std::string& why) {
     read = true;
     if (at != file) {
@@ -1286,7 +1286,7 @@ TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
     image.table.SetRecord(0, keys::KeyIndexOfCode(0x3A), {keys::kKindDisabled, 0, 0, 0, 0});
     return true;
   });
-  EXPECT_FALSE(p.window->OfferDroppedFile(path));  // answered No
+  EXPECT_FALSE(p.window->Controller().OfferDroppedFile(path));  // answered No
   EXPECT_FALSE(read);
   ASSERT_EQ(p.sink.questions.size(), 1u);
   EXPECT_EQ(p.sink.questions[0], text::FormatWithString(p.core->Texts().Text("DROP_IMPORT_PROMPT"),
@@ -1294,27 +1294,27 @@ TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
 
   p.sink.answers = {true};
   const std::size_t before = p.TraceSize();
-  EXPECT_TRUE(p.window->OfferDroppedFile(path));
+  EXPECT_TRUE(p.window->Controller().OfferDroppedFile(path));
   p.Settle();
   EXPECT_TRUE(read);
   EXPECT_GE(Count(p.Commands(before), device::kCmdWriteKeyTable), 1);
   EXPECT_TRUE(p.sink.messages.empty());
 
   // A document the reader refuses: its reason is shown and nothing is sent.
-  p.window->SetDocumentReader([](const std::filesystem::path&, keys::StoreImage&, scripting::ProfileLightings&,
+  p.window->Controller().SetDocumentReader([](const std::filesystem::path&, keys::StoreImage&, scripting::ProfileLightings&,
                                  std::string& why) {
     why = "profiles[0].keys[0].kind: unknown kind 'teleport'";
     return false;
   });
   p.sink.answers = {true};
   const std::size_t later = p.TraceSize();
-  EXPECT_FALSE(p.window->OfferDroppedFile(path));
+  EXPECT_FALSE(p.window->Controller().OfferDroppedFile(path));
   p.Settle();
   ASSERT_EQ(p.sink.messages.size(), 1u);
   EXPECT_NE(p.sink.messages[0].find("unknown kind 'teleport'"), std::string::npos);
   EXPECT_EQ(Count(p.Commands(later), device::kCmdWriteKeyTable), 0);
   // A folder is never offered.
-  EXPECT_FALSE(p.window->OfferDroppedFile(QString::fromStdString(p.dir_.string())));
+  EXPECT_FALSE(p.window->Controller().OfferDroppedFile(QString::fromStdString(p.dir_.string())));
 }
 
 // A dropped document carries its lighting as an imported one does: the keyboard takes
@@ -1323,7 +1323,7 @@ TEST(MainWindowKeyMap, ADroppedDocumentIsReadByTheReaderAndInstalled) {
 TEST(MainWindowKeyMap, ADroppedDocumentWritesItsLightingAndThePanelShowsIt) {
   Program p("drop_lighting");
   const text::TextSource& texts = p.core->Texts();
-  p.window->SetDocumentReader([&texts](const std::filesystem::path& at, keys::StoreImage& image,
+  p.window->Controller().SetDocumentReader([&texts](const std::filesystem::path& at, keys::StoreImage& image,
                                        scripting::ProfileLightings& lighting, std::string& why) {
     return scripting::ReadProfileDocument(at, texts, image, lighting, why);
   });
@@ -1349,7 +1349,7 @@ TEST(MainWindowKeyMap, ADroppedDocumentWritesItsLightingAndThePanelShowsIt) {
   const QString path = QString::fromStdString(file.string());
 
   p.sink.answers = {true};
-  ASSERT_TRUE(p.window->OfferDroppedFile(path));
+  ASSERT_TRUE(p.window->Controller().OfferDroppedFile(path));
   p.Settle();
   EXPECT_TRUE(p.sink.messages.empty()) << p.sink.messages.front();
   EXPECT_EQ(p.Keyboard().Lighting()[lighting::kRecEffect], effect);
@@ -1368,7 +1368,7 @@ TEST(MainWindowKeyMap, ADroppedDocumentWritesItsLightingAndThePanelShowsIt) {
   std::filesystem::remove(colourFile);
   std::filesystem::create_directories(colourFile / "blocked");
   p.sink.answers = {true};
-  ASSERT_TRUE(p.window->OfferDroppedFile(path));
+  ASSERT_TRUE(p.window->Controller().OfferDroppedFile(path));
   p.Settle();
   ASSERT_EQ(p.sink.messages.size(), 1u);
   EXPECT_EQ(p.sink.messages[0], texts.Text("MAIN_PROMPT_APPLY_FAILED") + "\n" +
@@ -1388,7 +1388,7 @@ TEST(MainWindowJourney, CancelOnAQuestionThatWouldDropTheEditsKeepsThemAndWrites
     EXPECT_EQ(p.Keyboard().DeviceState()[10], 0);
     EXPECT_EQ(p.window->CurrentProfile(), 0);
     EXPECT_TRUE(p.window->Button(ids::kProfile1)->isSelectedFlag());
-    EXPECT_TRUE(p.window->ApplyPending());
+    EXPECT_TRUE(p.window->Controller().ApplyPending());
     EXPECT_EQ(keys::EditingStore::Lock(p.core->Editing())->table.Record(0, FirstKeyIndex()).kind,
               keys::kKindDisabled);
     EXPECT_EQ(SelectedOnKeyboard(p, 0), 0);
@@ -1429,7 +1429,7 @@ TEST(MainWindowJourney, CancelOnAQuestionThatWouldDropTheEditsKeepsThemAndWrites
   unchanged("keyboard back");
   // The edits are still there for a later Apply.
   p.Click(ids::kApply);
-  ASSERT_TRUE(ProcessUntil([&] { return !p.window->ApplyPending() && !p.window->ApplyRunning(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !p.window->Controller().ApplyPending() && !p.window->Controller().ApplyRunning(); }));
   EXPECT_EQ(SelectedOnKeyboard(p, 0), 1);
 }
 
