@@ -146,6 +146,26 @@ ScriptOutcome LightingWriteOutcome(std::string_view operation, const LightingPar
   return {};
 }
 
+DocumentRead ReadDocument(profiles::ProfileService& service, const lighting::KeyColourEditor& colourFiles,
+                          const text::TextSource& texts, bool keyboardPresent) {
+  DocumentRead r;
+  auto& commands = service.Commands();
+  r.failuresBefore = commands.LastFailure().count;
+  keys::EditingStore read;
+  ProfileLightings lighting;
+  if (keyboardPresent) {
+    r.step = ReadThroughWorkingFile(service, read, &r.why);
+    if (r.step != ReadStep::Done) return r;
+    r.failuresBefore = commands.LastFailure().count;
+    r.lightingRead = ReadLightingRecordParts(commands, lighting);
+    if (!r.lightingRead) return r;
+  }
+  ReadColourParts(colourFiles, lighting);
+  keys::EditingStore::Lock lock(read);
+  r.document = ExportProfileJson(lock.Image(), texts, lighting);
+  return r;
+}
+
 bool ReadProfileDocument(const std::filesystem::path& file, const text::TextSource& texts, keys::StoreImage& image,
                          ProfileLightings& lighting, std::string& why) {
   std::string document;
@@ -153,16 +173,27 @@ bool ReadProfileDocument(const std::filesystem::path& file, const text::TextSour
          ImportProfileJson(document, texts, image, lighting, why);
 }
 
+DocumentWrite WriteDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
+                            keys::StoreImage image, const ProfileLightings& lighting) {
+  auto& commands = session.Service().Commands();
+  DocumentWrite w;
+  w.failuresBefore = commands.LastFailure().count;
+  w.keysTaken = session.Install(std::move(image));
+  if (!w.keysTaken) {
+    w.readBack = session.LastReadBack();
+    return w;
+  }
+  w.lightingFailuresBefore = commands.LastFailure().count;
+  w.lighting = WriteLightingParts(commands, colourFiles, lighting);
+  return w;
+}
+
 ScriptOutcome InstallDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
                               keys::StoreImage image, const ProfileLightings& lighting, std::string_view operation) {
-  auto& commands = session.Service().Commands();
-  const auto before = commands.LastFailure().count;
-  if (!session.Install(std::move(image))) {
-    return DeviceOutcome(operation, before, commands.LastFailure(), session.LastReadBack());
-  }
-  const auto failures = commands.LastFailure().count;
-  const auto written = WriteLightingParts(commands, colourFiles, lighting);
-  return LightingWriteOutcome(operation, written, failures, commands.LastFailure());
+  const DocumentWrite w = WriteDocument(session, colourFiles, std::move(image), lighting);
+  const auto& failure = session.Service().Commands().LastFailure();
+  if (!w.keysTaken) return DeviceOutcome(operation, w.failuresBefore, failure, w.readBack);
+  return LightingWriteOutcome(operation, w.lighting, w.lightingFailuresBefore, failure);
 }
 
 ScriptOutcome ReadOutcome(std::string_view operation, ReadStep step, const std::string& why,

@@ -94,13 +94,52 @@ LightingPartsWrite WriteLightingParts(device::CommandSet& commands, const lighti
 ScriptOutcome LightingWriteOutcome(std::string_view operation, const LightingPartsWrite& write,
                                    std::uint64_t failuresBefore, const device::CommandFailure& failure);
 
+// How far exporting the keyboard's configuration as a document went.
+struct DocumentRead {
+  ReadStep step = ReadStep::Done;  // reading the keys and macros through the working file
+  std::string why;                 // ReadStep::WorkingFile: the system's reason
+  bool lightingRead = true;        // false: the keyboard's lighting records could not be read
+  std::uint64_t failuresBefore = 0;  // CommandSet::LastFailure().count before the step that failed
+  std::string document;            // the document, when both were read
+  bool Ok() const { return step == ReadStep::Done && lightingRead; }
+};
+
+// The one export, for the scripting interface and vantrelctl: the keyboard's configuration
+// read through the working file, its lighting records, each profile's colour file, as
+// one document. Without a keyboard (`keyboardPresent` false; the shell only) the default
+// profile and the colour files.
+DocumentRead ReadDocument(profiles::ProfileService& service, const lighting::KeyColourEditor& colourFiles,
+                          const text::TextSource& texts, bool keyboardPresent);
+
 // A profile document read from `file` (a regular file no larger than any configuration's
 // document) into an image and its lighting parts. False with the reason otherwise.
 bool ReadProfileDocument(const std::filesystem::path& file, const text::TextSource& texts, keys::StoreImage& image,
                          ProfileLightings& lighting, std::string& why);
-// An imported document written whole: its keys and macros installed as a restore writes
-// them (read back), then its lighting parts. Ok, or the outcome of the first part the
-// keyboard or the folder did not take, its message starting with `operation`.
+// Messages nobody is shown: a script's or the shell's work carries its reasons in its
+// outcome instead (a profile file's refused header, for one).
+class QuietSink final : public text::MessageSink {
+ public:
+  void ShowMessage(std::string_view) override {}
+  bool AskYesNo(std::string_view, bool defaultYes) override { return defaultYes; }
+};
+
+// How far writing an imported document went.
+struct DocumentWrite {
+  bool keysTaken = false;                // the keys and macros were written and read back
+  std::uint64_t failuresBefore = 0;      // CommandSet::LastFailure().count before the keys
+  device::Verification readBack;         // keys not taken: what the read-back found
+  std::uint64_t lightingFailuresBefore = 0;  // the same before the lighting
+  LightingPartsWrite lighting;           // keys taken: how far the lighting went
+  bool Ok() const { return keysTaken && lighting.Ok(); }
+};
+
+// The one import, for the window's dropped file, the scripting interface and vantrelctl:
+// the document's keys and macros installed as a restore writes them (read back), then its
+// lighting parts; nothing of the lighting when the keys were not taken.
+DocumentWrite WriteDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
+                            keys::StoreImage image, const ProfileLightings& lighting);
+// WriteDocument's outcome: Ok, or the outcome of the first part the keyboard or the folder
+// did not take, its message starting with `operation`.
 ScriptOutcome InstallDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
                               keys::StoreImage image, const ProfileLightings& lighting, std::string_view operation);
 

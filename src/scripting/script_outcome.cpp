@@ -46,12 +46,24 @@ ScriptOutcome OutOfRange(std::string_view argument, long long value, int first, 
 }
 
 ScriptOutcome BusyOutcome(const profiles::SessionFacts& facts) {
-  if (facts.keyPagesOpen > 0) return {ScriptError::Busy, "a key page is open; close it first"};
-  if (facts.Unsaved()) {
-    return {ScriptError::Busy, "the window holds edits not applied to the keyboard; apply or discard them first"};
-  }
-  if (facts.managersOpen > 0 && facts.managerUnsaved) {
-    return {ScriptError::Busy, "the profile manager holds changes not written; finish them first"};
+  return BusyOutcome(profiles::ObstacleToActing(facts, profiles::Acting::Asked));
+}
+
+ScriptOutcome BusyOutcome(profiles::Obstacle obstacle) {
+  switch (obstacle) {
+    case profiles::Obstacle::None: return {};
+    case profiles::Obstacle::KeyPageOpen: return {ScriptError::Busy, "a key page is open; close it first"};
+    case profiles::Obstacle::ArrivalUndecided:
+      return {ScriptError::Busy,
+              "the keyboard came back while the window held edits not applied; answer the window's question first"};
+    case profiles::Obstacle::EditsPending:
+      return {ScriptError::Busy, "the window holds edits not applied to the keyboard; apply or discard them first"};
+    case profiles::Obstacle::ManagerChanges:
+      return {ScriptError::Busy, "the profile manager holds changes not written; finish them first"};
+    case profiles::Obstacle::ManagerOpen:
+      return {ScriptError::Busy, "the profile manager is open; close it first"};
+    case profiles::Obstacle::NotRead:
+      return {ScriptError::Busy, "the keyboard's configuration has not been read yet"};
   }
   return {};
 }

@@ -44,10 +44,13 @@ ScriptOutcome InvalidArgument(std::string_view argument, std::string_view reason
 // "ARGUMENT: VALUE is outside FIRST..LAST".
 ScriptOutcome OutOfRange(std::string_view argument, long long value, int first, int last);
 
-// Busy when the session holds unapplied edits or has a key page open, or the profile
-// manager has changes not written: a switch, a restore or an import would lose them or
-// act under an open editor. None when nothing stands in the way.
+// Busy when the session's one rule for acting unasked (profiles::ObstacleToActing, as a
+// request) finds something in the way: a key page open, the keyboard's return not yet
+// answered, unapplied edits, the profile manager's changes. A switch, a restore or an
+// import would lose them or act under an open editor. None when nothing stands in the way.
 ScriptOutcome BusyOutcome(const profiles::SessionFacts& facts);
+// The words of one obstacle; None for Obstacle::None.
+ScriptOutcome BusyOutcome(profiles::Obstacle obstacle);
 
 // The outcome of a device operation that returned false: the command the keyboard did
 // not carry out since `failuresBefore` (CommandSet::LastFailure().count taken before the

@@ -207,6 +207,17 @@ TEST(BusyOutcomeTest, AnOpenPageOrPendingEditsRefuseAndNothingElseDoes) {
   EXPECT_EQ(BusyOutcome(facts).error, ScriptError::Busy);
 }
 
+// A request while the window asked what to do about the keyboard's return was judged by
+// a rule of its own that did not know that question; the session's one rule does.
+TEST(BusyOutcomeTest, TheKeyboardsReturnUnansweredRefusesAndSaysWhichQuestionWaits) {
+  profiles::SessionFacts facts;
+  facts.arrivalPending = true;
+  EXPECT_EQ(BusyOutcome(facts).error, ScriptError::Busy);
+  facts.editedProfiles = 1;
+  EXPECT_NE(BusyOutcome(facts).message.find("answer the window's question"), std::string::npos)
+      << BusyOutcome(facts).message;
+}
+
 TEST(DeviceOutcomeTest, NamesTheCommandTheKeyboardRefusedElseWhatReadBackFound) {
   device::CommandFailure failure{3, device::kCmdWriteDeviceState, device::kDeviceStatusFF};
   auto outcome = DeviceOutcome("SetActiveProfile", 2, failure, {});

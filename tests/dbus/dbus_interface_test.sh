@@ -318,11 +318,13 @@ check has "$out" "edits not applied"
 out=$("$ctl" --simulate="$state" --trace "$S/busy_trace.txt" profile 2 2>&1)
 check test "$?" = 1
 check has "$out" "edits not applied"
-# vantrelctl's own writers of keys and macros ask the program first, --direct too.
+# vantrelctl's own writers of keys and macros, and its own switch, ask the program first,
+# --direct too.
 printf '[ids]\n*\n\n[main]\ncapslock = esc\n' >"$S/swap.conf"
 for args in "import --keyd $S/swap.conf --profile 2" "keys set --profile 2 Esc disabled" "macros add Busy A+ A-" \
             "macros rm 1 --yes" "macros rename 1 Other" "--direct keys set Tab disabled" \
-            "--direct import --keyd $S/swap.conf"; do
+            "--direct import --keyd $S/swap.conf" "--direct import $S/export.json" \
+            "--direct restore $S/backup.vnp" "--direct profile 2"; do
   # shellcheck disable=SC2086
   out=$("$ctl" --simulate="$state" --trace "$S/busy_trace.txt" $args 2>&1)
   check test "$?" = 1

@@ -8,6 +8,7 @@
 #include "app/ctl/context.h"
 #include "app/ctl/keys_common.h"
 #include "app/ctl/registry.h"
+#include "core/profiles/edit_session.h"
 #include "core/profiles/profile_service.h"
 #include "scripting/keyboard_tasks.h"
 
@@ -52,6 +53,9 @@ void RunThroughProgram(Context& ctx, platform::ProgramBus& program, Wanted wante
 
 void RunProfile(Context& ctx, Wanted wanted) {
   if (auto* program = ctx.Program()) return RunThroughProgram(ctx, *program, wanted);
+  // A switch made here follows the program's rule too: never while its window holds work.
+  const bool switching = wanted.profile >= 0 || wanted.step != 0;
+  if (switching && !ctx.ProgramLetsWrite()) return;
   if (!ctx.OpenWithKeyboard()) return;
   std::array<std::uint8_t, kDeviceStateSize> state{};
   auto result = ctx.Commands().CmdReadDeviceState(state);
@@ -62,14 +66,16 @@ void RunProfile(Context& ctx, Wanted wanted) {
     ctx.Out() << active << '\n';
     return;
   }
-  // The record is written back whole with only byte 10 changed, by the one switch the
-  // program uses too (same range rule).
+  // The program's one switch, over a session of this run's own: the record is written
+  // back whole with only byte 10 changed, and only when the keyboard runs another profile.
   std::atomic<int> cache{active};
   keys::EditingStore editing;
   keys::AppliedStore applied;
   CtlMessageSink sink(ctx.Err(), false);
   profiles::ProfileService service(ctx.Commands(), editing, applied, cache, profiles::ProfilePaths{}, ctx.Texts(), sink);
-  if (!service.SetActiveProfile(wanted.profile)) {
+  profiles::EditSession session(service, editing, applied, ctx.Texts(), sink);
+  const auto asked = session.SwitchAsked(wanted.profile, false);
+  if (asked.result != profiles::EditSession::AskedSwitch::Result::Switched) {
     const auto readBack = service.LastReadBack();
     if (readBack.Failed()) return ctx.ReadBackFailure(readBack.differences);
     ctx.Err() << "the keyboard did not switch to profile " << wanted.profile << '\n';

@@ -50,30 +50,40 @@ struct ProfileSession {
   EditSession session;
 };
 
-// The keyboard's configuration into the editing store through the working file, as the
-// main window does on arrival; with no keyboard the store keeps the default profile.
-bool ReadConfiguration(Context& ctx, ProfileSession& s) {
-  if (ctx.Link().DeviceCount() == 0) {
-    ctx.Err() << "no keyboard present: the default profile is used\n";
-    return true;
-  }
-  std::string why;
-  switch (scripting::ReadThroughWorkingFile(s.service, s.editing, &why)) {
+// Why reading the keyboard's configuration through the working file stopped; exit code 1.
+void ReadFailure(Context& ctx, const ProfilePaths& paths, scripting::ReadStep step, const std::string& why) {
+  switch (step) {
     case scripting::ReadStep::Done:
-      return true;
+      return;
     case scripting::ReadStep::Keyboard:
       ctx.Err() << "the keyboard's configuration could not be read\n";
       break;
     case scripting::ReadStep::WorkingFile:
-      ctx.Err() << "the folder " << s.service.Paths().userFolder.string() << " is not writable (" << why
-                << "): the working file " << WorkingFilePath(s.service.Paths()).string() << " cannot be written\n";
+      ctx.Err() << "the folder " << paths.userFolder.string() << " is not writable (" << why << "): the working file "
+                << WorkingFilePath(paths).string() << " cannot be written\n";
       break;
     case scripting::ReadStep::ReadBack:
-      ctx.Err() << "the working file " << WorkingFilePath(s.service.Paths()).string() << " could not be read back\n";
+      ctx.Err() << "the working file " << WorkingFilePath(paths).string() << " could not be read back\n";
       break;
   }
   ctx.SetExitCode(kExitFailed);
+}
+
+// Whether a keyboard is there to read; without one the default profile is used, said so.
+bool KeyboardToRead(Context& ctx) {
+  if (ctx.Link().DeviceCount() != 0) return true;
+  ctx.Err() << "no keyboard present: the default profile is used\n";
   return false;
+}
+
+// The keyboard's configuration into the editing store through the working file, as the
+// main window does on arrival; with no keyboard the store keeps the default profile.
+bool ReadConfiguration(Context& ctx, ProfileSession& s) {
+  if (!KeyboardToRead(ctx)) return true;
+  std::string why;
+  const auto step = scripting::ReadThroughWorkingFile(s.service, s.editing, &why);
+  ReadFailure(ctx, s.service.Paths(), step, why);
+  return step == scripting::ReadStep::Done;
 }
 
 // A file named on the command line as the program sees it: from its own working folder
@@ -94,13 +104,9 @@ void RunBackup(Context& ctx, const std::string& file) {
   if (!ctx.Open()) return;
   ProfileSession s(ctx);
   if (!ReadConfiguration(ctx, s)) return;
+  // The program's one backup, over the configuration just read.
   std::string why;
-  bool saved = false;
-  {
-    keys::EditingStore::Lock lock(s.editing);
-    saved = SaveProfileImage(file, lock.Image(), {}, &why);
-  }
-  if (!saved) {
+  if (!s.service.BackupToFile(file, &why)) {
     ctx.Err() << "cannot write " << file << ": " << why << "\n";
     ctx.SetExitCode(kExitFailed);
     return;
@@ -128,10 +134,20 @@ void RunRestore(Context& ctx, const std::string& file) {
     ctx.Out() << "restored " << file << " to all three profiles\n";
     return;
   }
+  // Written here (--direct): the running program's window may hold edits all the same.
+  if (!ctx.ProgramLetsWrite()) return;
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
   const auto failuresBefore = ctx.Commands().LastFailure().count;
-  if (!s.session.Install(std::move(image))) {
+  // The program's one restore; the file's messages were given above.
+  scripting::QuietSink quiet;
+  const RestoreOutcome restored = s.session.Restore(file, quiet);
+  if (!restored.loaded) {
+    ctx.Err() << file << ": " << (restored.reason.empty() ? std::string("cannot be read") : restored.reason) << '\n';
+    ctx.SetExitCode(kExitFailed);
+    return;
+  }
+  if (!restored.applied) {
     const auto readBack = s.session.LastReadBack();
     if (readBack.Failed()) return ctx.ReadBackFailure(readBack.differences);
     return ctx.ConfigurationNotWritten(failuresBefore);
@@ -155,23 +171,9 @@ void RunValidate(Context& ctx, const std::string& file) {
 // The colour files of the profiles and the default file they are made from.
 lighting::KeyColourEditor ColourFiles(Context& ctx) { return ColourEditor(ctx); }
 
-// The lighting records (read from the keyboard when there is one), the per-key colours
-// the keyboard is sent for each profile, and the user colour modes. False (message, exit
-// code) when the keyboard is there and its lighting cannot be read.
-bool ReadLightingParts(Context& ctx, ProfileLightings& parts) {
-  if (ctx.Link().DeviceCount() != 0 && !scripting::ReadLightingRecordParts(ctx.Commands(), parts)) {
-    ctx.Err() << "the keyboard's lighting could not be read\n";
-    ctx.SetExitCode(kExitFailed);
-    return false;
-  }
-  scripting::ReadColourParts(ColourFiles(ctx), parts);
-  return true;
-}
-
-// The lighting part of an imported document, after its keys and macros were written.
-// False (message, exit code) at the first part the keyboard or the folder did not take.
-bool WriteLightingParts(Context& ctx, const ProfileLightings& parts) {
-  const auto written = scripting::WriteLightingParts(ctx.Commands(), ColourFiles(ctx), parts);
+// How far the lighting of an imported document went: true when all of it was taken,
+// else false (message, exit code) for the first part the keyboard or the folder did not take.
+bool LightingWritten(Context& ctx, const scripting::LightingPartsWrite& written) {
   using Step = scripting::LightingPartsWrite::Step;
   switch (written.step) {
     case Step::Done: return true;
@@ -205,11 +207,15 @@ void RunExport(Context& ctx, const std::string& file) {
   } else {
     if (!ctx.Open()) return;
     ProfileSession s(ctx);
-    if (!ReadConfiguration(ctx, s)) return;
-    ProfileLightings lighting;
-    if (!ReadLightingParts(ctx, lighting)) return;
-    keys::EditingStore::Lock lock(s.editing);
-    document = scripting::ExportProfileJson(lock.Image(), s.texts, lighting);
+    // The program's one export.
+    scripting::DocumentRead read = scripting::ReadDocument(s.service, ColourFiles(ctx), s.texts, KeyboardToRead(ctx));
+    if (read.step != scripting::ReadStep::Done) return ReadFailure(ctx, s.service.Paths(), read.step, read.why);
+    if (!read.lightingRead) {
+      ctx.Err() << "the keyboard's lighting could not be read\n";
+      ctx.SetExitCode(kExitFailed);
+      return;
+    }
+    document = std::move(read.document);
   }
   const std::span<const std::uint8_t> parts[] = {
       std::span(reinterpret_cast<const std::uint8_t*>(document.data()), document.size())};
@@ -246,15 +252,17 @@ void RunImport(Context& ctx, const std::string& file) {
     ctx.Out() << "imported " << file << " to all three profiles\n";
     return;
   }
+  if (!ctx.ProgramLetsWrite()) return;
   if (!ctx.OpenWithKeyboard()) return;
   ProfileSession s(ctx);
-  const auto failuresBefore = ctx.Commands().LastFailure().count;
-  if (!s.session.Install(std::move(image))) {
-    const auto readBack = s.session.LastReadBack();
-    if (readBack.Failed()) return ctx.ReadBackFailure(readBack.differences);
-    return ctx.ConfigurationNotWritten(failuresBefore);
+  // The program's one import: keys and macros, then the lighting.
+  const lighting::KeyColourEditor colourFiles = ColourFiles(ctx);
+  const scripting::DocumentWrite written = scripting::WriteDocument(s.session, colourFiles, std::move(image), lighting);
+  if (!written.keysTaken) {
+    if (written.readBack.Failed()) return ctx.ReadBackFailure(written.readBack.differences);
+    return ctx.ConfigurationNotWritten(written.failuresBefore);
   }
-  if (!WriteLightingParts(ctx, lighting)) return;
+  if (!LightingWritten(ctx, written.lighting)) return;
   ctx.Out() << "imported " << file << " to all three profiles\n";
 }
 

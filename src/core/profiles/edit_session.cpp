@@ -54,9 +54,26 @@ bool LayEditsOver(const keys::StoreImage& edits, keys::StoreImage& keyboard, uns
 
 }  // namespace
 
+Obstacle ObstacleToActing(const SessionFacts& facts, Acting acting) {
+  if (facts.keyPagesOpen > 0) return Obstacle::KeyPageOpen;
+  if (facts.arrivalPending) return Obstacle::ArrivalUndecided;
+  if (facts.Unsaved()) return Obstacle::EditsPending;
+  if (facts.managersOpen > 0 && facts.managerUnsaved) return Obstacle::ManagerChanges;
+  if (acting == Acting::Unattended) {
+    if (facts.managersOpen > 0) return Obstacle::ManagerOpen;
+    if (!facts.configurationRead) return Obstacle::NotRead;
+  }
+  return Obstacle::None;
+}
+
 EditSession::EditSession(ProfileService& service, keys::EditingStore& editing, keys::AppliedStore& applied,
                          const text::TextSource& texts, text::MessageSink& sink)
-    : service_(service), editing_(editing), applied_(applied), texts_(texts), sink_(sink) {}
+    : service_(service), editing_(editing), applied_(applied), texts_(texts), sink_(sink) {
+  // A backup holds what the keyboard holds, never the edits pending here.
+  service_.SetEditsPending([this] { return Unsaved(); });
+}
+
+EditSession::~EditSession() { service_.SetEditsPending({}); }
 
 void EditSession::AddView(ProfileView& view) {
   std::lock_guard lock(mutex_);
@@ -361,7 +378,16 @@ bool EditSession::WriteDecidedEdits(const SwitchDecision& decision) {
   return false;
 }
 
-bool EditSession::FinishSwitch(const SwitchDecision& decision) {
+bool EditSession::FinishSwitch(const SwitchDecision& decision) { return Switch(decision, false, true); }
+
+bool EditSession::SelectProfile(const SwitchDecision& decision) { return Switch(decision, true, true); }
+
+EditSession::ProfileWrite EditSession::WriteActiveProfile(int profile, bool onlyWhenOther) {
+  if (onlyWhenOther && service_.ActiveProfile() == profile) return ProfileWrite::AlreadyRunning;
+  return service_.SetActiveProfile(profile) ? ProfileWrite::Written : ProfileWrite::Refused;
+}
+
+bool EditSession::Switch(const SwitchDecision& decision, bool onlyWhenOther, bool showFailure) {
   if (!decision.proceed) return false;
   // The edits belong to the profile they were made in: they are written (or dropped)
   // before the keyboard changes profile, and a failure keeps them and the profile.
@@ -371,9 +397,8 @@ bool EditSession::FinishSwitch(const SwitchDecision& decision) {
     NotifySwitched(CurrentProfile());
     return true;
   }
-  const bool switched = service_.SetActiveProfile(decision.profile);
-  if (!switched) {
-    sink_.ShowMessage(texts_.Text("MAIN_PROMPT_SWITCH_FAILED"));
+  if (WriteActiveProfile(decision.profile, onlyWhenOther) == ProfileWrite::Refused) {
+    if (showFailure) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_SWITCH_FAILED"));
     Notify();
     return false;
   }
@@ -390,25 +415,28 @@ void EditSession::ShowProfile(int profile) {
   NotifySwitched(profile);
 }
 
-bool EditSession::SelectProfile(const SwitchDecision& decision) {
-  if (!decision.proceed) return false;
-  const int active = service_.ActiveProfile();
-  if (active != decision.profile) return FinishSwitch(decision);
-  if (!WriteDecidedEdits(decision)) return false;
-  ShowProfile(decision.profile);
-  return true;
+EditSession::AskedSwitch EditSession::SwitchAsked(int profile, bool showFailure) {
+  AskedSwitch outcome;
+  // Checked here, on the worker: edits may have come while the request waited.
+  outcome.obstacle = ObstacleToActing(Facts(), Acting::Asked);
+  if (outcome.obstacle != Obstacle::None) {
+    outcome.result = AskedSwitch::Result::Busy;
+    return outcome;
+  }
+  SwitchDecision decision;
+  decision.profile = ProfileService::MapProfile(profile);
+  decision.proceed = true;
+  outcome.result = Switch(decision, true, showFailure) ? AskedSwitch::Result::Switched : AskedSwitch::Result::Failed;
+  return outcome;
 }
 
 EditSession::Unattended EditSession::SwitchUnattended(int profile) {
   if (!ValidProfile(profile) || !KeyboardPresent()) return Unattended::NotNow;
-  const SessionFacts facts = Facts();
-  if (facts.Unsaved() || facts.keyPagesOpen > 0 || facts.managersOpen > 0 || facts.arrivalPending ||
-      !facts.configurationRead)
-    return Unattended::NotNow;
-  if (service_.ActiveProfile() == profile) return Unattended::Switched;
-  if (!service_.SetActiveProfile(profile)) {
-    Notify();
-    return Unattended::Failed;
+  if (ObstacleToActing(Facts(), Acting::Unattended) != Obstacle::None) return Unattended::NotNow;
+  switch (WriteActiveProfile(profile, true)) {
+    case ProfileWrite::AlreadyRunning: return Unattended::Switched;
+    case ProfileWrite::Refused: Notify(); return Unattended::Failed;
+    case ProfileWrite::Written: break;
   }
   ShowProfile(profile);
   return Unattended::Switched;
@@ -417,7 +445,7 @@ EditSession::Unattended EditSession::SwitchUnattended(int profile) {
 bool EditSession::FinishManagerApply(const SwitchDecision& decision) {
   if (!WriteDecidedEdits(decision)) return false;
   bool switched = true;
-  if (decision.profile >= 0) switched = service_.SetActiveProfile(decision.profile);
+  if (decision.profile >= 0) switched = WriteActiveProfile(decision.profile, false) == ProfileWrite::Written;
   // The keyboard is read again; the edits that were not applied were answered for above.
   const bool read = Reload();
   const int active = service_.ActiveProfile();
@@ -566,8 +594,8 @@ bool EditSession::ReloadAfterOtherProgram(bool dropEdits) {
   return true;
 }
 
-RestoreOutcome EditSession::Restore(const std::filesystem::path& path) {
-  RestoreOutcome outcome = service_.RestoreFromFile(path);
+RestoreOutcome EditSession::Restore(const std::filesystem::path& path, text::MessageSink& messages) {
+  RestoreOutcome outcome = service_.RestoreFromFile(path, messages);
   if (outcome.loaded) {
     std::lock_guard lock(mutex_);
     ++facts_.changes;
@@ -579,7 +607,7 @@ RestoreOutcome EditSession::Restore(const std::filesystem::path& path) {
       facts_.editedProfiles = kAllProfiles;
     }
   }
-  if (outcome.loaded && !outcome.applied) sink_.ShowMessage(texts_.Text("MAIN_PROMPT_APPLY_FAILED"));
+  if (outcome.loaded && !outcome.applied) messages.ShowMessage(texts_.Text("MAIN_PROMPT_APPLY_FAILED"));
   ShowKeys();
   Notify();
   return outcome;

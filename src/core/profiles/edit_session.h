@@ -61,10 +61,32 @@ enum class ArrivalChoice {
 
 enum class Editor { KeyPage, ProfileManager };
 
+// Who wants to act on the keyboard without asking the window's user: a script or the
+// shell (they asked for it, on the user's behalf) or the automatic switch (nobody asked).
+enum class Acting { Asked, Unattended };
+
+// What stands in the way of acting without a question in the window, first found first.
+enum class Obstacle {
+  None,
+  KeyPageOpen,       // a key page is open
+  ArrivalUndecided,  // the keyboard came back with edits pending and the user has not answered
+  EditsPending,      // edits the keyboard has not got: a switch, restore or import would lose them
+  ManagerChanges,    // the profile manager holds changes not written
+  ManagerOpen,       // unattended only: the user is choosing a profile in the profile manager
+  NotRead,           // unattended only: the keyboard's configuration was not read yet
+};
+
+// The one rule for acting unasked, for a script, the shell and the automatic switch alike.
+// Nothing is ever written over or dropped of the user's work; an automatic switch also
+// waits while the profile manager is open (it would change the profile under the user's
+// eyes) and until the keyboard's configuration was read (the read decides what is shown).
+Obstacle ObstacleToActing(const SessionFacts& facts, Acting acting);
+
 class EditSession {
  public:
   EditSession(ProfileService& service, keys::EditingStore& editing, keys::AppliedStore& applied,
               const text::TextSource& texts, text::MessageSink& sink);
+  ~EditSession();
   EditSession(const EditSession&) = delete;
   EditSession& operator=(const EditSession&) = delete;
 
@@ -146,9 +168,22 @@ class EditSession {
   // (CheckOtherProgramChange). False, with nothing read, when edits came in after that
   // decision was taken without them: they are never dropped unasked.
   bool ReloadAfterOtherProgram(bool dropEdits);
-  // Restore from a profile file; the edits are cleared only when the whole file loaded and
-  // every write succeeded.
-  RestoreOutcome Restore(const std::filesystem::path& path);
+  // A switch a script or the shell asked for: the one idle rule (Acting::Asked) is checked
+  // here, on the worker, then the profile is written only when the keyboard runs another
+  // one, and every view is told. `showFailure`: the window's message when the keyboard
+  // does not take it (the shell says it itself).
+  struct AskedSwitch {
+    enum class Result { Switched, Busy, Failed } result = Result::Failed;
+    Obstacle obstacle = Obstacle::None;  // Busy: why
+  };
+  AskedSwitch SwitchAsked(int profile, bool showFailure = true);
+  // Restore from a profile file, for the window, a script and the shell alike: the whole
+  // file validated and loaded before anything is written, then installed and written as
+  // Install does. The edits are cleared only when every write succeeded. The messages
+  // about the file (its header refused, "MAIN_PROMPT_INPORT", "MAIN_PROMPT_APPLY_FAILED")
+  // go to `messages`; the outcome carries the reason and the differences read back.
+  RestoreOutcome Restore(const std::filesystem::path& path) { return Restore(path, sink_); }
+  RestoreOutcome Restore(const std::filesystem::path& path, text::MessageSink& messages);
   // An imported image installed and written like a restore.
   bool Install(keys::StoreImage image);
   // What the read-back of the last write (Apply, a switch, Restore, Install) found: the
@@ -195,6 +230,13 @@ class EditSession {
   bool WriteDecidedEdits(const SwitchDecision& decision);
   // Writes `profiles` (bit mask) and the macro area from a copy taken under the lock.
   ApplyResult WriteToKeyboard(unsigned profiles, std::uint64_t changesSeen);
+  // The one write of the keyboard's active profile behind every switch. `onlyWhenOther`:
+  // nothing is sent when the keyboard runs `profile` already.
+  enum class ProfileWrite { Written, AlreadyRunning, Refused };
+  ProfileWrite WriteActiveProfile(int profile, bool onlyWhenOther);
+  // A switch decided in the window (its questions answered) or asked for by a script: the
+  // edits written or dropped as decided, then the profile written and shown.
+  bool Switch(const SwitchDecision& decision, bool onlyWhenOther, bool showFailure);
 
   ProfileService& service_;
   keys::EditingStore& editing_;

@@ -237,15 +237,15 @@ void ProfileService::PutBackWorkingCopy(const WorkingCopyBefore& before) {
   workingInMemory_ = std::move(inMemory);
 }
 
-RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path) {
+RestoreOutcome ProfileService::RestoreFromFile(const std::filesystem::path& path, text::MessageSink& messages) {
   RestoreOutcome outcome;
-  outcome.validation = ValidateProfileFile(path, texts_, sink_, &outcome.reason);
+  outcome.validation = ValidateProfileFile(path, texts_, messages, &outcome.reason);
   // A file cut short passes validation (the header fields decide), so the load itself
   // must succeed before anything is replaced: a partial image would erase macros.
   keys::StoreImage image;
   outcome.loaded = outcome.validation == kProfileValid && LoadProfileImage(path, image, &outcome.reason);
   if (!outcome.loaded) {
-    sink_.ShowMessage(texts_.Text("MAIN_PROMPT_INPORT"));
+    messages.ShowMessage(texts_.Text("MAIN_PROMPT_INPORT"));
     return outcome;
   }
   outcome.applied = InstallAndApply(std::move(image));
@@ -279,7 +279,15 @@ bool ProfileService::InstallAndApply(keys::StoreImage image) {
   return applied;
 }
 
-bool ProfileService::BackupToFile(const std::filesystem::path& path) { return SaveProfileFile(path, editing_, hook_); }
+bool ProfileService::BackupToFile(const std::filesystem::path& path, std::string* why) {
+  if (!editsPending_ || !editsPending_()) {
+    keys::EditingStore::Lock lock(editing_);
+    return SaveProfileImage(path, lock.Image(), hook_, why);
+  }
+  keys::StoreImage image;
+  if (!LastKnownImage(image)) image.table = DefaultAssignmentTable();
+  return SaveProfileImage(path, image, hook_, why);
+}
 
 bool ProfileService::BackupFromDialog(const std::filesystem::path& path) {
   const bool ok = BackupToFile(path);

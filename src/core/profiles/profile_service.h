@@ -162,14 +162,23 @@ class ProfileService {
   // Validates and loads the file into an image of its own; only when the whole file
   // loaded does that image replace the editing store, the working file get saved (when
   // it exists) and all three profiles and the macros go to the keyboard. Otherwise shows
-  // "MAIN_PROMPT_INPORT" and touches nothing.
-  RestoreOutcome RestoreFromFile(const std::filesystem::path& path);
+  // "MAIN_PROMPT_INPORT" (to `messages`, as the file's own refusal) and touches nothing.
+  RestoreOutcome RestoreFromFile(const std::filesystem::path& path) { return RestoreFromFile(path, sink_); }
+  RestoreOutcome RestoreFromFile(const std::filesystem::path& path, text::MessageSink& messages);
   // Installs an image built elsewhere (an import) the way a restore does; true when the
   // keyboard took it.
   bool InstallAndApply(keys::StoreImage image);
 
-  // The editing store written to a file; silent.
-  bool BackupToFile(const std::filesystem::path& path);
+  // Whether the editing store holds edits the keyboard has not got (the editing session
+  // answers; without one there are none).
+  void SetEditsPending(std::function<bool()> pending) { editsPending_ = std::move(pending); }
+  // The one backup, from the window's menu, the update dialog, the scripting interface and
+  // vantrelctl alike: the keyboard's configuration as last read from or written to it,
+  // written to a profile file; silent. That is the editing store while it holds no edits
+  // the keyboard has not got; with such edits pending it is the working copy (the default
+  // profile when there is none), so that a backup never holds what the keyboard never
+  // took. False, with the system's reason in *why, when the file cannot be written.
+  bool BackupToFile(const std::filesystem::path& path, std::string* why = nullptr);
   // The same with the update dialog's message of the outcome.
   bool BackupFromDialog(const std::filesystem::path& path);
 
@@ -188,6 +197,7 @@ class ProfileService {
   const text::TextSource& texts_;
   text::MessageSink& sink_;
   std::function<DeviceFacts()> facts_;
+  std::function<bool()> editsPending_;
   WriteFaultHook hook_;
   mutable std::mutex readBackMutex_;
   device::Verification lastReadBack_;

@@ -29,20 +29,6 @@ constexpr int kPollMs = 1000;
 
 std::string Std(const QString& s) { return s.toStdString(); }
 
-// Messages of the core while a script's work runs (a profile file's header refused):
-// kept for the error the caller gets instead of a message box nobody asked for.
-class CollectingSink final : public text::MessageSink {
- public:
-  void ShowMessage(std::string_view text) override { lines_.emplace_back(text); }
-  bool AskYesNo(std::string_view text, bool defaultYes) override {
-    lines_.emplace_back(text);
-    return defaultYes;
-  }
-
- private:
-  std::vector<std::string> lines_;
-};
-
 // A value of a D-Bus dictionary: numbers of any integer type, strings, truth values.
 scripting::ScriptValue ScriptValueOf(const QVariant& v) {
   switch (v.metaType().id()) {
@@ -226,18 +212,6 @@ bool LoadForCall(device::CommandSet& commands, lighting::LightingState& s, int p
   return false;
 }
 
-// The keyboard's configuration read for a call through the working file, as the window
-// reads it; false, with `operation`'s error in `r`, when any step fails.
-bool ReadForCall(profiles::ProfileService& service, keys::EditingStore& read, const char* operation, BusJobResult& r) {
-  auto& commands = service.Commands();
-  const auto before = commands.LastFailure().count;
-  std::string why;
-  const auto step = scripting::ReadThroughWorkingFile(service, read, &why);
-  if (step == scripting::ReadStep::Done) return true;
-  r.outcome = scripting::ReadOutcome(operation, step, why, before, commands.LastFailure());
-  return false;
-}
-
 }  // namespace
 
 void KeyboardAdaptor::SwitchTo(const QDBusMessage& message, const char* operation,
@@ -247,11 +221,12 @@ void KeyboardAdaptor::SwitchTo(const QDBusMessage& message, const char* operatio
   Answer(message, true, [session, commands, operation, target = std::move(target)] {
     BusJobResult r;
     const auto before = commands->LastFailure().count;
-    profiles::SwitchDecision decision;
-    decision.profile = target(*session);
-    decision.proceed = true;
-    // The profile buttons' rule: a switch only when the keyboard runs another profile.
-    if (!session->SelectProfile(decision)) {
+    // The session's one switch for a request: its idle rule, then a write only when the
+    // keyboard runs another profile.
+    const auto asked = session->SwitchAsked(target(*session));
+    using Result = profiles::EditSession::AskedSwitch::Result;
+    if (asked.result == Result::Busy) r.outcome = scripting::BusyOutcome(asked.obstacle);
+    if (asked.result == Result::Failed) {
       r.outcome = scripting::DeviceOutcome(operation, before, commands->LastFailure(), session->LastReadBack());
     }
     return r;
@@ -394,20 +369,16 @@ QString KeyboardAdaptor::ExportJson(const QDBusMessage& message) {
       message, false,
       [session, colourFiles, texts] {
         BusJobResult r;
-        keys::EditingStore read;
-        if (!ReadForCall(session->Service(), read, "ExportJson", r)) return r;
+        // vantrelctl's export: the keyboard's configuration, its records, the colour files.
         auto& commands = session->Service().Commands();
-        const auto before = commands.LastFailure().count;
-        // The lighting as vantrelctl exports it: the keyboard's records, the colour files.
-        scripting::ProfileLightings lighting;
-        if (!scripting::ReadLightingRecordParts(commands, lighting)) {
-          r.outcome = scripting::DeviceOutcome("ExportJson: reading the keyboard's lighting", before,
+        scripting::DocumentRead read = scripting::ReadDocument(session->Service(), *colourFiles, *texts, true);
+        if (read.step != scripting::ReadStep::Done) {
+          r.outcome = scripting::ReadOutcome("ExportJson", read.step, read.why, read.failuresBefore, commands.LastFailure());
+        } else if (!read.lightingRead) {
+          r.outcome = scripting::DeviceOutcome("ExportJson: reading the keyboard's lighting", read.failuresBefore,
                                                commands.LastFailure(), {});
-          return r;
         }
-        scripting::ReadColourParts(*colourFiles, lighting);
-        keys::EditingStore::Lock lock(read);
-        r.text = scripting::ExportProfileJson(lock.Image(), *texts, lighting);
+        r.text = std::move(read.document);
         return r;
       },
       [](const BusJobResult& r) { return QVariantList{QString::fromStdString(r.text)}; });
@@ -452,11 +423,9 @@ void KeyboardAdaptor::Backup(const QString& path, const QDBusMessage& message) {
   auto* session = core_.Session();
   Answer(message, false, [session, file] {
     BusJobResult r;
-    keys::EditingStore read;
-    if (!ReadForCall(session->Service(), read, "Backup", r)) return r;
-    keys::EditingStore::Lock lock(read);
+    // The window's backup: the keyboard's configuration as the session knows it.
     std::string why;
-    if (!profiles::SaveProfileImage(file, lock.Image(), {}, &why)) r.outcome = scripting::InvalidArgument("path", why);
+    if (!session->Service().BackupToFile(file, &why)) r.outcome = scripting::InvalidArgument("path", why);
     return r;
   });
 }
@@ -465,20 +434,16 @@ void KeyboardAdaptor::Restore(const QString& path, const QDBusMessage& message) 
   const std::filesystem::path file(Std(path));
   if (!file.is_absolute()) return Refuse(message, scripting::InvalidArgument("path", "wants an absolute path"));
   auto* session = core_.Session();
-  const text::TextSource* texts = &core_.Texts();
-  Answer(message, true, [session, texts, file] {
+  Answer(message, true, [session, file] {
     BusJobResult r;
-    // The whole file is read before anything is written, as vantrelctl does.
-    CollectingSink sink;
-    keys::StoreImage image;
-    std::string reason;
-    if (!scripting::LoadWholeProfileFile(file, *texts, sink, image, &reason)) {
-      r.outcome = scripting::InvalidArgument("path", reason);
-      return r;
-    }
     auto& commands = session->Service().Commands();
     const auto before = commands.LastFailure().count;
-    if (!session->Install(std::move(image))) {
+    // The window's restore; its messages are this call's error instead.
+    scripting::QuietSink quiet;
+    const profiles::RestoreOutcome restored = session->Restore(file, quiet);
+    if (!restored.loaded) {
+      r.outcome = scripting::InvalidArgument("path", restored.reason.empty() ? "cannot be read" : restored.reason);
+    } else if (!restored.applied) {
       r.outcome = scripting::DeviceOutcome("Restore", before, commands.LastFailure(), session->LastReadBack());
     }
     return r;
@@ -495,8 +460,8 @@ QStringList KeyboardAdaptor::Verify(const QDBusMessage& message) {
         BusJobResult r;
         auto& commands = session->Service().Commands();
         const auto before = commands.LastFailure().count;
-        CollectingSink sink;
-        const scripting::Comparison c = scripting::CompareKeyboardWithFile(commands, working, *texts, sink);
+        scripting::QuietSink quiet;
+        const scripting::Comparison c = scripting::CompareKeyboardWithFile(commands, working, *texts, quiet);
         r.outcome = scripting::ComparisonOutcome(c, before, commands.LastFailure());
         r.lines = c.differences;
         return r;
