@@ -57,16 +57,6 @@ std::string KeyboardId(bool simulating, const std::filesystem::path& simStateFil
   return "virtual " + (ec ? std::filesystem::absolute(simStateFile, ec) : canonical).string();
 }
 
-void PrepareKeyColours(lighting::KeyColourEditor& editor, int profile) {
-  editor.ReadUserMode(profile);
-  const auto buttons = keys::KeyboardLayout();
-  for (std::size_t i = 0; i < buttons.size(); ++i) {
-    if (buttons[i].kind != keys::LayoutKind::GKey) continue;
-    editor.Flags().Set(static_cast<int>(i), profile,
-                       editor.Table().Get(profile, keys::kGKeyLedSlot) == editor.BaseColour());
-  }
-}
-
 bool ReadLightingRecordParts(device::CommandSet& commands, ProfileLightings& parts) {
   std::array<lighting::LightingRecord, lighting::kProfileCount> records{};
   if (!lighting::ReadLightingRecords(commands, records)) return false;

@@ -1,8 +1,7 @@
 // Whole operations that vantrelctl and the program's scripting interface run alike over
 // the core: the keyboard's configuration read through the working file (export, backup),
 // a profile file loaded whole before anything is written (restore, verify), the keyboard
-// compared with a file, the colour editor made ready to paint a profile's keys, and the
-// lighting part of a profile document read and written.
+// compared with a file, and the lighting part of a profile document read and written.
 #pragma once
 
 #include <cstdint>
@@ -55,11 +54,6 @@ Comparison CompareKeyboardWithFile(device::CommandSet& commands, const std::file
 // SetKeyboardId): the virtual keyboard's state file (absolute) when simulating, else the
 // USB keyboard.
 std::string KeyboardId(bool simulating, const std::filesystem::path& simStateFile);
-
-// The colour editor for painting `profile`'s keys: its user mode read from its colour file,
-// and the G keys following the base colour when their shared light shows it (their flags
-// are not kept in the file).
-void PrepareKeyColours(lighting::KeyColourEditor& editor, int profile);
 
 // The lighting records of the three profiles as the keyboard holds them, into `parts`.
 // False when the keyboard's lighting cannot be read.

@@ -264,25 +264,4 @@ ScriptOutcome ReadNamedChanges(const std::vector<NamedValue>& entries, std::vect
   return {};
 }
 
-WriteOutcome SendLightingChange(device::CommandSet& commands, LightingState& state, int profile,
-                                const LightingChange& change) {
-  if (change.unchanged) return WriteOutcome::NotSent;
-  switch (change.field) {
-    case LightingField::Effect: return SendEffect(commands, state, profile, change.number);
-    case LightingField::Brightness: return SendBrightness(commands, state, profile, change.number);
-    case LightingField::Speed: return SendSpeed(commands, state, profile, change.number);
-    case LightingField::Direction: return SendDirection(commands, state, profile, change.number);
-    case LightingField::Colour: return SendColour(commands, state, profile, change.colour);
-    case LightingField::Multicolour:
-      // In colour group "FY" the variant flag follows the multicolour picture, as in the panel.
-      if (ParamsOf(state.effect).colourGroup == ColourGroup::FY && change.on != state.multicolour) {
-        state.variantFlag = !state.variantFlag;
-      }
-      return SendMulticolour(commands, state, profile, change.on);
-    case LightingField::Choice: return SendColourChoice(commands, state, profile, change.number);
-    case LightingField::ReportRate: return SendReportRate(commands, state, profile, change.number);
-  }
-  return WriteOutcome::NotSent;
-}
-
 }  // namespace vantrel::scripting

@@ -1,7 +1,7 @@
 // A lighting change asked for by name, as vantrelctl's "lighting set" and the program's
 // scripting interface take it: the names of directions, colour choices and report rates,
 // the ranges of each value, the check of a whole list of changes against the effect in
-// force before anything is sent, and the one write each change makes.
+// force before anything is sent. The change itself is the lighting session's.
 #pragma once
 
 #include <array>
@@ -11,7 +11,6 @@
 #include <variant>
 #include <vector>
 
-#include "core/device/commands.h"
 #include "core/lighting/effects.h"
 #include "core/lighting/lighting.h"
 #include "core/text/text_source.h"
@@ -45,19 +44,15 @@ std::optional<int> DirectionValue(lighting::EffectCode code, std::string_view wo
 // The word pair of an effect's direction ("left or right"), empty for none.
 std::string DirectionWords(lighting::EffectCode code);
 
-enum class LightingField { Effect, Brightness, Speed, Direction, Colour, Multicolour, Choice, ReportRate };
+using lighting::LightingField;
 
 // The argument's name of a field as both sides spell it: "effect", "brightness", "speed",
 // "direction", "colour", "multicolour", "choice", "report_rate".
 std::string_view FieldName(LightingField field);
 
-struct LightingChange {
-  LightingField field = LightingField::Effect;
-  // Effect code; slider position 0..4; colour choice 0..3; report-rate button 0..3; the
-  // direction byte once the check has read `word`.
-  int number = 0;
-  lighting::Rgb colour = 0;
-  bool on = false;   // multicolour
+// A change as asked for by name: `number` holds the direction byte once the check has
+// read `word`.
+struct LightingChange : lighting::FieldChange {
   std::string word;  // direction: "left", "right", "up", "down", "out" or "in"; "0x00" or "0xff"
   // A field the effect in force does not use, given as the profile holds it (what
   // GetLighting gave): taken, and nothing is sent for it.
@@ -93,9 +88,5 @@ struct NamedValue {
 // value), "choice" (red yellow green blue) and "report_rate" (125, 250, 500 or 1000 Hz).
 // An unknown key, a value of the wrong kind or out of its range is refused, naming it.
 ScriptOutcome ReadNamedChanges(const std::vector<NamedValue>& entries, std::vector<LightingChange>& changes);
-
-// The write of one checked change (one bracket, read back as every lighting write is).
-lighting::WriteOutcome SendLightingChange(device::CommandSet& commands, lighting::LightingState& state, int profile,
-                                          const LightingChange& change);
 
 }  // namespace vantrel::scripting

@@ -3,6 +3,7 @@
 // ".userd" files live in the per-user folder and are made from the program's default
 // file when missing. Painting goes through the running program when it drives the same
 // keyboard.
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -25,12 +26,13 @@ namespace {
 
 using namespace vantrel::lighting;
 
-// Everything a colours command starts from: the keyboard, the profile, its lighting
-// and its colour file read into the editor.
+// Everything a colours command starts from: the keyboard, the profile, and the run's
+// lighting session with the profile's lighting and its colour file read.
 struct Session {
   int profile = 0;
-  LightingState lighting;
-  std::unique_ptr<KeyColourEditor> editor;
+  std::unique_ptr<CtlLighting> work;
+  LightingSession& lighting() { return work->session; }
+  const KeyColourEditor& editor() const { return work->editor; }
 };
 
 std::optional<Session> OpenSession(Context& ctx, int profileOption) {
@@ -39,34 +41,33 @@ std::optional<Session> OpenSession(Context& ctx, int profileOption) {
   if (!profile) return std::nullopt;
   Session s;
   s.profile = *profile;
-  if (!LoadProfileLighting(ctx, s.lighting, s.profile)) return std::nullopt;
-  if (!EffectListHolds(s.lighting.supportedEffects, kEffectUserColours)) {
+  s.work = std::make_unique<CtlLighting>(ctx);
+  if (!LoadProfileLighting(ctx, s.lighting(), s.profile)) return std::nullopt;
+  if (!EffectListHolds(s.lighting().State().supportedEffects, kEffectUserColours)) {
     ctx.Err() << "the keyboard does not offer per-key colours (effect 20)\n";
     ctx.SetExitCode(kExitFailed);
     return std::nullopt;
   }
-  s.editor = std::make_unique<KeyColourEditor>(ColourEditor(ctx));
-  if (!s.editor->EnsureUserFiles()) {
+  if (!s.lighting().PrepareToPaint(s.profile)) {
     ctx.Err() << "cannot create the colour files in " << platform::UserDataFolder().string() << " from "
               << DefaultColourFile().string() << '\n';
     ctx.SetExitCode(kExitFailed);
     return std::nullopt;
   }
-  scripting::PrepareKeyColours(*s.editor, s.profile);
   return s;
 }
 
 void PrintModes(Context& ctx, const Session& s) {
   // The shipped names in the user's language; a name the user gave stays as typed.
-  const auto names = s.editor->ShownModeNames(s.profile, ctx.Texts());
+  const auto names = s.editor().ShownModeNames(s.profile, ctx.Texts());
   auto& out = ctx.Out();
-  out << "profile " << s.profile << " user colour modes (" << s.editor->UserFile(s.profile).string() << "):\n";
+  out << "profile " << s.profile << " user colour modes (" << s.editor().UserFile(s.profile).string() << "):\n";
   for (int m = 0; m < kUserModeCount; ++m) {
-    out << (m == s.editor->SelectedMode() ? " * " : "   ") << m << "  " << names[static_cast<std::size_t>(m)] << '\n';
+    out << (m == s.editor().SelectedMode() ? " * " : "   ") << m << "  " << names[static_cast<std::size_t>(m)] << '\n';
   }
-  out << "tool:  " << (s.editor->Tool() == 1 ? "1 (base colour)" : "0 (brush colour)") << '\n'
-      << "base:  " << HexColour(s.editor->BaseColour()) << '\n'
-      << "brush: " << HexColour(s.editor->BrushColour()) << '\n';
+  out << "tool:  " << (s.editor().Tool() == 1 ? "1 (base colour)" : "0 (brush colour)") << '\n'
+      << "base:  " << HexColour(s.editor().BaseColour()) << '\n'
+      << "brush: " << HexColour(s.editor().BrushColour()) << '\n';
 }
 
 std::optional<Rgb> ColourArgument(Context& ctx, const std::string& text) {
@@ -90,9 +91,13 @@ void KeyColoursRefused(Context& ctx, const std::string& what) {
 // known to show gets its selected mode whole, so that the keyboard and the colour files
 // agree (a fresh keyboard shows its own factory colours). False, with the refusal told,
 // when the keyboard refused them.
-bool KeepInStep(Context& ctx, Session& s) {
-  if (s.editor->BringInStep(ctx.Commands()) != KeyColourWrite::Refused) return true;
+void InStepRefused(Context& ctx) {
   KeyColoursRefused(ctx, "key colours of the other profiles (their selected user modes)");
+}
+
+bool KeepInStep(Context& ctx, Session& s) {
+  if (s.lighting().BringInStep(ctx.Commands()) != KeyColourWrite::Refused) return true;
+  InStepRefused(ctx);
   return false;
 }
 
@@ -107,13 +112,13 @@ std::string ProfileColours(int profile, const std::string& which) {
 void RunMode(Context& ctx, int profileOption, int mode, const std::optional<std::string>& name) {
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
-  if (mode >= 0 && s->editor->ChooseUserMode(ctx.Commands(), s->profile, mode) == KeyColourWrite::Refused) {
+  if (mode >= 0 && s->lighting().ChooseUserMode(ctx.Commands(), s->profile, mode) == KeyColourWrite::Refused) {
     // The rename, meant to follow the choice, is not made.
-    KeyColoursRefused(ctx, ProfileColours(s->profile, "user mode " + std::to_string(s->editor->SelectedMode())));
+    KeyColoursRefused(ctx, ProfileColours(s->profile, "user mode " + std::to_string(s->editor().SelectedMode())));
     return;
   }
   if (mode >= 0 && !KeepInStep(ctx, *s)) return;
-  if (name) s->editor->RenameUserMode(s->profile, *name);
+  if (name) s->lighting().RenameUserMode(s->profile, *name);
   PrintModes(ctx, *s);
 }
 
@@ -143,8 +148,10 @@ void PaintThroughProgram(Context& ctx, platform::ProgramBus& program, int profil
   const auto profile = ResolveProfile(ctx, program, profileOption);
   if (!profile) return;
   if (!colour) {
-    KeyColourEditor files(platform::UserDataFolder(), DefaultColourFile());
-    if (files.EnsureUserFiles()) scripting::PrepareKeyColours(files, *profile);
+    // The brush of the profile's colour file, read as a paint of this run would read it.
+    CtlLighting work(ctx);
+    (void)work.session.PrepareToPaint(*profile);
+    const KeyColourEditor& files = work.editor;
     if (files.Tool() != 0) {
       ctx.Err() << "colours paint: the running program paints with the brush only, and profile " << *profile
                 << " has the base colour tool; give --colour RRGGBB, or choose the brush (colours tool 0)\n";
@@ -187,23 +194,23 @@ void RunPaint(Context& ctx, int profileOption, const std::vector<std::string>& k
   }
   if (auto* program = ctx.Program()) return PaintThroughProgram(ctx, *program, profileOption, buttons, colour);
   auto s = OpenSession(ctx, profileOption);
-  if (!s || !Paintable(ctx, s->lighting, s->profile)) return;
-  if (colour) {
-    // As in the panel: the colour becomes the brush, and the brush tool paints with it.
-    s->editor->ChangeBrushColour(s->profile, *colour);
-    s->editor->ChooseTool(s->profile, 0);
+  if (!s || !Paintable(ctx, s->lighting().State(), s->profile)) return;
+  std::vector<int> controls;
+  for (const keys::LayoutKey* b : buttons) controls.push_back(b->controlId);
+  const auto painting = s->lighting().PaintKeys(
+      ctx.Commands(), s->profile, s->lighting().State().effect, controls, colour, [&](int controlId) {
+        const keys::LayoutKey* b = *std::find_if(buttons.begin(), buttons.end(),
+                                                 [&](const keys::LayoutKey* k) { return k->controlId == controlId; });
+        ctx.Out() << KeyButtonName(*b, ctx.Texts()) << " (slot " << b->ledSlot
+                  << "): " << HexColour(s->editor().Table().Get(s->profile, b->ledSlot)) << '\n';
+      });
+  if (painting.step == LightingSession::Painting::Step::Key) {
+    const keys::LayoutKey* b = *std::find_if(buttons.begin(), buttons.end(),
+                                             [&](const keys::LayoutKey* k) { return k->controlId == painting.controlId; });
+    KeyColoursRefused(ctx, "colour of " + KeyButtonName(*b, ctx.Texts()) + " in profile " + std::to_string(s->profile));
+  } else if (painting.step == LightingSession::Painting::Step::InStep) {
+    InStepRefused(ctx);
   }
-  for (const keys::LayoutKey* b : buttons) {
-    if (s->editor->PaintKey(ctx.Commands(), s->profile, b->controlId, s->lighting.effect) ==
-        KeyColourWrite::Refused) {
-      // The keys after it were meant to follow it: they are not painted.
-      KeyColoursRefused(ctx, "colour of " + KeyButtonName(*b, ctx.Texts()) + " in profile " + std::to_string(s->profile));
-      return;
-    }
-    ctx.Out() << KeyButtonName(*b, ctx.Texts()) << " (slot " << b->ledSlot
-              << "): " << HexColour(s->editor->Table().Get(s->profile, b->ledSlot)) << '\n';
-  }
-  (void)KeepInStep(ctx, *s);
 }
 
 void RunBase(Context& ctx, int profileOption, const std::string& text) {
@@ -211,7 +218,7 @@ void RunBase(Context& ctx, int profileOption, const std::string& text) {
   if (!colour) return;
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
-  switch (s->editor->ChangeBaseColour(ctx.Commands(), s->profile, *colour)) {
+  switch (s->lighting().ChangeBaseColour(ctx.Commands(), s->profile, *colour)) {
     case KeyColourWrite::NotSent:
       ctx.Out() << "base colour is " << HexColour(*colour) << " already\n";
       return;
@@ -230,21 +237,21 @@ void RunBrush(Context& ctx, int profileOption, const std::string& text) {
   if (!colour) return;
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
-  s->editor->ChangeBrushColour(s->profile, *colour);
+  s->lighting().ChangeBrushColour(s->profile, *colour);
   ctx.Out() << "brush colour: " << HexColour(*colour) << '\n';
 }
 
 void RunTool(Context& ctx, int profileOption, int tool) {
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
-  s->editor->ChooseTool(s->profile, tool);
+  s->lighting().ChooseTool(s->profile, tool);
   ctx.Out() << "tool: " << tool << '\n';
 }
 
 void RunRestore(Context& ctx, int profileOption) {
   auto s = OpenSession(ctx, profileOption);
   if (!s) return;
-  switch (s->editor->RestoreDefault(ctx.Commands(), s->profile)) {
+  switch (s->lighting().RestoreDefaultColours(ctx.Commands(), s->profile)) {
     case KeyColourWrite::NotSent:
       ctx.Err() << "cannot copy " << DefaultColourFile().string() << '\n';
       ctx.SetExitCode(kExitFailed);

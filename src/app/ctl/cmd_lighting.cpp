@@ -3,6 +3,7 @@
 // through the running program when it drives the same keyboard; the default record,
 // which its interface has no call for, is written by this process itself.
 #include <map>
+#include <memory>
 #include <optional>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -29,7 +30,9 @@ void RunShow(Context& ctx, int profileOption, bool asJson) {
   } else {
     if (!ctx.OpenWithKeyboard()) return;
     profile = ResolveProfile(ctx, profileOption);
-    if (!profile || !LoadProfileLighting(ctx, s, *profile)) return;
+    CtlLighting work(ctx);
+    if (!profile || !LoadProfileLighting(ctx, work.session, *profile)) return;
+    s = work.session.State();
   }
   const auto* texts = TextsOf(ctx);
   const auto params = ParamsOf(s.effect);
@@ -236,8 +239,12 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
   if (!program && !ctx.OpenWithKeyboard()) return;
   const auto profile = program ? ResolveProfile(ctx, *program, profileOption) : ResolveProfile(ctx, profileOption);
   if (!profile) return;
-  LightingState s;
-  if (!(program ? LoadProfileLighting(ctx, *program, s, *profile) : LoadProfileLighting(ctx, s, *profile))) return;
+  // Through the program, the lighting its GetLighting gives; else this run's own session.
+  std::unique_ptr<CtlLighting> work = program ? nullptr : std::make_unique<CtlLighting>(ctx);
+  LightingState shown;
+  if (!(program ? LoadProfileLighting(ctx, *program, shown, *profile) : LoadProfileLighting(ctx, work->session, *profile)))
+    return;
+  LightingState& s = work ? work->session.State() : shown;
 
   // Every option is checked first, following the effect through the list, so that a
   // refused option sends nothing at all.
@@ -250,7 +257,7 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
   if (program) return SetThroughProgram(ctx, *program, s, *profile, *changes);
   // A change the keyboard did not take ends the list: the later ones were meant to follow it.
   for (const auto& change : *changes) {
-    const auto outcome = scripting::SendLightingChange(ctx.Commands(), s, *profile, change);
+    const auto outcome = change.unchanged ? WriteOutcome::NotSent : work->session.Change(ctx.Commands(), *profile, change);
     if (outcome == WriteOutcome::NotSent) SayNotSent(ctx, change);
     if (!Written(ctx, s, outcome)) return;
   }
@@ -260,9 +267,11 @@ void RunDefault(Context& ctx, int profileOption) {
   if (!ctx.OpenWithKeyboard()) return;
   const auto profile = ResolveProfile(ctx, profileOption);
   if (!profile) return;
-  LightingState s;
-  if (!LoadProfileLighting(ctx, s, *profile)) return;
-  if (!Written(ctx, s, SendDefaultLighting(ctx.Commands(), s, *profile))) return;
+  CtlLighting work(ctx);
+  if (!LoadProfileLighting(ctx, work.session, *profile)) return;
+  // The lighting record alone: the key colours have commands of their own.
+  const auto written = work.session.RestoreDefault(ctx.Commands(), *profile, false);
+  if (!Written(ctx, work.session.State(), written.record)) return;
   ctx.Out() << "profile " << *profile << ": default lighting written\n";
 }
 

@@ -40,9 +40,10 @@ lighting::KeyColourEditor ColourEditor(Context& ctx) {
 
 std::filesystem::path WskbIniPath() { return platform::UserDataFolder() / "wskb.ini"; }
 
-bool LoadProfileLighting(Context& ctx, LightingState& state, int profile) {
-  state.texts = &ctx.Texts();
-  if (LoadLighting(ctx.Commands(), state, profile, LoadOccasion::Other, WskbIniPath()) != kLoadOk) {
+CtlLighting::CtlLighting(Context& ctx) : editor(ColourEditor(ctx)), session(editor, WskbIniPath(), &ctx.Texts()) {}
+
+bool LoadProfileLighting(Context& ctx, LightingSession& session, int profile) {
+  if (session.Load(ctx.Commands(), profile, LoadOccasion::Other, false).result != kLoadOk) {
     ctx.Err() << "reading the lighting failed: the device state could not be read\n";
     ctx.SetExitCode(kExitFailed);
     return false;

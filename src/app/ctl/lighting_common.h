@@ -12,6 +12,7 @@
 #include "core/lighting/effects.h"
 #include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
+#include "core/lighting/lighting_session.h"
 #include "core/text/text_source.h"
 #include "scripting/lighting_request.h"
 
@@ -52,9 +53,19 @@ lighting::KeyColourEditor ColourEditor(Context& ctx);
 // "wskb.ini" in the per-user folder.
 std::filesystem::path WskbIniPath();
 
-// Loads the lighting of a profile; prints the failure and returns false when the device
-// state cannot be read.
-bool LoadProfileLighting(Context& ctx, lighting::LightingState& state, int profile);
+// The lighting session of a run that drives the keyboard itself: the colour files of the
+// per-user folder for this keyboard, "wskb.ini" and the language texts.
+struct CtlLighting {
+  explicit CtlLighting(Context& ctx);
+  CtlLighting(const CtlLighting&) = delete;
+  CtlLighting& operator=(const CtlLighting&) = delete;
+  lighting::KeyColourEditor editor;
+  lighting::LightingSession session;
+};
+
+// Loads the lighting of a profile into the session; prints the failure and returns false
+// when the device state cannot be read.
+bool LoadProfileLighting(Context& ctx, lighting::LightingSession& session, int profile);
 
 // The same through the running program (the commands go through it when it drives this
 // keyboard): the profile given, or the program's active one; and the lighting its

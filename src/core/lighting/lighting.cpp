@@ -12,11 +12,6 @@ namespace {
 
 using device::CommandSet;
 
-struct Write {
-  std::uint16_t offset;
-  std::span<const std::uint8_t> bytes;
-};
-
 // Texts that answer with the key itself: the read-back's lines of a state with no texts set.
 class KeyTexts final : public text::TextSource {
  public:
@@ -34,7 +29,7 @@ int ClampProfile(int profile) { return std::clamp(profile, 0, static_cast<int>(k
 
 // Reads the profile's record back (one bracket, as the refresh reads it) and compares the
 // bytes the writes put there, applied in order over what was read, with the record.
-bool ReadBackWrites(CommandSet& commands, LightingState& state, int profile, std::initializer_list<Write> writes) {
+bool ReadBackWrites(CommandSet& commands, LightingState& state, int profile, std::span<const FieldWrite> writes) {
   state.readBack.checked = true;
   std::array<std::uint8_t, device::kPayloadSize> buffer{};
   (void)commands.CmdBegin();
@@ -67,14 +62,16 @@ bool ReadBackWrites(CommandSet& commands, LightingState& state, int profile, std
 // Every report is sent whatever the ones before it answered (the end closes what the
 // begin may have opened); Refused when any of them failed. When the keyboard took them,
 // the record is read back (verify and the state's verifyWrites); a difference is Refused.
-WriteOutcome Bracket(CommandSet& commands, LightingState& state, int profile, std::initializer_list<Write> writes,
+WriteOutcome Bracket(CommandSet& commands, LightingState& state, int profile, std::span<const FieldWrite> writes,
                      bool verify = true) {
   state.readBack = {};
   device::KeyboardHold hold(commands.Link());  // the bracket and its read-back
   if (!hold.Held()) return WriteOutcome::Refused;
   bool taken = commands.CmdBegin() == device::kDeviceOk;
   for (const auto& w : writes) {
-    taken = commands.CmdWriteParams(w.bytes, static_cast<int>(w.bytes.size()), w.offset) == device::kDeviceOk && taken;
+    taken = commands.CmdWriteParams(std::span<const std::uint8_t>(w.bytes), static_cast<int>(w.bytes.size()),
+                                    w.offset) == device::kDeviceOk &&
+            taken;
   }
   taken = commands.CmdEnd() == device::kDeviceOk && taken;
   if (taken) {
@@ -93,18 +90,14 @@ WriteOutcome Bracket(CommandSet& commands, LightingState& state, int profile, st
   return taken ? WriteOutcome::Taken : WriteOutcome::Refused;
 }
 
-WriteOutcome SendEffectBracket(CommandSet& commands, LightingState& state, int profile, EffectCode code,
-                               bool verify) {
-  state.effect = code;
-  if (code == kEffectNone) return WriteOutcome::NotSent;
-  const std::uint8_t effectByte[1] = {static_cast<std::uint8_t>(code)};
-  if (ParamsOf(code).writesMulticolour) {
-    const std::uint8_t multi[1] = {static_cast<std::uint8_t>(state.multicolour ? 1 : 0)};
-    return Bracket(commands, state, profile,
-                   {{RecordOffset(profile, kRecEffect), effectByte}, {RecordOffset(profile, kRecMulticolour), multi}},
-                   verify);
-  }
-  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecEffect), effectByte}}, verify);
+WriteOutcome SendWrites(CommandSet& commands, LightingState& state, int profile,
+                        const std::vector<FieldWrite>& writes, bool verify = true) {
+  if (writes.empty()) return WriteOutcome::NotSent;
+  return Bracket(commands, state, profile, writes, verify);
+}
+
+FieldWrite ByteAt(int profile, std::size_t field, int value) {
+  return {RecordOffset(profile, field), {static_cast<std::uint8_t>(value)}};
 }
 
 }  // namespace
@@ -194,7 +187,8 @@ bool ReadLightingRecords(CommandSet& commands, std::array<LightingRecord, kProfi
 WriteOutcome SendLightingRecord(CommandSet& commands, LightingState& state, int profile, const LightingRecord& record) {
   const int p = ClampProfile(profile);
   state.records[static_cast<std::size_t>(p)] = record;
-  return Bracket(commands, state, p, {{RecordOffset(p, 0), std::span<const std::uint8_t>(record)}});
+  const std::vector<FieldWrite> writes{{RecordOffset(p, 0), {record.begin(), record.end()}}};
+  return Bracket(commands, state, p, writes);
 }
 
 bool ReadDengCheck(const std::filesystem::path& wskbIni) {
@@ -205,8 +199,55 @@ bool WriteDengCheck(const std::filesystem::path& wskbIni, bool open) {
   return text::WriteIniString(wskbIni, "KEYCOLOR", "DengCheck", open ? "1" : "0");
 }
 
+std::vector<FieldWrite> ApplyChange(LightingState& state, int profile, const FieldChange& change) {
+  const int n = change.number;
+  switch (change.field) {
+    case LightingField::Effect: {
+      state.effect = n;
+      if (n == kEffectNone) return {};
+      std::vector<FieldWrite> writes{ByteAt(profile, kRecEffect, n)};
+      if (ParamsOf(n).writesMulticolour) writes.push_back(ByteAt(profile, kRecMulticolour, state.multicolour ? 1 : 0));
+      return writes;
+    }
+    case LightingField::Brightness:
+      if (n == state.brightness) return {};
+      state.brightness = n;
+      return {ByteAt(profile, kRecBrightness, n)};
+    case LightingField::Speed:
+      if (n == state.speedPosition) return {};
+      state.speedPosition = n;
+      state.speed = 4 - n;
+      return {ByteAt(profile, kRecSpeed, 4 - n)};
+    case LightingField::Direction:
+      state.direction = n != 0 ? 255 : 0;
+      return {ByteAt(profile, kRecDirection, state.direction)};
+    case LightingField::Colour:
+      state.multicolour = false;
+      state.colour = change.colour;
+      return {ByteAt(profile, kRecMulticolour, 0),
+              {RecordOffset(profile, kRecRed), {RedOf(change.colour), GreenOf(change.colour), BlueOf(change.colour)}}};
+    case LightingField::Multicolour: {
+      const ColourGroup group = change.group != ColourGroup::None ? change.group : ParamsOf(state.effect).colourGroup;
+      if (group == ColourGroup::FY && change.on != state.multicolour) state.variantFlag = !state.variantFlag;
+      state.multicolour = change.on;
+      return {ByteAt(profile, kRecMulticolour, change.on ? 1 : 0)};
+    }
+    case LightingField::Choice:
+      state.colourChoice = n;
+      return {ByteAt(profile, kRecColourChoice, n)};
+    case LightingField::ReportRate:
+      state.reportRate = n;
+      return {ByteAt(profile, kRecReportRate, n)};
+  }
+  return {};
+}
+
+WriteOutcome SendFieldChange(CommandSet& commands, LightingState& state, int profile, const FieldChange& change) {
+  return SendWrites(commands, state, profile, ApplyChange(state, profile, change));
+}
+
 WriteOutcome SendEffect(CommandSet& commands, LightingState& state, int profile, EffectCode code) {
-  return SendEffectBracket(commands, state, profile, code, true);
+  return SendFieldChange(commands, state, profile, {LightingField::Effect, code});
 }
 
 WriteOutcome SendEffectAtPosition(CommandSet& commands, LightingState& state, int profile,
@@ -215,61 +256,48 @@ WriteOutcome SendEffectAtPosition(CommandSet& commands, LightingState& state, in
 }
 
 WriteOutcome SendBrightness(CommandSet& commands, LightingState& state, int profile, int position) {
-  if (position == state.brightness) return WriteOutcome::NotSent;
-  state.brightness = position;
-  const std::uint8_t b[1] = {static_cast<std::uint8_t>(position)};
-  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecBrightness), b}});
+  return SendFieldChange(commands, state, profile, {LightingField::Brightness, position});
 }
 
 WriteOutcome SendSpeed(CommandSet& commands, LightingState& state, int profile, int position) {
-  if (position == state.speedPosition) return WriteOutcome::NotSent;
-  state.speedPosition = position;
-  state.speed = 4 - position;
-  const std::uint8_t b[1] = {static_cast<std::uint8_t>(4 - position)};
-  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecSpeed), b}});
+  return SendFieldChange(commands, state, profile, {LightingField::Speed, position});
 }
 
 WriteOutcome SendDirection(CommandSet& commands, LightingState& state, int profile, int value) {
-  state.direction = value != 0 ? 255 : 0;
-  const std::uint8_t b[1] = {static_cast<std::uint8_t>(state.direction)};
-  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecDirection), b}});
+  return SendFieldChange(commands, state, profile, {LightingField::Direction, value});
 }
 
 WriteOutcome SendColour(CommandSet& commands, LightingState& state, int profile, Rgb colour) {
-  state.multicolour = false;
-  state.colour = colour;
-  const std::uint8_t off[1] = {0};
-  const std::uint8_t rgb[3] = {RedOf(colour), GreenOf(colour), BlueOf(colour)};
-  return Bracket(commands, state, profile,
-                 {{RecordOffset(profile, kRecMulticolour), off}, {RecordOffset(profile, kRecRed), rgb}});
+  FieldChange change{LightingField::Colour};
+  change.colour = colour;
+  return SendFieldChange(commands, state, profile, change);
 }
 
 WriteOutcome SendMulticolour(CommandSet& commands, LightingState& state, int profile, bool on) {
-  state.multicolour = on;
-  const std::uint8_t b[1] = {static_cast<std::uint8_t>(on ? 1 : 0)};
-  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecMulticolour), b}});
+  FieldChange change{LightingField::Multicolour};
+  change.on = on;
+  return SendFieldChange(commands, state, profile, change);
 }
 
 WriteOutcome ToggleMulticolour(CommandSet& commands, LightingState& state, int profile, ColourGroup group) {
-  if (group == ColourGroup::FY) state.variantFlag = !state.variantFlag;
-  return SendMulticolour(commands, state, profile, !state.multicolour);
+  FieldChange change{LightingField::Multicolour};
+  change.on = !state.multicolour;
+  change.group = group;
+  return SendFieldChange(commands, state, profile, change);
 }
 
 WriteOutcome SendColourChoice(CommandSet& commands, LightingState& state, int profile, int choice) {
-  state.colourChoice = choice;
-  const std::uint8_t b[1] = {static_cast<std::uint8_t>(choice)};
-  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecColourChoice), b}});
+  return SendFieldChange(commands, state, profile, {LightingField::Choice, choice});
 }
 
 WriteOutcome SendReportRate(CommandSet& commands, LightingState& state, int profile, int rate) {
-  state.reportRate = rate;
-  const std::uint8_t b[1] = {static_cast<std::uint8_t>(rate)};
-  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecReportRate), b}});
+  return SendFieldChange(commands, state, profile, {LightingField::ReportRate, rate});
 }
 
 WriteOutcome SendDefaultLighting(CommandSet& commands, LightingState& state, int profile) {
   // The record's bracket overwrites what the effect's wrote: one read-back after both.
-  const WriteOutcome effect = SendEffectBracket(commands, state, profile, 1, false);
+  const WriteOutcome effect =
+      SendWrites(commands, state, profile, ApplyChange(state, profile, {LightingField::Effect, 1}), false);
   state.brightness = 4;
   state.speedPosition = 2;
   state.speed = 2;
@@ -278,15 +306,16 @@ WriteOutcome SendDefaultLighting(CommandSet& commands, LightingState& state, int
   state.multicolour = true;
   state.reportRate = 0;
   const auto bytes = DefaultLightingBytes();
-  const WriteOutcome record = Bracket(commands, state, profile, {{RecordOffset(profile, kRecEffect), bytes}},
-                                      effect != WriteOutcome::Refused);
-  return effect == WriteOutcome::Refused ? effect : record;
+  const std::vector<FieldWrite> record{{RecordOffset(profile, kRecEffect), {bytes.begin(), bytes.end()}}};
+  const WriteOutcome written = Bracket(commands, state, profile, record, effect != WriteOutcome::Refused);
+  return effect == WriteOutcome::Refused ? effect : written;
 }
 
 WriteOutcome SendRecord(CommandSet& commands, LightingState& state, int profile,
                         std::span<const std::uint8_t, kRecordSize> record) {
-  const std::span<const std::uint8_t> bytes = record.first(kDefaultRecordLength);
-  return Bracket(commands, state, profile, {{RecordOffset(profile, kRecEffect), bytes}});
+  const auto bytes = record.first(kDefaultRecordLength);
+  const std::vector<FieldWrite> writes{{RecordOffset(profile, kRecEffect), {bytes.begin(), bytes.end()}}};
+  return Bracket(commands, state, profile, writes);
 }
 
 bool ReadBackRecord(CommandSet& commands, LightingState& state, int profile) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include "core/device/commands.h"
 #include "core/device/read_back.h"
@@ -61,6 +62,38 @@ enum class WriteOutcome {
   Refused,  // one of them failed, or the record read back differs from what was written:
             // the keyboard may not hold the change (state.readBack has the differences)
 };
+
+// One parameter of the record, as a change names it.
+enum class LightingField { Effect, Brightness, Speed, Direction, Colour, Multicolour, Choice, ReportRate };
+
+// One parameter change, whoever asks for it (the panel, a script, vantrelctl).
+struct FieldChange {
+  LightingField field = LightingField::Effect;
+  // Effect code; slider position 0..4; direction byte (0 or 255); colour choice 0..3;
+  // report-rate button 0..3.
+  int number = 0;
+  Rgb colour = 0;
+  bool on = false;  // multicolour
+  // Multicolour: the colour group whose picture was clicked; None takes the group of the
+  // effect in force. In group "FY" the variant flag follows the multicolour byte.
+  ColourGroup group = ColourGroup::None;
+};
+
+// The bytes one change writes at an area offset.
+struct FieldWrite {
+  std::uint16_t offset = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+// What the host state becomes with a change, and the writes that carry it to the keyboard
+// (none when nothing is sent: effect 19, a slider at the position it has). The one rule
+// for both: the writes below send it, and a view shows the change with it before the
+// keyboard has answered.
+std::vector<FieldWrite> ApplyChange(LightingState& state, int profile, const FieldChange& change);
+
+// ApplyChange, then its writes in one bracket, read back.
+WriteOutcome SendFieldChange(device::CommandSet& commands, LightingState& state, int profile,
+                             const FieldChange& change);
 
 inline constexpr int kLoadOk = 0;
 inline constexpr int kLoadNoDeviceState = -1;

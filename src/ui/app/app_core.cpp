@@ -84,9 +84,9 @@ AppCore::AppCore(AppOptions options)
   }
   launcher_ = std::make_unique<platform::DetachedLauncher>();
   autostart_ = std::make_unique<platform::Autostart>();
-  lighting_.texts = &texts_.Texts();
   keyColours_ = std::make_unique<lighting::KeyColourEditor>(paths_.userFolder,
                                                             programFolder_ / "Skins" / "UserDengColor_3.userd");
+  lighting_ = std::make_unique<lighting::LightingSession>(*keyColours_, WskbIni(), &texts_.Texts());
   // While simulating, the virtual keyboard's state file follows every change that device
   // work of any window makes, once the work asked for is done.
   // Idle observers are told after that.

@@ -24,6 +24,7 @@
 #include "core/keys/stores.h"
 #include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
+#include "core/lighting/lighting_session.h"
 #include "core/profiles/edit_session.h"
 #include "stack/device_stack.h"
 #include "core/text/profile_strings.h"
@@ -111,9 +112,10 @@ class AppCore {
   profiles::EditSession* Session() { return session_.get(); }
   UiMessageSink* Messages() { return sink_.get(); }
 
-  // The lighting state and key colours: touched only by jobs on the device worker (the
-  // lighting panel keeps its own copy for display).
-  lighting::LightingState& Lighting() { return lighting_; }
+  // The lighting session with its state, and the key colours: touched only by jobs on the
+  // device worker (the lighting panel keeps its own copy for display).
+  lighting::LightingSession& LightingSession() { return *lighting_; }
+  lighting::LightingState& Lighting() { return lighting_->State(); }
   lighting::KeyColourEditor& KeyColours() { return *keyColours_; }
 
   bool KeyboardPresent() const { return presence_ && presence_->KeyboardPresent(); }
@@ -175,8 +177,8 @@ class AppCore {
   std::unique_ptr<platform::Autostart> autostart_;
   keys::EditingStore editing_;
   keys::AppliedStore applied_;
-  lighting::LightingState lighting_;
   std::unique_ptr<lighting::KeyColourEditor> keyColours_;
+  std::unique_ptr<lighting::LightingSession> lighting_;
   std::unique_ptr<UiMessageSink> sink_;
   std::unique_ptr<GenerationWatch> generations_;
   std::unique_ptr<device::Presence> presence_;

@@ -10,6 +10,7 @@
 #include "core/lighting/colour.h"
 #include "core/lighting/effects.h"
 #include "core/lighting/lighting_record.h"
+#include "core/lighting/lighting_session.h"
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
 #include "scripting/key_names.h"
@@ -202,12 +203,12 @@ void KeyboardAdaptor::Answer(const QDBusMessage& message, bool mustBeIdle, std::
 
 namespace {
 
-// The lighting of `profile` read for a call; false, with `operation`'s error in `r`, when
-// the keyboard's state cannot be read.
-bool LoadForCall(device::CommandSet& commands, lighting::LightingState& s, int profile,
-                 const std::filesystem::path& wskb, const char* operation, BusJobResult& r) {
+// The lighting of `profile` read for a call into the call's own lighting session; false,
+// with `operation`'s error in `r`, when the keyboard's state cannot be read.
+bool LoadForCall(device::CommandSet& commands, lighting::LightingSession& session, int profile,
+                 const char* operation, BusJobResult& r) {
   const auto before = commands.LastFailure().count;
-  if (lighting::LoadLighting(commands, s, profile, lighting::LoadOccasion::Other, wskb) == lighting::kLoadOk) return true;
+  if (session.Load(commands, profile, lighting::LoadOccasion::Other, false).result == lighting::kLoadOk) return true;
   r.outcome = scripting::DeviceOutcome(operation, before, commands.LastFailure(), {});
   return false;
 }
@@ -256,14 +257,17 @@ QVariantMap KeyboardAdaptor::GetLighting(int profile, const QDBusMessage& messag
     return {};
   }
   auto* commands = &core_.Commands();
+  auto* editor = &core_.KeyColours();
   const auto wskb = core_.WskbIni();
+  const text::TextSource* texts = &core_.Texts();
   Answer(
       message, false,
-      [commands, profile, wskb] {
+      [commands, editor, profile, wskb, texts] {
         BusJobResult r;
-        lighting::LightingState s;
-        if (!LoadForCall(*commands, s, profile, wskb, "GetLighting", r)) return r;
-        r.lighting = s;
+        // A call reads the profile it names, whichever one the panel shows.
+        lighting::LightingSession call(*editor, wskb, texts);
+        if (!LoadForCall(*commands, call, profile, "GetLighting", r)) return r;
+        r.lighting = call.State();
         return r;
       },
       [](const BusJobResult& r) { return QVariantList{LightingMap(*r.lighting)}; });
@@ -281,21 +285,23 @@ void KeyboardAdaptor::SetLighting(int profile, const QVariantMap& changes, const
   std::vector<scripting::LightingChange> list;
   if (auto refusal = scripting::ReadNamedChanges(entries, list); !refusal.Ok()) return Refuse(message, refusal);
   auto* commands = &core_.Commands();
+  auto* editor = &core_.KeyColours();
   const auto wskb = core_.WskbIni();
   const text::TextSource* texts = &core_.Texts();
-  Answer(message, false, [this, commands, profile, wskb, texts, list = std::move(list)]() mutable {
+  Answer(message, false, [this, commands, editor, profile, wskb, texts, list = std::move(list)]() mutable {
     BusJobResult r;
-    lighting::LightingState s;
-    if (!LoadForCall(*commands, s, profile, wskb, "SetLighting", r)) return r;
+    lighting::LightingSession call(*editor, wskb, texts);
+    if (!LoadForCall(*commands, call, profile, "SetLighting", r)) return r;
     // Every change is checked against the effect in force before anything is sent.
-    if (const auto refusal = scripting::CheckLightingChanges(s, list, texts)) {
+    if (const auto refusal = scripting::CheckLightingChanges(call.State(), list, texts)) {
       r.outcome = scripting::InvalidArgument(scripting::FieldName(refusal->field), refusal->reason);
       return r;
     }
     for (const auto& change : list) {
+      if (change.unchanged) continue;
       const auto failures = commands->LastFailure().count;
-      if (scripting::SendLightingChange(*commands, s, profile, change) == lighting::WriteOutcome::Refused) {
-        r.outcome = scripting::DeviceOutcome("SetLighting", failures, commands->LastFailure(), s.readBack);
+      if (call.Change(*commands, profile, change) == lighting::WriteOutcome::Refused) {
+        r.outcome = scripting::DeviceOutcome("SetLighting", failures, call.Refusal(), call.State().readBack);
         break;
       }
     }
@@ -331,29 +337,17 @@ void KeyboardAdaptor::PaintKeys(int profile, const QStringList& keys, const QStr
     r.outcome = scripting::FindLitKeys(scripting::KeyVocabulary(*texts), names, controls);
     if (!r.outcome.Ok()) return r;
     const auto before = commands->LastFailure().count;
-    lighting::LightingState s;
-    if (!LoadForCall(*commands, s, profile, wskb, "PaintKeys", r)) return r;
-    r.outcome = scripting::PaintableEffect(s, profile);
+    lighting::LightingSession call(*editor, wskb, texts);
+    if (!LoadForCall(*commands, call, profile, "PaintKeys", r)) return r;
+    r.outcome = scripting::PaintableEffect(call.State(), profile);
     if (!r.outcome.Ok()) return r;
-    if (!editor->EnsureUserFiles()) {
+    if (!call.PrepareToPaint(profile)) {
       r.outcome = scripting::DeviceOutcome("PaintKeys", before, commands->LastFailure(), {});
       return r;
     }
-    scripting::PrepareKeyColours(*editor, profile);
-    // As in the panel: the colour becomes the brush, and the brush tool paints with it.
-    editor->ChangeBrushColour(profile, colour);
-    editor->ChooseTool(profile, 0);
-    for (const int control : controls) {
-      const auto failures = commands->LastFailure().count;
-      // A refused key colour is a device error; the colour file keeps the colour.
-      if (editor->PaintKey(*commands, profile, control, s.effect) != lighting::KeyColourWrite::Taken) {
-        r.outcome = scripting::DeviceOutcome("PaintKeys", failures, commands->LastFailure(), {});
-        break;
-      }
-    }
-    // The profiles the keyboard is not known to show in their selected modes get them.
+    // A refused key colour is a device error; the colour file keeps the colour.
     const auto failures = commands->LastFailure().count;
-    if (r.outcome.Ok() && editor->BringInStep(*commands) == lighting::KeyColourWrite::Refused) {
+    if (!call.PaintKeys(*commands, profile, call.State().effect, controls, colour).Ok()) {
       r.outcome = scripting::DeviceOutcome("PaintKeys", failures, commands->LastFailure(), {});
     }
     QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);

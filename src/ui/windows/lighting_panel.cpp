@@ -32,8 +32,6 @@ namespace id = panel_id;
 
 constexpr int kFirstTickMs = 100;
 constexpr int kTickMs = 50;
-constexpr int kProgressFrameMs = 50;
-constexpr int kProgressFrames = 10;
 // The speed slider's channel pictures start at "5.bmp" (position 0).
 constexpr int kSpeedPictureBase = 5;
 constexpr int kSliderMax = 4;
@@ -97,12 +95,6 @@ LightingPanel::LightingPanel(QWidget* surface, LightingPanelHost& host, Lighting
     PreviewTick();
     firstTick_ = false;
     UpdatePreviewTimer();
-  });
-  progressTimer_.setInterval(kProgressFrameMs);
-  connect(&progressTimer_, &QTimer::timeout, this, [this] {
-    progressFrame_ = progressFrame_ % kProgressFrames + 1;
-    SetPictures(static_cast<CPngButton*>(Control(id::kProgress)), QString("jdt%1.bmp").arg(progressFrame_),
-                QString("jdt%1.bmp").arg(progressFrame_), false);
   });
 
   window_ = surface_->window();
@@ -264,11 +256,6 @@ void LightingPanel::BuildControls() {
   // Enter in the name field would make the list select another mode of the same name;
   // the rename is already stored as typed, so Enter does nothing more.
   modeCombo_->lineEdit()->installEventFilter(this);
-
-  auto* progress = AddPicture(id::kProgress, "CONTROL_JDTStatic");
-  SetPictures(progress, "jdt1.bmp", "jdt1.bmp", false);
-  progress->setAttribute(Qt::WA_TransparentForMouseEvents);
-  progress->hide();
 
   // Report rate and the colour's RGB values sit in the main window's strips and stay
   // visible whether the panel is open or not.
@@ -441,16 +428,15 @@ template <typename Job, typename Done>
 void LightingPanel::RunJob(Job job, ColourScope scope, Done done) {
   ++pendingJobs_;
   const int profile = deps_.session.CurrentProfile();
-  auto& state = deps_.state;
-  auto& colours = deps_.colours;
+  auto& lights = deps_.lighting;
   const text::TextSource& texts = deps_.texts;
   deps_.worker.Run(
-      [job = std::move(job), &state, &colours, &texts, profile, scope]() mutable {
+      [job = std::move(job), &lights, &texts, profile, scope]() mutable {
         JobResult r;
         r.code = job();
-        r.state = state;
+        r.state = lights.State();
         if (scope != ColourScope::None)
-          r.colours = SnapshotColours(colours, profile, scope == ColourScope::TableAndNames, texts);
+          r.colours = SnapshotColours(lights.Colours(), profile, scope == ColourScope::TableAndNames, texts);
         return r;
       },
       this,
@@ -469,12 +455,11 @@ void LightingPanel::RunJob(Job job, ColourScope scope, Done done) {
 template <typename Send>
 void LightingPanel::RunWrite(Send send, ColourScope scope, std::function<void()> after) {
   auto& commands = deps_.commands;
-  auto& state = deps_.state;
+  auto& lights = deps_.lighting;
   const int profile = deps_.session.CurrentProfile();
   RunJob(
-      [&commands, &state, profile, send = std::move(send)]() mutable {
-        return static_cast<int>(lighting::ChangeOrRecover(commands, state, profile,
-                                                          [&] { return send(commands, state, profile); }));
+      [&commands, &lights, profile, send = std::move(send)]() mutable {
+        return static_cast<int>(send(lights, commands, profile));
       },
       scope,
       [this, after = std::move(after)](const JobResult& result) {
@@ -492,6 +477,12 @@ void LightingPanel::RunWrite(Send send, ColourScope scope, std::function<void()>
         }
         if (after) after();
       });
+}
+
+void LightingPanel::AskChange(const lighting::FieldChange& change, ColourScope scope, std::function<void()> after) {
+  (void)lighting::ApplyChange(view_, deps_.session.CurrentProfile(), change);
+  RunWrite([change](lighting::LightingSession& l, device::CommandSet& c, int p) { return l.Change(c, p, change); },
+           scope, std::move(after));
 }
 
 void LightingPanel::Adopt(JobResult& result) {
@@ -514,26 +505,14 @@ void LightingPanel::Load(lighting::LoadOccasion occasion, bool userColours, std:
   const int profile = deps_.session.CurrentProfile();
   loadedProfile_ = profile;
   auto& commands = deps_.commands;
-  auto& state = deps_.state;
-  auto& colours = deps_.colours;
-  const auto wskb = deps_.wskbIni;
-  const bool connection = occasion == lighting::LoadOccasion::Connection;
+  auto& lights = deps_.lighting;
   // Written on the worker, read once the result is delivered on the UI thread.
   auto colourWrite = std::make_shared<lighting::KeyColourWrite>(lighting::KeyColourWrite::NotSent);
   RunJob(
-      [&commands, &state, &colours, profile, occasion, wskb, connection, userColours, colourWrite] {
-        // On connection the user colours are loaded and sent inside the load's bracket.
-        const int result = lighting::LoadLighting(commands, state, profile, occasion, wskb,
-                                                  [&] { *colourWrite = colours.LoadUserMode(commands, profile); });
-        const bool offersUserColours = lighting::EffectListHolds(state.supportedEffects, lighting::kEffectUserColours);
-        if (result == lighting::kLoadOk && offersUserColours) {
-          if (connection) {
-            colours.RecomputeFlags();
-          } else if (userColours) {
-            *colourWrite = colours.LoadUserMode(commands, profile);
-          }
-        }
-        return result;
+      [&commands, &lights, profile, occasion, userColours, colourWrite] {
+        const auto loaded = lights.Load(commands, profile, occasion, userColours);
+        *colourWrite = loaded.colours;
+        return loaded.result;
       },
       ColourScope::TableAndNames,
       [this, after = std::move(after), colourWrite](const JobResult& result) {
@@ -595,12 +574,11 @@ void LightingPanel::ToggleLamp() {
 
 void LightingPanel::OpenPanel() {
   auto& profiles = deps_.session.Service();
-  auto& state = deps_.state;
-  const auto wskb = deps_.wskbIni;
+  auto& lights = deps_.lighting;
   // While the keyboard has not taken the re-selection, the panel is not open: nothing of
   // it shows, so key clicks still go to the key page.
   RunJob([&profiles] { return profiles.ActiveProfile(); }, ColourScope::None,
-         [this, &state, wskb](const JobResult& active) {
+         [this, &lights](const JobResult& active) {
            if (active.code < 0) return;
            SwitchAfterQuestions(
                active.code, ColourScope::Table,
@@ -612,21 +590,16 @@ void LightingPanel::OpenPanel() {
                  ShowForEffect(SelectedEffect());
                  if (SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
                },
-               [&state, wskb] {
-                 lighting::WriteDengCheck(wskb, true);
-                 state.panelOpen = true;
-               });
+               [&lights] { lights.SetPanelOpen(true); });
          });
 }
 
 void LightingPanel::ClosePanel() {
   view_.panelOpen = false;
-  auto& state = deps_.state;
-  const auto wskb = deps_.wskbIni;
+  auto& lights = deps_.lighting;
   RunJob(
-      [&state, wskb] {
-        state.panelOpen = false;
-        lighting::WriteDengCheck(wskb, false);
+      [&lights] {
+        lights.SetPanelOpen(false);
         return 0;
       },
       ColourScope::None, [](const JobResult&) {});
@@ -643,11 +616,11 @@ bool LightingPanel::KeyClicked(int controlId) {
   // shares the slot (the nine G keys light as one).
   PaintKey(controlId, colourView_.tool == 1 ? colourView_.base : colourView_.brush);
   auto& commands = deps_.commands;
-  auto& colours = deps_.colours;
+  auto& lights = deps_.lighting;
   const int profile = deps_.session.CurrentProfile();
   RunJob(
-      [&commands, &colours, profile, controlId] {
-        return static_cast<int>(colours.PaintKey(commands, profile, controlId, lighting::kEffectUserColours));
+      [&commands, &lights, profile, controlId] {
+        return static_cast<int>(lights.PaintKey(commands, profile, controlId, lighting::kEffectUserColours));
       },
       ColourScope::Table, [this](const JobResult& result) {
         ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
@@ -658,35 +631,21 @@ bool LightingPanel::KeyClicked(int controlId) {
 
 void LightingPanel::RestoreDefault() {
   if (!view_.panelOpen) return;
-  auto& colours = deps_.colours;
-  const bool userColours = lighting::EffectListHolds(view_.supportedEffects, lighting::kEffectUserColours);
   engine_->EffectChanged();
   // The key colours' outcome is not the lighting record's: a refusal of them shows the
   // status text without reading the record back. Written on the worker, read once the
   // result is delivered.
   auto colourWrite = std::make_shared<lighting::KeyColourWrite>(lighting::KeyColourWrite::NotSent);
   RunWrite(
-      [&colours, userColours, colourWrite](device::CommandSet& c, lighting::LightingState& st, int p) {
-        if (userColours) *colourWrite = colours.RestoreDefault(c, p);
-        return lighting::SendDefaultLighting(c, st, p);
+      [colourWrite](lighting::LightingSession& l, device::CommandSet& c, int p) {
+        const auto written = l.RestoreDefault(c, p, true);
+        *colourWrite = written.colours;
+        return written.record;
       },
       ColourScope::TableAndNames, [this, colourWrite] {
         if (*colourWrite == lighting::KeyColourWrite::Refused) ShowWriteStatus(true);
         Refresh();
       });
-}
-
-void LightingPanel::ShowProgress(bool on) {
-  auto* progress = Control(id::kProgress);
-  if (on) {
-    progressFrame_ = 0;
-    progress->show();
-    progress->raise();
-    progressTimer_.start();
-  } else {
-    progressTimer_.stop();
-    progress->hide();
-  }
 }
 
 // --- Showing the state ---------------------------------------------------------------
@@ -844,47 +803,35 @@ void LightingPanel::OnEffectChosen(int position) {
   // Leaving the per-key colours: keys the preview does not paint (G keys, right Win)
   // must not keep them.
   if (view_.effect == lighting::kEffectUserColours && code != view_.effect && view_.panelOpen) ShowCaptions();
-  view_.effect = code;
   engine_->EffectChanged();
+  AskChange({lighting::LightingField::Effect, code},
+            code == lighting::kEffectUserColours ? ColourScope::Table : ColourScope::None, [this, code] {
+              if (code == lighting::kEffectUserColours && view_.panelOpen && SelectedEffect() == code)
+                PaintKeyButtons();
+            });
   ShowForEffect(code);
-  const auto table = effects_.table;
-  RunWrite(
-      [table, position](device::CommandSet& c, lighting::LightingState& st, int p) {
-        return lighting::SendEffectAtPosition(c, st, p, table, position);
-      },
-      code == lighting::kEffectUserColours ? ColourScope::Table : ColourScope::None,
-      [this, code] {
-        if (code == lighting::kEffectUserColours && view_.panelOpen && SelectedEffect() == code) PaintKeyButtons();
-      });
 }
 
 void LightingPanel::OnSlider(int controlId, int position) {
   if (updatingControls_) return;
   if (controlId == id::kBrightnessSlider) {
     brightness_->SetChannelPicture(Picture(QString("%1.bmp").arg(position)));
-    RunWrite([position](device::CommandSet& c, lighting::LightingState& st,
-                        int p) { return lighting::SendBrightness(c, st, p, position); },
-             ColourScope::None);
+    AskChange({lighting::LightingField::Brightness, position});
   } else if (controlId == id::kSpeedSlider) {
     speed_->SetChannelPicture(Picture(QString("%1.bmp").arg(kSpeedPictureBase + position)));
-    RunWrite([position](device::CommandSet& c, lighting::LightingState& st,
-                        int p) { return lighting::SendSpeed(c, st, p, position); },
-             ColourScope::None);
+    AskChange({lighting::LightingField::Speed, position});
   }
 }
 
 void LightingPanel::OnDirection(int value) {
-  view_.direction = value;
+  AskChange({lighting::LightingField::Direction, value});
   ShowForEffect(SelectedEffect());
-  RunWrite([value](device::CommandSet& c, lighting::LightingState& st,
-                   int p) { return lighting::SendDirection(c, st, p, value); },
-           ColourScope::None);
 }
 
 void LightingPanel::OnColourPicked(const QColor& colour) {
-  const Rgb rgb = FromQColor(colour);
-  view_.colour = rgb;
-  view_.multicolour = false;
+  lighting::FieldChange change{lighting::LightingField::Colour};
+  change.colour = FromQColor(colour);
+  AskChange(change);
   updatingControls_ = true;
   for (auto* swatch : {swatches_[0], swatches_[1]}) swatch->SetColor(colour);
   updatingControls_ = false;
@@ -893,19 +840,18 @@ void LightingPanel::OnColourPicked(const QColor& colour) {
   rgbEdits_[0]->setText(QString::number(colour.red()));
   rgbEdits_[1]->setText(QString::number(colour.green()));
   rgbEdits_[2]->setText(QString::number(colour.blue()));
-  RunWrite([rgb](device::CommandSet& c, lighting::LightingState& st,
-                 int p) { return lighting::SendColour(c, st, p, rgb); },
-           ColourScope::None);
 }
 
 void LightingPanel::OnMulticolour(ColourGroup group) {
-  view_.multicolour = !view_.multicolour;
+  // The view shows the toggle by the session's rule; the job toggles what the session holds.
+  lighting::FieldChange shown{lighting::LightingField::Multicolour};
+  shown.on = !view_.multicolour;
+  shown.group = group;
+  (void)lighting::ApplyChange(view_, deps_.session.CurrentProfile(), shown);
   SetSelected(static_cast<CPngButton*>(Control(id::kFyMultiPicture)), view_.multicolour);
   SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), view_.multicolour);
   RunWrite(
-      [group](device::CommandSet& c, lighting::LightingState& st, int p) {
-        return lighting::ToggleMulticolour(c, st, p, group);
-      },
+      [group](lighting::LightingSession& l, device::CommandSet& c, int p) { return l.ToggleMulticolour(c, p, group); },
       ColourScope::None, [this] {
         SetSelected(static_cast<CPngButton*>(Control(id::kFyMultiPicture)), view_.multicolour);
         SetSelected(static_cast<CPngButton*>(Control(id::kHxMultiPicture)), view_.multicolour);
@@ -913,29 +859,23 @@ void LightingPanel::OnMulticolour(ColourGroup group) {
 }
 
 void LightingPanel::OnColourChoice(int choice) {
-  view_.colourChoice = choice;
+  AskChange({lighting::LightingField::Choice, choice});
   for (int n = 0; n < 4; ++n) SetSelected(static_cast<CPngButton*>(Control(id::kChoiceRed + n)), n == choice);
-  RunWrite([choice](device::CommandSet& c, lighting::LightingState& st,
-                    int p) { return lighting::SendColourChoice(c, st, p, choice); },
-           ColourScope::None);
 }
 
 void LightingPanel::OnReportRate(int rate) {
-  view_.reportRate = rate;
+  AskChange({lighting::LightingField::ReportRate, rate});
   for (int n = 0; n < 4; ++n) static_cast<CPngButton*>(Control(kReportIds[n]))->SetToggled(n == rate);
-  RunWrite([rate](device::CommandSet& c, lighting::LightingState& st,
-                  int p) { return lighting::SendReportRate(c, st, p, rate); },
-           ColourScope::None);
 }
 
 void LightingPanel::OnBaseColour(const QColor& colour) {
   if (updatingControls_) return;
   const Rgb rgb = FromQColor(colour);
   auto& commands = deps_.commands;
-  auto& colours = deps_.colours;
+  auto& lights = deps_.lighting;
   const int profile = deps_.session.CurrentProfile();
-  RunJob([&commands, &colours, profile,
-          rgb] { return static_cast<int>(colours.ChangeBaseColour(commands, profile, rgb)); },
+  RunJob([&commands, &lights, profile,
+          rgb] { return static_cast<int>(lights.ChangeBaseColour(commands, profile, rgb)); },
          ColourScope::Table, [this](const JobResult& result) {
            ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
            RefreshUserControls();
@@ -946,12 +886,12 @@ void LightingPanel::OnBaseColour(const QColor& colour) {
 void LightingPanel::OnBrushColour(const QColor& colour) {
   if (updatingControls_) return;
   const Rgb rgb = FromQColor(colour);
-  auto& colours = deps_.colours;
+  auto& lights = deps_.lighting;
   const int profile = deps_.session.CurrentProfile();
   colourView_.brush = rgb;
   RunJob(
-      [&colours, profile, rgb] {
-        colours.ChangeBrushColour(profile, rgb);
+      [&lights, profile, rgb] {
+        lights.ChangeBrushColour(profile, rgb);
         return 1;
       },
       ColourScope::Table, [this](const JobResult&) { RefreshUserControls(); });
@@ -960,11 +900,11 @@ void LightingPanel::OnBrushColour(const QColor& colour) {
 void LightingPanel::OnTool(int tool) {
   colourView_.tool = tool;
   RefreshUserControls();
-  auto& colours = deps_.colours;
+  auto& lights = deps_.lighting;
   const int profile = deps_.session.CurrentProfile();
   RunJob(
-      [&colours, profile, tool] {
-        colours.ChooseTool(profile, tool);
+      [&lights, profile, tool] {
+        lights.ChooseTool(profile, tool);
         return 1;
       },
       ColourScope::Table, [this](const JobResult&) { RefreshUserControls(); });
@@ -973,11 +913,11 @@ void LightingPanel::OnTool(int tool) {
 void LightingPanel::OnUserMode(int mode) {
   if (updatingControls_ || mode < 0) return;
   auto& commands = deps_.commands;
-  auto& colours = deps_.colours;
+  auto& lights = deps_.lighting;
   const int profile = deps_.session.CurrentProfile();
   RunJob(
-      [&commands, &colours, profile, mode] {
-        return static_cast<int>(colours.ChooseUserMode(commands, profile, mode));
+      [&commands, &lights, profile, mode] {
+        return static_cast<int>(lights.ChooseUserMode(commands, profile, mode));
       },
       ColourScope::Table, [this](const JobResult& result) {
         ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
@@ -994,12 +934,12 @@ void LightingPanel::OnRenameMode(const QString& text) {
   const int caret = modeCombo_->lineEdit()->cursorPosition();
   modeCombo_->setItemText(mode, text);
   modeCombo_->lineEdit()->setCursorPosition(caret);
-  auto& colours = deps_.colours;
+  auto& lights = deps_.lighting;
   const int profile = deps_.session.CurrentProfile();
   const std::string name = text.toStdString();
   RunJob(
-      [&colours, profile, name] {
-        colours.RenameUserMode(profile, name);
+      [&lights, profile, name] {
+        lights.RenameUserMode(profile, name);
         return 1;
       },
       ColourScope::None, [](const JobResult&) {});

@@ -3,11 +3,11 @@
 // of effect 20, the report-rate buttons, the live preview of the effect on the key
 // picture, and a note under the panel while the keyboard has refused a change.
 //
-// Threads: the lighting state and the key-colour editor handed in belong to the device
-// worker: every job that reads or changes them runs there, in the order the user acted,
-// and sends its bracket of writes at once. The panel keeps a copy of what the last job
-// left for display and for the preview, which runs on the UI thread from a timer of its
-// own (control id 1052) and pauses while the main window is hidden or minimised.
+// The panel is a view over the lighting session: every load, change, paint and colour-mode
+// operation is the session's, run as a job on the device worker in the order the user
+// acted. The panel keeps a copy of what the last job left for display and for the
+// preview, which runs on the UI thread from a timer of its own (control id 1052) and
+// pauses while the main window is hidden or minimised.
 #pragma once
 
 #include <QColor>
@@ -31,6 +31,7 @@
 #include "core/lighting/effects.h"
 #include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
+#include "core/lighting/lighting_session.h"
 #include "core/lighting/preview.h"
 #include "core/profiles/edit_session.h"
 #include "core/text/text_source.h"
@@ -62,17 +63,15 @@ class LightingPanelHost {
   virtual void RedrawKeyFaces() = 0;
 };
 
-// The core objects the panel works with. The state and the editor are touched only by
-// jobs on the worker. Every lighting and key-colour write addresses the session's current
-// profile; the lamp's profile re-selection goes through the session's switch.
+// The core objects the panel works with. The lighting session is touched only by jobs on
+// the worker. Every lighting and key-colour write addresses the editing session's current
+// profile; the lamp's profile re-selection goes through the editing session's switch.
 struct LightingPanelDeps {
   device::CommandSet& commands;
   DeviceWorker& worker;
   profiles::EditSession& session;
-  lighting::LightingState& state;
-  lighting::KeyColourEditor& colours;
+  lighting::LightingSession& lighting;
   const text::TextSource& texts;
-  std::filesystem::path wskbIni;  // per-user "wskb.ini" ("DengCheck")
   QString mainSkinFile;           // "Skins/Main.ini"
   QString skinFolder;             // folder of the skin pictures
 };
@@ -111,8 +110,6 @@ class LightingPanel : public QObject {
   // lighting record. Does nothing while the panel is closed. The main window's Apply
   // follows; device jobs keep that order.
   void RestoreDefault();
-  // The progress picture (timer 1050 frames, 50 ms) while long device work runs.
-  void ShowProgress(bool on);
   // Language changed: the labels and the effect names again.
   void Retranslate();
 
@@ -170,13 +167,17 @@ class LightingPanel : public QObject {
   // panel and, once no other job of the panel is outstanding, replaces the copy.
   template <typename Job, typename Done>
   void RunJob(Job job, ColourScope scope, Done done);
-  // Queues one change of the lighting record, `send` (commands, state, profile) ->
+  // Queues one change of the lighting record, `send` (session, commands, profile) ->
   // WriteOutcome, addressed to the current profile. When the keyboard refuses it, the
-  // state follows what the keyboard holds (see ChangeOrRecover), the status text says
-  // the change was not taken and the panel is redrawn from that state; a change taken
-  // clears the status text. `after` runs on the UI thread once the result is in.
+  // session's state follows what the keyboard holds, the status text says the change was
+  // not taken and the panel is redrawn from that state; a change taken clears the status
+  // text. `after` runs on the UI thread once the result is in.
   template <typename Send>
   void RunWrite(Send send, ColourScope scope, std::function<void()> after = {});
+  // A parameter change asked of the session: the view shows it at once, by the rule the
+  // session's state follows, and the job sends it (RunWrite).
+  void AskChange(const lighting::FieldChange& change, ColourScope scope = ColourScope::None,
+                 std::function<void()> after = {});
   void ShowWriteStatus(bool failed);
   // The status text after a key-colour write: shown when the keyboard refused it,
   // cleared when it took it, left alone when nothing was sent.
@@ -255,9 +256,6 @@ class LightingPanel : public QObject {
   bool captionsShown_ = true;
   std::map<int, lighting::Rgb> shownColours_;  // key buttons that show a colour now
   std::size_t keyRepaints_ = 0;
-
-  QTimer progressTimer_;
-  int progressFrame_ = 0;
 };
 
 }  // namespace vantrel::ui

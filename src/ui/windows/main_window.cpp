@@ -371,15 +371,8 @@ AutoProfilesWindow* CVantrelDlg::AutoProfiles() const { return autoProfiles_; }
 
 void CVantrelDlg::BuildLightingPanel() {
   if (panel_ || !core_.Profiles() || !core_.Presence()) return;
-  LightingPanelDeps deps{core_.Commands(),
-                         core_.Worker(),
-                         *core_.Session(),
-                         core_.Lighting(),
-                         core_.KeyColours(),
-                         core_.Texts(),
-                         core_.WskbIni(),
-                         iniPath(),
-                         skinFolder()};
+  LightingPanelDeps deps{core_.Commands(), core_.Worker(),  *core_.Session(), core_.LightingSession(),
+                         core_.Texts(),    iniPath(), skinFolder()};
   panel_ = new LightingPanel(this, *this, deps);
   BindColourFields();
   // The window's own pictures stay above the panel's controls where they overlap.

@@ -43,6 +43,8 @@ class FakeKeyboard final : public device::HidService {
   std::array<std::uint8_t, 3 * 512> keyColours{};
   std::set<std::uint16_t> failReads;  // area offsets whose reads answer status 0xFF
   bool failState = false;
+  std::set<std::uint16_t> failWrites;  // area offsets whose parameter writes answer status 0xFF
+  bool failKeyColours = false;         // every key-colour write answers status 0xFF
   std::vector<Op> ops;
 
   int Init(int) override { return 1; }
@@ -87,10 +89,18 @@ class FakeKeyboard final : public device::HidService {
         break;
       case device::kCmdWriteParams:
         op.bytes.assign(request.begin() + 8, request.begin() + 8 + len);
+        if (failWrites.count(off)) {
+          status = 0xFF;
+          break;
+        }
         for (std::size_t i = 0; i < len && off + i < lighting.size(); ++i) lighting[off + i] = request[8 + i];
         break;
       case device::kCmdWriteKeyColours:
         op.bytes.assign(request.begin() + 8, request.begin() + 8 + len);
+        if (failKeyColours) {
+          status = 0xFF;
+          break;
+        }
         for (std::size_t i = 0; i < len && off + i < keyColours.size(); ++i) keyColours[off + i] = request[8 + i];
         break;
       default:

@@ -128,11 +128,9 @@ class LightingPanelTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    state_.texts = &texts_;  // as the program's core sets it
+    lighting_ = std::make_unique<lighting::LightingSession>(colours_, WskbIni(), &texts_);
     panel_ = std::make_unique<LightingPanel>(
-        &surface_, host_,
-        LightingPanelDeps{sim_.commands, worker_, session_, state_, colours_, texts_, WskbIni(), MainIni(),
-                          SkinFolder()});
+        &surface_, host_, LightingPanelDeps{sim_.commands, worker_, session_, *lighting_, texts_, MainIni(), SkinFolder()});
     panel_->SetColourPicker([this](const QColor&, QWidget*) -> std::optional<QColor> { return pick_; });
   }
   void TearDown() override {
@@ -239,8 +237,8 @@ class LightingPanelTest : public ::testing::Test {
   PanelProfileView view_;
   profiles::ProfileService profiles_;
   profiles::EditSession session_;
-  lighting::LightingState state_;
   lighting::KeyColourEditor colours_;
+  std::unique_ptr<lighting::LightingSession> lighting_;
   DeviceWorker worker_;
   QWidget surface_;
   FakePanelHost host_;
