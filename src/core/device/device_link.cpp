@@ -55,81 +55,92 @@ int DeviceLink::DeviceCount() {
 }
 
 bool DeviceLink::Hold() {
-  const auto self = std::this_thread::get_id();
   std::unique_lock lock(holdMutex_);
+  return HoldLocked(lock, std::this_thread::get_id());
+}
+
+bool DeviceLink::HoldLocked(std::unique_lock<std::mutex>& lock, std::thread::id self) {
   if (holder_ == self && holdDepth_ > 0) {
     ++holdDepth_;
     return true;
   }
   const bool mayWait = self != neverWaits_;
-  const auto wait = mayWait ? timing_.holdWait : std::chrono::milliseconds(0);
-  if (!holdFree_.wait_for(lock, wait, [this] { return holder_ == std::thread::id(); })) return false;
+  if (holder_ != std::thread::id()) {
+    if (!mayWait) return false;
+    ++holdWaiters_;
+    const bool free = holdFree_.wait_for(lock, timing_.holdWait, [this] { return holder_ == std::thread::id(); });
+    --holdWaiters_;
+    if (!free) return false;
+  }
   holder_ = self;
   holdDepth_ = 1;
   wrote_ = false;
-  lock.unlock();
+  if (access_ == nullptr) return true;
   // Other threads see the keyboard as held while this one waits for other programs.
-  if (access_ == nullptr || access_->Take(mayWait)) return true;
+  lock.unlock();
+  const bool taken = access_->Take(mayWait);
   lock.lock();
+  if (taken) return true;
   holder_ = std::thread::id();
   holdDepth_ = 0;
-  lock.unlock();
-  holdFree_.notify_one();
+  if (holdWaiters_ > 0) holdFree_.notify_one();
   return false;
 }
 
 void DeviceLink::Unhold() {
   std::unique_lock lock(holdMutex_);
-  if (holder_ != std::this_thread::get_id() || holdDepth_ == 0) return;
-  if (--holdDepth_ > 0) return;
-  bracketsOpen_ = 0;
-  const bool wrote = wrote_;
-  lock.unlock();
-  // holder_ stays set while the access is given back, so no other thread takes it
-  // meanwhile.
-  if (access_ != nullptr) access_->Give(wrote);
-  lock.lock();
-  holder_ = std::thread::id();
-  lock.unlock();
-  holdFree_.notify_one();
+  UnholdLocked(lock, 1);
 }
 
+void DeviceLink::UnholdLocked(std::unique_lock<std::mutex>& lock, int holds) {
+  if (holder_ != std::this_thread::get_id() || holdDepth_ == 0) return;
+  if (holdDepth_ > holds) {
+    holdDepth_ -= holds;
+    return;
+  }
+  holdDepth_ = 0;
+  bracketsOpen_ = 0;
+  if (access_ != nullptr) {
+    // holder_ stays set while the access is given back, so no other thread takes it
+    // meanwhile.
+    const bool wrote = wrote_;
+    lock.unlock();
+    access_->Give(wrote);
+    lock.lock();
+  }
+  holder_ = std::thread::id();
+  if (holdWaiters_ > 0) holdFree_.notify_one();
+}
+
+// One pass under the hold mutex for a request: inside a bracket or hold of this thread
+// (every request of an apply, a reload) it only counts the request.
 bool DeviceLink::HoldFor(std::uint8_t command) {
   const auto self = std::this_thread::get_id();
-  {
-    std::lock_guard lock(holdMutex_);
-    if (refusedBracket_ == self) {
-      // The rest of a bracket whose begin found the keyboard busy is not sent: it would
-      // land in the other program's bracket. The end closes the refusal.
-      if (command == kCmdEnd) refusedBracket_ = std::thread::id();
-      return false;
-    }
-  }
-  if (!Hold()) {
-    if (command == kCmdBegin) {
-      std::lock_guard lock(holdMutex_);
-      refusedBracket_ = self;
-    }
+  std::unique_lock lock(holdMutex_);
+  if (refusedBracket_ == self) {
+    // The rest of a bracket whose begin found the keyboard busy is not sent: it would
+    // land in the other program's bracket. The end closes the refusal.
+    if (command == kCmdEnd) refusedBracket_ = std::thread::id();
     return false;
   }
-  std::lock_guard lock(holdMutex_);
+  if (!HoldLocked(lock, self)) {
+    if (command == kCmdBegin) refusedBracket_ = self;
+    return false;
+  }
   if (ChangesKeyboard(command)) wrote_ = true;
   if (command == kCmdBegin) ++bracketsOpen_;  // this hold lasts until the end request
   return true;
 }
 
 void DeviceLink::UnholdFor(std::uint8_t command) {
-  bool endsBracket = false;
-  {
-    std::lock_guard lock(holdMutex_);
-    if (command == kCmdBegin) return;  // kept until the end request
-    if (command == kCmdEnd && bracketsOpen_ > 0) {
-      --bracketsOpen_;
-      endsBracket = true;
-    }
+  if (command == kCmdBegin) return;  // kept until the end request
+  std::unique_lock lock(holdMutex_);
+  int holds = 1;
+  if (command == kCmdEnd && bracketsOpen_ > 0 && holder_ == std::this_thread::get_id()) {
+    --bracketsOpen_;
+    holds = 2;  // the end's own hold and its begin's
   }
-  if (endsBracket) Unhold();
-  Unhold();
+  UnholdLocked(lock, holds);
 }
 
 int DeviceLink::DeviceSendOneWay(const std::uint8_t* request, std::uint32_t requestLength) {
