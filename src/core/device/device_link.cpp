@@ -55,65 +55,47 @@ int DeviceLink::DeviceCount() {
 }
 
 bool DeviceLink::Hold() {
+  const auto self = std::this_thread::get_id();
   std::unique_lock lock(holdMutex_);
-  return HoldLocked(lock, std::this_thread::get_id());
-}
-
-bool DeviceLink::HoldLocked(std::unique_lock<std::mutex>& lock, std::thread::id self) {
   if (holder_ == self && holdDepth_ > 0) {
     ++holdDepth_;
     return true;
   }
   const bool mayWait = self != neverWaits_;
-  if (holder_ != std::thread::id()) {
-    if (!mayWait) return false;
-    ++holdWaiters_;
-    const bool free = holdFree_.wait_for(lock, timing_.holdWait, [this] { return holder_ == std::thread::id(); });
-    --holdWaiters_;
-    if (!free) return false;
-  }
+  const auto wait = mayWait ? timing_.holdWait : std::chrono::milliseconds(0);
+  if (!holdFree_.wait_for(lock, wait, [this] { return holder_ == std::thread::id(); })) return false;
   holder_ = self;
   holdDepth_ = 1;
   wrote_ = false;
-  if (access_ == nullptr) return true;
-  // Other threads see the keyboard as held while this one waits for other programs.
   lock.unlock();
-  const bool taken = access_->Take(mayWait);
+  // Other threads see the keyboard as held while this one waits for other programs.
+  if (access_ == nullptr || access_->Take(mayWait)) return true;
   lock.lock();
-  if (taken) return true;
   holder_ = std::thread::id();
   holdDepth_ = 0;
-  if (holdWaiters_ > 0) holdFree_.notify_one();
+  lock.unlock();
+  holdFree_.notify_one();
   return false;
 }
 
 void DeviceLink::Unhold() {
   std::unique_lock lock(holdMutex_);
-  UnholdLocked(lock, 1);
-}
-
-void DeviceLink::UnholdLocked(std::unique_lock<std::mutex>& lock, int holds) {
   if (holder_ != std::this_thread::get_id() || holdDepth_ == 0) return;
-  if (holdDepth_ > holds) {
-    holdDepth_ -= holds;
-    return;
-  }
-  holdDepth_ = 0;
+  if (--holdDepth_ > 0) return;
   bracketsOpen_ = 0;
-  if (access_ != nullptr) {
-    // holder_ stays set while the access is given back, so no other thread takes it
-    // meanwhile.
-    const bool wrote = wrote_;
-    lock.unlock();
-    access_->Give(wrote);
-    lock.lock();
-  }
+  const bool wrote = wrote_;
+  lock.unlock();
+  // holder_ stays set while the access is given back, so no other thread takes it
+  // meanwhile.
+  if (access_ != nullptr) access_->Give(wrote);
+  lock.lock();
   holder_ = std::thread::id();
-  if (holdWaiters_ > 0) holdFree_.notify_one();
+  lock.unlock();
+  holdFree_.notify_one();
 }
 
-// One pass under the hold mutex for a request: inside a bracket or hold of this thread
-// (every request of an apply, a reload) it only counts the request.
+// Inside a bracket or hold of this thread (every request of an apply, of a reload) a
+// request only counts itself in and out, in one pass under the hold mutex each way.
 bool DeviceLink::HoldFor(std::uint8_t command) {
   const auto self = std::this_thread::get_id();
   std::unique_lock lock(holdMutex_);
@@ -123,9 +105,16 @@ bool DeviceLink::HoldFor(std::uint8_t command) {
     if (command == kCmdEnd) refusedBracket_ = std::thread::id();
     return false;
   }
-  if (!HoldLocked(lock, self)) {
-    if (command == kCmdBegin) refusedBracket_ = self;
-    return false;
+  if (holder_ != self || holdDepth_ == 0) {
+    lock.unlock();
+    const bool held = Hold();
+    lock.lock();
+    if (!held) {
+      if (command == kCmdBegin) refusedBracket_ = self;
+      return false;
+    }
+  } else {
+    ++holdDepth_;
   }
   if (ChangesKeyboard(command)) wrote_ = true;
   if (command == kCmdBegin) ++bracketsOpen_;  // this hold lasts until the end request
@@ -135,12 +124,20 @@ bool DeviceLink::HoldFor(std::uint8_t command) {
 void DeviceLink::UnholdFor(std::uint8_t command) {
   if (command == kCmdBegin) return;  // kept until the end request
   std::unique_lock lock(holdMutex_);
+  if (holder_ != std::this_thread::get_id() || holdDepth_ == 0) return;
   int holds = 1;
-  if (command == kCmdEnd && bracketsOpen_ > 0 && holder_ == std::this_thread::get_id()) {
+  if (command == kCmdEnd && bracketsOpen_ > 0) {
     --bracketsOpen_;
     holds = 2;  // the end's own hold and its begin's
   }
-  UnholdLocked(lock, holds);
+  if (holdDepth_ > holds) {
+    holdDepth_ -= holds;
+    return;
+  }
+  // The last of the holds: given back by Unhold, with the shared access.
+  holdDepth_ = 1;
+  lock.unlock();
+  Unhold();
 }
 
 int DeviceLink::DeviceSendOneWay(const std::uint8_t* request, std::uint32_t requestLength) {

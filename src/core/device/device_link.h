@@ -113,10 +113,6 @@ class DeviceLink final : public ServiceCallback {
   // closes. False: the keyboard is busy (a begin refused makes its whole bracket busy).
   bool HoldFor(std::uint8_t command);
   void UnholdFor(std::uint8_t command);
-  // Hold and Unhold with holdMutex_ already locked (it is unlocked around the shared
-  // access, locked again on return). `holds`: how many nested holds end at once.
-  bool HoldLocked(std::unique_lock<std::mutex>& lock, std::thread::id self);
-  void UnholdLocked(std::unique_lock<std::mutex>& lock, int holds);
 
   SharedAccess* access_ = nullptr;
   std::thread::id neverWaits_;
@@ -125,7 +121,6 @@ class DeviceLink final : public ServiceCallback {
   std::thread::id holder_;   // the thread that holds the keyboard; none: free
   int holdDepth_ = 0;        // nested holds of holder_; 0 while giving back
   int bracketsOpen_ = 0;     // begin requests of holder_ not yet ended
-  int holdWaiters_ = 0;      // threads waiting on holdFree_
   bool wrote_ = false;       // a changing request went out under the current hold
   std::thread::id refusedBracket_;  // the thread whose begin found the keyboard busy
 
