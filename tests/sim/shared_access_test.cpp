@@ -163,6 +163,61 @@ TEST(SharedAccessTest, AnotherThreadsRequestWaitsForTheBracketToEnd) {
   EXPECT_EQ(commands, (std::vector<int>{kCmdBegin, kCmdWriteParams, kCmdEnd, kCmdTest}));
 }
 
+// Several threads at once, each sending brackets of its own bytes and lone requests:
+// more than one thread waits for the keyboard at a time, and each is let in when the
+// holder gives it back. No bracket holds a request of another thread, the turns never
+// overlap, and every request is sent.
+TEST(SharedAccessTest, ThreadsWaitingTogetherTakeTurnsAndNoBracketIsInterleaved) {
+  SimHarness h;
+  RecordingAccess access;
+  h.link.SetSharedAccess(&access);
+  h.ClearTrace();
+  constexpr int kThreads = 3;
+  constexpr int kRounds = 20;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&h, t] {
+      const auto bytes = Payload(3, static_cast<std::uint8_t>(0x40 + t));
+      for (int round = 0; round < kRounds; ++round) {
+        EXPECT_EQ(h.commands.CmdBegin(), kDeviceOk);
+        EXPECT_EQ(h.commands.CmdWriteParams(bytes, 3, 0), kDeviceOk);
+        EXPECT_EQ(h.commands.CmdWriteParams(bytes, 3, 42), kDeviceOk);
+        EXPECT_EQ(h.commands.CmdEnd(), kDeviceOk);
+        EXPECT_EQ(h.commands.CmdTest(), kDeviceOk);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+
+  int inBracket = -1;  // the writer of the bracket that is open, -1: none
+  int brackets = 0;
+  for (const auto& line : h.Lines("> CTRL")) {
+    const auto b = SimHarness::Bytes(line);
+    const int command = b[kCommandByte];
+    if (command == kCmdBegin) {
+      EXPECT_EQ(inBracket, -1) << "a bracket began inside another";
+      inBracket = -2;
+    } else if (command == kCmdWriteParams) {
+      const int writer = b[kPayloadByte] - 0x40;
+      ASSERT_NE(inBracket, -1) << "a write outside its bracket";
+      if (inBracket == -2) inBracket = writer;
+      EXPECT_EQ(writer, inBracket) << "another thread's write inside a bracket";
+    } else if (command == kCmdEnd) {
+      inBracket = -1;
+      ++brackets;
+    } else {
+      EXPECT_EQ(inBracket, -1) << "a lone request inside a bracket";
+    }
+  }
+  EXPECT_EQ(brackets, kThreads * kRounds);
+  const auto events = access.Events();
+  ASSERT_EQ(events.size(), 2u * 2 * kThreads * kRounds);
+  for (std::size_t i = 0; i < events.size(); i += 2) {
+    EXPECT_EQ(events[i], "take");
+    EXPECT_EQ(events[i + 1].rfind("give", 0), 0u);
+  }
+}
+
 TEST(SharedAccessTest, AThreadWaitingForTheKeyboardGivesUpAfterItsBound) {
   LinkTiming timing = FastTiming();
   timing.holdWait = std::chrono::milliseconds(30);

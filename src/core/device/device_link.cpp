@@ -94,41 +94,49 @@ void DeviceLink::Unhold() {
   holdFree_.notify_one();
 }
 
+// Inside a bracket or hold of this thread (every request of an apply, of a reload) a
+// request only counts itself in and out, in one pass under the hold mutex each way.
 bool DeviceLink::HoldFor(std::uint8_t command) {
   const auto self = std::this_thread::get_id();
-  {
-    std::lock_guard lock(holdMutex_);
-    if (refusedBracket_ == self) {
-      // The rest of a bracket whose begin found the keyboard busy is not sent: it would
-      // land in the other program's bracket. The end closes the refusal.
-      if (command == kCmdEnd) refusedBracket_ = std::thread::id();
-      return false;
-    }
-  }
-  if (!Hold()) {
-    if (command == kCmdBegin) {
-      std::lock_guard lock(holdMutex_);
-      refusedBracket_ = self;
-    }
+  std::unique_lock lock(holdMutex_);
+  if (refusedBracket_ == self) {
+    // The rest of a bracket whose begin found the keyboard busy is not sent: it would
+    // land in the other program's bracket. The end closes the refusal.
+    if (command == kCmdEnd) refusedBracket_ = std::thread::id();
     return false;
   }
-  std::lock_guard lock(holdMutex_);
+  if (holder_ != self || holdDepth_ == 0) {
+    lock.unlock();
+    const bool held = Hold();
+    lock.lock();
+    if (!held) {
+      if (command == kCmdBegin) refusedBracket_ = self;
+      return false;
+    }
+  } else {
+    ++holdDepth_;
+  }
   if (ChangesKeyboard(command)) wrote_ = true;
   if (command == kCmdBegin) ++bracketsOpen_;  // this hold lasts until the end request
   return true;
 }
 
 void DeviceLink::UnholdFor(std::uint8_t command) {
-  bool endsBracket = false;
-  {
-    std::lock_guard lock(holdMutex_);
-    if (command == kCmdBegin) return;  // kept until the end request
-    if (command == kCmdEnd && bracketsOpen_ > 0) {
-      --bracketsOpen_;
-      endsBracket = true;
-    }
+  if (command == kCmdBegin) return;  // kept until the end request
+  std::unique_lock lock(holdMutex_);
+  if (holder_ != std::this_thread::get_id() || holdDepth_ == 0) return;
+  int holds = 1;
+  if (command == kCmdEnd && bracketsOpen_ > 0) {
+    --bracketsOpen_;
+    holds = 2;  // the end's own hold and its begin's
   }
-  if (endsBracket) Unhold();
+  if (holdDepth_ > holds) {
+    holdDepth_ -= holds;
+    return;
+  }
+  // The last of the holds: given back by Unhold, with the shared access.
+  holdDepth_ = 1;
+  lock.unlock();
   Unhold();
 }
 
