@@ -98,7 +98,10 @@ class LightingPanel : public QObject {
   // is the session's (queued after these loads).
   void ProfileButton(int profile);
   // The session shows `profile` now (a switch from any window): its lighting and colours
-  // are loaded unless they are the ones shown.
+  // are loaded unless they are the ones shown. The load waits until switches have stopped
+  // for a moment, so that switches in quick succession (a script, the automatic switch)
+  // do not each queue two keyboard brackets behind them; anything else the panel sends
+  // first brings the load forward.
   void ProfileShown(int profile);
   // The keyboard reported a lighting change (timer 1051): reload and refresh.
   void KeyboardLightingChanged();
@@ -115,7 +118,7 @@ class LightingPanel : public QObject {
 
   bool IsOpen() const { return view_.panelOpen; }
   // Device jobs of the panel are queued or their results not yet shown.
-  bool Busy() const { return pendingJobs_ > 0; }
+  bool Busy() const { return pendingJobs_ > 0 || reloadTimer_.isActive(); }
   // The lamp, as if clicked.
   void ToggleLamp();
 
@@ -228,6 +231,10 @@ class LightingPanel : public QObject {
 
   lighting::LightingState view_;
   int loadedProfile_ = -1;  // the profile whose lighting was last asked for
+  // A load after a switch that has not been sent yet, and the profile it is for.
+  QTimer reloadTimer_;
+  int reloadProfile_ = -1;
+  void LoadShownProfileNow();
   ColourView colourView_;
   lighting::EffectListModel effects_;
   int pendingJobs_ = 0;

@@ -188,7 +188,7 @@ const Allowed kAllowed[] = {
     {"ui/dbus/focus_adaptor.h", "D-Bus Interface"},
     {"ui/dbus/testing_adaptor.h", "D-Bus Interface"},
     // Key legends: the name printed on the key itself, read out as the key's name.
-    {"ui/windows/main_window.cpp", "Fn"},
+    {"ui/windows/main_window_frame.cpp", "Fn"},
     // Why a skin file cannot be used: printed on stderr before the program ends.
     {"ui/skin/skin_placement.cpp", ": names no background picture"},
     {"ui/skin/skin_placement.cpp", ": cannot be read as a picture"},

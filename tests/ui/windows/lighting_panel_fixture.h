@@ -147,6 +147,8 @@ class LightingPanelTest : public ::testing::Test {
       worker_.WaitIdle();
       QCoreApplication::processEvents();
       if (!panel_ || !panel_->Busy()) break;
+      // A load waiting for switches to stop is sent after a moment.
+      QTest::qWait(5);
     }
     worker_.WaitIdle();
     QCoreApplication::processEvents();

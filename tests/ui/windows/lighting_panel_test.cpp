@@ -571,6 +571,65 @@ TEST_F(LightingPanelTest, KeyboardLightingChangeReloadsButNeverClosesThePanel) {
 }
 
 
+// Switches in quick succession from elsewhere (a script, the automatic switch) load the
+// lighting once, for the profile shown last; a change made meanwhile goes after that load
+// and to that profile; going back to the profile loaded needs no load at all.
+TEST_F(LightingPanelTest, SwitchesInQuickSuccessionLoadTheLastProfileShownOnce) {
+  Connect();
+  SetRecord(sim_.keyboard, 2, {{0, 9}});
+  const auto loads = [this] {
+    const auto commands = Commands();
+    return std::count(commands.begin(), commands.end(), kCmdReadParams) / 3;
+  };
+  struct Case {
+    std::vector<int> shown;
+    long loads;
+    int effectShown;  // the record's effect shown afterwards
+  };
+  const int connected = session_.CurrentProfile();
+  const std::vector<Case> cases = {
+      {{1, 2}, 1, 9},
+      {{1, connected}, 0, -1},
+      {{2, 1, 2}, 1, 9},
+  };
+  for (const auto& c : cases) {
+    // Back to the profile loaded at connection first.
+    session_.SetCurrentProfile(connected);
+    panel_->ProfileShown(connected);
+    panel_->KeyboardLightingChanged();
+    ClearTrace();
+    for (int profile : c.shown) {
+      session_.SetCurrentProfile(profile);
+      panel_->ProfileShown(profile);
+    }
+    EXPECT_EQ(loads(), 0) << "nothing is sent while switches go on";
+    Settle();
+    EXPECT_EQ(loads(), c.loads);
+    if (c.effectShown >= 0) {
+      EXPECT_EQ(EffectCombo()->currentText().toStdString(), texts_.ModeText(std::to_string(c.effectShown)));
+    }
+  }
+
+  // A change while the load waits: the load goes first, the change is written to profile 1.
+  session_.SetCurrentProfile(connected);
+  panel_->ProfileShown(connected);
+  panel_->KeyboardLightingChanged();
+  Settle();
+  OpenPanel();
+  ClearTrace();
+  SetRecord(sim_.keyboard, 1, {{0, 5}});
+  session_.SetCurrentProfile(1);
+  panel_->ProfileShown(1);
+  ChooseEffect(16);
+  const auto commands = Commands();
+  const auto firstRead = std::find(commands.begin(), commands.end(), kCmdReadParams);
+  const auto firstWrite = std::find(commands.begin(), commands.end(), kCmdWriteParams);
+  ASSERT_NE(firstWrite, commands.end());
+  EXPECT_LT(firstRead, firstWrite);
+  EXPECT_EQ(loads(), 1);
+  EXPECT_EQ(sim_.keyboard.Lighting()[42], 16);
+}
+
 // Changes made faster than the keyboard answers, with preview frames in between: the
 // writes reach the keyboard in the order made and the panel ends up showing the last.
 using LightingPanelThreadsTest = LightingPanelTest;
