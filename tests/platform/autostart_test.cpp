@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "platform/scoped_env.h"
+
 namespace vantrel::platform {
 namespace {
 
@@ -36,30 +38,6 @@ std::string ExecLine(const std::string& entry) {
   }
   return {};
 }
-
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(Autostart, OffUntilTurnedOnThenWritesAndRemovesTheEntry) {
   const auto config = FreshFolder("toggle") / "config";  // not there yet: created on demand

@@ -13,35 +13,12 @@
 
 #include "fifo_wait.h"
 
+#include "platform/scoped_env.h"
+
 namespace vantrel::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // A Wayland session (the X server is never asked) with a configuration folder and a PATH
 // of the test's own.

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/scoped_env.h"
+
 namespace vantrel::platform {
 namespace {
 
@@ -60,30 +62,6 @@ TEST_F(QSettingsStoreTest, ChangesByAnotherWriterAreSeenAtTheNextRead) {
   }
   EXPECT_EQ(store.ReadDword("dwLanguageId"), 1036u);
 }
-
-// Sets an environment variable for the life of the object and restores it afterwards.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(LocaleSystemLanguage, FollowsTheMessagesLocaleOfTheEnvironment) {
   const LocaleSystemLanguage system;
