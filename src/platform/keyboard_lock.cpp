@@ -69,6 +69,21 @@ int OpenRegular(const std::filesystem::path& path, mode_t mode, std::string* why
   return fd;
 }
 
+// A file that is no longer reachable by its name (removed, or replaced by another file):
+// a lock taken on it would not meet the other programs, which open the name.
+bool Unlinked(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) != 0 || st.st_nlink == 0;
+}
+
+std::uint64_t ReadGeneration(int fd) {
+  char text[kGenerationDigits + 2] = {};
+  const ssize_t n = ::pread(fd, text, kGenerationDigits, 0);
+  std::uint64_t value = 0;
+  for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + static_cast<unsigned>(text[i] - '0');
+  return value;
+}
+
 #endif
 
 }  // namespace
@@ -76,19 +91,31 @@ int OpenRegular(const std::filesystem::path& path, mode_t mode, std::string* why
 KeyboardLock::KeyboardLock(std::filesystem::path lockPath, unsigned mode)
     : lockPath_(std::move(lockPath)), generationPath_(std::filesystem::path(lockPath_) += ".gen"), mode_(mode) {}
 
-KeyboardLock::~KeyboardLock() { Release(); }
+KeyboardLock::~KeyboardLock() {
+  Release();
+  CloseFiles();
+}
 
 #ifdef Q_OS_UNIX
 
 bool KeyboardLock::Acquire(std::chrono::milliseconds timeout, std::string* why) {
-  if (fd_ >= 0) return true;
-  const int fd = OpenRegular(lockPath_, mode_, why);
-  if (fd < 0) return false;
+  if (held_) return true;
   const auto until = std::chrono::steady_clock::now() + timeout;
   for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      fd_ = fd;
-      return true;
+    // The lock file stays open between turns: a turn then costs a lock and an unlock, not
+    // an open and a close of the file by its name.
+    if (fd_ < 0) {
+      fd_ = OpenRegular(lockPath_, mode_, why);
+      if (fd_ < 0) return false;
+    }
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+      if (!Unlinked(fd_)) {
+        held_ = true;
+        return true;
+      }
+      // Locked a file that has since gone: open the name again and lock that one.
+      CloseFiles();
+      continue;
     }
     if (errno != EWOULDBLOCK && errno != EINTR) {
       if (why) *why = "cannot lock " + lockPath_.string() + ": " + std::strerror(errno);
@@ -100,42 +127,58 @@ bool KeyboardLock::Acquire(std::chrono::milliseconds timeout, std::string* why) 
     }
     std::this_thread::sleep_for(kLockPoll);
   }
-  ::close(fd);
+  CloseFiles();
   return false;
 }
 
 void KeyboardLock::Release() {
-  if (fd_ < 0) return;
+  if (!held_) return;
   ::flock(fd_, LOCK_UN);
-  ::close(fd_);
+  held_ = false;
+}
+
+void KeyboardLock::CloseFiles() {
+  held_ = false;
+  if (fd_ >= 0) ::close(fd_);
+  if (generationFd_ >= 0) ::close(generationFd_);
   fd_ = -1;
+  generationFd_ = -1;
+}
+
+int KeyboardLock::HeldGenerationFile(std::string* why) const {
+  // Kept open while this program takes its turns; opened again when the file was removed.
+  if (generationFd_ >= 0 && Unlinked(generationFd_)) {
+    ::close(generationFd_);
+    generationFd_ = -1;
+  }
+  if (generationFd_ < 0) generationFd_ = OpenRegular(generationPath_, mode_, why);
+  return generationFd_;
 }
 
 std::uint64_t KeyboardLock::Generation() const {
+  if (held_) {
+    const int fd = HeldGenerationFile(nullptr);
+    return fd < 0 ? 0 : ReadGeneration(fd);
+  }
   const int fd = ::open(generationPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return 0;
   struct stat st {};
-  char text[kGenerationDigits + 2] = {};
-  ssize_t n = 0;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::pread(fd, text, kGenerationDigits, 0);
+  const std::uint64_t value = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ReadGeneration(fd) : 0;
   ::close(fd);
-  std::uint64_t value = 0;
-  for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + static_cast<unsigned>(text[i] - '0');
   return value;
 }
 
 bool KeyboardLock::WriteGeneration(std::uint64_t value, std::string* why) {
-  if (fd_ < 0) {
+  if (!held_) {
     if (why) *why = "the keyboard's lock is not held";
     return false;
   }
-  const int fd = OpenRegular(generationPath_, mode_, why);
+  const int fd = HeldGenerationFile(why);
   if (fd < 0) return false;
   char text[kGenerationDigits + 2];
   std::snprintf(text, sizeof text, "%020llu\n", static_cast<unsigned long long>(value));
   const bool written = ::pwrite(fd, text, kGenerationDigits + 1, 0) == static_cast<ssize_t>(kGenerationDigits + 1);
   if (!written && why) *why = "cannot write " + generationPath_.string() + ": " + std::strerror(errno);
-  ::close(fd);
   return written;
 }
 
@@ -151,7 +194,7 @@ bool KeyboardLock::CreateGenerationFile(std::string* why) {
 // Elsewhere a lock file whose owner is checked by process id stands in for the advisory
 // lock (a lock left by a process that no longer runs is taken over).
 bool KeyboardLock::Acquire(std::chrono::milliseconds timeout, std::string* why) {
-  if (fd_ >= 0) return true;
+  if (held_) return true;
   if (!qtLock_) {
     qtLock_ = std::make_unique<QLockFile>(QString::fromStdString(lockPath_.string()));
     qtLock_->setStaleLockTime(0);
@@ -160,15 +203,17 @@ bool KeyboardLock::Acquire(std::chrono::milliseconds timeout, std::string* why) 
     if (why) *why = "the keyboard is busy with another program (lock file " + lockPath_.string() + ")";
     return false;
   }
-  fd_ = 0;
+  held_ = true;
   return true;
 }
 
 void KeyboardLock::Release() {
-  if (fd_ < 0) return;
+  if (!held_) return;
   qtLock_->unlock();
-  fd_ = -1;
+  held_ = false;
 }
+
+void KeyboardLock::CloseFiles() {}
 
 std::uint64_t KeyboardLock::Generation() const {
   QFile file(QString::fromStdString(generationPath_.string()));
@@ -177,7 +222,7 @@ std::uint64_t KeyboardLock::Generation() const {
 }
 
 bool KeyboardLock::WriteGeneration(std::uint64_t value, std::string* why) {
-  if (fd_ < 0) {
+  if (!held_) {
     if (why) *why = "the keyboard's lock is not held";
     return false;
   }

@@ -41,7 +41,7 @@ class KeyboardLock {
   // (anything but a regular file there is refused without blocking on it).
   bool Acquire(std::chrono::milliseconds timeout, std::string* why);
   void Release();
-  bool Held() const { return fd_ >= 0; }
+  bool Held() const { return held_; }
 
   // The number in the generation file now; 0 when the file is missing or unreadable.
   std::uint64_t Generation() const;
@@ -57,8 +57,15 @@ class KeyboardLock {
  private:
   std::filesystem::path lockPath_;
   std::filesystem::path generationPath_;
+  // Closes the lock and generation files kept open between turns.
+  void CloseFiles();
+  // The generation file, open while the lock is held; -1 with the reason when it cannot be.
+  int HeldGenerationFile(std::string* why) const;
+
   unsigned mode_;
-  int fd_ = -1;  // the open, locked lock file while held
+  int fd_ = -1;  // the lock file, kept open between turns
+  mutable int generationFd_ = -1;  // the generation file, kept open between turns
+  bool held_ = false;
   std::unique_ptr<QLockFile> qtLock_;  // where there is no advisory file lock
 };
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -91,6 +92,49 @@ TEST_F(KeyboardLockTest, OnlyTheHolderWritesTheGenerationAndEveryObjectReadsIt) 
   // Creating it again keeps what is in it.
   EXPECT_TRUE(reader.CreateGenerationFile(&why));
   EXPECT_EQ(reader.Generation(), 18446744073709551615ull);
+}
+
+// The lock and generation files stay open between turns; a file removed or replaced by
+// its name in the meantime must not leave this program locking, reading or advancing a
+// file nobody else opens any more.
+TEST_F(KeyboardLockTest, FilesReplacedBetweenTurnsAreOpenedAgainByName) {
+  const fs::path path = dir / "k.lock";
+  KeyboardLock kept(path);
+  std::string why;
+  for (int turn = 0; turn < 3; ++turn) {
+    ASSERT_TRUE(kept.Acquire(milliseconds(0), &why)) << why;
+    ASSERT_TRUE(kept.WriteGeneration(10 + static_cast<std::uint64_t>(turn), &why)) << why;
+    kept.Release();
+  }
+  struct Change {
+    const char* what;
+    void (*apply)(const fs::path& lock);
+  };
+  const Change changes[] = {
+      {"lock removed", [](const fs::path& lock) { fs::remove(lock); }},
+      {"lock replaced", [](const fs::path& lock) {
+         const fs::path other = fs::path(lock) += ".new";
+         { KeyboardLock make(other); (void)make.Acquire(milliseconds(0), nullptr); }
+         fs::rename(other, lock);
+       }},
+      {"generation removed", [](const fs::path& lock) { fs::remove(fs::path(lock) += ".gen"); }},
+  };
+  std::uint64_t next = 20;
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    change.apply(path);
+    ASSERT_TRUE(kept.Acquire(milliseconds(0), &why)) << why;
+    // Another program opening the name now must find the lock taken.
+    KeyboardLock other(path);
+    EXPECT_FALSE(other.Acquire(milliseconds(0), &why));
+    ASSERT_TRUE(kept.WriteGeneration(next, &why)) << why;
+    EXPECT_EQ(other.Generation(), next);
+    kept.Release();
+    EXPECT_TRUE(other.Acquire(milliseconds(0), &why)) << why;
+    EXPECT_EQ(other.Generation(), next);
+    other.Release();
+    ++next;
+  }
 }
 
 TEST_F(KeyboardLockTest, AFifoOrALinkWhereTheFilesBelongIsRefusedWithoutBlocking) {
