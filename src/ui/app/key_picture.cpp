@@ -57,12 +57,17 @@ void KeyPicture::Notify(int controlId, unsigned aspects) {
 }
 
 void KeyPicture::SetLooks(const KeyLooks& looks) {
+  // Only the keys whose look changes are drawn again: switching between profiles that
+  // share most assignments repaints a few keys, not the whole keyboard.
   for (auto& [id, key] : keys_) {
     auto it = looks.find(id);
-    key.look = it == looks.end() ? KeyLook{} : it->second;
+    const KeyLook look = it == looks.end() ? KeyLook{} : it->second;
+    const bool changed = key.pressed || !(key.look == look);
+    key.look = look;
     key.pressed = false;
+    if (changed) Notify(id, kTooltip | kFace);
   }
-  Redraw();
+  emit redrawn();
 }
 
 void KeyPicture::Redraw() {

@@ -122,6 +122,29 @@ TEST_F(KeyPictureTest, FunctionViewShowsAssignedOrPressedKeysPressedColourViewNe
   EXPECT_FALSE(picture_.ShowsPressed(Ordinary(0)));
 }
 
+// A switch between profiles with mostly the same assignments must not repaint every key.
+TEST_F(KeyPictureTest, NewLooksReachOnlyTheKeysWhoseLookOrPressChanged) {
+  const KeyLooks first{{Ordinary(0), {"a", true, false}}, {Ordinary(1), {"b", false, false}}};
+  picture_.SetLooks(first);
+  Recorder r(picture_);
+  int redrawn = 0;
+  QObject::connect(&picture_, &KeyPicture::redrawn, [&redrawn] { ++redrawn; });
+  picture_.SetLooks(first);
+  EXPECT_TRUE(r.changes.empty());
+  EXPECT_EQ(redrawn, 1);
+
+  KeyLooks second = first;
+  second[Ordinary(1)].assigned = true;   // look changed
+  second[Ordinary(2)] = {"c", false, false};  // was the empty look
+  picture_.SetPressed(Ordinary(3));      // same look, but pressed: released
+  r.changes.clear();
+  picture_.SetLooks(second);
+  EXPECT_EQ(r.Ids(KeyPicture::kFace), (std::set<int>{Ordinary(1), Ordinary(2), Ordinary(3)}));
+  EXPECT_EQ(r.Ids(KeyPicture::kTooltip), r.Ids(KeyPicture::kFace));
+  EXPECT_TRUE(picture_.ShowsPressed(Ordinary(1)));
+  EXPECT_FALSE(picture_.ShowsPressed(Ordinary(3)));
+}
+
 TEST_F(KeyPictureTest, AColourReachesOnlyItsKeyAndTheSameColourNothing) {
   Recorder r(picture_);
   picture_.SetColour(Ordinary(5), QColor(200, 0, 0));
