@@ -594,6 +594,14 @@ bool EditSession::ReloadAfterOtherProgram(bool dropEdits) {
   return true;
 }
 
+std::optional<std::uint64_t> EditSession::ReadAfterOtherPrograms(bool dropEdits,
+                                                                 const std::function<std::uint64_t()>& changesNow) {
+  device::KeyboardHold hold(service_.Commands().Link());
+  const std::uint64_t seen = changesNow();
+  if (!ReloadAfterOtherProgram(dropEdits)) return std::nullopt;
+  return seen;
+}
+
 RestoreOutcome EditSession::Restore(const std::filesystem::path& path, text::MessageSink& messages) {
   RestoreOutcome outcome = service_.RestoreFromFile(path, messages);
   if (outcome.loaded) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,10 @@ class EditSession {
   // (CheckOtherProgramChange). False, with nothing read, when edits came in after that
   // decision was taken without them: they are never dropped unasked.
   bool ReloadAfterOtherProgram(bool dropEdits);
+  // The same under one hold of the keyboard, returning `changesNow()` as of the read (the
+  // count of other programs' changes): a change after it is looked at again. Empty when
+  // ReloadAfterOtherProgram read nothing.
+  std::optional<std::uint64_t> ReadAfterOtherPrograms(bool dropEdits, const std::function<std::uint64_t()>& changesNow);
   // A switch a script or the shell asked for: the one idle rule (Acting::Asked) is checked
   // here, on the worker, then the profile is written only when the keyboard runs another
   // one, and every view is told. `showFailure`: the window's message when the keyboard

@@ -66,7 +66,7 @@ void MainController::Start() {
   // A change kept out for the user's edits is read once the edits are applied or dropped.
   connect(this, &MainController::deviceWorkDone, this, [this] {
     auto* session = core_.Session();
-    if (foreignDeclined_ != viewedForeign_ && session && !session->Unsaved()) OnGenerationChanged();
+    if (session && otherPrograms_.KeptOutChangeDue(session->Unsaved())) OnGenerationChanged();
   });
   AutoSwitchController::Deps deps{core_.Worker(), [this] { return core_.Session(); },
                                   [this] { return !closing_ && !core_.Stopping() && core_.KeyboardPresent(); }};
@@ -452,11 +452,7 @@ QString MainController::AutoSwitchNote() const {
 
 void MainController::OnGenerationChanged() {
   if (closing_ || core_.Stopping() || !core_.Session()) return;
-  if (foreignCheckRunning_) {
-    foreignRecheck_ = true;
-    return;
-  }
-  foreignCheckRunning_ = true;
+  if (!otherPrograms_.BeginLook()) return;
   AppCore* core = &core_;
   core_.Worker().Run([core] { return core->ForeignChanges(); }, this,
                      [this](std::uint64_t count) { OnForeignChanges(count); });
@@ -464,36 +460,21 @@ void MainController::OnGenerationChanged() {
 
 void MainController::OnForeignChanges(std::uint64_t count) {
   auto* session = core_.Session();
-  if (count == viewedForeign_ || closing_ || !session) {
-    FinishForeignCheck();
-    return;
-  }
-  // Without the keyboard there is nothing to read: its arrival reads everything anyway.
-  const bool dropEdits = session->Unsaved();
-  if (!core_.KeyboardPresent()) {
-    viewedForeign_ = count;
-    FinishForeignCheck();
-    return;
-  }
-  // Asked once per change; No keeps the edits, and the change is read after they were
-  // applied or dropped.
-  if (dropEdits && count == foreignDeclined_) {
+  const bool dropEdits = session && session->Unsaved();
+  if (closing_ || !session ||
+      otherPrograms_.Decide(count, core_.KeyboardPresent(), dropEdits) != profiles::OtherProgramChanges::Decision::Ask) {
     FinishForeignCheck();
     return;
   }
   if (!session->CheckOtherProgramChange()) {
-    foreignDeclined_ = count;
+    otherPrograms_.Declined(count);
     FinishForeignCheck();
     return;
   }
   AppCore* core = &core_;
   core_.Worker().Run(
-      [core, session, dropEdits]() -> std::optional<std::uint64_t> {
-        // The count as of the read: a change after it is looked at again.
-        device::KeyboardHold hold(core->Stack().Link());
-        const std::uint64_t seen = core->ForeignChanges();
-        if (!session->ReloadAfterOtherProgram(dropEdits)) return std::nullopt;
-        return seen;
+      [core, session, dropEdits] {
+        return session->ReadAfterOtherPrograms(dropEdits, [core] { return core->ForeignChanges(); });
       },
       this,
       [this, count](std::optional<std::uint64_t> seen) {
@@ -502,7 +483,7 @@ void MainController::OnForeignChanges(std::uint64_t count) {
           OnForeignChanges(count);
           return;
         }
-        viewedForeign_ = *seen;
+        otherPrograms_.Read(*seen);
         if (!closing_) view_.LightingChanged();
         emit deviceWorkDone();
         FinishForeignCheck();
@@ -510,8 +491,7 @@ void MainController::OnForeignChanges(std::uint64_t count) {
 }
 
 void MainController::FinishForeignCheck() {
-  foreignCheckRunning_ = false;
-  if (std::exchange(foreignRecheck_, false)) OnGenerationChanged();
+  if (otherPrograms_.EndLook()) OnGenerationChanged();
 }
 
 bool MainController::PostDeviceJob(std::function<void()> job, std::function<void()> done) {

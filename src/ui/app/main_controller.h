@@ -19,6 +19,7 @@
 
 #include "core/device/presence.h"
 #include "core/device/read_back.h"
+#include "core/profiles/other_program_changes.h"
 #include "scripting/profile_json.h"
 #include "ui/app/app_core.h"
 #include "ui/app/key_picture.h"
@@ -206,12 +207,7 @@ class MainController final : public QObject, public device::PresencePort, privat
   bool applyRunning_ = false;
   bool arrivalQuestionUp_ = false;
   bool keyPageCounted_ = false;  // the key page is counted as an open editor
-  // Other programs' changes: how many were read, the count the user kept the edits
-  // against, and one check at a time with a recheck asked for meanwhile.
-  std::uint64_t viewedForeign_ = 0;
-  std::uint64_t foreignDeclined_ = 0;
-  bool foreignCheckRunning_ = false;
-  bool foreignRecheck_ = false;
+  profiles::OtherProgramChanges otherPrograms_;
 };
 
 // The message after an apply the keyboard refused or read back differently: the
