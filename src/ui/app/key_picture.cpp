@@ -86,8 +86,18 @@ void KeyPicture::SetPressed(int controlId) {
 }
 
 void KeyPicture::SetColourView(bool on) {
-  colourView_ = on;
-  Redraw();
+  if (on != colourView_) {
+    colourView_ = on;
+    Redraw();
+    return;
+  }
+  // The view stays: only keys held pressed change (they are released).
+  for (auto& [id, key] : keys_) {
+    if (!key.pressed) continue;
+    key.pressed = false;
+    Notify(id, kFace);
+  }
+  emit redrawn();
 }
 
 void KeyPicture::SetColour(int controlId, const QColor& colour) {

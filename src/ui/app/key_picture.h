@@ -77,6 +77,7 @@ class KeyPicture final : public QObject {
   // Draws every face again from the looks (a key page's press released).
   void Redraw();
   void SetPressed(int controlId);
+  // Draws every face again when the view changes; otherwise releases pressed keys only.
   void SetColourView(bool on);
   void SetColour(int controlId, const QColor& colour);
   // Every key drops its colour and shows its caption face again.

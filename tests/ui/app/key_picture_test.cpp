@@ -123,7 +123,7 @@ TEST_F(KeyPictureTest, FunctionViewShowsAssignedOrPressedKeysPressedColourViewNe
 }
 
 // A switch between profiles with mostly the same assignments must not repaint every key.
-TEST_F(KeyPictureTest, NewLooksReachOnlyTheKeysWhoseLookOrPressChanged) {
+TEST_F(KeyPictureTest, NewLooksAndTheSameViewReachOnlyTheKeysWhoseLookOrPressChanged) {
   const KeyLooks first{{Ordinary(0), {"a", true, false}}, {Ordinary(1), {"b", false, false}}};
   picture_.SetLooks(first);
   Recorder r(picture_);
@@ -143,6 +143,15 @@ TEST_F(KeyPictureTest, NewLooksReachOnlyTheKeysWhoseLookOrPressChanged) {
   EXPECT_EQ(r.Ids(KeyPicture::kTooltip), r.Ids(KeyPicture::kFace));
   EXPECT_TRUE(picture_.ShowsPressed(Ordinary(1)));
   EXPECT_FALSE(picture_.ShowsPressed(Ordinary(3)));
+
+  // Every switch leaves the colour view: when it is already off, only a pressed key changes.
+  picture_.SetPressed(Ordinary(4));
+  r.changes.clear();
+  picture_.SetColourView(false);
+  EXPECT_EQ(r.Ids(KeyPicture::kFace), (std::set<int>{Ordinary(4)}));
+  r.changes.clear();
+  picture_.SetColourView(true);
+  EXPECT_EQ(r.Ids(KeyPicture::kFace).size(), picture_.Keys().size());
 }
 
 TEST_F(KeyPictureTest, AColourReachesOnlyItsKeyAndTheSameColourNothing) {
