@@ -76,7 +76,7 @@ TEST_F(KeyboardNotRead, ApplySendsNothingKeepsTheEditsAndSaysTheConfigurationWas
   SwitchDecision decision;
   decision.proceed = decision.unsaved = decision.asked = decision.applyFirst = true;
   decision.profile = 2;
-  EXPECT_FALSE(session.FinishSwitch(decision));
+  EXPECT_FALSE(session.Switch(decision));
   EXPECT_EQ(sink.shown.back(), texts.Text("MAIN_PROMPT_NOT_READ_AGAIN"));
   EXPECT_EQ(Sent(device::kCmdWriteDeviceState), 0u);
 }

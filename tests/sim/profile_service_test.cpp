@@ -151,7 +151,7 @@ TEST_F(ProfileServiceTest, UnwritableWorkingFolderKeepsWhatWasReadAndApplyWrites
   sink.answer = false;
   const SwitchDecision decision = session.CheckSwitch(2);
   ASSERT_TRUE(decision.asked);
-  ASSERT_TRUE(session.FinishSwitch(decision));
+  ASSERT_TRUE(session.Switch(decision));
   {
     keys::EditingStore::Lock lock(editing);
     ASSERT_EQ(lock->macros.size(), 1u) << "the dropped edits took the keyboard's macro with them";
@@ -205,14 +205,14 @@ TEST_F(ProfileServiceTest, ActiveProfileIsCachedAndSetThroughTheDeviceState) {
 TEST_F(ProfileServiceTest, SwitchingChecksTheKeyPageAndUnsavedChanges) {
   session.EditorOpened(Editor::KeyPage);
   sim.ClearTrace();
-  EXPECT_FALSE(session.FinishSwitch(session.CheckSwitch(1)));
+  EXPECT_FALSE(session.Switch(session.CheckSwitch(1)));
   EXPECT_EQ(sink.shown, (std::vector<std::string>{"Close the key page first"}));
   EXPECT_TRUE(SentCommands().empty());
   session.EditorClosed(Editor::KeyPage);
 
   // Index 3 and above switch to profile 0.
   sim.keyboard.DeviceState()[10] = 2;
-  EXPECT_TRUE(session.FinishSwitch(session.CheckSwitch(7)));
+  EXPECT_TRUE(session.Switch(session.CheckSwitch(7)));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 0);
   EXPECT_EQ(view.calls, (std::vector<std::string>{"show 0", "switched 0", "menu"}));
   EXPECT_TRUE(sink.asked.empty());
@@ -226,7 +226,7 @@ TEST_F(ProfileServiceTest, SwitchingChecksTheKeyPageAndUnsavedChanges) {
   session.MarkEdited();
   view.calls.clear();
   sink.answer = false;
-  EXPECT_TRUE(session.FinishSwitch(session.CheckSwitch(2)));
+  EXPECT_TRUE(session.Switch(session.CheckSwitch(2)));
   ASSERT_EQ(sink.asked.size(), 1u);
   EXPECT_FALSE(sink.lastDefaultYes);
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
@@ -239,13 +239,13 @@ TEST_F(ProfileServiceTest, SwitchingChecksTheKeyPageAndUnsavedChanges) {
   session.EditorOpened(Editor::ProfileManager);
   session.SetManagerUnsaved(true);
   sink.answer = true;
-  EXPECT_TRUE(session.FinishSwitch(session.CheckSwitch(1)));
+  EXPECT_TRUE(session.Switch(session.CheckSwitch(1)));
   EXPECT_EQ(sink.asked.size(), 2u);
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
   session.EditorClosed(Editor::ProfileManager);
 
   // The default-profile menu item (-1) keeps the active profile.
-  EXPECT_TRUE(session.FinishSwitch(session.CheckSwitch(-1)));
+  EXPECT_TRUE(session.Switch(session.CheckSwitch(-1)));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
 }
 
@@ -266,7 +266,7 @@ TEST_F(ProfileServiceTest, YesToTheSwitchQuestionWritesTheProfileTheEditsBelongT
   const SwitchDecision decision = session.CheckSwitch(2);
   ASSERT_TRUE(decision.asked && decision.applyFirst);
   session.SetCurrentProfile(2);
-  ASSERT_TRUE(session.SelectProfile(decision));
+  ASSERT_TRUE(session.Switch(decision, profiles::EditSession::SwitchWhen::OnlyToAnother));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
   EXPECT_FALSE(session.Unsaved());
   // Read back from the keyboard: profile 0 holds the edit.
@@ -405,7 +405,7 @@ TEST_F(ProfileServiceTest, CancelOnTheQuestionsThatDropEditsKeepsThemAndSendsNot
   EXPECT_FALSE(cancelled.proceed);
   EXPECT_FALSE(cancelled.applyFirst);
   EXPECT_FALSE(sink.lastDefaultYes);  // No stays the preselected answer
-  EXPECT_FALSE(session.FinishSwitch(cancelled));
+  EXPECT_FALSE(session.Switch(cancelled));
   kept();
   EXPECT_FALSE(session.CheckManagerApply(1).proceed);
   kept();
@@ -442,7 +442,7 @@ TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {
   EXPECT_TRUE(SentCommands().empty());
   EXPECT_TRUE(view.calls.empty());
   // The second half asks nothing: the edits are applied, then the switch.
-  EXPECT_TRUE(session.FinishSwitch(decision));
+  EXPECT_TRUE(session.Switch(decision));
   EXPECT_EQ(sink.asked.size(), 1u);
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
   EXPECT_FALSE(session.Unsaved());
@@ -454,7 +454,7 @@ TEST_F(ProfileServiceTest, SwitchSplitsIntoAQuestionFirstAndDeviceWorkAfter) {
   session.EditorOpened(Editor::KeyPage);
   sim.ClearTrace();
   const SwitchDecision refused = session.CheckSwitch(1);
-  EXPECT_FALSE(session.FinishSwitch(refused));
+  EXPECT_FALSE(session.Switch(refused));
   EXPECT_TRUE(SentCommands().empty());
 }
 

@@ -378,16 +378,16 @@ bool EditSession::WriteDecidedEdits(const SwitchDecision& decision) {
   return false;
 }
 
-bool EditSession::FinishSwitch(const SwitchDecision& decision) { return Switch(decision, false, true); }
-
-bool EditSession::SelectProfile(const SwitchDecision& decision) { return Switch(decision, true, true); }
+bool EditSession::Switch(const SwitchDecision& decision, SwitchWhen when) {
+  return WriteSwitch(decision, when == SwitchWhen::OnlyToAnother, true);
+}
 
 EditSession::ProfileWrite EditSession::WriteActiveProfile(int profile, bool onlyWhenOther) {
   if (onlyWhenOther && service_.ActiveProfile() == profile) return ProfileWrite::AlreadyRunning;
   return service_.SetActiveProfile(profile) ? ProfileWrite::Written : ProfileWrite::Refused;
 }
 
-bool EditSession::Switch(const SwitchDecision& decision, bool onlyWhenOther, bool showFailure) {
+bool EditSession::WriteSwitch(const SwitchDecision& decision, bool onlyWhenOther, bool showFailure) {
   if (!decision.proceed) return false;
   // The edits belong to the profile they were made in: they are written (or dropped)
   // before the keyboard changes profile, and a failure keeps them and the profile.
@@ -426,7 +426,7 @@ EditSession::AskedSwitch EditSession::SwitchAsked(int profile, bool showFailure)
   SwitchDecision decision;
   decision.profile = ProfileService::MapProfile(profile);
   decision.proceed = true;
-  outcome.result = Switch(decision, true, showFailure) ? AskedSwitch::Result::Switched : AskedSwitch::Result::Failed;
+  outcome.result = WriteSwitch(decision, true, showFailure) ? AskedSwitch::Result::Switched : AskedSwitch::Result::Failed;
   return outcome;
 }
 

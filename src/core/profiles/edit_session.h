@@ -143,12 +143,13 @@ class EditSession {
 
   // ---- device work (device worker) --------------------------------------------------
   ApplyResult Apply();
-  // Applies or drops the edits as decided, writes the active profile and tells the views.
-  // False when refused, when the edits could not be applied, or when the write failed.
-  bool FinishSwitch(const SwitchDecision& decision);
-  // A profile button: the switch only when the keyboard runs another profile; otherwise
-  // the profile becomes the current one and nothing is sent.
-  bool SelectProfile(const SwitchDecision& decision);
+  // A switch decided in a window (its questions answered): applies or drops the edits as
+  // decided, writes the active profile and tells the views. False when refused, when the
+  // edits could not be applied, or when the write failed. `OnlyToAnother` (a profile
+  // button): nothing is sent when the keyboard runs that profile already; it becomes the
+  // current one all the same.
+  enum class SwitchWhen { Always, OnlyToAnother };
+  bool Switch(const SwitchDecision& decision, SwitchWhen when = SwitchWhen::Always);
   // The profile manager's choice after its question: the edits applied or dropped, the
   // checked row's profile written, the keyboard read again.
   bool FinishManagerApply(const SwitchDecision& decision);
@@ -239,9 +240,9 @@ class EditSession {
   // nothing is sent when the keyboard runs `profile` already.
   enum class ProfileWrite { Written, AlreadyRunning, Refused };
   ProfileWrite WriteActiveProfile(int profile, bool onlyWhenOther);
-  // A switch decided in the window (its questions answered) or asked for by a script: the
-  // edits written or dropped as decided, then the profile written and shown.
-  bool Switch(const SwitchDecision& decision, bool onlyWhenOther, bool showFailure);
+  // Switch, and the switch a script asked for: the edits written or dropped as decided,
+  // then the profile written and shown.
+  bool WriteSwitch(const SwitchDecision& decision, bool onlyWhenOther, bool showFailure);
 
   ProfileService& service_;
   keys::EditingStore& editing_;

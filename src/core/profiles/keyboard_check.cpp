@@ -108,7 +108,7 @@ device::Verification WriteLastConfiguration(EditSession& session, lighting::Ligh
     SwitchDecision decision;
     decision.profile = last.activeProfile;
     decision.proceed = true;
-    if (!session.FinishSwitch(decision)) {
+    if (!session.Switch(decision)) {
       device::Verification readBack = session.LastReadBack();
       if (!readBack.Failed()) readBack.Note("the keyboard did not take the active profile");
       result.Add(std::move(readBack));

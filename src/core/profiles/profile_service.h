@@ -60,7 +60,7 @@ struct DeviceFacts {
 };
 
 // What the user-level switch decided before any device work: made on the UI thread by
-// CheckSwitch (which shows the refusal or puts the question), carried out by FinishSwitch.
+// CheckSwitch (which shows the refusal or puts the question), carried out by EditSession::Switch.
 struct SwitchDecision {
   int profile = 0;          // the profile to switch to (3 and above already mapped to 0)
   bool proceed = false;     // false: refused (the key page is open), nothing more happens

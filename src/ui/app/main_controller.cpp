@@ -225,7 +225,7 @@ void MainController::SwitchFromMenu(int profile) {
   // and the session tells every window about the switch.
   const profiles::SwitchDecision decision = session->CheckSwitch(profile);
   if (!decision.proceed) return;
-  PostDeviceJob([session, decision] { (void)session->FinishSwitch(decision); });
+  PostDeviceJob([session, decision] { (void)session->Switch(decision); });
 }
 
 void MainController::SwitchFromButton(int profile) {
@@ -240,7 +240,7 @@ void MainController::SwitchFromButton(int profile) {
   session->SetCurrentProfile(decision.profile);
   view_.LoadProfileLighting(decision.profile);
   auto switched = std::make_shared<bool>(false);
-  PostDeviceJob([session, decision, switched] { *switched = session->SelectProfile(decision); },
+  PostDeviceJob([session, decision, switched] { *switched = session->Switch(decision, profiles::EditSession::SwitchWhen::OnlyToAnother); },
                 [this, session, previous, switched] {
                   if (*switched) return;
                   // The keyboard kept its profile: so does the window, and the lighting

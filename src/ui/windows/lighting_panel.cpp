@@ -220,7 +220,7 @@ void LightingPanel::SwitchAfterQuestions(int profile, ColourScope scope, std::fu
   }
   RunJob(
       [&session, decision, afterSwitch = std::move(afterSwitch)] {
-        const bool ok = session.FinishSwitch(decision);
+        const bool ok = session.Switch(decision);
         if (ok && afterSwitch) afterSwitch();
         return ok ? 1 : 0;
       },

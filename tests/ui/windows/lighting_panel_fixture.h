@@ -169,7 +169,7 @@ class LightingPanelTest : public ::testing::Test {
     if (!decision.proceed) return;
     session_.SetCurrentProfile(decision.profile);
     panel_->ProfileButton(decision.profile);
-    worker_.Post([this, decision] { (void)session_.SelectProfile(decision); });
+    worker_.Post([this, decision] { (void)session_.Switch(decision, profiles::EditSession::SwitchWhen::OnlyToAnother); });
     Settle();
   }
   void OpenPanel() {

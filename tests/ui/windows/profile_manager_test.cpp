@@ -281,7 +281,7 @@ class ProfileManagerThreadsTest : public ProfileManagerTest {};
 TEST_F(ProfileManagerThreadsTest, SwitchElsewhereChecksTheNewRowAndClearsTheManagersChanges) {
   sim.keyboard.DeviceState()[10] = 0;
   OpenSettled();
-  worker.Post([this] { (void)session.FinishSwitch(session.CheckSwitch(2)); });
+  worker.Post([this] { (void)session.Switch(session.CheckSwitch(2)); });
   Settle();
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
   EXPECT_EQ(CheckedRow(), 2);
@@ -289,14 +289,14 @@ TEST_F(ProfileManagerThreadsTest, SwitchElsewhereChecksTheNewRowAndClearsTheMana
   EXPECT_FALSE(Button(kIdProfileApply)->isEnabled());
 
   // The menu's default item (command 9000, index -1) leaves the keyboard's profile alone.
-  worker.Post([this] { (void)session.FinishSwitch(session.CheckSwitch(9000 - 9001)); });
+  worker.Post([this] { (void)session.Switch(session.CheckSwitch(9000 - 9001)); });
   Settle();
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 2);
 
   // With the manager's own change pending the switch asks first (answered No here).
   ClickCheckBox(0);
   EXPECT_TRUE(dialog.unsaved());
-  worker.Post([this] { (void)session.FinishSwitch(session.CheckSwitch(1)); });
+  worker.Post([this] { (void)session.Switch(session.CheckSwitch(1)); });
   Settle();
   EXPECT_EQ(serviceSink.Shown(), (std::vector<std::string>{"Apply changes first?"}));
   EXPECT_EQ(sim.keyboard.DeviceState()[10], 1);
