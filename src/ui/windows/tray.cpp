@@ -51,7 +51,7 @@ CTrayIcon::CTrayIcon(CVantrelDlg& window, std::function<bool()> availability, QO
     else if (++retries_ >= kRetries) retry_.stop();
   });
   connect(&window_, &CVantrelDlg::languageChanged, this, [this] { Retranslate(); });
-  connect(&window_, &CVantrelDlg::profileMenuChanged, this, [this] { Retranslate(); });
+  connect(&window_, &CVantrelDlg::profileMenuChanged, this, [this] { ShowProfiles(); });
 }
 
 CTrayIcon::~CTrayIcon() { Remove(); }
@@ -106,16 +106,20 @@ void CTrayIcon::Retranslate() {
   exit_->setText(QString::fromStdString(texts.Text("MENU_33")));
   autostartItem_->setText(QString::fromStdString(texts.Text("MENU_AUTOSTART")));
   autostartItem_->setChecked(autostart_.enabled());
-  // The submenu names the profile in use, as the main window's profile name does.
-  profileSubmenu_.setTitle(QString::fromStdString(texts.Text("PROFILE_TIP")) + window_.ProfileName());
   languageMenu_.setTitle(QString::fromStdString(texts.Text("MENU_LANGUAGE")));
   simMenu_.setTitle(QString::fromStdString(texts.Text("MENU_VIRTUAL_KEYBOARD")));
   for (QAction* a : simMenu_.actions()) a->setText(QString::fromStdString(texts.Text(a->data().toString().toStdString())));
   const int index = window_.Core().Texts().CurrentLanguageIndex();
   for (QAction* a : languageMenu_.actions()) a->setChecked(a->data().toInt() == index);
+  autoProfiles_->setText(QString::fromStdString(texts.Text("MENU_AUTO_PROFILES")));
+  ShowProfiles();
+}
+
+void CTrayIcon::ShowProfiles() {
+  // The submenu names the profile in use, as the main window's profile name does.
+  profileSubmenu_.setTitle(QString::fromStdString(window_.Core().Texts().Text("PROFILE_TIP")) + window_.ProfileName());
   window_.BuildProfileMenu(profileMenu_);
   window_.BuildProfileMenu(profileSubmenu_);
-  autoProfiles_->setText(QString::fromStdString(texts.Text("MENU_AUTO_PROFILES")));
   UpdateToolTip();
 }
 

@@ -42,6 +42,8 @@ class CTrayIcon final : public QObject {
   QSystemTrayIcon* Icon() const { return icon_; }
   // The texts of every item, from the language in force.
   void Retranslate();
+  // The profile menus and the submenu's title, after a switch or a rename.
+  void ShowProfiles();
   void PopUpProfileMenu();
   // The tooltip: the program's description, and whether automatic switching is paused.
   void UpdateToolTip();
