@@ -67,7 +67,9 @@ class Program {
     window.reset();
     core.reset();
   }
-  void Settle() { test::SettleProgram(*core); }
+  void Settle() {
+    test::SettleProgram(*core, [this] { return window && window->Panel() && window->Panel()->Busy(); });
+  }
   QString Text(const char* key) const { return QString::fromStdString(core->Texts().Text(key)); }
   LightingPanel& Panel() { return *window->Panel(); }
   QWidget* Control(int id) { return Panel().Control(id); }

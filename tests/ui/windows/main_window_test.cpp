@@ -1,6 +1,7 @@
 // Journeys through the program against the virtual keyboard (no latency): start with and
 // without the keyboard and a tray, presence changes, profile buttons, the colour view,
 // Apply, restore default, G-key layer events and closing. Questions go to a fake sink.
+#include "ui/windows/lighting_panel.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/program_options.h"
 #include "ui/windows/file_menu.h"
@@ -102,7 +103,9 @@ class Program {
   }
 
   // Lets the presence logic, the worker and the queued calls finish.
-  void Settle() { test::SettleProgram(*core); }
+  void Settle() {
+    test::SettleProgram(*core, [this] { return window && window->Panel() && window->Panel()->Busy(); });
+  }
   void Event(const char* name) {
     EXPECT_EQ(window->Controller().HandleInstanceMessage(MsgSimEvent, kSimEventParam, QByteArray(name)), kSimEventDone);
     Settle();

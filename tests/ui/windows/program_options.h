@@ -78,4 +78,14 @@ inline void SettleProgram(AppCore& core) {
   }
 }
 
+// The same, and then until `windowBusy` (work a window put off, such as the lighting
+// panel's load after a switch) is done as well.
+inline void SettleProgram(AppCore& core, const std::function<bool()>& windowBusy) {
+  SettleProgram(core);
+  for (int round = 0; round < 3 && windowBusy(); ++round) {
+    ProcessUntil([&windowBusy] { return !windowBusy(); });
+    SettleProgram(core);
+  }
+}
+
 }  // namespace vantrel::ui::test

@@ -26,6 +26,7 @@
 #include "ui/windows/control_ids.h"
 #include "ui/windows/fake_ui_services.h"
 #include "ui/windows/key_page.h"
+#include "ui/windows/lighting_panel.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/program_options.h"
 #include "ui/windows/file_menu.h"
@@ -67,7 +68,9 @@ class Program {
     window.reset();
     core.reset();
   }
-  void Settle() { test::SettleProgram(*core); }
+  void Settle() {
+    test::SettleProgram(*core, [this] { return window && window->Panel() && window->Panel()->Busy(); });
+  }
   QString Text(const char* key) const { return QString::fromStdString(core->Texts().Text(key)); }
 
   std::unique_ptr<AppCore> core;
