@@ -1,16 +1,12 @@
 #!/usr/bin/env bash
-# The clang job: builds the command-line program and the fuzz targets with clang 14 (ASan+UBSan, the
-# decoders instrumented for libFuzzer) and runs every fuzz target for FUZZ_SECONDS (default 60) from its
-# corpus. A crash fails CI; its input is kept in tests/fuzz/corpus/TARGET.
+# The fuzz job: the command-line program and the fuzz targets of the clang 14 build (ASan+UBSan,
+# the decoders instrumented for libFuzzer; scripts/configure-clang-asan.sh), then every fuzz
+# target run for FUZZ_SECONDS (default 60) from its corpus. A crash fails CI; its input is kept in tests/fuzz/corpus/TARGET.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export FUZZ_BUILD_DIR=build-fuzz
-scripts/install-clang.sh
-CC=clang-14 CXX=clang++-14 cmake -S . -B "$FUZZ_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVANTREL_FUZZ=ON -DVANTREL_SANITIZE=address,undefined \
-  -DVANTREL_BUILD_GUI=OFF -DVANTREL_BUILD_BENCH=OFF >/dev/null
-# The libraries under test and the command-line program (core, sim, platform, ctl) with
-# clang; the test programs are left to the GCC and sanitizer jobs to keep CI short.
+# The tree .ci/sanitize.sh built; when this runs alone, only the fuzz targets are built.
+export FUZZ_BUILD_DIR="${ASAN_BUILD_DIR:-build-clang}"
+if [ ! -f "$FUZZ_BUILD_DIR/build.ninja" ]; then scripts/configure-clang-asan.sh "$FUZZ_BUILD_DIR"; fi
 targets=(vantrelctl)
 for src in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
 cmake --build "$FUZZ_BUILD_DIR" -j "$(nproc)" --target "${targets[@]}"

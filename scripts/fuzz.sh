@@ -14,12 +14,7 @@ if [ ! -f "tests/fuzz/${target}.cpp" ]; then
   echo "no fuzz target ${target}; there are:" $(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//') >&2
   exit 2
 fi
-scripts/install-clang.sh
-if [ ! -f "$dir/build.ninja" ]; then
-  CC=clang-14 CXX=clang++-14 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVANTREL_FUZZ=ON -DVANTREL_SANITIZE=address,undefined \
-    -DVANTREL_BUILD_GUI=OFF -DVANTREL_BUILD_BENCH=OFF >/dev/null
-fi
+if [ ! -f "$dir/build.ninja" ]; then scripts/configure-clang-asan.sh "$dir"; fi
 cmake --build "$dir" -j "${JOBS:-2}" --target "$target"
 
 seeds="tests/fuzz/corpus/${target}"

@@ -469,7 +469,7 @@ TEST(ProfileServiceSplitThreads, CheckTakesNoStoreLock) {
   // The device worker holds the editing store while the UI thread checks a switch: the
   // check must finish without waiting for it.
   std::optional<keys::EditingStore::Lock> held(std::in_place, editing);
-  auto check = std::async(std::launch::async, [&] { return session.CheckSwitch(1); });
+  auto check = std::async(std::launch::async, [&s = session] { return s.CheckSwitch(1); });
   const bool finished = check.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
   held.reset();  // a failing check must not hang the test as well
   EXPECT_TRUE(finished);
@@ -486,10 +486,10 @@ TEST(EditSessionThreads, EditsDuringAppliesAreNeverLost) {
   session.ReloadOnArrival();
 
   std::atomic<bool> stop{false};
-  auto worker = std::async(std::launch::async, [&] {
+  auto worker = std::async(std::launch::async, [&stop, &s = session] {
     int applies = 0;
     while (!stop.load()) {
-      session.Apply();
+      s.Apply();
       ++applies;
     }
     return applies;

@@ -13,7 +13,6 @@ namespace {
 // Keyboard geometry of the main window: one unit is 40 pixels, caps are 4 pixels apart.
 constexpr int kUnit = 40;
 constexpr int kGap = 4;
-constexpr int kCapH = kUnit - kGap;
 constexpr int kPlateX = 24, kPlateY = 112;
 constexpr int kKeysX = kPlateX + 84;  // left of the main block (the G keys lie before it)
 constexpr int kRow0Y = kPlateY + 16;
