@@ -121,7 +121,7 @@ WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland "$vantrel" --simulate="$SCRATC
 vantrel_pid=$!
 pids+=($vantrel_pid)
 wait_owner org.vantrel.Vantrel1 || fail "vantrel did not take its bus name"
-for ((i = 0; i < 100; i++)); do grep -q "focus script" "$SCRATCH/vantrel.log" && break; sleep 0.1; done
+for ((i = 0; i < 300; i++)); do grep -q "focus script" "$SCRATCH/vantrel.log" && break; sleep 0.1; done
 grep -q "KWin runs the focus script" "$SCRATCH/vantrel.log" || fail "KWin did not run the focus script"
 script_loaded vantrel_focus || fail "the focus script is not loaded"
 wait_for_keyboard_read || fail "vantrel never talked to the keyboard"
@@ -140,7 +140,7 @@ script_loaded vantrel_focus && fail "the focus script stayed loaded after the pr
 QT_QPA_PLATFORM=offscreen "$vantrel" --simulate="$SCRATCH/state.json" >"$SCRATCH/vantrel.log" 2>&1 &
 vantrel_pid=$!
 pids+=($vantrel_pid)
-for ((i = 0; i < 100; i++)); do grep -q "focus script" "$SCRATCH/vantrel.log" && break; sleep 0.1; done
+for ((i = 0; i < 300; i++)); do grep -q "focus script" "$SCRATCH/vantrel.log" && break; sleep 0.1; done
 grep -q "KWin runs the focus script" "$SCRATCH/vantrel.log" || fail "KWin did not run the focus script again"
 kill -KILL "$vantrel_pid"
 wait "$vantrel_pid" 2>/dev/null

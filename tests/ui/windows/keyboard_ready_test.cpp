@@ -167,7 +167,7 @@ TEST(KeyboardReady, ApplyBeforeTheConfigurationWasReadOffersToReadItAndKeepsTheE
   w.Click(ids::kApply);
   EXPECT_FALSE(w.window->Controller().ApplyPending());
   keys::StoreImage back;
-  ASSERT_TRUE(w.core->Session()->Service().DumpDevice(back));
+  ASSERT_TRUE(test::ReadKeyboard(*w.core, back));
   EXPECT_EQ(back.table.Record(0, kKeyA).kind, keys::kKindDisabled);
 }
 
@@ -214,7 +214,7 @@ TEST(KeyboardReady, SecondLayerGKeysNamedByTheFactoryTableCanBeAssignedAndAreSho
   w.Click(ids::kApply);
   EXPECT_FALSE(w.window->Controller().ApplyPending());
   keys::StoreImage back;
-  ASSERT_TRUE(w.core->Session()->Service().DumpDevice(back));
+  ASSERT_TRUE(test::ReadKeyboard(*w.core, back));
   EXPECT_EQ(back.table.Record(0, 271).kind, keys::kKindDisabled);
 }
 

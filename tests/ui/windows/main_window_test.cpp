@@ -771,7 +771,7 @@ void DisableFirstKey(Program& p) {
 // Whether the keyboard holds the first key disabled in a profile.
 int SelectedOnKeyboard(Program& p, std::size_t profile) {
   keys::StoreImage back;
-  EXPECT_TRUE(p.core->Session()->Service().DumpDevice(back));
+  EXPECT_TRUE(test::ReadKeyboard(*p.core, back));
   return back.table.Record(profile, FirstKeyIndex()).kind == keys::kKindDisabled ? 1 : 0;
 }
 

@@ -88,4 +88,14 @@ inline void SettleProgram(AppCore& core, const std::function<bool()>& windowBusy
   }
 }
 
+// What the keyboard holds, read as the program reads it: on the device worker. Read on the
+// UI thread, which never waits for the keyboard, it fails whenever a job of the worker or
+// the presence logic holds the keyboard at that moment.
+inline bool ReadKeyboard(AppCore& core, keys::StoreImage& image) {
+  bool read = false;
+  core.Worker().Post([&] { read = core.Session()->Service().DumpDevice(image); });
+  core.Worker().WaitIdle();
+  return read;
+}
+
 }  // namespace vantrel::ui::test
