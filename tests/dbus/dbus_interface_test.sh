@@ -350,7 +350,7 @@ check has "$out" "edits not applied"
 # --direct too.
 printf '[ids]\n*\n\n[main]\ncapslock = esc\n' >"$S/swap.conf"
 for args in "import --keyd $S/swap.conf --profile 2" "keys set --profile 2 Esc disabled" "macros add Busy A+ A-" \
-            "macros rm 1 --yes" "macros rename 1 Other" "--direct keys set Tab disabled" \
+            "macros add Busy --text a --layout us" "macros rm 1 --yes" "macros rename 1 Other" "--direct keys set Tab disabled" \
             "--direct import --keyd $S/swap.conf" "--direct import $S/export.json" \
             "--direct restore $S/backup.vnp" "--direct profile 2"; do
   # shellcheck disable=SC2086

@@ -208,6 +208,7 @@ void MacroEditor::ApplyTexts() {
   button(kIdStepDelete)->SetTooltipText(Q(texts_.Text("A_DELETE")));
   button(kIdStepClear)->setText(QStringLiteral("\u2715"));
   button(kIdTypeText)->setText(Q(texts_.Text("TYPE_TEXT_BUTTON")));
+  RetranslateTypeText();
   // The symbol buttons: the symbol is the picture, the text their tooltip and their name.
   const std::pair<int, const char*> symbols[] = {
       {kIdMacroAdd, "MACRO_ADD_PROMPT"}, {kIdMacroDelete, "MACRO_DELETE_PROMPT"}, {kIdStepClear, "A_CLEAR"}};

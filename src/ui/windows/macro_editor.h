@@ -140,6 +140,7 @@ class MacroEditor : public QObject {
   void OnMove(int id);
   void OnRecordDelaysToggled();
   void OnTypeText();
+  void RetranslateTypeText();
 
   bool OnEditStart(int row, int column);
   void CommitCellEdit();

@@ -10,6 +10,10 @@ namespace vantrel::ui {
 
 TypeTextDialog* MacroEditor::typeTextDialog() const { return typeText_.data(); }
 
+void MacroEditor::RetranslateTypeText() {
+  if (typeText_) typeText_->Retranslate();
+}
+
 void MacroEditor::OnTypeText() {
   if (selected_ < 0 || recorder_.recording || typeText_) return;
   if (!FinishCellEdit()) return;

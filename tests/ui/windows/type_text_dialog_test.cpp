@@ -148,6 +148,12 @@ TEST_F(TypeTextDialogTest, AnotherLayoutTypesOtherKeysAndCancelAddsNothing) {
   EXPECT_TRUE(dialog->steps().empty());
   Choose(*dialog, "de");
   EXPECT_TRUE(dialog->okButton()->isEnabled());
+  // A change of language keeps the layout chosen and the text.
+  settings_.WriteDword("dwLanguageId", 0x40C);
+  page_->OnLanguageChanged(3);
+  EXPECT_EQ(dialog->windowTitle(), QString::fromStdString(texts_.LookupText("TYPE_TEXT_TITLE", 3)));
+  EXPECT_EQ(dialog->layoutName(), "de");
+  EXPECT_TRUE(dialog->okButton()->isEnabled());
   QTest::keyClick(dialog, Qt::Key_Escape);
   EXPECT_EQ(Editor().actions().size(), 2u);
 }
