@@ -235,7 +235,7 @@ void TypeTextDialog::UpdatePreview() {
           rest.push_back(text[i]);
         }
         shown = keys::StepsForText(rest, **characters_, keys::kDefaultTextStepDelay).steps;
-        problems << Q(text::FormatWithString(texts_.Text("TEXT_MACRO_CANNOT_TYPE"), layoutName().toStdString()));
+        problems << Q(text::FormatWithString(texts_.Text("TYPE_TEXT_CANNOT_TYPE"), layoutName().toStdString()));
         for (const std::string& line : keys::DescribeUntypeable(typed.untypeable, texts_)) problems << Q(line);
       }
     }

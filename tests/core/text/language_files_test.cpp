@@ -63,7 +63,7 @@ const std::vector<std::string> kTextKeys = {
     "DROP_IMPORT_FAILED",
     // The macro editor's "Type text..." dialog.
     "TYPE_TEXT_BUTTON", "TYPE_TEXT_TITLE", "TYPE_TEXT_PROMPT", "TYPE_TEXT_LAYOUT", "TYPE_TEXT_DESKTOP",
-    "TYPE_TEXT_DETECTING", "TYPE_TEXT_STEPS", "TYPE_TEXT_HINT", "TYPE_TEXT_TOO_MANY",
+    "TYPE_TEXT_DETECTING", "TYPE_TEXT_STEPS", "TYPE_TEXT_HINT", "TYPE_TEXT_TOO_MANY", "TYPE_TEXT_CANNOT_TYPE",
 };
 
 // Language keys of the key-name table (keys and mouse functions, media keys).
@@ -150,7 +150,7 @@ const std::map<std::string, std::size_t> kMultiStringKeys = {
     {"HISTORY_MACROS_REMOVED", 1}, {"HISTORY_MACROS_CHANGED", 1},  {"HISTORY_LIGHTING", 1},
     {"HISTORY_KEY_COLOURS", 1},    {"HISTORY_JOIN", 2},
     {"TEXT_MACRO_BAD_LAYOUT", 1},  {"TEXT_MACRO_CANNOT_TYPE", 1},  {"TEXT_MACRO_KEY_MISSING", 2},
-    {"TEXT_MACRO_NOT_ON_LAYOUT", 2},
+    {"TEXT_MACRO_NOT_ON_LAYOUT", 2}, {"TYPE_TEXT_CANNOT_TYPE", 1},
 };
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;
