@@ -115,7 +115,7 @@ check has "$(prop Unsaved)" "(<false>,)"
 check has "$(prop SimulatedStateFile)" "$(realpath -m "$state")"
 introspection=$(gdbus introspect --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1)
 for member in SetActiveProfile NextProfile PreviousProfile GetLighting SetLighting PaintKeys ExportJson \
-              ImportJson Backup Restore Verify CheckIdle "readonly b Present" "readonly i ActiveProfile" \
+              ImportJson Backup Restore Verify CheckIdle AddTextMacro "readonly b Present" "readonly i ActiveProfile" \
               "readonly u ReportRate" "readonly au Effects" "readonly u MacroCapacity" "readonly b Unsaved"; do
   check has "$introspection" "$member"
 done
@@ -297,6 +297,33 @@ out=$("$ctl" --direct --simulate="$state" --trace "$S/direct_trace.txt" profile 
 check test "$out" = 1
 check test -s "$S/direct_trace.txt"
 
+# ---- text macros ----------------------------------------------------------------------
+macro_writes() { if [ -f "$1" ]; then grep -c '^> CTRL 04 .. .. 0a ' "$1" || true; else echo 0; fi; }
+writes=$(macro_writes "$trace")
+added=$(call AddTextMacro Mail 'Ab@' us)
+check has "$added" "(uint32 "
+id=$(sed -n 's/^(uint32 \([0-9]*\),)$/\1/p' <<<"$added")
+check test "$(macro_writes "$trace")" -gt "$writes"
+shown=$("$ctl" --direct --simulate="$state" macros show "$id" 2>&1)
+check has "$shown" "macro $id: Mail"
+check has "$shown" "Left Shift+/10"
+check has "$shown" "2-/10"
+check test "$(grep -c '^  [0-9]' <<<"$shown")" = 10
+check test "$(call Verify)" = "(@as [],)"
+# The desktop's layout when none is given.
+check has "$(call AddTextMacro Desk a '')" "(uint32 "
+# Refused before anything is written, naming each character the layout cannot type.
+writes=$(macro_writes "$trace")
+refused=$(call AddTextMacro Euro 'a€' us)
+check has "$refused" "InvalidArgument: text: The layout us cannot type this text"
+check has "$refused" "character 2: U+20AC"
+check has "$(call AddTextMacro X a zz)" "InvalidArgument: text: Unknown keyboard layout \"zz\""
+check has "$(call AddTextMacro X a 'us;rm')" "InvalidArgument: layout: "
+check has "$(call AddTextMacro X '' us)" "InvalidArgument: text: "
+check has "$(call AddTextMacro X "$(head -c 4001 /dev/zero | tr '\0' a)" us)" "InvalidArgument: text: "
+check test "$(macro_writes "$trace")" = "$writes"
+check has "$(prop Unsaved)" "(<false>,)"
+
 # ---- busy: unapplied edits are never discarded ------------------------------------------
 check wait_prop ActiveProfile "(<1>,)"
 check test "$(tcall MarkEdited 1)" = "()"
@@ -312,6 +339,7 @@ busy=$(call ImportJson "$(cat "$S/export.json")")
 check has "$busy" "org.vantrel.Vantrel1.Error.Busy: "
 check has "$busy" "edits not applied"
 check has "$(call Restore "$S/backup.vnp")" "Error.Busy"
+check has "$(call AddTextMacro Busy a us)" "Error.Busy"
 out=$("$ctl" --simulate="$state" --trace "$S/busy_trace.txt" import "$S/export.json" 2>&1)
 check test "$?" = 1
 check has "$out" "edits not applied"
@@ -322,7 +350,7 @@ check has "$out" "edits not applied"
 # --direct too.
 printf '[ids]\n*\n\n[main]\ncapslock = esc\n' >"$S/swap.conf"
 for args in "import --keyd $S/swap.conf --profile 2" "keys set --profile 2 Esc disabled" "macros add Busy A+ A-" \
-            "macros rm 1 --yes" "macros rename 1 Other" "--direct keys set Tab disabled" \
+            "macros add Busy --text a --layout us" "macros rm 1 --yes" "macros rename 1 Other" "--direct keys set Tab disabled" \
             "--direct import --keyd $S/swap.conf" "--direct import $S/export.json" \
             "--direct restore $S/backup.vnp" "--direct profile 2"; do
   # shellcheck disable=SC2086

@@ -51,6 +51,14 @@ expect "vantrelctl keys set Esc mouse:" left right wheel-up
 expect "vantrelctl colours paint Num" 'Num\ \*' 'Num\ Enter'
 expect "vantrelctl colours paint \\'" "\\'"
 expect "vantrelctl macros add name Es" Esc+ Esc-
+# Text macros: the layouts and variants of the system's XKB list; the text and the delay
+# are not completed.
+if [ -r /usr/share/X11/xkb/rules/evdev.lst ]; then
+  expect "vantrelctl macros add name --text hi --layout d" de
+  expect "vantrelctl macros add name --layout us" us 'us(dvorak)'
+fi
+expect_none "vantrelctl macros add name --text "
+expect_none "vantrelctl macros add name --delay "
 expect "vantrelctl sim " dump reset unplug plug
 expect_none "vantrelctl keys set Esc default "
 expect_none "vantrelctl sim dump "

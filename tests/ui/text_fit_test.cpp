@@ -137,6 +137,7 @@ std::vector<FixedControl> FixedControls() {
                Texts({"A_RECORD", "MACRO_ACTION_RECORD", "MACRO_ACTION_STOP_RECORD"})});
   c.push_back({SkinFile::Composite, "FUNC_MACRO_RECORD_DELAY2", Look::kLabel, Texts({"RECORD_DELAY"})});
   c.push_back({SkinFile::Composite, "FUNC_MACRO_CYCLES_PROMPT", Look::kLabel, Texts({"MACRO_CYCLES"})});
+  c.push_back({SkinFile::Composite, "FUNC_MACRO_TYPE_TEXT", Look::kButton, Texts({"TYPE_TEXT_BUTTON"})});
   for (const char* k : {"CONTROL_OK", "CONTROL_CANCEL"})
     c.push_back({SkinFile::Composite, k, Look::kButton, Texts({"MACRO_OK", "MACRO_CANCLE"})});
   // The step list's three columns are 170 pixels wide; the first shows the key's name.

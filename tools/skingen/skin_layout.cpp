@@ -249,6 +249,7 @@ DialogLayout CompositeLayout() {
   e.push_back({"FUNC_MACRO_RECORD_DELAY2", R(440, 318, 84, 30), Kind::Field, {}});
   e.push_back({"FUNC_MACRO_CYCLES_PROMPT", R(36, 360, 150, 20), Kind::Label, {}});
   e.push_back({"FUNC_MACRO_CYCLES", R(190, 356, 70, 28), Kind::Field, {}});
+  e.push_back({"FUNC_MACRO_TYPE_TEXT", R(292, 355, 232, 30), Kind::Button, {}});
   // Multimedia and function tabs.
   e.push_back({"MEDIA_SETTING_TISHI", R(36, 112, 528, 20), Kind::Label, {}});
   e.push_back({"FUNC_MEDIA_SELECT", R(36, 140, 528, 236), Kind::Field, {}});

@@ -8,8 +8,11 @@
 #include "app/ctl/keys_common.h"
 #include "app/ctl/registry.h"
 #include "core/keys/key_codes.h"
+#include "core/keys/text_macro.h"
 #include "core/text/safe_format.h"
 #include "core/text/utf16.h"
+#include "core/util/regular_file.h"
+#include "platform/desktop_layout.h"
 
 namespace vantrel::ctl {
 namespace {
@@ -165,6 +168,72 @@ void RunAdd(Context& ctx, const std::string& name, int cycles, const std::vector
   ctx.Out() << "macro " << id << " added: " << MacroName(lock->macros.back()) << ", " << steps.size() << " steps\n";
 }
 
+// A macro typed from text: the text, or the file that holds it.
+struct TextRequest {
+  std::string text;
+  std::string file;  // read when not empty
+  std::string layout;  // empty: the desktop's
+  int delay = kDefaultTextStepDelay;
+};
+
+// A macro types at most 2000 characters (one step each at least), and UTF-8 takes at most
+// four bytes for one: a larger file holds no text that fits, and is not read.
+inline constexpr std::size_t kMaxTextFileBytes = 16 * 1024;
+
+// The text of --text-file. Most editors end a file with a newline the user never meant to
+// type (it would press Enter after the text): one final newline is left out.
+std::optional<std::string> ReadTextFile(Context& ctx, const std::string& file) {
+  std::string content, why;
+  if (!ReadRegularFile(file, kMaxTextFileBytes, content, why)) {
+    ctx.Err() << "cannot read " << file << ": " << why;
+    if (why.rfind("is larger", 0) == 0) ctx.Err() << "; a macro types at most " << kMaxActions << " characters";
+    ctx.Err() << "\nnothing was written\n";
+    ctx.SetExitCode(kExitFailed);
+    return std::nullopt;
+  }
+  if (content.ends_with("\r\n")) {
+    content.resize(content.size() - 2);
+  } else if (content.ends_with('\n')) {
+    content.pop_back();
+  }
+  return content;
+}
+
+void RunAddText(Context& ctx, const std::string& name, int cycles, TextRequest request) {
+  if (!request.file.empty()) {
+    auto content = ReadTextFile(ctx, request.file);
+    if (!content) return;
+    request.text = std::move(*content);
+  }
+  // Typed before the keyboard is touched: a text the layout cannot type writes nothing.
+  const std::string layout =
+      request.layout.empty() ? platform::DetectDesktopLayout().name.Text() : request.layout;
+  const keys::TypedText typed = keys::TypeText(request.text, layout, request.delay, ctx.Texts());
+  if (!typed.error.empty()) {
+    ctx.Err() << typed.error << "\nnothing was written\n";
+    return ctx.SetExitCode(kExitUsage);
+  }
+  if (!ctx.ProgramLetsWrite()) return;
+  KeyboardSession s(ctx);
+  if (!LoadKeyboard(ctx, s)) return;
+  std::uint16_t id = 0;
+  {
+    EditingStore::Lock lock(s.editing);
+    const keys::AddedMacro added =
+        keys::AddMacroWithSteps(lock.Image(), text::Utf8ToUtf16(name), typed.steps, s.config.macroCapacity, s.texts);
+    if (added.id == 0) {
+      ctx.Err() << added.error << "\nnothing was written\n";
+      return ctx.SetExitCode(kExitFailed);
+    }
+    lock->macros.back().SetCycles(static_cast<std::uint8_t>(cycles));
+    id = added.id;
+  }
+  if (!Commit(ctx, s)) return;
+  EditingStore::Lock lock(s.editing);
+  ctx.Out() << "macro " << id << " added: " << MacroName(lock->macros.back()) << ", " << typed.steps.size()
+            << " steps, typed for layout " << typed.layout.Text() << '\n';
+}
+
 void RunRemove(Context& ctx, int id, bool yes) {
   if (!ctx.ProgramLetsWrite()) return;
   KeyboardSession s(ctx);
@@ -219,9 +288,34 @@ const CommandGroup kMacroCommands(31, [](CLI::App& app, Context& ctx) {
   add->add_option("--cycles", *cycles, "How many times the keyboard plays it (1..255, default 1)")
       ->check(CLI::Range(1, 255));
   add->add_option("STEP", *steps, "KEY+ (press) or KEY- (release), optionally /DELAY in ms (default 50), "
-                                  "e.g. A+/50 A-/10")
-      ->required();
-  add->callback([&ctx, name, cycles, steps] { RunAdd(ctx, *name, *cycles, *steps); });
+                                  "e.g. A+/50 A-/10");
+  auto typing = std::make_shared<TextRequest>();
+  auto* text = add->add_option("--text", typing->text, "Text to type, as the steps that type it on the layout");
+  auto* textFile = add->add_option("--text-file", typing->file, "File whose text to type (at most 16 KiB; one "
+                                                                "final newline is left out)");
+  auto* layout = add->add_option("--layout", typing->layout, "With --text or --text-file: the keyboard layout to "
+                                                             "type for, as XKB names it (us, de, us(dvorak); "
+                                                             "default: the desktop's)");
+  auto* delay = add->add_option("--delay", typing->delay, "With --text or --text-file: the delay after each step "
+                                                          "in ms (0..40000 in steps of 10, default 10)");
+  text->excludes(textFile);
+  add->callback([&ctx, name, cycles, steps, typing, text, textFile, layout, delay] {
+    const bool typed = text->count() > 0 || textFile->count() > 0;
+    if (typed && !steps->empty()) {
+      ctx.Err() << "macros add: give STEPs or --text/--text-file, not both\n";
+      return ctx.SetExitCode(kExitUsage);
+    }
+    if (!typed && (layout->count() > 0 || delay->count() > 0)) {
+      ctx.Err() << "macros add: --layout and --delay go with --text or --text-file\n";
+      return ctx.SetExitCode(kExitUsage);
+    }
+    if (!typed && steps->empty()) {
+      ctx.Err() << "macros add: give STEPs, --text or --text-file\n";
+      return ctx.SetExitCode(kExitUsage);
+    }
+    if (typed) return RunAddText(ctx, *name, *cycles, *typing);
+    RunAdd(ctx, *name, *cycles, *steps);
+  });
 
   auto* rm = macros->add_subcommand("rm", "Remove a macro (keys that play it return to their factory function)");
   auto rmId = std::make_shared<int>(0);

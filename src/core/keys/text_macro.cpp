@@ -254,4 +254,13 @@ AddedTextMacro AddTextMacro(EditingStore& store, std::string_view utf8Name, std:
   return out;
 }
 
+bool InsertSteps(RecordList& list, std::span<const MacroAction> steps) {
+  if (steps.empty() || steps.size() > kMaxActions - std::min(list.actions.size(), kMaxActions)) return false;
+  std::size_t at = list.actions.size();
+  if (list.selected && *list.selected < list.actions.size()) at = *list.selected + 1;
+  list.actions.insert(list.actions.begin() + static_cast<std::ptrdiff_t>(at), steps.begin(), steps.end());
+  list.selected = at + steps.size() - 1;
+  return true;
+}
+
 }  // namespace vantrel::keys

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/keys/macro.h"
+#include "core/keys/recorder.h"
 #include "core/keys/stores.h"
 #include "core/text/text_source.h"
 
@@ -124,5 +125,11 @@ struct AddedTextMacro {
 AddedTextMacro AddTextMacro(EditingStore& store, std::string_view utf8Name, std::string_view utf8Text,
                             std::string_view layout, std::int32_t delayMs, std::size_t macroCapacity,
                             const text::TextSource& texts);
+
+// Steps added to the macro being edited (the editor's "Type text..."): inserted after the
+// selected row, or at the end when none is selected, and the last of them selected. False,
+// with the list unchanged, when nothing is given or the macro would then hold more than
+// kMaxActions steps.
+bool InsertSteps(RecordList& list, std::span<const MacroAction> steps);
 
 }  // namespace vantrel::keys

@@ -55,7 +55,7 @@ std::vector<std::string> SkinButtonKeys(SkinFile file) {
                       "FUNC_MACRO_DELETE2", "FUNC_MACRO_CLEAR", "FUNC_MACRO_UP_TOP", "FUNC_MACRO_UP",
                       "FUNC_MACRO_DOWN", "FUNC_MACRO_DOWN_BOTTOM", "FUNC_MACRO_LIST", "FUNC_MACRO_LIST2",
                       "FUNC_MACRO_RECORD", "FUNC_MACRO_RECORD_DELAY", "FUNC_MACRO_RECORD_DELAY2",
-                      "FUNC_MACRO_CYCLES", "FUNC_MACRO_CYCLES_PROMPT"});
+                      "FUNC_MACRO_CYCLES", "FUNC_MACRO_CYCLES_PROMPT", "FUNC_MACRO_TYPE_TEXT"});
     case SkinFile::Main: {
       auto keys = Strings(
           {"CONTROL_OK", "CONTROL_CANCEL", "CONTROL2_APPLY", "CONTROL_CLOSE", "CONTROL_MINIMIZE", "CONTROL_HELP",

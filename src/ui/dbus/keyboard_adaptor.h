@@ -33,6 +33,7 @@ struct BusJobResult {
   std::string text;                          // ExportJson
   std::vector<std::string> lines;            // Verify
   std::optional<lighting::LightingState> lighting;  // GetLighting
+  uint macroId = 0;                                  // AddTextMacro
 };
 
 class KeyboardAdaptor final : public QDBusAbstractAdaptor, public profiles::ProfileView {
@@ -81,6 +82,9 @@ class KeyboardAdaptor final : public QDBusAbstractAdaptor, public profiles::Prof
   // edits, a key page open, the profile manager's changes); otherwise an empty answer.
   // vantrelctl asks it before it writes keys or macros to the keyboard itself.
   void CheckIdle(const QDBusMessage& message);
+  // A new macro that types the text on the layout (empty: the desktop's), written to the
+  // keyboard with the macros and key tables; answers the macro's id.
+  uint AddTextMacro(const QString& name, const QString& text, const QString& layout, const QDBusMessage& message);
 
  private:
   struct Facts {

@@ -54,7 +54,7 @@ QString CaptionOf(const QString& key) {
       {"CONTROL_KEY", "Single key"}, {"CONTROL_MACRO", "Macro"}, {"CONTROL_MEDIA", "Multimedia"},
       {"CONTROL_FUNCTION", "Function"}, {"CONTROL_CLEAR", "Clear"}, {"CONTROL_OSK", "Keyboard"},
       {"FUNC_MACRO_ADD", "New"}, {"FUNC_MACRO_DELETE", "Delete"}, {"FUNC_MACRO_CLEAR", "Clear"},
-      {"FUNC_MACRO_RECORD", "Record"},
+      {"FUNC_MACRO_RECORD", "Record"}, {"FUNC_MACRO_TYPE_TEXT", "Type text..."},
       {"TOLVEN_VER", "Version 0.1.0"}, {"CONTROL_UsbStatic", "Report rate"}, {"CONTROL_DengStatic", "Lighting"},
       {"CONTROL_LightStatic", "Brightness"}, {"CONTROL_SpeedStatic", "Speed"}, {"CONTROL_RGBStatic", "RGB"},
       {"KEY_SETTING", "Key assignment \u2014 Num 5"}, {"MARCO_NAME_SETTING", "Macros"},

@@ -107,6 +107,7 @@ inline constexpr int kIdStepUp = 1024;
 inline constexpr int kIdStepDown = 1025;
 inline constexpr int kIdStepBottom = 1026;
 inline constexpr int kIdRecordDelays = 1027;
+inline constexpr int kIdTypeText = 1040;  // "Type text..."
 
 // ---- Profile manager (dialog 131) --------------------------------------------------------
 inline constexpr int kProfileDialogResource = 131;

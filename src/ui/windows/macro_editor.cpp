@@ -141,7 +141,8 @@ void MacroEditor::BuildControls(QWidget* page, const QString& ini, const QString
                               {kIdStepClear, "FUNC_MACRO_CLEAR", false}, {kIdRecord, "FUNC_MACRO_RECORD", false},
                               {kIdStepTop, "FUNC_MACRO_UP_TOP", true},   {kIdStepUp, "FUNC_MACRO_UP", true},
                               {kIdStepDown, "FUNC_MACRO_DOWN", true},    {kIdStepBottom, "FUNC_MACRO_DOWN_BOTTOM", true},
-                              {kIdStepDelete, "FUNC_MACRO_DELETE2", true}, {kIdRecordDelays, "FUNC_MACRO_RECORD_DELAY", false}};
+                              {kIdStepDelete, "FUNC_MACRO_DELETE2", true}, {kIdRecordDelays, "FUNC_MACRO_RECORD_DELAY", false},
+                              {kIdTypeText, "FUNC_MACRO_TYPE_TEXT", false}};
   for (const auto& s : buttonDefs) {
     auto* b = new CPngButton(page, s.id);
     const QPixmap normal = pic(s.small ? "macro2_normal.jpg" : "macro_normal.jpg");
@@ -169,6 +170,7 @@ void MacroEditor::BuildControls(QWidget* page, const QString& ini, const QString
   for (int id : {kIdStepTop, kIdStepUp, kIdStepDown, kIdStepBottom})
     connect(button(id), &QAbstractButton::clicked, this, [this, id] { OnMove(id); });
   connect(delays, &QAbstractButton::clicked, this, &MacroEditor::OnRecordDelaysToggled);
+  connect(button(kIdTypeText), &QAbstractButton::clicked, this, &MacroEditor::OnTypeText);
 }
 
 CPngButton* MacroEditor::button(int id) const {
@@ -192,6 +194,8 @@ void MacroEditor::ApplyTexts() {
   button(kIdStepBottom)->SetTooltipText(Q(texts_.Text("A_BOTTOM")));
   button(kIdStepDelete)->SetTooltipText(Q(texts_.Text("A_DELETE")));
   button(kIdStepClear)->setText(QStringLiteral("\u2715"));
+  button(kIdTypeText)->setText(Q(texts_.Text("TYPE_TEXT_BUTTON")));
+  RetranslateTypeText();
   // The symbol buttons: the symbol is the picture, the text their tooltip and their name.
   const std::pair<int, const char*> symbols[] = {
       {kIdMacroAdd, "MACRO_ADD_PROMPT"}, {kIdMacroDelete, "MACRO_DELETE_PROMPT"}, {kIdStepClear, "A_CLEAR"}};
@@ -582,6 +586,7 @@ void MacroEditor::UpdateButtons() {
   const bool any = selected_ >= 0;
   for (int id = kIdRecord; id <= kIdStepBottom; ++id)
     if (auto* b = button(id)) b->setEnabled(any);
+  button(kIdTypeText)->setEnabled(any);
 }
 
 }  // namespace vantrel::ui

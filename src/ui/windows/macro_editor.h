@@ -30,6 +30,7 @@ namespace vantrel::ui {
 class CPngButton;
 class CReportCtrl;
 class ColorStatic;
+class TypeTextDialog;
 
 // The name box: an edit field over the always-open list of macro names (a combo box whose
 // list stays open). Typing in the field renames the selected macro.
@@ -107,6 +108,8 @@ class MacroEditor : public QObject {
   CReportCtrl* actionList() const { return list_; }
   CPngButton* button(int id) const;
   QWidget* cellEditor() const { return cellEditor_; }
+  // The "Type text..." dialog while it is open (macro_editor_type_text.cpp).
+  TypeTextDialog* typeTextDialog() const;
 
  signals:
   // Something the page saves was changed.
@@ -136,6 +139,8 @@ class MacroEditor : public QObject {
   void OnClearSteps();
   void OnMove(int id);
   void OnRecordDelaysToggled();
+  void OnTypeText();
+  void RetranslateTypeText();
 
   bool OnEditStart(int row, int column);
   void CommitCellEdit();
@@ -186,6 +191,7 @@ class MacroEditor : public QObject {
   ColorStatic* cyclesCaption_ = nullptr;
   ColorStatic* delaysCaption_ = nullptr;
 
+  QPointer<TypeTextDialog> typeText_;
   QPointer<QWidget> cellEditor_;
   int editRow_ = -1;
   int editColumn_ = -1;

@@ -270,5 +270,45 @@ TEST_F(TypeTextTest, AddTextMacroToTheEditingStore) {
   EXPECT_EQ(lock->macros.size(), 1u);
 }
 
+// Typed steps go in after the selected step (or at the end), the last of them selected;
+// a macro never grows beyond its 2000 steps.
+TEST(InsertSteps, AfterTheSelectedStepWithinTheMacroLimit) {
+  const auto step = [](std::uint16_t code) { return MacroAction{10, code, kPress}; };
+  const std::vector<MacroAction> typed = {step(7), step(8)};
+  struct Case {
+    std::vector<MacroAction> before;
+    std::optional<std::size_t> selected;
+    std::vector<MacroAction> after;
+    std::optional<std::size_t> selectedAfter;
+  };
+  const std::vector<Case> cases = {
+      {{}, std::nullopt, {step(7), step(8)}, 1},
+      {{step(1), step(2)}, std::nullopt, {step(1), step(2), step(7), step(8)}, 3},
+      {{step(1), step(2)}, 0, {step(1), step(7), step(8), step(2)}, 2},
+      {{step(1), step(2)}, 1, {step(1), step(2), step(7), step(8)}, 3},
+      // A selection beyond the list (a stale row) adds at the end.
+      {{step(1)}, 5, {step(1), step(7), step(8)}, 2},
+  };
+  for (const Case& c : cases) {
+    RecordList list;
+    list.actions = c.before;
+    list.selected = c.selected;
+    ASSERT_TRUE(InsertSteps(list, typed));
+    EXPECT_EQ(list.actions, c.after);
+    EXPECT_EQ(list.selected, c.selectedAfter);
+  }
+
+  RecordList full;
+  full.actions.assign(kMaxActions - 1, step(1));
+  full.selected = 3;
+  EXPECT_FALSE(InsertSteps(full, typed));
+  EXPECT_FALSE(InsertSteps(full, {}));
+  EXPECT_EQ(full.actions.size(), kMaxActions - 1);
+  EXPECT_EQ(full.selected, 3u);
+  EXPECT_TRUE(InsertSteps(full, std::vector<MacroAction>{step(9)}));
+  EXPECT_EQ(full.actions.size(), kMaxActions);
+  EXPECT_EQ(full.actions[4], step(9));
+}
+
 }  // namespace
 }  // namespace vantrel::keys

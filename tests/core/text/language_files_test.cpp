@@ -61,6 +61,9 @@ const std::vector<std::string> kTextKeys = {
     "MENU_PRINT_KEY_MAP", "SHEET_TITLE", "SHEET_DISABLED", "SHEET_MACRO", "SHEET_LAUNCH", "SHEET_TEXT",
     "SHEET_STOP_MACRO", "SHEET_GKEYS", "SHEET_LAYER1", "SHEET_LAYER2", "SHEET_CYCLES", "DROP_IMPORT_PROMPT", "DROP_RESTORE_PROMPT",
     "DROP_IMPORT_FAILED",
+    // The macro editor's "Type text..." dialog.
+    "TYPE_TEXT_BUTTON", "TYPE_TEXT_TITLE", "TYPE_TEXT_PROMPT", "TYPE_TEXT_LAYOUT", "TYPE_TEXT_DESKTOP",
+    "TYPE_TEXT_DETECTING", "TYPE_TEXT_STEPS", "TYPE_TEXT_HINT", "TYPE_TEXT_TOO_MANY", "TYPE_TEXT_CANNOT_TYPE",
 };
 
 // Language keys of the key-name table (keys and mouse functions, media keys).
@@ -125,6 +128,9 @@ const std::map<std::string, Conversion> kFormatKeys = {
     {"DROP_IMPORT_PROMPT", Conversion::kString},
     {"DROP_RESTORE_PROMPT", Conversion::kString},
     {"DROP_IMPORT_FAILED", Conversion::kString},
+    {"TYPE_TEXT_DESKTOP", Conversion::kString},
+    {"TYPE_TEXT_STEPS", Conversion::kNumber},
+    {"TYPE_TEXT_TOO_MANY", Conversion::kNumber},
 };
 
 // Texts with several string conversions, filled in order in one pass: how many each has.
@@ -144,7 +150,7 @@ const std::map<std::string, std::size_t> kMultiStringKeys = {
     {"HISTORY_MACROS_REMOVED", 1}, {"HISTORY_MACROS_CHANGED", 1},  {"HISTORY_LIGHTING", 1},
     {"HISTORY_KEY_COLOURS", 1},    {"HISTORY_JOIN", 2},
     {"TEXT_MACRO_BAD_LAYOUT", 1},  {"TEXT_MACRO_CANNOT_TYPE", 1},  {"TEXT_MACRO_KEY_MISSING", 2},
-    {"TEXT_MACRO_NOT_ON_LAYOUT", 2},
+    {"TEXT_MACRO_NOT_ON_LAYOUT", 2}, {"TYPE_TEXT_CANNOT_TYPE", 1},
 };
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;

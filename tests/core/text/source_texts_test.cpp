@@ -182,6 +182,7 @@ const Allowed kAllowed[] = {
     // Error messages of the session-bus interface go back to the calling script with the
     // error's name, as vantrelctl's diagnostics do: the script's author reads them.
     {"ui/dbus/keyboard_adaptor.cpp", ""},
+    {"ui/dbus/keyboard_adaptor_text_macro.cpp", ""},
     {"ui/dbus/focus_adaptor.cpp", "KWin "},
     // Qt's class-info key that names an adaptor's interface.
     {"ui/dbus/keyboard_adaptor.h", "D-Bus Interface"},

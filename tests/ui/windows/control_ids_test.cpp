@@ -86,7 +86,7 @@ TEST(ControlIds, EachDialogNamesEveryControlOnce) {
       {kIdMacroDelete, "macroDelete"}, {kIdActionList, "actions"}, {kIdRecord, "record"},
       {kIdStepDelete, "stepDelete"}, {kIdStepClear, "stepClear"}, {kIdStepTop, "top"},
       {kIdStepUp, "up"},       {kIdStepDown, "down"},         {kIdStepBottom, "bottom"},
-      {kIdRecordDelays, "delays"},
+      {kIdRecordDelays, "delays"}, {kIdTypeText, "typeText"},
   };
   EXPECT_EQ(Describe(Repeats(keyPage)), "");
   const std::vector<std::pair<int, std::string>> manager = {
