@@ -57,6 +57,14 @@ TEST_F(CtlTextMacro, TypedForTheLayoutGivenOrTheDesktopsAndShownBack) {
   EXPECT_EQ(Steps(1, &delays), (std::vector<std::string>{"Left Shift+", "A+", "A-", "Left Shift-", "B+", "B-",
                                                          "Left Shift+", "2+", "2-", "Left Shift-"}));
   EXPECT_EQ(delays, std::vector<int>(10, 10));
+  // Assigned to G1, the key plays it: read back from the keyboard.
+  ASSERT_EQ(Ctl("keys set --profile 0 G1 macro:1").code, 0);
+  const auto assigned = nlohmann::json::parse(Ctl("keys --profile 0 --json").out)["assignments"];
+  ASSERT_EQ(assigned.size(), 1u) << assigned.dump();
+  EXPECT_EQ(assigned[0]["key"], "G1");
+  EXPECT_EQ(assigned[0]["kind"], "macro");
+  EXPECT_EQ(assigned[0]["value"], 1);
+  EXPECT_EQ(Steps(1).size(), 10u);
 
   // Without --layout the desktop's (de here): z is on the key of Y, @ is AltGr+Q.
   r = Ctl("macros add Gruss --text 'z@' --delay 30 --cycles 2", "de");
