@@ -1,13 +1,16 @@
 #include "ui/skin/base_dialog.h"
 
+#include <QChildEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWindow>
 
 #include "ui/skin/png_button.h"
+#include "ui/skin/skin_scale.h"
 
 namespace vantrel::ui {
 
@@ -32,13 +35,59 @@ void CBaseDialog::InitDialog() {
   initialised_ = true;
   ApplySkin();
   OnInitDialog();
+  SetSkinScale(ScaleForScreen());
 }
 
 void CBaseDialog::showEvent(QShowEvent* event) {
   // A dialog shown again after OK or Cancel loads its pictures again.
   if (initialised_ && !skin_.ok()) ApplySkin();
   InitDialog();
+  FollowScreen();
   QDialog::showEvent(event);
+}
+
+qreal CBaseDialog::ScaleForScreen() const {
+  const QScreen* on = screen();
+  if (!isWindow() || !skin_.ok() || on == nullptr) return skinScale_;
+  return FittingScaleFactor(skinSize_, on->availableGeometry());
+}
+
+void CBaseDialog::FollowScreen() {
+  if (followingScreen_ || !isWindow() || windowHandle() == nullptr) return;
+  followingScreen_ = true;
+  // The screen it opens on may not be the one it was made for; a window moved to another
+  // screen is drawn at that screen's factor.
+  SetSkinScale(ScaleForScreen());
+  connect(windowHandle(), &QWindow::screenChanged, this, [this] { SetSkinScale(ScaleForScreen()); });
+}
+
+void CBaseDialog::SetSkinScale(qreal scale) {
+  if (!(scale > 0.0) || scale == skinScale_) return;
+  const qreal from = skinScale_;
+  skinScale_ = scale;
+  ScaleChildren(*this, from, scale);
+  ShapeToScale();
+  update();
+}
+
+bool CBaseDialog::event(QEvent* event) {
+  // A control made after the window was scaled (placed in skin coordinates) is scaled when
+  // it is first shown with the window.
+  if (event->type() == QEvent::ChildPolished && skinScale_ != 1.0) {
+    if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child())) ScaleChild(*child, skinScale_, skinScale_);
+  }
+  return QDialog::event(event);
+}
+
+void CBaseDialog::ShapeToScale() {
+  if (!skin_.ok()) return;
+  const QSize size = ScaledSize(skinSize_, skinScale_);
+  resize(size);
+  if (skin_.mask.isNull()) return;
+  // The shape from the mask at the window's size: exact white stays exact white when the
+  // picture is sampled rather than filtered.
+  setMask(MaskToRegion(skinScale_ == 1.0 ? skin_.mask
+                                         : skin_.mask.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
 }
 
 void CBaseDialog::done(int result) {
@@ -59,6 +108,8 @@ void CBaseDialog::SetTitleText(const QString& title) {
 
 void CBaseDialog::ApplySkin() {
   skin_ = ApplyDialogSkin(*this, iniPath_, skinFolder_);
+  if (skin_.ok()) skinSize_ = size();
+  if (skinScale_ != 1.0) ShapeToScale();
   const auto r = ReadSkinRect(iniPath_, QStringLiteral("BUTTONINFO"), QStringLiteral("DIALOG_TITLE"));
   titleRect_ = text::IsDisabledPlacement(r) ? QRect() : QRect(r.x, r.y, r.width, r.height);
 }
@@ -79,7 +130,8 @@ void CBaseDialog::paintEvent(QPaintEvent* event) {
   // them: the background beneath them would be painted only to be hidden. A preview
   // frame repaints a hundred key faces, all of it beneath buttons.
   QRegion area = event->region();
-  const QRegion covered = OpaqueButtonsIn(area.boundingRect());
+  // Scaled buttons are filtered at their edges: the background shows through there.
+  const QRegion covered = skinScale_ == 1.0 ? OpaqueButtonsIn(area.boundingRect()) : QRegion();
   if (!covered.isEmpty()) {
     area -= covered;
     if (area.isEmpty()) return;
@@ -94,8 +146,9 @@ void CBaseDialog::paintEvent(QPaintEvent* event) {
   if (maskIsInputOnly && testAttribute(Qt::WA_TranslucentBackground) && !mask().isEmpty()) {
     painter.setClipRegion(mask(), covered.isEmpty() ? Qt::ReplaceClip : Qt::IntersectClip);
   }
+  if (skin_.background.isNull()) painter.fillRect(rect(), QColor(0x16, 0x19, 0x1F));
+  ScaleSkinPainter(painter, *this);
   if (!skin_.background.isNull()) painter.drawPixmap(0, 0, skin_.background);
-  else painter.fillRect(rect(), QColor(0x16, 0x19, 0x1F));
   if (title_.isEmpty()) return;
   const QRect place = titleRect_;
   if (place.isEmpty()) return;

@@ -34,8 +34,18 @@ class CBaseDialog : public QDialog {
   // Where the title is drawn; empty when the skin has no place for it.
   const QRect& titleRect() const { return titleRect_; }
 
-  // Runs the dialog's own initialisation (OnInitDialog), then applies the skin.
+  // Applies the skin, then runs the dialog's own initialisation (OnInitDialog), which places
+  // the controls in skin coordinates; on a screen too small for the skin they are then
+  // scaled with the window.
   void InitDialog();
+
+  // The factor the window is drawn at: below 1 when its skin does not fit the screen's
+  // available area (see FittingScaleFactor), else 1.
+  qreal skinScale() const { return skinScale_; }
+  // The window's size in skin coordinates: its background picture's.
+  QSize skinSize() const { return skinSize_; }
+  // Draws the window at `scale` (children, fonts, shape); kept until the screen changes.
+  void SetSkinScale(qreal scale);
 
   void done(int result) override;
 
@@ -43,6 +53,7 @@ class CBaseDialog : public QDialog {
   // Dialogs place their controls here; the skin (background, size, shape) is already set.
   virtual void OnInitDialog() {}
   void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -54,6 +65,11 @@ class CBaseDialog : public QDialog {
   QRegion OpaqueButtonsIn(const QRect& bounds) const;
   void ReleasePictures();
   void ApplySkin();
+  // Size and shape at the current factor.
+  void ShapeToScale();
+  // The factor for the screen the window is on, or will open on.
+  qreal ScaleForScreen() const;
+  void FollowScreen();
 
   int resourceId_;
   QString iniPath_;
@@ -65,6 +81,9 @@ class CBaseDialog : public QDialog {
   QPoint dragOffset_;
   QString title_;
   QRect titleRect_;
+  qreal skinScale_ = 1.0;
+  QSize skinSize_;
+  bool followingScreen_ = false;
 };
 
 }  // namespace vantrel::ui

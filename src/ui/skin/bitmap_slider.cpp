@@ -1,5 +1,6 @@
 #include "ui/skin/bitmap_slider.h"
 
+
 #include <QAccessible>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -7,14 +8,17 @@
 #include <QPainter>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
 #include "ui/skin/skin_accessibility.h"
+#include "ui/skin/skin_scale.h"
 
 namespace vantrel::ui {
 
 CBitmapSlider::CBitmapSlider(QWidget* parent, int controlId) : QWidget(parent), controlId_(controlId) {
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
+  MarkSkinPainted(*this);
   InstallSkinAccessibility();
 }
 
@@ -66,8 +70,11 @@ void CBitmapSlider::SetMargin(int pixels) {
 }
 
 int CBitmapSlider::PositionAt(int x) const {
+  // The pointer in skin coordinates, as the track is.
+  const qreal scale = SkinScaleOf(*this);
+  if (scale != 1.0) x = static_cast<int>(std::lround(x / scale));
   const int span = maximum_ - minimum_;
-  const int track = width() - 2 * margin_;
+  const int track = SkinSize(*this).width() - 2 * margin_;
   if (span <= 0 || track <= 1) return minimum_;
   const long long offset = static_cast<long long>(x - margin_) * span;
   const long long rounded = (offset >= 0 ? offset + (track - 1) / 2 : offset - (track - 1) / 2) / (track - 1);
@@ -85,18 +92,20 @@ void CBitmapSlider::MoveByUser(int position) {
 
 void CBitmapSlider::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  ScaleSkinPainter(painter, *this);
+  const QRect area = SkinRect(*this);
   if (!channel_.isNull()) painter.drawPixmap(0, 0, channel_);
   if (!thumb_.isNull() && maximum_ > minimum_) {
-    const int track = width() - 2 * margin_;
+    const int track = area.width() - 2 * margin_;
     const int cx = margin_ + (track - 1) * (position_ - minimum_) / (maximum_ - minimum_);
     const QSize thumb = thumb_.deviceIndependentSize().toSize();
-    painter.drawPixmap(cx - thumb.width() / 2, (height() - thumb.height()) / 2, thumb_);
+    painter.drawPixmap(cx - thumb.width() / 2, (area.height() - thumb.height()) / 2, thumb_);
   }
-  if (hasFocus() && focusRing_ && enabled_) PaintFocusRing(painter, rect());
+  if (hasFocus() && focusRing_ && enabled_) PaintFocusRing(painter, area);
   else if (pointerOver_ && enabled_) {
     QPen pen(QColor(255, 255, 255, 110), 1, Qt::DotLine);
     painter.setPen(pen);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
   }
 }
 

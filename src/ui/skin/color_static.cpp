@@ -1,12 +1,16 @@
 #include "ui/skin/color_static.h"
 
+
 #include <QPainter>
+
+#include "ui/skin/skin_scale.h"
 
 namespace vantrel::ui {
 
 ColorStatic::ColorStatic(QWidget* parent, int controlId) : QLabel(parent), controlId_(controlId) {
   setAttribute(Qt::WA_TranslucentBackground, true);
   setAutoFillBackground(false);
+  MarkSkinPainted(*this);
 }
 
 void ColorStatic::SetTextColor(const QColor& colour) {
@@ -29,10 +33,13 @@ void ColorStatic::SetFontHeight(int pixels) {
 
 void ColorStatic::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  // The text at the window's factor: laid out in skin coordinates, where it was placed.
+  const qreal scale = ScaleSkinPainter(painter, *this);
+  const QRect place = scale == 1.0 ? contentsRect() : SkinRect(*this).marginsRemoved(contentsMargins());
   painter.setPen(colour_);
   painter.setFont(font());
   const int flags = static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0);
-  painter.drawText(contentsRect(), flags, text());
+  painter.drawText(place, flags, text());
 }
 
 }  // namespace vantrel::ui

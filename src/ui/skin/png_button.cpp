@@ -96,6 +96,7 @@ const CornerCoverage& FlatCornerCoverage() {
 CPngButton::CPngButton(QWidget* parent, int controlId) : QAbstractButton(parent), controlId_(controlId) {
   setMouseTracking(true);
   setAttribute(Qt::WA_Hover, true);
+  MarkSkinPainted(*this);
   // Reached by Tab but not taken by a click, so the mouse leaves the focus where it was.
   setFocusPolicy(Qt::TabFocus);
   InstallSkinAccessibility();
@@ -167,8 +168,10 @@ void CPngButton::SetFlatColour(const QColor& colour) {
   // on the parent, which repaints this button with it: a preview frame recolours a hundred
   // keys, and the window's repaint clips every widget marked dirty to the window's shape
   // separately, which would cost more than the painting. One dirty parent is clipped once.
-  if (QWidget* parent = parentWidget(); parent && !isWindow()) parent->update(FlatFaceRect().translated(pos()));
-  else update(FlatFaceRect());
+  // In a window drawn scaled the flat area's edges fall between pixels: all of it is redone.
+  const QRect area = SkinScaleOf(*this) == 1.0 ? FlatFaceRect() : rect();
+  if (QWidget* parent = parentWidget(); parent && !isWindow()) parent->update(area.translated(pos()));
+  else update(area);
 }
 
 void CPngButton::FillFlatCorners() {
@@ -195,7 +198,7 @@ bool CPngButton::CanComposeFlatFace(ButtonFace face) const {
   if (flat.width() < kCornerAtlas || flat.height() < kCornerAtlas) return false;
   // The composed face is made in the picture's pixels and drawn as a plain copy: only a
   // picture of the screen's own density, drawn unscaled, gives the same pixels.
-  if (devicePixelRatioF() != 1.0) return false;
+  if (devicePixelRatioF() != 1.0 || SkinScaleOf(*this) != 1.0) return false;
   const QPixmap& picture = pictures_[static_cast<std::size_t>(face)];
   if (picture.isNull() || picture.devicePixelRatio() != 1.0 || picture.hasAlphaChannel()) return false;
   const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
@@ -209,7 +212,7 @@ bool CPngButton::PaintsOpaquely() const {
   if (picture.isNull() || picture.hasAlphaChannel()) return false;
   const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
   const QRect logical(QPoint(0, 0), picture.deviceIndependentSize().toSize());
-  return logical.contains(QRect(QPoint(origin.x, origin.y), size()));
+  return logical.contains(QRect(QPoint(origin.x, origin.y), SkinSize(*this)));
 }
 
 namespace {
@@ -311,6 +314,10 @@ QFont CPngButton::captionFont() const {
 
 void CPngButton::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
+  // Drawn in skin coordinates: the same pixels as the skin's at 1, made smaller with the window.
+  ScaleSkinPainter(painter, *this);
+  const QTransform skin = painter.transform();
+  const QRect area = SkinRect(*this);
   const ButtonFace face = currentFace();
   const int colourIndex = static_cast<int>(face) <= 4 ? static_cast<int>(face) : 0;
   const QImage* composed = flatColour_.isValid() ? ComposedFlatFace(face) : nullptr;
@@ -328,12 +335,12 @@ void CPngButton::paintEvent(QPaintEvent* event) {
     pen.setJoinStyle(Qt::MiterJoin);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    painter.drawRect(QRectF(area).adjusted(1, 1, -1, -1));
   } else {
     const QPixmap& picture = pictures_[static_cast<std::size_t>(face)];
     if (!picture.isNull()) {
       const auto origin = text::FaceSourceOrigin(faceOrigin_.x(), faceOrigin_.y());
-      DrawPicturePart(painter, rect(), picture, QRect(origin.x, origin.y, width(), height()));
+      DrawPicturePart(painter, area, picture, QRect(QPoint(origin.x, origin.y), area.size()));
     }
   }
 
@@ -343,7 +350,7 @@ void CPngButton::paintEvent(QPaintEvent* event) {
     painter.setPen(face == ButtonFace::Toggle2 && toggledTextColour_.isValid()
                        ? toggledTextColour_
                        : textColours_[static_cast<std::size_t>(colourIndex)]);
-    QRect client = rect();
+    QRect client = area;
     client.adjust(insetLeft_, insetTop_, insetRight_, insetBottom_);
     const int flags = TextFormatToQtFlags(format_);
     if (rotation_ == 0) {
@@ -365,15 +372,15 @@ void CPngButton::paintEvent(QPaintEvent* event) {
   }
 
   if (composed != nullptr) {
-    painter.resetTransform();
+    painter.setTransform(skin);
     painter.drawImage(FlatFaceRect().topLeft(), *composed);
   } else if (flatColour_.isValid()) {
-    painter.resetTransform();
+    painter.setTransform(skin);
     PaintFlatFace(painter);
   }
   if (focusRing) {
-    painter.resetTransform();
-    PaintFocusRing(painter, rect());
+    painter.setTransform(skin);
+    PaintFocusRing(painter, area);
   }
 
   if (drawCallback_) drawCallback_(this, face == ButtonFace::Normal);

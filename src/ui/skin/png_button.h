@@ -11,6 +11,8 @@
 #include <array>
 #include <functional>
 
+#include "ui/skin/skin_scale.h"
+
 class QPainter;
 
 namespace vantrel::ui {
@@ -72,7 +74,7 @@ class CPngButton : public QAbstractButton {
   // picture has no transparency and reaches over the whole button.
   bool PaintsOpaquely() const;
   // Where the flat colour lies, in the button's coordinates.
-  QRect FlatFaceRect() const { return rect().adjusted(kFlatInset, kFlatInset, -kFlatInset, -kFlatInset); }
+  QRect FlatFaceRect() const { return SkinRect(*this).adjusted(kFlatInset, kFlatInset, -kFlatInset, -kFlatInset); }
   static constexpr int kFlatInset = 2;
   static constexpr int kFlatRadius = 3;
 

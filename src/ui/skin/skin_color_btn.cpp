@@ -11,11 +11,13 @@
 #include <QStyleOptionButton>
 
 #include "ui/skin/skin_accessibility.h"
+#include "ui/skin/skin_scale.h"
 
 namespace vantrel::ui {
 
 CSkinColorBtn::CSkinColorBtn(QWidget* parent, int controlId) : QPushButton(parent), controlId_(controlId) {
   setFlat(true);
+  MarkSkinPainted(*this);
   setCursor(Qt::PointingHandCursor);
   // Tab reaches it; a click leaves the focus where it was, as with the image buttons.
   setFocusPolicy(Qt::TabFocus);
@@ -61,9 +63,11 @@ void CSkinColorBtn::Choose(const QColor& colour) {
 void CSkinColorBtn::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing, true);
+  ScaleSkinPainter(painter, *this);
+  const QRect area = SkinRect(*this);
   // Border: the inner (focus) rectangle grown by 3 pixels on each side, which is the
   // client rectangle; the swatch sits inside the inner rectangle.
-  const QRectF outer = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+  const QRectF outer = QRectF(area).adjusted(0.5, 0.5, -0.5, -0.5);
   const QRectF inner = outer.adjusted(3, 3, -3, -3);
   const bool hot = underMouse() || isDown();
   painter.setPen(QPen(hot ? QColor(0x3D, 0xC8, 0xFF) : QColor(0x5A, 0x62, 0x70), 1));
@@ -72,7 +76,7 @@ void CSkinColorBtn::paintEvent(QPaintEvent*) {
   painter.setPen(QPen(QColor(0, 0, 0, 120), 1));
   painter.setBrush(colour_);
   painter.drawRoundedRect(inner, 2, 2);
-  if (hasFocus() && focusRing_) PaintFocusRing(painter, rect());
+  if (hasFocus() && focusRing_) PaintFocusRing(painter, area);
 }
 
 void CSkinColorBtn::focusInEvent(QFocusEvent* event) {

@@ -18,6 +18,7 @@
 #include "core/text/skin_values.h"
 #include "core/util/regular_file.h"
 #include "ui/skin/png_button.h"
+#include "ui/skin/skin_scale.h"
 
 namespace vantrel::ui {
 namespace {
@@ -92,7 +93,7 @@ void PlaceSkinnedButton(CPngButton& button, const QString& iniPath, const QStrin
   // Placed without repainting: the button draws once its pictures are set.
   const bool updates = button.updatesEnabled();
   button.setUpdatesEnabled(false);
-  button.setGeometry(r.x, r.y, r.width, r.height);
+  PlaceInSkin(button, QRect(r.x, r.y, r.width, r.height));
   button.SetStatePictures(normal, hover, pressed, disabled, selected);
   button.SetFaceOrigin(r.x, r.y);
   button.setUpdatesEnabled(updates);
@@ -126,7 +127,7 @@ void DrawWidenedFace(QPainter& painter, const QPoint& at, int width, const QPixm
 
 void PlaceControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key) {
   const auto r = ReadSkinRect(iniPath, section, key);
-  control.setGeometry(r.x, r.y, r.width, r.height);
+  PlaceInSkin(control, QRect(r.x, r.y, r.width, r.height));
 }
 
 void PlaceWithFaceKey(CPngButton& button, const QString& iniPath, const QString& rectSection,
@@ -134,14 +135,14 @@ void PlaceWithFaceKey(CPngButton& button, const QString& iniPath, const QString&
                       const QPixmap& picture) {
   const auto r = ReadSkinRect(iniPath, rectSection, rectKey);
   const auto face = ReadSkinRect(iniPath, faceSection, faceKey);
-  button.setGeometry(r.x, r.y, r.width, r.height);
+  PlaceInSkin(button, QRect(r.x, r.y, r.width, r.height));
   button.SetStatePictures(picture, picture, picture, picture, picture);
   button.SetFaceOrigin(face.x, face.y);
 }
 
 void MoveControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key) {
   const auto r = ReadSkinRect(iniPath, section, key);
-  control.move(r.x, r.y);
+  PlaceInSkin(control, QRect(QPoint(r.x, r.y), SkinSize(control)));
   control.update();
 }
 

@@ -19,9 +19,11 @@
 #include "core/keys/keyboard_layout.h"
 #include "core/text/skin_values.h"
 #include "sim/simulated_hid_service.h"
+#include "ui/skin/bitmap_slider.h"
 #include "ui/skin/skin_gallery.h"
 #include "ui/skin/skin_look.h"
 #include "ui/skin/skin_placement.h"
+#include "ui/skin/skin_scale.h"
 #include "ui/ui_test_app.h"
 #include "ui/windows/control_ids.h"
 #include "ui/windows/fake_ui_services.h"
@@ -204,6 +206,142 @@ TEST(WindowLook, WindowsAreSharpAtScaleOneAndTwoInFrenchAndChinese) {
   EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
   EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+// How far two pictures of one size are apart: the mean difference of the colour channels,
+// and the share of pixels that differ by more than 64 in a channel.
+std::pair<double, double> PictureDistance(const QImage& a, const QImage& b) {
+  const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+  double sum = 0;
+  long long far = 0;
+  for (int row = 0; row < x.height(); ++row)
+    for (int col = 0; col < x.width(); ++col) {
+      const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+      const int dr = std::abs(qRed(p) - qRed(q)), dg = std::abs(qGreen(p) - qGreen(q)), db = std::abs(qBlue(p) - qBlue(q));
+      sum += dr + dg + db;
+      if (std::max({dr, dg, db}) > 64) ++far;
+    }
+  const double pixels = static_cast<double>(x.width()) * x.height();
+  return {sum / (3 * pixels), static_cast<double>(far) / pixels};
+}
+
+// On a screen narrower than the main window the whole skin is drawn smaller, its proportions
+// kept: every control sits inside the window where the skin puts it, the window looks like
+// the skin made smaller, a slider answers the pointer where its thumb is drawn, and at
+// factor 1 the window is drawn as before.
+TEST(WindowLook, OnAScreenNarrowerThanTheMainWindowTheSkinIsDrawnScaledToFit) {
+  test::App();
+  Program p("scaled", 1033);
+  CVantrelDlg& main = *p.window;
+  main.show();
+  p.Settle();
+  const QSize skin = main.skinSize();
+  ASSERT_EQ(main.size(), skin);
+  ASSERT_GT(skin.width(), 1280);
+  QApplication::processEvents();
+  const QImage natural = main.grab().toImage();
+  std::vector<std::pair<QWidget*, QRect>> places;
+  for (QObject* object : main.children()) {
+    if (auto* child = qobject_cast<QWidget*>(object); child != nullptr && !child->isWindow())
+      places.emplace_back(child, child->geometry());
+  }
+
+  const qreal factor = FittingScaleFactor(skin, QRect(0, 0, 1280, 1024));
+  ASSERT_LT(factor, 1.0);
+  main.SetSkinScale(factor);
+  QApplication::processEvents();
+  EXPECT_EQ(main.size(), ScaledSize(skin, factor));
+  EXPECT_LE(main.width(), 1280);
+  EXPECT_TRUE(main.rect().contains(main.mask().boundingRect()));
+  EXPECT_GE(main.mask().boundingRect().width(), main.width() - 1);
+  for (const auto& [child, place] : places) {
+    SCOPED_TRACE(child->objectName().toStdString());
+    EXPECT_EQ(child->geometry(), ScaledRect(place, factor));
+    if (child->isVisible()) {
+      EXPECT_TRUE(main.rect().contains(child->geometry()));
+    }
+  }
+  for (const int id : {ids::kOk, ids::kCancel, ids::kReport[3]}) {
+    const CPngButton* button = nullptr;
+    for (const CPngButton* candidate : main.findChildren<CPngButton*>()) {
+      if (candidate->controlId() == id) button = candidate;
+    }
+    ASSERT_NE(button, nullptr) << id;
+    EXPECT_TRUE(button->isVisible()) << id;
+    EXPECT_TRUE(main.rect().contains(button->geometry())) << id;
+  }
+  const QImage scaled = main.grab().toImage();
+  Save(QPixmap::fromImage(scaled), "main_scaled_to_1280");
+  const auto [mean, far] =
+      PictureDistance(scaled, natural.scaled(scaled.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+  EXPECT_LT(mean, 6.0);
+  EXPECT_LT(far, 0.02);
+
+  // Back at 1: the same pixels as before.
+  main.SetSkinScale(1.0);
+  QApplication::processEvents();
+  EXPECT_EQ(main.size(), skin);
+  for (const auto& [child, place] : places) EXPECT_EQ(child->geometry(), place);
+  EXPECT_EQ(DifferingPixels(main.grab().toImage(), natural, QRect(QPoint(0, 0), skin), 1), 0);
+
+  // A slider's thumb positions, where they are drawn at a small factor.
+  main.SetSkinScale(0.6);
+  QApplication::processEvents();
+  CBitmapSlider* slider = nullptr;
+  for (CBitmapSlider* candidate : main.findChildren<CBitmapSlider*>()) {
+    if (candidate->maximum() > candidate->minimum()) slider = candidate;
+  }
+  ASSERT_NE(slider, nullptr);
+  const QSize track = SkinSize(*slider);
+  EXPECT_EQ(slider->size(), ScaledRect(QRect(QPoint(0, 0), track), 0.6).size());
+  const int margin = 10, span = slider->maximum() - slider->minimum();
+  for (int position = slider->minimum(); position <= slider->maximum(); ++position) {
+    const int drawnAt = margin + (track.width() - 2 * margin - 1) * (position - slider->minimum()) / span;
+    EXPECT_EQ(slider->PositionAt(qRound(drawnAt * 0.6)), position);
+  }
+  main.SetSkinScale(1.0);
+}
+
+// The program as it opens on a 1280-pixel screen: the window and the controls made after it
+// (the lighting panel's) are drawn at the screen's factor. Runs itself again on such a screen.
+TEST(WindowLook, TheMainWindowOpensScaledToFitA1280PixelScreen) {
+  test::App();
+  if (QGuiApplication::primaryScreen()->availableGeometry().width() != 1280) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("VANTREL_TEST_SCREENS", VANTREL_SOURCE_DIR "/tests/ui/offscreen_1280.json");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=WindowLook.TheMainWindowOpensScaledToFitA1280PixelScreen"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    return;
+  }
+  Program p("narrow_screen", 1033);
+  CVantrelDlg& main = *p.window;
+  main.show();
+  p.Settle();
+  QApplication::processEvents();
+  EXPECT_DOUBLE_EQ(main.skinScale(), FittingScaleFactor(main.skinSize(), QRect(0, 0, 1280, 1024)));
+  EXPECT_EQ(main.size(), ScaledSize(main.skinSize(), main.skinScale()));
+  EXPECT_LE(main.width(), 1280);
+  for (QWidget* child : main.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isWindow() || !child->isVisible()) continue;
+    SCOPED_TRACE(child->objectName().toStdString());
+    EXPECT_TRUE(main.rect().contains(child->geometry()));
+    // Every control was made smaller with the window, the lighting panel's too.
+    if (SkinSize(*child).width() >= 40) {
+      EXPECT_LT(child->width(), SkinSize(*child).width());
+    }
+  }
+  const auto sliders = main.findChildren<CBitmapSlider*>();
+  ASSERT_FALSE(sliders.isEmpty());
+  for (const CBitmapSlider* slider : sliders) EXPECT_LT(slider->width(), SkinSize(*slider).width());
+  Save(main.grab(), "main_on_1280_screen");
 }
 
 // Every picture of the skin has its twin of twice the size, so no window falls back to an
