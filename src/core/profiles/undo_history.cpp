@@ -50,7 +50,7 @@ StoreSnapshot StoreSnapshot::Take(const keys::StoreImage& image, StoreParts part
   s.parts_ = parts;
   const auto table = image.table.Bytes();
   for (std::size_t slot = 0; slot < keys::kProfileSlots; ++slot) {
-    if (!(parts.slots & (1u << slot))) continue;
+    if (!(parts.slotBits & (1u << slot))) continue;
     Slot& copy = s.slots_[slot].emplace();
     const auto bytes = table.subspan(kSlotOffset(slot), kSlotBytes);
     copy.records.assign(bytes.begin(), bytes.end());
@@ -148,6 +148,20 @@ bool UndoHistory::PushLighting(std::string name, int profile, LightingValue befo
   step.lightingBefore = std::move(before);
   step.lightingAfter = std::move(after);
   Push(std::move(step));
+  return true;
+}
+
+bool UndoHistory::ExtendLighting(int profile, LightingValue after) {
+  if (undo_.empty() || !redo_.empty()) return false;
+  Step& step = undo_.back();
+  if (step.kind != StepKind::Lighting || step.profile != profile) return false;
+  if (SameLighting(step.lightingBefore, after)) {
+    undo_.pop_back();
+    return true;
+  }
+  step.ownBytes += LightingBytes(after) - LightingBytes(step.lightingAfter);
+  step.lightingAfter = std::move(after);
+  lastLighting_ = Last::None;
   return true;
 }
 
@@ -250,6 +264,7 @@ std::string StepName(const text::TextSource& texts, StepWhat what, int profile, 
     case StepWhat::Import: return device::Phrase(texts, "UNDO_STEP_IMPORT", {detail});
     case StepWhat::Lighting: return device::Phrase(texts, "UNDO_STEP_LIGHTING", {ProfileName(texts, profile)});
     case StepWhat::KeyColours: return device::Phrase(texts, "UNDO_STEP_KEY_COLOURS", {ProfileName(texts, profile)});
+    case StepWhat::Selection: return device::Phrase(texts, "UNDO_STEP_SELECTION", {ProfileName(texts, profile)});
   }
   return {};
 }
