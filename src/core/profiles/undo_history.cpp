@@ -4,6 +4,7 @@
 #include <set>
 
 #include "core/device/read_back.h"
+#include "core/keys/key_tooltip.h"
 
 namespace vantrel::profiles {
 namespace {
@@ -255,6 +256,14 @@ std::string ProfileName(const text::TextSource& texts, int profile) {
 
 std::string KeyStepName(const text::TextSource& texts, std::string_view key, std::string_view assignment, int profile) {
   return device::Phrase(texts, "UNDO_STEP_KEY", {key, assignment, ProfileName(texts, profile)});
+}
+
+std::string KeyStepName(const text::TextSource& texts, std::string_view key, const keys::StoreImage& image,
+                        int profile, std::size_t index) {
+  const auto slot = static_cast<std::size_t>(std::clamp(profile, 0, 2));
+  std::string words = keys::AssignmentWords(image.table.Record(slot, index), slot * kRecordsPerSlot + index, image, texts);
+  if (words.empty()) words = key;
+  return KeyStepName(texts, key, words, profile);
 }
 
 std::string StepName(const text::TextSource& texts, StepWhat what, int profile, std::string_view detail) {

@@ -170,6 +170,10 @@ class UndoHistory {
 std::string ProfileName(const text::TextSource& texts, int profile);
 // "Caps Lock -> Disabled on Profile 2".
 std::string KeyStepName(const text::TextSource& texts, std::string_view key, std::string_view assignment, int profile);
+// The same for record `index` of `profile` as `image` holds it after the edit, in the
+// key map's words; a key given back its factory function is named by itself.
+std::string KeyStepName(const text::TextSource& texts, std::string_view key, const keys::StoreImage& image,
+                        int profile, std::size_t index);
 // "Macros edited", "Restore default on Profile 2", "Import of FILE", "Lighting on Profile 2"
 // "Key colors on Profile 2" and "Key selection on Profile 2" (the colour view's).
 enum class StepWhat { Macros, RestoreDefault, Import, Lighting, KeyColours, Selection };

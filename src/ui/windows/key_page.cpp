@@ -12,7 +12,6 @@
 #include "core/device/commands.h"
 #include "core/keys/key_codes.h"
 #include "core/keys/key_page_rules.h"
-#include "core/keys/key_tooltip.h"
 #include "core/keys/keyboard_layout.h"
 #include "core/profiles/undo_history.h"
 #include "ui/skin/color_static.h"
@@ -406,10 +405,8 @@ bool Vantrel_DlgComposite::ApplyPage() {
     // Only the macros changed: the step is the macro editor's.
     if (after == before) return profiles::StepName(texts_, profiles::StepWhat::Macros, profile);
     const std::string key =
-        gKeyNumber_ > 0 ? "G" + std::to_string(gKeyNumber_) : keys::KeyDisplayName(keyCode_, texts_);
-    std::string words = keys::AssignmentWords(after, slot * keys::kRecordsPerSlot + keyIndex_, image, texts_);
-    if (words.empty()) words = key;  // back to its factory function
-    return profiles::KeyStepName(texts_, key, words, profile);
+        gKeyNumber_ > 0 ? std::string("G").append(std::to_string(gKeyNumber_)) : keys::KeyDisplayName(keyCode_, texts_);
+    return profiles::KeyStepName(texts_, key, image, profile, keyIndex_);
   };
   if (!host_.EditKeys(std::max(profile, 0), edit)) {
     keys::EditingStore::Lock lock(editing_);
