@@ -65,7 +65,13 @@ class UndoWindowTest : public ::testing::Test {
   void Settle() {
     test::SettleProgram(*core_, [this] { return window_ && window_->Panel() && window_->Panel()->Busy(); });
   }
+  // A key combination pressed in the main window, the active window as the user has it.
   void Press(QKeySequence keys) {
+    // The closed key page may still be the active window where no window manager runs.
+    ASSERT_TRUE(ProcessUntil([this] {
+      window_->activateWindow();
+      return QApplication::activeWindow() == window_.get();
+    }));
     const QKeyCombination combination = keys[0];
     QTest::keyClick(window_.get(), combination.key(), combination.keyboardModifiers());
     Settle();
