@@ -17,13 +17,17 @@ ProfileLightings LightingParts(int profile, const profiles::LightingValue& value
 }
 
 StepTaken TakeStep(profiles::EditSession& session, device::CommandSet& commands,
-                   const lighting::KeyColourEditor& colourFiles, StepDirection direction) {
+                   lighting::KeyColourEditor& colourFiles, StepDirection direction) {
   StepTaken taken;
   taken.step = direction == StepDirection::Undo ? session.Undo() : session.Redo();
   if (taken.step.result != profiles::StepOutcome::Result::Lighting) return taken;
   taken.failuresBefore = commands.LastFailure().count;
   taken.lighting = WriteLightingParts(commands, colourFiles, LightingParts(taken.step.profile, taken.step.lighting));
-  if (!taken.lighting.Ok()) session.LightingWriteFailed();
+  if (!taken.lighting.Ok()) {
+    session.LightingWriteFailed();
+  } else if (taken.step.lighting.userModes) {
+    colourFiles.ReadUserMode(taken.step.profile);
+  }
   return taken;
 }
 

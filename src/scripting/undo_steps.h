@@ -25,7 +25,9 @@ struct StepTaken {
 };
 
 enum class StepDirection { Undo, Redo };
+// Takes the step; a lighting step's value is written, and the colour editor reads the
+// user colour mode it wrote, so that what the panel shows and paints next follows it.
 StepTaken TakeStep(profiles::EditSession& session, device::CommandSet& commands,
-                   const lighting::KeyColourEditor& colourFiles, StepDirection direction);
+                   lighting::KeyColourEditor& colourFiles, StepDirection direction);
 
 }  // namespace vantrel::scripting

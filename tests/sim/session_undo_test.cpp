@@ -279,7 +279,9 @@ TEST_F(LightingUndoTest, ALightingStepWritesTheValueBeforeAndAfterToTheKeyboard)
     const auto shown = lighting::ShownColours(*v.userModes);
     const auto& keyboard = t.sim.keyboard.KeyColours();
     const auto at = static_cast<std::size_t>(512 * p);
+    // The editor holds the mode written, for what is painted next.
     return lighting::ReadUserModes(t.files.UserFile(p)).modes[0].base == v.userModes->modes[0].base &&
+           t.files.BaseColour() == v.userModes->modes[0].base &&
            keyboard[at] == lighting::RedOf(shown[0]) && keyboard[at + 1] == lighting::GreenOf(shown[0]);
   };
   const Case cases[] = {

@@ -394,7 +394,7 @@ void MainController::TakeStep(bool undo) {
   auto taken = std::make_shared<scripting::StepTaken>();
   auto failure = std::make_shared<device::CommandFailure>();
   auto& commands = core_.Commands();
-  const auto& colourFiles = core_.KeyColours();
+  auto& colourFiles = core_.KeyColours();
   const auto direction = undo ? scripting::StepDirection::Undo : scripting::StepDirection::Redo;
   PostDeviceJob(
       [session, &commands, &colourFiles, direction, taken, failure] {
