@@ -304,10 +304,11 @@ void EditSession::ClearSteps() {
 }
 
 void EditSession::PushWholeStore(std::string name, StoreSnapshot before) {
+  const int profile = CurrentProfile();
   keys::EditingStore::Lock lock(editing_);
   StoreSnapshot after = StoreSnapshot::Take(lock.Image(), kWholeStore);
   std::lock_guard steps(undoMutex_);
-  steps_.PushStore(std::move(name), CurrentProfile(), std::move(before), std::move(after));
+  steps_.PushStore(std::move(name), profile, std::move(before), std::move(after));
 }
 
 // ---- questions --------------------------------------------------------------------------
