@@ -64,11 +64,15 @@ bool ReadLightingRecordParts(device::CommandSet& commands, ProfileLightings& par
   return true;
 }
 
+lighting::UserModeSet ReadProfileUserModes(const lighting::KeyColourEditor& files, int profile) {
+  std::error_code ec;
+  const auto own = files.UserFile(profile);
+  return lighting::ReadUserModes(std::filesystem::exists(own, ec) ? own : files.DefaultFile());
+}
+
 void ReadColourParts(const lighting::KeyColourEditor& files, ProfileLightings& parts) {
   for (std::size_t p = 0; p < parts.size(); ++p) {
-    std::error_code ec;
-    const auto own = files.UserFile(static_cast<int>(p));
-    parts[p].userModes = lighting::ReadUserModes(std::filesystem::exists(own, ec) ? own : files.DefaultFile());
+    parts[p].userModes = ReadProfileUserModes(files, static_cast<int>(p));
     parts[p].keyColours = lighting::ShownColours(*parts[p].userModes);
   }
 }
@@ -164,11 +168,11 @@ bool ReadProfileDocument(const std::filesystem::path& file, const text::TextSour
 }
 
 DocumentWrite WriteDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
-                            keys::StoreImage image, const ProfileLightings& lighting) {
+                            keys::StoreImage image, const ProfileLightings& lighting, std::string_view what) {
   auto& commands = session.Service().Commands();
   DocumentWrite w;
   w.failuresBefore = commands.LastFailure().count;
-  w.keysTaken = session.Install(std::move(image));
+  w.keysTaken = session.Install(std::move(image), what);
   if (!w.keysTaken) {
     w.readBack = session.LastReadBack();
     return w;
@@ -180,7 +184,7 @@ DocumentWrite WriteDocument(profiles::EditSession& session, const lighting::KeyC
 
 ScriptOutcome InstallDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
                               keys::StoreImage image, const ProfileLightings& lighting, std::string_view operation) {
-  const DocumentWrite w = WriteDocument(session, colourFiles, std::move(image), lighting);
+  const DocumentWrite w = WriteDocument(session, colourFiles, std::move(image), lighting, operation);
   const auto& failure = session.Service().Commands().LastFailure();
   if (!w.keysTaken) return DeviceOutcome(operation, w.failuresBefore, failure, w.readBack);
   return LightingWriteOutcome(operation, w.lighting, w.lightingFailuresBefore, failure);

@@ -61,6 +61,8 @@ bool ReadLightingRecordParts(device::CommandSet& commands, ProfileLightings& par
 // Each profile's user colour modes (its colour file, or the default file while it has
 // none) and the key colours they make the keyboard show, into `parts`.
 void ReadColourParts(const lighting::KeyColourEditor& files, ProfileLightings& parts);
+// One profile's user colour modes as ReadColourParts reads them.
+lighting::UserModeSet ReadProfileUserModes(const lighting::KeyColourEditor& files, int profile);
 
 // Where writing the lighting part of a document stopped.
 struct LightingPartsWrite {
@@ -129,9 +131,10 @@ struct DocumentWrite {
 
 // The one import, for the window's dropped file, the scripting interface and vantrelctl:
 // the document's keys and macros installed as a restore writes them (read back), then its
-// lighting parts; nothing of the lighting when the keys were not taken.
+// lighting parts; nothing of the lighting when the keys were not taken (the document then
+// stays in the editing store as one step of Undo named for `what`).
 DocumentWrite WriteDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
-                            keys::StoreImage image, const ProfileLightings& lighting);
+                            keys::StoreImage image, const ProfileLightings& lighting, std::string_view what = {});
 // WriteDocument's outcome: Ok, or the outcome of the first part the keyboard or the folder
 // did not take, its message starting with `operation`.
 ScriptOutcome InstallDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,

@@ -189,26 +189,126 @@ void EditSession::SetManagerUnsaved(bool unsaved) {
 
 void EditSession::ToggleSelected(std::size_t keyIndex) {
   const int profile = CurrentProfile();
-  {
-    keys::EditingStore::Lock lock(editing_);
-    const auto slot = static_cast<std::size_t>(profile);
-    auto record = lock->table.Record(slot, keyIndex);
+  const auto slot = static_cast<std::size_t>(profile);
+  EditStore(profile, SlotPart(slot), [&](keys::StoreImage& image) {
+    auto record = image.table.Record(slot, keyIndex);
     record.selected = record.selected ? 0 : 1;
-    lock->table.SetRecord(slot, keyIndex, record);
-    NotifyKeys(lock, profile);
-  }
-  MarkEdited(profile);
+    image.table.SetRecord(slot, keyIndex, record);
+    return StepName(texts_, StepWhat::Selection, profile);
+  });
 }
 
 void EditSession::RestoreDefaultKeys(const std::vector<std::size_t>& keyIndexes) {
   const int profile = CurrentProfile();
+  const auto slot = static_cast<std::size_t>(profile);
+  EditStore(profile, SlotPart(slot), [&](keys::StoreImage& image) {
+    for (std::size_t index : keyIndexes) image.table.SetRecord(slot, index, {});
+    return StepName(texts_, StepWhat::RestoreDefault, profile);
+  });
+}
+
+void EditSession::EditStore(int profile, StoreParts parts, const std::function<std::string(keys::StoreImage&)>& edit) {
+  if (!ValidProfile(profile)) return;
   {
     keys::EditingStore::Lock lock(editing_);
-    const auto slot = static_cast<std::size_t>(profile);
-    for (std::size_t index : keyIndexes) lock->table.SetRecord(slot, index, {});
-    NotifyKeys(lock, profile);
+    StoreSnapshot before = StoreSnapshot::Take(lock.Image(), parts);
+    std::string name = edit(lock.Image());
+    StoreSnapshot after = StoreSnapshot::Take(lock.Image(), parts);
+    {
+      std::lock_guard steps(undoMutex_);
+      steps_.PushStore(std::move(name), profile, std::move(before), std::move(after));
+    }
+    NotifyKeys(lock, CurrentProfile());
   }
   MarkEdited(profile);
+}
+
+void EditSession::RecordLighting(int profile, StepWhat what, LightingValue before, LightingValue after, unsigned drag) {
+  if (!ValidProfile(profile)) return;
+  {
+    std::lock_guard steps(undoMutex_);
+    // The writes of one slider drag after the first carry it on.
+    const bool continued = drag != 0 && drag == lastDrag_ && steps_.ExtendLighting(profile, after);
+    if (!continued) steps_.PushLighting(StepName(texts_, what, profile), profile, std::move(before), std::move(after));
+    lastDrag_ = drag;
+  }
+  Notify();
+}
+
+bool EditSession::CanUndo() const {
+  std::lock_guard steps(undoMutex_);
+  return steps_.CanUndo();
+}
+
+bool EditSession::CanRedo() const {
+  std::lock_guard steps(undoMutex_);
+  return steps_.CanRedo();
+}
+
+std::string EditSession::UndoName() const {
+  std::lock_guard steps(undoMutex_);
+  return steps_.UndoName();
+}
+
+std::string EditSession::RedoName() const {
+  std::lock_guard steps(undoMutex_);
+  return steps_.RedoName();
+}
+
+StepOutcome EditSession::Undo() { return TakeStep(true); }
+
+StepOutcome EditSession::Redo() { return TakeStep(false); }
+
+StepOutcome EditSession::TakeStep(bool undo) {
+  // An open key page edits a copy of the store's records: its own undo works on that.
+  if (Facts().keyPagesOpen > 0) return {};
+  StepOutcome outcome;
+  {
+    keys::EditingStore::Lock lock(editing_);
+    {
+      std::lock_guard steps(undoMutex_);
+      outcome = undo ? steps_.Undo(lock.Image()) : steps_.Redo(lock.Image());
+      lastDrag_ = 0;
+    }
+  }
+  switch (outcome.result) {
+    case StepOutcome::Result::Nothing: return outcome;
+    case StepOutcome::Result::Stale: Notify(); return outcome;
+    case StepOutcome::Result::Store: MarkEdited(outcome.profile); break;
+    case StepOutcome::Result::Lighting: break;
+  }
+  // The step's profile is shown, as a switch from any window shows one; the keyboard's
+  // active profile stays as it is.
+  const int current = CurrentProfile();
+  if (outcome.profile != current) {
+    ShowProfile(outcome.profile);
+  } else {
+    ShowKeys();
+    Notify();
+  }
+  return outcome;
+}
+
+void EditSession::LightingWriteFailed() {
+  {
+    std::lock_guard steps(undoMutex_);
+    steps_.LightingWriteFailed();
+  }
+  Notify();
+}
+
+void EditSession::ClearSteps() {
+  std::lock_guard steps(undoMutex_);
+  steps_.Clear();
+  lastDrag_ = 0;
+}
+
+void EditSession::PushWholeStore(std::string name, StoreSnapshot before) {
+  const int profile = CurrentProfile();
+  keys::EditingStore::Lock lock(editing_);
+  StoreSnapshot after = StoreSnapshot::Take(lock.Image(), kWholeStore);
+  std::lock_guard steps(undoMutex_);
+  steps_.PushStore(std::move(name), profile, std::move(before), std::move(after));
 }
 
 // ---- questions --------------------------------------------------------------------------
@@ -356,6 +456,7 @@ ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t change
 
 void EditSession::DropEdits() {
   service_.ReloadFromWorkingFile();
+  ClearSteps();
   {
     std::lock_guard lock(mutex_);
     facts_.editedProfiles = 0;
@@ -474,6 +575,7 @@ bool EditSession::Reload(bool* keptEdits) {
       &kept);
   if (keptEdits) *keptEdits = kept;
   if (kept) return false;
+  ClearSteps();
   std::lock_guard lock(mutex_);
   facts_.configurationRead = read;
   facts_.editedProfiles = 0;
@@ -563,6 +665,8 @@ bool EditSession::ReadAgain() {
     lock.Image() = std::move(keyboard);
     keys::NoteKeyboardMacros(lock, applied_, false);
   }
+  // The steps were taken over the default profile, which is gone.
+  ClearSteps();
   {
     std::lock_guard lock(mutex_);
     facts_.configurationRead = true;
@@ -603,7 +707,15 @@ std::optional<std::uint64_t> EditSession::ReadAfterOtherPrograms(bool dropEdits,
 }
 
 RestoreOutcome EditSession::Restore(const std::filesystem::path& path, text::MessageSink& messages) {
+  StoreSnapshot before;
+  {
+    keys::EditingStore::Lock lock(editing_);
+    before = StoreSnapshot::Take(lock.Image(), kWholeStore);
+  }
   RestoreOutcome outcome = service_.RestoreFromFile(path, messages);
+  if (outcome.loaded && outcome.applied) ClearSteps();
+  if (outcome.loaded && !outcome.applied)
+    PushWholeStore(StepName(texts_, StepWhat::Import, CurrentProfile(), path.filename().string()), std::move(before));
   if (outcome.loaded) {
     std::lock_guard lock(mutex_);
     ++facts_.changes;
@@ -621,8 +733,18 @@ RestoreOutcome EditSession::Restore(const std::filesystem::path& path, text::Mes
   return outcome;
 }
 
-bool EditSession::Install(keys::StoreImage image) {
+bool EditSession::Install(keys::StoreImage image, std::string_view what) {
+  StoreSnapshot before;
+  {
+    keys::EditingStore::Lock lock(editing_);
+    before = StoreSnapshot::Take(lock.Image(), kWholeStore);
+  }
   const bool applied = service_.InstallAndApply(std::move(image));
+  if (applied) ClearSteps();
+  else
+    PushWholeStore(StepName(texts_, StepWhat::Import, CurrentProfile(),
+                            std::filesystem::path(std::string(what)).filename().string()),
+                   std::move(before));
   {
     std::lock_guard lock(mutex_);
     ++facts_.changes;

@@ -21,6 +21,7 @@
 
 #include "core/keys/stores.h"
 #include "core/profiles/profile_service.h"
+#include "core/profiles/undo_history.h"
 
 namespace vantrel::profiles {
 
@@ -118,6 +119,30 @@ class EditSession {
   void RestoreDefaultKeys(const std::vector<std::size_t>& keyIndexes);
   // The key buttons redrawn from the store for the current profile.
   void ShowKeys();
+  // One edit of the editing store as one step of Undo (the key page's OK, restore
+  // default): `edit` runs under the store's lock, changes only `parts` and returns the
+  // step's name. `profile` is marked edited and the views are told, as MarkEdited does;
+  // an edit that changed nothing makes no step.
+  void EditStore(int profile, StoreParts parts, const std::function<std::string(keys::StoreImage&)>& edit);
+  // A lighting change the keyboard took for `profile` (the lighting panel's): one step.
+  // `drag` is a number other than 0 shared by the writes of one slider drag, which make
+  // one step together.
+  void RecordLighting(int profile, StepWhat what, LightingValue before, LightingValue after, unsigned drag = 0);
+
+  // ---- undo and redo (any thread) ---------------------------------------------------
+  bool CanUndo() const;
+  bool CanRedo() const;
+  // The step's name for the menu; empty when there is none.
+  std::string UndoName() const;
+  std::string RedoName() const;
+  // Takes the newest step back, or does the newest undone step again. A store step puts
+  // its parts back, shows its profile and marks it edited; a lighting step shows its
+  // profile and hands the value back for the caller to write (LightingWriteFailed when
+  // the keyboard refuses it). Refused (Nothing) while a key page is open: it keeps its
+  // own undo then.
+  StepOutcome Undo();
+  StepOutcome Redo();
+  void LightingWriteFailed();
 
   // ---- questions (UI thread) --------------------------------------------------------
   // A switch to `profile` (3 and above mean 0): refused while the key page is open; asks
@@ -190,8 +215,9 @@ class EditSession {
   // go to `messages`; the outcome carries the reason and the differences read back.
   RestoreOutcome Restore(const std::filesystem::path& path) { return Restore(path, sink_); }
   RestoreOutcome Restore(const std::filesystem::path& path, text::MessageSink& messages);
-  // An imported image installed and written like a restore.
-  bool Install(keys::StoreImage image);
+  // An imported image installed and written like a restore. Not written: the image stays
+  // pending as one step of Undo, named for `what` (the file).
+  bool Install(keys::StoreImage image, std::string_view what = {});
   // What the read-back of the last write (Apply, a switch, Restore, Install) found: the
   // differences in words, one line each; empty when nothing differed or nothing was read.
   device::Verification LastReadBack() const { return service_.LastReadBack(); }
@@ -223,6 +249,12 @@ class EditSession {
   // The profile becomes the current one; every view is told it is shown.
   void ShowProfile(int profile);
   bool KeyboardPresent() const { return !present_ || present_(); }
+  StepOutcome TakeStep(bool undo);
+  // Every step forgotten: the store was replaced as a whole.
+  void ClearSteps();
+  // A store step around a replacement of the whole store that did not reach the keyboard
+  // (an import or a restore left pending).
+  void PushWholeStore(std::string name, StoreSnapshot before);
   // Drops the edits: the store read back from the working file (the last configuration
   // read from or written to the keyboard).
   void DropEdits();
@@ -255,6 +287,10 @@ class EditSession {
   SessionFacts facts_;
   std::vector<ProfileView*> views_;
   bool questionOnScreen_ = false;  // UI thread only
+
+  mutable std::mutex undoMutex_;  // steps_ and lastDrag_; never held while calling out
+  UndoHistory steps_;
+  unsigned lastDrag_ = 0;  // the drag the newest lighting step came from
 };
 
 }  // namespace vantrel::profiles

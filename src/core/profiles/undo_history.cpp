@@ -4,6 +4,7 @@
 #include <set>
 
 #include "core/device/read_back.h"
+#include "core/keys/key_tooltip.h"
 
 namespace vantrel::profiles {
 namespace {
@@ -50,7 +51,7 @@ StoreSnapshot StoreSnapshot::Take(const keys::StoreImage& image, StoreParts part
   s.parts_ = parts;
   const auto table = image.table.Bytes();
   for (std::size_t slot = 0; slot < keys::kProfileSlots; ++slot) {
-    if (!(parts.slots & (1u << slot))) continue;
+    if (!(parts.slotBits & (1u << slot))) continue;
     Slot& copy = s.slots_[slot].emplace();
     const auto bytes = table.subspan(kSlotOffset(slot), kSlotBytes);
     copy.records.assign(bytes.begin(), bytes.end());
@@ -151,6 +152,20 @@ bool UndoHistory::PushLighting(std::string name, int profile, LightingValue befo
   return true;
 }
 
+bool UndoHistory::ExtendLighting(int profile, LightingValue after) {
+  if (undo_.empty() || !redo_.empty()) return false;
+  Step& step = undo_.back();
+  if (step.kind != StepKind::Lighting || step.profile != profile) return false;
+  if (SameLighting(step.lightingBefore, after)) {
+    undo_.pop_back();
+    return true;
+  }
+  step.ownBytes += LightingBytes(after) - LightingBytes(step.lightingAfter);
+  step.lightingAfter = std::move(after);
+  lastLighting_ = Last::None;
+  return true;
+}
+
 void UndoHistory::Push(Step step) {
   step.ownBytes = sizeof step + step.name.size() + LightingBytes(step.lightingBefore) +
                   LightingBytes(step.lightingAfter) + step.before.SlotBytes() + step.after.SlotBytes();
@@ -243,6 +258,14 @@ std::string KeyStepName(const text::TextSource& texts, std::string_view key, std
   return device::Phrase(texts, "UNDO_STEP_KEY", {key, assignment, ProfileName(texts, profile)});
 }
 
+std::string KeyStepName(const text::TextSource& texts, std::string_view key, const keys::StoreImage& image,
+                        int profile, std::size_t index) {
+  const auto slot = static_cast<std::size_t>(std::clamp(profile, 0, 2));
+  std::string words = keys::AssignmentWords(image.table.Record(slot, index), slot * kRecordsPerSlot + index, image, texts);
+  if (words.empty()) words = key;
+  return KeyStepName(texts, key, words, profile);
+}
+
 std::string StepName(const text::TextSource& texts, StepWhat what, int profile, std::string_view detail) {
   switch (what) {
     case StepWhat::Macros: return texts.Text("UNDO_STEP_MACROS");
@@ -250,6 +273,7 @@ std::string StepName(const text::TextSource& texts, StepWhat what, int profile, 
     case StepWhat::Import: return device::Phrase(texts, "UNDO_STEP_IMPORT", {detail});
     case StepWhat::Lighting: return device::Phrase(texts, "UNDO_STEP_LIGHTING", {ProfileName(texts, profile)});
     case StepWhat::KeyColours: return device::Phrase(texts, "UNDO_STEP_KEY_COLOURS", {ProfileName(texts, profile)});
+    case StepWhat::Selection: return device::Phrase(texts, "UNDO_STEP_SELECTION", {ProfileName(texts, profile)});
   }
   return {};
 }

@@ -32,7 +32,7 @@ namespace vantrel::profiles {
 
 // Which parts of the editing store a step changes.
 struct StoreParts {
-  unsigned slots = 0;   // bit s: slot s's 512 records and their key strings
+  unsigned slotBits = 0;  // bit s: slot s's 512 records and their key strings
   bool macros = false;  // the macro list
   friend bool operator==(const StoreParts&, const StoreParts&) = default;
 };
@@ -116,6 +116,11 @@ class UndoHistory {
   bool PushStore(std::string name, int profile, StoreSnapshot before, StoreSnapshot after);
   // A lighting change that was written: the value before and after. Not kept when equal.
   bool PushLighting(std::string name, int profile, LightingValue before, LightingValue after);
+  // A lighting change that continues the newest step (the writes of one slider drag): the
+  // step's `after` becomes `after`, and a step that ends where it began goes. False, with
+  // nothing changed, when the newest step is not a lighting step of `profile` or when
+  // steps were undone since (the change is a step of its own then).
+  bool ExtendLighting(int profile, LightingValue after);
 
   bool CanUndo() const { return !undo_.empty(); }
   bool CanRedo() const { return !redo_.empty(); }
@@ -165,9 +170,13 @@ class UndoHistory {
 std::string ProfileName(const text::TextSource& texts, int profile);
 // "Caps Lock -> Disabled on Profile 2".
 std::string KeyStepName(const text::TextSource& texts, std::string_view key, std::string_view assignment, int profile);
+// The same for record `index` of `profile` as `image` holds it after the edit, in the
+// key map's words; a key given back its factory function is named by itself.
+std::string KeyStepName(const text::TextSource& texts, std::string_view key, const keys::StoreImage& image,
+                        int profile, std::size_t index);
 // "Macros edited", "Restore default on Profile 2", "Import of FILE", "Lighting on Profile 2"
-// and "Key colors on Profile 2".
-enum class StepWhat { Macros, RestoreDefault, Import, Lighting, KeyColours };
+// "Key colors on Profile 2" and "Key selection on Profile 2" (the colour view's).
+enum class StepWhat { Macros, RestoreDefault, Import, Lighting, KeyColours, Selection };
 std::string StepName(const text::TextSource& texts, StepWhat what, int profile, std::string_view detail = {});
 
 }  // namespace vantrel::profiles

@@ -11,6 +11,7 @@
 #include "core/device/device_link.h"
 #include "core/text/safe_format.h"
 #include "scripting/keyboard_tasks.h"
+#include "scripting/undo_steps.h"
 #include "ui/app/auto_switch_controller.h"
 #include "ui/windows/profile_manager.h"
 
@@ -184,7 +185,9 @@ void MainController::ShowTrayIcon(int icon) {
 // ---- session notifications -------------------------------------------------------------
 
 void MainController::SessionChanged() {
-  if (!closing_) UpdateApplyPending();
+  if (closing_) return;
+  UpdateApplyPending();
+  emit stepsChanged();
 }
 
 void MainController::KeyLooksRead(const KeyLooks& looks) { picture_.SetLooks(looks); }
@@ -357,6 +360,58 @@ void MainController::EditorClosed() {
   if (!keyPageCounted_ || !session) return;
   keyPageCounted_ = false;
   session->EditorClosed(profiles::Editor::KeyPage);
+}
+
+// ---- undo and redo --------------------------------------------------------------------
+
+void MainController::Undo() { TakeStep(true); }
+
+void MainController::Redo() { TakeStep(false); }
+
+bool MainController::CanUndo() const {
+  auto* session = core_.Session();
+  return session && session->CanUndo();
+}
+
+bool MainController::CanRedo() const {
+  auto* session = core_.Session();
+  return session && session->CanRedo();
+}
+
+std::string MainController::UndoName() const {
+  auto* session = core_.Session();
+  return session ? session->UndoName() : std::string();
+}
+
+std::string MainController::RedoName() const {
+  auto* session = core_.Session();
+  return session ? session->RedoName() : std::string();
+}
+
+void MainController::TakeStep(bool undo) {
+  auto* session = core_.Session();
+  if (!session || closing_ || keyPageCounted_) return;
+  auto taken = std::make_shared<scripting::StepTaken>();
+  auto failure = std::make_shared<device::CommandFailure>();
+  auto& commands = core_.Commands();
+  auto& colourFiles = core_.KeyColours();
+  const auto direction = undo ? scripting::StepDirection::Undo : scripting::StepDirection::Redo;
+  PostDeviceJob(
+      [session, &commands, &colourFiles, direction, taken, failure] {
+        *taken = scripting::TakeStep(*session, commands, colourFiles, direction);
+        *failure = commands.LastFailure();
+      },
+      [this, taken, failure] {
+        if (taken->step.result != profiles::StepOutcome::Result::Lighting) return;
+        // The panel shows what the keyboard and the colour files hold now.
+        view_.LightingChanged();
+        if (taken->Ok()) return;
+        const scripting::ScriptOutcome outcome = scripting::LightingWriteOutcome(taken->step.name, taken->lighting,
+                                                                           taken->failuresBefore, *failure);
+        std::string message = core_.Texts().Text("MAIN_PROMPT_APPLY_FAILED");
+        if (!outcome.message.empty()) message += "\n" + outcome.message;
+        messages_.ShowMessage(message);
+      });
 }
 
 // ---- dropped file ----------------------------------------------------------------------

@@ -135,6 +135,16 @@ class MainController final : public QObject, public device::PresencePort, privat
   void EditorOpened();
   void EditorClosed();
 
+  // Undo and Redo of the session's steps, run on the worker. A lighting step's value the
+  // keyboard refuses is said as a refused import is, and the step stays.
+  void Undo();
+  void Redo();
+  // What the session offers; the window keeps none of it.
+  bool CanUndo() const;
+  bool CanRedo() const;
+  std::string UndoName() const;
+  std::string RedoName() const;
+
   // A file dropped on the window: a JSON document is offered for import, anything else as
   // a profile file for restore. False when nothing was started.
   bool OfferDroppedFile(const QString& path);
@@ -173,6 +183,8 @@ class MainController final : public QObject, public device::PresencePort, privat
   void deviceWorkDone();
   void closed();
   void autoSwitchStatusChanged();
+  // The session changed: what Undo and Redo offer may have changed with it.
+  void stepsChanged();
 
  private:
   // SessionNotifications (UI thread).
@@ -191,6 +203,7 @@ class MainController final : public QObject, public device::PresencePort, privat
   enum class AfterApply { Stay, Close };
   void RunApply(AfterApply after);
   void OfferReadAgain();
+  void TakeStep(bool undo);
   void ReportApplyFailure(const device::Verification& readBack, const std::function<void()>& writeAgain);
   void OnForeignChanges(std::uint64_t count);
   void FinishForeignCheck();

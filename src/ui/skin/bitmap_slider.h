@@ -28,6 +28,8 @@ class CBitmapSlider : public QWidget {
   int pageSize() const { return pageSize_; }
   bool isSliderEnabled() const { return enabled_; }
   bool hasFocusFlag() const { return focus_; }
+  // The pointer holds the thumb (between press and release).
+  bool dragging() const { return dragging_; }
 
   void SetChannelPicture(const QPixmap& picture);
   void SetThumbPicture(const QPixmap& picture);

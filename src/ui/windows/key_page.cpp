@@ -13,6 +13,7 @@
 #include "core/keys/key_codes.h"
 #include "core/keys/key_page_rules.h"
 #include "core/keys/keyboard_layout.h"
+#include "core/profiles/undo_history.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/skin_accessibility.h"
@@ -390,14 +391,26 @@ bool Vantrel_DlgComposite::ApplyPage() {
     case keys::kKindFunction: record.code = std::max(0, functionList_->currentRow()); break;
     default: record.code = 0; break;  // 0, and 1, 3, 5, 6 kept as they came
   }
-  {
+  const int profile = host_.CurrentProfile();
+  const bool onKeyboard =
+      keyOnKeyboard_ && profile >= 0 && profile < static_cast<int>(vantrel::device::kProfileCount);
+  const auto edit = [&](keys::StoreImage& image) {
+    editor_->SaveInto(image);
+    if (!onKeyboard) return profiles::StepName(texts_, profiles::StepWhat::Macros, profile);
+    const auto slot = static_cast<std::size_t>(profile);
+    const keys::KeyAssignment before = image.table.Record(slot, keyIndex_);
+    keys::StoreKeyAssignment(image, slot, keyIndex_, record);
+    editor_->SyncTable(image.table);
+    const keys::KeyAssignment after = image.table.Record(slot, keyIndex_);
+    // Only the macros changed: the step is the macro editor's.
+    if (after == before) return profiles::StepName(texts_, profiles::StepWhat::Macros, profile);
+    const std::string key =
+        gKeyNumber_ > 0 ? std::string("G").append(std::to_string(gKeyNumber_)) : keys::KeyDisplayName(keyCode_, texts_);
+    return profiles::KeyStepName(texts_, key, image, profile, keyIndex_);
+  };
+  if (!host_.EditKeys(std::max(profile, 0), edit)) {
     keys::EditingStore::Lock lock(editing_);
-    editor_->SaveInto(lock.Image());
-    const int profile = host_.CurrentProfile();
-    if (keyOnKeyboard_ && profile >= 0 && profile < static_cast<int>(vantrel::device::kProfileCount)) {
-      keys::StoreKeyAssignment(lock.Image(), static_cast<std::size_t>(profile), keyIndex_, record);
-      editor_->SyncTable(lock->table);
-    }
+    edit(lock.Image());
   }
   // The macros are kept; the key keeps its factory function.
   if (!keyOnKeyboard_) sink_.ShowMessage(texts_.Text(kTextGKeyNotKept));

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "core/keys/keyboard_layout.h"
 #include "core/keys/stores.h"
@@ -54,6 +55,14 @@ class KeyPageHost {
   // Records were stored in the editing store: rebuild the tooltips of all keys (see
   // keys::KeyTooltip) and enable the main window's Apply.
   virtual void KeysEdited() = 0;
+  // The page's OK or Apply as one edit of the editing session, one step of the main
+  // window's Undo: `edit` runs under the store's lock and returns the step's name. False
+  // when the host keeps no session: the page then changes the store itself.
+  virtual bool EditKeys(int profile, const std::function<std::string(keys::StoreImage&)>& edit) {
+    (void)profile;
+    (void)edit;
+    return false;
+  }
 };
 
 // Top-left corner of the page next to a button: right of and below its bottom-right

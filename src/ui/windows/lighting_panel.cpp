@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "core/text/safe_format.h"
+#include "scripting/keyboard_tasks.h"
 #include "ui/skin/bitmap_slider.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/png_button.h"
@@ -104,13 +105,25 @@ void LightingPanel::RunJob(Job job, ColourScope scope, Done done) {
 }
 
 template <typename Send>
-void LightingPanel::RunWrite(Send send, ColourScope scope, std::function<void()> after) {
+void LightingPanel::RunWrite(Send send, ColourScope scope, std::function<void()> after, StepOf step) {
   auto& commands = deps_.commands;
   auto& lights = deps_.lighting;
+  auto& session = deps_.session;
   const int profile = deps_.session.CurrentProfile();
   RunJob(
-      [&commands, &lights, profile, send = std::move(send)]() mutable {
-        return static_cast<int>(send(lights, commands, profile));
+      [&commands, &lights, &session, profile, step, send = std::move(send)]() mutable {
+        // Before the records were read there is no value to go back to.
+        const bool known = lights.State().recordsRead;
+        const auto p = static_cast<std::size_t>(profile);
+        profiles::LightingValue before{lights.State().records[p], std::nullopt};
+        if (step.colours) before.userModes = scripting::ReadProfileUserModes(lights.Colours(), profile);
+        const auto outcome = send(lights, commands, profile);
+        if (known && outcome == lighting::WriteOutcome::Taken) {
+          profiles::LightingValue now{lights.State().records[p], std::nullopt};
+          if (step.colours) now.userModes = scripting::ReadProfileUserModes(lights.Colours(), profile);
+          session.RecordLighting(profile, profiles::StepWhat::Lighting, std::move(before), std::move(now), step.drag);
+        }
+        return static_cast<int>(outcome);
       },
       scope,
       [this, after = std::move(after)](const JobResult& result) {
@@ -130,10 +143,29 @@ void LightingPanel::RunWrite(Send send, ColourScope scope, std::function<void()>
       });
 }
 
-void LightingPanel::AskChange(const lighting::FieldChange& change, ColourScope scope, std::function<void()> after) {
+void LightingPanel::AskChange(const lighting::FieldChange& change, ColourScope scope, std::function<void()> after,
+                              unsigned drag) {
   (void)lighting::ApplyChange(view_, deps_.session.CurrentProfile(), change);
   RunWrite([change](lighting::LightingSession& l, device::CommandSet& c, int p) { return l.Change(c, p, change); },
-           scope, std::move(after));
+           scope, std::move(after), StepOf{drag, false});
+}
+
+template <typename Send>
+void LightingPanel::RunColourJob(Send send, std::function<void(const JobResult&)> done) {
+  auto& commands = deps_.commands;
+  auto& lights = deps_.lighting;
+  auto& session = deps_.session;
+  const int profile = deps_.session.CurrentProfile();
+  RunJob(
+      [&commands, &lights, &session, profile, send = std::move(send)]() mutable {
+        profiles::LightingValue before{std::nullopt, scripting::ReadProfileUserModes(lights.Colours(), profile)};
+        const lighting::KeyColourWrite written = send(lights, commands, profile);
+        // A refused write leaves the new colours in the file all the same: still a step.
+        profiles::LightingValue now{std::nullopt, scripting::ReadProfileUserModes(lights.Colours(), profile)};
+        session.RecordLighting(profile, profiles::StepWhat::KeyColours, std::move(before), std::move(now));
+        return static_cast<int>(written);
+      },
+      ColourScope::Table, std::move(done));
 }
 
 void LightingPanel::Adopt(JobResult& result) {
@@ -278,14 +310,11 @@ bool LightingPanel::KeyClicked(int controlId) {
   // The button shows its new colour at once; the job's table repaints every button that
   // shares the slot (the nine G keys light as one).
   PaintKey(controlId, colourView_.tool == 1 ? colourView_.base : colourView_.brush);
-  auto& commands = deps_.commands;
-  auto& lights = deps_.lighting;
-  const int profile = deps_.session.CurrentProfile();
-  RunJob(
-      [&commands, &lights, profile, controlId] {
-        return static_cast<int>(lights.PaintKey(commands, profile, controlId, lighting::kEffectUserColours));
+  RunColourJob(
+      [controlId](lighting::LightingSession& l, device::CommandSet& c, int p) {
+        return l.PaintKey(c, p, controlId, lighting::kEffectUserColours);
       },
-      ColourScope::Table, [this](const JobResult& result) {
+      [this](const JobResult& result) {
         ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
         if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
          });
@@ -305,10 +334,12 @@ void LightingPanel::RestoreDefault() {
         *colourWrite = written.colours;
         return written.record;
       },
-      ColourScope::TableAndNames, [this, colourWrite] {
+      ColourScope::TableAndNames,
+      [this, colourWrite] {
         if (*colourWrite == lighting::KeyColourWrite::Refused) ShowWriteStatus(true);
         Refresh();
-      });
+      },
+      StepOf{0, true});
 }
 
 
@@ -329,12 +360,24 @@ void LightingPanel::OnEffectChosen(int position) {
 
 void LightingPanel::OnSlider(int controlId, int position) {
   if (updatingControls_) return;
+  // The slider writes at every position a drag passes; the drag is one step of Undo, its
+  // release included.
+  auto* slider = controlId == id::kBrightnessSlider ? brightness_ : speed_;
+  unsigned drag = 0;
+  if (slider->dragging()) {
+    if (!dragOpen_) ++drags_;
+    dragOpen_ = true;
+    drag = drags_;
+  } else if (dragOpen_) {
+    dragOpen_ = false;
+    drag = drags_;
+  }
   if (controlId == id::kBrightnessSlider) {
     brightness_->SetChannelPicture(Picture(QString("%1.bmp").arg(position)));
-    AskChange({lighting::LightingField::Brightness, position});
+    AskChange({lighting::LightingField::Brightness, position}, ColourScope::None, {}, drag);
   } else if (controlId == id::kSpeedSlider) {
     speed_->SetChannelPicture(Picture(QString("%1.bmp").arg(kSpeedPictureBase + position)));
-    AskChange({lighting::LightingField::Speed, position});
+    AskChange({lighting::LightingField::Speed, position}, ColourScope::None, {}, drag);
   }
 }
 
@@ -386,12 +429,8 @@ void LightingPanel::OnReportRate(int rate) {
 void LightingPanel::OnBaseColour(const QColor& colour) {
   if (updatingControls_) return;
   const Rgb rgb = FromQColor(colour);
-  auto& commands = deps_.commands;
-  auto& lights = deps_.lighting;
-  const int profile = deps_.session.CurrentProfile();
-  RunJob([&commands, &lights, profile,
-          rgb] { return static_cast<int>(lights.ChangeBaseColour(commands, profile, rgb)); },
-         ColourScope::Table, [this](const JobResult& result) {
+  RunColourJob([rgb](lighting::LightingSession& l, device::CommandSet& c, int p) { return l.ChangeBaseColour(c, p, rgb); },
+         [this](const JobResult& result) {
            ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
            RefreshUserControls();
            if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();
@@ -427,14 +466,9 @@ void LightingPanel::OnTool(int tool) {
 
 void LightingPanel::OnUserMode(int mode) {
   if (updatingControls_ || mode < 0) return;
-  auto& commands = deps_.commands;
-  auto& lights = deps_.lighting;
-  const int profile = deps_.session.CurrentProfile();
-  RunJob(
-      [&commands, &lights, profile, mode] {
-        return static_cast<int>(lights.ChooseUserMode(commands, profile, mode));
-      },
-      ColourScope::Table, [this](const JobResult& result) {
+  RunColourJob(
+      [mode](lighting::LightingSession& l, device::CommandSet& c, int p) { return l.ChooseUserMode(c, p, mode); },
+      [this](const JobResult& result) {
         ShowKeyColourWrite(static_cast<lighting::KeyColourWrite>(result.code));
         RefreshUserControls();
         if (view_.panelOpen && SelectedEffect() == lighting::kEffectUserColours) PaintKeyButtons();

@@ -175,12 +175,23 @@ class LightingPanel : public QObject {
   // session's state follows what the keyboard holds, the status text says the change was
   // not taken and the panel is redrawn from that state; a change taken clears the status
   // text. `after` runs on the UI thread once the result is in.
+  // Each change the keyboard takes is one step of the session's Undo, the record before
+  // and after it (with `colours`, the profile's user colour modes too); the writes of one
+  // slider drag carry the same `drag` number and make one step.
+  struct StepOf {
+    unsigned drag = 0;
+    bool colours = false;
+  };
   template <typename Send>
-  void RunWrite(Send send, ColourScope scope, std::function<void()> after = {});
+  void RunWrite(Send send, ColourScope scope, std::function<void()> after = {}, StepOf step = {});
+  // A key-colour job (painting, base colour, user mode): one step of Undo when it changed
+  // the profile's user colour modes.
+  template <typename Send>
+  void RunColourJob(Send send, std::function<void(const JobResult&)> done);
   // A parameter change asked of the session: the view shows it at once, by the rule the
   // session's state follows, and the job sends it (RunWrite).
   void AskChange(const lighting::FieldChange& change, ColourScope scope = ColourScope::None,
-                 std::function<void()> after = {});
+                 std::function<void()> after = {}, unsigned drag = 0);
   void ShowWriteStatus(bool failed);
   // The status text after a key-colour write: shown when the keyboard refused it,
   // cleared when it took it, left alone when nothing was sent.
@@ -241,6 +252,8 @@ class LightingPanel : public QObject {
   // A refused change put the state back: the controls are redrawn from it once the last
   // outstanding job's state has come in.
   bool redrawAfterJobs_ = false;
+  unsigned drags_ = 0;      // slider drags so far
+  bool dragOpen_ = false;   // a slider is being dragged: its writes carry drags_
   bool writeFailed_ = false;
 
   std::map<int, QWidget*> controls_;

@@ -32,6 +32,7 @@
 #include "ui/windows/file_menu.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/tray.h"
+#include "ui/windows/undo_actions.h"
 #include "ui/windows/update_dialog.h"
 
 namespace vantrel::ui {
@@ -93,6 +94,7 @@ std::optional<keys::KeyButton> CVantrelDlg::ResolveButton(int controlId, int lay
 void CVantrelDlg::Start(CTrayIcon* tray) {
   tray_ = tray;
   controller_->Start();
+  undo_ = new UndoActions(*this, *controller_, core_.Texts());
   BuildLightingPanel();
   connect(controller_.get(), &MainController::autoSwitchStatusChanged, this, [this] {
     if (tray_) tray_->UpdateToolTip();
@@ -355,6 +357,10 @@ void CVantrelDlg::ShowFileMenu() {
     connect(automatic, &QAction::triggered, this, [this] { OpenAutoProfiles(); });
   }
   automatic->setText(Q(core_.Texts().Text("MENU_AUTO_PROFILES")));
+  if (undo_) {
+    undo_->AddTo(*items);
+    undo_->Refresh();
+  }
   menu->ShowBackupMenu(QCursor::pos());
 }
 
@@ -405,6 +411,13 @@ void CVantrelDlg::SetButtonPressed(int controlId, bool pressed) {
 
 void CVantrelDlg::KeysEdited() {
   controller_->MarkEdited();
+}
+
+bool CVantrelDlg::EditKeys(int profile, const std::function<std::string(keys::StoreImage&)>& edit) {
+  auto* session = core_.Session();
+  if (!session) return false;
+  session->EditStore(profile, profiles::kMacroEditorParts, edit);
+  return true;
 }
 
 void CVantrelDlg::SetKeyColour(int controlId, const QColor& colour) {

@@ -44,6 +44,7 @@ class AutoProfilesWindow;
 class AutoSwitchController;
 class CTrayIcon;
 class FileMenu;
+class UndoActions;
 
 class CVantrelDlg final : public CBaseDialog,
                           public MainView,
@@ -94,6 +95,7 @@ class CVantrelDlg final : public CBaseDialog,
   CVantrel_DlgProfile* ProfileManager() const { return profileManager_; }
   CVantrel_DlgUpdate* UpdateDialog() const { return updateDialog_; }
   FileMenu* BackupMenu();
+  UndoActions* Undo() const { return undo_; }
 
   // State the tests and the other windows read; the editing facts come from the session.
   int CurrentProfile() const override;
@@ -160,6 +162,7 @@ class CVantrelDlg final : public CBaseDialog,
   std::optional<keys::KeyButton> ResolveButton(int controlId, int layer) const;
   void SetButtonPressed(int controlId, bool pressed) override;
   void KeysEdited() override;
+  bool EditKeys(int profile, const std::function<std::string(keys::StoreImage&)>& edit) override;
 
   // LightingPanelHost (UI thread).
   void SetKeyColour(int controlId, const QColor& colour) override;
@@ -252,6 +255,7 @@ class CVantrelDlg final : public CBaseDialog,
   QPointer<CVantrel_DlgProfile> profileManager_;
   QPointer<CVantrel_DlgUpdate> updateDialog_;
   FileMenu* fileMenu_ = nullptr;
+  UndoActions* undo_ = nullptr;
   QPointer<AutoProfilesWindow> autoProfiles_;
   std::unique_ptr<MainController> controller_;
   KeyPictureView* pictureView_ = nullptr;

@@ -149,6 +149,7 @@ const std::map<std::string, std::size_t> kMultiStringKeys = {
     {"HISTORY_KEYS", 2},           {"HISTORY_MORE", 2},            {"HISTORY_MACROS_ADDED", 1},
     {"HISTORY_MACROS_REMOVED", 1}, {"HISTORY_MACROS_CHANGED", 1},  {"HISTORY_LIGHTING", 1},
     {"HISTORY_KEY_COLOURS", 1},    {"HISTORY_JOIN", 2},
+    {"MENU_UNDO", 1},              {"MENU_REDO", 1},               {"UNDO_STEP_SELECTION", 1},
     {"TEXT_MACRO_BAD_LAYOUT", 1},  {"TEXT_MACRO_CANNOT_TYPE", 1},  {"TEXT_MACRO_KEY_MISSING", 2},
     {"TEXT_MACRO_NOT_ON_LAYOUT", 2}, {"TYPE_TEXT_CANNOT_TYPE", 1},
 };

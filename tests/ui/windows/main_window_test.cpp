@@ -688,15 +688,18 @@ TEST(MainWindowJourney, TheOtherWindowsAreReachedFromTheMainWindow) {
   EXPECT_TRUE((p.core->Session()->Facts().keyPagesOpen > 0));
   p.window->KeyPage()->ClosePage();
   p.Settle();
-  // The menu button's menu: restore, backup, update, print key map; then automatic profiles.
+  // The menu button's menu: restore, backup, update, print key map; then automatic
+  // profiles; then Undo and Redo, with nothing to take.
   p.Click(ids::kMenu);
   ASSERT_NE(p.window->BackupMenu(), nullptr);
   QStringList menuTexts;
   for (QAction* action : p.window->BackupMenu()->Menu()->actions())
     if (!action->isSeparator()) menuTexts << action->text();
-  ASSERT_EQ(menuTexts.size(), 5);
+  ASSERT_EQ(menuTexts.size(), 7);
   EXPECT_EQ(menuTexts[3], QString::fromStdString(p.core->Texts().Text("MENU_PRINT_KEY_MAP")));
   EXPECT_EQ(menuTexts[4], QString::fromStdString(p.core->Texts().Text("MENU_AUTO_PROFILES")));
+  EXPECT_EQ(menuTexts[5], QString::fromStdString(p.core->Texts().Text("MENU_UNDO_NONE")));
+  EXPECT_EQ(menuTexts[6], QString::fromStdString(p.core->Texts().Text("MENU_REDO_NONE")));
   p.window->BackupMenu()->Menu()->close();
   // The profiles button opens the manager; the keyboard going ends it as Cancel would.
   p.Click(ids::kProfiles);
