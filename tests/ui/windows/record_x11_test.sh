@@ -51,13 +51,18 @@ window_named() {
   done
   return 1
 }
-# click WINDOW SKIN_FILE KEY: a left click in the middle of the control the skin places.
+# click WINDOW SKIN_FILE KEY: a left click in the middle of the control the skin places. A
+# window wider than the screen is drawn smaller: the skin's place is scaled by the window's
+# width over the skin's (its mask picture's width).
 click() {
-  local x y w h X Y WIDTH HEIGHT SCREEN WINDOW
+  local x y w h X Y WIDTH HEIGHT SCREEN WINDOW mask skinWidth
   IFS=', ' read -r x y w h < <(grep -m 1 "^$3=" "$skins/$2" | cut -d= -f2 | tr -d '\r')
   [ -n "${h:-}" ] || fail "no $3 in $2"
+  mask="$(grep -m 1 '^Mask=' "$skins/$2" | cut -d= -f2 | tr -d '\r')"
+  skinWidth="$(python3 -c 'import struct,sys; print(struct.unpack("<i", open(sys.argv[1], "rb").read()[18:22])[0])' "$skins/$mask")"
   eval "$(xdotool getwindowgeometry --shell "$1")"
-  xdotool mousemove --sync $((X + x + w / 2)) $((Y + y + h / 2)) click 1 || fail "click $3"
+  xdotool mousemove --sync $((X + (2 * x + w) * WIDTH / (2 * skinWidth))) $((Y + (2 * y + h) * WIDTH / (2 * skinWidth))) \
+    click 1 || fail "click $3"
   sleep 0.4
 }
 
