@@ -1,0 +1,173 @@
+#include "scripting/history_recorder.h"
+
+#include <utility>
+
+#include "core/keys/device_config.h"
+#include "core/lighting/lighting_records.h"
+#include "scripting/keyboard_tasks.h"
+
+namespace vantrel::scripting {
+namespace {
+
+// The source of the writes of this thread, while a scope names one.
+thread_local std::optional<profiles::HistorySource> scopedSource;
+
+}  // namespace
+
+HistoryRecorder::SourceScope::SourceScope(profiles::HistorySource source) : previous_(scopedSource) {
+  scopedSource = source;
+}
+
+HistoryRecorder::SourceScope::~SourceScope() { scopedSource = previous_; }
+
+HistoryRecorder::HistoryRecorder(profiles::HistoryStore& store, device::CommandSet& commands,
+                                 const text::TextSource& texts, profiles::HistorySource source)
+    : store_(store), commands_(commands), texts_(texts), source_(source) {}
+
+std::string HistoryRecorder::TakeWarning() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(warning_, {});
+}
+
+HistoryRecorder::Reads HistoryRecorder::ReadsSoFar() const {
+  std::lock_guard lock(mutex_);
+  return reads_;
+}
+
+bool HistoryRecorder::KeysCurrent() const {
+  return keys_ && keysAt_ == commands_.Link().KeyWrites() && keysOutside_ == Outside();
+}
+
+bool HistoryRecorder::LightingCurrent() const {
+  return records_ && lightingAt_ == commands_.Link().LightingWrites() && lightingOutside_ == Outside();
+}
+
+void HistoryRecorder::NoteKeys(const keys::StoreImage& image) {
+  keys_ = image;
+  keysAt_ = commands_.Link().KeyWrites();
+  keysOutside_ = Outside();
+}
+
+void HistoryRecorder::NoteLighting(const profiles::LightingRecords& records) {
+  records_ = records;
+  lightingAt_ = commands_.Link().LightingWrites();
+  lightingOutside_ = Outside();
+}
+
+void HistoryRecorder::KeysRead(const keys::StoreImage& image) {
+  std::lock_guard lock(mutex_);
+  NoteKeys(image);
+}
+
+void HistoryRecorder::LightingRead(const profiles::LightingRecords& records) {
+  std::lock_guard lock(mutex_);
+  NoteLighting(records);
+}
+
+void HistoryRecorder::Forget() {
+  std::lock_guard lock(mutex_);
+  keys_.reset();
+  records_.reset();
+}
+
+bool HistoryRecorder::Refresh() {
+  if (!KeysCurrent()) {
+    // The outside count is taken first: a change made while the keyboard is read makes
+    // what was read stale again.
+    const std::uint64_t outside = Outside();
+    keys::DeviceConfiguration config;
+    ++reads_.keys;
+    if (keys::ReadDeviceConfiguration(commands_, config) != device::kDeviceOk) return false;
+    keys::StoreImage image;
+    keys::DecodeIntoImage(config, texts_, image);
+    NoteKeys(image);
+    keysOutside_ = outside;
+  }
+  if (!LightingCurrent()) {
+    const std::uint64_t outside = Outside();
+    profiles::LightingRecords records{};
+    ++reads_.lighting;
+    if (!lighting::ReadLightingRecords(commands_, records)) return false;
+    NoteLighting(records);
+    lightingOutside_ = outside;
+  }
+  return true;
+}
+
+void HistoryRecorder::ReadColours(ProfileLightings& lighting) const {
+  if (files_ != nullptr) ReadColourParts(*files_, lighting);
+}
+
+void HistoryRecorder::BeforeWrite(unsigned parts) {
+  std::lock_guard lock(mutex_);
+  if (depth_++ > 0) {
+    parts_ |= parts;
+    return;
+  }
+  parts_ = parts;
+  before_.reset();
+  sentKeys_.reset();
+  sentRecords_.reset();
+  refused_ = false;
+  sent_ = false;
+  if (!Refresh()) {
+    warning_ = "the configuration the keyboard held could not be read: " +
+               std::string(device::DescribeResult(commands_.LastFailure().result));
+    return;
+  }
+  KeyboardConfiguration before;
+  before.image = *keys_;
+  for (std::size_t p = 0; p < before.lighting.size(); ++p) SetRecord(before.lighting[p], (*records_)[p]);
+  ReadColours(before.lighting);
+  before_ = std::move(before);
+}
+
+void HistoryRecorder::AfterWrite(profiles::WriteEnd end, const keys::StoreImage* keys,
+                                 const profiles::LightingRecords* records) {
+  std::lock_guard lock(mutex_);
+  if (depth_ == 0) return;
+  if (keys != nullptr) sentKeys_ = *keys;
+  if (records != nullptr) sentRecords_ = *records;
+  refused_ = refused_ || end == profiles::WriteEnd::Refused;
+  sent_ = sent_ || end != profiles::WriteEnd::NotSent;
+  if (--depth_ > 0) return;
+
+  // What the write left on the keyboard, as far as it is known: a refused write may have
+  // left part of it, so that part is read again before the next entry.
+  if (refused_) {
+    if ((parts_ & profiles::kKeysPart) != 0) keys_.reset();
+    if ((parts_ & profiles::kLightingPart) != 0) records_.reset();
+  } else {
+    if (sentKeys_) NoteKeys(*sentKeys_);
+    if (sentRecords_) {
+      NoteLighting(*sentRecords_);
+    } else if ((parts_ & profiles::kLightingPart) != 0) {
+      records_.reset();
+    }
+  }
+  if (!sent_ || !before_) return;
+
+  KeyboardConfiguration after = *before_;
+  if (sentKeys_) after.image = *sentKeys_;
+  if (!sentRecords_ && (parts_ & profiles::kLightingPart) != 0 && !refused_) {
+    // Only the lighting part is taken again.
+    profiles::LightingRecords read{};
+    ++reads_.lighting;
+    if (lighting::ReadLightingRecords(commands_, read)) {
+      NoteLighting(read);
+      sentRecords_ = read;
+    }
+  }
+  if (sentRecords_) {
+    for (std::size_t p = 0; p < after.lighting.size(); ++p) SetRecord(after.lighting[p], (*sentRecords_)[p]);
+  }
+  ReadColours(after.lighting);
+  std::string why;
+  const profiles::HistorySource source = scopedSource.value_or(source_);
+  if (RecordBeforeWrite(store_, source, *before_, after, texts_, &why) == profiles::RecordResult::Failed) {
+    warning_ = "the configuration before the write was not kept in the history: " + why;
+  }
+  before_.reset();
+}
+
+}  // namespace vantrel::scripting
