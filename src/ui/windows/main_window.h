@@ -41,6 +41,7 @@ namespace vantrel::ui {
 
 class ArrowKeyGroup;
 class AutoProfilesWindow;
+class HistoryWindow;
 class AutoSwitchController;
 class CTrayIcon;
 class FileMenu;
@@ -126,6 +127,9 @@ class CVantrelDlg final : public CBaseDialog,
   AutoSwitchController* AutoSwitch() const { return controller_->AutoSwitch(); }
   AutoProfilesWindow* AutoProfiles() const;
   void OpenAutoProfiles();
+  // The history of the keyboard's configurations (on first use).
+  HistoryWindow* History() const;
+  void OpenHistory();
   // What the tray's tooltip adds while automatic switching is paused; empty otherwise.
   QString AutoSwitchNote() const { return controller_->AutoSwitchNote(); }
 
@@ -253,6 +257,7 @@ class CVantrelDlg final : public CBaseDialog,
   QPointer<CVantrel_DlgUpdate> updateDialog_;
   FileMenu* fileMenu_ = nullptr;
   QPointer<AutoProfilesWindow> autoProfiles_;
+  QPointer<HistoryWindow> history_;
   std::unique_ptr<MainController> controller_;
   KeyPictureView* pictureView_ = nullptr;
   std::string updaterPath_;  // the update dialog's choice, kept across openings
