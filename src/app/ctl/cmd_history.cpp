@@ -57,8 +57,16 @@ void RunList(Context& ctx, bool json) {
   }
 }
 
+// The entry is looked at before the keyboard: a number with no entry is said first.
+bool EntryReadable(Context& ctx, int number) {
+  scripting::KeyboardConfiguration entry;
+  const auto loaded = scripting::LoadHistoryEntry(ctx.History(), number, ctx.Texts(), entry);
+  if (!loaded.Ok()) Failed(ctx, loaded);
+  return loaded.Ok();
+}
+
 void RunShow(Context& ctx, int number) {
-  if (!ctx.OpenWithKeyboard()) return;
+  if (!EntryReadable(ctx, number) || !ctx.OpenWithKeyboard()) return;
   const lighting::KeyColourEditor colourFiles = ColourEditor(ctx);
   std::vector<std::string> differences;
   const auto outcome =
@@ -74,6 +82,7 @@ void RunShow(Context& ctx, int number) {
 }
 
 void RunRestore(Context& ctx, int number) {
+  if (!EntryReadable(ctx, number)) return;
   // The window's unapplied edits are never written over unasked.
   if (!ctx.ProgramLetsWrite()) return;
   if (!ctx.OpenWithKeyboard()) return;
