@@ -151,7 +151,7 @@ void HistoryWindow::Refresh(bool keepStatus) {
       statusKey_ = "HISTORY_EMPTY";
       statusDetail_.clear();
     } else {
-      statusKey_ = "HISTORY_COUNT";
+      statusKey_ = listing_.entries.size() == 1 ? "HISTORY_COUNT_ONE" : "HISTORY_COUNT";
       statusDetail_ = std::to_string(listing_.entries.size());
     }
     ShowStatus();

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 
+#include <fstream>
 #include <memory>
 
 #include "core/keys/assignment.h"
@@ -151,7 +152,7 @@ TEST_F(HistoryWindowTest, FollowsALanguageChangeWhileOpen) {
   EXPECT_EQ(w->list()->headerItem()->text(0), "Date");
   EXPECT_EQ(w->list()->GetItemText(0, 1), QString::fromUtf8("fenêtre"));
   EXPECT_EQ(w->button(kIdHistoryRestore)->text(), "Restaurer");
-  EXPECT_TRUE(w->statusLine()->text().startsWith("1 configurations")) << w->statusLine()->text().toStdString();
+  EXPECT_TRUE(w->statusLine()->text().startsWith(QString::fromUtf8("1 configuration conservée."))) << w->statusLine()->text().toStdString();
   // The differences are worded again in the new language.
   ASSERT_EQ(w->differences()->GetItemCount(), 1);
   EXPECT_TRUE(w->differences()->GetItemText(0, 0).contains("touche")) << w->differences()->GetItemText(0, 0).toStdString();
