@@ -70,54 +70,76 @@ void HistoryRecorder::Forget() {
   records_.reset();
 }
 
-bool HistoryRecorder::Refresh() {
-  if (!KeysCurrent()) {
-    // The outside count is taken first: a change made while the keyboard is read makes
-    // what was read stale again.
-    const std::uint64_t outside = Outside();
-    keys::DeviceConfiguration config;
-    ++reads_.keys;
-    if (keys::ReadDeviceConfiguration(commands_, config) != device::kDeviceOk) return false;
-    keys::StoreImage image;
-    keys::DecodeIntoImage(config, texts_, image);
-    NoteKeys(image);
-    keysOutside_ = outside;
+bool HistoryRecorder::ReadKeys() {
+  // The outside count is taken first: a change made while the keyboard is read makes what
+  // was read stale again.
+  const std::uint64_t outside = Outside();
+  keys::DeviceConfiguration config;
+  ++reads_.keys;
+  if (keys::ReadDeviceConfiguration(commands_, config) != device::kDeviceOk) {
+    keys_.reset();
+    return false;
   }
-  if (!LightingCurrent()) {
-    const std::uint64_t outside = Outside();
-    profiles::LightingRecords records{};
-    ++reads_.lighting;
-    if (!lighting::ReadLightingRecords(commands_, records)) return false;
-    NoteLighting(records);
-    lightingOutside_ = outside;
-  }
+  keys::StoreImage image;
+  keys::DecodeIntoImage(config, texts_, image);
+  NoteKeys(image);
+  keysOutside_ = outside;
   return true;
+}
+
+bool HistoryRecorder::ReadLighting() {
+  const std::uint64_t outside = Outside();
+  profiles::LightingRecords records{};
+  ++reads_.lighting;
+  if (!lighting::ReadLightingRecords(commands_, records)) {
+    records_.reset();
+    return false;
+  }
+  NoteLighting(records);
+  lightingOutside_ = outside;
+  return true;
+}
+
+bool HistoryRecorder::Refresh(unsigned parts) {
+  if ((parts & profiles::kKeysPart) != 0 && !KeysCurrent() && !ReadKeys()) return false;
+  if ((parts & profiles::kLightingPart) != 0 && !LightingCurrent() && !ReadLighting()) return false;
+  return true;
+}
+
+void HistoryRecorder::Warn(std::string warning) {
+  if (warningSink_) {
+    warningSink_(warning);
+  } else {
+    warning_ = std::move(warning);
+  }
 }
 
 void HistoryRecorder::ReadColours(ProfileLightings& lighting) const {
   if (files_ != nullptr) ReadColourParts(*files_, lighting);
 }
 
+// Only the parts the write changes are taken before it; the others are taken once it is
+// over (it leaves them as they were), so that nothing is read ahead of a write that it
+// does not need.
 void HistoryRecorder::BeforeWrite(unsigned parts) {
   std::lock_guard lock(mutex_);
-  if (depth_++ > 0) {
-    parts_ |= parts;
-    return;
-  }
+  if (depth_++ > 0) return;
   parts_ = parts;
   before_.reset();
   sentKeys_.reset();
   sentRecords_.reset();
   refused_ = false;
   sent_ = false;
-  if (!Refresh()) {
-    warning_ = "the configuration the keyboard held could not be read: " +
-               std::string(device::DescribeResult(commands_.LastFailure().result));
+  if (!Refresh(parts)) {
+    Warn("the configuration the keyboard held could not be read: " +
+         std::string(device::DescribeResult(commands_.LastFailure().result)));
     return;
   }
   KeyboardConfiguration before;
-  before.image = *keys_;
-  for (std::size_t p = 0; p < before.lighting.size(); ++p) SetRecord(before.lighting[p], (*records_)[p]);
+  if ((parts & profiles::kKeysPart) != 0) before.image = *keys_;
+  if ((parts & profiles::kLightingPart) != 0) {
+    for (std::size_t p = 0; p < before.lighting.size(); ++p) SetRecord(before.lighting[p], (*records_)[p]);
+  }
   ReadColours(before.lighting);
   before_ = std::move(before);
 }
@@ -132,40 +154,55 @@ void HistoryRecorder::AfterWrite(profiles::WriteEnd end, const keys::StoreImage*
   sent_ = sent_ || end != profiles::WriteEnd::NotSent;
   if (--depth_ > 0) return;
 
-  // What the write left on the keyboard, as far as it is known: a refused write may have
-  // left part of it, so that part is read again before the next entry.
+  const bool keysWritten = (parts_ & profiles::kKeysPart) != 0;
+  const bool lightingWritten = (parts_ & profiles::kLightingPart) != 0;
   if (refused_) {
-    if ((parts_ & profiles::kKeysPart) != 0) keys_.reset();
-    if ((parts_ & profiles::kLightingPart) != 0) records_.reset();
+    // The keyboard may hold part of what was sent: what it holds is read now, once the
+    // write is over, rather than ahead of the next one.
+    if (keysWritten) (void)ReadKeys();
+    if (lightingWritten) (void)ReadLighting();
   } else {
-    if (sentKeys_) NoteKeys(*sentKeys_);
+    if (sentKeys_) {
+      NoteKeys(*sentKeys_);
+    } else if (keysWritten) {
+      (void)ReadKeys();
+    }
     if (sentRecords_) {
       NoteLighting(*sentRecords_);
-    } else if ((parts_ & profiles::kLightingPart) != 0) {
-      records_.reset();
+    } else if (lightingWritten) {
+      // After a lighting write only the lighting part is taken again.
+      (void)ReadLighting();
     }
   }
   if (!sent_ || !before_) return;
 
-  KeyboardConfiguration after = *before_;
-  if (sentKeys_) after.image = *sentKeys_;
-  if (!sentRecords_ && (parts_ & profiles::kLightingPart) != 0 && !refused_) {
-    // Only the lighting part is taken again.
-    profiles::LightingRecords read{};
-    ++reads_.lighting;
-    if (lighting::ReadLightingRecords(commands_, read)) {
-      NoteLighting(read);
-      sentRecords_ = read;
-    }
+  // The parts the write left alone, as they were before it and still are.
+  const unsigned untouched = ~parts_ & (profiles::kKeysPart | profiles::kLightingPart);
+  if (!Refresh(untouched)) {
+    Warn("the configuration the keyboard held could not be read: " +
+         std::string(device::DescribeResult(commands_.LastFailure().result)));
+    before_.reset();
+    return;
   }
-  if (sentRecords_) {
-    for (std::size_t p = 0; p < after.lighting.size(); ++p) SetRecord(after.lighting[p], (*sentRecords_)[p]);
+  KeyboardConfiguration& before = *before_;
+  if (!keysWritten) before.image = *keys_;
+  if (!lightingWritten) {
+    for (std::size_t p = 0; p < before.lighting.size(); ++p) SetRecord(before.lighting[p], (*records_)[p]);
+  }
+  KeyboardConfiguration after = before;
+  if (keys_) {
+    after.image = *keys_;
+  } else if (sentKeys_) {
+    after.image = *sentKeys_;
+  }
+  if (records_) {
+    for (std::size_t p = 0; p < after.lighting.size(); ++p) SetRecord(after.lighting[p], (*records_)[p]);
   }
   ReadColours(after.lighting);
   std::string why;
   const profiles::HistorySource source = scopedSource.value_or(source_);
-  if (RecordBeforeWrite(store_, source, *before_, after, texts_, &why) == profiles::RecordResult::Failed) {
-    warning_ = "the configuration before the write was not kept in the history: " + why;
+  if (RecordBeforeWrite(store_, source, before, after, texts_, &why) == profiles::RecordResult::Failed) {
+    Warn("the configuration before the write was not kept in the history: " + why);
   }
   before_.reset();
 }

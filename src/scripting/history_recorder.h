@@ -50,6 +50,9 @@ class HistoryRecorder final : public profiles::WriteRecorder {
 
   // Why the last entry could not be kept; empty when it was. Cleared by the call.
   std::string TakeWarning();
+  // Warnings go to `sink` as they come (on the writing thread) instead of waiting for
+  // TakeWarning.
+  void SetWarningSink(std::function<void(const std::string&)> sink) { warningSink_ = std::move(sink); }
 
   // How many times each part was read from the keyboard for the history (tests, bench).
   struct Reads {
@@ -70,11 +73,14 @@ class HistoryRecorder final : public profiles::WriteRecorder {
   std::uint64_t Outside() const { return outside_ ? outside_() : 0; }
   bool KeysCurrent() const;
   bool LightingCurrent() const;
-  // Takes what may be stale from the keyboard; false when it cannot be read.
-  bool Refresh();
+  // Takes the `parts` that may be stale from the keyboard; false when one cannot be read.
+  bool Refresh(unsigned parts);
+  bool ReadKeys();
+  bool ReadLighting();
   void NoteKeys(const keys::StoreImage& image);
   void NoteLighting(const profiles::LightingRecords& records);
   void ReadColours(ProfileLightings& lighting) const;
+  void Warn(std::string warning);
 
   profiles::HistoryStore& store_;
   device::CommandSet& commands_;
@@ -82,6 +88,7 @@ class HistoryRecorder final : public profiles::WriteRecorder {
   const profiles::HistorySource source_;
   const lighting::KeyColourEditor* files_ = nullptr;
   std::function<std::uint64_t()> outside_;
+  std::function<void(const std::string&)> warningSink_;
 
   mutable std::mutex mutex_;
   // What the keyboard holds, each part with the write count and outside count it was

@@ -189,17 +189,10 @@ void KeyboardAdaptor::Answer(const QDBusMessage& message, bool mustBeIdle, std::
       return r.outcome.Ok() ? work() : r;
     };
   }
-  // The writes the job makes are the bus's in the history; a warning that an entry could
-  // not be kept goes to the program's log, as the call's answer has no room for it.
-  job = [recorder = core_.Recorder(), work = std::move(job)] {
+  // The writes the job makes are the bus's in the history.
+  job = [work = std::move(job)] {
     scripting::HistoryRecorder::SourceScope bus(profiles::HistorySource::Bus);
-    BusJobResult r = work();
-    if (recorder != nullptr) {
-      if (const std::string warning = recorder->TakeWarning(); !warning.empty()) {
-        std::fprintf(stderr, "vantrel: %s\n", warning.c_str());
-      }
-    }
-    return r;
+    return work();
   };
   message.setDelayedReply(true);
   // The answer goes out before the window's redrawing of the change, which the job queued

@@ -28,6 +28,11 @@ const QString kSection = QStringLiteral("BUTTONINFO");
 
 QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
+// An entry's time as local date and time, "2026-12-11 10:15:02".
+QString When(std::int64_t seconds) {
+  return QDateTime::fromSecsSinceEpoch(seconds).toString(Qt::ISODate).replace(QLatin1Char('T'), QLatin1Char(' '));
+}
+
 const char* SourceKey(profiles::HistorySource source) {
   switch (source) {
     case profiles::HistorySource::Window: return "HISTORY_SOURCE_WINDOW";
@@ -164,8 +169,7 @@ void HistoryWindow::ShowListing(const profiles::HistoryListing& listing) {
   const int selected = list_->GetSelectedRow();
   QList<QStringList> rows;
   for (const auto& item : listing.entries) {
-    rows.push_back({QDateTime::fromSecsSinceEpoch(item.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                    Text(SourceKey(item.source)), Utf8(item.summary)});
+    rows.push_back({When(item.time), Text(SourceKey(item.source)), Utf8(item.summary)});
   }
   {
     const QSignalBlocker quiet(list_);
@@ -229,9 +233,7 @@ void HistoryWindow::RestoreSelected() {
   if (row < 0 || busy_ || row >= static_cast<int>(listing_.entries.size())) return;
   // As every other path that writes a whole configuration: unapplied edits are lost only
   // when the user agrees.
-  const std::string when = QDateTime::fromSecsSinceEpoch(listing_.entries[static_cast<std::size_t>(row)].time)
-                               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                               .toStdString();
+  const std::string when = When(listing_.entries[static_cast<std::size_t>(row)].time).toStdString();
   const char* question = deps_.session.Unsaved() ? "HISTORY_RESTORE_EDITS_PROMPT" : "HISTORY_RESTORE_PROMPT";
   if (!deps_.messages.AskYesNo(text::FormatWithString(deps_.texts.Text(question), when), false)) return;
   busy_ = true;
