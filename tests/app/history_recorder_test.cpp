@@ -30,11 +30,15 @@ int CommandOf(const std::string& line) { return std::stoi(line.substr(16, 2), nu
 
 class HistoryRecorderTest : public ::testing::Test {
  protected:
+  // A folder of the test's own, made before the members that keep files in it.
+  static fs::path Scratch() {
+    const fs::path dir = fs::temp_directory_path() / ("vantrel-history-recorder-" +
+                                                      std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+  }
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("vantrel-history-recorder-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     store_ = std::make_unique<profiles::HistoryStore>(dir_ / "history");
     recorder_ = std::make_unique<HistoryRecorder>(*store_, sim_.commands, texts_, profiles::HistorySource::Window);
     recorder_->SetColourFiles(&files_);
@@ -72,7 +76,7 @@ class HistoryRecorderTest : public ::testing::Test {
     return r;
   }
 
-  fs::path dir_;
+  fs::path dir_ = Scratch();
   test::SimHarness sim_;
   test::LanguageFileTexts texts_;
   QuietSink sink_;
