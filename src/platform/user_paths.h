@@ -16,5 +16,8 @@ std::filesystem::path UserDataFolder();
 
 // Default state file of the virtual keyboard.
 std::filesystem::path DefaultSimStatePath();
+// The folder of the configuration history ($XDG_STATE_HOME or its default); empty when
+// the environment names none.
+std::filesystem::path HistoryFolderPath();
 
 }  // namespace vantrel::platform

@@ -170,15 +170,19 @@ bool ReadProfileDocument(const std::filesystem::path& file, const text::TextSour
 DocumentWrite WriteDocument(profiles::EditSession& session, const lighting::KeyColourEditor& colourFiles,
                             keys::StoreImage image, const ProfileLightings& lighting, std::string_view what) {
   auto& commands = session.Service().Commands();
+  // The keys and the lighting are one write for the history: one entry before both.
+  profiles::RecordedWrite recorded(session.Service().Recorder(), profiles::kKeysPart | profiles::kLightingPart);
   DocumentWrite w;
   w.failuresBefore = commands.LastFailure().count;
   w.keysTaken = session.Install(std::move(image), what);
   if (!w.keysTaken) {
     w.readBack = session.LastReadBack();
+    recorded.Done(false);
     return w;
   }
   w.lightingFailuresBefore = commands.LastFailure().count;
   w.lighting = WriteLightingParts(commands, colourFiles, lighting);
+  recorded.Done(w.lighting.Ok());
   return w;
 }
 

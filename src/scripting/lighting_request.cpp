@@ -264,4 +264,12 @@ ScriptOutcome ReadNamedChanges(const std::vector<NamedValue>& entries, std::vect
   return {};
 }
 
+profiles::WriteRecorder* RecorderForChanges(profiles::WriteRecorder* recorder,
+                                            const std::vector<LightingChange>& changes) {
+  for (const auto& change : changes) {
+    if (!change.unchanged && change.field != LightingField::ReportRate) return recorder;
+  }
+  return nullptr;
+}
+
 }  // namespace vantrel::scripting

@@ -13,6 +13,7 @@
 
 #include "core/lighting/effects.h"
 #include "core/lighting/lighting.h"
+#include "core/profiles/write_recorder.h"
 #include "core/text/text_source.h"
 #include "scripting/script_outcome.h"
 
@@ -88,5 +89,11 @@ struct NamedValue {
 // value), "choice" (red yellow green blue) and "report_rate" (125, 250, 500 or 1000 Hz).
 // An unknown key, a value of the wrong kind or out of its range is refused, naming it.
 ScriptOutcome ReadNamedChanges(const std::vector<NamedValue>& entries, std::vector<LightingChange>& changes);
+
+// A list of changes is one entry of the history: the recorder to hold around it, or none
+// when the list changes nothing but the report rate (the keyboard's setting, not part of
+// a configuration kept in the history).
+profiles::WriteRecorder* RecorderForChanges(profiles::WriteRecorder* recorder,
+                                            const std::vector<LightingChange>& changes);
 
 }  // namespace vantrel::scripting

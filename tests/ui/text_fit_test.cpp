@@ -175,6 +175,8 @@ std::vector<FixedControl> FixedControls() {
   for (const char* k : {"AUTO_PROFILE", "AUTO_FALLBACK"})
     c.push_back({SkinFile::AutoProfiles, k, Look::kDropDown,
                  Texts({"AUTO_FALLBACK_STAY", "PROFILE_1", "PROFILE_2", "PROFILE_3"})});
+  // History.
+  for (const char* k : {"HISTORY_RESTORE", "HISTORY_CLOSE"}) c.push_back({SkinFile::History, k, Look::kButton, Texts({k})});
   return c;
 }
 

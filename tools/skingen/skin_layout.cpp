@@ -329,10 +329,31 @@ DialogLayout AutoProfilesLayout() {
   return d;
 }
 
+// The history window: the entries, what differs between the selected one and the
+// keyboard, a status line and the two buttons.
+DialogLayout HistoryLayout() {
+  DialogLayout d;
+  d.iniName = "History.ini";
+  d.size = QSize(640, 470);
+  d.background = "History_bg.jpg";
+  d.mask = "History_mask.bmp";
+  d.pictures = {{"History_normal.jpg", State::Normal}, {"History_over.jpg", State::Hover},
+                {"History_down.jpg", State::Down}, {"History_disable.jpg", State::Disabled}};
+  auto& e = d.elements;
+  e.push_back({"DIALOG_TITLE", R(32, 8, d.size.width() - 60, 32), Kind::Label, {}});
+  e.push_back({"HISTORY_LIST", R(20, 48, 600, 190), Kind::Field, {}});
+  e.push_back({"HISTORY_DIFF", R(20, 248, 600, 150), Kind::Field, {}});
+  e.push_back({"HISTORY_STATUS", R(20, 410, 330, 48), Kind::Label, {}});
+  e.push_back({"HISTORY_RESTORE", R(362, 416, 146, 36), Kind::Button, {}});
+  e.push_back({"HISTORY_CLOSE", R(516, 416, 104, 36), Kind::Button, {}});
+  return d;
+}
+
 }  // namespace
 
 QSize ArrowPictureSize() { return QSize(2 * kArrowFace, 4 * kArrowFace); }
 
-std::vector<DialogLayout> AllDialogs() { return {MainLayout(), CompositeLayout(), ProfileLayout(), UpdateLayout(), AutoProfilesLayout()}; }
+std::vector<DialogLayout> AllDialogs() { return {MainLayout(), CompositeLayout(), ProfileLayout(), UpdateLayout(), AutoProfilesLayout(),
+                                          HistoryLayout()}; }
 
 }  // namespace skingen

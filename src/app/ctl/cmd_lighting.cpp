@@ -255,12 +255,17 @@ void RunSet(Context& ctx, CLI::App* sub, const SetOptions& o, int profileOption)
     return;
   }
   if (program) return SetThroughProgram(ctx, *program, s, *profile, *changes);
+  // The whole list is one entry of the history; a refusal leaves it as refused.
+  profiles::RecordedWrite recorded(scripting::RecorderForChanges(ctx.Recorder(), *changes), profiles::kLightingPart);
+  bool sent = false;
   // A change the keyboard did not take ends the list: the later ones were meant to follow it.
   for (const auto& change : *changes) {
     const auto outcome = change.unchanged ? WriteOutcome::NotSent : work->session.Change(ctx.Commands(), *profile, change);
     if (outcome == WriteOutcome::NotSent) SayNotSent(ctx, change);
+    sent = sent || outcome != WriteOutcome::NotSent;
     if (!Written(ctx, s, outcome)) return;
   }
+  recorded.Done(sent ? profiles::WriteEnd::Taken : profiles::WriteEnd::NotSent, nullptr, &s.records);
 }
 
 void RunDefault(Context& ctx, int profileOption) {

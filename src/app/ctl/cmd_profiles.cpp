@@ -40,7 +40,9 @@ struct ProfileSession {
       : texts(ctx.Texts()),
         sink(ctx.Err(), false),
         service(ctx.Commands(), editing, applied, cache, UserProfilePaths(), texts, sink),
-        session(service, editing, applied, texts, sink) {}
+        session(service, editing, applied, texts, sink) {
+    service.SetRecorder(ctx.Recorder());
+  }
   keys::EditingStore editing;
   keys::AppliedStore applied;
   std::atomic<int> cache{-1};

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/ctl/lighting_common.h"
 #include "app/ctl/registry.h"
 #include "platform/user_paths.h"
 #include "scripting/script_outcome.h"
@@ -110,7 +111,29 @@ bool Context::ProgramAnswered(const platform::BusAnswer& answer) {
   return false;
 }
 
+profiles::HistoryStore& Context::History() {
+  if (!history_) history_ = std::make_unique<profiles::HistoryStore>(platform::HistoryFolderPath());
+  return *history_;
+}
+
+scripting::HistoryRecorder* Context::Recorder() {
+  if (!opened_ || !stack_.IsOpen()) return nullptr;
+  if (!recorder_) {
+    historyColours_ = std::make_unique<lighting::KeyColourEditor>(ColourEditor(*this));
+    recorder_ = std::make_unique<scripting::HistoryRecorder>(History(), Commands(), Texts(), profiles::HistorySource::Ctl);
+    recorder_->SetColourFiles(historyColours_.get());
+  }
+  return recorder_.get();
+}
+
+void Context::ReportHistoryWarning() {
+  if (!recorder_) return;
+  const std::string warning = recorder_->TakeWarning();
+  if (!warning.empty()) err_ << "warning: " << warning << '\n';
+}
+
 void Context::Close() {
+  ReportHistoryWarning();
   std::string error;
   if (!stack_.Close(&error)) {
     err_ << error << '\n';

@@ -17,6 +17,9 @@
 #include "sim/simulated_hid_service.h"
 #include "sim/virtual_keyboard.h"
 #include "stack/device_stack.h"
+#include "core/lighting/key_colours.h"
+#include "core/profiles/history_store.h"
+#include "scripting/history_recorder.h"
 
 namespace vantrel::ctl {
 
@@ -76,6 +79,14 @@ class Context {
   // exit code of the error (no keyboard 3, invalid argument 2, anything else 1).
   bool ProgramAnswered(const platform::BusAnswer& answer);
 
+  // The history of the keyboard's configurations, and the recorder every write of this
+  // run goes through (set up on first use; null while the context is not open: nothing of
+  // this run talks to the keyboard then).
+  profiles::HistoryStore& History();
+  scripting::HistoryRecorder* Recorder();
+  // The recorder's warning, when the last write's entry could not be kept, on stderr.
+  void ReportHistoryWarning();
+
   int ExitCode() const { return exitCode_; }
   void SetExitCode(int code) { exitCode_ = code; }
 
@@ -93,6 +104,9 @@ class Context {
   bool direct_ = false;
   bool programAsked_ = false;
   std::unique_ptr<platform::ProgramBus> program_;
+  std::unique_ptr<profiles::HistoryStore> history_;
+  std::unique_ptr<lighting::KeyColourEditor> historyColours_;
+  std::unique_ptr<scripting::HistoryRecorder> recorder_;
 };
 
 }  // namespace vantrel::ctl

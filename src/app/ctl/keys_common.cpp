@@ -75,6 +75,7 @@ struct CtlEditSession {
     // of its macro area.
     service.SetDeviceFacts(
         [&s] { return profiles::DeviceFacts{s.config.factory, s.config.macroCapacity, s.config.factoryRead}; });
+    service.SetRecorder(ctx.Recorder());
     session.ConfigurationLoaded();
   }
   CtlMessageSink sink;
@@ -97,6 +98,8 @@ bool LoadKeyboard(Context& ctx, KeyboardSession& session) {
     keys::EditingStore::Lock lock(session.editing);
     keys::DecodeIntoImage(session.config, session.texts, lock.Image());
     keys::NoteKeyboardMacros(lock, session.applied, true);
+    // What was read is what the history keeps before the write, without reading it again.
+    if (auto* recorder = ctx.Recorder()) recorder->KeysRead(lock.Image());
   }
   session.edits = std::make_unique<CtlEditSession>(ctx, session);
   return true;

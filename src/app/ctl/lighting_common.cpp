@@ -40,7 +40,9 @@ lighting::KeyColourEditor ColourEditor(Context& ctx) {
 
 std::filesystem::path WskbIniPath() { return platform::UserDataFolder() / "wskb.ini"; }
 
-CtlLighting::CtlLighting(Context& ctx) : editor(ColourEditor(ctx)), session(editor, WskbIniPath(), &ctx.Texts()) {}
+CtlLighting::CtlLighting(Context& ctx) : editor(ColourEditor(ctx)), session(editor, WskbIniPath(), &ctx.Texts()) {
+  session.SetRecorder(ctx.Recorder());
+}
 
 bool LoadProfileLighting(Context& ctx, LightingSession& session, int profile) {
   if (session.Load(ctx.Commands(), profile, LoadOccasion::Other, false).result != kLoadOk) {

@@ -117,6 +117,8 @@ bool DeviceLink::HoldFor(std::uint8_t command) {
     ++holdDepth_;
   }
   if (ChangesKeyboard(command)) wrote_ = true;
+  if (command == kCmdWriteKeyTable || command == kCmdWriteMacroArea) ++keyWrites_;
+  if (command == kCmdWriteParams || command == kCmdWriteKeyColours) ++lightingWrites_;
   if (command == kCmdBegin) ++bracketsOpen_;  // this hold lasts until the end request
   return true;
 }

@@ -101,6 +101,12 @@ class DeviceLink final : public ServiceCallback {
   void SetNeverWaitThread(std::thread::id id) { neverWaits_ = id; }
 
   void SetListener(NotifyListener* listener) { listener_.store(listener); }
+
+  // How many write requests went out to each area so far: the key tables and the macro
+  // area, and the lighting area with the key colours. A view of an area is current while
+  // its count is the one it was taken at (and no other program changed the keyboard).
+  std::uint64_t KeyWrites() const { return keyWrites_.load(); }
+  std::uint64_t LightingWrites() const { return lightingWrites_.load(); }
   HidService& Service() { return service_; }
   const LinkTiming& Timing() const { return timing_; }
 
@@ -121,6 +127,8 @@ class DeviceLink final : public ServiceCallback {
   std::thread::id holder_;   // the thread that holds the keyboard; none: free
   int holdDepth_ = 0;        // nested holds of holder_; 0 while giving back
   int bracketsOpen_ = 0;     // begin requests of holder_ not yet ended
+  std::atomic<std::uint64_t> keyWrites_{0};
+  std::atomic<std::uint64_t> lightingWrites_{0};
   bool wrote_ = false;       // a changing request went out under the current hold
   std::thread::id refusedBracket_;  // the thread whose begin found the keyboard busy
 

@@ -19,6 +19,7 @@
 #include "core/lighting/effects.h"
 #include "core/lighting/key_colours.h"
 #include "core/lighting/lighting.h"
+#include "core/profiles/write_recorder.h"
 #include "core/text/text_source.h"
 
 namespace vantrel::lighting {
@@ -29,6 +30,9 @@ class LightingSession {
   // `texts` tells the read-back's differences (null: the language keys).
   LightingSession(KeyColourEditor& colours, std::filesystem::path wskbIni, const text::TextSource* texts);
 
+  // Told of every lighting and key-colour write made here (the history), except report
+  // rate changes; none: nothing is recorded.
+  void SetRecorder(profiles::WriteRecorder* recorder) { recorder_ = recorder; }
   LightingState& State() { return state_; }
   const LightingState& State() const { return state_; }
   KeyColourEditor& Colours() { return colours_; }
@@ -89,24 +93,22 @@ class LightingSession {
                      std::optional<Rgb> colour, const std::function<void(int controlId)>& painted = {});
   // Every profile not in step gets its selected mode whole.
   KeyColourWrite BringInStep(device::CommandSet& commands) { return colours_.BringInStep(commands); }
-  KeyColourWrite ChangeBaseColour(device::CommandSet& commands, int profile, Rgb colour) {
-    return colours_.ChangeBaseColour(commands, profile, colour);
-  }
+  KeyColourWrite ChangeBaseColour(device::CommandSet& commands, int profile, Rgb colour);
   void ChangeBrushColour(int profile, Rgb colour) { colours_.ChangeBrushColour(profile, colour); }
   void ChooseTool(int profile, int tool) { colours_.ChooseTool(profile, tool); }
-  KeyColourWrite ChooseUserMode(device::CommandSet& commands, int profile, int mode) {
-    return colours_.ChooseUserMode(commands, profile, mode);
-  }
+  KeyColourWrite ChooseUserMode(device::CommandSet& commands, int profile, int mode);
   void RenameUserMode(int profile, std::string_view name) { colours_.RenameUserMode(profile, name); }
-  KeyColourWrite RestoreDefaultColours(device::CommandSet& commands, int profile) {
-    return colours_.RestoreDefault(commands, profile);
-  }
+  KeyColourWrite RestoreDefaultColours(device::CommandSet& commands, int profile);
 
  private:
   // Runs `send` on the state; a refusal is recovered from as Change says.
   WriteOutcome Recovering(device::CommandSet& commands, int profile, const std::function<WriteOutcome()>& send);
 
+  // A key-colour write as one recorded write.
+  KeyColourWrite RecordedColours(const std::function<KeyColourWrite()>& send);
+
   KeyColourEditor& colours_;
+  profiles::WriteRecorder* recorder_ = nullptr;
   std::filesystem::path wskbIni_;
   LightingState state_;
   device::CommandFailure refusal_;

@@ -439,11 +439,16 @@ ApplyResult EditSession::WriteToKeyboard(unsigned profiles, std::uint64_t change
   }
   device::Verification readBack;
   const auto workingBefore = service_.KeepWorkingCopy();
+  RecordedWrite recorded(service_.Recorder(), kKeysPart);
   const bool written = keys::ApplyStoreToDevice(editing_, applied_, request, service_.Commands(), texts_, sink_,
                                                 [&](keys::EditingStore::Lock& lock) { service_.SaveWorkingCopy(lock); },
                                                 &readBack);
   if (!written) service_.PutBackWorkingCopy(workingBefore);
   service_.NoteReadBack(std::move(readBack));
+  if (service_.Recorder() != nullptr) {
+    const keys::StoreImage sent = service_.AppliedImage();
+    recorded.Done(written, &sent);
+  }
   if (written) {
     std::lock_guard lock(mutex_);
     // An edit that came in while the writes travelled stays pending.
@@ -756,7 +761,10 @@ bool EditSession::Install(keys::StoreImage image, std::string_view what) {
   return applied;
 }
 
-void EditSession::KeyboardGone() { Notify(); }
+void EditSession::KeyboardGone() {
+  if (service_.Recorder() != nullptr) service_.Recorder()->Forget();
+  Notify();
+}
 
 void EditSession::ConfigurationLoaded() {
   std::lock_guard lock(mutex_);

@@ -112,6 +112,7 @@ bool ProfileService::ReadIntoWorkingCopy(keys::StoreImage& image, bool* savedToF
     read = hold.Held() && ActiveProfile() >= 0 && DumpDevice(image);
   }
   if (!read) return false;
+  if (recorder_ != nullptr) recorder_->KeysRead(image);
   std::string why;
   const bool saved = SaveProfileImage(WorkingFilePath(paths_), image, hook_, &why);
   if (!saved) {
@@ -267,6 +268,7 @@ bool ProfileService::InstallAndApply(keys::StoreImage image) {
   request.macroCapacity = facts.macroCapacity;
   device::Verification readBack;
   const auto workingBefore = KeepWorkingCopy();
+  RecordedWrite recorded(recorder_, kKeysPart);
   const bool applied = keys::ApplyStoreToDevice(editing_, applied_, request, commands_, texts_, sink_,
                                                 [&](keys::EditingStore::Lock& lock) {
                                                   EmptyEditingStore(lock);
@@ -276,7 +278,17 @@ bool ProfileService::InstallAndApply(keys::StoreImage image) {
                                                 &readBack);
   if (!applied) PutBackWorkingCopy(workingBefore);
   NoteReadBack(std::move(readBack));
+  if (recorder_ != nullptr) {
+    const keys::StoreImage sent = AppliedImage();
+    recorded.Done(applied, &sent);
+  }
   return applied;
+}
+
+keys::StoreImage ProfileService::AppliedImage() {
+  keys::EditingStore::Lock editing(editing_);
+  keys::AppliedStore::Lock applied(applied_, editing);
+  return applied.Image();
 }
 
 bool ProfileService::BackupToFile(const std::filesystem::path& path, std::string* why) {

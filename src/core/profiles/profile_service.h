@@ -20,6 +20,7 @@
 #include "core/profiles/atomic_file.h"
 #include "core/profiles/firmware_update.h"
 #include "core/profiles/working_file.h"
+#include "core/profiles/write_recorder.h"
 #include "core/text/text_source.h"
 
 namespace vantrel::profiles {
@@ -184,6 +185,13 @@ class ProfileService {
 
   DeviceFacts Facts() { return facts_(); }
 
+  // Told of every write of keys and macros made here or through the editing session (the
+  // history); none: nothing is recorded.
+  void SetRecorder(WriteRecorder* recorder) { recorder_ = recorder; }
+  WriteRecorder* Recorder() const { return recorder_; }
+  // What the keyboard was last given (the applied store), copied.
+  keys::StoreImage AppliedImage();
+
  private:
   // The working file's content; unset when it is missing, not a regular file or unusable.
   std::optional<keys::StoreImage> LoadWorkingFile() const;
@@ -198,6 +206,7 @@ class ProfileService {
   text::MessageSink& sink_;
   std::function<DeviceFacts()> facts_;
   std::function<bool()> editsPending_;
+  WriteRecorder* recorder_ = nullptr;
   WriteFaultHook hook_;
   mutable std::mutex readBackMutex_;
   device::Verification lastReadBack_;

@@ -29,6 +29,7 @@ std::string_view SkinFileName(SkinFile file) {
     case SkinFile::Profile: return "Profile.ini";
     case SkinFile::UpdateDlg: return "UpdateDlg.ini";
     case SkinFile::AutoProfiles: return "AutoProfiles.ini";
+    case SkinFile::History: return "History.ini";
   }
   return {};
 }
@@ -39,6 +40,8 @@ std::vector<std::string> SkinButtonKeys(SkinFile file) {
       return Strings({"AUTO_STATUS", "AUTO_RULE_LIST", "AUTO_UP", "AUTO_DOWN", "AUTO_KIND", "AUTO_PATTERN",
                       "AUTO_PROFILE", "AUTO_ADD", "AUTO_EDIT", "AUTO_REMOVE", "AUTO_PICK", "AUTO_FALLBACK_PROMPT",
                       "AUTO_FALLBACK", "AUTO_ENABLED", "AUTO_CLOSE"});
+    case SkinFile::History:
+      return Strings({"HISTORY_LIST", "HISTORY_DIFF", "HISTORY_STATUS", "HISTORY_RESTORE", "HISTORY_CLOSE"});
     case SkinFile::Profile:
       return Strings({"CONTROL_OK", "CONTROL_CANCEL", "FUNC_ADD", "FUNC_LOAD", "FUNC_DELETE", "CONTROL2_APPLY",
                       "PROGRAM_LIST"});
@@ -103,6 +106,8 @@ std::vector<std::string> SkinStatePictures(SkinFile file) {
     case SkinFile::AutoProfiles:
       return Strings({"AutoProfiles_normal.jpg", "AutoProfiles_over.jpg", "AutoProfiles_down.jpg",
                       "AutoProfiles_disable.jpg"});
+    case SkinFile::History:
+      return Strings({"History_normal.jpg", "History_over.jpg", "History_down.jpg", "History_disable.jpg"});
   }
   return {};
 }

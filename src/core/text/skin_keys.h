@@ -15,9 +15,10 @@ std::vector<std::string> ArrowFaceKeys();
 
 // Every "BUTTONINFO" key a skin file offers for a complete layout of its dialog. For the
 // main window this includes the 108 key buttons, the nine G keys and Fn.
-enum class SkinFile { Main, Composite, Profile, UpdateDlg, AutoProfiles };
-inline constexpr std::array<SkinFile, 5> kAllSkinFiles = {SkinFile::Main, SkinFile::Composite, SkinFile::Profile,
-                                                          SkinFile::UpdateDlg, SkinFile::AutoProfiles};
+enum class SkinFile { Main, Composite, Profile, UpdateDlg, AutoProfiles, History };
+inline constexpr std::array<SkinFile, 6> kAllSkinFiles = {SkinFile::Main,      SkinFile::Composite,
+                                                          SkinFile::Profile,   SkinFile::UpdateDlg,
+                                                          SkinFile::AutoProfiles, SkinFile::History};
 std::string_view SkinFileName(SkinFile file);  // "Main.ini", ...
 std::vector<std::string> SkinButtonKeys(SkinFile file);
 // The state pictures the dialog loads by name (a missing one ends the process).

@@ -139,6 +139,19 @@ void AppCore::Start(device::PresencePort& port, profiles::ProfileView& view, tex
                                                          presence_->ActiveProfileCache(), paths_, texts_.Texts(),
                                                          *sink_);
   session_ = std::make_unique<profiles::EditSession>(*profiles_, editing_, applied_, texts_.Texts(), *sink_);
+  history_ = std::make_unique<profiles::HistoryStore>(platform::HistoryFolderPath());
+  recorder_ = std::make_unique<scripting::HistoryRecorder>(*history_, stack_.Commands(), texts_.Texts(),
+                                                          profiles::HistorySource::Window);
+  recorder_->SetColourFiles(keyColours_.get());
+  // A write whose configuration could not be kept is said in the program's log: a lighting
+  // step has no outcome the window reports, and a bus call's answer has no room for it.
+  recorder_->SetWarningSink([](const std::string& warning) { std::fprintf(stderr, "vantrel: %s\n", warning.c_str()); });
+  recorder_->SetOutsideChanges([this] {
+    const auto* shared = stack_.Shared();
+    return shared != nullptr ? shared->ForeignChanges() : std::uint64_t{0};
+  });
+  profiles_->SetRecorder(recorder_.get());
+  lighting_->SetRecorder(recorder_.get());
   session_->AddView(view);
   session_->SetKeyboardPresent([this] { return presence_ && presence_->KeyboardPresent(); });
   profiles_->SetDeviceFacts([this] {

@@ -26,6 +26,8 @@
 #include "core/lighting/lighting.h"
 #include "core/lighting/lighting_session.h"
 #include "core/profiles/edit_session.h"
+#include "core/profiles/history_store.h"
+#include "scripting/history_recorder.h"
 #include "stack/device_stack.h"
 #include "core/text/profile_strings.h"
 #include "ui/app/device_worker.h"
@@ -111,6 +113,11 @@ class AppCore {
   // The editing session every window works through; null before Start().
   profiles::EditSession* Session() { return session_.get(); }
   UiMessageSink* Messages() { return sink_.get(); }
+  // The history of the keyboard's configurations (any thread: the store locks itself) and
+  // the recorder every write of the program goes through (device worker); null before
+  // Start().
+  profiles::HistoryStore* History() { return history_.get(); }
+  scripting::HistoryRecorder* Recorder() { return recorder_.get(); }
 
   // The lighting session with its state, and the key colours: touched only by jobs on the
   // device worker (the lighting panel keeps its own copy for display).
@@ -177,6 +184,9 @@ class AppCore {
   std::unique_ptr<platform::Autostart> autostart_;
   keys::EditingStore editing_;
   keys::AppliedStore applied_;
+  // Declared before the sessions that hold the recorder, so that it outlives them.
+  std::unique_ptr<profiles::HistoryStore> history_;
+  std::unique_ptr<scripting::HistoryRecorder> recorder_;
   std::unique_ptr<lighting::KeyColourEditor> keyColours_;
   std::unique_ptr<lighting::LightingSession> lighting_;
   std::unique_ptr<UiMessageSink> sink_;

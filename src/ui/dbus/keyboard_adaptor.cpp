@@ -4,7 +4,9 @@
 #include <QDBusMetaType>
 #include <QMetaObject>
 
+#include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <utility>
 
 #include "core/lighting/colour.h"
@@ -14,6 +16,7 @@
 #include "core/profiles/profile_file.h"
 #include "core/profiles/working_file.h"
 #include "scripting/key_names.h"
+#include "scripting/history_tasks.h"
 #include "scripting/keyboard_tasks.h"
 #include "scripting/lighting_request.h"
 #include "scripting/profile_json.h"
@@ -77,6 +80,8 @@ bool ValidProfile(int profile) { return profile >= 0 && profile < static_cast<in
 KeyboardAdaptor::KeyboardAdaptor(QObject* object, AppCore& core, BusHooks hooks)
     : QDBusAbstractAdaptor(object), core_(core), hooks_(std::move(hooks)) {
   qDBusRegisterMetaType<QList<uint>>();
+  qDBusRegisterMetaType<HistoryRow>();
+  qDBusRegisterMetaType<QList<HistoryRow>>();
   simStateFile_ = QString::fromStdString(core_.SimStateFile().string());
   if (auto* session = core_.Session()) {
     session->AddView(*this);
@@ -184,6 +189,11 @@ void KeyboardAdaptor::Answer(const QDBusMessage& message, bool mustBeIdle, std::
       return r.outcome.Ok() ? work() : r;
     };
   }
+  // The writes the job makes are the bus's in the history.
+  job = [work = std::move(job)] {
+    scripting::HistoryRecorder::SourceScope bus(profiles::HistorySource::Bus);
+    return work();
+  };
   message.setDelayedReply(true);
   // The answer goes out before the window's redrawing of the change, which the job queued
   // first; the properties are brought up to date just before it, so a caller that reads
@@ -288,23 +298,35 @@ void KeyboardAdaptor::SetLighting(int profile, const QVariantMap& changes, const
   auto* editor = &core_.KeyColours();
   const auto wskb = core_.WskbIni();
   const text::TextSource* texts = &core_.Texts();
-  Answer(message, false, [this, commands, editor, profile, wskb, texts, list = std::move(list)]() mutable {
+  auto* recorder = core_.Recorder();
+  Answer(message, false, [this, commands, editor, profile, wskb, texts, recorder, list = std::move(list)]() mutable {
     BusJobResult r;
     lighting::LightingSession call(*editor, wskb, texts);
+    call.SetRecorder(recorder);
     if (!LoadForCall(*commands, call, profile, "SetLighting", r)) return r;
     // Every change is checked against the effect in force before anything is sent.
     if (const auto refusal = scripting::CheckLightingChanges(call.State(), list, texts)) {
       r.outcome = scripting::InvalidArgument(scripting::FieldName(refusal->field), refusal->reason);
       return r;
     }
+    // The whole list is one entry of the history (none for report rates alone, which are
+    // the keyboard's setting rather than its configuration).
+    profiles::RecordedWrite recorded(scripting::RecorderForChanges(recorder, list), profiles::kLightingPart);
+    bool sent = false;
     for (const auto& change : list) {
       if (change.unchanged) continue;
       const auto failures = commands->LastFailure().count;
-      if (call.Change(*commands, profile, change) == lighting::WriteOutcome::Refused) {
+      const auto outcome = call.Change(*commands, profile, change);
+      sent = sent || outcome != lighting::WriteOutcome::NotSent;
+      if (outcome == lighting::WriteOutcome::Refused) {
         r.outcome = scripting::DeviceOutcome("SetLighting", failures, call.Refusal(), call.State().readBack);
         break;
       }
     }
+    recorded.Done(!r.outcome.Ok() ? profiles::WriteEnd::Refused
+                  : sent          ? profiles::WriteEnd::Taken
+                                  : profiles::WriteEnd::NotSent,
+                  nullptr, &call.State().records);
     // The panel shows what the keyboard holds now, whatever of the list it took.
     QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);
     return r;
@@ -331,13 +353,16 @@ void KeyboardAdaptor::PaintKeys(int profile, const QStringList& keys, const QStr
   auto* editor = &core_.KeyColours();
   const auto wskb = core_.WskbIni();
   const text::TextSource* texts = &core_.Texts();
-  Answer(message, false, [this, commands, editor, profile, wskb, texts, names = std::move(names), colour = *rgb] {
+  auto* recorder = core_.Recorder();
+  Answer(message, false, [this, commands, editor, profile, wskb, texts, recorder, names = std::move(names),
+                          colour = *rgb] {
     BusJobResult r;
     std::vector<int> controls;
     r.outcome = scripting::FindLitKeys(scripting::KeyVocabulary(*texts), names, controls);
     if (!r.outcome.Ok()) return r;
     const auto before = commands->LastFailure().count;
     lighting::LightingSession call(*editor, wskb, texts);
+    call.SetRecorder(recorder);
     if (!LoadForCall(*commands, call, profile, "PaintKeys", r)) return r;
     r.outcome = scripting::PaintableEffect(call.State(), profile);
     if (!r.outcome.Ok()) return r;
@@ -466,6 +491,60 @@ QStringList KeyboardAdaptor::Verify(const QDBusMessage& message) {
         return QVariantList{lines};
       });
   return {};
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const HistoryRow& row) {
+  argument.beginStructure();
+  argument << row.time << row.source << row.summary;
+  argument.endStructure();
+  return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, HistoryRow& row) {
+  argument.beginStructure();
+  argument >> row.time >> row.source >> row.summary;
+  argument.endStructure();
+  return argument;
+}
+
+QList<HistoryRow> KeyboardAdaptor::History(const QDBusMessage& message) {
+  auto* history = core_.History();
+  if (history == nullptr || core_.Stopping()) {
+    Refuse(message, scripting::Closing());
+    return {};
+  }
+  // The entries' headers only: a few small files, read here without the keyboard.
+  const profiles::HistoryListing listing = history->List();
+  for (const auto& problem : listing.problems) std::fprintf(stderr, "vantrel: history: skipped %s\n", problem.c_str());
+  if (!listing.folderProblem.empty()) {
+    Refuse(message, {scripting::ScriptError::Device, "History: " + listing.folderProblem});
+    return {};
+  }
+  QList<HistoryRow> rows;
+  for (const auto& item : listing.entries) {
+    rows.push_back({item.time, QString::fromUtf8(profiles::HistorySourceName(item.source)),
+                    QString::fromStdString(item.summary)});
+  }
+  return rows;
+}
+
+void KeyboardAdaptor::RestoreHistory(uint number, const QDBusMessage& message) {
+  auto* history = core_.History();
+  if (history == nullptr) return Refuse(message, scripting::Closing());
+  if (number == 0 || number > static_cast<uint>(std::numeric_limits<int>::max())) {
+    return Refuse(message, scripting::InvalidArgument("number", "wants an entry number from 1 (the newest)"));
+  }
+  auto* session = core_.Session();
+  auto* colourFiles = &core_.KeyColours();
+  const text::TextSource* texts = &core_.Texts();
+  Answer(message, true, [this, session, colourFiles, texts, history, number] {
+    BusJobResult r;
+    r.outcome = scripting::RestoreHistoryEntry(*session, *colourFiles, *history, static_cast<int>(number), *texts,
+                                               "RestoreHistory");
+    // The panel shows what the keyboard and the colour files hold now.
+    QMetaObject::invokeMethod(this, [this] { AfterLightingWrite(); }, Qt::QueuedConnection);
+    return r;
+  });
 }
 
 void KeyboardAdaptor::CheckIdle(const QDBusMessage& message) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QList>
 #include <QStringList>
@@ -26,6 +27,15 @@
 namespace vantrel::ui {
 
 class AppCore;
+
+// One history entry as History() gives it: (time in seconds since the epoch, source, summary).
+struct HistoryRow {
+  qint64 time = 0;
+  QString source;
+  QString summary;
+};
+QDBusArgument& operator<<(QDBusArgument& argument, const HistoryRow& row);
+const QDBusArgument& operator>>(const QDBusArgument& argument, HistoryRow& row);
 
 // What a job on the worker hands back: its outcome and, on success, the method's result.
 struct BusJobResult {
@@ -85,6 +95,10 @@ class KeyboardAdaptor final : public QDBusAbstractAdaptor, public profiles::Prof
   // A new macro that types the text on the layout (empty: the desktop's), written to the
   // keyboard with the macros and key tables; answers the macro's id.
   uint AddTextMacro(const QString& name, const QString& text, const QString& layout, const QDBusMessage& message);
+  // The configurations the keyboard held before each write, newest first.
+  QList<HistoryRow> History(const QDBusMessage& message);
+  // Writes all of history entry `number` (1 the newest) to the keyboard; Busy as Restore.
+  void RestoreHistory(uint number, const QDBusMessage& message);
 
  private:
   struct Facts {
@@ -130,3 +144,5 @@ class KeyboardAdaptor final : public QDBusAbstractAdaptor, public profiles::Prof
 };
 
 }  // namespace vantrel::ui
+
+Q_DECLARE_METATYPE(vantrel::ui::HistoryRow)

@@ -4,6 +4,8 @@
 
 #include "core/device/commands.h"
 #include "core/profiles/edit_session.h"
+#include "core/keys/assignment.h"
+#include "scripting/key_names.h"
 #include "scripting/script_outcome.h"
 #include "ui/dbus/bus_service.h"
 #include "ui/app/app_core.h"
@@ -29,6 +31,24 @@ void TestingAdaptor::MarkEdited(int profile, const QDBusMessage& message) {
     return Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
   }
   session->MarkEdited(profile);
+}
+
+void TestingAdaptor::DisableKey(int profile, const QString& key, const QDBusMessage& message) {
+  auto* session = core_.Session();
+  if (!session || core_.Stopping()) return Refuse(message, scripting::Closing());
+  if (profile < 0 || profile >= static_cast<int>(device::kProfileCount)) {
+    return Refuse(message, scripting::OutOfRange("profile", profile, 0, 2));
+  }
+  const auto index = scripting::ParseKeyIndex(key.toStdString(), core_.Texts());
+  if (!index) return Refuse(message, scripting::InvalidArgument("key", "names no key"));
+  {
+    keys::EditingStore::Lock lock(core_.Editing());
+    keys::KeyAssignment record;
+    record.kind = keys::kKindDisabled;
+    lock->table.SetRecord(static_cast<std::size_t>(profile), *index, record);
+  }
+  session->MarkEdited(profile);
+  session->ShowKeys();
 }
 
 void TestingAdaptor::Apply(const QDBusMessage& message) {

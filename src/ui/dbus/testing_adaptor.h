@@ -22,6 +22,9 @@ class TestingAdaptor final : public QDBusAbstractAdaptor {
   // Counts the profile (0..2) as edited and not applied, as a key edit in the window does;
   // the editing store itself is left as it is.
   void MarkEdited(int profile, const QDBusMessage& message);
+  // A key of the profile set to "disabled" in the editing store, as the key page's choice
+  // does, and counted as edited; `key` is a key name as vantrelctl takes it.
+  void DisableKey(int profile, const QString& key, const QDBusMessage& message);
   // The window's Apply: the pending edits written to the keyboard.
   void Apply(const QDBusMessage& message);
 

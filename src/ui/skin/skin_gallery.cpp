@@ -139,6 +139,10 @@ FacePictures PicturesFor(text::SkinFile file, const QString& key, const QString&
       return {load("AutoProfiles_normal.jpg"), load("AutoProfiles_over.jpg"), down, load("AutoProfiles_disable.jpg"),
               down};
     }
+    case text::SkinFile::History: {
+      const QPixmap down = load("History_down.jpg");
+      return {load("History_normal.jpg"), load("History_over.jpg"), down, load("History_disable.jpg"), down};
+    }
     case text::SkinFile::Composite: {
       const bool moves = key.startsWith("FUNC_MACRO_UP") || key.startsWith("FUNC_MACRO_DOWN") ||
                          key == "FUNC_MACRO_DELETE2";
@@ -473,7 +477,8 @@ SkinGallery::SkinGallery(const QString& skinFolder, QWidget* parent) : QWidget(p
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(tabs_);
-  const char* titles[] = {"Main window", "Key page", "Profile manager", "Backup and update", "Automatic profiles"};
+  const char* titles[] = {"Main window", "Key page", "Profile manager", "Backup and update", "Automatic profiles",
+                          "History"};
   static_assert(std::size(titles) == text::kAllSkinFiles.size());
   int i = 0;
   for (auto file : text::kAllSkinFiles) {

@@ -140,6 +140,14 @@ inline constexpr int kIdAutoPick = 1907;
 inline constexpr int kIdAutoClose = 1908;
 inline constexpr int kIdAutoStatus = 1909;
 
+// ---- History (our own dialog; ids of our own range) -------------------------------------
+inline constexpr int kHistoryResource = 191;
+inline constexpr int kIdHistoryList = 1911;
+inline constexpr int kIdHistoryDiff = 1912;
+inline constexpr int kIdHistoryRestore = 1913;
+inline constexpr int kIdHistoryClose = 1914;
+inline constexpr int kIdHistoryStatus = 1915;
+
 // ---- About box (dialog 100) --------------------------------------------------------------
 inline constexpr int kIdAboutOk = 1;
 inline constexpr int kIdAboutCopyright = 1205;

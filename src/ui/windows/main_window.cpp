@@ -30,6 +30,7 @@
 #include "ui/windows/auto_profiles.h"
 #include "ui/app/auto_switch_controller.h"
 #include "ui/windows/file_menu.h"
+#include "ui/windows/history_window.h"
 #include "ui/windows/profile_manager.h"
 #include "ui/windows/tray.h"
 #include "ui/windows/undo_actions.h"
@@ -61,6 +62,8 @@ CVantrelDlg::~CVantrelDlg() {
   // The Automatic profiles window uses the automatic-switch controller until it is gone;
   // then the main controller stops it and the device work.
   delete autoProfiles_.data();
+  // The History window's jobs use the session and the worker the controller stops.
+  delete history_.data();
   controller_.reset();
 }
 
@@ -357,12 +360,31 @@ void CVantrelDlg::ShowFileMenu() {
     connect(automatic, &QAction::triggered, this, [this] { OpenAutoProfiles(); });
   }
   automatic->setText(Q(core_.Texts().Text("MENU_AUTO_PROFILES")));
+  QAction* history = items->findChild<QAction*>(QStringLiteral("history"));
+  if (!history) {
+    history = items->addAction(QString());
+    history->setObjectName(QStringLiteral("history"));
+    connect(history, &QAction::triggered, this, [this] { OpenHistory(); });
+  }
+  history->setText(Q(core_.Texts().Text("MENU_HISTORY")));
   if (undo_) {
     undo_->AddTo(*items);
     undo_->Refresh();
   }
   menu->ShowBackupMenu(QCursor::pos());
 }
+
+void CVantrelDlg::OpenHistory() {
+  if (Closing() || !core_.Session() || !core_.History()) return;
+  if (!history_) {
+    HistoryWindowDeps deps{core_.Worker(), *core_.Session(), *core_.History(), core_.KeyColours(), core_.Texts(),
+                           messages_};
+    history_ = new HistoryWindow(deps, QDir(skinFolder()).filePath("History.ini"), skinFolder(), this);
+  }
+  history_->Open();
+}
+
+HistoryWindow* CVantrelDlg::History() const { return history_; }
 
 void CVantrelDlg::OpenAutoProfiles() {
   if (Closing() || !AutoSwitch()) return;

@@ -41,6 +41,7 @@ namespace vantrel::ui {
 
 class ArrowKeyGroup;
 class AutoProfilesWindow;
+class HistoryWindow;
 class AutoSwitchController;
 class CTrayIcon;
 class FileMenu;
@@ -128,6 +129,9 @@ class CVantrelDlg final : public CBaseDialog,
   AutoSwitchController* AutoSwitch() const { return controller_->AutoSwitch(); }
   AutoProfilesWindow* AutoProfiles() const;
   void OpenAutoProfiles();
+  // The history of the keyboard's configurations (on first use).
+  HistoryWindow* History() const;
+  void OpenHistory();
   // What the tray's tooltip adds while automatic switching is paused; empty otherwise.
   QString AutoSwitchNote() const { return controller_->AutoSwitchNote(); }
 
@@ -257,6 +261,7 @@ class CVantrelDlg final : public CBaseDialog,
   FileMenu* fileMenu_ = nullptr;
   UndoActions* undo_ = nullptr;
   QPointer<AutoProfilesWindow> autoProfiles_;
+  QPointer<HistoryWindow> history_;
   std::unique_ptr<MainController> controller_;
   KeyPictureView* pictureView_ = nullptr;
   std::string updaterPath_;  // the update dialog's choice, kept across openings

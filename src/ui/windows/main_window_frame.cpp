@@ -13,6 +13,7 @@
 #include "core/text/skin_keys.h"
 #include "ui/skin/skin_accessibility.h"
 #include "ui/windows/auto_profiles.h"
+#include "ui/windows/history_window.h"
 #include "ui/app/qt_translations.h"
 
 // The main window's frame: its controls placed from the skin, the Flip layouts, the lamps
@@ -337,6 +338,7 @@ void CVantrelDlg::Retranslate() {
   NameKeyButtons();
   if (about_) about_->Retranslate();
   if (autoProfiles_) autoProfiles_->Retranslate();
+  if (history_) history_->Retranslate();
   TitleDialogs();
   if (panel_) panel_->Retranslate();
   if (profileManager_) profileManager_->Retranslate();

@@ -131,6 +131,12 @@ const std::map<std::string, Conversion> kFormatKeys = {
     {"TYPE_TEXT_DESKTOP", Conversion::kString},
     {"TYPE_TEXT_STEPS", Conversion::kNumber},
     {"TYPE_TEXT_TOO_MANY", Conversion::kNumber},
+    {"HISTORY_COUNT", Conversion::kString},
+    {"HISTORY_SKIPPED", Conversion::kString},
+    {"HISTORY_COMPARE_FAILED", Conversion::kString},
+    {"HISTORY_RESTORE_PROMPT", Conversion::kString},
+    {"HISTORY_RESTORE_EDITS_PROMPT", Conversion::kString},
+    {"HISTORY_RESTORE_FAILED", Conversion::kString},
 };
 
 // Texts with several string conversions, filled in order in one pass: how many each has.

@@ -2,6 +2,7 @@
 // without the keyboard and a tray, presence changes, profile buttons, the colour view,
 // Apply, restore default, G-key layer events and closing. Questions go to a fake sink.
 #include "ui/windows/lighting_panel.h"
+#include "ui/windows/history_window.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/program_options.h"
 #include "ui/windows/file_menu.h"
@@ -688,19 +689,29 @@ TEST(MainWindowJourney, TheOtherWindowsAreReachedFromTheMainWindow) {
   EXPECT_TRUE((p.core->Session()->Facts().keyPagesOpen > 0));
   p.window->KeyPage()->ClosePage();
   p.Settle();
-  // The menu button's menu: restore, backup, update, print key map; then automatic
-  // profiles; then Undo and Redo, with nothing to take.
+  // The menu button's menu: restore, backup, update, print key map; then automatic profiles
+  // and the history; then Undo and Redo, with nothing to take.
   p.Click(ids::kMenu);
   ASSERT_NE(p.window->BackupMenu(), nullptr);
   QStringList menuTexts;
-  for (QAction* action : p.window->BackupMenu()->Menu()->actions())
+  QAction* historyItem = nullptr;
+  for (QAction* action : p.window->BackupMenu()->Menu()->actions()) {
     if (!action->isSeparator()) menuTexts << action->text();
-  ASSERT_EQ(menuTexts.size(), 7);
+    if (action->objectName() == QStringLiteral("history")) historyItem = action;
+  }
+  ASSERT_EQ(menuTexts.size(), 8);
   EXPECT_EQ(menuTexts[3], QString::fromStdString(p.core->Texts().Text("MENU_PRINT_KEY_MAP")));
   EXPECT_EQ(menuTexts[4], QString::fromStdString(p.core->Texts().Text("MENU_AUTO_PROFILES")));
-  EXPECT_EQ(menuTexts[5], QString::fromStdString(p.core->Texts().Text("MENU_UNDO_NONE")));
-  EXPECT_EQ(menuTexts[6], QString::fromStdString(p.core->Texts().Text("MENU_REDO_NONE")));
+  EXPECT_EQ(menuTexts[5], QString::fromStdString(p.core->Texts().Text("MENU_HISTORY")));
+  EXPECT_EQ(menuTexts[6], QString::fromStdString(p.core->Texts().Text("MENU_UNDO_NONE")));
+  EXPECT_EQ(menuTexts[7], QString::fromStdString(p.core->Texts().Text("MENU_REDO_NONE")));
   p.window->BackupMenu()->Menu()->close();
+  ASSERT_NE(historyItem, nullptr);
+  historyItem->trigger();
+  p.Settle();
+  ASSERT_NE(p.window->History(), nullptr);
+  EXPECT_TRUE(p.window->History()->isVisible());
+  p.window->History()->close();
   // The profiles button opens the manager; the keyboard going ends it as Cancel would.
   p.Click(ids::kProfiles);
   ASSERT_NE(p.window->ProfileManager(), nullptr);
