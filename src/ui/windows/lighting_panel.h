@@ -76,6 +76,14 @@ struct LightingPanelDeps {
   QString skinFolder;             // folder of the skin pictures
 };
 
+// How one lighting write of the panel becomes a step of Undo (see LightingPanel::RunWrite).
+// Outside the class: a default argument of the class's own members cannot use a nested
+// type's member initialisers.
+struct LightingPanelStep {
+  unsigned drag = 0;     // the writes of one slider drag share a number other than 0
+  bool colours = false;  // the profile's user colour modes are part of the step
+};
+
 class LightingPanel : public QObject {
   Q_OBJECT
 
@@ -178,10 +186,7 @@ class LightingPanel : public QObject {
   // Each change the keyboard takes is one step of the session's Undo, the record before
   // and after it (with `colours`, the profile's user colour modes too); the writes of one
   // slider drag carry the same `drag` number and make one step.
-  struct StepOf {
-    unsigned drag = 0;
-    bool colours = false;
-  };
+  using StepOf = LightingPanelStep;
   template <typename Send>
   void RunWrite(Send send, ColourScope scope, std::function<void()> after = {}, StepOf step = {});
   // A key-colour job (painting, base colour, user mode): one step of Undo when it changed
