@@ -9,59 +9,14 @@ set -u
 vantrel="${1:?usage: $0 VANTREL VANTRELCTL}"
 ctl="${2:?usage: $0 VANTREL VANTRELCTL}"
 
-if [ "${3:-}" != "--inside" ]; then
-  for tool in dbus-run-session gdbus; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-      echo "skipped: $tool is missing (packages dbus, libglib2.0-bin)"
-      exit 77
-    fi
-  done
-  scratch="$(mktemp -d)"
-  trap 'rm -rf "$scratch"' EXIT
-  mkdir -p "$scratch/home" "$scratch/run"
-  chmod 700 "$scratch/run"
-  export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/home/.config"
-  export XDG_DATA_HOME="$scratch/home/.local/share" SCRATCH="$scratch"
-  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-  unset DBUS_SESSION_BUS_ADDRESS
-  dbus-run-session -- bash "$0" "$vantrel" "$ctl" --inside
-  exit $?
-fi
+# shellcheck source=tests/dbus/bus_session.sh
+. "$(dirname "$0")/bus_session.sh"
+[ "${3:-}" = "--inside" ] || run_on_private_bus "$vantrel" "$ctl"
 
 S="$SCRATCH"
 state="$S/state.json"
 trace="$S/trace.txt"
 fail=0
-check() { if ! "$@"; then echo "FAILED (line ${BASH_LINENO[0]}): $*"; fail=1; fi; }
-has() { grep -qF -- "$2" <<<"$1" || { echo "  expected [$2] in: $1"; return 1; }; }
-lacks() { ! grep -qF -- "$2" <<<"$1" || { echo "  did not expect [$2] in: $1"; return 1; }; }
-
-call() {
-  local method=$1
-  shift
-  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
-    --method "org.vantrel.Vantrel1.Keyboard.$method" "$@" 2>&1
-}
-# The test-only interface the program carries on the virtual keyboard.
-tcall() {
-  local method=$1
-  shift
-  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
-    --method "org.vantrel.Vantrel1.Testing.$method" "$@" 2>&1
-}
-prop() {
-  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
-    --method org.freedesktop.DBus.Properties.Get org.vantrel.Vantrel1.Keyboard "$1" 2>&1
-}
-# Waits up to ten seconds for a property to read as `want`.
-wait_prop() {
-  for _ in $(seq 100); do
-    [ "$(prop "$1")" = "$2" ] && return 0
-    sleep 0.1
-  done
-  echo "  $1 is $(prop "$1"), not $2"
-  return 1
-}
 # Writes of the device state record (command 0x04, fourth byte of the report) in a trace.
 # A trace file that was never made holds no writes.
 state_writes() { if [ -f "$1" ]; then grep -c '^> CTRL 04 .. .. 04 ' "$1" || true; else echo 0; fi; }
@@ -71,8 +26,6 @@ colour_writes() { if [ -f "$1" ]; then grep -c '^> CTRL 04 .. .. 11 ' "$1" || tr
 # Every request a trace holds: vantrelctl's own trace stays empty (or is never made) while
 # it goes through the program.
 requests() { if [ -f "$1" ]; then grep -c '^> ' "$1" || true; else echo 0; fi; }
-# A document returned by ExportJson, as plain text.
-unwrap() { /usr/bin/python3 -c 'import ast,sys; sys.stdout.write(ast.literal_eval(sys.stdin.read())[0])'; }
 # The active profile byte (10) of the state file's device state record.
 state_profile() { /usr/bin/python3 -c 'import json,sys; print(int(json.load(open(sys.argv[1]))["device_state"][20:22], 16))' "$1"; }
 

@@ -9,55 +9,13 @@ set -u
 vantrel="${1:?usage: $0 VANTREL VANTRELCTL}"
 ctl="${2:?usage: $0 VANTREL VANTRELCTL}"
 
-if [ "${3:-}" != "--inside" ]; then
-  for tool in dbus-run-session gdbus; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-      echo "skipped: $tool is missing (packages dbus, libglib2.0-bin)"
-      exit 77
-    fi
-  done
-  scratch="$(mktemp -d)"
-  trap 'rm -rf "$scratch"' EXIT
-  mkdir -p "$scratch/home" "$scratch/run"
-  chmod 700 "$scratch/run"
-  export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/home/.config"
-  export XDG_DATA_HOME="$scratch/home/.local/share" XDG_STATE_HOME="$scratch/home/.local/state" SCRATCH="$scratch"
-  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-  unset DBUS_SESSION_BUS_ADDRESS
-  dbus-run-session -- bash "$0" "$vantrel" "$ctl" --inside
-  exit $?
-fi
+# shellcheck source=tests/dbus/bus_session.sh
+. "$(dirname "$0")/bus_session.sh"
+[ "${3:-}" = "--inside" ] || run_on_private_bus "$vantrel" "$ctl"
 
 S="$SCRATCH"
 state="$S/state.json"
 fail=0
-check() { if ! "$@"; then echo "FAILED (line ${BASH_LINENO[0]}): $*"; fail=1; fi; }
-has() { grep -qF -- "$2" <<<"$1" || { echo "  expected [$2] in: $1"; return 1; }; }
-call() {
-  local method=$1
-  shift
-  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
-    --method "org.vantrel.Vantrel1.Keyboard.$method" "$@" 2>&1
-}
-tcall() {
-  local method=$1
-  shift
-  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
-    --method "org.vantrel.Vantrel1.Testing.$method" "$@" 2>&1
-}
-prop() {
-  gdbus call --session --dest org.vantrel.Vantrel1 --object-path /org/vantrel/Vantrel1 \
-    --method org.freedesktop.DBus.Properties.Get org.vantrel.Vantrel1.Keyboard "$1" 2>&1
-}
-wait_prop() {
-  for _ in $(seq 100); do
-    [ "$(prop "$1")" = "$2" ] && return 0
-    sleep 0.1
-  done
-  echo "  $1 is $(prop "$1"), not $2"
-  return 1
-}
-unwrap() { /usr/bin/python3 -c 'import ast,sys; sys.stdout.write(ast.literal_eval(sys.stdin.read())[0])'; }
 # The source column of `vantrelctl history --json`, newest first, one word a line.
 sources() { /usr/bin/python3 -c 'import json,sys; print(" ".join(e["source"] for e in json.load(sys.stdin)))'; }
 
