@@ -42,4 +42,16 @@ void ColorStatic::paintEvent(QPaintEvent*) {
   painter.drawText(place, flags, text());
 }
 
+ColorStatic* MakeStatusLine(QWidget* parent, int controlId, const QString& objectName) {
+  auto* line = new ColorStatic(parent, controlId);
+  line->setObjectName(objectName);
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(12);
+  line->setFont(font);
+  line->SetTextColor(QColor(0xC4, 0xCA, 0xD4));
+  line->setWordWrap(true);
+  line->setTextFormat(Qt::PlainText);
+  return line;
+}
+
 }  // namespace vantrel::ui

@@ -27,4 +27,7 @@ class ColorStatic : public QLabel {
   int fontHeight_ = 0;
 };
 
+// The status line of a secondary window: light grey, 12 pixels, wrapped plain text.
+ColorStatic* MakeStatusLine(QWidget* parent, int controlId, const QString& objectName);
+
 }  // namespace vantrel::ui

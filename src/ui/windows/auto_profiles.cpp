@@ -85,14 +85,8 @@ CPngButton* AutoProfilesWindow::button(int controlId) const {
 }
 
 void AutoProfilesWindow::OnInitDialog() {
-  QFont font(QStringLiteral("DejaVu Sans"));
-  font.setPixelSize(12);
-  status_ = new ColorStatic(this, kIdAutoStatus);
-  status_->setObjectName(QStringLiteral("AUTO_STATUS"));
-  status_->setFont(font);
-  status_->SetTextColor(QColor(0xC4, 0xCA, 0xD4));
-  status_->setWordWrap(true);
-  status_->setTextFormat(Qt::PlainText);
+  status_ = MakeStatusLine(this, kIdAutoStatus, QStringLiteral("AUTO_STATUS"));
+  const QFont font = status_->font();
   fallbackPrompt_ = new ColorStatic(this);
   fallbackPrompt_->setObjectName(QStringLiteral("AUTO_FALLBACK_PROMPT"));
   fallbackPrompt_->setFont(font);

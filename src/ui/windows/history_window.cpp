@@ -67,14 +67,7 @@ CPngButton* HistoryWindow::button(int controlId) const {
 }
 
 void HistoryWindow::OnInitDialog() {
-  QFont font(QStringLiteral("DejaVu Sans"));
-  font.setPixelSize(12);
-  status_ = new ColorStatic(this, kIdHistoryStatus);
-  status_->setObjectName(QStringLiteral("HISTORY_STATUS"));
-  status_->setFont(font);
-  status_->SetTextColor(QColor(0xC4, 0xCA, 0xD4));
-  status_->setWordWrap(true);
-  status_->setTextFormat(Qt::PlainText);
+  status_ = MakeStatusLine(this, kIdHistoryStatus, QStringLiteral("HISTORY_STATUS"));
 
   list_ = new CReportCtrl(this, kIdHistoryList);
   list_->setObjectName(QStringLiteral("HISTORY_LIST"));
