@@ -100,6 +100,17 @@ void PlaceSkinnedButton(CPngButton& button, const QString& iniPath, const QStrin
   if (text::IsDisabledPlacement(r)) button.setEnabled(false);
 }
 
+void PlaceNamedButtons(std::initializer_list<CPngButton*> buttons, const QString& iniPath, const QString& section,
+                       const QString& skinFolder, const QString& stem) {
+  const QPixmap normal = RequiredSkinPicture(skinFolder, stem + QStringLiteral("_normal.jpg"));
+  const QPixmap over = RequiredSkinPicture(skinFolder, stem + QStringLiteral("_over.jpg"));
+  const QPixmap down = RequiredSkinPicture(skinFolder, stem + QStringLiteral("_down.jpg"));
+  // Disabled is dim, as in the main window, not the pressed picture.
+  const QPixmap disabled = RequiredSkinPicture(skinFolder, stem + QStringLiteral("_disable.jpg"));
+  for (CPngButton* b : buttons)
+    PlaceSkinnedButton(*b, iniPath, section, b->objectName(), normal, over, down, disabled, down);
+}
+
 QRectF PictureSource(const QPixmap& picture, const QRect& logical) {
   const qreal ratio = picture.devicePixelRatio();
   return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio, logical.height() * ratio);

@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QString>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 #include "core/text/skin_values.h"
@@ -27,6 +28,11 @@ text::SkinRect ReadSkinRect(const QString& iniPath, const QString& section, cons
 void PlaceSkinnedButton(CPngButton& button, const QString& iniPath, const QString& section, const QString& key,
                         const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed, const QPixmap& disabled,
                         const QPixmap& selected);
+// Each button at the skin key of its object name, with the state pictures "<stem>_normal.jpg",
+// "<stem>_over.jpg", "<stem>_down.jpg" (pressed and selected) and "<stem>_disable.jpg" of the
+// skin folder (required pictures).
+void PlaceNamedButtons(std::initializer_list<CPngButton*> buttons, const QString& iniPath, const QString& section,
+                       const QString& skinFolder, const QString& stem);
 // Rectangle only.
 void PlaceControl(QWidget& control, const QString& iniPath, const QString& section, const QString& key);
 // Rectangle from the first key, face origin from the second, one picture for every state.

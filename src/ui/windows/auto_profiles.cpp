@@ -162,14 +162,8 @@ void AutoProfilesWindow::OnInitDialog() {
 }
 
 void AutoProfilesWindow::PlaceControls() {
-  const QString folder = skinFolder();
-  const QPixmap normal = RequiredSkinPicture(folder, QStringLiteral("AutoProfiles_normal.jpg"));
-  const QPixmap over = RequiredSkinPicture(folder, QStringLiteral("AutoProfiles_over.jpg"));
-  const QPixmap down = RequiredSkinPicture(folder, QStringLiteral("AutoProfiles_down.jpg"));
-  // Disabled (no rule selected) is dim, as in the main window, not the pressed picture.
-  const QPixmap disabled = RequiredSkinPicture(folder, QStringLiteral("AutoProfiles_disable.jpg"));
-  for (CPngButton* b : {up_, down_, add_, edit_, remove_, pick_, close_})
-    PlaceSkinnedButton(*b, iniPath(), kSection, b->objectName(), normal, over, down, disabled, down);
+  PlaceNamedButtons({up_, down_, add_, edit_, remove_, pick_, close_}, iniPath(), kSection, skinFolder(),
+                    QStringLiteral("AutoProfiles"));
   for (QWidget* w : std::initializer_list<QWidget*>{status_, fallbackPrompt_, list_, kind_, pattern_, profile_,
                                                     fallback_, enabled_})
     PlaceControl(*w, iniPath(), kSection, w->objectName());

@@ -94,13 +94,7 @@ void HistoryWindow::OnInitDialog() {
 }
 
 void HistoryWindow::PlaceControls() {
-  const QString folder = skinFolder();
-  const QPixmap normal = RequiredSkinPicture(folder, QStringLiteral("History_normal.jpg"));
-  const QPixmap over = RequiredSkinPicture(folder, QStringLiteral("History_over.jpg"));
-  const QPixmap down = RequiredSkinPicture(folder, QStringLiteral("History_down.jpg"));
-  const QPixmap disabled = RequiredSkinPicture(folder, QStringLiteral("History_disable.jpg"));
-  for (CPngButton* b : {restore_, close_})
-    PlaceSkinnedButton(*b, iniPath(), kSection, b->objectName(), normal, over, down, disabled, down);
+  PlaceNamedButtons({restore_, close_}, iniPath(), kSection, skinFolder(), QStringLiteral("History"));
   for (QWidget* w : std::initializer_list<QWidget*>{status_, list_, differences_})
     PlaceControl(*w, iniPath(), kSection, w->objectName());
 }
