@@ -16,7 +16,9 @@ def check(condition, what):
         print("FAIL:", what)
 
 
-def wait_for(find, seconds=20.0):
+# A sanitizer build on a loaded machine takes its time to start and to answer: the wait ends
+# as soon as the thing is found, so a long limit costs nothing when all is well.
+def wait_for(find, seconds=60.0):
     end = time.time() + seconds
     while time.time() < end:
         found = find()
